@@ -1,0 +1,39 @@
+#include <QCoreApplication>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef CUBIFORM_WITH_UI
+#include "app/ui/Application.h"
+#endif
+
+namespace {
+
+bool DisplayAvailable()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr,
+                     "cubiform: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), "
+                     "so the window cannot open.\n"
+                     "Run it inside a desktop session, or under a virtual display: xvfb-run -a cubiform\n");
+        return 1;
+    }
+#ifdef CUBIFORM_WITH_UI
+    return RunApplication(argc, argv);
+#else
+    (void)argc;
+    (void)argv;
+    std::fprintf(stderr, "cubiform: this build has no window.\n");
+    return 1;
+#endif
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The slice of OpenGL 1.1 + GLU the program uses, behind one small interface:
+// the real one forwards to the driver, tests put in a recorder and assert the
+// exact calls without any context.
+#include <GL/gl.h>
+
+class GLApi {
+public:
+    virtual ~GLApi() = default;
+
+    virtual void ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) = 0;
+    virtual void ClearDepth(GLdouble depth) = 0;
+    virtual void ShadeModel(GLenum mode) = 0;
+    virtual void Enable(GLenum cap) = 0;
+    virtual void Disable(GLenum cap) = 0;
+    virtual void Fogfv(GLenum pname, const GLfloat* params) = 0;
+    virtual void Fogf(GLenum pname, GLfloat param) = 0;
+    virtual void Fogi(GLenum pname, GLint param) = 0;
+    virtual void Hint(GLenum target, GLenum mode) = 0;
+    virtual void Color4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) = 0;
+    virtual void LoadIdentity() = 0;
+    virtual void Rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) = 0;
+    virtual void Translatef(GLfloat x, GLfloat y, GLfloat z) = 0;
+    virtual void Clear(GLbitfield mask) = 0;
+    virtual void BindTexture(GLenum target, GLuint texture) = 0;
+    virtual void Begin(GLenum mode) = 0;
+    virtual void End() = 0;
+    virtual void TexCoord2f(GLfloat s, GLfloat t) = 0;
+    virtual void Vertex3f(GLfloat x, GLfloat y, GLfloat z) = 0;
+    virtual void ColorMaterial(GLenum face, GLenum mode) = 0;
+    virtual void Flush() = 0;
+    virtual void Finish() = 0;
+    virtual void Viewport(GLint x, GLint y, GLsizei w, GLsizei h) = 0;
+    virtual void MatrixMode(GLenum mode) = 0;
+    virtual void Perspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) = 0;
+    virtual void GenTextures(GLsizei n, GLuint* textures) = 0;
+    virtual void DeleteTextures(GLsizei n, const GLuint* textures) = 0;
+    virtual void TexParameteri(GLenum target, GLenum pname, GLint param) = 0;
+    virtual GLint Build2DMipmaps(GLenum target, GLint internalFormat, GLsizei w, GLsizei h,
+                                 GLenum format, GLenum type, const void* data) = 0;
+    virtual void GetIntegerv(GLenum pname, GLint* params) = 0;
+    virtual void PixelStorei(GLenum pname, GLint param) = 0;
+    virtual void ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
+                            void* pixels) = 0;
+};
+
+// Forwards to the OpenGL driver of whatever context is current.
+GLApi& SystemGL();

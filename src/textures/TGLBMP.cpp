@@ -1,0 +1,181 @@
+#include "textures/TGLBMP.h"
+
+#include <cstring>
+#include <new>
+
+TGLBMP::TGLBMP(const QString& fileName, GLApi& gl) : gl_(gl)
+{
+    if (!fileName.isEmpty())
+        LoadFromFile(fileName);
+}
+
+TGLBMP::~TGLBMP()
+{
+    FreeBuffers();
+    if (TextureName != 0)
+        gl_.DeleteTextures(1, &TextureName);
+}
+
+std::size_t TGLBMP::PixelBytes() const
+{
+    if (!Pixels || Width <= 0 || Height <= 0)
+        return 0;
+    return static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height) * 4;
+}
+
+void TGLBMP::FreeBuffers() { Pixels.reset(); }
+
+void TGLBMP::AllocatePixels(std::int64_t width, std::int64_t height, const QString& what)
+{
+    if (width < 0 || height < 0 || width > MaxImageSide || height > MaxImageSide ||
+        width * height * 4 > MaxImageBytes)
+        throw ImageError(QStringLiteral("%1: a picture of %2 x %3 pixels is larger than this program "
+                                        "handles (at most %4 pixels a side)")
+                             .arg(what)
+                             .arg(width)
+                             .arg(height)
+                             .arg(MaxImageSide)
+                             .toStdString());
+    Width = static_cast<int>(width);
+    Height = static_cast<int>(height);
+    const auto bytes = static_cast<std::size_t>(width * height * 4);
+    Pixels.reset(new (std::nothrow) std::uint8_t[bytes == 0 ? 1 : bytes]);
+    if (!Pixels)
+        throw ImageError(QStringLiteral("%1: not enough memory for %2 x %3 pixels")
+                             .arg(what)
+                             .arg(width)
+                             .arg(height)
+                             .toStdString());
+}
+
+void TGLBMP::SwapRedBlue()
+{
+    const std::size_t n = PixelBytes();
+    std::uint8_t* p = Pixels.get();
+    for (std::size_t i = 0; i < n; i += 4)
+        std::swap(p[i], p[i + 2]);
+}
+
+void TGLBMP::FillAlpha(std::uint8_t alpha)
+{
+    const std::size_t n = PixelBytes();
+    std::uint8_t* p = Pixels.get();
+    for (std::size_t i = 3; i < n; i += 4)
+        p[i] = alpha;
+}
+
+void TGLBMP::ExpandRGB(const std::uint8_t* source, bool swap)
+{
+    const std::size_t count = PixelBytes() / 4;
+    std::uint8_t* out = Pixels.get();
+    for (std::size_t i = 0; i < count; ++i, source += 3, out += 4) {
+        out[0] = swap ? source[2] : source[0];
+        out[1] = source[1];
+        out[2] = swap ? source[0] : source[2];
+    }
+}
+
+bool TGLBMP::LoadFromBitmap(const QImage& bitmap)
+{
+    FreeBuffers();
+    const QImage rgb = bitmap.format() == QImage::Format_RGB888
+                           ? bitmap
+                           : bitmap.convertToFormat(QImage::Format_RGB888);
+    AllocatePixels(rgb.width(), rgb.height(), QStringLiteral("bitmap"));
+    BitsPerPixel = rgb.depth();
+    // QImage rows are top first and padded; the buffer wants the bottom row first.
+    for (int y = 0; y < Height; ++y) {
+        const std::uint8_t* src = rgb.constScanLine(Height - 1 - y);
+        std::uint8_t* dst = Pixels.get() + static_cast<std::size_t>(y) * Width * 4;
+        for (int x = 0; x < Width; ++x, src += 3, dst += 4) {
+            dst[0] = src[0];
+            dst[1] = src[1];
+            dst[2] = src[2];
+        }
+    }
+    FillAlpha(255);
+    return true;
+}
+
+void TGLBMP::Upload()
+{
+    if (!Pixels)
+        return;
+    if (TextureName != 0)
+        gl_.DeleteTextures(1, &TextureName);
+    gl_.GenTextures(1, &TextureName);
+    gl_.BindTexture(GL_TEXTURE_2D, TextureName);
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLint>(WrapS));
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(WrapT));
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilter));
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
+    gl_.Build2DMipmaps(GL_TEXTURE_2D, GL_RGBA, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE,
+                       Pixels.get());
+}
+
+void TGLBMP::Bind()
+{
+    if (TextureName != 0)
+        gl_.BindTexture(GL_TEXTURE_2D, TextureName);
+}
+
+void TGLBMP::SetQuality(int quality)
+{
+    Quality = quality > 100 ? 100 : (quality < 1 ? 1 : quality);
+}
+
+bool TGLBMP::ReadViewport()
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    gl_.GetIntegerv(GL_VIEWPORT, viewport);
+    BitsPerPixel = 32;
+    FreeBuffers();
+    try {
+        AllocatePixels(viewport[2], viewport[3], QStringLiteral("viewport"));
+    } catch (const ImageError&) {
+        Width = Height = 0;
+        return false;
+    }
+    gl_.Finish();
+    gl_.PixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl_.PixelStorei(GL_PACK_ROW_LENGTH, 0);
+    gl_.PixelStorei(GL_PACK_SKIP_ROWS, 0);
+    gl_.PixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    // From window position (0, 0): the viewport's own origin is not applied.
+    gl_.ReadPixels(0, 0, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.get());
+    return true;
+}
+
+QImage TGLBMP::ToImage() const
+{
+    if (!Pixels || Width <= 0 || Height <= 0)
+        return QImage();
+    QImage image(Width, Height, QImage::Format_RGBA8888);
+    if (image.isNull())
+        return image;
+    const std::size_t row = static_cast<std::size_t>(Width) * 4;
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(image.scanLine(y), Pixels.get() + static_cast<std::size_t>(Height - 1 - y) * row, row);
+    return image;
+}
+
+bool TGLBMP::CaptureToFile(const QString& fileName)
+{
+    if (!ReadViewport())
+        return false;
+    return fileName.isEmpty() ? true : SaveToFile(fileName);
+}
+
+bool TGLBMP::CaptureToBitmap(QImage& bitmap)
+{
+    if (!ReadViewport())
+        return false;
+    const QImage upright = ToImage();
+    if (upright.isNull())
+        return false;
+    QImage rgb = upright.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull())
+        return false;
+    bitmap = std::move(rgb);
+    return true;
+}

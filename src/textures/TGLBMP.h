@@ -1,0 +1,78 @@
+#pragma once
+// One picture as an RGBA buffer (bottom row first) that becomes a mipmapped
+// OpenGL texture, and the read-back of the current viewport.
+#include "gl/GLApi.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+// A damaged or oversized picture, a codec failure or a file-system error;
+// the text names the file.
+class ImageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Decoded pictures are refused before any large allocation beyond these.
+inline constexpr std::int64_t MaxImageSide = 16384;
+inline constexpr std::int64_t MaxImageBytes = std::int64_t{1} << 30; // RGBA buffer, 1 GiB
+
+class TGLBMP {
+public:
+    explicit TGLBMP(const QString& fileName = QString(), GLApi& gl = SystemGL());
+    virtual ~TGLBMP();
+    TGLBMP(const TGLBMP&) = delete;
+    TGLBMP& operator=(const TGLBMP&) = delete;
+
+    // False for a missing file (object unchanged) or an unknown extension
+    // (buffer already released). Damaged files throw ImageError.
+    bool LoadFromFile(const QString& fileName);
+    // Any QImage; it is read as 24-bit RGB. Always true.
+    bool LoadFromBitmap(const QImage& bitmap);
+    void Upload();
+    void Bind();
+    void SetQuality(int quality);
+    bool SaveToFile(const QString& fileName);
+    bool CaptureToFile(const QString& fileName);
+    // Fills the target with the viewport as an upright 24-bit picture.
+    bool CaptureToBitmap(QImage& bitmap);
+
+    GLuint TextureName = 0;
+    int BitsPerPixel = 0;
+    int Width = 0;
+    int Height = 0;
+    std::unique_ptr<std::uint8_t[]> Pixels; // Width x Height x 4 bytes, or none
+    int Quality = 75;
+    GLenum MinFilter = GL_LINEAR;
+    GLenum MagFilter = GL_LINEAR;
+    GLenum WrapS = GL_REPEAT;
+    GLenum WrapT = GL_REPEAT;
+    // Bytes of TGA pixel data being read; 64-bit so large headers cannot wrap.
+    std::int64_t DataSize = 0;
+
+    std::size_t PixelBytes() const;
+
+    void FreeBuffers();
+    void SwapRedBlue();
+    void FillAlpha(std::uint8_t alpha);
+    // Fills Pixels from packed 3-byte pixels; byte 3 is not written.
+    void ExpandRGB(const std::uint8_t* source, bool swap);
+    // Sets Width and Height and allocates Pixels, after checking the limits.
+    void AllocatePixels(std::int64_t width, std::int64_t height, const QString& what);
+
+    // Upright 32-bit copy of Pixels (alpha kept), for the encoders.
+    QImage ToImage() const;
+
+private:
+    bool ReadViewport();
+    bool LoadTga(const QString& fileName);
+    bool LoadDecoded(const QString& fileName, const QString& extension);
+    bool WriteBmp(const QString& fileName);
+    bool WriteTga(const QString& fileName);
+
+    GLApi& gl_;
+};

@@ -1,0 +1,59 @@
+#pragma once
+// A GLApi that records every call as text ("Enable(GL_FOG)") instead of
+// drawing, so tests can assert the exact calls and their order.
+#include "gl/GLApi.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class RecordingGL final : public GLApi {
+public:
+    QStringList Calls;
+    GLint ViewportValue[4] = {0, 0, 0, 0}; // answered for GetIntegerv(GL_VIEWPORT)
+    GLuint NextTexture = 1;
+    unsigned char ReadPixelsFill = 0; // byte written by ReadPixels
+
+    // Calls whose text starts with prefix.
+    QStringList Matching(const QString& prefix) const;
+    void Reset() { Calls.clear(); }
+
+    void ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) override;
+    void ClearDepth(GLdouble depth) override;
+    void ShadeModel(GLenum mode) override;
+    void Enable(GLenum cap) override;
+    void Disable(GLenum cap) override;
+    void Fogfv(GLenum pname, const GLfloat* params) override;
+    void Fogf(GLenum pname, GLfloat param) override;
+    void Fogi(GLenum pname, GLint param) override;
+    void Hint(GLenum target, GLenum mode) override;
+    void Color4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) override;
+    void LoadIdentity() override;
+    void Rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) override;
+    void Translatef(GLfloat x, GLfloat y, GLfloat z) override;
+    void Clear(GLbitfield mask) override;
+    void BindTexture(GLenum target, GLuint texture) override;
+    void Begin(GLenum mode) override;
+    void End() override;
+    void TexCoord2f(GLfloat s, GLfloat t) override;
+    void Vertex3f(GLfloat x, GLfloat y, GLfloat z) override;
+    void ColorMaterial(GLenum face, GLenum mode) override;
+    void Flush() override;
+    void Finish() override;
+    void Viewport(GLint x, GLint y, GLsizei w, GLsizei h) override;
+    void MatrixMode(GLenum mode) override;
+    void Perspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) override;
+    void GenTextures(GLsizei n, GLuint* textures) override;
+    void DeleteTextures(GLsizei n, const GLuint* textures) override;
+    void TexParameteri(GLenum target, GLenum pname, GLint param) override;
+    GLint Build2DMipmaps(GLenum target, GLint internalFormat, GLsizei w, GLsizei h, GLenum format,
+                         GLenum type, const void* data) override;
+    void GetIntegerv(GLenum pname, GLint* params) override;
+    void PixelStorei(GLenum pname, GLint param) override;
+    void ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
+                    void* pixels) override;
+};
+
+// Symbolic name of the GL enums the program uses ("GL_FOG"), else the number.
+QString GLEnumName(GLenum value);
