@@ -1,0 +1,3 @@
+#pragma once
+// Starts the window program: the application object, the main window, the loop.
+int RunApplication(int argc, char** argv);

@@ -1,0 +1,167 @@
+#include "gl/ui/TGLPanel.h"
+
+#include <QMouseEvent>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+
+TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
+{
+    setFormat(format_.SurfaceFormat());
+    // Frames are drawn outside paint events; keep the framebuffer between them.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
+    fpsTimer_.setInterval(1000);
+    connect(&fpsTimer_, &QTimer::timeout, this, &TGLPanel::ReportFps);
+    fpsTimer_.start();
+    loopTimer_.setSingleShot(true);
+    loopTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&loopTimer_, &QTimer::timeout, this, [this] {
+        if (!active_)
+            return;
+        FrameRoutine();
+        ScheduleNextFrame();
+    });
+}
+
+TGLPanel::~TGLPanel()
+{
+    loopTimer_.stop();
+    fpsTimer_.stop();
+}
+
+QSize TGLPanel::PixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(static_cast<int>(std::lround(width() * ratio)),
+                 static_cast<int>(std::lround(height() * ratio)));
+}
+
+void TGLPanel::SetActive(bool value)
+{
+    active_ = value;
+    if (!active_) {
+        loopTimer_.stop();
+        return;
+    }
+    if (!firstPaintPending_ && !loopTimer_.isActive())
+        ScheduleNextFrame();
+}
+
+bool TGLPanel::MakeCurrent()
+{
+    if (firstPaintPending_ || !context())
+        return false;
+    makeCurrent();
+    return true;
+}
+
+void TGLPanel::RenderNow()
+{
+    if (firstPaintPending_)
+        return; // no context yet: the first paint will draw
+    FrameRoutine();
+}
+
+void TGLPanel::initializeGL()
+{
+    // The context exists now: this is the first paint.
+    firstPaintPending_ = false;
+    format_.PixelFormatChanged = false;
+    if (OnGLInit)
+        OnGLInit(this);
+    if (OnGLPrep)
+        OnGLPrep(this);
+}
+
+void TGLPanel::resizeGL(int, int)
+{
+    framesDrawn_ = 0;
+    fpsTimer_.stop();
+    contentStale_ = true; // the framebuffer was made anew
+    struct Restart {
+        QTimer& timer;
+        ~Restart() { timer.start(); }
+    } restart{fpsTimer_};
+    if (OnResize)
+        OnResize(this);
+}
+
+void TGLPanel::paintGL()
+{
+    // Qt paints for exposure and for presenting; a frame is only drawn here
+    // the first time and when a resize discarded the last one.
+    const bool first = !frameClock_.isValid();
+    if (first || contentStale_) {
+        contentStale_ = false;
+        if (OnGLDraw)
+            OnGLDraw(this);
+        if (first) {
+            frameClock_.start();
+            ++framesDrawn_;
+            if (active_)
+                ScheduleNextFrame();
+        }
+    }
+}
+
+void TGLPanel::FrameRoutine()
+{
+    if (inFrame_ || !context())
+        return;
+    inFrame_ = true;
+    makeCurrent();
+    // A live context keeps the surface format it was made with; a changed
+    // request is acknowledged here and has no further effect.
+    format_.PixelFormatChanged = false;
+    frameClock_.restart();
+    if (OnGLDraw)
+        OnGLDraw(this);
+    if (format_.GLFlags().Contains(GLf_DOUBLEBUFFER)) {
+        ++bufferSwaps_;
+        update(); // present the framebuffer with the next composition
+    }
+    ++framesDrawn_;
+    inFrame_ = false;
+}
+
+int TGLPanel::FrameIntervalMs() const
+{
+    qreal rate = 60.0;
+    if (const QScreen* s = screen(); s && s->refreshRate() >= 1.0)
+        rate = s->refreshRate();
+    return std::max(1, static_cast<int>(std::floor(1000.0 / rate)));
+}
+
+void TGLPanel::ScheduleNextFrame()
+{
+    if (!active_)
+        return;
+    const qint64 spent = frameClock_.isValid() ? frameClock_.elapsed() : 0;
+    loopTimer_.start(static_cast<int>(std::max<qint64>(0, FrameIntervalMs() - spent)));
+}
+
+void TGLPanel::ReportFps()
+{
+    if (OnShowFPS)
+        OnShowFPS(this, framesDrawn_);
+    framesDrawn_ = 0;
+}
+
+void TGLPanel::mousePressEvent(QMouseEvent* event)
+{
+    if (OnMouseDown)
+        OnMouseDown(event);
+}
+
+void TGLPanel::mouseMoveEvent(QMouseEvent* event)
+{
+    if (OnMouseMove)
+        OnMouseMove(event);
+}
+
+void TGLPanel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (OnMouseUp)
+        OnMouseUp(event);
+}
