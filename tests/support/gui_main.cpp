@@ -3,10 +3,19 @@
 #include <QApplication>
 #include <QStandardPaths>
 
+#include <cstring>
+#include <memory>
+
 int main(int argc, char** argv)
 {
     QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
+    // Listing the tests (CTest's discovery) must work without a display.
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+    std::unique_ptr<QApplication> app;
+    if (!listing)
+        app = std::make_unique<QApplication>(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
