@@ -48,6 +48,14 @@ void TGLBMP::AllocatePixels(std::int64_t width, std::int64_t height, const QStri
                              .toStdString());
 }
 
+void TGLBMP::TakePicture(TGLBMP& other)
+{
+    Pixels = std::move(other.Pixels);
+    Width = other.Width;
+    Height = other.Height;
+    BitsPerPixel = other.BitsPerPixel;
+}
+
 void TGLBMP::SwapRedBlue()
 {
     const std::size_t n = PixelBytes();

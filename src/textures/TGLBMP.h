@@ -64,6 +64,9 @@ public:
     // Sets Width and Height and allocates Pixels, after checking the limits.
     void AllocatePixels(std::int64_t width, std::int64_t height, const QString& what);
 
+    // Moves the other object's picture (buffer, size, depth) into this one.
+    void TakePicture(TGLBMP& other);
+
     // Upright 32-bit copy of Pixels (alpha kept), for the encoders.
     QImage ToImage() const;
 

@@ -1,0 +1,107 @@
+#include "app/ui/Prompts.h"
+
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+QString QtFileFilter(const QString& pairs)
+{
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString caption = parts.at(i);
+        // Qt reads the patterns from the parentheses; a caption without them gets them appended.
+        if (!caption.contains(QLatin1Char('(')))
+            caption += QStringLiteral(" (%1)").arg(patterns);
+        else
+            caption = caption.left(caption.indexOf(QLatin1Char('('))) + QStringLiteral("(%1)").arg(patterns);
+        filters << caption;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+QString StartPath(const FileDialogRequest& r)
+{
+    if (r.FileName.isEmpty())
+        return r.StartFolder;
+    if (QFileInfo(r.FileName).isAbsolute())
+        return r.FileName;
+    return QDir(r.StartFolder).filePath(r.FileName);
+}
+
+} // namespace
+
+QString QtPrompts::OpenFile(QWidget* parent, const FileDialogRequest& request)
+{
+    QFileDialog dialog(parent, request.Title, QString(), QtFileFilter(request.Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QString start = StartPath(request);
+    if (QFileInfo(start).isDir())
+        dialog.setDirectory(start);
+    else
+        dialog.selectFile(start);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+QString QtPrompts::SaveFile(QWidget* parent, const FileDialogRequest& request)
+{
+    QFileDialog dialog(parent, request.Title, QString(), QtFileFilter(request.Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(request.DefaultSuffix.startsWith(QLatin1Char('.'))
+                                ? request.DefaultSuffix.mid(1)
+                                : request.DefaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
+    const QString start = StartPath(request);
+    if (QFileInfo(start).isDir())
+        dialog.setDirectory(start);
+    else
+        dialog.selectFile(start);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+std::optional<QColor> QtPrompts::PickColor(QWidget* parent, const QColor& initial)
+{
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+QString QtPrompts::PickFolder(QWidget* parent, const QString& comment, const QString& startFolder)
+{
+    QFileDialog dialog(parent, comment);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (QFileInfo(startFolder).isDir())
+        dialog.setDirectory(startFolder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    QString folder = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+QMessageBox::StandardButton QtPrompts::Ask(QWidget* parent, const QString& title,
+                                           const QString& text, QMessageBox::StandardButtons buttons)
+{
+    return QMessageBox::question(parent, title, text, buttons);
+}
+
+void QtPrompts::Tell(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                     const QString& text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The box document's control interfaces over real widgets.
+#include "app/Controls.h"
+
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+
+class SliderControl final : public RangeControl {
+public:
+    explicit SliderControl(QAbstractSlider* bar) : bar_(bar) {}
+    int Position() const override { return bar_->value(); }
+    void SetPosition(int position) override { bar_->setValue(position); }
+    int Minimum() const override { return bar_->minimum(); }
+    int Maximum() const override { return bar_->maximum(); }
+    void SetMaximum(int maximum) override { bar_->setMaximum(maximum); }
+
+private:
+    QAbstractSlider* bar_;
+};
+
+class SpinControl final : public RangeControl {
+public:
+    explicit SpinControl(QSpinBox* spin) : spin_(spin) {}
+    int Position() const override { return spin_->value(); }
+    void SetPosition(int position) override { spin_->setValue(position); }
+    int Minimum() const override { return spin_->minimum(); }
+    int Maximum() const override { return spin_->maximum(); }
+    void SetMaximum(int maximum) override { spin_->setMaximum(maximum); }
+
+private:
+    QSpinBox* spin_;
+};
+
+// Setting the index from code raises no change event; handlers run on user
+// choices (QComboBox::activated) or are called by the code that set it.
+class ComboControl final : public ChoiceControl {
+public:
+    explicit ComboControl(QComboBox* combo) : combo_(combo) {}
+    int ItemIndex() const override { return combo_->currentIndex(); }
+    void SetItemIndex(int index) override;
+    int Count() const override { return combo_->count(); }
+    void Clear() override;
+    void AddItem(const QString& caption) override;
+    QString ItemText(int index) const override { return combo_->itemText(index); }
+
+private:
+    QComboBox* combo_;
+};
+
+class LabelWidgetControl final : public LabelControl {
+public:
+    explicit LabelWidgetControl(QLabel* label) : label_(label) {}
+    QString Text() const override { return label_->text(); }
+    void SetText(const QString& text) override { label_->setText(text); }
+
+private:
+    QLabel* label_;
+};
+
+// A clickable panel that shows a colour (0x00BBGGRR).
+class ColorPanelControl final : public ColorControl {
+public:
+    explicit ColorPanelControl(QWidget* panel) : panel_(panel) {}
+    std::uint32_t Color() const override { return color_; }
+    void SetColor(std::uint32_t color) override;
+
+private:
+    QWidget* panel_;
+    std::uint32_t color_ = 0xFFFFFF;
+};

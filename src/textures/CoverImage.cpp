@@ -1,0 +1,100 @@
+#include "textures/CoverImage.h"
+
+#include "app/Numbers.h"
+
+#include <QFileInfo>
+
+QSize PlaceholderSize(int slot)
+{
+    switch (slot) {
+    case FrontBack: return {80, 100};
+    case LeftRight: return {20, 100};
+    default: return {100, 20};
+    }
+}
+
+QRgb PlaceholderColor(int slot)
+{
+    switch (slot) {
+    case FrontBack: return qRgb(255, 185, 151);
+    case LeftRight: return qRgb(150, 203, 203);
+    default: return qRgb(168, 255, 168);
+    }
+}
+
+void ResetCoverImages(CoverImages& slots)
+{
+    for (int i = 0; i < CoverSlotCount; ++i) {
+        CoverImage& slot = slots[static_cast<std::size_t>(i)];
+        slot.Path.clear();
+        slot.Thumbnail = QImage(PlaceholderSize(i), QImage::Format_RGB888);
+        slot.Thumbnail.fill(QColor(PlaceholderColor(i)));
+    }
+}
+
+void RebuildCoverTextures(CoverImages& slots)
+{
+    for (CoverImage& slot : slots) {
+        slot.Texture->LoadFromBitmap(slot.Thumbnail);
+        slot.Texture->Upload();
+    }
+}
+
+QSize ThumbnailFit(QSize picture, QSize preview)
+{
+    const double w = picture.width(), h = picture.height();
+    const double W = preview.width(), H = preview.height();
+    if (w <= 0 || h <= 0 || W <= 0 || H <= 0)
+        return {};
+    if (h / H >= w / W)
+        return {static_cast<int>(RoundHalfEven(w * H / h)), preview.height()};
+    return {preview.width(), static_cast<int>(RoundHalfEven(h * W / w))};
+}
+
+namespace {
+
+QString LowerExtension(const QString& fileName)
+{
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : fileName.mid(dot).toLower();
+}
+
+} // namespace
+
+bool IsCoverImageFile(const QString& fileName)
+{
+    const QString ext = LowerExtension(fileName);
+    return ext == QLatin1String(".jpg") || ext == QLatin1String(".bmp");
+}
+
+bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
+{
+    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+        return false;
+    TGLBMP decoded;
+    if (!decoded.LoadFromFile(fileName))
+        return false;
+    bitmap = decoded.ToImage().convertToFormat(QImage::Format_RGB888);
+    return true;
+}
+
+bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize)
+{
+    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+        return false;
+    TGLBMP decoded; // no GL work: only its buffer is used
+    if (!decoded.LoadFromFile(fileName))
+        return false;
+    const QImage picture = decoded.ToImage();
+    const QSize fit = ThumbnailFit(picture.size(), previewSize);
+    if (fit.isEmpty())
+        throw ImageError(QStringLiteral("%1: the picture has no pixels").arg(fileName).toStdString());
+    QImage thumbnail = picture.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB888);
+
+    slot.Texture->TakePicture(decoded);
+    slot.Texture->Upload();
+    slot.Thumbnail = std::move(thumbnail);
+    slot.Path = fileName;
+    return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The three cover image slots: front/back, left/right, top/bottom. Each has
+// the picture's path, a 24-bit preview thumbnail and its texture.
+#include "textures/TGLBMP.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2 };
+inline constexpr int CoverSlotCount = 3;
+
+struct CoverImage {
+    QString Path;
+    QImage Thumbnail; // Format_RGB888
+    std::unique_ptr<TGLBMP> Texture;
+};
+
+using CoverImages = std::array<CoverImage, CoverSlotCount>;
+
+// Placeholder of a slot before any picture is chosen.
+QSize PlaceholderSize(int slot);    // 80 x 100, 20 x 100, 100 x 20
+QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,168)
+
+// Empty paths and placeholder thumbnails; the textures are left alone.
+void ResetCoverImages(CoverImages& slots);
+// LoadFromBitmap of each thumbnail into its texture, then Upload (needs GL).
+void RebuildCoverTextures(CoverImages& slots);
+
+// The thumbnail size for a picture shown in a preview of the given size:
+// proportions kept, the computed side rounded with halves to even; equal
+// ratios fit the height. An empty picture or preview gives an empty size.
+QSize ThumbnailFit(QSize picture, QSize preview);
+
+// Cover pictures are JPEG or BMP files, by extension in any letter case.
+bool IsCoverImageFile(const QString& fileName);
+
+// Reads a ".jpg" or ".bmp" picture into a 24-bit bitmap; false for a missing
+// file or another extension; a damaged file throws ImageError.
+bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
+
+// Loads the file into the slot: texture (uploaded, needs GL), thumbnail fitted
+// to the preview size and path. False (slot unchanged) for a missing file or
+// another extension; a damaged file throws ImageError with the slot unchanged.
+// The picture is decoded once and serves both the texture and the thumbnail.
+bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize);
