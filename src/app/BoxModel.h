@@ -11,7 +11,10 @@
 
 class BoxModel {
 public:
+    BoxModel() = default;
     explicit BoxModel(const BoxControls& controls);
+    // For a host that makes its controls after the model.
+    void SetControls(const BoxControls& controls) { c_ = controls; }
 
     BoxParameters Params;
     std::array<BoxForm, FormCount> FormModeTable{};

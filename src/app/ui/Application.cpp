@@ -1,6 +1,6 @@
 #include "app/ui/Application.h"
 
-#include "app/ui/MainWindow.h"
+#include "app/ui/TForm1.h"
 
 #include <QApplication>
 
@@ -9,7 +9,7 @@ int RunApplication(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cubiform"));
     QApplication::setOrganizationName(QStringLiteral("Tralen"));
-    MainWindow window;
+    TForm1 window;
     window.show();
     return QApplication::exec();
 }

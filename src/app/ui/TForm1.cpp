@@ -1,0 +1,606 @@
+#include "app/ui/TForm1.h"
+
+#include "app/TMyRegistry.h"
+#include "gl/ui/TGLPanel.h"
+#include "services/ProductInfo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The eye angle is set with the arrows only; typing is off.
+class ArrowSpinBox final : public QSpinBox {
+public:
+    explicit ArrowSpinBox(QWidget* parent) : QSpinBox(parent) { lineEdit()->setReadOnly(true); }
+};
+
+QScrollBar* MakeBar(QWidget* parent, const char* name, int minimum, int maximum, int position)
+{
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setRange(minimum, maximum);
+    bar->setValue(position);
+    bar->setSingleStep(1);
+    bar->setPageStep(10);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setMinimumWidth(60);
+    return bar;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QString())
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QToolButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setAutoRaise(false);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return button;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(QLatin1String(name));
+    group->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; color: navy; }"));
+    return group;
+}
+
+// A sunken blue panel that holds one cover preview, centred and not stretched.
+QLabel* MakePreview(QWidget* parent, const char* name, QSize size)
+{
+    auto* preview = new QLabel(parent);
+    preview->setObjectName(QLatin1String(name));
+    preview->setFixedSize(size);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::Panel);
+    preview->setFrameShadow(QFrame::Sunken);
+    preview->setLineWidth(0);
+    preview->setAutoFillBackground(true);
+    preview->setStyleSheet(QStringLiteral("background-color: rgb(0, 128, 192);"));
+    preview->setCursor(Qt::PointingHandCursor);
+    preview->setToolTip(QStringLiteral("Click to load file"));
+    preview->setAcceptDrops(true);
+    return preview;
+}
+
+QString WithSeparator(QString folder)
+{
+    folder = QDir::toNativeSeparators(folder);
+    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+} // namespace
+
+TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    BuildControls();
+    BuildMenu();
+    FormCreate(options);
+    ConnectControls();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+void TForm1::BuildControls()
+{
+    resize(646, 480);
+    auto* central = new QWidget(this);
+    auto* columns = new QHBoxLayout(central);
+    columns->setContentsMargins(2, 2, 2, 2);
+    columns->setSpacing(2);
+
+    // Left column.
+    GroupBox1 = new QGroupBox(central);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setFixedWidth(201);
+    auto* left = new QVBoxLayout(GroupBox1);
+    left->setContentsMargins(3, 3, 3, 3);
+    left->setSpacing(3);
+
+    auto* project = MakeGroup(GroupBox1, "GroupBox8", QStringLiteral("Project"));
+    auto* projectRows = new QVBoxLayout(project);
+    lbProject = MakeLabel(project, "lbProject");
+    projectRows->addWidget(lbProject);
+    auto* projectButtons = new QHBoxLayout;
+    sbNewProject = MakeButton(project, "sbNewProject", QStringLiteral("New"), QStringLiteral("Start a new project"));
+    sbOpenProject = MakeButton(project, "sbOpenProject", QStringLiteral("Open"), QStringLiteral("Open existing project"));
+    sbSaveProject = MakeButton(project, "sbSaveProject", QStringLiteral("Save"), QStringLiteral("Save project"));
+    SpeedButton1 = MakeButton(project, "SpeedButton1", QStringLiteral("Write"),
+                              QStringLiteral("Write project result as image"));
+    SpeedButton1->setStyleSheet(QStringLiteral("font-weight: bold; color: blue;"));
+    for (QToolButton* b : {sbNewProject, sbOpenProject, sbSaveProject, SpeedButton1})
+        projectButtons->addWidget(b);
+    projectRows->addLayout(projectButtons);
+    left->addWidget(project);
+
+    auto* results = MakeGroup(GroupBox1, "GroupBox6", QStringLiteral("Results"));
+    auto* resultsGrid = new QGridLayout(results);
+    resultsGrid->addWidget(new QLabel(QStringLiteral("Size mode"), results), 0, 0);
+    cbClass = new QComboBox(results);
+    cbClass->setObjectName(QStringLiteral("cbClass"));
+    cbClass->setEditable(true);
+    cbClass->setInsertPolicy(QComboBox::NoInsert);
+    cbClass->addItems(SizeClassCaptions());
+    resultsGrid->addWidget(cbClass, 0, 1);
+    sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
+    resultsGrid->addWidget(sbBrowse, 0, 2);
+    tbImageWidth = MakeBar(results, "tbImageWidth", ControlRange::ImageMin, ControlRange::ImageStart,
+                           ControlRange::ImageStart);
+    tbImageHeight = MakeBar(results, "tbImageHeight", ControlRange::ImageMin, ControlRange::ImageStart,
+                            ControlRange::ImageStart);
+    lbImgWidth = MakeLabel(results, "lbImgWidth");
+    lbImgHeight = MakeLabel(results, "lbImgHeight");
+    resultsGrid->addWidget(new QLabel(QStringLiteral("Width"), results), 1, 0);
+    resultsGrid->addWidget(tbImageWidth, 1, 1);
+    resultsGrid->addWidget(lbImgWidth, 1, 2);
+    resultsGrid->addWidget(new QLabel(QStringLiteral("Height"), results), 2, 0);
+    resultsGrid->addWidget(tbImageHeight, 2, 1);
+    resultsGrid->addWidget(lbImgHeight, 2, 2);
+    left->addWidget(results);
+
+    auto* form = MakeGroup(GroupBox1, "GroupBox14", QStringLiteral("Form"));
+    auto* formRows = new QVBoxLayout(form);
+    cbMode = new QComboBox(form);
+    cbMode->setObjectName(QStringLiteral("cbMode"));
+    cbMode->setMaxVisibleItems(20);
+    formRows->addWidget(cbMode);
+    left->addWidget(form);
+
+    auto* covers = MakeGroup(GroupBox1, "GroupBox3", QStringLiteral("Cover image   (click to load)"));
+    auto* coverRow = new QHBoxLayout(covers);
+    coverRow->setSpacing(2);
+    struct PreviewSpec {
+        const char* group;
+        const char* name;
+        QSize size;
+        QLabel** target;
+    };
+    const PreviewSpec previews[] = {{"Side", "imSide", {56, 44}, &imSide},
+                                    {"Front", "imFront", {63, 44}, &imFront},
+                                    {"Top", "imTop", {56, 44}, &imTop}};
+    for (const PreviewSpec& p : previews) {
+        auto* box = new QGroupBox(QLatin1String(p.group), covers);
+        auto* boxLayout = new QVBoxLayout(box);
+        boxLayout->setContentsMargins(1, 1, 1, 1);
+        *p.target = MakePreview(box, p.name, p.size);
+        boxLayout->addWidget(*p.target, 0, Qt::AlignCenter);
+        coverRow->addWidget(box);
+    }
+    left->addWidget(covers);
+
+    auto* surrounding = MakeGroup(GroupBox1, "GroupBox9", QStringLiteral("Surrounding   (click to change)"));
+    auto* surroundRow = new QHBoxLayout(surrounding);
+    pColor = MakeLabel(surrounding, "pColor");
+    pColor->setFixedSize(40, 22);
+    pColor->setFrameShape(QFrame::Panel);
+    pColor->setFrameShadow(QFrame::Sunken);
+    pColor->setCursor(Qt::PointingHandCursor);
+    cbFog = new QComboBox(surrounding);
+    cbFog->setObjectName(QStringLiteral("cbFog"));
+    cbFog->setEditable(true);
+    cbFog->setInsertPolicy(QComboBox::NoInsert);
+    cbFog->addItems(FogCaptions());
+    surroundRow->addWidget(pColor);
+    surroundRow->addWidget(cbFog, 1);
+    left->addWidget(surrounding);
+
+    auto* dimension = MakeGroup(GroupBox1, "GroupBox5", QStringLiteral("Box dimension"));
+    auto* dimGrid = new QGridLayout(dimension);
+    using namespace ControlRange;
+    tbBreed = MakeBar(dimension, "tbBreed", SizeMin, SizeMax, SizeStart);
+    tbHeight = MakeBar(dimension, "tbHeight", SizeMin, SizeMax, SizeStart);
+    tbThick = MakeBar(dimension, "tbThick", SizeMin, SizeMax, SizeStart);
+    lbBreed = MakeLabel(dimension, "lbBreed");
+    lbHeight = MakeLabel(dimension, "lbHeight");
+    lbThick = MakeLabel(dimension, "lbThick");
+    const std::tuple<const char*, QScrollBar*, QLabel*> dims[] = {
+        {"Width", tbBreed, lbBreed}, {"Height", tbHeight, lbHeight}, {"Thickness", tbThick, lbThick}};
+    int row = 0;
+    for (const auto& [caption, bar, label] : dims) {
+        dimGrid->addWidget(new QLabel(QLatin1String(caption), dimension), row, 0);
+        dimGrid->addWidget(bar, row, 1);
+        label->setMinimumWidth(24);
+        dimGrid->addWidget(label, row, 2);
+        ++row;
+    }
+    left->addWidget(dimension);
+    left->addStretch(1);
+    columns->addWidget(GroupBox1);
+
+    // Right area: the view and the bar below it.
+    auto* right = new QGroupBox(central);
+    right->setObjectName(QStringLiteral("GroupBox2"));
+    auto* rightRows = new QVBoxLayout(right);
+    rightRows->setContentsMargins(2, 2, 2, 2);
+    ScrollBox1 = new QWidget(right);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setAutoFillBackground(true);
+    QPalette blue = ScrollBox1->palette();
+    blue.setColor(QPalette::Window, QColor(0, 128, 192));
+    ScrollBox1->setPalette(blue);
+    ScrollBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    ScrollBox1->installEventFilter(this);
+    GLPanel1 = new TGLPanel(ScrollBox1);
+    GLPanel1->setObjectName(QStringLiteral("GLPanel1"));
+    GLPanel1->setCursor(Qt::SizeAllCursor);
+    GLPanel1->setAcceptDrops(true);
+    GLPanel1->installEventFilter(this);
+    rightRows->addWidget(ScrollBox1, 1);
+
+    auto* viewBar = new QWidget(right);
+    viewBar->setFixedHeight(41);
+    auto* viewRow = new QHBoxLayout(viewBar);
+    viewRow->setContentsMargins(2, 0, 2, 0);
+    seEye = new ArrowSpinBox(viewBar);
+    seEye->setObjectName(QStringLiteral("seEye"));
+    seEye->setRange(EyeMin, EyeMax);
+    seEye->setValue(EyeStart);
+    tbVertical = MakeBar(viewBar, "tbVertical", OffsetMin, OffsetMax, OffsetStart);
+    tbHoriz = MakeBar(viewBar, "tbHoriz", OffsetMin, OffsetMax, OffsetStart);
+    tbDepth = MakeBar(viewBar, "tbDepth", DepthMin, DepthMax, DepthStart);
+    tbTurn = MakeBar(viewBar, "tbTurn", TurnMin, TurnMax, TurnStart);
+    lbVertical = MakeLabel(viewBar, "lbVertical");
+    lbHoriz = MakeLabel(viewBar, "lbHoriz");
+    lbDepth = MakeLabel(viewBar, "lbDepth");
+    lbTurn = MakeLabel(viewBar, "lbTurn");
+    viewRow->addWidget(new QLabel(QStringLiteral("Angle"), viewBar));
+    viewRow->addWidget(seEye);
+    const std::tuple<const char*, QScrollBar*, QLabel*> views[] = {{"Vertical", tbVertical, lbVertical},
+                                                                   {"Horiz.", tbHoriz, lbHoriz},
+                                                                   {"Depth", tbDepth, lbDepth},
+                                                                   {"Turn", tbTurn, lbTurn}};
+    for (const auto& [caption, bar, label] : views) {
+        viewRow->addWidget(new QLabel(QLatin1String(caption), viewBar));
+        viewRow->addWidget(bar, 1);
+        label->setMinimumWidth(26);
+        viewRow->addWidget(label);
+    }
+    rightRows->addWidget(viewBar);
+    columns->addWidget(right, 1);
+    setCentralWidget(central);
+
+    // Status bar: three panels, 120, 120 and 50 wide (the last one grows).
+    for (int i = 0; i < 3; ++i) {
+        StatusPanels[i] = new QLabel(this);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanels[i]->setFrameShape(QFrame::Panel);
+        StatusPanels[i]->setFrameShadow(QFrame::Sunken);
+        if (i < 2)
+            StatusPanels[i]->setFixedWidth(120);
+        else
+            StatusPanels[i]->setMinimumWidth(50);
+        statusBar()->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
+    }
+
+    TimerUpdate = new QTimer(this);
+    TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
+    TimerUpdate->setInterval(5000);
+    TimerUpdate->setSingleShot(true);
+
+    // The document's view of these widgets.
+    auto range = [this](RangeControl* c) {
+        ranges_.emplace_back(c);
+        return c;
+    };
+    auto choice = [this](ChoiceControl* c) {
+        choices_.emplace_back(c);
+        return c;
+    };
+    auto label = [this](LabelControl* c) {
+        labels_.emplace_back(c);
+        return c;
+    };
+    color_ = std::make_unique<ColorPanelControl>(pColor);
+    controls_ = BoxControls{range(new SliderControl(tbBreed)),
+                            range(new SliderControl(tbHeight)),
+                            range(new SliderControl(tbThick)),
+                            range(new SliderControl(tbDepth)),
+                            range(new SliderControl(tbVertical)),
+                            range(new SliderControl(tbHoriz)),
+                            range(new SliderControl(tbTurn)),
+                            range(new SpinControl(seEye)),
+                            range(new SliderControl(tbImageWidth)),
+                            range(new SliderControl(tbImageHeight)),
+                            choice(new ComboControl(cbMode)),
+                            choice(new ComboControl(cbFog)),
+                            choice(new ComboControl(cbClass)),
+                            color_.get(),
+                            label(new LabelWidgetControl(lbBreed)),
+                            label(new LabelWidgetControl(lbHeight)),
+                            label(new LabelWidgetControl(lbThick)),
+                            label(new LabelWidgetControl(lbDepth)),
+                            label(new LabelWidgetControl(lbVertical)),
+                            label(new LabelWidgetControl(lbHoriz)),
+                            label(new LabelWidgetControl(lbTurn)),
+                            label(new LabelWidgetControl(lbImgWidth)),
+                            label(new LabelWidgetControl(lbImgHeight))};
+    Model.SetControls(controls_);
+}
+
+void TForm1::BuildMenu()
+{
+    FilesMenu = menuBar()->addMenu(QStringLiteral("Files"));
+    FilesMenu->setObjectName(QStringLiteral("Files"));
+    auto add = [](QMenu* menu, const char* name, const QString& caption) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    add(FilesMenu, "Newproject1", QStringLiteral("New project"));
+    add(FilesMenu, "Saveproject1", QStringLiteral("Save project"));
+    add(FilesMenu, "Saveprojectas1", QStringLiteral("Save project as..."));
+    add(FilesMenu, "Openproject1", QStringLiteral("Open project..."));
+    FilesMenu->addSeparator();
+    Selectfrontimage1 = add(FilesMenu, "Selectfrontimage1", QStringLiteral("Select front/back image..."));
+    Selectsideimage1 = add(FilesMenu, "Selectsideimage1", QStringLiteral("Select left/right image..."));
+    Selecttopimage1 = add(FilesMenu, "Selecttopimage1", QStringLiteral("Select top/bottom image..."));
+    FilesMenu->addSeparator();
+    add(FilesMenu, "Writeresult1", QStringLiteral("Write result..."));
+    Exit1 = add(FilesMenu, "Exit1", QStringLiteral("Exit"));
+
+    HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    HelpMenu->setObjectName(QStringLiteral("Help1"));
+    add(HelpMenu, "Contents1", QStringLiteral("Help contents"));
+    QAction* automatic = add(HelpMenu, "Checkupdateautomatically1", QStringLiteral("Automatic update check"));
+    automatic->setCheckable(true);
+    add(HelpMenu, "Checkupdate1", QStringLiteral("Check update"));
+    add(HelpMenu, "Emailsupport1", QStringLiteral("E-mail support"));
+    add(HelpMenu, "Website1", QStringLiteral("Website: ") + QString(ProductInfo::WebSite));
+    HelpMenu->addSeparator();
+    add(HelpMenu, "About1", QStringLiteral("About"));
+}
+
+QString TForm1::StatusText(int panel) const
+{
+    return panel >= 0 && panel < 3 ? StatusPanels[panel]->text() : QString();
+}
+
+void TForm1::SetDefaultFolders()
+{
+    // Beside the executable, unless it lives somewhere read-only (an installed
+    // program): then the output and projects go to the user's data folder.
+    QString base = programFolder_;
+    QDir dir(base);
+    const bool writable = QFileInfo(base).isWritable() && dir.mkpath(QStringLiteral("Output")) &&
+                          dir.mkpath(QStringLiteral("Projects"));
+    if (!writable) {
+        base = WithSeparator(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        QDir(base).mkpath(QStringLiteral("Output"));
+        QDir(base).mkpath(QStringLiteral("Projects"));
+    }
+    Folder.OutputFolder = base + QStringLiteral("Output") + QDir::separator();
+    Folder.ProjectFolder = base + QStringLiteral("Projects") + QDir::separator();
+    Folder.DataFolder = writable ? programFolder_
+                                 : WithSeparator(QStandardPaths::writableLocation(
+                                       QStandardPaths::PicturesLocation));
+}
+
+void TForm1::FormCreate(const TForm1Options& options)
+{
+    SuspendDraw = false;
+    SimpleGL = std::make_unique<TSimpleGL>();
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        // Only a real switch to another application stops the drawing; a
+        // display without a window manager never activates us at all.
+        if (s == Qt::ApplicationActive) {
+            everActive_ = true;
+            AppActive = true;
+        } else if (everActive_) {
+            AppActive = false;
+        }
+    });
+    SideFactor = 0.5f;
+    Params().SideAngle = 30;
+    TiltFactor = 0.5f;
+    Params().TiltAngle = 0;
+    Params().Turn = 0;
+    Dragging = false;
+    AppActive = true;
+    for (CoverImage& slot : Covers) {
+        slot.Thumbnail = QImage();
+        slot.Texture = std::make_unique<TGLBMP>();
+    }
+    Folder.ProjectFolder.clear();
+    ProjectFile.clear();
+    lbProject->clear();
+    Model.Params = BoxParameters{};
+    Model.FillFormTable();
+    controls_.cbClass->SetItemIndex(1);
+    controls_.cbMode->SetItemIndex(0);
+    controls_.cbFog->SetItemIndex(0);
+    Model.tbThickChange();
+    Model.OnOutputSize = [this](int w, int h) { PlacePanel(w, h); };
+    Model.tbImageWidthChange();
+    for (CoverImage& slot : Covers)
+        slot.Path.clear();
+    Params().BackgroundRed = Params().BackgroundGreen = Params().BackgroundBlue = 1.0f;
+    setWindowTitle(QString(ProductInfo::Caption));
+
+    Model.OnAngleStatus = [this] { UpdateAngleStatus(); };
+    Model.OnResetCoverImages = [this] {
+        ResetCoverImages(Covers);
+        ShowPreviews();
+    };
+    Model.OnFogMode = [this](std::uint8_t mode) {
+        if (GLPanel1->MakeCurrent())
+            Renderer.SetFogMode(mode);
+    };
+    Model.OnMaximize = [this] {
+        if (!isMaximized())
+            setWindowState(windowState() | Qt::WindowMaximized);
+    };
+
+    if (options.Dialogs) {
+        prompts_ = options.Dialogs;
+    } else {
+        ownPrompts_ = std::make_unique<QtPrompts>();
+        prompts_ = ownPrompts_.get();
+    }
+    store_ = options.SettingsFile.isEmpty() ? std::make_unique<TMyRegistry>()
+                                            : std::make_unique<TMyRegistry>(options.SettingsFile);
+    store_->OpenStore(QString(ProductInfo::RegistryKey));
+    StartupProblems << EnsureInstallId(*store_);
+
+    programFolder_ = WithSeparator(options.ProgramFolder.isEmpty()
+                                       ? QCoreApplication::applicationDirPath()
+                                       : options.ProgramFolder);
+    SetDefaultFolders();
+    Model.ResetProject();
+    StartupProblems << LoadPreferences(*store_, controls_, Folder, Model);
+    Model.cbClassChange();
+    Model.cbModeChange();
+    Model.cbFogChange();
+}
+
+void TForm1::ConnectControls()
+{
+    for (QScrollBar* bar : {tbBreed, tbHeight, tbThick, tbDepth, tbVertical, tbHoriz, tbTurn})
+        connect(bar, &QScrollBar::valueChanged, this, [this] { tbThickChange(); });
+    connect(seEye, &QSpinBox::valueChanged, this, [this] { tbThickChange(); });
+    for (QScrollBar* bar : {tbImageWidth, tbImageHeight})
+        connect(bar, &QScrollBar::valueChanged, this, [this] { tbImageWidthChange(); });
+    for (QScrollBar* bar : {tbImageWidth, tbImageHeight, tbBreed, tbThick, tbHeight, tbDepth,
+                            tbVertical, tbTurn, tbHoriz})
+        connect(bar, &QScrollBar::sliderMoved, this, [this] { tbDepthScroll(); });
+    connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
+    connect(cbFog, &QComboBox::activated, this, [this] { cbFogChange(); });
+    connect(cbClass, &QComboBox::activated, this, [this] { cbClassChange(); });
+    pColor->installEventFilter(this);
+    for (QLabel* preview : {imFront, imSide, imTop})
+        preview->installEventFilter(this);
+    connect(Selectfrontimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectfrontimage1); });
+    connect(Selectsideimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectsideimage1); });
+    connect(Selecttopimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selecttopimage1); });
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+
+    GLPanel1->OnGLInit = [this](TGLPanel*) { Renderer.GLPanel1GLInit(*SimpleGL, Params()); };
+    GLPanel1->OnGLPrep = [this](TGLPanel*) {
+        Renderer.GLPanel1GLPrep(*SimpleGL, static_cast<std::uintptr_t>(winId()),
+                                static_cast<std::uintptr_t>(GLPanel1->winId()), Textures(),
+                                Thumbnails());
+    };
+    GLPanel1->OnResize = [this](TGLPanel*) { GLPanel1Resize(); };
+    GLPanel1->OnGLDraw = [this](TGLPanel*) {
+        DrawFlags flags;
+        flags.AppActive = AppActive;
+        flags.SuspendDraw = SuspendDraw;
+        Renderer.GLPanel1GLDraw(Params(), Textures(), flags);
+    };
+    GLPanel1->OnMouseDown = [this](QMouseEvent* e) { GLPanel1MouseDown(e); };
+    GLPanel1->OnMouseMove = [this](QMouseEvent* e) { GLPanel1MouseMove(e); };
+    GLPanel1->OnMouseUp = [this](QMouseEvent* e) { GLPanel1MouseUp(e); };
+    qApp->installEventFilter(this);
+}
+
+SlotTextures TForm1::Textures()
+{
+    return {Covers[0].Texture.get(), Covers[1].Texture.get(), Covers[2].Texture.get()};
+}
+
+SlotThumbnails TForm1::Thumbnails()
+{
+    return {&Covers[0].Thumbnail, &Covers[1].Thumbnail, &Covers[2].Thumbnail};
+}
+
+void TForm1::PlacePanel(int width, int height)
+{
+    // Centred in the box, truncated toward zero; negative when it is larger.
+    const int left = (ScrollBox1->width() - width) / 2;
+    const int top = (ScrollBox1->height() - height) / 2;
+    GLPanel1->setGeometry(left, top, width, height);
+}
+
+void TForm1::FormShow()
+{
+    if (cbMode->isEnabled() && cbMode->isVisible())
+        cbMode->setFocus();
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    FormShow();
+    tbImageWidthChange();
+    if (!StartupProblems.isEmpty()) {
+        const QString text = StartupProblems.join(QLatin1Char('\n'));
+        StartupProblems.clear();
+        QTimer::singleShot(0, this, [this, text] {
+            Dialogs().Tell(this, QMessageBox::Warning, windowTitle(),
+                           QStringLiteral("Some settings could not be read and were reset to their "
+                                          "defaults:\n") + text);
+        });
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    GLPanel1->SetActive(false);
+    event->accept();
+}
+
+void TForm1::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    qApp->removeEventFilter(this);
+    try {
+        SavePreferences(*store_, controls_, Folder);
+    } catch (const RegistryError&) {
+        // Nothing sensible can be shown while the window goes away.
+    }
+    // Textures need their context to be deleted in.
+    const bool current = GLPanel1->MakeCurrent();
+    for (CoverImage& slot : Covers) {
+        if (!current && slot.Texture)
+            slot.Texture->TextureName = 0; // the context is gone; so are its textures
+        slot.Texture.reset();
+    }
+    for (CoverImage& slot : Covers)
+        slot.Thumbnail = QImage();
+    SimpleGL.reset();
+    if (current)
+        GLPanel1->doneCurrent();
+}
+
+void TForm1::ShowError(const QString& text)
+{
+    Dialogs().Tell(this, QMessageBox::Critical, windowTitle(), text);
+}

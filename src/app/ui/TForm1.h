@@ -1,0 +1,165 @@
+#pragma once
+// The program's one window: the controls that hold the box document, the GL
+// view, the cover previews, the menu and the status bar. Handlers are grouped
+// by subject in TForm1*.cpp files.
+#include "app/BoxModel.h"
+#include "app/BoxRenderer.h"
+#include "app/Preferences.h"
+#include "app/ui/Prompts.h"
+#include "app/ui/WidgetControls.h"
+#include "gl/TSimpleGL.h"
+#include "textures/CoverImage.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QSpinBox;
+class QToolButton;
+class TGLPanel;
+class TMyRegistry;
+
+struct TForm1Options {
+    QString ProgramFolder;        // empty: the executable's folder
+    QString SettingsFile;         // empty: the platform's per-user store
+    Prompts* Dialogs = nullptr;   // null: real Qt dialogs
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(const TForm1Options& options = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls (public so that tests can drive them as a user would).
+    QGroupBox* GroupBox1 = nullptr;
+    QToolButton* sbNewProject = nullptr;
+    QToolButton* sbOpenProject = nullptr;
+    QToolButton* sbSaveProject = nullptr;
+    QToolButton* SpeedButton1 = nullptr; // "Write"
+    QLabel* lbProject = nullptr;
+    QComboBox* cbClass = nullptr;
+    QToolButton* sbBrowse = nullptr;
+    QScrollBar* tbImageWidth = nullptr;
+    QScrollBar* tbImageHeight = nullptr;
+    QLabel* lbImgWidth = nullptr;
+    QLabel* lbImgHeight = nullptr;
+    QComboBox* cbMode = nullptr;
+    QLabel* imSide = nullptr;
+    QLabel* imFront = nullptr;
+    QLabel* imTop = nullptr;
+    QLabel* pColor = nullptr;
+    QComboBox* cbFog = nullptr;
+    QScrollBar* tbBreed = nullptr;
+    QScrollBar* tbHeight = nullptr;
+    QScrollBar* tbThick = nullptr;
+    QLabel* lbBreed = nullptr;
+    QLabel* lbHeight = nullptr;
+    QLabel* lbThick = nullptr;
+    QWidget* ScrollBox1 = nullptr;
+    TGLPanel* GLPanel1 = nullptr;
+    QSpinBox* seEye = nullptr;
+    QScrollBar* tbVertical = nullptr;
+    QScrollBar* tbHoriz = nullptr;
+    QScrollBar* tbDepth = nullptr;
+    QScrollBar* tbTurn = nullptr;
+    QLabel* lbVertical = nullptr;
+    QLabel* lbHoriz = nullptr;
+    QLabel* lbDepth = nullptr;
+    QLabel* lbTurn = nullptr;
+    QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
+    QMenu* FilesMenu = nullptr;
+    QMenu* HelpMenu = nullptr;
+    QAction* Selectfrontimage1 = nullptr;
+    QAction* Selectsideimage1 = nullptr;
+    QAction* Selecttopimage1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QTimer* TimerUpdate = nullptr;
+
+    // The document and its drawing.
+    BoxModel Model;
+    BoxParameters& Params() { return Model.Params; }
+    CoverImages Covers;
+    std::unique_ptr<TSimpleGL> SimpleGL;
+    BoxRenderer Renderer;
+    Folders Folder;
+    QString ProjectFile;
+    QString LastOutput;
+    bool SuspendDraw = false;
+    bool AppActive = true;
+
+    // Drag state.
+    bool Dragging = false;
+    int DragStartX = 0, DragStartY = 0, LastX = 0, LastY = 0;
+    float SideAngleAtStart = 0, TiltAngleAtStart = 0;
+    float SideFactor = 0.5f, TiltFactor = 0.5f;
+
+    TMyRegistry& Store() { return *store_; }
+    Prompts& Dialogs() { return *prompts_; }
+    QString ProgramFolder() const { return programFolder_; }
+    QString StatusText(int panel) const;
+    // Problems met while reading the preferences at start-up (shown once shown).
+    QStringList StartupProblems;
+
+    // Handlers.
+    void tbThickChange() { Model.tbThickChange(); }
+    void cbModeChange() { Model.cbModeChange(); }
+    void cbFogChange() { Model.cbFogChange(); }
+    void cbClassChange() { Model.cbClassChange(); }
+    void tbImageWidthChange() { Model.tbImageWidthChange(); }
+    void tbDepthScroll();
+    void pColorClick();
+    void UpdateAngleStatus();
+    void GLPanel1MouseDown(QMouseEvent* event);
+    void GLPanel1MouseMove(QMouseEvent* event);
+    void GLPanel1MouseUp(QMouseEvent* event);
+    void GLPanel1Resize();
+    // The wheel for the whole window: moves the focused scroll bar, else nothing.
+    void FormMouseWheel(QWheelEvent* event);
+
+    // Cover images.
+    void ImageSelectClick(QObject* sender);
+    bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
+    QLabel* PreviewOf(int slot) const;
+    void ShowPreviews();
+
+    void FormShow();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void ConnectControls();
+    void FormCreate(const TForm1Options& options);
+    void FormDestroy();
+    void SetDefaultFolders();
+    void ShowError(const QString& text);
+    SlotTextures Textures();
+    SlotThumbnails Thumbnails();
+    void PlacePanel(int width, int height);
+
+    // Widget adapters behind Model's controls.
+    std::vector<std::unique_ptr<RangeControl>> ranges_;
+    std::vector<std::unique_ptr<ChoiceControl>> choices_;
+    std::vector<std::unique_ptr<LabelControl>> labels_;
+    std::unique_ptr<ColorPanelControl> color_;
+    BoxControls controls_;
+
+    std::unique_ptr<TMyRegistry> store_;
+    std::unique_ptr<Prompts> ownPrompts_;
+    Prompts* prompts_ = nullptr;
+    QString programFolder_;
+    bool everActive_ = false;
+    bool shownOnce_ = false;
+    bool destroyed_ = false;
+};

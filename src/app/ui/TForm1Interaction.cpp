@@ -1,0 +1,150 @@
+// The view's mouse handling, the wheel, scroll tracking and the colour panel.
+#include "app/ui/TForm1.h"
+
+#include "app/Numbers.h"
+#include "gl/ui/TGLPanel.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+void TForm1::tbDepthScroll()
+{
+    tbThickChange();
+    tbImageWidthChange();
+    QCoreApplication::processEvents();
+    GLPanel1->RenderNow();
+}
+
+void TForm1::pColorClick()
+{
+    const std::uint32_t c = controls_.pColor->Color();
+    const QColor initial(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                         static_cast<int>((c >> 16) & 0xFF));
+    const std::optional<QColor> chosen = Dialogs().PickColor(this, initial);
+    if (!chosen)
+        return;
+    controls_.pColor->SetColor(static_cast<std::uint32_t>(chosen->red()) |
+                               static_cast<std::uint32_t>(chosen->green()) << 8 |
+                               static_cast<std::uint32_t>(chosen->blue()) << 16);
+    Model.UpdateBackgroundColor();
+}
+
+void TForm1::UpdateAngleStatus()
+{
+    StatusPanels[0]->setText(QStringLiteral("Side angle = ") + RoundedText(Params().SideAngle));
+    StatusPanels[1]->setText(QStringLiteral("Tilt angle = ") + RoundedText(Params().TiltAngle));
+}
+
+void TForm1::GLPanel1MouseDown(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    Dragging = true;
+    SideAngleAtStart = Params().SideAngle;
+    DragStartX = LastX = p.x();
+    TiltAngleAtStart = Params().TiltAngle;
+    DragStartY = LastY = p.y();
+}
+
+void TForm1::GLPanel1MouseMove(QMouseEvent* event)
+{
+    if (!Dragging)
+        return;
+    const QPoint p = event->position().toPoint();
+    // Absolute from where the drag began, so a drag back restores the angle exactly.
+    if (p.x() != LastX) {
+        Params().SideAngle = static_cast<float>(p.x() - DragStartX) * SideFactor + SideAngleAtStart;
+        LastX = p.x();
+    }
+    if (p.y() != LastY) {
+        Params().TiltAngle = static_cast<float>(p.y() - DragStartY) * TiltFactor + TiltAngleAtStart;
+        LastY = p.y();
+    }
+    UpdateAngleStatus();
+}
+
+void TForm1::GLPanel1MouseUp(QMouseEvent*)
+{
+    Dragging = false;
+}
+
+void TForm1::GLPanel1Resize()
+{
+    const QSize pixels = GLPanel1->PixelSize();
+    SimpleGL->SetViewport(SystemGL(), pixels.width(), pixels.height());
+}
+
+void TForm1::FormMouseWheel(QWheelEvent* event)
+{
+    auto* bar = qobject_cast<QScrollBar*>(QApplication::focusWidget());
+    if (!bar || bar->window() != this)
+        return;
+    const int steps = static_cast<int>(RoundHalfEven(event->angleDelta().y() / 100.0));
+    bar->setValue(bar->value() + steps); // the bar keeps itself in range
+}
+
+namespace {
+
+QString DroppedImage(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
+        return QString();
+    const QUrl url = mime->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+} // namespace
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Wheel:
+        if (auto* w = qobject_cast<QWidget*>(watched); w && w->window() == this) {
+            FormMouseWheel(static_cast<QWheelEvent*>(event));
+            return true; // the window handles every wheel turn itself
+        }
+        break;
+    case QEvent::MouseButtonPress:
+        if (watched == pColor) {
+            pColorClick();
+            return true;
+        }
+        if (watched == imFront || watched == imSide || watched == imTop) {
+            ImageSelectClick(watched);
+            return true;
+        }
+        break;
+    case QEvent::Resize:
+        if (watched == ScrollBox1)
+            tbImageWidthChange(); // keeps the panel centred
+        break;
+    case QEvent::DragEnter:
+        if (watched == GLPanel1 || watched == imFront || watched == imSide || watched == imTop) {
+            auto* drag = static_cast<QDragEnterEvent*>(event);
+            if (IsCoverImageFile(DroppedImage(drag->mimeData()))) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        }
+        break;
+    case QEvent::Drop:
+        if (watched == GLPanel1 || watched == imFront || watched == imSide || watched == imTop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString file = DroppedImage(drop->mimeData());
+            if (!file.isEmpty()) {
+                drop->acceptProposedAction();
+                const int slot = watched == imSide ? LeftRight : watched == imTop ? TopBottom : FrontBack;
+                SelectCoverImage(slot, false, file);
+                return true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
