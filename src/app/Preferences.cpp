@@ -1,0 +1,97 @@
+#include "app/Preferences.h"
+
+#include "app/BoxModel.h"
+
+#include <QDir>
+#include <QUuid>
+
+namespace {
+
+const QString Preference = QStringLiteral("Preference");
+
+// Runs one store operation; an error is noted and the fallback kept.
+template <typename T, typename Op>
+T Collect(QStringList& problems, T fallback, Op op)
+{
+    try {
+        return op();
+    } catch (const RegistryError& error) {
+        problems.append(error.Message());
+        return fallback;
+    }
+}
+
+QString LoadFolder(TMyRegistry& store, const QString& name, const QString& current,
+                   QStringList& problems)
+{
+    QString folder = Collect(problems, current,
+                             [&] { return store.LoadText(Preference, name, current); });
+    // An emptied value would send files to the working folder.
+    if (folder.isEmpty())
+        return current;
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+void LoadSelection(TMyRegistry& store, const QString& name, ChoiceControl* box, int defaultIndex,
+                   QStringList& problems)
+{
+    const int index = Collect(problems, defaultIndex,
+                              [&] { return store.LoadNumber(Preference, name, defaultIndex); });
+    box->SetItemIndex(index); // outside the list: no selection
+}
+
+} // namespace
+
+QStringList EnsureInstallId(TMyRegistry& store)
+{
+    const QString guidSection = QStringLiteral("Main");
+    const QString guidName = QStringLiteral("GUID");
+    QStringList problems;
+    try {
+        if (!store.LoadText(guidSection, guidName, QString()).isEmpty())
+            return problems;
+        // Stored even when generation failed, so the next start tries again.
+        const QUuid id = QUuid::createUuid();
+        const QString text = id.isNull() ? QString() : id.toString(QUuid::WithBraces).toUpper();
+        store.StoreText(guidSection, guidName, text);
+    } catch (const RegistryError& error) {
+        problems.append(error.Message());
+    }
+    return problems;
+}
+
+QStringList LoadPreferences(TMyRegistry& store, BoxControls& controls, Folders& folders,
+                            BoxModel& model)
+{
+    QStringList problems;
+    folders.ProjectFolder = LoadFolder(store, QStringLiteral("Project Folder"), folders.ProjectFolder, problems);
+    folders.OutputFolder = LoadFolder(store, QStringLiteral("Output Folder"), folders.OutputFolder, problems);
+    folders.DataFolder = LoadFolder(store, QStringLiteral("Data Folder"), folders.DataFolder, problems);
+
+    LoadSelection(store, QStringLiteral("Size mode"), controls.cbClass, 1, problems);
+    LoadSelection(store, QStringLiteral("Form mode"), controls.cbMode, 0, problems);
+    LoadSelection(store, QStringLiteral("Fog"), controls.cbFog, 0, problems);
+
+    const int white = 16777215;
+    const int color = Collect(problems, white, [&] {
+        return store.LoadNumber(Preference, QStringLiteral("Background color"), white);
+    });
+    controls.pColor->SetColor(static_cast<std::uint32_t>(color));
+    model.UpdateBackgroundColor();
+    model.cbFogChange();
+    return problems;
+}
+
+void SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders)
+{
+    store.StoreText(Preference, QStringLiteral("Project Folder"), folders.ProjectFolder);
+    store.StoreText(Preference, QStringLiteral("Output Folder"), folders.OutputFolder);
+    store.StoreText(Preference, QStringLiteral("Data Folder"), folders.DataFolder);
+    store.StoreNumber(Preference, QStringLiteral("Size mode"), controls.cbClass->ItemIndex());
+    store.StoreNumber(Preference, QStringLiteral("Form mode"), controls.cbMode->ItemIndex());
+    store.StoreNumber(Preference, QStringLiteral("Fog"), controls.cbFog->ItemIndex());
+    store.StoreNumber(Preference, QStringLiteral("Background color"),
+                      static_cast<int>(controls.pColor->Color()));
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The main window's own preferences and the install identifier. Start-up must
+// survive a damaged store: each value that cannot be read or written is
+// reported in the returned list and its default is kept.
+#include "app/BoxControls.h"
+#include "app/TMyRegistry.h"
+
+#include <QString>
+#include <QStringList>
+
+class BoxModel;
+
+// The folders the window remembers; each ends with the platform's separator.
+struct Folders {
+    QString ProjectFolder;
+    QString OutputFolder;
+    QString DataFolder;
+};
+
+// "Main"/"GUID", created as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" when empty.
+QStringList EnsureInstallId(TMyRegistry& store);
+
+// Defaults are the values the folders and controls hold when called. Only the
+// selections of cbClass, cbMode and cbFog change; the colour is applied to the
+// model together with the fog mode.
+QStringList LoadPreferences(TMyRegistry& store, BoxControls& controls, Folders& folders,
+                            BoxModel& model);
+
+// Throws RegistryError when a value cannot be written.
+void SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders);
