@@ -103,7 +103,7 @@ const std::uint8_t* ValueReader::Take(std::uint64_t count)
     const auto remaining = static_cast<std::uint64_t>(data_.size() - pos_);
     if (count > remaining)
         ThrowReadError();
-    const auto* start = reinterpret_cast<const std::uint8_t*>(data_.data()) + pos_;
+    const auto* start = reinterpret_cast<const std::uint8_t*>(data_.constData()) + pos_;
     pos_ += static_cast<qsizetype>(count);
     return start;
 }

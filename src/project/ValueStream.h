@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 
 namespace ValueTag {
 inline constexpr std::uint8_t Int8 = 0x02;
@@ -39,7 +40,8 @@ private:
 // checked against the bytes that remain before anything is allocated.
 class ValueReader {
 public:
-    explicit ValueReader(QByteArrayView data) : data_(data) {}
+    // Keeps its own (shared) copy, so a temporary buffer cannot dangle.
+    explicit ValueReader(QByteArray data) : data_(std::move(data)) {}
 
     std::int32_t ReadInteger();
     QString ReadString();
@@ -54,7 +56,7 @@ private:
     const std::uint8_t* Take(std::uint64_t count);
     std::uint64_t ReadLE(int byteCount);
 
-    QByteArrayView data_;
+    QByteArray data_;
     qsizetype pos_ = 0;
 };
 
