@@ -1,0 +1,59 @@
+#pragma once
+// The project file (.pcf): 21 tagged values in a fixed order, no header
+// but the leading version. Encoding and decoding work on whole buffers; the
+// file functions store and fetch those buffers.
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+inline constexpr std::int32_t ProjectFormatVersion = 11;
+// A project is a few hundred bytes; anything this big is not one.
+inline constexpr qsizetype MaxProjectFileSize = 16 * 1024 * 1024;
+
+// The values in file order. Indexes are those of the list boxes (-1: none).
+struct ProjectData {
+    std::int32_t Version = ProjectFormatVersion;
+    QString FrontBack;
+    QString LeftRight;
+    QString TopBottom;
+    QString OutputFolder;
+    std::int32_t SizeClass = 1;
+    std::int32_t Fog = 0;
+    std::int32_t Form = 0;
+    std::int32_t BackgroundColor = 0xFFFFFF; // 0x00BBGGRR
+    std::int32_t ImageWidth = 300;
+    std::int32_t ImageHeight = 300;
+    std::int32_t Breed = 50;
+    std::int32_t Height = 50;
+    std::int32_t Thick = 50;
+    std::int32_t Depth = 25;
+    std::int32_t Vertical = 0;
+    std::int32_t Horizontal = 0;
+    std::int32_t Turn = 0;
+    std::int32_t Eye = 40;
+    float SideAngle = 36.0f;
+    float TiltAngle = 0.0f;
+
+    bool operator==(const ProjectData&) const = default;
+};
+
+// Always writes the current format version, whatever data.Version says.
+QByteArray EncodeProject(const ProjectData& data);
+
+// Reads and checks all 21 values before returning, so a caller never applies
+// half a file. Throws ProjectError: kind NewerVersion (version above 11,
+// nothing after it is read), InvalidPropertyValue or StreamRead. Bytes after
+// the last value are ignored.
+ProjectData DecodeProject(const QByteArray& bytes);
+
+// Replaces the file only once the new one is complete, so a failed save
+// keeps the old project. Returns false when an existing file at the path
+// cannot be replaced (show FileInUseText); throws ProjectError
+// (CannotCreate) when the new file cannot be written.
+bool SaveProjectFile(const QString& path, const QByteArray& bytes);
+
+// The whole file, or nothing when no file is at the path. Throws ProjectError
+// (CannotRead) when it cannot be read or is larger than MaxProjectFileSize.
+std::optional<QByteArray> LoadProjectBytes(const QString& path);
