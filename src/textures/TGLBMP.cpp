@@ -27,15 +27,7 @@ void TGLBMP::FreeBuffers() { Pixels.reset(); }
 
 void TGLBMP::AllocatePixels(std::int64_t width, std::int64_t height, const QString& what)
 {
-    if (width < 0 || height < 0 || width > MaxImageSide || height > MaxImageSide ||
-        width * height * 4 > MaxImageBytes)
-        throw ImageError(QStringLiteral("%1: a picture of %2 x %3 pixels is larger than this program "
-                                        "handles (at most %4 pixels a side)")
-                             .arg(what)
-                             .arg(width)
-                             .arg(height)
-                             .arg(MaxImageSide)
-                             .toStdString());
+    CheckImageSize(width, height, what);
     Width = static_cast<int>(width);
     Height = static_cast<int>(height);
     const auto bytes = static_cast<std::size_t>(width * height * 4);

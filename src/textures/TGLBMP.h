@@ -2,24 +2,13 @@
 // One picture as an RGBA buffer (bottom row first) that becomes a mipmapped
 // OpenGL texture, and the read-back of the current viewport.
 #include "gl/GLApi.h"
+#include "textures/ImageCodec.h"
 
 #include <QImage>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
-
-// A damaged or oversized picture, a codec failure or a file-system error;
-// the text names the file.
-class ImageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Decoded pictures are refused before any large allocation beyond these.
-inline constexpr std::int64_t MaxImageSide = 16384;
-inline constexpr std::int64_t MaxImageBytes = std::int64_t{1} << 30; // RGBA buffer, 1 GiB
 
 class TGLBMP {
 public:
@@ -72,8 +61,10 @@ public:
 
 private:
     bool ReadViewport();
+    using Decoder = void (*)(const QString& fileName, const AllocateRgba& allocate);
+
     bool LoadTga(const QString& fileName);
-    bool LoadDecoded(const QString& fileName, const QString& extension);
+    bool LoadDecoded(const QString& fileName, Decoder decode);
     bool WriteBmp(const QString& fileName);
     bool WriteTga(const QString& fileName);
 

@@ -1,5 +1,213 @@
+#include "textures/BmpCodec.h"
+#include "textures/GifCodec.h"
+#include "textures/JpegCodec.h"
+#include "textures/PngCodec.h"
 #include "textures/TGLBMP.h"
 
-// File readers and writers. Filled in with the codecs.
-bool TGLBMP::LoadFromFile(const QString&) { return false; }
-bool TGLBMP::SaveToFile(const QString&) { return false; }
+#include <QFileInfo>
+
+#include <limits>
+
+namespace {
+
+// The text from the last "." on, dot included; empty without one.
+QString Extension(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : fileName.mid(dot);
+}
+
+bool Is(const QString& extension, const char* wanted)
+{
+    return extension.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0;
+}
+
+void PutU16(std::uint8_t* at, std::uint32_t value)
+{
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutU32(std::uint8_t* at, std::uint32_t value)
+{
+    PutU16(at, value);
+    PutU16(at + 2, value >> 16);
+}
+
+// False when the file ends first; ImageError when reading fails.
+bool ReadExactly(std::FILE* file, void* to, std::size_t count, const QString& fileName)
+{
+    if (std::fread(to, 1, count, file) == count)
+        return true;
+    if (std::ferror(file))
+        throw FileFailure(fileName, QStringLiteral("cannot be read (%1)").arg(SystemReason()));
+    return false;
+}
+
+// Bytes between the read position and the end, or the most there is when the
+// file cannot tell (a pipe).
+std::int64_t BytesLeft(std::FILE* file)
+{
+    const long at = std::ftell(file);
+    if (at < 0 || std::fseek(file, 0, SEEK_END) != 0)
+        return std::numeric_limits<std::int64_t>::max();
+    const long end = std::ftell(file);
+    std::fseek(file, at, SEEK_SET);
+    return end < at ? 0 : end - at;
+}
+
+bool WriteAll(std::FILE* file, const void* from, std::size_t count)
+{
+    return std::fwrite(from, 1, count, file) == count;
+}
+
+} // namespace
+
+bool TGLBMP::LoadFromFile(const QString& fileName)
+{
+    if (!QFileInfo::exists(fileName))
+        return false;
+    FreeBuffers();
+    const QString extension = Extension(fileName);
+    if (Is(extension, ".bmp"))
+        return LoadDecoded(fileName, DecodeBmp);
+    if (Is(extension, ".jpg"))
+        return LoadDecoded(fileName, DecodeJpeg);
+    if (Is(extension, ".png"))
+        return LoadDecoded(fileName, DecodePng);
+    if (Is(extension, ".tga"))
+        return LoadTga(fileName);
+    if (Is(extension, ".gif"))
+        return LoadDecoded(fileName, DecodeGif);
+    return false;
+}
+
+bool TGLBMP::LoadDecoded(const QString& fileName, Decoder decode)
+{
+    try {
+        decode(fileName, [&](std::int64_t width, std::int64_t height) {
+            AllocatePixels(width, height, fileName);
+            return Pixels.get();
+        });
+    } catch (...) {
+        FreeBuffers(); // never half a picture
+        throw;
+    }
+    BitsPerPixel = 32;
+    if (!Pixels || Width == 0 || Height == 0) // no row to copy
+        return false;
+    FillAlpha(255);
+    return true;
+}
+
+bool TGLBMP::LoadTga(const QString& fileName)
+{
+    const FileHandle file = OpenFile(fileName, "rb");
+    std::uint8_t header[18];
+    if (!ReadExactly(file.get(), header, sizeof header, fileName))
+        return false;
+    if (header[2] != 2 || header[1] != 0) // uncompressed true-colour, no colour map
+        return false;
+    if (header[16] != 24 && header[16] != 32)
+        return false;
+    BitsPerPixel = header[16];
+    const std::int64_t width = header[12] | (header[13] << 8);
+    const std::int64_t height = header[14] | (header[15] << 8);
+    DataSize = width * height * (BitsPerPixel / 8);
+    CheckImageSize(width, height, fileName);
+    // The pixels follow the header directly (an image ID is not skipped). A
+    // file shorter than its header says is refused before anything is allocated.
+    if (BytesLeft(file.get()) < DataSize)
+        return false;
+    const auto bytes = static_cast<std::size_t>(DataSize);
+    if (BitsPerPixel == 32) {
+        AllocatePixels(width, height, fileName);
+        if (!ReadExactly(file.get(), Pixels.get(), bytes, fileName)) {
+            FreeBuffers();
+            return false;
+        }
+        SwapRedBlue(); // blue, green, red, alpha in the file
+        return true;
+    }
+    const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+    if (!ReadExactly(file.get(), block.get(), bytes, fileName))
+        return false;
+    AllocatePixels(width, height, fileName);
+    ExpandRGB(block.get(), true); // blue, green, red in the file
+    FillAlpha(255);
+    return true;
+}
+
+bool TGLBMP::SaveToFile(const QString& fileName)
+{
+    const QString extension = Extension(fileName);
+    // The encoders refuse an empty picture the way a bitmap with no rows would.
+    const bool encodable = Pixels && Width > 0 && Height > 0;
+    if (Is(extension, ".bmp"))
+        return WriteBmp(fileName);
+    if (Is(extension, ".jpg")) {
+        if (encodable)
+            EncodeJpeg(fileName, Pixels.get(), Width, Height, Quality);
+        return encodable;
+    }
+    if (Is(extension, ".png")) {
+        if (encodable)
+            EncodePng(fileName, Pixels.get(), Width, Height, PngCompressionLevel(Quality));
+        return encodable;
+    }
+    if (Is(extension, ".gif")) {
+        if (encodable)
+            EncodeGif(fileName, Pixels.get(), Width, Height);
+        return encodable;
+    }
+    if (Is(extension, ".tga"))
+        return WriteTga(fileName);
+    return false;
+}
+
+bool TGLBMP::WriteBmp(const QString& fileName)
+{
+    if (!Pixels)
+        return false;
+    const auto pixelBytes = static_cast<std::uint32_t>(PixelBytes());
+    std::uint8_t fileHeader[14] = {'B', 'M'};
+    PutU32(fileHeader + 2, pixelBytes + 54);
+    PutU32(fileHeader + 10, 54);
+    std::uint8_t info[40] = {};
+    PutU32(info, 40);
+    PutU32(info + 4, static_cast<std::uint32_t>(Width));
+    PutU32(info + 8, static_cast<std::uint32_t>(Height));
+    PutU16(info + 12, 1);
+    PutU16(info + 14, 32);
+    PutU32(info + 20, pixelBytes);
+
+    FileHandle file = OpenFile(fileName, "wb");
+    if (!WriteAll(file.get(), fileHeader, sizeof fileHeader) ||
+        !WriteAll(file.get(), info, sizeof info))
+        return false;
+    SwapRedBlue();
+    const bool written = WriteAll(file.get(), Pixels.get(), pixelBytes);
+    SwapRedBlue();
+    const bool closed = std::fclose(file.release()) == 0;
+    return written && closed;
+}
+
+bool TGLBMP::WriteTga(const QString& fileName)
+{
+    if (!Pixels)
+        return false;
+    std::uint8_t header[18] = {};
+    header[2] = 2;
+    PutU16(header + 12, static_cast<std::uint32_t>(Width));
+    PutU16(header + 14, static_cast<std::uint32_t>(Height));
+    header[16] = 32;
+
+    FileHandle file = OpenFile(fileName, "wb");
+    if (!WriteAll(file.get(), header, sizeof header))
+        return false;
+    SwapRedBlue();
+    const bool written = WriteAll(file.get(), Pixels.get(), PixelBytes());
+    SwapRedBlue();
+    const bool closed = std::fclose(file.release()) == 0;
+    return written && closed;
+}

@@ -1,0 +1,73 @@
+#include "textures/ImageCodec.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+ImageError FileFailure(const QString& fileName, const QString& reason)
+{
+    return ImageError(
+        QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(fileName), reason).toStdString());
+}
+
+void CheckImageSize(std::int64_t width, std::int64_t height, const QString& what)
+{
+    if (width < 0 || height < 0 || width > MaxImageSide || height > MaxImageSide ||
+        width * height * 4 > MaxImageBytes)
+        throw FileFailure(what, QStringLiteral("a picture of %1 x %2 pixels is larger than this "
+                                               "program handles (at most %3 pixels a side)")
+                                    .arg(width)
+                                    .arg(height)
+                                    .arg(MaxImageSide));
+}
+
+QString SystemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+FileHandle OpenFile(const QString& fileName, const char* mode)
+{
+#ifdef _WIN32
+    FileHandle file(_wfopen(reinterpret_cast<const wchar_t*>(fileName.utf16()),
+                            QString::fromLatin1(mode).toStdWString().c_str()));
+#else
+    FileHandle file(std::fopen(QFile::encodeName(fileName).constData(), mode));
+#endif
+    if (!file)
+        throw FileFailure(fileName, QStringLiteral("cannot be opened (%1)").arg(SystemReason()));
+    return file;
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
+{
+    const FileHandle file = OpenFile(fileName, "rb");
+    // The size is only a hint: the file may be a pipe or change while it is read.
+    std::size_t hint = 0;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long size = std::ftell(file.get());
+        hint = size > 0 ? static_cast<std::size_t>(size) : 0;
+        std::rewind(file.get());
+    }
+    constexpr std::size_t step = 65536;
+    std::vector<std::uint8_t> data(hint > 0 ? hint : step);
+    std::size_t used = 0;
+    for (;;) {
+        used += std::fread(data.data() + used, 1, data.size() - used, file.get());
+        if (used < data.size())
+            break;
+        data.resize(data.size() + step);
+    }
+    data.resize(used);
+    if (std::ferror(file.get()))
+        throw FileFailure(fileName, QStringLiteral("cannot be read (%1)").arg(SystemReason()));
+    return data;
+}
+
+void WriteWholeFile(const QString& fileName, const std::uint8_t* data, std::size_t size)
+{
+    FileHandle file = OpenFile(fileName, "wb");
+    const bool written = std::fwrite(data, 1, size, file.get()) == size;
+    const bool closed = std::fclose(file.release()) == 0;
+    if (!written || !closed)
+        throw FileFailure(fileName, QStringLiteral("cannot be written (%1)").arg(SystemReason()));
+}

@@ -1,0 +1,52 @@
+#pragma once
+// What the image readers and writers share: the error type, the size limits,
+// the destination a decoder writes into, and plain file access with RAII.
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+// A damaged or oversized picture, a codec failure or a file-system error;
+// the text names the file.
+class ImageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Decoded pictures are refused before any large allocation beyond these.
+inline constexpr std::int64_t MaxImageSide = 16384;
+inline constexpr std::int64_t MaxImageBytes = std::int64_t{1} << 30; // RGBA buffer, 1 GiB
+
+// "<file>: <reason>", the text of every ImageError about a file.
+ImageError FileFailure(const QString& fileName, const QString& reason);
+
+// Throws ImageError (naming `what`) unless a width x height RGBA picture is
+// within the limits. Costs nothing: call it before allocating.
+void CheckImageSize(std::int64_t width, std::int64_t height, const QString& what);
+
+// A decoder calls this once, with the picture's size, before it writes any
+// pixel; it gets back room for width x height RGBA pixels, bottom row first,
+// rows of width x 4 bytes with no padding. It throws if the size is refused.
+using AllocateRgba = std::function<std::uint8_t*(std::int64_t width, std::int64_t height)>;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// The C library's file, opened by a Unicode name. Throws ImageError with the
+// system's reason when it cannot be opened.
+FileHandle OpenFile(const QString& fileName, const char* mode);
+
+// The whole file in memory; ImageError on any file-system error.
+std::vector<std::uint8_t> ReadWholeFile(const QString& fileName);
+
+// Creates or empties the file and writes the bytes; ImageError on any failure.
+void WriteWholeFile(const QString& fileName, const std::uint8_t* data, std::size_t size);
+
+// The system's text for the current errno.
+QString SystemReason();
