@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <string>
 
@@ -35,12 +34,6 @@ bool HasExtension(const char* list, const char* name)
     return false;
 }
 
-// eglTerminate ends every context on a display, so a display we opened is
-// only terminated when the last of our contexts on it goes. The default
-// display may be shared with others and is never terminated here.
-std::mutex displayMutex;
-std::map<EGLDisplay, int> displayUsers;
-
 bool InitializeDisplay(EGLDisplay display)
 {
     if (display == EGL_NO_DISPLAY)
@@ -49,12 +42,11 @@ bool InitializeDisplay(EGLDisplay display)
     return eglInitialize(display, &major, &minor) == EGL_TRUE;
 }
 
-EGLDisplay OpenDisplay(bool& terminateWhenDone)
+EGLDisplay OpenDisplay()
 {
     const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    terminateWhenDone = true;
 
     if (getPlatformDisplay && HasExtension(client, "EGL_MESA_platform_surfaceless")) {
         EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
@@ -75,37 +67,29 @@ EGLDisplay OpenDisplay(bool& terminateWhenDone)
         }
     }
     EGLDisplay d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    terminateWhenDone = false;
     if (InitializeDisplay(d))
         return d;
     return EGL_NO_DISPLAY;
 }
 
+// One display for the whole process, opened on first use and never
+// terminated: eglTerminate would end every context on it (also those of
+// other users of the same display) and unload the driver, which costs a
+// driver load on every new context.
+std::mutex displayMutex;
+EGLDisplay sharedDisplay = EGL_NO_DISPLAY;
+
 EGLDisplay AcquireDisplay()
 {
     std::lock_guard<std::mutex> lock(displayMutex);
-    bool terminate = true;
-    EGLDisplay display = OpenDisplay(terminate);
-    if (display == EGL_NO_DISPLAY)
+    if (sharedDisplay == EGL_NO_DISPLAY)
+        sharedDisplay = OpenDisplay();
+    if (sharedDisplay == EGL_NO_DISPLAY)
         throw HeadlessContextError(
             "No OpenGL without a window: no EGL display could be opened (tried the surfaceless "
             "Mesa platform, EGL devices and the default display; EGL error " +
             Hex(static_cast<unsigned>(eglGetError())) + ")");
-    if (terminate)
-        ++displayUsers[display];
-    return display;
-}
-
-void ReleaseDisplay(EGLDisplay display)
-{
-    std::lock_guard<std::mutex> lock(displayMutex);
-    const auto it = displayUsers.find(display);
-    if (it == displayUsers.end())
-        return;
-    if (--it->second == 0) {
-        displayUsers.erase(it);
-        eglTerminate(display);
-    }
+    return sharedDisplay;
 }
 
 EGLContext CreateContext(EGLDisplay display)
@@ -197,7 +181,6 @@ HeadlessContext::HeadlessContext(int width, int height, int samples)
             eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
             eglDestroyContext(display_, context_);
         }
-        ReleaseDisplay(display_);
         if (previousContext_ != EGL_NO_CONTEXT)
             eglMakeCurrent(previousDisplay_, previousDraw_, previousRead_, previousContext_);
         throw;
@@ -219,7 +202,6 @@ HeadlessContext::~HeadlessContext()
             eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     eglDestroyContext(display_, context_);
-    ReleaseDisplay(display_);
 }
 
 void HeadlessContext::MakeCurrent()

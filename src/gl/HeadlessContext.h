@@ -24,9 +24,12 @@ struct HeadlessLimits {
 class HeadlessContext {
 public:
     // samples 1 renders without multisampling; 2..MaxSamples adds a resolve
-    // buffer. Throws HeadlessContextError with the reason when EGL or GL is
-    // missing or the size or sample count cannot be had.
+    // buffer. The new context becomes current. Throws HeadlessContextError
+    // with the reason when EGL or GL is missing or the size or sample count
+    // cannot be had; what was current before then stays current.
     HeadlessContext(int width, int height, int samples = 1);
+    // If current, hands back to the context that was current at creation
+    // (or to none).
     ~HeadlessContext();
     HeadlessContext(const HeadlessContext&) = delete;
     HeadlessContext& operator=(const HeadlessContext&) = delete;

@@ -1,0 +1,213 @@
+// The box drawn for real (Mesa's software rasteriser, no window) and judged
+// by its pixels.
+#include "app/BoxModel.h"
+#include "app/BoxRenderer.h"
+#include "gl/HeadlessContext.h"
+#include "support/GLPixels.h"
+#include "support/Placeholders.h"
+#include "textures/TGLBMP.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int Side = 300;
+const QRgb White = qRgb(255, 255, 255);
+const QRgb FrontColor = PlaceholderColors[0];
+const QRgb SideColor = PlaceholderColors[1];
+const QRgb TopColor = PlaceholderColors[2];
+
+struct BoxSceneTest : ::testing::Test {
+    std::unique_ptr<HeadlessContext> context; // outlives the textures below
+    BoxRenderer renderer;
+    TSimpleGL driver;
+    std::unique_ptr<TGLBMP> slots[3];
+    std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
+    PlainBoxControls plain;
+    BoxModel model{plain.Controls()};
+    DrawFlags flags;
+
+    void SetUp() override
+    {
+        ASSERT_NO_THROW(context = std::make_unique<HeadlessContext>(Side, Side));
+        for (auto& slot : slots)
+            slot = std::make_unique<TGLBMP>();
+        model.FillFormTable();
+        model.ResetProject();
+        model.OnFogMode = [this](std::uint8_t mode) { renderer.SetFogMode(mode); };
+        SelectForm(0);
+        model.UpdateBackgroundColor();
+        renderer.GLPanel1GLInit(driver, model.Params);
+        renderer.GLPanel1GLPrep(driver, 1, 2, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
+        driver.SetViewport(SystemGL(), Side, Side);
+    }
+
+    void TearDown() override
+    {
+        for (auto& slot : slots)
+            slot.reset();
+    }
+
+    SlotTextures Textures() { return {slots[0].get(), slots[1].get(), slots[2].get()}; }
+
+    void SelectForm(int index)
+    {
+        plain.cbMode.SetItemIndex(index);
+        model.cbModeChange();
+    }
+
+    QImage Frame()
+    {
+        renderer.GLPanel1GLDraw(model.Params, Textures(), flags);
+        return context->ReadImage();
+    }
+
+    static QRgb Centre(const QImage& image) { return image.pixel(Side / 2, Side / 2); }
+
+    static void ExpectCorners(const QImage& image, QRgb expected)
+    {
+        for (const QPoint p : {QPoint(0, 0), QPoint(Side - 1, 0), QPoint(0, Side - 1), QPoint(Side - 1, Side - 1)})
+            EXPECT_TRUE(NearColor(image.pixel(p), expected))
+                << "corner " << p.x() << "," << p.y() << " is " << ColorText{image.pixel(p)};
+    }
+
+    static int CountNear(const QImage& image, QRgb color)
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += NearColor(image.pixel(x, y), color) ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(BoxSceneTest, EveryFormShowsTheBoxInFrontOfTheBackground)
+{
+    // Upright boxes, cards and books face the viewer with their front; the
+    // jewel box, pizza box and shoe box lie flat and show their top there.
+    const QRgb centreColor[FormCount] = {FrontColor, FrontColor, FrontColor, FrontColor, FrontColor,
+                                         TopColor,   TopColor,   TopColor,   FrontColor, FrontColor};
+    for (int form = 0; form < FormCount; ++form) {
+        SCOPED_TRACE(model.FormModeTable[static_cast<std::size_t>(form)].Name.toStdString());
+        SelectForm(form);
+        const QImage image = Frame();
+        ExpectCorners(image, White);
+        EXPECT_TRUE(NearColor(Centre(image), centreColor[form])) << ColorText{Centre(image)};
+    }
+}
+
+TEST_F(BoxSceneTest, BackgroundTakesTheChosenColour)
+{
+    plain.pColor.SetColor(0x00336699); // red 0x99, green 0x66, blue 0x33
+    model.UpdateBackgroundColor();
+    const QImage image = Frame();
+    ExpectCorners(image, qRgb(0x99, 0x66, 0x33));
+    EXPECT_TRUE(NearColor(Centre(image), FrontColor));
+}
+
+TEST_F(BoxSceneTest, FarBackgroundLeavesTheClearColourAtTheBorder)
+{
+    plain.tbDepth.SetPosition(80); // the quad at z = -90 no longer fills the view
+    model.tbThickChange();
+    const QImage image = Frame();
+    // The quad reaches 30 / 37.3 of the half-width: columns 29..270 of 300.
+    ExpectCorners(image, qRgb(0, 0, 0));
+    EXPECT_TRUE(NearColor(image.pixel(20, Side / 2), qRgb(0, 0, 0)));
+    EXPECT_TRUE(NearColor(image.pixel(40, Side / 2), White));
+}
+
+TEST_F(BoxSceneTest, FogDarkensTheBoxButNeverTheBackground)
+{
+    const QRgb clear = Centre(Frame());
+    QRgb fogged[4] = {};
+    for (int mode = 1; mode <= 3; ++mode) {
+        model.SetFogMode(static_cast<std::uint8_t>(mode));
+        const QImage image = Frame();
+        fogged[mode] = Centre(image);
+        EXPECT_LT(Brightness(fogged[mode]), Brightness(clear) - 60)
+            << "mode " << mode << ": " << ColorText{fogged[mode]};
+        ExpectCorners(image, White);
+    }
+    // Each mode reaches GL: linear, exp2 and exp give different shades here.
+    EXPECT_NE(fogged[1], fogged[2]);
+    EXPECT_NE(fogged[2], fogged[3]);
+}
+
+TEST_F(BoxSceneTest, ClearViewAfterDarkSwitchesFogOffAndDarkRestoresIt)
+{
+    const QRgb clear = Centre(Frame());
+    model.SetFogMode(3);
+    const QRgb dark = Centre(Frame());
+    model.SetFogMode(0);
+    EXPECT_TRUE(NearColor(Centre(Frame()), clear, 0));
+    model.SetFogMode(3);
+    EXPECT_TRUE(NearColor(Centre(Frame()), dark, 0));
+    EXPECT_FALSE(NearColor(dark, clear));
+}
+
+TEST_F(BoxSceneTest, StoredFogModeShowsFromTheFirstFrame)
+{
+    model.SetFogMode(1); // linear, the GL default would be exp
+    const QRgb linear = Centre(Frame());
+
+    {
+        HeadlessContext fresh(Side, Side); // a new context starts with GL's defaults
+        TGLBMP front, side, top;
+        const SlotTextures textures{&front, &side, &top};
+        TSimpleGL freshDriver;
+        renderer.GLPanel1GLInit(freshDriver, model.Params);
+        renderer.GLPanel1GLPrep(freshDriver, 1, 2, textures, {&thumbs[0], &thumbs[1], &thumbs[2]});
+        freshDriver.SetViewport(SystemGL(), Side, Side);
+        renderer.GLPanel1GLDraw(model.Params, textures, flags);
+        EXPECT_TRUE(NearColor(Centre(fresh.ReadImage()), linear, 1));
+    } // the fixture's context is current again
+    EXPECT_TRUE(NearColor(Centre(Frame()), linear, 1));
+}
+
+TEST_F(BoxSceneTest, FlatCardShowsOnlyFrontAndBack)
+{
+    SelectForm(3); // "vertical rotated image"
+    model.Params.TiltAngle = 0.0f;
+    model.Params.SideAngle = 60.0f; // edges would show if there were any
+    QImage image = Frame();
+    EXPECT_GT(CountNear(image, FrontColor), 1000);
+    EXPECT_EQ(CountNear(image, SideColor), 0);
+    EXPECT_EQ(CountNear(image, TopColor), 0);
+
+    // The same view with some thickness does show an edge.
+    model.Params.HalfThickness = 0.3f;
+    model.Params.SideAngle = 60.0f;
+    image = Frame();
+    EXPECT_GT(CountNear(image, SideColor), 100);
+}
+
+TEST_F(BoxSceneTest, FrameGrabIsUprightWithRedAndBlueInPlace)
+{
+    const QImage frame = Frame();
+    QImage grabbed;
+    ASSERT_TRUE(GrabFrameToBitmap(grabbed));
+    ASSERT_EQ(grabbed.size(), QSize(Side, Side));
+    EXPECT_EQ(grabbed.format(), QImage::Format_RGB888);
+    for (const QPoint p : {QPoint(0, 0), QPoint(150, 150), QPoint(120, 40), QPoint(200, 260)})
+        EXPECT_EQ(grabbed.pixel(p), frame.pixel(p) | 0xFF000000u) << p.x() << "," << p.y();
+}
+
+TEST_F(BoxSceneTest, SuspendedOrInactiveDrawLeavesTheLastFrame)
+{
+    const QImage before = Frame();
+    model.Params.SideAngle += 90.0f;
+    int pumps = 0;
+    flags.PumpMessages = [&] { ++pumps; };
+    flags.SuspendDraw = true;
+    EXPECT_EQ(Frame(), before);
+    flags.SuspendDraw = false;
+    flags.AppActive = false;
+    EXPECT_EQ(Frame(), before);
+    EXPECT_EQ(pumps, 1);
+    flags.AppActive = true;
+    EXPECT_NE(Frame(), before);
+}
+
+} // namespace
