@@ -1,0 +1,218 @@
+#include "app/ui/TForm1.h"
+
+#include "app/ScriptedPrompts.h"
+#include "gl/ui/TGLPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct WindowTest : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> form;
+
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
+
+    void Start()
+    {
+        TForm1Options options;
+        options.ProgramFolder = dir.path();
+        options.SettingsFile = SettingsFile();
+        options.Dialogs = &prompts;
+        form = std::make_unique<TForm1>(options);
+    }
+
+    void ShowAndWaitForGL()
+    {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
+        QTest::qWait(50);
+    }
+
+    void Store(const QString& key, const QVariant& value)
+    {
+        QSettings s(SettingsFile(), QSettings::IniFormat);
+        s.setValue(key, value);
+    }
+
+    QImage Frame()
+    {
+        form->GLPanel1->RenderNow();
+        return form->GLPanel1->grabFramebuffer();
+    }
+};
+
+TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
+{
+    Start();
+    EXPECT_EQ(form->windowTitle(), "Cubiform Classic version 1.2 (Freeware)");
+    EXPECT_EQ(form->cbClass->currentIndex(), 1);
+    EXPECT_EQ(form->cbMode->currentIndex(), 0);
+    EXPECT_EQ(form->cbFog->currentIndex(), 0);
+    EXPECT_EQ(form->cbMode->count(), 10);
+    EXPECT_EQ(form->Params().BackgroundRed, 1.0f);
+    EXPECT_EQ(form->tbImageWidth->value(), 300);
+    EXPECT_EQ(form->tbDepth->value(), 25); // from the first box kind
+    EXPECT_EQ(form->StatusText(0), "Side angle = 36");
+    EXPECT_TRUE(QDir(dir.filePath("Output")).exists());
+    EXPECT_TRUE(QDir(dir.filePath("Projects")).exists());
+    EXPECT_EQ(form->Folder.OutputFolder, QDir::toNativeSeparators(dir.path()) + "/Output/");
+    form.reset();
+
+    QSettings s(SettingsFile(), QSettings::IniFormat);
+    const QString id = s.value("Main/GUID").toString();
+    EXPECT_TRUE(QRegularExpression("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$")
+                    .match(id)
+                    .hasMatch())
+        << id.toStdString();
+    s.beginGroup("Preference");
+    EXPECT_EQ(s.childKeys().size(), 7);
+    EXPECT_EQ(s.value("Size mode").toString(), "1");
+    EXPECT_EQ(s.value("Background color").toString(), "16777215");
+    s.endGroup();
+
+    Start(); // a second start keeps the identifier
+    form.reset();
+    EXPECT_EQ(QSettings(SettingsFile(), QSettings::IniFormat).value("Main/GUID").toString(), id);
+}
+
+TEST_F(WindowTest, StoredPreferencesAreAppliedAtStart)
+{
+    Store("Preference/Size mode", "2");
+    Store("Preference/Fog", "abc");
+    Store("Preference/Background color", "255");
+    Store("Preference/Form mode", "5");
+    Start();
+    EXPECT_EQ(form->cbClass->currentIndex(), 2);
+    EXPECT_EQ(form->tbImageWidth->maximum(), 450);
+    EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form->cbFog->currentIndex(), 0);
+    EXPECT_EQ(form->Params().FogMode, 0);
+    EXPECT_EQ(form->Params().BackgroundRed, 1.0f);
+    EXPECT_EQ(form->Params().BackgroundGreen, 0.0f);
+    EXPECT_EQ(form->Params().BackgroundBlue, 0.0f);
+    EXPECT_EQ(form->cbMode->currentText(), "CD jewel box");
+}
+
+TEST_F(WindowTest, IndexesOutsideTheListsReadNoTable)
+{
+    Store("Preference/Size mode", "7");
+    Store("Preference/Form mode", "99");
+    Store("Preference/Fog", "-4");
+    Start();
+    EXPECT_EQ(form->cbClass->currentIndex(), -1);
+    EXPECT_EQ(form->tbImageWidth->maximum(), 100);
+    EXPECT_EQ(form->cbMode->currentIndex(), 0); // falls back to the first kind
+    EXPECT_EQ(form->cbFog->currentIndex(), -1);
+    EXPECT_EQ(form->Params().FogMode, 255);
+}
+
+TEST_F(WindowTest, DragTurnsHalfADegreePerPixelFromTheDragsStart)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->Params().SideAngle = 30;
+    form->Params().TiltAngle = 0;
+    TGLPanel* panel = form->GLPanel1;
+    const QPoint start(50, 50);
+    QTest::mousePress(panel, Qt::LeftButton, {}, start);
+    QTest::mouseMove(panel, start + QPoint(100, 0));
+    EXPECT_EQ(form->StatusText(0), "Side angle = 80");
+    EXPECT_EQ(form->StatusText(1), "Tilt angle = 0");
+    QTest::mouseMove(panel, start + QPoint(100, 20));
+    EXPECT_EQ(form->StatusText(1), "Tilt angle = 10");
+    QTest::mouseMove(panel, start);
+    EXPECT_EQ(form->Params().SideAngle, 30.0f);
+    EXPECT_EQ(form->Params().TiltAngle, 0.0f);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, start);
+
+    // Moving with no button down changes nothing.
+    QTest::mouseMove(panel, start + QPoint(40, 40));
+    EXPECT_EQ(form->Params().SideAngle, 30.0f);
+}
+
+TEST_F(WindowTest, WheelMovesOnlyTheFocusedScrollBar)
+{
+    Start();
+    ShowAndWaitForGL();
+    auto wheel = [&](QWidget* target, int delta) {
+        QWheelEvent e(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &e);
+    };
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->tbDepth->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->tbDepth->hasFocus(); }, 2000));
+    const int before = form->tbDepth->value();
+    wheel(form->tbDepth, 120);
+    EXPECT_EQ(form->tbDepth->value(), before + 1);
+    EXPECT_EQ(form->Params().Depth, static_cast<float>(before + 1));
+    form->tbDepth->setValue(80);
+    wheel(form->GLPanel1, 120);
+    EXPECT_EQ(form->tbDepth->value(), 80);
+
+    form->cbMode->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->cbMode->hasFocus(); }, 2000));
+    wheel(form->cbMode, -240);
+    EXPECT_EQ(form->cbMode->currentIndex(), 0);
+    EXPECT_EQ(form->tbDepth->value(), 80);
+}
+
+TEST_F(WindowTest, ColourPanelCancelChangesNothing)
+{
+    Start();
+    prompts.Colors.push_back(std::nullopt);
+    QTest::mouseClick(form->pColor, Qt::LeftButton);
+    EXPECT_EQ(form->Params().BackgroundGreen, 1.0f);
+    prompts.Colors.push_back(QColor(0, 255, 0));
+    QTest::mouseClick(form->pColor, Qt::LeftButton);
+    EXPECT_EQ(form->Params().BackgroundRed, 0.0f);
+    EXPECT_EQ(form->Params().BackgroundGreen, 1.0f);
+}
+
+TEST_F(WindowTest, BoxFacesShowThePlaceholderColours)
+{
+    Start();
+    form->cbMode->setCurrentIndex(2); // front view: the front faces the viewer
+    form->cbModeChange();
+    ShowAndWaitForGL();
+    const QImage frame = Frame();
+    ASSERT_FALSE(frame.isNull());
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_NEAR(centre.red(), 255, 3);
+    EXPECT_NEAR(centre.green(), 185, 3);
+    EXPECT_NEAR(centre.blue(), 151, 3);
+    EXPECT_EQ(frame.pixelColor(1, 1), QColor(255, 255, 255)); // background
+}
+
+} // namespace
+
+namespace {
+
+// Writes a picture of the window when CUBIFORM_SCREENSHOT names a file
+// (used to make the README's screenshot); otherwise checks that it can be grabbed.
+TEST_F(WindowTest, WindowCanBeGrabbed)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->GLPanel1->RenderNow();
+    const QImage shot = form->grab().toImage();
+    EXPECT_EQ(shot.size(), form->size() * form->devicePixelRatio());
+    const QString target = qEnvironmentVariable("CUBIFORM_SCREENSHOT");
+    if (!target.isEmpty()) {
+        EXPECT_TRUE(shot.save(target));
+    }
+}
+
+} // namespace
