@@ -24,6 +24,9 @@ class TMyRegistry {
 public:
     // The platform's per-user store (~/.config/<organisation>/<application>.conf
     // on Linux, the registry on Windows); the names come from the key path.
+    // On Linux the file follows QStandardPaths, so its test mode moves it to
+    // ~/.qttest/config; that folder is shared between runs, hence the file
+    // constructor for tests.
     TMyRegistry();
     // An INI file at this path instead; tests and portable set-ups use it.
     explicit TMyRegistry(const QString& fileName);
@@ -39,6 +42,8 @@ public:
     QString FileName() const;
 
     QString LoadText(const QString& section, const QString& name, const QString& defaultValue);
+    // Every store is written through at once. A store that cannot be written
+    // throws "Failed to set data for '<name>'" and reads back as before.
     void StoreText(const QString& section, const QString& name, const QString& value);
     int LoadNumber(const QString& section, const QString& name, int defaultValue);
     void StoreNumber(const QString& section, const QString& name, int value);
