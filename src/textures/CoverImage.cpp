@@ -32,14 +32,6 @@ void ResetCoverImages(CoverImages& slots)
     }
 }
 
-void RebuildCoverTextures(CoverImages& slots)
-{
-    for (CoverImage& slot : slots) {
-        slot.Texture->LoadFromBitmap(slot.Thumbnail);
-        slot.Texture->Upload();
-    }
-}
-
 QSize ThumbnailFit(QSize picture, QSize preview)
 {
     const double w = picture.width(), h = picture.height();

@@ -27,8 +27,6 @@ QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,16
 
 // Empty paths and placeholder thumbnails; the textures are left alone.
 void ResetCoverImages(CoverImages& slots);
-// LoadFromBitmap of each thumbnail into its texture, then Upload (needs GL).
-void RebuildCoverTextures(CoverImages& slots);
 
 // The thumbnail size for a picture shown in a preview of the given size:
 // proportions kept, the computed side rounded with halves to even; equal

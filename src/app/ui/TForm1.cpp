@@ -360,28 +360,29 @@ void TForm1::BuildMenu()
         a->setObjectName(QLatin1String(name));
         return a;
     };
-    add(FilesMenu, "Newproject1", QStringLiteral("New project"));
-    add(FilesMenu, "Saveproject1", QStringLiteral("Save project"));
-    add(FilesMenu, "Saveprojectas1", QStringLiteral("Save project as..."));
-    add(FilesMenu, "Openproject1", QStringLiteral("Open project..."));
+    Newproject1 = add(FilesMenu, "Newproject1", QStringLiteral("New project"));
+    Saveproject1 = add(FilesMenu, "Saveproject1", QStringLiteral("Save project"));
+    Saveprojectas1 = add(FilesMenu, "Saveprojectas1", QStringLiteral("Save project as..."));
+    Openproject1 = add(FilesMenu, "Openproject1", QStringLiteral("Open project..."));
     FilesMenu->addSeparator();
     Selectfrontimage1 = add(FilesMenu, "Selectfrontimage1", QStringLiteral("Select front/back image..."));
     Selectsideimage1 = add(FilesMenu, "Selectsideimage1", QStringLiteral("Select left/right image..."));
     Selecttopimage1 = add(FilesMenu, "Selecttopimage1", QStringLiteral("Select top/bottom image..."));
     FilesMenu->addSeparator();
-    add(FilesMenu, "Writeresult1", QStringLiteral("Write result..."));
+    Writeresult1 = add(FilesMenu, "Writeresult1", QStringLiteral("Write result..."));
     Exit1 = add(FilesMenu, "Exit1", QStringLiteral("Exit"));
 
     HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     HelpMenu->setObjectName(QStringLiteral("Help1"));
-    add(HelpMenu, "Contents1", QStringLiteral("Help contents"));
-    QAction* automatic = add(HelpMenu, "Checkupdateautomatically1", QStringLiteral("Automatic update check"));
-    automatic->setCheckable(true);
-    add(HelpMenu, "Checkupdate1", QStringLiteral("Check update"));
-    add(HelpMenu, "Emailsupport1", QStringLiteral("E-mail support"));
-    add(HelpMenu, "Website1", QStringLiteral("Website: ") + QString(ProductInfo::WebSite));
+    Contents1 = add(HelpMenu, "Contents1", QStringLiteral("Help contents"));
+    Checkupdateautomatically1 =
+        add(HelpMenu, "Checkupdateautomatically1", QStringLiteral("Automatic update check"));
+    Checkupdateautomatically1->setCheckable(true);
+    Checkupdate1 = add(HelpMenu, "Checkupdate1", QStringLiteral("Check update"));
+    Emailsupport1 = add(HelpMenu, "Emailsupport1", QStringLiteral("E-mail support"));
+    Website1 = add(HelpMenu, "Website1", QStringLiteral("Website: ") + QString(ProductInfo::WebSite));
     HelpMenu->addSeparator();
-    add(HelpMenu, "About1", QStringLiteral("About"));
+    About1 = add(HelpMenu, "About1", QStringLiteral("About"));
 }
 
 QString TForm1::StatusText(int panel) const
@@ -506,6 +507,9 @@ void TForm1::ConnectControls()
     connect(Selectsideimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectsideimage1); });
     connect(Selecttopimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selecttopimage1); });
     connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    ConnectProjects();
+    ConnectResults();
+    ConnectHelp();
 
     GLPanel1->OnGLInit = [this](TGLPanel*) { Renderer.GLPanel1GLInit(*SimpleGL, Params()); };
     GLPanel1->OnGLPrep = [this](TGLPanel*) {

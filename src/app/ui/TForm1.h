@@ -76,10 +76,21 @@ public:
     QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
     QMenu* FilesMenu = nullptr;
     QMenu* HelpMenu = nullptr;
+    QAction* Newproject1 = nullptr;
+    QAction* Saveproject1 = nullptr;
+    QAction* Saveprojectas1 = nullptr;
+    QAction* Openproject1 = nullptr;
     QAction* Selectfrontimage1 = nullptr;
     QAction* Selectsideimage1 = nullptr;
     QAction* Selecttopimage1 = nullptr;
+    QAction* Writeresult1 = nullptr;
     QAction* Exit1 = nullptr;
+    QAction* Contents1 = nullptr;
+    QAction* Checkupdateautomatically1 = nullptr;
+    QAction* Checkupdate1 = nullptr;
+    QAction* Emailsupport1 = nullptr;
+    QAction* Website1 = nullptr;
+    QAction* About1 = nullptr;
     QTimer* TimerUpdate = nullptr;
 
     // The document and its drawing.
@@ -140,6 +151,10 @@ private:
     void BuildControls();
     void BuildMenu();
     void ConnectControls();
+    // Each subject wires its own buttons and menu items (TForm1<Subject>.cpp).
+    void ConnectProjects();
+    void ConnectResults();
+    void ConnectHelp();
     void FormCreate(const TForm1Options& options);
     void FormDestroy();
     void SetDefaultFolders();
