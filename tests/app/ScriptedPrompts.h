@@ -3,9 +3,11 @@
 // real dialog. Every question is recorded.
 #include "app/ui/Prompts.h"
 
+#include <QDialog>
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 class ScriptedPrompts final : public Prompts {
 public:
@@ -13,6 +15,9 @@ public:
     std::deque<std::optional<QColor>> Colors;  // answers to PickColor
     std::deque<QString> Folders;               // answers to PickFolder
     std::deque<QMessageBox::StandardButton> Answers; // answers to Ask
+    // Each runs one modal dialog: it may look at and press its controls, and
+    // returns the result code. Without a script the dialog is rejected.
+    std::deque<std::function<int(QDialog&)>> DialogScripts;
     QStringList Asked;                         // every question and message, in order
     std::vector<FileDialogRequest> FileRequests;
 
@@ -47,6 +52,16 @@ public:
     void Tell(QWidget*, QMessageBox::Icon, const QString&, const QString& text) override
     {
         Asked << QStringLiteral("tell:") + text;
+    }
+
+    int Exec(QDialog& dialog) override
+    {
+        Asked << QStringLiteral("dialog:") + dialog.windowTitle();
+        if (DialogScripts.empty())
+            return QDialog::Rejected;
+        auto script = DialogScripts.front();
+        DialogScripts.pop_front();
+        return script(dialog);
     }
 
 private:

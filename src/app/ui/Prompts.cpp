@@ -105,3 +105,8 @@ void QtPrompts::Tell(QWidget* parent, QMessageBox::Icon icon, const QString& tit
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+int QtPrompts::Exec(QDialog& dialog)
+{
+    return dialog.exec();
+}

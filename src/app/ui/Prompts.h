@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 struct FileDialogRequest {
@@ -32,6 +33,9 @@ public:
                                             QMessageBox::StandardButtons buttons) = 0;
     virtual void Tell(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                       const QString& text) = 0;
+    // Runs one of the program's own modal dialogs; returns its result code
+    // (QDialog::Accepted / Rejected). Tests drive the dialog instead.
+    virtual int Exec(QDialog& dialog) = 0;
 };
 
 // Turns "Text|*.a;*.b|Other|*.c" into Qt's "Text (*.a *.b);;Other (*.c)".
@@ -47,4 +51,5 @@ public:
                                     QMessageBox::StandardButtons buttons) override;
     void Tell(QWidget* parent, QMessageBox::Icon icon, const QString& title,
               const QString& text) override;
+    int Exec(QDialog& dialog) override;
 };
