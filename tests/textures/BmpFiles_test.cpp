@@ -1,4 +1,4 @@
-#include "textures/PictureFiles.h"
+#include "support/PictureFiles.h"
 
 #include <QImage>
 

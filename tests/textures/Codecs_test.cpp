@@ -1,6 +1,6 @@
 // JPEG, PNG and GIF through their codecs: round trips, what the writers set,
 // and damaged or oversized files.
-#include "textures/PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "textures/PngCodec.h"
 
 #include <gif_lib.h>

@@ -1,5 +1,5 @@
 // Which reader or writer a file name picks, and what happens around them.
-#include "textures/PictureFiles.h"
+#include "support/PictureFiles.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "textures/PictureFiles.h"
+#include "support/PictureFiles.h"
 
 namespace {
 
@@ -44,6 +44,26 @@ TEST_F(TgaFiles, ThirtyTwoBitPixelsKeepTheirAlpha)
     ASSERT_TRUE(picture.LoadFromFile(Path("a.tga")));
     EXPECT_EQ(picture.BitsPerPixel, 32);
     EXPECT_EQ(Buffer(picture), Bytes({3, 2, 1, 4, 7, 6, 5, 8}));
+}
+
+TEST_F(TgaFiles, TheImageIdIsSkippedAndTopDownRowsAreTurned)
+{
+    QByteArray withId = TgaHeader(2, 0, 2, 1, 24);
+    withId[0] = 3;
+    Write(Path("id.tga"), withId + "abc" + Bytes({10, 20, 30, 40, 50, 60}));
+    TGLBMP picture(QString(), gl);
+    ASSERT_TRUE(picture.LoadFromFile(Path("id.tga")));
+    EXPECT_EQ(Buffer(picture), Bytes({30, 20, 10, 255, 60, 50, 40, 255}));
+
+    QByteArray topDown = TgaHeader(2, 0, 1, 3, 32);
+    topDown[17] = 0x28; // rows from the top, 8 alpha bits
+    Write(Path("top.tga"), topDown + Bytes({1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}));
+    ASSERT_TRUE(picture.LoadFromFile(Path("top.tga")));
+    EXPECT_EQ(Buffer(picture), Bytes({3, 3, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1}));
+
+    withId.append("ab"); // the ID runs into the end of the file
+    Write(Path("shortid.tga"), withId);
+    EXPECT_FALSE(picture.LoadFromFile(Path("shortid.tga")));
 }
 
 TEST_F(TgaFiles, OnlyUncompressedTrueColourOfTwentyFourOrThirtyTwoBitsIsRead)
