@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -41,20 +42,26 @@ FileHandle OpenFile(const QString& fileName, const char* mode)
 std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
 {
     const FileHandle file = OpenFile(fileName, "rb");
-    // The size is only a hint: the file may be a pipe or change while it is read.
-    std::size_t hint = 0;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(file.get());
-        hint = size > 0 ? static_cast<std::size_t>(size) : 0;
-        std::rewind(file.get());
-    }
+    // No picture within the limits needs a larger file: refuse it before
+    // reading. The size is only a hint; the file may change while it is read.
+    constexpr std::int64_t limit = MaxImageBytes + (std::int64_t{1} << 20);
+    const QFileInfo info(fileName);
+    const std::int64_t hint = info.isFile() ? info.size() : 0;
+    const auto tooLarge = [&] {
+        return FileFailure(fileName, QStringLiteral("the file is larger than a picture this program "
+                                                    "handles can be"));
+    };
+    if (hint > limit)
+        throw tooLarge();
     constexpr std::size_t step = 65536;
-    std::vector<std::uint8_t> data(hint > 0 ? hint : step);
+    std::vector<std::uint8_t> data(hint > 0 ? static_cast<std::size_t>(hint) : step);
     std::size_t used = 0;
     for (;;) {
         used += std::fread(data.data() + used, 1, data.size() - used, file.get());
         if (used < data.size())
             break;
+        if (static_cast<std::int64_t>(used) > limit)
+            throw tooLarge();
         data.resize(data.size() + step);
     }
     data.resize(used);

@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -54,6 +55,13 @@ std::int64_t BytesLeft(std::FILE* file)
     const long end = std::ftell(file);
     std::fseek(file, at, SEEK_SET);
     return end < at ? 0 : end - at;
+}
+
+void FlipRows(std::uint8_t* pixels, std::size_t rowBytes, std::size_t rows)
+{
+    for (std::size_t top = 0, bottom = rows; top + 1 < bottom; ++top, --bottom)
+        std::swap_ranges(pixels + top * rowBytes, pixels + (top + 1) * rowBytes,
+                         pixels + (bottom - 1) * rowBytes);
 }
 
 bool WriteAll(std::FILE* file, const void* from, std::size_t count)
@@ -115,8 +123,12 @@ bool TGLBMP::LoadTga(const QString& fileName)
     const std::int64_t height = header[14] | (header[15] << 8);
     DataSize = width * height * (BitsPerPixel / 8);
     CheckImageSize(width, height, fileName);
-    // The pixels follow the header directly (an image ID is not skipped). A
-    // file shorter than its header says is refused before anything is allocated.
+    // The image ID, when there is one, lies between the header and the pixels;
+    // reading the pixels from byte 18 regardless would shift every colour.
+    std::uint8_t imageId[255];
+    if (!ReadExactly(file.get(), imageId, header[0], fileName))
+        return false;
+    // A file shorter than its header says is refused before anything is allocated.
     if (BytesLeft(file.get()) < DataSize)
         return false;
     const auto bytes = static_cast<std::size_t>(DataSize);
@@ -127,14 +139,18 @@ bool TGLBMP::LoadTga(const QString& fileName)
             return false;
         }
         SwapRedBlue(); // blue, green, red, alpha in the file
-        return true;
+    } else {
+        const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+        if (!ReadExactly(file.get(), block.get(), bytes, fileName))
+            return false;
+        AllocatePixels(width, height, fileName);
+        ExpandRGB(block.get(), true); // blue, green, red in the file
+        FillAlpha(255);
     }
-    const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
-    if (!ReadExactly(file.get(), block.get(), bytes, fileName))
-        return false;
-    AllocatePixels(width, height, fileName);
-    ExpandRGB(block.get(), true); // blue, green, red in the file
-    FillAlpha(255);
+    // Descriptor bit 5: the rows start at the top. Shown bottom-up they would
+    // stand on their head.
+    if (header[17] & 0x20)
+        FlipRows(Pixels.get(), static_cast<std::size_t>(Width) * 4, static_cast<std::size_t>(Height));
     return true;
 }
 

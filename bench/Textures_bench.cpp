@@ -1,0 +1,73 @@
+// Image file speed: decoding a large camera-sized JPEG cover and encoding a
+// result image of the largest output size class.
+#include "textures/TGLBMP.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+namespace {
+
+// A photo-like picture: smooth gradients with a little texture, so the
+// encoder neither sees flat colour nor pure noise.
+void PaintPhoto(TGLBMP& picture, int width, int height)
+{
+    picture.AllocatePixels(width, height, QStringLiteral("bench"));
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* p = picture.Pixels.get() + static_cast<std::size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x, p += 4) {
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = static_cast<int>(noise >> 28) - 8;
+            p[0] = static_cast<std::uint8_t>(std::clamp(x * 255 / width + grain, 0, 255));
+            p[1] = static_cast<std::uint8_t>(std::clamp(y * 255 / height + grain, 0, 255));
+            p[2] = static_cast<std::uint8_t>(std::clamp((x + y) % 256 + grain, 0, 255));
+            p[3] = 255;
+        }
+    }
+}
+
+const QTemporaryDir& Folder()
+{
+    static const QTemporaryDir folder;
+    return folder;
+}
+
+void JpegDecode6000x4000(benchmark::State& state)
+{
+    const QString path = Folder().filePath(QStringLiteral("cover.jpg"));
+    {
+        TGLBMP source;
+        PaintPhoto(source, 6000, 4000);
+        source.SetQuality(90);
+        if (!source.SaveToFile(path)) {
+            state.SkipWithError("could not write the JPEG");
+            return;
+        }
+    }
+    TGLBMP picture;
+    for (auto _ : state) {
+        const bool loaded = picture.LoadFromFile(path);
+        benchmark::DoNotOptimize(loaded);
+        benchmark::DoNotOptimize(picture.Pixels.get());
+    }
+    state.SetItemsProcessed(state.iterations() * 6000 * 4000);
+}
+BENCHMARK(JpegDecode6000x4000)->Unit(benchmark::kMillisecond);
+
+void JpegEncode450x450(benchmark::State& state)
+{
+    const QString path = Folder().filePath(QStringLiteral("result.jpg"));
+    TGLBMP picture;
+    PaintPhoto(picture, 450, 450);
+    for (auto _ : state) {
+        const bool saved = picture.SaveToFile(path);
+        benchmark::DoNotOptimize(saved);
+    }
+    state.SetItemsProcessed(state.iterations() * 450 * 450);
+}
+BENCHMARK(JpegEncode450x450)->Unit(benchmark::kMicrosecond);
+
+} // namespace
