@@ -1,7 +1,4 @@
-#include "app/ui/TForm1.h"
-
-#include "app/ScriptedPrompts.h"
-#include "gl/ui/TGLPanel.h"
+#include "app/WindowFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,42 +12,7 @@
 
 namespace {
 
-struct WindowTest : ::testing::Test {
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
-
-    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
-
-    void Start()
-    {
-        TForm1Options options;
-        options.ProgramFolder = dir.path();
-        options.SettingsFile = SettingsFile();
-        options.Dialogs = &prompts;
-        form = std::make_unique<TForm1>(options);
-    }
-
-    void ShowAndWaitForGL()
-    {
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
-        QTest::qWait(50);
-    }
-
-    void Store(const QString& key, const QVariant& value)
-    {
-        QSettings s(SettingsFile(), QSettings::IniFormat);
-        s.setValue(key, value);
-    }
-
-    QImage Frame()
-    {
-        form->GLPanel1->RenderNow();
-        return form->GLPanel1->grabFramebuffer();
-    }
-};
+using WindowTest = WindowFixture;
 
 TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
 {

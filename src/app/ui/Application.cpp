@@ -11,5 +11,8 @@ int RunApplication(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Tralen"));
     TForm1 window;
     window.show();
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1)
+        window.OpenProjectAtStart(args.at(1));
     return QApplication::exec();
 }

@@ -516,6 +516,12 @@ void TForm1::ConnectControls()
         Renderer.GLPanel1GLPrep(*SimpleGL, static_cast<std::uintptr_t>(winId()),
                                 static_cast<std::uintptr_t>(GLPanel1->winId()), Textures(),
                                 Thumbnails());
+        if (pendingOpen_) // after this first paint, outside of it
+            QTimer::singleShot(0, this, [this] {
+                auto open = std::move(pendingOpen_);
+                pendingOpen_ = nullptr;
+                open();
+            });
     };
     GLPanel1->OnResize = [this](TGLPanel*) { GLPanel1Resize(); };
     GLPanel1->OnGLDraw = [this](TGLPanel*) {

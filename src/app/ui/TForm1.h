@@ -142,6 +142,18 @@ public:
 
     void FormShow();
 
+    // Projects.
+    bool SaveProject(const QString& path);
+    bool LoadProject(const QString& path);
+    bool SaveWithName();
+    void sbNewProjectClick();
+    void sbOpenProjectClick();
+    void sbSaveProjectClick();
+    void Saveprojectas1Click();
+    bool OpenProjectFile(const QString& path);
+    // Opens the project once the view is ready (the covers need its context).
+    void OpenProjectAtStart(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -177,4 +189,5 @@ private:
     bool everActive_ = false;
     bool shownOnce_ = false;
     bool destroyed_ = false;
+    std::function<void()> pendingOpen_;
 };

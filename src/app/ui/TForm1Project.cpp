@@ -1,4 +1,208 @@
-// New, Open, Save and Save as.
+// New, Open, Save and Save as, and the project file's save and load routines.
 #include "app/ui/TForm1.h"
 
-void TForm1::ConnectProjects() {}
+#include "gl/ui/TGLPanel.h"
+#include "project/ProjectApply.h"
+#include "project/ProjectError.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString OpenFilter = QStringLiteral("Project Cubiform (*.pcf)|*.pcf");
+const QString SaveFilter = QStringLiteral("Project Cubiform (*.pcf)|*.pcf|All files|*.*");
+
+// Freezes the view while a file is read or written, on every way out.
+class SuspendGuard {
+public:
+    explicit SuspendGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~SuspendGuard() { flag_ = false; }
+    SuspendGuard(const SuspendGuard&) = delete;
+    SuspendGuard& operator=(const SuspendGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+QString FolderOf(const QString& path)
+{
+    QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+} // namespace
+
+void TForm1::ConnectProjects()
+{
+    Newproject1->setShortcut(QKeySequence::New);
+    Openproject1->setShortcut(QKeySequence::Open);
+    Saveproject1->setShortcut(QKeySequence::Save);
+    Saveprojectas1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(Newproject1, &QAction::triggered, this, [this] { sbNewProjectClick(); });
+    connect(Openproject1, &QAction::triggered, this, [this] { sbOpenProjectClick(); });
+    connect(Saveproject1, &QAction::triggered, this, [this] { sbSaveProjectClick(); });
+    connect(Saveprojectas1, &QAction::triggered, this, [this] { Saveprojectas1Click(); });
+    connect(sbNewProject, &QToolButton::clicked, this, [this] { sbNewProjectClick(); });
+    connect(sbOpenProject, &QToolButton::clicked, this, [this] { sbOpenProjectClick(); });
+    connect(sbSaveProject, &QToolButton::clicked, this, [this] { sbSaveProjectClick(); });
+}
+
+bool TForm1::SaveProject(const QString& path)
+{
+    const SuspendGuard suspend(SuspendDraw);
+    const CoverPaths covers{Covers[0].Path, Covers[1].Path, Covers[2].Path};
+    const QByteArray bytes = EncodeProject(CaptureProject(Model, covers, Folder.OutputFolder));
+    try {
+        if (!SaveProjectFile(path, bytes)) {
+            Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), FileInUseText(path));
+            return false;
+        }
+    } catch (const ProjectError& e) {
+        ShowError(e.Text());
+        return false;
+    }
+    return true;
+}
+
+bool TForm1::LoadProject(const QString& path)
+{
+    ProjectData record;
+    {
+        const SuspendGuard suspend(SuspendDraw);
+        try {
+            const std::optional<QByteArray> bytes = LoadProjectBytes(path);
+            if (!bytes)
+                return false;
+            // Every value is read and checked before anything changes, so a
+            // damaged file leaves the window as it was.
+            record = DecodeProject(*bytes);
+        } catch (const ProjectError& e) {
+            if (e.kind() == ProjectError::Kind::NewerVersion)
+                Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), e.Text());
+            else
+                ShowError(QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(path), e.Text()));
+            return false;
+        }
+        Covers[0].Path = record.FrontBack;
+        Covers[1].Path = record.LeftRight;
+        Covers[2].Path = record.TopBottom;
+        Folder.OutputFolder = record.OutputFolder;
+        ApplyProject(Model, record);
+        UpdateAngleStatus(); // the saved angles, not those of the box kind
+    }
+    // Covers last: a missing picture keeps its path and the slot as it was.
+    const SuspendGuard suspend(SuspendDraw);
+    for (int slot = 0; slot < CoverSlotCount; ++slot)
+        if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty())
+            SelectCoverImage(slot, true);
+    return true;
+}
+
+bool TForm1::SaveWithName()
+{
+    if (ProjectFile.isEmpty()) {
+        FileDialogRequest request;
+        request.Title = QStringLiteral("Save project as");
+        request.Filter = SaveFilter;
+        request.DefaultSuffix = QStringLiteral(".pcf");
+        request.ConfirmOverwrite = true;
+        request.StartFolder = Folder.ProjectFolder;
+        const QString chosen = Dialogs().SaveFile(this, request);
+        if (chosen.isEmpty())
+            return false;
+        ProjectFile = QDir::toNativeSeparators(chosen);
+    }
+    if (!SaveProject(ProjectFile))
+        return false;
+    Folder.ProjectFolder = FolderOf(ProjectFile);
+    lbProject->setText(QFileInfo(ProjectFile).fileName());
+    return true;
+}
+
+void TForm1::sbSaveProjectClick()
+{
+    SaveWithName();
+}
+
+void TForm1::Saveprojectas1Click()
+{
+    const QString previous = ProjectFile;
+    ProjectFile.clear();
+    SaveWithName();
+    if (ProjectFile.isEmpty())
+        ProjectFile = previous;
+}
+
+void TForm1::sbOpenProjectClick()
+{
+    FileDialogRequest request;
+    request.Filter = OpenFilter;
+    request.StartFolder = Folder.ProjectFolder;
+    request.FileName = ProjectFile;
+    const QString chosen = Dialogs().OpenFile(this, request);
+    if (chosen.isEmpty())
+        return;
+    OpenProjectFile(QDir::toNativeSeparators(chosen));
+}
+
+bool TForm1::OpenProjectFile(const QString& path)
+{
+    // A file that could not be opened does not become the project's file:
+    // a later Save would otherwise overwrite it (a newer version's project,
+    // say) while the window still shows the previous name.
+    if (!LoadProject(path))
+        return false;
+    ProjectFile = path;
+    lbProject->setText(QFileInfo(path).fileName());
+    return true;
+}
+
+void TForm1::OpenProjectAtStart(const QString& path)
+{
+    const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    auto open = [this, full] {
+        if (!QFileInfo(full).isFile()) {
+            ShowError(QStringLiteral("The project file %1 does not exist.").arg(full));
+            return;
+        }
+        OpenProjectFile(full);
+    };
+    // Cover pictures become textures, which needs the view's context.
+    if (!GLPanel1->FirstPaintPending())
+        open();
+    else
+        pendingOpen_ = open;
+}
+
+void TForm1::sbNewProjectClick()
+{
+    const QMessageBox::StandardButton answer =
+        Dialogs().Ask(this, windowTitle(), QStringLiteral("Saving the project first?"),
+                      QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        if (!SaveWithName())
+            return;
+    } else if (answer != QMessageBox::No) {
+        return; // the question was dismissed: keep everything
+    }
+    Model.ResetProject();
+    Model.UpdateBackgroundColor();
+    Model.cbClassChange();
+    Model.cbModeChange();
+    Model.cbFogChange();
+    if (GLPanel1->MakeCurrent())
+        RebuildSlotTextures(Textures(), Thumbnails());
+    GLPanel1->RenderNow();
+    ProjectFile.clear();
+    lbProject->clear();
+    if (cbMode->isEnabled())
+        cbMode->setFocus();
+}

@@ -1,0 +1,114 @@
+#include "app/WindowFixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+
+namespace {
+
+using CoverTest = WindowFixture;
+
+TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
+{
+    Start();
+    form->cbMode->setCurrentIndex(2);
+    form->cbModeChange();
+    ShowAndWaitForGL();
+    const QString file = WritePicture("front.bmp", {640, 480}, Qt::red, Qt::red);
+    prompts.Files.push_back(file);
+    form->ImageSelectClick(form->imFront);
+    ASSERT_EQ(prompts.FileRequests.size(), 1u);
+    EXPECT_EQ(prompts.FileRequests[0].Title, "Select image");
+    EXPECT_EQ(prompts.FileRequests[0].StartFolder, form->ProgramFolder());
+    EXPECT_EQ(prompts.FileRequests[0].Filter,
+              "Image (*.jpg;*.bmp)|*.jpg;*.bmp|jpg image|*.jpg|bmp image|*.bmp");
+    EXPECT_EQ(form->Covers[0].Path, file);
+    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(59, 44));
+    EXPECT_EQ(form->imFront->pixmap().size(), QSize(59, 44));
+    EXPECT_EQ(form->Covers[1].Path, "");
+    EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
+
+    const QImage frame = Frame();
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_GT(centre.red(), 240);
+    EXPECT_LT(centre.green(), 15);
+
+    // Reselecting starts at the current picture.
+    prompts.Files.push_back(QString());
+    form->ImageSelectClick(form->Selectfrontimage1);
+    EXPECT_EQ(prompts.FileRequests[1].FileName, file);
+    EXPECT_EQ(form->Covers[0].Path, file); // cancelled: unchanged
+    EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
+}
+
+TEST_F(CoverTest, ThumbnailRoundsHalvesToEven)
+{
+    Start();
+    ShowAndWaitForGL();
+    const std::pair<QSize, QSize> cases[] = {{{5, 88}, {2, 44}},
+                                             {{7, 88}, {4, 44}},
+                                             {{300, 300}, {44, 44}},
+                                             {{126, 88}, {63, 44}}};
+    int n = 0;
+    for (const auto& [picture, thumb] : cases) {
+        prompts.Files.push_back(WritePicture(QStringLiteral("p%1.bmp").arg(n++), picture, Qt::blue, Qt::blue));
+        ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+        EXPECT_EQ(form->Covers[0].Thumbnail.size(), thumb);
+    }
+    prompts.Files.push_back(WritePicture("wide.bmp", {1000, 100}, Qt::blue, Qt::blue));
+    form->ImageSelectClick(form->imSide);
+    EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(56, 6));
+}
+
+TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString good = WritePicture("good.bmp", {40, 40}, Qt::green, Qt::green);
+    prompts.Files.push_back(good);
+    ASSERT_TRUE(form->SelectCoverImage(TopBottom, false));
+    const QImage thumbBefore = form->Covers[2].Thumbnail;
+
+    QFile bad(Path("bad.bmp"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("BM this is not a picture at all");
+    bad.close();
+    prompts.Files.push_back(Path("bad.bmp"));
+    EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
+    EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
+    EXPECT_TRUE(prompts.Asked.last().contains("bad.bmp"));
+    EXPECT_EQ(form->Covers[2].Path, good);
+    EXPECT_EQ(form->Covers[2].Thumbnail, thumbBefore);
+
+    QImage(8, 8, QImage::Format_RGB888).save(Path("other.png"));
+    prompts.Files.push_back(Path("other.png"));
+    EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
+    EXPECT_EQ(form->Covers[2].Path, good);
+}
+
+TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
+{
+    Start();
+    form->cbMode->setCurrentIndex(2);
+    form->cbModeChange();
+    ShowAndWaitForGL();
+    prompts.Files.push_back(WritePicture("f.bmp", {64, 64}, Qt::black, Qt::black));
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    prompts.Answers.push_back(QMessageBox::No);
+    form->sbNewProjectClick();
+    EXPECT_EQ(form->Covers[0].Path, "");
+    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(80, 100));
+    EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(20, 100));
+    EXPECT_EQ(form->Covers[2].Thumbnail.size(), QSize(100, 20));
+    // New project goes back to the first kind; show the front straight on again.
+    form->cbMode->setCurrentIndex(2);
+    form->cbModeChange();
+    const QImage frame = Frame();
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_NEAR(centre.red(), 255, 3);
+    EXPECT_NEAR(centre.green(), 185, 3);
+    EXPECT_NEAR(centre.blue(), 151, 3);
+}
+
+} // namespace

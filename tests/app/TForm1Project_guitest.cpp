@@ -1,0 +1,226 @@
+#include "app/WindowFixture.h"
+
+#include "project/ProjectFile.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSpinBox>
+
+namespace {
+
+struct ProjectCommandsTest : WindowFixture {
+    QByteArray Read(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Every value a project holds, as the window shows it.
+    QList<QVariant> State()
+    {
+        return {form->cbClass->currentIndex(), form->cbFog->currentIndex(),
+                form->cbMode->currentIndex(),  form->Params().BackgroundRed,
+                form->tbImageWidth->value(),   form->tbImageHeight->value(),
+                form->tbBreed->value(),        form->tbHeight->value(),
+                form->tbThick->value(),        form->tbDepth->value(),
+                form->tbVertical->value(),     form->tbHoriz->value(),
+                form->tbTurn->value(),         form->seEye->value(),
+                form->Params().SideAngle,      form->Params().TiltAngle,
+                form->Folder.OutputFolder,     form->Covers[0].Path,
+                form->Params().FogMode,        form->Params().HalfWidth};
+    }
+
+    void ChangeEverything()
+    {
+        form->cbMode->setCurrentIndex(7);
+        form->cbModeChange();
+        form->cbFog->setCurrentIndex(2);
+        form->cbFogChange();
+        form->cbClass->setCurrentIndex(0);
+        form->cbClassChange();
+        form->tbImageWidth->setValue(77);
+        form->tbImageHeight->setValue(55);
+        form->tbBreed->setValue(12);
+        form->tbHeight->setValue(99);
+        form->tbThick->setValue(3);
+        form->tbDepth->setValue(70);
+        form->tbVertical->setValue(-250);
+        form->tbHoriz->setValue(-129);
+        form->tbTurn->setValue(-1800);
+        form->seEye->setValue(59);
+        form->Params().SideAngle = -12.5f;
+        form->Params().TiltAngle = 300.25f;
+        form->Folder.OutputFolder = QStringLiteral("/tmp/somewhere/");
+    }
+};
+
+TEST_F(ProjectCommandsTest, SaveAsksForANameOnceThenWritesSilently)
+{
+    Start();
+    const QString file = Path("box.pcf");
+    prompts.Files.push_back(file);
+    form->sbSaveProjectClick();
+    ASSERT_EQ(prompts.FileRequests.size(), 1u);
+    const FileDialogRequest& request = prompts.FileRequests.front();
+    EXPECT_EQ(request.Title, "Save project as");
+    EXPECT_EQ(request.Filter, "Project Cubiform (*.pcf)|*.pcf|All files|*.*");
+    EXPECT_EQ(request.DefaultSuffix, ".pcf");
+    EXPECT_TRUE(request.ConfirmOverwrite);
+    EXPECT_EQ(request.StartFolder, form->ProgramFolder() + "Projects/");
+    EXPECT_EQ(form->ProjectFile, file);
+    EXPECT_EQ(form->lbProject->text(), "box.pcf");
+    EXPECT_EQ(form->Folder.ProjectFolder, dir.path() + "/");
+    EXPECT_EQ(Read(file).left(2), QByteArray::fromHex("020B"));
+
+    form->tbDepth->setValue(66);
+    form->sbSaveProjectClick();
+    EXPECT_EQ(prompts.FileRequests.size(), 1u); // no second dialog
+    EXPECT_EQ(DecodeProject(Read(file)).Depth, 66);
+}
+
+TEST_F(ProjectCommandsTest, SaveThenOpenReproducesEveryControl)
+{
+    Start();
+    ChangeEverything();
+    const QList<QVariant> saved = State();
+    const QString file = Path("all.pcf");
+    ASSERT_TRUE(form->SaveProject(file));
+    EXPECT_FALSE(form->SuspendDraw);
+
+    form.reset();
+    Start();
+    prompts.Files.push_back(file);
+    form->sbOpenProjectClick();
+    EXPECT_EQ(prompts.FileRequests.back().Filter, "Project Cubiform (*.pcf)|*.pcf");
+    EXPECT_EQ(State(), saved);
+    EXPECT_EQ(form->lbProject->text(), "all.pcf");
+    EXPECT_EQ(form->ProjectFile, file);
+    EXPECT_EQ(form->StatusText(0), "Side angle = -12");
+    EXPECT_FALSE(form->SuspendDraw);
+}
+
+TEST_F(ProjectCommandsTest, NewerVersionIsRefusedAndNothingChanges)
+{
+    Start();
+    QByteArray bytes = EncodeProject(ProjectData{});
+    bytes[1] = 12;
+    QFile f(Path("new.pcf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    const QList<QVariant> before = State();
+    prompts.Files.push_back(Path("new.pcf"));
+    form->sbOpenProjectClick();
+    EXPECT_TRUE(prompts.Asked.contains("tell:File version is higher than than the program's. Get an update."));
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(form->lbProject->text(), "");
+    EXPECT_EQ(form->ProjectFile, ""); // a later Save must not overwrite that file
+}
+
+TEST_F(ProjectCommandsTest, TruncatedFilesLeaveTheWindowExactlyAsItWas)
+{
+    Start();
+    ChangeEverything();
+    const QString good = Path("good.pcf");
+    ASSERT_TRUE(form->SaveProject(good));
+    form.reset();
+    Start();
+    const QByteArray bytes = Read(good);
+    const QList<QVariant> before = State();
+    const int size = static_cast<int>(bytes.size());
+    for (int length : {1, 2, 9, size / 2, size - 1}) {
+        QFile f(Path("cut.pcf"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes.left(length));
+        f.close();
+        EXPECT_FALSE(form->LoadProject(Path("cut.pcf"))) << length;
+        EXPECT_EQ(State(), before) << length;
+    }
+    EXPECT_TRUE(prompts.Asked.last().contains("Stream read error"));
+    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_FALSE(form->LoadProject(Path("missing.pcf")));
+}
+
+TEST_F(ProjectCommandsTest, AFailedSaveKeepsTheOldFile)
+{
+    Start();
+    const QString file = Path("keep.pcf");
+    ASSERT_TRUE(form->SaveProject(file));
+    const QByteArray original = Read(file);
+    form->tbDepth->setValue(70);
+    // A folder where the file should be cannot be replaced.
+    QDir(dir.path()).mkdir("taken.pcf");
+    EXPECT_FALSE(form->SaveProject(Path("taken.pcf")));
+    EXPECT_TRUE(prompts.Asked.last().startsWith("tell:Can not overwrite. File "));
+    EXPECT_TRUE(prompts.Asked.last().endsWith("taken.pcf is in use."));
+    EXPECT_EQ(Read(file), original);
+    EXPECT_FALSE(form->SuspendDraw);
+}
+
+TEST_F(ProjectCommandsTest, SaveAsCancelledKeepsTheName)
+{
+    Start();
+    prompts.Files.push_back(Path("one.pcf"));
+    form->sbSaveProjectClick();
+    prompts.Files.push_back(QString()); // cancel
+    form->Saveprojectas1Click();
+    EXPECT_EQ(form->ProjectFile, Path("one.pcf"));
+    prompts.Files.push_back(Path("two.pcf"));
+    form->Saveprojectas1Click();
+    EXPECT_EQ(form->ProjectFile, Path("two.pcf"));
+    EXPECT_EQ(form->lbProject->text(), "two.pcf");
+    EXPECT_TRUE(QFileInfo::exists(Path("two.pcf")));
+}
+
+TEST_F(ProjectCommandsTest, NewAnsweredNoResetsWithoutWriting)
+{
+    Start();
+    ShowAndWaitForGL();
+    prompts.Files.push_back(Path("old.pcf"));
+    form->sbSaveProjectClick();
+    ChangeEverything();
+    const QByteArray saved = Read(Path("old.pcf"));
+    prompts.Answers.push_back(QMessageBox::No);
+    form->sbNewProjectClick();
+    EXPECT_TRUE(prompts.Asked.contains("ask:Saving the project first?"));
+    EXPECT_EQ(Read(Path("old.pcf")), saved);
+    EXPECT_EQ(form->ProjectFile, "");
+    EXPECT_EQ(form->lbProject->text(), "");
+    EXPECT_EQ(form->cbClass->currentIndex(), 1);
+    EXPECT_EQ(form->cbMode->currentIndex(), 0);
+    EXPECT_EQ(form->cbFog->currentIndex(), 0);
+    EXPECT_EQ(form->tbBreed->value(), 50);
+    EXPECT_EQ(form->seEye->value(), 40); // the first kind's eye angle
+    EXPECT_EQ(form->tbImageWidth->value(), 300);
+    EXPECT_EQ(form->Params().BackgroundBlue, 1.0f);
+    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(80, 100));
+}
+
+TEST_F(ProjectCommandsTest, NewAnsweredYesThenCancelledKeepsTheProject)
+{
+    Start();
+    ChangeEverything();
+    const QList<QVariant> before = State();
+    prompts.Answers.push_back(QMessageBox::Yes);
+    prompts.Files.push_back(QString());
+    form->sbNewProjectClick();
+    EXPECT_EQ(State(), before);
+}
+
+TEST_F(ProjectCommandsTest, ProjectGivenAtStartOpensOnceTheViewIsReady)
+{
+    Start();
+    ChangeEverything();
+    ASSERT_TRUE(form->SaveProject(Path("start.pcf")));
+    const QList<QVariant> saved = State();
+    form.reset();
+    Start();
+    form->OpenProjectAtStart(Path("start.pcf"));
+    ShowAndWaitForGL();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->lbProject->text() == "start.pcf"; }, 3000));
+    EXPECT_EQ(State(), saved);
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+#pragma once
+// A main window on a temporary program folder and settings file, with
+// scripted answers for every dialog.
+#include "app/ui/TForm1.h"
+
+#include "app/ScriptedPrompts.h"
+#include "gl/ui/TGLPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+struct WindowFixture : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> form;
+
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    void Start()
+    {
+        TForm1Options options;
+        options.ProgramFolder = dir.path();
+        options.SettingsFile = SettingsFile();
+        options.Dialogs = &prompts;
+        form = std::make_unique<TForm1>(options);
+    }
+
+    void ShowAndWaitForGL()
+    {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
+        QTest::qWait(50);
+    }
+
+    void Store(const QString& key, const QVariant& value)
+    {
+        QSettings s(SettingsFile(), QSettings::IniFormat);
+        s.setValue(key, value);
+    }
+
+    // The frame the view shows now.
+    QImage Frame()
+    {
+        form->GLPanel1->RenderNow();
+        return form->GLPanel1->grabFramebuffer();
+    }
+
+    // A picture file made by the test: a colour left, another right.
+    QString WritePicture(const QString& name, QSize size, QColor left, QColor right)
+    {
+        QImage image(size, QImage::Format_RGB888);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                image.setPixelColor(x, y, x < size.width() / 2 ? left : right);
+        const QString file = Path(name);
+        EXPECT_TRUE(image.save(file, "BMP"));
+        return file;
+    }
+};
