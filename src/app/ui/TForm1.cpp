@@ -513,8 +513,10 @@ void TForm1::ConnectControls()
 
     GLPanel1->OnGLInit = [this](TGLPanel*) { Renderer.GLPanel1GLInit(*SimpleGL, Params()); };
     GLPanel1->OnGLPrep = [this](TGLPanel*) {
-        Renderer.GLPanel1GLPrep(*SimpleGL, static_cast<std::uintptr_t>(winId()),
-                                static_cast<std::uintptr_t>(GLPanel1->winId()), Textures(),
+        // Opaque handles only: asking a child widget for its native window id
+        // would turn it into a native window and break the view's composition.
+        Renderer.GLPanel1GLPrep(*SimpleGL, reinterpret_cast<std::uintptr_t>(this),
+                                reinterpret_cast<std::uintptr_t>(GLPanel1), Textures(),
                                 Thumbnails());
         if (pendingOpen_) // after this first paint, outside of it
             QTimer::singleShot(0, this, [this] {
