@@ -1,7 +1,9 @@
 #include "app/WindowFixture.h"
 
 #include <QComboBox>
+#include <QDragEnterEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -109,6 +111,36 @@ TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
     EXPECT_NEAR(centre.red(), 255, 3);
     EXPECT_NEAR(centre.green(), 185, 3);
     EXPECT_NEAR(centre.blue(), 151, 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString side = WritePicture("side.bmp", {20, 90}, Qt::yellow, Qt::yellow);
+    const QString front = WritePicture("front.bmp", {30, 40}, Qt::cyan, Qt::cyan);
+    auto drop = [](QWidget* target, const QString& file) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        const bool accepted = enter.isAccepted();
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        return accepted;
+    };
+    EXPECT_TRUE(drop(form->imSide, side));
+    EXPECT_EQ(form->Covers[LeftRight].Path, side);
+    EXPECT_TRUE(drop(form->GLPanel1, front)); // the view takes the front cover
+    EXPECT_EQ(form->Covers[FrontBack].Path, front);
+    EXPECT_TRUE(prompts.FileRequests.empty()); // no dialog for a drop
+
+    QFile(Path("notes.txt")).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(drop(form->imTop, Path("notes.txt")));
 }
 
 } // namespace
