@@ -7,31 +7,23 @@
 #include <QLabel>
 #include <QSpinBox>
 
-class SliderControl final : public RangeControl {
+// A scroll bar or spin box; both keep their value inside their range.
+template <typename Widget>
+class RangeWidgetControl final : public RangeControl {
 public:
-    explicit SliderControl(QAbstractSlider* bar) : bar_(bar) {}
-    int Position() const override { return bar_->value(); }
-    void SetPosition(int position) override { bar_->setValue(position); }
-    int Minimum() const override { return bar_->minimum(); }
-    int Maximum() const override { return bar_->maximum(); }
-    void SetMaximum(int maximum) override { bar_->setMaximum(maximum); }
+    explicit RangeWidgetControl(Widget* widget) : widget_(widget) {}
+    int Position() const override { return widget_->value(); }
+    void SetPosition(int position) override { widget_->setValue(position); }
+    int Minimum() const override { return widget_->minimum(); }
+    int Maximum() const override { return widget_->maximum(); }
+    void SetMaximum(int maximum) override { widget_->setMaximum(maximum); }
 
 private:
-    QAbstractSlider* bar_;
+    Widget* widget_;
 };
 
-class SpinControl final : public RangeControl {
-public:
-    explicit SpinControl(QSpinBox* spin) : spin_(spin) {}
-    int Position() const override { return spin_->value(); }
-    void SetPosition(int position) override { spin_->setValue(position); }
-    int Minimum() const override { return spin_->minimum(); }
-    int Maximum() const override { return spin_->maximum(); }
-    void SetMaximum(int maximum) override { spin_->setMaximum(maximum); }
-
-private:
-    QSpinBox* spin_;
-};
+using SliderControl = RangeWidgetControl<QAbstractSlider>;
+using SpinControl = RangeWidgetControl<QSpinBox>;
 
 // Setting the index from code raises no change event; handlers run on user
 // choices (QComboBox::activated) or are called by the code that set it.
