@@ -42,7 +42,7 @@ QScrollBar* MakeBar(QWidget* parent, const char* name, int minimum, int maximum,
     bar->setSingleStep(1);
     bar->setPageStep(10);
     bar->setFocusPolicy(Qt::StrongFocus);
-    bar->setMinimumWidth(60);
+    bar->setMinimumWidth(50);
     return bar;
 }
 
@@ -117,6 +117,10 @@ TForm1::~TForm1()
 
 void TForm1::BuildControls()
 {
+    // A small dialog font keeps the classic 646 x 480 layout readable.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
     resize(646, 480);
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
@@ -155,9 +159,9 @@ void TForm1::BuildControls()
     cbClass->setEditable(true);
     cbClass->setInsertPolicy(QComboBox::NoInsert);
     cbClass->addItems(SizeClassCaptions());
-    resultsGrid->addWidget(cbClass, 0, 1);
+    resultsGrid->addWidget(cbClass, 0, 1, 1, 2);
     sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
-    resultsGrid->addWidget(sbBrowse, 0, 2);
+    resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
     tbImageWidth = MakeBar(results, "tbImageWidth", ControlRange::ImageMin, ControlRange::ImageStart,
                            ControlRange::ImageStart);
     tbImageHeight = MakeBar(results, "tbImageHeight", ControlRange::ImageMin, ControlRange::ImageStart,
@@ -180,7 +184,7 @@ void TForm1::BuildControls()
     formRows->addWidget(cbMode);
     left->addWidget(form);
 
-    auto* covers = MakeGroup(GroupBox1, "GroupBox3", QStringLiteral("Cover image   (click to load)"));
+    auto* covers = MakeGroup(GroupBox1, "GroupBox3", QStringLiteral("Cover image  (click to load)"));
     auto* coverRow = new QHBoxLayout(covers);
     coverRow->setSpacing(2);
     struct PreviewSpec {
@@ -202,7 +206,7 @@ void TForm1::BuildControls()
     }
     left->addWidget(covers);
 
-    auto* surrounding = MakeGroup(GroupBox1, "GroupBox9", QStringLiteral("Surrounding   (click to change)"));
+    auto* surrounding = MakeGroup(GroupBox1, "GroupBox9", QStringLiteral("Surrounding  (click to change)"));
     auto* surroundRow = new QHBoxLayout(surrounding);
     pColor = MakeLabel(surrounding, "pColor");
     pColor->setFixedSize(40, 22);
