@@ -11,10 +11,37 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <QTimer>
+
+#include <functional>
 #include <memory>
+
+namespace {
+
+// A move to a screen of another scale changes how many logical pixels the
+// output needs: the panel is placed anew once the new scale is in force.
+class ScaleWatcher final : public QObject {
+public:
+    ScaleWatcher(QObject* owner, std::function<void()> replace)
+        : QObject(owner), replace_(std::move(replace))
+    {
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ScreenChangeInternal)
+            QTimer::singleShot(0, this, replace_);
+        return false;
+    }
+
+private:
+    std::function<void()> replace_;
+};
+
+} // namespace
 
 void TForm1::ConnectResults()
 {
+    GLPanel1->installEventFilter(new ScaleWatcher(this, [this] { tbImageWidthChange(); }));
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(Writeresult1, &QAction::triggered, this, [this] { SpeedButton1Click(); });
     connect(sbBrowse, &QToolButton::clicked, this, [this] { sbBrowseClick(); });
