@@ -41,11 +41,4 @@ TEST(TimeStamp, TheSameUnitGivesTheSameNameAndTheNextUnitAnother)
     EXPECT_TRUE(ResultFileStem(t).contains(QRegularExpression("^[0-9]+$")));
 }
 
-TEST(TimeStamp, DoesNotShiftBetweenTimeZones)
-{
-    // Only the date and the clock time count, whatever zone they come in.
-    const QDateTime utc(QDate(2005, 6, 1), QTime(12, 0), Qt::UTC);
-    EXPECT_EQ(ResultTimeStamp(utc), 38504500000);
-}
-
 } // namespace

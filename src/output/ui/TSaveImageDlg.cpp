@@ -21,6 +21,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 const QString Section = QStringLiteral("Preference");
@@ -192,8 +194,13 @@ void TSaveImageDlg::showEvent(QShowEvent* event)
 void TSaveImageDlg::FormShow()
 {
     if (bitmap_ && !bitmap_->isNull()) {
-        Image1->setPixmap(QPixmap::fromImage(*bitmap_));
-        Image1->resize(bitmap_->size());
+        // One bitmap pixel on one screen pixel, as the main view shows it.
+        QPixmap picture = QPixmap::fromImage(*bitmap_);
+        const qreal ratio = devicePixelRatioF();
+        picture.setDevicePixelRatio(ratio);
+        Image1->setPixmap(picture);
+        Image1->resize(static_cast<int>(std::ceil(bitmap_->width() / ratio)),
+                       static_cast<int>(std::ceil(bitmap_->height() / ratio)));
     }
     EnableOkByFolder();
     LoadPreferences();
