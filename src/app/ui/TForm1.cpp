@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 // The eye angle is set with the arrows only; typing is off.
@@ -534,6 +536,8 @@ void TForm1::ConnectControls()
         DrawFlags flags;
         flags.AppActive = AppActive;
         flags.SuspendDraw = SuspendDraw;
+        if (!SuspendDraw)
+            ApplyOutputViewport(); // Qt resets the viewport to the whole panel for each paint
         Renderer.GLPanel1GLDraw(Params(), Textures(), flags);
     };
     GLPanel1->OnMouseDown = [this](QMouseEvent* e) { GLPanel1MouseDown(e); };
@@ -554,10 +558,24 @@ SlotThumbnails TForm1::Thumbnails()
 
 void TForm1::PlacePanel(int width, int height)
 {
-    // Centred in the box, truncated toward zero; negative when it is larger.
-    const int left = (ScrollBox1->width() - width) / 2;
-    const int top = (ScrollBox1->height() - height) / 2;
-    GLPanel1->setGeometry(left, top, width, height);
+    // The output size counts device pixels: on a scaled screen the panel
+    // takes just enough logical pixels to hold them, so the view shows the
+    // result 1:1. Centred in the box, truncated toward zero; negative when it
+    // is larger.
+    const qreal ratio = GLPanel1->devicePixelRatioF();
+    auto logical = [ratio](int pixels) {
+        if (ratio == 1.0)
+            return pixels;
+        int units = static_cast<int>(std::ceil(pixels / ratio - 1e-9));
+        while (std::lround(units * ratio) < pixels)
+            ++units;
+        return units;
+    };
+    const int w = logical(width);
+    const int h = logical(height);
+    const int left = (ScrollBox1->width() - w) / 2;
+    const int top = (ScrollBox1->height() - h) / 2;
+    GLPanel1->setGeometry(left, top, w, h);
 }
 
 void TForm1::FormShow()

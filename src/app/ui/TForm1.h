@@ -154,6 +154,14 @@ public:
     // Opens the project once the view is ready (the covers need its context).
     void OpenProjectAtStart(const QString& path);
 
+    // Results.
+    void SpeedButton1Click();
+    void sbBrowseClick();
+    // The output size in pixels: the view draws and the capture reads exactly this.
+    QSize OutputPixelSize() const;
+    // Needs the panel's context current.
+    void ApplyOutputViewport();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

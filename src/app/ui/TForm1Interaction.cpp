@@ -74,8 +74,7 @@ void TForm1::GLPanel1MouseUp(QMouseEvent*)
 
 void TForm1::GLPanel1Resize()
 {
-    const QSize pixels = GLPanel1->PixelSize();
-    SimpleGL->SetViewport(SystemGL(), pixels.width(), pixels.height());
+    ApplyOutputViewport();
 }
 
 void TForm1::FormMouseWheel(QWheelEvent* event)

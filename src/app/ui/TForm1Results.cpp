@@ -1,4 +1,106 @@
 // Writing the result image and the output folder.
 #include "app/ui/TForm1.h"
 
-void TForm1::ConnectResults() {}
+#include "gl/ui/TGLPanel.h"
+#include "output/ui/TSaveImageDlg.h"
+#include "services/ui/ShellOpen.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A move to a screen of another scale changes how many logical pixels the
+// output needs: the panel is placed anew once the new scale is in force.
+class ScaleWatcher final : public QObject {
+public:
+    ScaleWatcher(QObject* owner, std::function<void()> replace)
+        : QObject(owner), replace_(std::move(replace))
+    {
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ScreenChangeInternal)
+            QTimer::singleShot(0, this, replace_);
+        return false;
+    }
+
+private:
+    std::function<void()> replace_;
+};
+
+} // namespace
+
+void TForm1::ConnectResults()
+{
+    GLPanel1->installEventFilter(new ScaleWatcher(this, [this] { tbImageWidthChange(); }));
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(Writeresult1, &QAction::triggered, this, [this] { SpeedButton1Click(); });
+    connect(sbBrowse, &QToolButton::clicked, this, [this] { sbBrowseClick(); });
+}
+
+QSize TForm1::OutputPixelSize() const
+{
+    return QSize(tbImageWidth->value(), tbImageHeight->value());
+}
+
+void TForm1::ApplyOutputViewport()
+{
+    // The panel may hold a pixel more than the output on a scaled screen:
+    // the output fills its lower left, so the capture reads exactly it.
+    const QSize pixels = OutputPixelSize();
+    SimpleGL->SetViewport(SystemGL(), pixels.width(), pixels.height());
+}
+
+void TForm1::SpeedButton1Click()
+{
+    SuspendDraw = true;
+    struct Resume {
+        bool& suspended;
+        ~Resume() { suspended = false; }
+    } resume{SuspendDraw};
+
+    auto dialog = std::make_unique<TSaveImageDlg>(Store(), Dialogs(), this);
+    QImage bitmap;
+    // Pending repaints and input run now; none of them draws a new frame.
+    QCoreApplication::processEvents();
+
+    // The panel's framebuffer still holds the frame last shown.
+    bool grabbed = false;
+    if (GLPanel1->MakeCurrent()) {
+        ApplyOutputViewport();
+        grabbed = GrabFrameToBitmap(bitmap);
+    }
+    if (!grabbed) {
+        ShowError(QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
+        return;
+    }
+
+    dialog->SetResultBitmap(&bitmap);
+    dialog->SetFolder(Folder.OutputFolder);
+    if (Dialogs().Exec(*dialog) != QDialog::Accepted)
+        return;
+
+    QString folder = QDir::toNativeSeparators(dialog->FolderText());
+    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
+        folder += QDir::separator(); // every stored folder ends with one
+    Folder.OutputFolder = folder;
+    // Only a file that was really written becomes the last output.
+    if (!dialog->WrittenPath().isEmpty()) {
+        LastOutput = dialog->WrittenPath();
+        StatusPanels[2]->setText(QStringLiteral("Last output: ") + LastOutput);
+    }
+}
+
+void TForm1::sbBrowseClick()
+{
+    ShellOpen(Folder.OutputFolder);
+}

@@ -1,0 +1,78 @@
+#pragma once
+// "Save image as": previews the captured result, lets the user pick the
+// output folder and the format, names the file after the clock and writes it.
+#include <QDateTime>
+#include <QDialog>
+#include <QImage>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QToolButton;
+class Prompts;
+class TMyRegistry;
+
+class TSaveImageDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int FormatJpeg = 0;
+    static constexpr int FormatBmp = 1;
+
+    TSaveImageDlg(TMyRegistry& store, Prompts& prompts, QWidget* parent = nullptr);
+    ~TSaveImageDlg() override;
+
+    // Borrowed: the caller keeps the bitmap alive while the dialog runs.
+    void SetResultBitmap(const QImage* bitmap) { bitmap_ = bitmap; }
+    void SetFolder(const QString& folder);
+    QString FolderText() const;
+    // The file really written by OK; empty when nothing was written.
+    QString WrittenPath() const { return writtenPath_; }
+    bool WasShown() const { return shown_; }
+
+    // The clock that names the files (tests set a fixed one).
+    std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
+
+    QWidget* Panel4 = nullptr;
+    QWidget* Panel5 = nullptr;
+    QLineEdit* eFolder = nullptr;
+    QToolButton* SpeedButton1 = nullptr; // "Set"
+    QScrollArea* pBackground = nullptr;
+    QLabel* Image1 = nullptr;
+    QComboBox* cbFormat = nullptr;
+    QLabel* lbQuality = nullptr;
+    QSpinBox* seQuality = nullptr;
+    QCheckBox* cbTransparent = nullptr;
+    QPushButton* bbOK = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
+    void cbFormatChange();
+    void SpeedButton1Click();
+    void bbOKClick();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormShow();
+    void FitFolderField();
+    void LoadPreferences();
+    // False (and the reason in *problem) when the store refused a value.
+    bool StorePreferences(QString* problem);
+    void EnableOkByFolder();
+
+    TMyRegistry& store_;
+    Prompts& prompts_;
+    const QImage* bitmap_ = nullptr;
+    QString writtenPath_;
+    bool shown_ = false;
+    bool stored_ = false;
+};

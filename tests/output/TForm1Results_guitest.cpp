@@ -1,0 +1,311 @@
+#include "app/ui/TForm1.h"
+
+#include "app/ScriptedPrompts.h"
+#include "gl/ui/TGLPanel.h"
+#include "output/ResultFiles.h"
+#include "output/ui/TSaveImageDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> Urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { Urls << url; }
+};
+
+struct ResultsTest : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> form;
+
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
+
+    void Start()
+    {
+        TForm1Options options;
+        options.ProgramFolder = dir.path();
+        options.SettingsFile = SettingsFile();
+        options.Dialogs = &prompts;
+        form = std::make_unique<TForm1>(options);
+    }
+
+    void ShowAndWaitForGL()
+    {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
+        QTest::qWait(50);
+    }
+
+    // What the panel shows: the output sits in the lower left of its framebuffer.
+    QImage ShownFrame()
+    {
+        form->GLPanel1->RenderNow();
+        const QImage whole = form->GLPanel1->grabFramebuffer();
+        const QSize out = form->OutputPixelSize();
+        return whole.copy(0, whole.height() - out.height(), out.width(), out.height())
+            .convertToFormat(QImage::Format_RGB888);
+    }
+
+    QSize LabelSize() const
+    {
+        return QSize(form->lbImgWidth->text().toInt(), form->lbImgHeight->text().toInt());
+    }
+
+    QVariant Stored(const QString& key) const
+    {
+        return QSettings(SettingsFile(), QSettings::IniFormat).value(key);
+    }
+
+    // Runs the "Save image as" dialog as its modal run would: shown, then
+    // driven by body; closed with Cancel unless body closed it.
+    void Answer(std::function<void(TSaveImageDlg&)> body)
+    {
+        prompts.DialogScripts.push_back([this, body](QDialog& d) {
+            auto& dlg = dynamic_cast<TSaveImageDlg&>(d);
+            EXPECT_TRUE(form->SuspendDraw);
+            dlg.show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+            body(dlg);
+            if (dlg.isVisible())
+                dlg.BitBtn2->click();
+            return dlg.result();
+        });
+    }
+};
+
+TEST_F(ResultsTest, WriteSavesTheShownFrameAtTheOutputSizeAndReportsIt)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->tbImageWidth->setValue(123); // odd sizes test the row padding and the scaling
+    form->tbImageHeight->setValue(77);
+    QTest::qWait(50);
+    const QImage shown = ShownFrame();
+    ASSERT_EQ(shown.size(), QSize(123, 77));
+    ASSERT_NE(shown, shown.mirrored(false, true)); // orientation is visible
+
+    Answer([](TSaveImageDlg& dlg) {
+        dlg.cbFormat->setCurrentIndex(1);
+        dlg.bbOK->click();
+    });
+    form->SpeedButton1->click();
+    const QString bmp = form->LastOutput;
+    ASSERT_TRUE(bmp.startsWith(form->Folder.OutputFolder)) << bmp.toStdString();
+    ASSERT_TRUE(bmp.endsWith(".bmp"));
+    EXPECT_EQ(form->StatusText(2), "Last output: " + bmp);
+    const QImage written = ReadResultFile(bmp);
+    EXPECT_EQ(written.size(), LabelSize());
+    EXPECT_EQ(MaxPixelDifference(written, shown), 0);
+    EXPECT_FALSE(form->SuspendDraw);
+
+    // The menu item does the same; JPEG within its loss.
+    QTest::qWait(100); // the next time unit
+    Answer([](TSaveImageDlg& dlg) {
+        dlg.cbFormat->setCurrentIndex(0);
+        dlg.seQuality->setValue(100);
+        dlg.bbOK->click();
+    });
+    form->Writeresult1->trigger();
+    ASSERT_TRUE(form->LastOutput.endsWith(".jpg"));
+    const QImage jpeg = ReadResultFile(form->LastOutput);
+    EXPECT_EQ(jpeg.size(), LabelSize());
+    // Flat areas survive nearly unchanged; corners are the background.
+    const QColor corner = shown.pixelColor(2, 2);
+    EXPECT_NEAR(jpeg.pixelColor(2, 2).red(), corner.red(), 8);
+    EXPECT_NEAR(jpeg.pixelColor(2, 2).blue(), corner.blue(), 8);
+    long long total = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            total += std::abs(jpeg.pixelColor(x, y).red() - shown.pixelColor(x, y).red()) +
+                     std::abs(jpeg.pixelColor(x, y).blue() - shown.pixelColor(x, y).blue());
+    EXPECT_LT(total / (shown.width() * shown.height() * 2), 6);
+}
+
+TEST_F(ResultsTest, ColoursAreNotSwappedInTheWrittenFile)
+{
+    Start();
+    ShowAndWaitForGL();
+    prompts.Colors.push_back(QColor(0, 0, 255)); // a blue surrounding
+    form->pColorClick();
+    ASSERT_EQ(ShownFrame().pixelColor(0, 0), QColor(0, 0, 255));
+    Answer([](TSaveImageDlg& dlg) {
+        dlg.cbFormat->setCurrentIndex(1);
+        dlg.bbOK->click();
+    });
+    form->SpeedButton1->click();
+    const QImage written = ReadResultFile(form->LastOutput);
+    ASSERT_FALSE(written.isNull());
+    EXPECT_EQ(written.pixelColor(0, 0), QColor(0, 0, 255));
+    EXPECT_EQ(written.pixelColor(written.width() - 1, written.height() - 1), QColor(0, 0, 255));
+}
+
+TEST_F(ResultsTest, CancelChangesNothingStoresTheDialogsSettingsAndDrawingResumes)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->StatusPanels[2]->setText(QStringLiteral("before"));
+    const QString folder = form->Folder.OutputFolder;
+    Answer([](TSaveImageDlg& dlg) {
+        dlg.seQuality->setValue(40);
+        dlg.eFolder->setText(QStringLiteral("/elsewhere/"));
+    });
+    form->SpeedButton1->click();
+    EXPECT_EQ(prompts.Asked.last(), "dialog:Save image as");
+    EXPECT_EQ(form->StatusText(2), "before");
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_EQ(form->Folder.OutputFolder, folder);
+    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_EQ(Stored("Preference/Quality").toString(), "40");
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+
+    // The view draws again: a new background shows with the next frames.
+    prompts.Colors.push_back(QColor(255, 0, 0));
+    form->pColorClick();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form->GLPanel1->grabFramebuffer().pixelColor(1, 1) == QColor(255, 0, 0); }, 3000));
+}
+
+TEST_F(ResultsTest, AFailedCaptureIsReportedBeforeTheDialogShows)
+{
+    Start(); // never shown: the panel has no context to read from
+    form->SpeedButton1->click();
+    ASSERT_FALSE(prompts.Asked.isEmpty());
+    EXPECT_EQ(prompts.Asked.last(),
+              "tell:Can not allocate enough video memory. Try again with a smaller image.");
+    EXPECT_FALSE(prompts.Asked.join(' ').contains("dialog:"));
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_FALSE(form->SuspendDraw);
+    form.reset();
+    EXPECT_FALSE(Stored("Preference/Quality").isValid());
+    EXPECT_FALSE(Stored("Preference/Output format").isValid());
+    EXPECT_FALSE(Stored("Preference/Transparent").isValid());
+}
+
+TEST_F(ResultsTest, AWriteThatFailsKeepsTheDialogOpenAndRecordsNothing)
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Start();
+    ShowAndWaitForGL();
+    const QString folder = form->Folder.OutputFolder;
+    const QString status = form->StatusText(2);
+    bool stillOpen = false;
+    Answer([&](TSaveImageDlg& dlg) {
+        dlg.eFolder->setText(QDir::toNativeSeparators(dir.filePath(QStringLiteral("plain"))) +
+                             QDir::separator());
+        dlg.bbOK->click();
+        stillOpen = dlg.isVisible();
+    });
+    form->SpeedButton1->click();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(prompts.Asked.join('\n').contains("tell:" + QDir::toNativeSeparators(dir.filePath("plain"))))
+        << prompts.Asked.join('\n').toStdString();
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_EQ(form->StatusText(2), status);
+    EXPECT_EQ(form->Folder.OutputFolder, folder);
+}
+
+TEST_F(ResultsTest, AnOkThatWritesNothingRecordsNoLastOutput)
+{
+    Start();
+    QSettings(SettingsFile(), QSettings::IniFormat).setValue("Preference/Output format", "9");
+    ShowAndWaitForGL();
+    const QString other = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Projects")));
+    Answer([&](TSaveImageDlg& dlg) {
+        dlg.eFolder->setText(other);
+        dlg.bbOK->click();
+    });
+    form->SpeedButton1->click();
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_TRUE(form->StatusText(2).isEmpty());
+    // The folder the user accepted is kept, ending with a separator.
+    EXPECT_EQ(form->Folder.OutputFolder, other + QDir::separator());
+}
+
+TEST_F(ResultsTest, SizeClassesSetTheMaximumAndOnlyLargeMaximises)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->tbImageWidth->setValue(50);
+    for (int index : {0, 1}) {
+        form->cbClass->setCurrentIndex(index);
+        form->cbClass->activated(index);
+        EXPECT_FALSE(form->windowState() & Qt::WindowMaximized) << index;
+    }
+    EXPECT_EQ(form->tbImageWidth->maximum(), 300);
+    EXPECT_EQ(form->tbImageWidth->value(), 300);
+    EXPECT_EQ(form->tbImageHeight->value(), 300);
+    form->cbClass->setCurrentIndex(0);
+    form->cbClass->activated(0);
+    EXPECT_EQ(form->tbImageHeight->maximum(), 100);
+    EXPECT_EQ(form->tbImageHeight->value(), 100);
+    EXPECT_EQ(form->lbImgHeight->text(), "100");
+    form->cbClass->setCurrentIndex(2);
+    form->cbClass->activated(2);
+    EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form->tbImageWidth->value(), 450);
+    EXPECT_EQ(form->lbImgWidth->text(), "450");
+}
+
+TEST_F(ResultsTest, APanelLargerThanItsBoxIsCentredWithNegativeCorner)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->tbImageWidth->setValue(300);
+    form->tbImageHeight->setValue(300);
+    // A box smaller than the panel (the window's layout keeps it larger).
+    form->ScrollBox1->setMaximumSize(140, 120);
+    const QWidget* box = form->ScrollBox1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box->width() <= 140; }, 2000));
+    QTest::qWait(50);
+    const QRect panel = form->GLPanel1->geometry();
+    EXPECT_EQ(panel.left(), (box->width() - panel.width()) / 2);
+    EXPECT_EQ(panel.top(), (box->height() - panel.height()) / 2);
+    // 300 pixels are at least 150 logical ones up to a scale of 2.
+    EXPECT_LT(panel.left(), 0);
+    EXPECT_LT(panel.top(), 0);
+    EXPECT_GE(form->GLPanel1->PixelSize().width(), 300);
+    if (form->GLPanel1->devicePixelRatioF() == 1.0) {
+        EXPECT_EQ(panel.size(), QSize(300, 300));
+    }
+    // The smallest image: one pixel.
+    form->tbImageWidth->setValue(1);
+    form->tbImageHeight->setValue(1);
+    QTest::qWait(50);
+    EXPECT_EQ(ShownFrame().size(), QSize(1, 1));
+}
+
+TEST_F(ResultsTest, BrowseOpensTheOutputFolder)
+{
+    Start();
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    form->sbBrowse->click();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(catcher.Urls.size(), 1);
+    EXPECT_EQ(catcher.Urls[0], QUrl::fromLocalFile(QDir::fromNativeSeparators(form->Folder.OutputFolder)));
+}
+
+} // namespace
+
+#include "TForm1Results_guitest.moc"

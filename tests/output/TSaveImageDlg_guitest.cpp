@@ -1,0 +1,312 @@
+#include "output/ui/TSaveImageDlg.h"
+
+#include "app/ScriptedPrompts.h"
+#include "app/TMyRegistry.h"
+#include "output/ResultFiles.h"
+#include "output/TimeStamp.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+struct SaveImageDlgTest : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TMyRegistry> store;
+    QImage bitmap;
+    const QDateTime noon{QDate(2005, 6, 1), QTime(12, 0)};
+
+    void SetUp() override
+    {
+        store = std::make_unique<TMyRegistry>(SettingsFile());
+        store->OpenStore(QStringLiteral("\\Software\\Tralen\\Cubiform\\"));
+        bitmap = QImage(30, 20, QImage::Format_RGB888);
+        bitmap.fill(QColor(200, 40, 10));
+    }
+
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
+    QString Folder(const QString& name) const
+    {
+        return QDir::toNativeSeparators(dir.filePath(name)) + QDir::separator();
+    }
+    QVariant Stored(const QString& name) const
+    {
+        return QSettings(SettingsFile(), QSettings::IniFormat).value(QStringLiteral("Preference/") + name);
+    }
+    void Store(const QString& name, const QString& value)
+    {
+        store->StoreText(QStringLiteral("Preference"), name, value);
+    }
+
+    std::unique_ptr<TSaveImageDlg> Make(const QString& folder)
+    {
+        auto dlg = std::make_unique<TSaveImageDlg>(*store, prompts);
+        dlg->SetResultBitmap(&bitmap);
+        dlg->SetFolder(folder);
+        dlg->Clock = [this] { return noon; };
+        return dlg;
+    }
+
+    // Shows the dialog as a modal run would, without waiting on it.
+    static void Show(TSaveImageDlg& dlg)
+    {
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    }
+};
+
+TEST_F(SaveImageDlgTest, LayoutFollowsTheDialogAndTheFormatListIsFixed)
+{
+    auto dlg = Make(Folder(QString()));
+    EXPECT_EQ(dlg->windowTitle(), "Save image as");
+    EXPECT_EQ(dlg->size(), QSize(444, 381));
+    ASSERT_EQ(dlg->cbFormat->count(), 2);
+    EXPECT_EQ(dlg->cbFormat->itemText(0), "JPG image");
+    EXPECT_EQ(dlg->cbFormat->itemText(1), "BMP image");
+    EXPECT_FALSE(dlg->cbFormat->isEditable());
+    EXPECT_FALSE(dlg->bbOK->isEnabled()); // until shown
+    EXPECT_EQ(dlg->SpeedButton1->text(), "Set");
+    EXPECT_EQ(dlg->seQuality->minimum(), 10);
+    EXPECT_EQ(dlg->seQuality->maximum(), 100);
+    EXPECT_EQ(dlg->seQuality->singleStep(), 5);
+    EXPECT_TRUE(dlg->seQuality->findChild<QLineEdit*>()->isReadOnly());
+    EXPECT_EQ(dlg->pBackground->palette().color(QPalette::Window), QColor(64, 128, 128));
+
+    Show(*dlg);
+    auto fits = [&] {
+        return dlg->eFolder->width() == dlg->Panel4->width() - dlg->Panel5->width() - 16 &&
+               dlg->eFolder->x() == 8;
+    };
+    EXPECT_TRUE(fits());
+    dlg->resize(700, 400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->Panel4->width() > 600; }, 2000));
+    EXPECT_TRUE(fits());
+    EXPECT_EQ(dlg->Panel5->geometry().right(), dlg->Panel4->width() - 1);
+    // The preview is the bitmap at 1:1.
+    EXPECT_EQ(dlg->Image1->size(), bitmap.size());
+    EXPECT_FALSE(dlg->cbTransparent->isVisible());
+}
+
+TEST_F(SaveImageDlgTest, PreferencesAreReadWhenShownAndStoredOnCloseOnlyIfShown)
+{
+    {
+        auto dlg = Make(Folder(QString()));
+        dlg->cbFormat->setCurrentIndex(1);
+        dlg->seQuality->setValue(35);
+    } // never shown: stores nothing
+    EXPECT_FALSE(Stored("Quality").isValid());
+    EXPECT_FALSE(Stored("Output format").isValid());
+
+    Store("Output format", "1");
+    Store("Quality", "5");
+    Store("Transparent", "1");
+    {
+        auto dlg = Make(Folder(QString()));
+        Show(*dlg);
+        EXPECT_EQ(dlg->cbFormat->currentIndex(), 1);
+        EXPECT_EQ(dlg->seQuality->value(), 10); // clamped to the spin range
+        EXPECT_TRUE(dlg->cbTransparent->isChecked());
+        EXPECT_FALSE(dlg->cbTransparent->isVisible());
+        EXPECT_FALSE(dlg->seQuality->isVisible());
+        dlg->cbFormat->setCurrentIndex(0);
+        dlg->seQuality->setValue(85);
+        dlg->BitBtn2->click(); // cancel stores too
+        EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(Stored("Output format").toString(), "0");
+    EXPECT_EQ(Stored("Quality").toString(), "85");
+    EXPECT_EQ(Stored("Transparent").toString(), "1");
+
+    Store("Quality", "150");
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    EXPECT_EQ(dlg->seQuality->value(), 100);
+}
+
+TEST_F(SaveImageDlgTest, QualityControlsShowOnlyForJpeg)
+{
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    ASSERT_EQ(dlg->cbFormat->currentIndex(), 0);
+    EXPECT_TRUE(dlg->lbQuality->isVisible());
+    EXPECT_TRUE(dlg->seQuality->isVisible());
+    dlg->cbFormat->setCurrentIndex(1);
+    EXPECT_FALSE(dlg->lbQuality->isVisible());
+    EXPECT_FALSE(dlg->seQuality->isVisible());
+    dlg->cbFormat->setCurrentIndex(0);
+    EXPECT_TRUE(dlg->lbQuality->isVisible());
+    EXPECT_TRUE(dlg->seQuality->isVisible());
+    // Spin steps of five, held at the limits.
+    dlg->seQuality->setValue(95);
+    dlg->seQuality->stepUp();
+    dlg->seQuality->stepUp();
+    EXPECT_EQ(dlg->seQuality->value(), 100);
+}
+
+TEST_F(SaveImageDlgTest, OkIsEnabledByTheFolderExistingWhenShownNotByTyping)
+{
+    auto missing = Make(Folder(QStringLiteral("nowhere")));
+    Show(*missing);
+    EXPECT_FALSE(missing->bbOK->isEnabled());
+    missing->eFolder->setText(Folder(QString()));
+    EXPECT_FALSE(missing->bbOK->isEnabled());
+
+    auto present = Make(Folder(QString()));
+    Show(*present);
+    EXPECT_TRUE(present->bbOK->isEnabled());
+    QTest::keyClicks(present->eFolder, QStringLiteral("zzz"));
+    EXPECT_TRUE(present->bbOK->isEnabled());
+}
+
+TEST_F(SaveImageDlgTest, SetAsksBeforeCreatingAMissingFolder)
+{
+    const QString start = Folder(QString());
+    auto dlg = Make(start);
+    Show(*dlg);
+    const QString wanted = Folder(QStringLiteral("a/b"));
+
+    // Cancelled picker: nothing.
+    dlg->SpeedButton1->click();
+    EXPECT_EQ(prompts.Asked.last(), "folder:Select output folder");
+    EXPECT_EQ(dlg->eFolder->text(), start);
+
+    // Declined: nothing made, the field unchanged.
+    prompts.Folders.push_back(wanted);
+    prompts.Answers.push_back(QMessageBox::Cancel);
+    dlg->SpeedButton1->click();
+    EXPECT_EQ(prompts.Asked.last(), "ask:Directory " + wanted + " does not exists. Create it first?");
+    EXPECT_EQ(dlg->eFolder->text(), start);
+    EXPECT_FALSE(QDir(wanted).exists());
+
+    // Accepted: made with its parents; the field ends with a separator.
+    dlg->bbOK->setEnabled(false);
+    prompts.Folders.push_back(QDir::toNativeSeparators(dir.filePath(QStringLiteral("a/b"))));
+    prompts.Answers.push_back(QMessageBox::Ok);
+    dlg->SpeedButton1->click();
+    EXPECT_TRUE(QDir(wanted).exists());
+    EXPECT_EQ(dlg->eFolder->text(), wanted);
+    EXPECT_TRUE(dlg->bbOK->isEnabled());
+
+    // An existing folder is taken without a question.
+    const int questions = static_cast<int>(prompts.Asked.size());
+    prompts.Folders.push_back(start);
+    dlg->SpeedButton1->click();
+    EXPECT_EQ(prompts.Asked.size(), questions + 1); // only the picker
+    EXPECT_EQ(dlg->eFolder->text(), start);
+}
+
+TEST_F(SaveImageDlgTest, AFolderThatCannotBeMadeIsReportedAndNothingChanges)
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString start = Folder(QString());
+    auto dlg = Make(start);
+    Show(*dlg);
+    prompts.Folders.push_back(Folder(QStringLiteral("plain/sub")));
+    prompts.Answers.push_back(QMessageBox::Ok);
+    dlg->SpeedButton1->click();
+    EXPECT_TRUE(prompts.Asked.last().startsWith("tell:Can not create directory ")) << prompts.Asked.last().toStdString();
+    EXPECT_EQ(dlg->eFolder->text(), start);
+    EXPECT_TRUE(dlg->bbOK->isEnabled());
+}
+
+TEST_F(SaveImageDlgTest, OkWritesAJpegOrBmpNamedAfterTheClock)
+{
+    const QString folder = Folder(QString());
+    auto dlg = Make(folder);
+    Show(*dlg);
+    dlg->seQuality->setValue(95);
+    dlg->bbOK->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    const QString jpg = folder + "38504500000.jpg"; // one separator only
+    EXPECT_EQ(dlg->WrittenPath(), jpg);
+    EXPECT_LE(MaxPixelDifference(ReadResultFile(jpg), bitmap), 6);
+
+    // A folder typed without its separator gets one; BMP is exact.
+    auto bmp = Make(QDir::toNativeSeparators(dir.path()));
+    Show(*bmp);
+    bmp->cbFormat->setCurrentIndex(1);
+    bmp->bbOK->click();
+    const QString bmpPath = folder + "38504500000.bmp";
+    EXPECT_EQ(bmp->WrittenPath(), bmpPath);
+    EXPECT_EQ(MaxPixelDifference(ReadResultFile(bmpPath), bitmap), 0);
+
+    // The same time unit again: the same name, the file replaced.
+    bitmap.fill(Qt::blue);
+    auto again = Make(folder);
+    again->Clock = [this] { return noon.addMSecs(30); };
+    Show(*again);
+    again->cbFormat->setCurrentIndex(1);
+    again->bbOK->click();
+    EXPECT_EQ(again->WrittenPath(), bmpPath);
+    EXPECT_EQ(ReadResultFile(bmpPath).pixelColor(0, 0), QColor(Qt::blue));
+}
+
+TEST_F(SaveImageDlgTest, AFailedWriteIsShownAndTheDialogStaysOpen)
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    ASSERT_TRUE(dlg->bbOK->isEnabled());
+    const QString bad = Folder(QStringLiteral("plain"));
+    dlg->eFolder->setText(bad); // typed: OK stays as it was
+    dlg->bbOK->click();
+    ASSERT_FALSE(prompts.Asked.isEmpty());
+    EXPECT_TRUE(prompts.Asked.last().startsWith("tell:" + bad)) << prompts.Asked.last().toStdString();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->WrittenPath().isEmpty());
+    EXPECT_FALSE(QFile::exists(bad + "38504500000.jpg"));
+
+    // Another folder then works.
+    dlg->eFolder->setText(Folder(QString()));
+    dlg->bbOK->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(QFile::exists(dlg->WrittenPath()));
+}
+
+TEST_F(SaveImageDlgTest, AStoredFormatOutsideTheListWritesNothing)
+{
+    Store("Output format", "7");
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    EXPECT_EQ(dlg->cbFormat->currentIndex(), -1);
+    EXPECT_FALSE(dlg->seQuality->isVisible());
+    dlg->bbOK->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg->WrittenPath().isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"settings.ini"});
+}
+
+TEST_F(SaveImageDlgTest, AStoredValueOfTheWrongKindIsReportedAndTheDefaultUsed)
+{
+    {
+        QSettings s(SettingsFile(), QSettings::IniFormat);
+        s.setValue(QStringLiteral("Preference/Quality"), QVariant(QStringList{"a", "b"}));
+    }
+    store = std::make_unique<TMyRegistry>(SettingsFile());
+    store->OpenStore(QStringLiteral("\\Software\\Tralen\\Cubiform\\"));
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    EXPECT_EQ(dlg->seQuality->value(), 70);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.Asked.isEmpty(); }, 2000));
+    EXPECT_TRUE(prompts.Asked.last().contains("Quality")) << prompts.Asked.last().toStdString();
+}
+
+} // namespace
