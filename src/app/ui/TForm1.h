@@ -142,6 +142,16 @@ public:
 
     void FormShow();
 
+    // Help menu (TForm1Help.cpp).
+    void Contents1Click();
+    void Checkupdateautomatically1Click();
+    void Checkupdate1Click();
+    void Emailsupport1Click();
+    void Website1Click();
+    void About1Click();
+    void TimerUpdateTimer();
+    int UpdateTimeoutMs = 15000; // deadline of one update request
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -177,4 +187,5 @@ private:
     bool everActive_ = false;
     bool shownOnce_ = false;
     bool destroyed_ = false;
+    bool automaticCheckDone_ = false; // the automatic update check runs once per start
 };
