@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -294,6 +295,31 @@ TEST_F(UpdateMenuTest, AStoreErrorIsToldNotThrown)
     EXPECT_TRUE(prompts.Asked.first().contains("AutoUpdateCheck"));
     EXPECT_TRUE(server.Requests.isEmpty());
     EXPECT_TRUE(form->Checkupdate1->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+TEST(HelpPage, StandsAloneAndItsLinksLand)
+{
+    QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../help/Default.htm"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(page.contains("<title>Cubiform Classic help</title>"));
+    // Nothing fetched from elsewhere: no scripts, pictures or style sheets.
+    for (const char* outside : {"src=", "<link", "<script", "url(", "http:", "https:"})
+        EXPECT_FALSE(page.contains(QLatin1String(outside), Qt::CaseInsensitive)) << outside;
+    const QRegularExpression anchor(QStringLiteral("href=\"#([^\"]+)\""));
+    int links = 0;
+    for (auto it = anchor.globalMatch(page); it.hasNext(); ++links) {
+        const QString id = it.next().captured(1);
+        EXPECT_TRUE(page.contains("id=\"" + id + "\"")) << id.toStdString();
+    }
+    EXPECT_GE(links, 10);
+    for (const char* subject : {"Project", "Results", "Form", "Cover image", "Surrounding", "Box dimension",
+                                "cubiform render", "cubiform info"})
+        EXPECT_TRUE(page.contains(QLatin1String(subject))) << subject;
 }
 
 } // namespace
