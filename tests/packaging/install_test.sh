@@ -20,7 +20,7 @@ test -f "$prefix/share/icons/hicolor/scalable/apps/com.example.Cubiform.svg"
 appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.example.Cubiform.metainfo.xml" >/dev/null
 update-mime-database "$prefix/share/mime" >/dev/null 2>&1
 grep -qx 'application/x-cubiform-project' "$prefix/share/mime/types"
-#HELP test -f "$prefix/share/cubiform/Help/Default.htm"
+test -f "$prefix/share/cubiform/Help/Default.htm"
 
 # Runs the installed window for a moment as the given user; it must still be
 # running when stopped (status 124 from timeout), not have failed.

@@ -1,5 +1,7 @@
 #include "app/ui/Prompts.h"
 
+#include "services/ui/TShellDirDialog.h"
+
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -80,17 +82,10 @@ std::optional<QColor> QtPrompts::PickColor(QWidget* parent, const QColor& initia
 
 QString QtPrompts::PickFolder(QWidget* parent, const QString& comment, const QString& startFolder)
 {
-    QFileDialog dialog(parent, comment);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    if (QFileInfo(startFolder).isDir())
-        dialog.setDirectory(startFolder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    QString folder = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
-    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder;
+    TShellDirDialog picker;
+    picker.Comment = comment;
+    picker.Directory = startFolder;
+    return picker.Execute(parent) ? picker.Directory : QString();
 }
 
 QMessageBox::StandardButton QtPrompts::Ask(QWidget* parent, const QString& title,

@@ -162,6 +162,16 @@ public:
     // Needs the panel's context current.
     void ApplyOutputViewport();
 
+    // Help menu (TForm1Help.cpp).
+    void Contents1Click();
+    void Checkupdateautomatically1Click();
+    void Checkupdate1Click();
+    void Emailsupport1Click();
+    void Website1Click();
+    void About1Click();
+    void TimerUpdateTimer();
+    int UpdateTimeoutMs = 15000; // deadline of one update request
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -198,4 +208,5 @@ private:
     bool shownOnce_ = false;
     bool destroyed_ = false;
     std::function<void()> pendingOpen_;
+    bool automaticCheckDone_ = false; // the automatic update check runs once per start
 };

@@ -1,0 +1,174 @@
+#include "services/ui/TAboutForm.h"
+
+#include "services/CpuSpeed.h"
+#include "services/ProductInfo.h"
+#include "services/ui/ScreenCentre.h"
+#include "services/ui/ShellOpen.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+
+namespace {
+
+QLabel* Text(QWidget* parent, const char* name, const QString& text, QRect place)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(place);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QPolygonF Face(std::initializer_list<QPointF> points)
+{
+    return QPolygonF(QList<QPointF>(points));
+}
+
+} // namespace
+
+QPixmap DrawBoxPicture(int size)
+{
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 64.0;
+    p.scale(s, s);
+    // Front, side and top of an upright box, lit from the upper left.
+    const QPolygonF front = Face({{8, 20}, {38, 26}, {38, 60}, {8, 54}});
+    const QPolygonF side = Face({{38, 26}, {56, 16}, {56, 50}, {38, 60}});
+    const QPolygonF top = Face({{8, 20}, {26, 10}, {56, 16}, {38, 26}});
+    p.setPen(QPen(QColor(20, 40, 60), 1.2));
+    p.setBrush(QColor(250, 200, 60));
+    p.drawPolygon(front);
+    p.setBrush(QColor(200, 150, 30));
+    p.drawPolygon(side);
+    p.setBrush(QColor(255, 230, 140));
+    p.drawPolygon(top);
+    // A cover stripe and a title block on the front.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 90, 150));
+    p.drawPolygon(Face({{8, 44}, {38, 50}, {38, 54}, {8, 48}}));
+    p.setBrush(QColor(255, 255, 255, 200));
+    p.drawPolygon(Face({{13, 27}, {33, 31}, {33, 37}, {13, 33}}));
+    return picture;
+}
+
+TAboutForm::TAboutForm(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("AboutForm"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setFixedSize(340, 250);
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, QColor(0, 128, 192));
+    colours.setColor(QPalette::WindowText, Qt::white);
+    setPalette(colours);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Raised);
+    Panel1->setGeometry(4, 4, 332, 242);
+
+    QFont big = font();
+    big.setPointSize(22);
+    big.setBold(true);
+    // The shadow first, so the name is drawn over it.
+    lbProductShadow = Text(Panel1, "lbProductShadow", QString(ProductInfo::ProductName), {86 + 2, 12 + 1, 230, 40});
+    lbProductShadow->setFont(big);
+    lbProductShadow->setStyleSheet(QStringLiteral("color: rgb(0, 40, 70);"));
+    lbProduct = Text(Panel1, "lbProduct", QString(ProductInfo::ProductName), {86, 12, 230, 40});
+    lbProduct->setFont(big);
+    lbProduct->setStyleSheet(QStringLiteral("color: white;"));
+
+    Image1 = new QLabel(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(12, 12, 64, 64);
+    Image1->setPixmap(DrawBoxPicture(64));
+
+    lbVersion = Text(Panel1, "lbVersion", QString(), {88, 56, 230, 18});
+    lbCPUSpeed = Text(Panel1, "lbCPUSpeed", QString(), {88, 76, 230, 18});
+
+    Label12 = Text(Panel1, "Label12", QString(ProductInfo::SupportMail), {12, 104, 308, 18});
+    Label13 = Text(Panel1, "Label13", QString(ProductInfo::WebSite), {12, 124, 308, 18});
+    for (QLabel* link : {Label12, Label13}) {
+        link->setCursor(Qt::PointingHandCursor);
+        QFont underlined = link->font();
+        underlined.setUnderline(true);
+        link->setFont(underlined);
+        link->setStyleSheet(QStringLiteral("color: rgb(255, 255, 160);"));
+    }
+
+    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setFocusPolicy(Qt::NoFocus); // keys go to the box, which closes on any of them
+    Memo1->setGeometry(12, 150, 308, 80);
+    Memo1->setPlainText(QStringLiteral("%1\nCopyright (c) Tralen. Freeware.\n"
+                                       "Made with Qt, OpenGL, libjpeg-turbo, libpng, giflib and zlib.")
+                            .arg(ProductInfo::Caption));
+
+    for (QWidget* closer : std::initializer_list<QWidget*>{Panel1, lbProductShadow, lbProduct, Image1,
+                                                           lbVersion, lbCPUSpeed})
+        closer->installEventFilter(this);
+    Label12->installEventFilter(this);
+    Label13->installEventFilter(this);
+
+    CpuSpeed = [] { return CpuSpeedText(); };
+    CentreOnScreen(*this);
+}
+
+void TAboutForm::FormShow()
+{
+    lbVersion->setText(QStringLiteral("Version ") + QString(ProductInfo::Version));
+    // Show the box before the clock is read, which may take a moment.
+    repaint();
+    lbCPUSpeed->setText(QStringLiteral("CPU speed:") + (CpuSpeed ? CpuSpeed() : QString()));
+}
+
+void TAboutForm::Label12Click()
+{
+    ShellOpen(QStringLiteral("mailto:") + QString(ProductInfo::SupportMail));
+}
+
+void TAboutForm::Label13Click()
+{
+    ShellOpen(QString(ProductInfo::WebSite));
+}
+
+void TAboutForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TAboutForm::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+    accept();
+}
+
+void TAboutForm::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    accept();
+}
+
+bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonPress)
+        return QDialog::eventFilter(watched, event);
+    if (watched == Label12)
+        Label12Click();
+    else if (watched == Label13)
+        Label13Click();
+    else
+        accept();
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The about box: product, version, processor clock, support addresses and
+// credits on a borderless blue panel. Any key or click closes it, except a
+// click on one of the two addresses, which opens that address instead.
+#include <QDialog>
+
+#include <functional>
+
+class QLabel;
+class QFrame;
+class QPlainTextEdit;
+
+class TAboutForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutForm(QWidget* owner = nullptr);
+
+    QFrame* Panel1 = nullptr;
+    QLabel* lbProductShadow = nullptr;
+    QLabel* lbProduct = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* lbVersion = nullptr;
+    QLabel* lbCPUSpeed = nullptr;
+    QLabel* Label12 = nullptr; // support mail address
+    QLabel* Label13 = nullptr; // web site
+    QPlainTextEdit* Memo1 = nullptr; // copyright and credits
+
+    // The clock text shown after "CPU speed:"; tests give their own.
+    std::function<QString()> CpuSpeed;
+
+    void FormShow();
+    void Label12Click();
+    void Label13Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// The about box picture: a small closed box seen from above and to the side.
+QPixmap DrawBoxPicture(int size);

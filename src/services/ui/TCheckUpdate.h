@@ -1,0 +1,44 @@
+#pragma once
+// The update-check window: asks the maker's server for the latest version
+// and shows its release notes with a link to the download page.
+#include "services/UpdateCheck.h"
+#include "services/UpdateFetcher.h"
+
+#include <QDialog>
+
+class Prompts;
+class QPlainTextEdit;
+class QPushButton;
+class TMyRegistry;
+
+class TCheckUpdate : public QDialog {
+    Q_OBJECT
+public:
+    TCheckUpdate(TMyRegistry& store, Prompts& prompts, QWidget* owner = nullptr);
+
+    // Runs the exchange and shows the window when due; true when it was
+    // shown. Network failures and refused replies show nothing; store errors
+    // (RegistryError) pass to the caller. A busy cursor shows while waiting.
+    bool Check(UpdateCheckMode mode, const QString& currentVersion, const QString& productName);
+
+    void SpeedButton1Click(); // "Download"
+    void SpeedButton2Click(); // "Close"
+
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* SpeedButton1 = nullptr;
+    QPushButton* SpeedButton2 = nullptr;
+
+    QString CurrentVersion;
+    QString ProductName;
+    QString LatestVersion = QStringLiteral("1.00");
+    QString UpdateWebsite;
+    QString DownloadURL;
+
+    // How the reply is fetched; tests shorten the deadline or answer it.
+    FetchLimits Limits;
+    UpdateCheck::FetchFunction Fetch;
+
+private:
+    TMyRegistry& store_;
+    Prompts& prompts_;
+};

@@ -1,0 +1,323 @@
+#include "app/ScriptedPrompts.h"
+#include "app/TMyRegistry.h"
+#include "services/MailLinks.h"
+#include "services/ProductInfo.h"
+#include "services/UrlCatcher.h"
+#include "services/ui/ScreenCentre.h"
+#include "services/ui/TAboutForm.h"
+#include "services/ui/TConfirmDlg.h"
+#include "services/ui/TFrmExcept.h"
+#include "services/ui/TShellDirDialog.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ConfirmTest : ::testing::Test {
+    QTemporaryDir dir;
+    QString file = dir.filePath(QStringLiteral("settings.ini"));
+    TMyRegistry store{file};
+    ScriptedPrompts prompts;
+    ConfirmMessage message{ConfirmMessage::Confirmation, QStringLiteral("AutoUpdateCheck"),
+                           QStringLiteral("First line\nSecond line")};
+
+    ConfirmTest() { store.OpenStore(QString(ProductInfo::RegistryKey)); }
+
+    bool Ask() { return AskConfirmation(message, nullptr, store, prompts); }
+
+    // Presses a button of the dialog, optionally ticking "Don't show this message again".
+    void Answer(bool ok, bool noMore = false)
+    {
+        prompts.DialogScripts.push_back([ok, noMore](QDialog& dialog) {
+            auto& confirm = dynamic_cast<TConfirmDlg&>(dialog);
+            confirm.cbNoMore->setChecked(noMore);
+            (ok ? confirm.bOK : confirm.bCancel)->click();
+            return confirm.result();
+        });
+    }
+
+    QVariant Stored(const QString& key) { return QSettings(file, QSettings::IniFormat).value(key); }
+};
+
+TEST_F(ConfirmTest, OneLinePerPieceWithQuestionPictureAndBothButtons)
+{
+    prompts.DialogScripts.push_back([](QDialog& dialog) {
+        auto& confirm = dynamic_cast<TConfirmDlg&>(dialog);
+        EXPECT_EQ(confirm.windowTitle(), "Confirmation");
+        EXPECT_EQ(confirm.Memo1->document()->blockCount(), 2);
+        EXPECT_EQ(confirm.Memo1->document()->findBlockByNumber(1).text(), "Second line");
+        EXPECT_TRUE(confirm.Memo1->isReadOnly());
+        EXPECT_EQ(confirm.Memo1->frameShape(), QFrame::NoFrame);
+        EXPECT_EQ(confirm.cbNoMore->text(), "Don't show this message again");
+        EXPECT_FALSE(confirm.bCancel->isHidden());
+        EXPECT_FALSE(confirm.Image1->isHidden());
+        EXPECT_TRUE(confirm.Image2->isHidden());
+        EXPECT_FALSE(confirm.Image1->pixmap().isNull());
+        confirm.bOK->click();
+        return confirm.result();
+    });
+    EXPECT_TRUE(Ask());
+    EXPECT_EQ(prompts.Asked, QStringList({"dialog:Confirmation"}));
+    EXPECT_FALSE(Stored(QStringLiteral("Dialogs/AutoUpdateCheck")).isValid());
+}
+
+TEST_F(ConfirmTest, NoMoreWithCancelSaysNoNowAndYesSilentlyLater)
+{
+    Answer(false, true);
+    EXPECT_FALSE(Ask());
+    EXPECT_EQ(Stored(QStringLiteral("Dialogs/AutoUpdateCheck")).toString(), "1");
+    EXPECT_TRUE(Ask());
+    EXPECT_TRUE(Ask());
+    EXPECT_EQ(prompts.Asked.size(), 1); // shown once only
+
+    // Another key still asks.
+    message.key = QStringLiteral("Other");
+    Answer(false);
+    EXPECT_FALSE(Ask());
+    EXPECT_EQ(prompts.Asked.size(), 2);
+    EXPECT_FALSE(Stored(QStringLiteral("Dialogs/Other")).isValid());
+}
+
+TEST_F(ConfirmTest, CancelWithoutNoMoreAsksAgain)
+{
+    Answer(false);
+    Answer(true);
+    EXPECT_FALSE(Ask());
+    EXPECT_TRUE(Ask());
+    EXPECT_EQ(prompts.Asked.size(), 2);
+}
+
+TEST_F(ConfirmTest, InformationKindHasOnlyOkWhereCancelWas)
+{
+    const QPoint cancelPlace = TConfirmDlg().bCancel->pos();
+    message.kind = ConfirmMessage::Information;
+    prompts.DialogScripts.push_back([cancelPlace](QDialog& dialog) {
+        auto& confirm = dynamic_cast<TConfirmDlg&>(dialog);
+        EXPECT_EQ(confirm.windowTitle(), "Information");
+        EXPECT_TRUE(confirm.bCancel->isHidden());
+        EXPECT_FALSE(confirm.bOK->isHidden());
+        EXPECT_EQ(confirm.bOK->pos(), cancelPlace);
+        EXPECT_TRUE(confirm.Image1->isHidden());
+        EXPECT_FALSE(confirm.Image2->isHidden());
+        confirm.bOK->click();
+        return confirm.result();
+    });
+    EXPECT_TRUE(Ask());
+}
+
+TEST_F(ConfirmTest, ADamagedStoredChoiceIsAnErrorNotAnAnswer)
+{
+    {
+        QSettings s(file, QSettings::IniFormat);
+        s.setValue(QStringLiteral("Dialogs/AutoUpdateCheck"), QByteArray("\x01\x02", 2));
+    }
+    TMyRegistry reopened(file);
+    reopened.OpenStore(QString(ProductInfo::RegistryKey));
+    EXPECT_THROW(AskConfirmation(message, nullptr, reopened, prompts), RegistryError);
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+}
+
+struct FolderPickerTest : ::testing::Test {
+    QTemporaryDir dir;
+    TShellDirDialog picker;
+    QString shownFolder;
+
+    FolderPickerTest()
+    {
+        // Records where the picker opened, then chooses what `choose` names.
+        picker.Run = [this](QFileDialog& dialog) {
+            shownFolder = dialog.directory().absolutePath();
+            if (choose.isEmpty())
+                return int(QDialog::Rejected);
+            dialog.setDirectory(choose);
+            return int(QDialog::Accepted);
+        };
+    }
+    QString choose;
+};
+
+TEST_F(FolderPickerTest, StartsInAnExistingFolderAndReturnsItWithASeparator)
+{
+    const QString start = dir.filePath(QStringLiteral("start"));
+    QDir().mkpath(start);
+    picker.Directory = start;
+    picker.Comment = QStringLiteral("Select result folder");
+    choose = dir.filePath(QStringLiteral("start"));
+    ASSERT_TRUE(picker.Execute());
+    EXPECT_EQ(shownFolder, QDir(start).absolutePath());
+    EXPECT_EQ(picker.Directory, QDir::toNativeSeparators(start) + QDir::separator());
+    EXPECT_EQ(picker.DisplayName(), "start");
+}
+
+TEST_F(FolderPickerTest, AMissingStartFolderLeavesTheDefault)
+{
+    const QString defaultFolder = QFileDialog().directory().absolutePath();
+    picker.Directory = dir.filePath(QStringLiteral("not/there"));
+    EXPECT_FALSE(picker.Execute()); // cancelled
+    EXPECT_EQ(shownFolder, defaultFolder);
+    EXPECT_EQ(picker.Directory, dir.filePath(QStringLiteral("not/there"))); // unchanged on cancel
+}
+
+TEST_F(FolderPickerTest, PickerTitleAndMode)
+{
+    picker.Comment = QStringLiteral("Choose a folder");
+    QFileDialog dialog;
+    picker.Prepare(dialog);
+    EXPECT_EQ(dialog.windowTitle(), "Choose a folder");
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(dialog.testOption(QFileDialog::ShowDirsOnly));
+    picker.ShowFiles = true;
+    picker.Prepare(dialog);
+    EXPECT_FALSE(dialog.testOption(QFileDialog::ShowDirsOnly));
+}
+
+TEST(FolderWithSeparator, OneTrailingSeparatorAndNoneAdded)
+{
+    const QString sep = QDir::separator();
+    EXPECT_EQ(FolderWithSeparator(QStringLiteral("/")), sep);
+    EXPECT_EQ(FolderWithSeparator(QStringLiteral("/home/user")), sep + "home" + sep + "user" + sep);
+    EXPECT_EQ(FolderWithSeparator(QStringLiteral("/home/user/")), sep + "home" + sep + "user" + sep);
+    EXPECT_EQ(FolderWithSeparator(QString()), "");
+}
+
+TEST(CentredIn, MiddleOfTheWorkAreaNeverOffItsTopLeft)
+{
+    EXPECT_EQ(CentredIn(QRect(0, 0, 1280, 1000), QSize(200, 100)), QPoint(540, 450));
+    EXPECT_EQ(CentredIn(QRect(100, 30, 1180, 970), QSize(200, 100)), QPoint(590, 465));
+    EXPECT_EQ(CentredIn(QRect(0, 0, 300, 200), QSize(400, 300)), QPoint(0, 0));
+}
+
+struct ErrorReportTest : ::testing::Test {
+    ScriptedPrompts prompts;
+    UrlCatcher catcher{{QStringLiteral("mailto")}};
+
+    void Close(bool sendMail)
+    {
+        prompts.DialogScripts.push_back([sendMail](QDialog& dialog) {
+            auto& report = dynamic_cast<TFrmExcept&>(dialog);
+            report.cbSendMail->setChecked(sendMail);
+            report.bOK->click();
+            return report.result();
+        });
+    }
+};
+
+TEST_F(ErrorReportTest, ShowsTheMessageAsPlainText)
+{
+    const QString message = QStringLiteral("<b>Bad</b> & broken");
+    prompts.DialogScripts.push_back([message](QDialog& dialog) {
+        auto& report = dynamic_cast<TFrmExcept&>(dialog);
+        EXPECT_EQ(report.windowTitle(), "Error encountered");
+        EXPECT_EQ(report.Label1->text(), "Congratulation. You have spot an error in this program");
+        EXPECT_EQ(report.Label2->text(), "Error:");
+        EXPECT_EQ(report.lbErrorMsg->text(), message);
+        EXPECT_EQ(report.lbErrorMsg->textFormat(), Qt::PlainText);
+        EXPECT_EQ(report.cbSendMail->text(), "Send email report to the author");
+        EXPECT_FALSE(report.cbSendMail->isChecked());
+        report.bOK->click();
+        return report.result();
+    });
+    ReportError(message, nullptr, prompts);
+    EXPECT_EQ(prompts.Asked, QStringList({"dialog:Error encountered"}));
+    EXPECT_TRUE(catcher.Opened.isEmpty()); // no mail unless asked for
+}
+
+TEST_F(ErrorReportTest, TheMailDecodesBackToTheExactMessage)
+{
+    const QString message = QStringLiteral("Can not open \"a&b?.pcf\"\nsecond line #2 50%");
+    Close(true);
+    ReportError(message, nullptr, prompts);
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    const QUrl url = catcher.Opened.first();
+    EXPECT_EQ(url.scheme(), "mailto");
+    EXPECT_EQ(url.path(), QString(ProductInfo::SupportMail));
+    const QUrlQuery query(url);
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded), "Error report");
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
+              "Dear author,\n\n\nAn error has been encountered with the message:" + message + "\n");
+    EXPECT_EQ(query.queryItems().size(), 2);
+}
+
+struct AboutTest : ::testing::Test {
+    UrlCatcher catcher;
+    TAboutForm about;
+
+    AboutTest()
+    {
+        about.CpuSpeed = [] { return QString(); };
+    }
+    void Show()
+    {
+        about.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    }
+};
+
+TEST_F(AboutTest, LooksAndReadsAsDesigned)
+{
+    EXPECT_TRUE(about.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(about.palette().color(QPalette::Window), QColor(0, 128, 192));
+    EXPECT_EQ(about.lbProduct->text(), "Cubiform");
+    EXPECT_EQ(about.lbProductShadow->text(), "Cubiform");
+    EXPECT_EQ(about.lbProductShadow->pos(), about.lbProduct->pos() + QPoint(2, 1));
+    EXPECT_FALSE(about.Image1->pixmap().isNull());
+    EXPECT_TRUE(about.Memo1->isReadOnly());
+    Show();
+    EXPECT_EQ(about.lbVersion->text(), "Version 1.2");
+    EXPECT_EQ(about.lbCPUSpeed->text(), "CPU speed:"); // unknown clock: nothing after the colon
+    EXPECT_EQ(about.Label12->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(AboutTest, ShowsTheClockRightAfterTheColon)
+{
+    about.CpuSpeed = [] { return QStringLiteral("2400 MHz"); };
+    Show();
+    EXPECT_EQ(about.lbCPUSpeed->text(), "CPU speed:2400 MHz");
+}
+
+TEST_F(AboutTest, TheLinksOpenAndKeepTheBoxOpen)
+{
+    Show();
+    QTest::mouseClick(about.Label12, Qt::LeftButton);
+    QTest::mouseClick(about.Label13, Qt::LeftButton);
+    EXPECT_TRUE(about.isVisible());
+    ASSERT_EQ(catcher.Opened.size(), 2);
+    EXPECT_EQ(catcher.Opened[0], QUrl(QStringLiteral("mailto:support@cubiform.example.com")));
+    EXPECT_EQ(catcher.Opened[1], QUrl(QStringLiteral("https://www.cubiform.example.com")));
+}
+
+TEST_F(AboutTest, AKeyPressCloses)
+{
+    Show();
+    QTest::keyClick(&about, Qt::Key_Space);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST_F(AboutTest, AClickOnThePictureTheLabelsOrTheFormCloses)
+{
+    for (QWidget* target : std::initializer_list<QWidget*>{about.Image1, about.lbVersion, about.lbProduct,
+                                                           about.Panel1, &about}) {
+        Show();
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(3, 3));
+        EXPECT_FALSE(about.isVisible()) << target->objectName().toStdString();
+    }
+    EXPECT_TRUE(catcher.Opened.isEmpty());
+}
+
+} // namespace
+
+#include "moc_UrlCatcher.cpp"
