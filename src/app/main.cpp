@@ -1,3 +1,5 @@
+#include "cli/CommandLine.h"
+
 #include <QCoreApplication>
 #include <QString>
 
@@ -21,6 +23,14 @@ bool DisplayAvailable()
 
 int main(int argc, char** argv)
 {
+    // render and info need no display: no GUI application is made for them.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (IsCommandLineRequest(arguments)) {
+        const QCoreApplication app(argc, argv);
+        return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr);
+    }
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "cubiform: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), "

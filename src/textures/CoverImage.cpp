@@ -70,23 +70,35 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
     return true;
 }
 
-bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize)
+std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize)
 {
     if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
-        return false;
-    TGLBMP decoded; // no GL work: only its buffer is used
-    if (!decoded.LoadFromFile(fileName))
-        return false;
-    const QImage picture = decoded.ToImage();
+        return std::nullopt;
+    auto decoded = std::make_unique<TGLBMP>(); // no GL work: only its buffer is used
+    if (!decoded->LoadFromFile(fileName))
+        return std::nullopt;
+    const QImage picture = decoded->ToImage();
     const QSize fit = ThumbnailFit(picture.size(), previewSize);
     if (fit.isEmpty())
         throw ImageError(QStringLiteral("%1: the picture has no pixels").arg(fileName).toStdString());
     QImage thumbnail = picture.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                            .convertToFormat(QImage::Format_RGB888);
+    return DecodedCover{fileName, std::move(decoded), std::move(thumbnail)};
+}
 
-    slot.Texture->TakePicture(decoded);
+void InstallCoverImage(CoverImage& slot, DecodedCover&& cover)
+{
+    slot.Texture->TakePicture(*cover.Picture);
     slot.Texture->Upload();
-    slot.Thumbnail = std::move(thumbnail);
-    slot.Path = fileName;
+    slot.Thumbnail = std::move(cover.Thumbnail);
+    slot.Path = std::move(cover.Path);
+}
+
+bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize)
+{
+    std::optional<DecodedCover> cover = DecodeCoverImage(fileName, previewSize);
+    if (!cover)
+        return false;
+    InstallCoverImage(slot, std::move(*cover));
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2 };
 inline constexpr int CoverSlotCount = 3;
@@ -39,6 +40,22 @@ bool IsCoverImageFile(const QString& fileName);
 // Reads a ".jpg" or ".bmp" picture into a 24-bit bitmap; false for a missing
 // file or another extension; a damaged file throws ImageError.
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
+
+// A picture read and fitted for a slot but not yet in GL: the first half of
+// LoadCoverImage. Needs no context, so several may be read side by side.
+struct DecodedCover {
+    QString Path;
+    std::unique_ptr<TGLBMP> Picture; // full size, no texture yet
+    QImage Thumbnail;                // Format_RGB888, fitted to the preview
+};
+
+// Nothing for a missing file or another extension; a damaged file throws
+// ImageError.
+std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize);
+
+// The second half: the picture becomes the slot's texture (uploaded, needs GL),
+// its thumbnail and path.
+void InstallCoverImage(CoverImage& slot, DecodedCover&& cover);
 
 // Loads the file into the slot: texture (uploaded, needs GL), thumbnail fitted
 // to the preview size and path. False (slot unchanged) for a missing file or

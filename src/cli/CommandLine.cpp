@@ -1,0 +1,187 @@
+#include "cli/CommandLine.h"
+
+#include "cli/HeadlessBox.h"
+#include "cli/HeadlessRender.h"
+#include "cli/ImageOutput.h"
+#include "cli/ProjectInfo.h"
+#include "project/ProjectError.h"
+#include "services/ProductInfo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+void Print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+bool IsHelp(const QString& a)
+{
+    return a == QLatin1String("--help") || a == QLatin1String("-h");
+}
+
+bool IsVersion(const QString& a) { return a == QLatin1String("--version"); }
+
+// The decoded project at `path`; CommandLineError for every way it fails.
+ProjectData ReadProject(const QString& path)
+{
+    try {
+        const std::optional<QByteArray> bytes = LoadProjectBytes(path);
+        if (!bytes)
+            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
+        return DecodeProject(*bytes);
+    } catch (const ProjectError& e) {
+        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1: not enough memory to read the project").arg(path));
+    }
+}
+
+QString FolderOf(const QString& file)
+{
+    QString folder = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+int Info(const QStringList& args, std::FILE* out)
+{
+    if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
+        throw UsageError(QStringLiteral("info needs exactly one project file"));
+    const ProjectData data = ReadProject(args[0]);
+    const QByteArray json = ProjectInfoJson(data);
+    std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), out);
+    std::fflush(out);
+    return 0;
+}
+
+int Render(const QStringList& args, std::FILE* err)
+{
+    const RenderOptions options = ParseRenderArguments(args);
+    PhaseClock clock(options.Timings);
+
+    HeadlessBox box;
+    if (options.Project.isEmpty()) {
+        box.NewProject();
+        box.OutputFolder = options.Output.isEmpty() ? FolderOf(QStringLiteral("."))
+                                                    : FolderOf(options.Output);
+    } else {
+        box.OpenProject(ReadProject(options.Project), options.Project);
+    }
+    box.ApplyOptions(options);
+    const QSize size = box.OutputSize(options);
+    clock.Mark("start");
+
+    if (!options.Output.isEmpty()) {
+        DecodedCovers covers = DecodeCovers(box);
+        clock.Mark("decode");
+        RenderRequest request;
+        request.Size = size;
+        request.Samples = options.Samples;
+        request.Transparent = options.Transparent;
+        const QImage picture = RenderBox(box, covers, request, clock);
+        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
+        clock.Mark("encode");
+    } else {
+        CheckCoverFiles(box);
+    }
+
+    if (!options.SaveProject.isEmpty()) {
+        try {
+            if (!SaveProjectFile(options.SaveProject, EncodeProject(box.Capture())))
+                throw BadInput(FileInUseText(options.SaveProject));
+        } catch (const ProjectError& e) {
+            throw BadInput(e.Text());
+        }
+    }
+    for (const QString& line : clock.Lines())
+        Print(err, QStringLiteral("timing: ") + line + QLatin1Char('\n'));
+    return 0;
+}
+
+} // namespace
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "Usage:\n"
+        "  cubiform                       start the window\n"
+        "  cubiform PROJECT.pcf           start the window with the project opened\n"
+        "  cubiform render [PROJECT.pcf] [OPTIONS] -o IMAGE\n"
+        "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
+        "  cubiform info PROJECT.pcf      print the project's values as JSON\n"
+        "  cubiform --help | --version\n"
+        "\n"
+        "render draws the box as the window shows it right after opening PROJECT\n"
+        "(or after \"New project\" without one), with no display needed.\n"
+        "IMAGE is .jpg/.jpeg, .png, .bmp (24-bit) or .tga, by its extension.\n"
+        "\n"
+        "Options, applied after the project in this order:\n"
+        "  --form N|NAME        box kind 0..9 or its caption (moves depth, offsets,\n"
+        "                       turn, eye and both angles to the kind's values)\n"
+        "  --fog N|NAME         0..3: \"Clear view\", \"Natural view\", \"dimmed light\", \"Dark\"\n"
+        "  --background #RRGGBB background colour\n"
+        "  --width N            box width 1..100      --height N     box height 1..100\n"
+        "  --thickness N        box thickness 1..100  --depth N      distance 2..80\n"
+        "  --vertical N         offset -300..300      --horizontal N offset -300..300\n"
+        "  --turn N             tenths of a degree -1800..1800\n"
+        "  --eye N              eye angle 0..60\n"
+        "  --side-angle DEG     --tilt-angle DEG      view angles in degrees\n"
+        "  --front FILE         --side FILE           --top FILE   cover images (.jpg, .bmp)\n"
+        "Output:\n"
+        "  -o, --output IMAGE   the picture to write\n"
+        "  --save-project FILE  write the project with the options applied\n"
+        "  --size WxH           output pixels, 1..16384 each (default: the project's)\n"
+        "  --scale N            multiply the output size, 1..16; the picture stays the same\n"
+        "  --samples N          anti-aliasing: 1 (off), 2, 4, 8 or 16 as the OpenGL offers\n"
+        "  --quality N          JPEG quality 10..100 (default 70)\n"
+        "  --transparent        .png/.tga: background gets alpha 0\n"
+        "\n"
+        "Exit status: 0 done, 1 bad input (one line on standard error), 2 wrong use.\n");
+}
+
+bool IsCommandLineRequest(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return false;
+    const QString& first = arguments.first();
+    return first == QLatin1String("render") || first == QLatin1String("info") || IsHelp(first) ||
+           IsVersion(first);
+}
+
+int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
+{
+    const QString command = arguments.value(0);
+    const QStringList rest = arguments.mid(1);
+    try {
+        if (IsHelp(command)) {
+            Print(out, UsageText());
+            return 0;
+        }
+        if (IsVersion(command)) {
+            Print(out, QStringLiteral("Cubiform Classic %1\n").arg(QLatin1String(ProductInfo::Version)));
+            return 0;
+        }
+        if (command == QLatin1String("info"))
+            return Info(rest, out);
+        if (command == QLatin1String("render"))
+            return Render(rest, err);
+        throw UsageError(QStringLiteral("unknown command %1").arg(command));
+    } catch (const CommandLineError& e) {
+        Print(err, QStringLiteral("cubiform: %1\n").arg(e.Text()));
+        if (e.Status() == ExitUsage)
+            Print(err, QLatin1Char('\n') + UsageText());
+        return e.Status();
+    } catch (const std::bad_alloc&) {
+        Print(err, QStringLiteral("cubiform: not enough memory\n"));
+        return ExitBadInput;
+    } catch (const std::exception& e) {
+        Print(err, QStringLiteral("cubiform: %1\n").arg(QString::fromLocal8Bit(e.what())));
+        return ExitBadInput;
+    }
+}

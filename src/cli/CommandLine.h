@@ -1,0 +1,18 @@
+#pragma once
+// The program's command-line face: "render" and "info" work without any
+// display, "--help" and "--version" answer at once. Anything else starts the
+// window.
+#include <QStringList>
+
+#include <cstdio>
+
+// True when the arguments (without the program name) are for the command
+// line rather than the window.
+bool IsCommandLineRequest(const QStringList& arguments);
+
+// Runs the command; returns the exit status (0 done, 1 bad input, 2 wrong
+// use). Never throws: every failure becomes one line on `err`.
+int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err);
+
+// The usage text printed by --help and after a usage error.
+QString UsageText();

@@ -1,0 +1,174 @@
+#include "cli/HeadlessBox.h"
+
+#include "project/ProjectApply.h"
+#include "textures/ImageCodec.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <future>
+
+namespace {
+
+const char* SlotName(int slot)
+{
+    switch (slot) {
+    case FrontBack: return "front";
+    case LeftRight: return "side";
+    default: return "top";
+    }
+}
+
+void CheckCoverFile(const QString& path, int slot)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw BadInput(QStringLiteral("%1: the %2 cover image does not exist")
+                           .arg(path, QLatin1String(SlotName(slot))));
+    if (!info.isFile())
+        throw BadInput(QStringLiteral("%1: the %2 cover image is not a file")
+                           .arg(path, QLatin1String(SlotName(slot))));
+    if (!IsCoverImageFile(path))
+        throw BadInput(QStringLiteral("%1: a cover image must be a .jpg or .bmp file").arg(path));
+}
+
+} // namespace
+
+QSize CoverPreviewSize(int slot) { return slot == FrontBack ? QSize(63, 44) : QSize(56, 44); }
+
+HeadlessBox::HeadlessBox() : Model(Plain.Controls())
+{
+    for (CoverImage& slot : Covers)
+        slot.Texture = std::make_unique<TGLBMP>();
+    Model.FillFormTable();
+    Model.OnResetCoverImages = [this] { ResetCoverImages(Covers); };
+}
+
+void HeadlessBox::NewProject()
+{
+    Model.ResetProject();
+    Model.cbClassChange();
+    Model.cbModeChange();
+    Model.cbFogChange();
+    Model.UpdateBackgroundColor();
+}
+
+void HeadlessBox::OpenProject(const ProjectData& data, const QString& projectFile)
+{
+    NewProject();
+    ApplyProject(Model, data);
+    const QDir folder = QFileInfo(projectFile).absoluteDir();
+    const ::CoverPaths paths = CoverPathsOf(data);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        Covers[i].Path = path.isEmpty() || QFileInfo(path).isAbsolute()
+                             ? path
+                             : QDir::toNativeSeparators(folder.absoluteFilePath(path));
+    }
+    OutputFolder = data.OutputFolder;
+}
+
+void HeadlessBox::ApplyOptions(const RenderOptions& o)
+{
+    const BoxControls& c = Model.Controls();
+    // The kind first: it moves depth, offsets, turn, eye and the angles,
+    // which the options below may then set.
+    if (o.Form) {
+        c.cbMode->SetItemIndex(*o.Form);
+        Model.cbModeChange();
+    }
+    if (o.Fog) {
+        c.cbFog->SetItemIndex(*o.Fog);
+        Model.cbFogChange();
+    }
+    if (o.Background) {
+        c.pColor->SetColor(*o.Background);
+        Model.UpdateBackgroundColor();
+    }
+    const SliderOptions& s = o.Sliders;
+    const std::pair<const std::optional<int>&, RangeControl*> sliders[] = {
+        {s.Width, c.tbBreed},   {s.Height, c.tbHeight},     {s.Thickness, c.tbThick},
+        {s.Depth, c.tbDepth},   {s.Vertical, c.tbVertical}, {s.Horizontal, c.tbHoriz},
+        {s.Turn, c.tbTurn},     {s.Eye, c.seEye}};
+    for (const auto& [value, control] : sliders)
+        if (value)
+            control->SetPosition(*value);
+    if (o.SideAngle)
+        Model.Params.SideAngle = *o.SideAngle;
+    if (o.TiltAngle)
+        Model.Params.TiltAngle = *o.TiltAngle;
+    Model.tbThickChange();
+    for (std::size_t i = 0; i < Covers.size(); ++i)
+        if (o.Covers[i])
+            Covers[i].Path = QDir::toNativeSeparators(QFileInfo(*o.Covers[i]).absoluteFilePath());
+}
+
+QSize HeadlessBox::OutputSize(const RenderOptions& o) const
+{
+    const BoxControls& c = Model.Controls();
+    const QSize base = o.Size ? *o.Size : QSize(c.tbImageWidth->Position(), c.tbImageHeight->Position());
+    const qint64 w = qint64{base.width()} * o.Scale;
+    const qint64 h = qint64{base.height()} * o.Scale;
+    if (w > MaxOutputSide || h > MaxOutputSide)
+        throw BadInput(QStringLiteral("--scale %1: %2 x %3 pixels is larger than %4 x %4")
+                           .arg(o.Scale)
+                           .arg(w)
+                           .arg(h)
+                           .arg(MaxOutputSide));
+    return {static_cast<int>(w), static_cast<int>(h)};
+}
+
+std::array<QString, 3> HeadlessBox::CoverPaths() const
+{
+    return {Covers[0].Path, Covers[1].Path, Covers[2].Path};
+}
+
+ProjectData HeadlessBox::Capture() const
+{
+    return CaptureProject(Model, CoverPaths(), OutputFolder);
+}
+
+void CheckCoverFiles(const HeadlessBox& box)
+{
+    for (int i = 0; i < CoverSlotCount; ++i) {
+        const QString& path = box.Covers[static_cast<std::size_t>(i)].Path;
+        if (!path.isEmpty())
+            CheckCoverFile(path, i);
+    }
+}
+
+DecodedCovers DecodeCovers(const HeadlessBox& box)
+{
+    CheckCoverFiles(box);
+    // Each picture is read on its own thread: large covers take most of a
+    // render's time, and decoding needs no GL.
+    std::array<std::future<std::optional<DecodedCover>>, 3> pending;
+    for (int i = 0; i < CoverSlotCount; ++i) {
+        const QString path = box.Covers[static_cast<std::size_t>(i)].Path;
+        if (!path.isEmpty())
+            pending[static_cast<std::size_t>(i)] =
+                std::async(std::launch::async, DecodeCoverImage, path, CoverPreviewSize(i));
+    }
+    DecodedCovers decoded;
+    std::optional<CommandLineError> failure;
+    for (int i = 0; i < CoverSlotCount; ++i) {
+        auto& job = pending[static_cast<std::size_t>(i)];
+        if (!job.valid())
+            continue;
+        const QString& path = box.Covers[static_cast<std::size_t>(i)].Path;
+        try {
+            decoded[static_cast<std::size_t>(i)] = job.get();
+            if (!decoded[static_cast<std::size_t>(i)] && !failure)
+                failure = BadInput(QStringLiteral("%1: the picture cannot be read").arg(path));
+        } catch (const ImageError& e) {
+            if (!failure)
+                failure = BadInput(QString::fromStdString(e.what()));
+        } catch (const std::bad_alloc&) {
+            if (!failure)
+                failure = BadInput(QStringLiteral("%1: not enough memory to read the picture").arg(path));
+        }
+    }
+    if (failure)
+        throw *failure;
+    return decoded;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The box document of the command line: the window's own logic (BoxModel)
+// on plain controls with the window's ranges, set up the way the window is
+// right after "New project" or after opening a project, then changed by the
+// command's options.
+#include "app/BoxControls.h"
+#include "app/BoxModel.h"
+#include "cli/RenderOptions.h"
+#include "project/ProjectFile.h"
+#include "textures/CoverImage.h"
+
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// The window's preview sizes: the thumbnails are fitted to them.
+QSize CoverPreviewSize(int slot); // 63 x 44 front, 56 x 44 side and top
+
+class HeadlessBox {
+public:
+    HeadlessBox();
+    HeadlessBox(const HeadlessBox&) = delete;
+    HeadlessBox& operator=(const HeadlessBox&) = delete;
+
+    PlainBoxControls Plain;
+    BoxModel Model;
+    CoverImages Covers;
+    QString OutputFolder;
+
+    // ResetProject, then the size class, box kind and surrounding applied and
+    // the background taken from the panel, as "New project" does.
+    void NewProject();
+    // A new project, then the record applied as opening it in the window
+    // does. Cover paths are kept as stored; relative ones are taken from the
+    // project's folder.
+    void OpenProject(const ProjectData& data, const QString& projectFile);
+
+    // In this order: box kind, surrounding, background, the eight sliders,
+    // the two view angles, then the cover paths.
+    void ApplyOptions(const RenderOptions& options);
+
+    // Output pixels: the two output sliders, or --size, times --scale.
+    QSize OutputSize(const RenderOptions& options) const;
+
+    ProjectData Capture() const;
+    std::array<QString, 3> CoverPaths() const;
+};
+
+// Reads the cover files named by the slots' paths (empty paths keep the
+// placeholder). Throws CommandLineError naming the file when one is missing,
+// is not a JPEG or BMP picture, or is damaged. No GL is needed.
+using DecodedCovers = std::array<std::optional<DecodedCover>, 3>;
+DecodedCovers DecodeCovers(const HeadlessBox& box);
+
+// The same checks without decoding: for a command that writes no picture.
+void CheckCoverFiles(const HeadlessBox& box);

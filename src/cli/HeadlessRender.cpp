@@ -1,0 +1,155 @@
+#include "cli/HeadlessRender.h"
+
+#include "app/BoxRenderer.h"
+#include "gl/HeadlessContext.h"
+#include "gl/TSimpleGL.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// GL buffers of a picture beyond this many samples in all are refused before
+// the driver is asked: software drivers may take the machine's memory first
+// and fail later. 2^29 samples is 4 GiB of colour and depth.
+constexpr qint64 MaxTotalSamples = qint64{1} << 29;
+
+QString MemoryText()
+{
+    return QStringLiteral("Can not allocate enough video memory. Try again with a smaller image.");
+}
+
+QRgb BackgroundOf(const BoxParameters& p)
+{
+    const auto byte = [](float v) { return static_cast<int>(std::lround(v * 255.0f)); };
+    return qRgb(byte(p.BackgroundRed), byte(p.BackgroundGreen), byte(p.BackgroundBlue));
+}
+
+// Frees the slots' textures while their context is still current.
+struct TextureRelease {
+    CoverImages& covers;
+    ~TextureRelease()
+    {
+        for (CoverImage& slot : covers)
+            slot.Texture = std::make_unique<TGLBMP>();
+    }
+};
+
+} // namespace
+
+QRgb ContrastColor(QRgb c)
+{
+    const auto far = [](int v) { return v < 128 ? 255 : 0; };
+    return qRgb(far(qRed(c)), far(qGreen(c)), far(qBlue(c)));
+}
+
+QImage CombineTransparent(const QImage& normal, const QImage& contrast, QRgb background,
+                          QRgb contrastBackground)
+{
+    const QImage a = normal.convertToFormat(QImage::Format_RGBA8888);
+    const QImage b = contrast.convertToFormat(QImage::Format_RGBA8888);
+    QImage out(a.size(), QImage::Format_RGBA8888);
+    const int bg[3] = {qRed(background), qGreen(background), qBlue(background)};
+    const int d[3] = {bg[0] - qRed(contrastBackground), bg[1] - qGreen(contrastBackground),
+                      bg[2] - qBlue(contrastBackground)};
+    const double norm = double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2];
+    for (int y = 0; y < a.height(); ++y) {
+        const std::uint8_t* pa = a.constScanLine(y);
+        const std::uint8_t* pb = b.constScanLine(y);
+        std::uint8_t* po = out.scanLine(y);
+        for (int x = 0; x < a.width(); ++x, pa += 4, pb += 4, po += 4) {
+            // Share of background in the pixel: the least-squares fit of the
+            // two renders' difference to the two backgrounds' difference.
+            double share = 0.0;
+            if (norm > 0)
+                share = ((pa[0] - pb[0]) * d[0] + (pa[1] - pb[1]) * d[1] + (pa[2] - pb[2]) * d[2]) / norm;
+            share = std::clamp(share, 0.0, 1.0);
+            const double cover = 1.0 - share;
+            const int alpha = static_cast<int>(std::lround(cover * pa[3]));
+            for (int c = 0; c < 3; ++c) {
+                if (alpha == 255 || alpha == 0) {
+                    po[c] = pa[c];
+                } else {
+                    const double unmixed = (pa[c] - share * bg[c]) / cover;
+                    po[c] = static_cast<std::uint8_t>(std::clamp(std::lround(unmixed), 0L, 255L));
+                }
+            }
+            po[3] = static_cast<std::uint8_t>(alpha);
+        }
+    }
+    return out;
+}
+
+QImage RenderBox(HeadlessBox& box, DecodedCovers& covers, const RenderRequest& request,
+                 PhaseClock& clock)
+{
+    const QSize size = request.Size;
+    if (qint64{size.width()} * size.height() * request.Samples > MaxTotalSamples)
+        throw BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(request.Samples)
+                           .arg(MemoryText()));
+    std::unique_ptr<HeadlessContext> context;
+    try {
+        context = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
+    } catch (const HeadlessContextError& e) {
+        throw BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
+    }
+    clock.Mark("context");
+
+    BoxRenderer renderer;
+    TSimpleGL driver;
+    const TextureRelease release{box.Covers};
+    renderer.GLPanel1GLInit(driver, box.Model.Params);
+    renderer.GLPanel1GLPrep(driver, 0, 0,
+                            {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(),
+                             box.Covers[2].Texture.get()},
+                            {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
+                             &box.Covers[2].Thumbnail});
+    for (std::size_t i = 0; i < covers.size(); ++i)
+        if (covers[i])
+            InstallCoverImage(box.Covers[i], std::move(*covers[i]));
+    driver.SetViewport(SystemGL(), size.width(), size.height());
+    if (clock.Enabled())
+        SystemGL().Finish();
+    clock.Mark("upload");
+
+    const SlotTextures textures = {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(),
+                                   box.Covers[2].Texture.get()};
+    const DrawFlags flags; // active, not suspended
+    // The window draws without pause: an angle of 360 or more is wrapped by
+    // the first frame, and what it shows (and writes) from then on is the
+    // wrapped view.
+    BoxParameters params = box.Model.Params;
+    renderer.GLPanel1GLDraw(params, textures, flags);
+    if (params.SideAngle != box.Model.Params.SideAngle || params.TiltAngle != box.Model.Params.TiltAngle)
+        renderer.GLPanel1GLDraw(params, textures, flags);
+    if (clock.Enabled())
+        SystemGL().Finish();
+    clock.Mark("draw");
+
+    QImage picture;
+    try {
+        picture = context->ReadImage();
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels: %3").arg(size.width()).arg(size.height()).arg(MemoryText()));
+    }
+    clock.Mark("read back");
+    if (!request.Transparent)
+        return picture;
+
+    // A second frame in front of a far-off background tells box from background.
+    const QRgb background = BackgroundOf(params);
+    const QRgb contrast = ContrastColor(background);
+    BoxParameters second = params;
+    second.BackgroundRed = static_cast<float>(qRed(contrast) / 255.0);
+    second.BackgroundGreen = static_cast<float>(qGreen(contrast) / 255.0);
+    second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
+    renderer.GLPanel1GLDraw(second, textures, flags);
+    const QImage other = context->ReadImage();
+    QImage combined = CombineTransparent(picture, other, background, contrast);
+    clock.Mark("transparent");
+    return combined;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// One frame of the box without a window: the window's drawing (BoxRenderer
+// and TSimpleGL) into a HeadlessContext of the output size.
+#include "cli/HeadlessBox.h"
+#include "cli/PhaseClock.h"
+
+#include <QImage>
+#include <QSize>
+
+struct RenderRequest {
+    QSize Size;
+    int Samples = 1;
+    bool Transparent = false;
+};
+
+// Upright RGBA8888 picture. Throws CommandLineError when no usable OpenGL is
+// there or the size or sample count cannot be had. The cover pictures are
+// handed over to the slots' textures.
+QImage RenderBox(HeadlessBox& box, DecodedCovers& covers, const RenderRequest& request,
+                 PhaseClock& clock);
+
+// The background colour of the second pass of a transparent render: each
+// channel as far from the first as it can be.
+QRgb ContrastColor(QRgb background);
+
+// Alpha from two renders that differ only in the background colour: where
+// the box covers a pixel both agree, where only background shows they differ
+// by the colours' difference, and along anti-aliased edges by a share of it.
+// Pixels the background quad does not reach keep the clear alpha of 0. The
+// colours of fully covered pixels are those of `normal`; partly covered ones
+// are unmixed from the background.
+QImage CombineTransparent(const QImage& normal, const QImage& contrast, QRgb background,
+                          QRgb contrastBackground);

@@ -1,0 +1,14 @@
+#pragma once
+// Writes the rendered picture in the format its name asks for. The picture
+// goes to a temporary file beside the target first and is then renamed, so a
+// failed or interrupted run never leaves half a picture under the name.
+#include "cli/RenderOptions.h"
+
+#include <QImage>
+#include <QString>
+
+// `picture` is upright RGBA. With `keepAlpha` (PNG and TGA only) the alpha
+// channel is written; otherwise the picture is stored opaque: 24-bit BMP and
+// TGA, RGB PNG, JPEG at `quality`. Throws CommandLineError naming `fileName`.
+void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format,
+                  int quality, bool keepAlpha);

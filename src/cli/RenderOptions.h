@@ -1,0 +1,69 @@
+#pragma once
+// The arguments of "cubiform render", read and checked before any file is
+// touched: every value against the range of the control it stands for.
+#include "cli/CommandLineError.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+// Picture formats by the output's extension.
+enum class OutputFormat { Jpeg, Png, Bmp, Tga };
+
+// The slider positions a render may set, in the order they are applied.
+struct SliderOptions {
+    std::optional<int> Width;      // tbBreed
+    std::optional<int> Height;     // tbHeight
+    std::optional<int> Thickness;  // tbThick
+    std::optional<int> Depth;      // tbDepth
+    std::optional<int> Vertical;   // tbVertical
+    std::optional<int> Horizontal; // tbHoriz
+    std::optional<int> Turn;       // tbTurn
+    std::optional<int> Eye;        // seEye
+};
+
+inline constexpr int DefaultJpegQuality = 70;
+// The window's "Save image as" offers 10..100; the same range here means a
+// command-line picture can always be made again from the window.
+inline constexpr int MinJpegQuality = 10;
+inline constexpr int MaxJpegQuality = 100;
+inline constexpr int MaxOutputSide = 16384;
+inline constexpr int MaxScale = 16;
+
+struct RenderOptions {
+    QString Project;           // empty: start from "New project"
+    QString Output;            // -o IMAGE; empty: no picture
+    OutputFormat Format = OutputFormat::Png;
+    QString SaveProject;       // --save-project OUT.pcf
+    std::optional<QString> Covers[3]; // --front, --side, --top
+    std::optional<int> Form;   // cbMode index
+    std::optional<int> Fog;    // cbFog index
+    std::optional<std::uint32_t> Background; // 0x00BBGGRR
+    SliderOptions Sliders;
+    std::optional<float> SideAngle;
+    std::optional<float> TiltAngle;
+    std::optional<QSize> Size;
+    int Scale = 1;
+    int Samples = 1;
+    int Quality = DefaultJpegQuality;
+    bool QualityGiven = false;
+    bool Transparent = false;
+    bool Timings = false; // phase times on standard error (not in the usage)
+};
+
+// Throws CommandLineError: ExitUsage for an unknown option, a missing value
+// or a combination that makes no sense; ExitBadInput for a value that is
+// malformed or outside its range.
+RenderOptions ParseRenderArguments(const QStringList& arguments);
+
+// The format an output name asks for, by its extension in any letter case.
+std::optional<OutputFormat> OutputFormatOf(const QString& fileName);
+
+// "N" or the caption (any letter case) of one of the items; nothing otherwise.
+std::optional<int> ChoiceIndex(const QString& value, const QStringList& captions);
+
+// Captions of the ten box kinds, in table order.
+QStringList FormCaptions();

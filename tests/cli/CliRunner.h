@@ -1,0 +1,52 @@
+#pragma once
+// Runs the real cubiform program with no display, as a script would, and
+// keeps what it said and how it ended.
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+struct CliResult {
+    int Status = -1;
+    bool Crashed = false;
+    QString Out;
+    QString Err;
+};
+
+inline CliResult RunCubiform(const QStringList& arguments, const QString& workingFolder = QString())
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    process.start(QStringLiteral(CUBIFORM_EXE), arguments);
+    CliResult r;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "cubiform did not finish: " << arguments.join(' ').toStdString();
+        return r;
+    }
+    r.Crashed = process.exitStatus() != QProcess::NormalExit;
+    r.Status = process.exitCode();
+    r.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    r.Err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_FALSE(r.Crashed) << arguments.join(' ').toStdString() << "\n" << r.Err.toStdString();
+    return r;
+}
+
+// Runs a render that must succeed and returns the picture it wrote.
+inline QImage RenderPicture(const QStringList& arguments, const QString& output)
+{
+    const CliResult r = RunCubiform(QStringList{QStringLiteral("render")} + arguments +
+                                    QStringList{QStringLiteral("-o"), output});
+    EXPECT_EQ(r.Status, 0) << arguments.join(' ').toStdString() << "\n" << r.Err.toStdString();
+    return QImage(output);
+}

@@ -1,0 +1,139 @@
+// One project, two surfaces: the window's captured frame and the picture
+// "cubiform render" writes must be the same pixels.
+#include "app/ScriptedPrompts.h"
+#include "app/ui/TForm1.h"
+#include "cli/CliRunner.h"
+#include "gl/TSimpleGL.h"
+#include "gl/ui/TGLPanel.h"
+#include "project/ProjectApply.h"
+#include "support/GLPixels.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct WindowAndCommandLine : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> form;
+
+    QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+
+    void SetUp() override
+    {
+        TForm1Options options;
+        options.ProgramFolder = dir.path();
+        options.SettingsFile = Path("settings.ini");
+        options.Dialogs = &prompts;
+        form = std::make_unique<TForm1>(options);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
+    }
+
+    // What opening the project does to the window: "New project", then the record.
+    void OpenInWindow(const ProjectData& data)
+    {
+        BoxModel& m = form->Model;
+        m.ResetProject();
+        m.UpdateBackgroundColor();
+        m.cbClassChange();
+        m.cbModeChange();
+        m.cbFogChange();
+        ApplyProject(m, data);
+        const CoverPaths paths = CoverPathsOf(data);
+        for (int i = 0; i < 3; ++i) {
+            form->Covers[static_cast<std::size_t>(i)].Path = paths[static_cast<std::size_t>(i)];
+            if (!paths[static_cast<std::size_t>(i)].isEmpty()) {
+                ASSERT_TRUE(form->SelectCoverImage(i, true));
+            }
+        }
+        // The panel takes the output size with the next layout pass.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return form->GLPanel1->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));
+        QTest::qWait(50);
+    }
+
+    QImage WindowCapture()
+    {
+        form->GLPanel1->RenderNow();
+        form->GLPanel1->MakeCurrent();
+        QImage bitmap;
+        EXPECT_TRUE(GrabFrameToBitmap(bitmap));
+        return bitmap.convertToFormat(QImage::Format_RGB32);
+    }
+
+    QImage CommandLineRender(const ProjectData& data, const char* ext)
+    {
+        const QString project = Path("shot.pcf");
+        QFile f(project);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(EncodeProject(data));
+        f.close();
+        const QString out = Path("shot.") + QLatin1String(ext);
+        return RenderPicture({project, QStringLiteral("--samples"), QStringLiteral("1")}, out)
+            .convertToFormat(QImage::Format_RGB32);
+    }
+
+    static int DifferentPixels(const QImage& a, const QImage& b)
+    {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                n += a.pixel(x, y) != b.pixel(x, y);
+        return n;
+    }
+};
+
+TEST_F(WindowAndCommandLine, SameProjectSamePixels)
+{
+    QImage cover(64, 80, QImage::Format_RGB888);
+    for (int y = 0; y < cover.height(); ++y)
+        for (int x = 0; x < cover.width(); ++x)
+            cover.setPixel(x, y, qRgb(x * 4, y * 3, 255 - x * 2));
+    ASSERT_TRUE(cover.save(Path("front.bmp"), "BMP"));
+
+    ProjectData plain; // the first kind, placeholder faces
+    plain.ImageWidth = 240;
+    plain.ImageHeight = 180;
+
+    ProjectData dressed;
+    dressed.FrontBack = Path("front.bmp");
+    dressed.Form = 8;  // hard cover book
+    dressed.Fog = 1;   // natural view
+    dressed.BackgroundColor = 0x00406080;
+    dressed.ImageWidth = 200;
+    dressed.ImageHeight = 260;
+    dressed.Breed = 70;
+    dressed.Turn = 120;
+    dressed.Eye = 25;
+    dressed.SideAngle = 41.5f;
+    dressed.TiltAngle = -12.0f;
+
+    const struct {
+        const ProjectData& data;
+        const char* ext;
+    } cases[] = {{plain, "png"}, {dressed, "bmp"}};
+    for (const auto& c : cases) {
+        OpenInWindow(c.data);
+        const QImage window = WindowCapture();
+        const QImage shot = CommandLineRender(c.data, c.ext);
+        ASSERT_EQ(window.size(), QSize(c.data.ImageWidth, c.data.ImageHeight));
+        ASSERT_EQ(shot.size(), window.size());
+        // A real picture: background at the corner, the box in the middle.
+        const QRgb background = qRgb(c.data.BackgroundColor & 0xFF, (c.data.BackgroundColor >> 8) & 0xFF,
+                                     (c.data.BackgroundColor >> 16) & 0xFF);
+        EXPECT_TRUE(NearColor(window.pixel(0, 0), background)) << ColorText{window.pixel(0, 0)};
+        EXPECT_FALSE(NearColor(window.pixel(window.width() / 2, window.height() / 2), background, 20));
+        EXPECT_EQ(DifferentPixels(window, shot), 0) << c.ext;
+        if (DifferentPixels(window, shot) != 0) {
+            window.save(Path("window.png"));
+            dir.setAutoRemove(false);
+            ADD_FAILURE() << "kept for a look: " << dir.path().toStdString();
+        }
+    }
+}
+
+} // namespace
