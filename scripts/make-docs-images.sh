@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Renders the README's example picture (docs/demo.png) from the demo project,
-# headless. Run it again after a change to the drawing or the demo art.
+# Renders the README's pictures from the demo project: docs/demo.png headless
+# with the command line, docs/window.png as a screenshot of the window with
+# the demo opened (under a virtual display). Run it again after a change to
+# the drawing, the window or the demo art.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset dev >/dev/null
-cmake --build build -j2 --target cubiform demo
+cmake --build build -j2 --target cubiform demo gui_tests
 ./build/cubiform render build/examples/demo/demo.pcf --size 360x360 --samples 4 -o docs/demo.png
 echo "wrote docs/demo.png"
+CUBIFORM_SCREENSHOT="$PWD/docs/window.png" CUBIFORM_SCREENSHOT_PROJECT="$PWD/build/examples/demo/demo.pcf" \
+  xvfb-run -a -s "-screen 0 1280x1024x24" ./build/tests/gui_tests \
+  --gtest_filter=WindowTest.WindowCanBeGrabbed >/dev/null
+echo "wrote docs/window.png"

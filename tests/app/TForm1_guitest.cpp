@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSettings>
@@ -162,12 +163,18 @@ TEST_F(WindowTest, BoxFacesShowThePlaceholderColours)
 
 namespace {
 
-// Writes a picture of the window when CUBIFORM_SCREENSHOT names a file
-// (used to make the README's screenshot); otherwise checks that it can be grabbed.
+// Writes a picture of the window when CUBIFORM_SCREENSHOT names a file, with
+// the project CUBIFORM_SCREENSHOT_PROJECT opened (scripts/make-docs-images.sh
+// makes the README's screenshot so); otherwise checks that it can be grabbed.
 TEST_F(WindowTest, WindowCanBeGrabbed)
 {
     Start();
     ShowAndWaitForGL();
+    const QString project = qEnvironmentVariable("CUBIFORM_SCREENSHOT_PROJECT");
+    if (!project.isEmpty()) {
+        ASSERT_TRUE(form->OpenProjectFile(QFileInfo(project).absoluteFilePath()));
+        QTest::qWait(200);
+    }
     form->GLPanel1->RenderNow();
     const QImage shot = form->grab().toImage();
     EXPECT_EQ(shot.size(), form->size() * form->devicePixelRatio());

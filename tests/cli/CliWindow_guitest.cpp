@@ -5,7 +5,7 @@
 #include "cli/CliRunner.h"
 #include "gl/TSimpleGL.h"
 #include "gl/ui/TGLPanel.h"
-#include "project/ProjectApply.h"
+#include "project/ProjectFile.h"
 #include "support/GLPixels.h"
 
 #include <QFile>
@@ -33,23 +33,15 @@ struct WindowAndCommandLine : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
     }
 
-    // What opening the project does to the window: "New project", then the record.
+    // Opens the project in the window as "Open project..." does.
     void OpenInWindow(const ProjectData& data)
     {
-        BoxModel& m = form->Model;
-        m.ResetProject();
-        m.UpdateBackgroundColor();
-        m.cbClassChange();
-        m.cbModeChange();
-        m.cbFogChange();
-        ApplyProject(m, data);
-        const CoverPaths paths = CoverPathsOf(data);
-        for (int i = 0; i < 3; ++i) {
-            form->Covers[static_cast<std::size_t>(i)].Path = paths[static_cast<std::size_t>(i)];
-            if (!paths[static_cast<std::size_t>(i)].isEmpty()) {
-                ASSERT_TRUE(form->SelectCoverImage(i, true));
-            }
-        }
+        const QString project = Path("window.pcf");
+        QFile f(project);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(EncodeProject(data));
+        f.close();
+        ASSERT_TRUE(form->OpenProjectFile(project));
         // The panel takes the output size with the next layout pass.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return form->GLPanel1->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));

@@ -22,6 +22,11 @@ update-mime-database "$prefix/share/mime" >/dev/null 2>&1
 grep -qx 'application/x-cubiform-project' "$prefix/share/mime/types"
 test -f "$prefix/share/cubiform/Help/Default.htm"
 
+# The installed command line renders the demo without any display.
+env -u DISPLAY "$prefix/bin/cubiform" --version | grep -q '^Cubiform Classic 1.2$'
+env -u DISPLAY "$prefix/bin/cubiform" render "$build/examples/demo/demo.pcf" -o "$work/demo.png"
+test -s "$work/demo.png"
+
 # Runs the installed window for a moment as the given user; it must still be
 # running when stopped (status 124 from timeout), not have failed.
 run_window() {
