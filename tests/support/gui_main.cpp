@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "app/ui/Application.h"
+
 #include <QStandardPaths>
 
 #include <cstring>
@@ -13,9 +14,9 @@ int main(int argc, char** argv)
     bool listing = false;
     for (int i = 1; i < argc; ++i)
         listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
-    std::unique_ptr<QApplication> app;
+    std::unique_ptr<CubiformApplication> app;
     if (!listing)
-        app = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<CubiformApplication>(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,14 +1,37 @@
 #include "app/ui/Application.h"
 
 #include "app/ui/TForm1.h"
+#include "services/ProductInfo.h"
 
-#include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
+
+CubiformApplication::CubiformApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Cubiform"));
+    setOrganizationName(QStringLiteral("Tralen"));
+    OnUnexpectedError = [](const QString& text) {
+        QMessageBox::critical(activeWindow(), QString(ProductInfo::Caption), text);
+    };
+}
+
+bool CubiformApplication::notify(QObject* receiver, QEvent* event)
+{
+    // Exceptions must not unwind through Qt's event loop.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        OnUnexpectedError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        OnUnexpectedError(QStringLiteral("An unexpected error ended the operation."));
+    }
+    return false;
+}
 
 int RunApplication(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Cubiform"));
-    QApplication::setOrganizationName(QStringLiteral("Tralen"));
+    CubiformApplication app(argc, argv);
     TForm1 window;
     window.show();
     const QStringList args = QApplication::arguments();
