@@ -1,7 +1,9 @@
 #include "cli/ImageOutput.h"
 
+#include "output/ResultWriters.h"
 #include "textures/ImageCodec.h"
 #include "textures/JpegCodec.h"
+#include "textures/LittleEndian.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,18 +19,6 @@
 #include <system_error>
 
 namespace {
-
-void PutU16(std::uint8_t* at, std::uint32_t value)
-{
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::uint8_t* at, std::uint32_t value)
-{
-    PutU16(at, value);
-    PutU16(at + 2, value >> 16);
-}
 
 void WriteOrThrow(std::FILE* file, const void* data, std::size_t size, const QString& fileName)
 {
@@ -61,24 +51,12 @@ void WriteBgrRows(std::FILE* file, const QImage& rgba, int channels, std::size_t
     }
 }
 
+// The same bitmap the window's "Save image as" writes.
 void WriteBmp24(const QImage& rgba, const QString& fileName)
 {
-    const std::size_t rowBytes = (static_cast<std::size_t>(rgba.width()) * 3 + 3) & ~std::size_t{3};
-    const std::uint64_t pixelBytes = rowBytes * static_cast<std::uint64_t>(rgba.height());
-    std::uint8_t header[54] = {'B', 'M'};
-    PutU32(header + 2, static_cast<std::uint32_t>(std::min<std::uint64_t>(pixelBytes + 54, 0xFFFFFFFFu)));
-    PutU32(header + 10, 54);
-    PutU32(header + 14, 40);
-    PutU32(header + 18, static_cast<std::uint32_t>(rgba.width()));
-    PutU32(header + 22, static_cast<std::uint32_t>(rgba.height()));
-    PutU16(header + 26, 1);
-    PutU16(header + 28, 24);
-    PutU32(header + 34, static_cast<std::uint32_t>(std::min<std::uint64_t>(pixelBytes, 0xFFFFFFFFu)));
-    PutU32(header + 38, 2835); // 72 dots per inch
-    PutU32(header + 42, 2835);
+    const QByteArray bytes = EncodeResultBmp(rgba, fileName);
     FileHandle file = OpenFile(fileName, "wb");
-    WriteOrThrow(file.get(), header, sizeof header, fileName);
-    WriteBgrRows(file.get(), rgba, 3, rowBytes, fileName);
+    WriteOrThrow(file.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()), fileName);
     CloseOrThrow(file, fileName);
 }
 

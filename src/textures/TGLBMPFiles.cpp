@@ -1,6 +1,7 @@
 #include "textures/BmpCodec.h"
 #include "textures/GifCodec.h"
 #include "textures/JpegCodec.h"
+#include "textures/LittleEndian.h"
 #include "textures/PngCodec.h"
 #include "textures/TGLBMP.h"
 
@@ -21,18 +22,6 @@ QString Extension(const QString& fileName)
 bool Is(const QString& extension, const char* wanted)
 {
     return extension.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0;
-}
-
-void PutU16(std::uint8_t* at, std::uint32_t value)
-{
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::uint8_t* at, std::uint32_t value)
-{
-    PutU16(at, value);
-    PutU16(at + 2, value >> 16);
 }
 
 // False when the file ends first; ImageError when reading fails.

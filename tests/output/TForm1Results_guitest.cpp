@@ -1,7 +1,5 @@
-#include "app/ui/TForm1.h"
-
-#include "app/ScriptedPrompts.h"
-#include "gl/ui/TGLPanel.h"
+#include "app/WindowFixture.h"
+#include "services/UrlCatcher.h"
 #include "output/ResultFiles.h"
 #include "output/ui/TSaveImageDlg.h"
 
@@ -23,38 +21,7 @@
 
 namespace {
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> Urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { Urls << url; }
-};
-
-struct ResultsTest : ::testing::Test {
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
-
-    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
-
-    void Start()
-    {
-        TForm1Options options;
-        options.ProgramFolder = dir.path();
-        options.SettingsFile = SettingsFile();
-        options.Dialogs = &prompts;
-        form = std::make_unique<TForm1>(options);
-    }
-
-    void ShowAndWaitForGL()
-    {
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
-        QTest::qWait(50);
-    }
-
+struct ResultsTest : WindowFixture {
     // What the panel shows: the output sits in the lower left of its framebuffer.
     QImage ShownFrame()
     {
@@ -298,14 +265,10 @@ TEST_F(ResultsTest, APanelLargerThanItsBoxIsCentredWithNegativeCorner)
 TEST_F(ResultsTest, BrowseOpensTheOutputFolder)
 {
     Start();
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    UrlCatcher catcher({QStringLiteral("file")});
     form->sbBrowse->click();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    ASSERT_EQ(catcher.Urls.size(), 1);
-    EXPECT_EQ(catcher.Urls[0], QUrl::fromLocalFile(QDir::fromNativeSeparators(form->Folder.OutputFolder)));
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(QDir::fromNativeSeparators(form->Folder.OutputFolder)));
 }
 
 } // namespace
-
-#include "TForm1Results_guitest.moc"

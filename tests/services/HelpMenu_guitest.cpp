@@ -1,5 +1,4 @@
-#include "app/ScriptedPrompts.h"
-#include "app/ui/TForm1.h"
+#include "app/WindowFixture.h"
 #include "services/ProductInfo.h"
 #include "services/TestHttpServer.h"
 #include "services/UrlCatcher.h"
@@ -25,29 +24,15 @@
 
 namespace {
 
-struct HelpMenuTest : ::testing::Test {
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
+struct HelpMenuTest : WindowFixture {
     UrlCatcher catcher;
-    std::unique_ptr<TForm1> form;
-
-    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
 
     void Start()
     {
-        TForm1Options options;
-        options.ProgramFolder = dir.path();
-        options.SettingsFile = SettingsFile();
-        options.Dialogs = &prompts;
-        form = std::make_unique<TForm1>(options);
+        WindowFixture::Start();
         form->UpdateTimeoutMs = 3000;
     }
 
-    void Store(const QString& key, const QVariant& value)
-    {
-        QSettings s(SettingsFile(), QSettings::IniFormat);
-        s.setValue(key, value);
-    }
     QVariant Stored(const QString& key) const
     {
         return QSettings(SettingsFile(), QSettings::IniFormat).value(key);

@@ -36,13 +36,9 @@ QString StartPath(const FileDialogRequest& r)
     return QDir(r.StartFolder).filePath(r.FileName);
 }
 
-} // namespace
-
-QString QtPrompts::OpenFile(QWidget* parent, const FileDialogRequest& request)
+// Starts in the folder, or on the preset file; the chosen path, or empty.
+QString RunFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
 {
-    QFileDialog dialog(parent, request.Title, QString(), QtFileFilter(request.Filter));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
     const QString start = StartPath(request);
     if (QFileInfo(start).isDir())
         dialog.setDirectory(start);
@@ -51,6 +47,16 @@ QString QtPrompts::OpenFile(QWidget* parent, const FileDialogRequest& request)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+} // namespace
+
+QString QtPrompts::OpenFile(QWidget* parent, const FileDialogRequest& request)
+{
+    QFileDialog dialog(parent, request.Title, QString(), QtFileFilter(request.Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return RunFileDialog(dialog, request);
 }
 
 QString QtPrompts::SaveFile(QWidget* parent, const FileDialogRequest& request)
@@ -62,14 +68,7 @@ QString QtPrompts::SaveFile(QWidget* parent, const FileDialogRequest& request)
                                 ? request.DefaultSuffix.mid(1)
                                 : request.DefaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
-    const QString start = StartPath(request);
-    if (QFileInfo(start).isDir())
-        dialog.setDirectory(start);
-    else
-        dialog.selectFile(start);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    return RunFileDialog(dialog, request);
 }
 
 std::optional<QColor> QtPrompts::PickColor(QWidget* parent, const QColor& initial)
