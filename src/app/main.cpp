@@ -31,6 +31,12 @@ int main(int argc, char** argv)
         const QCoreApplication app(argc, argv);
         return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr);
     }
+    // Anything else opens the window (with a project); a long option here is a typo.
+    if (!arguments.isEmpty() && arguments.first().startsWith(QLatin1String("--"))) {
+        std::fprintf(stderr, "cubiform: unknown option %s\n\n%s", argv[1],
+                     UsageText().toLocal8Bit().constData());
+        return 2;
+    }
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "cubiform: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), "

@@ -244,6 +244,10 @@ TEST_F(CommandTest, HelpVersionAndUsageErrors)
     EXPECT_TRUE(r.Err.contains("Usage:"));
     r = RunCubiform(Args({"info"}));
     EXPECT_EQ(r.Status, 2);
+    // Without a command a long option is a typo, not a project to open.
+    r = RunCubiform(Args({"--rendr"}));
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Err.startsWith("cubiform: unknown option --rendr\n")) << r.Err.toStdString();
 }
 
 TEST_F(CommandTest, SavedProjectReadsBackThroughInfo)
