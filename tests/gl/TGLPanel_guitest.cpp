@@ -119,3 +119,19 @@ TEST_F(PanelTest, UnchangedFlagsDoNotMarkTheFormatChanged)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PanelTest, AHiddenPanelDrawsNoFrames)
+{
+    Make();
+    ShowAndWaitForFrames(2);
+    panel->hide();
+    const int before = static_cast<int>(events.count(QStringLiteral("draw")));
+    QTest::qWait(300);
+    EXPECT_EQ(events.count(QStringLiteral("draw")), before);
+    panel->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return events.count(QStringLiteral("draw")) > before; }, 3000));
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,12 @@ TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
     connect(&loopTimer_, &QTimer::timeout, this, [this] {
         if (!active_)
             return;
+        // A minimised or hidden window shows nothing: look again a few
+        // times a second instead of drawing frames no one sees.
+        if (!OnScreen()) {
+            loopTimer_.start(HiddenPollMs);
+            return;
+        }
         FrameRoutine();
         ScheduleNextFrame();
     });
@@ -123,6 +130,15 @@ void TGLPanel::FrameRoutine()
     }
     ++framesDrawn_;
     inFrame_ = false;
+}
+
+bool TGLPanel::OnScreen() const
+{
+    const QWidget* top = window();
+    if (!isVisible() || top->isMinimized())
+        return false;
+    const QWindow* handle = top->windowHandle();
+    return !handle || handle->isExposed();
 }
 
 int TGLPanel::FrameIntervalMs() const

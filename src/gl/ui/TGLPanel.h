@@ -68,6 +68,8 @@ private:
     void ScheduleNextFrame();
     void ReportFps();
     int FrameIntervalMs() const;
+    bool OnScreen() const;
+    static constexpr int HiddenPollMs = 250;
 
     PixelFormatState format_;
     QTimer fpsTimer_;
