@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 QSize PlaceholderSize(int slot)
 {
     switch (slot) {
@@ -38,9 +40,11 @@ QSize ThumbnailFit(QSize picture, QSize preview)
     const double W = preview.width(), H = preview.height();
     if (w <= 0 || h <= 0 || W <= 0 || H <= 0)
         return {};
+    // A very narrow or flat picture would round to no pixels at all; it keeps one.
+    const auto side = [](double v) { return static_cast<int>(std::max<long long>(1, RoundHalfEven(v))); };
     if (h / H >= w / W)
-        return {static_cast<int>(RoundHalfEven(w * H / h)), preview.height()};
-    return {preview.width(), static_cast<int>(RoundHalfEven(h * W / w))};
+        return {side(w * H / h), preview.height()};
+    return {preview.width(), side(h * W / w)};
 }
 
 namespace {

@@ -31,7 +31,8 @@ void ResetCoverImages(CoverImages& slots);
 
 // The thumbnail size for a picture shown in a preview of the given size:
 // proportions kept, the computed side rounded with halves to even; equal
-// ratios fit the height. An empty picture or preview gives an empty size.
+// ratios fit the height; a side that rounds to 0 becomes 1. An empty picture
+// or preview gives an empty size.
 QSize ThumbnailFit(QSize picture, QSize preview);
 
 // Cover pictures are JPEG or BMP files, by extension in any letter case.

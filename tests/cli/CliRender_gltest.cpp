@@ -152,6 +152,13 @@ TEST_F(RenderTest, CoverImagesDressTheirFaces)
     const QImage shot = Front({QStringLiteral("--front"), Path("front.bmp")});
     EXPECT_TRUE(NearColor(shot.pixel(48, 48), qRgb(20, 40, 220), 3)) << ColorText{shot.pixel(48, 48)};
 
+    // A banner far flatter than the preview still makes a thumbnail (of one row).
+    QImage banner(3000, 10, QImage::Format_RGB888);
+    banner.fill(qRgb(200, 30, 30));
+    ASSERT_TRUE(banner.save(Path("banner.bmp"), "BMP"));
+    const QImage flat = Front({QStringLiteral("--front"), Path("banner.bmp")});
+    EXPECT_TRUE(NearColor(flat.pixel(48, 48), qRgb(200, 30, 30), 3)) << ColorText{flat.pixel(48, 48)};
+
     // From a project: the top shows from the first kind's raised eye.
     ProjectData data;
     data.TopBottom = QStringLiteral("top.jpg"); // beside the project
