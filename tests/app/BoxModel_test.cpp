@@ -1,6 +1,9 @@
 #include "app/BoxModel.h"
+#include "app/Numbers.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -106,6 +109,14 @@ TEST_F(BoxModelTest, LabelsRoundHalvesToEven)
     plain.tbTurn.SetPosition(-1800);
     model.tbThickChange();
     EXPECT_EQ(plain.lbTurn.Text(), "-180");
+
+    // Angles read from a damaged project reach the status bar as they are.
+    EXPECT_EQ(RoundedText(-2.5), "-2");
+    EXPECT_EQ(RoundedText(1e30), "1000000000000000019884624838656");
+    EXPECT_EQ(RoundedText(std::numeric_limits<double>::quiet_NaN()), "nan");
+    EXPECT_EQ(RoundedText(-std::numeric_limits<double>::infinity()), "-inf");
+    EXPECT_EQ(RoundHalfEven(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(RoundHalfEven(1e30), std::numeric_limits<long long>::max());
 }
 
 TEST_F(BoxModelTest, FlatCardFormsKeepTheThicknessAtTheMinimum)
