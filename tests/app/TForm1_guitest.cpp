@@ -132,6 +132,25 @@ TEST_F(WindowTest, WheelMovesOnlyTheFocusedScrollBar)
     EXPECT_EQ(form->tbDepth->value(), 80);
 }
 
+TEST_F(WindowTest, ScrollingABarDrawsTheNewPositionAtOnce)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->GLPanel1->SetActive(false); // only the scroll handler draws now
+    std::vector<float> drawnDepths;
+    const auto draw = form->GLPanel1->OnGLDraw;
+    form->GLPanel1->OnGLDraw = [&](TGLPanel* p) {
+        drawnDepths.push_back(form->Params().Depth);
+        draw(p);
+    };
+    const int before = form->tbDepth->value();
+    form->tbDepth->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the right arrow
+    ASSERT_FALSE(drawnDepths.empty());
+    EXPECT_EQ(drawnDepths.back(), static_cast<float>(before + 1));
+    EXPECT_EQ(form->lbDepth->text(), QString::number(before + 1));
+    form->GLPanel1->OnGLDraw = draw;
+}
+
 TEST_F(WindowTest, ColourPanelCancelChangesNothing)
 {
     Start();

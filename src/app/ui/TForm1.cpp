@@ -500,9 +500,15 @@ void TForm1::ConnectControls()
     connect(seEye, &QSpinBox::valueChanged, this, [this] { tbThickChange(); });
     for (QScrollBar* bar : {tbImageWidth, tbImageHeight})
         connect(bar, &QScrollBar::valueChanged, this, [this] { tbImageWidthChange(); });
+    // Every user scroll (arrows, trough, thumb, keys) is a scroll event. Qt
+    // applies the new position only after this signal: apply it first, so
+    // the frame drawn at once shows it.
     for (QScrollBar* bar : {tbImageWidth, tbImageHeight, tbBreed, tbThick, tbHeight, tbDepth,
                             tbVertical, tbTurn, tbHoriz})
-        connect(bar, &QScrollBar::sliderMoved, this, [this] { tbDepthScroll(); });
+        connect(bar, &QScrollBar::actionTriggered, this, [this, bar] {
+            bar->setValue(bar->sliderPosition());
+            tbDepthScroll();
+        });
     connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
     connect(cbFog, &QComboBox::activated, this, [this] { cbFogChange(); });
     connect(cbClass, &QComboBox::activated, this, [this] { cbClassChange(); });
