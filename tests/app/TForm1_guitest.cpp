@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -193,6 +194,11 @@ TEST_F(WindowTest, WindowCanBeGrabbed)
     if (!project.isEmpty()) {
         ASSERT_TRUE(form->OpenProjectFile(QFileInfo(project).absoluteFilePath()));
         QTest::qWait(200);
+    }
+    const QRect screen = form->screen()->availableGeometry();
+    if (form->frameGeometry().width() <= screen.width() &&
+        form->frameGeometry().height() <= screen.height()) {
+        EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 2);
     }
     form->GLPanel1->RenderNow();
     const QImage shot = form->grab().toImage();

@@ -3,6 +3,7 @@
 #include "app/TMyRegistry.h"
 #include "gl/ui/TGLPanel.h"
 #include "services/ProductInfo.h"
+#include "services/ui/ScreenCentre.h"
 
 #include <QAction>
 #include <QApplication>
@@ -592,6 +593,8 @@ void TForm1::FormShow()
 
 void TForm1::showEvent(QShowEvent* event)
 {
+    if (!shownOnce_ && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        CentreOnScreen(*this); // its final size is known only now, before it appears
     QMainWindow::showEvent(event);
     if (shownOnce_)
         return;
