@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -31,6 +32,15 @@ TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
     EXPECT_TRUE(QDir(dir.filePath("Output")).exists());
     EXPECT_TRUE(QDir(dir.filePath("Projects")).exists());
     EXPECT_EQ(form->Folder.OutputFolder, QDir::toNativeSeparators(dir.path()) + "/Output/");
+    // Tab follows the rows of the "Results" group: size mode, width, height, Browse.
+    auto nextStop = [](QWidget* from) {
+        QWidget* w = from->nextInFocusChain();
+        while (w != from && (w->focusProxy() || !(w->focusPolicy() & Qt::TabFocus) || from->isAncestorOf(w)))
+            w = w->nextInFocusChain();
+        return w;
+    };
+    EXPECT_EQ(nextStop(form->cbClass), static_cast<QWidget*>(form->tbImageWidth));
+    EXPECT_EQ(nextStop(form->tbImageHeight), static_cast<QWidget*>(form->sbBrowse));
     form.reset();
 
     QSettings s(SettingsFile(), QSettings::IniFormat);

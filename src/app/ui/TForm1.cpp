@@ -163,12 +163,13 @@ void TForm1::BuildControls()
     cbClass->setInsertPolicy(QComboBox::NoInsert);
     cbClass->addItems(SizeClassCaptions());
     resultsGrid->addWidget(cbClass, 0, 1, 1, 2);
-    sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
-    resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
+    // Made in the order they stand, which is the order Tab visits them.
     tbImageWidth = MakeBar(results, "tbImageWidth", ControlRange::ImageMin, ControlRange::ImageStart,
                            ControlRange::ImageStart);
     tbImageHeight = MakeBar(results, "tbImageHeight", ControlRange::ImageMin, ControlRange::ImageStart,
                             ControlRange::ImageStart);
+    sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
+    resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
     lbImgWidth = MakeLabel(results, "lbImgWidth");
     lbImgHeight = MakeLabel(results, "lbImgHeight");
     resultsGrid->addWidget(new QLabel(QStringLiteral("Width"), results), 1, 0);
