@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -30,6 +32,15 @@ TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
     EXPECT_TRUE(QDir(dir.filePath("Output")).exists());
     EXPECT_TRUE(QDir(dir.filePath("Projects")).exists());
     EXPECT_EQ(form->Folder.OutputFolder, QDir::toNativeSeparators(dir.path()) + "/Output/");
+    // Tab follows the rows of the "Results" group: size mode, width, height, Browse.
+    auto nextStop = [](QWidget* from) {
+        QWidget* w = from->nextInFocusChain();
+        while (w != from && (w->focusProxy() || !(w->focusPolicy() & Qt::TabFocus) || from->isAncestorOf(w)))
+            w = w->nextInFocusChain();
+        return w;
+    };
+    EXPECT_EQ(nextStop(form->cbClass), static_cast<QWidget*>(form->tbImageWidth));
+    EXPECT_EQ(nextStop(form->tbImageHeight), static_cast<QWidget*>(form->sbBrowse));
     form.reset();
 
     QSettings s(SettingsFile(), QSettings::IniFormat);
@@ -132,6 +143,25 @@ TEST_F(WindowTest, WheelMovesOnlyTheFocusedScrollBar)
     EXPECT_EQ(form->tbDepth->value(), 80);
 }
 
+TEST_F(WindowTest, ScrollingABarDrawsTheNewPositionAtOnce)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->GLPanel1->SetActive(false); // only the scroll handler draws now
+    std::vector<float> drawnDepths;
+    const auto draw = form->GLPanel1->OnGLDraw;
+    form->GLPanel1->OnGLDraw = [&](TGLPanel* p) {
+        drawnDepths.push_back(form->Params().Depth);
+        draw(p);
+    };
+    const int before = form->tbDepth->value();
+    form->tbDepth->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the right arrow
+    ASSERT_FALSE(drawnDepths.empty());
+    EXPECT_EQ(drawnDepths.back(), static_cast<float>(before + 1));
+    EXPECT_EQ(form->lbDepth->text(), QString::number(before + 1));
+    form->GLPanel1->OnGLDraw = draw;
+}
+
 TEST_F(WindowTest, ColourPanelCancelChangesNothing)
 {
     Start();
@@ -174,6 +204,11 @@ TEST_F(WindowTest, WindowCanBeGrabbed)
     if (!project.isEmpty()) {
         ASSERT_TRUE(form->OpenProjectFile(QFileInfo(project).absoluteFilePath()));
         QTest::qWait(200);
+    }
+    const QRect screen = form->screen()->availableGeometry();
+    if (form->frameGeometry().width() <= screen.width() &&
+        form->frameGeometry().height() <= screen.height()) {
+        EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 2);
     }
     form->GLPanel1->RenderNow();
     const QImage shot = form->grab().toImage();

@@ -1,11 +1,15 @@
 #include "gl/ui/TGLPanel.h"
 
+#include "app/ui/Application.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
 
 #include <GL/gl.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -132,6 +136,31 @@ TEST_F(PanelTest, AHiddenPanelDrawsNoFrames)
     EXPECT_EQ(events.count(QStringLiteral("draw")), before);
     panel->show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return events.count(QStringLiteral("draw")) > before; }, 3000));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PanelTest, AFrameWhoseHandlerThrowsDoesNotStopTheView)
+{
+    auto* app = static_cast<CubiformApplication*>(QCoreApplication::instance());
+    const auto previous = app->OnUnexpectedError;
+    QStringList shown;
+    app->OnUnexpectedError = [&](const QString& text) { shown << text; };
+    Make();
+    panel->OnGLDraw = [this](TGLPanel*) {
+        events << QStringLiteral("draw");
+        if (events.count(QStringLiteral("draw")) == 3)
+            throw std::runtime_error("out of memory");
+    };
+    ShowAndWaitForFrames(6);
+    EXPECT_EQ(shown, QStringList{"out of memory"});
+    panel->SetActive(false);
+    const auto before = events.count(QStringLiteral("draw"));
+    panel->RenderNow();
+    EXPECT_EQ(events.count(QStringLiteral("draw")), before + 1);
+    app->OnUnexpectedError = previous;
 }
 
 } // namespace

@@ -199,6 +199,18 @@ TEST(CentredIn, MiddleOfTheWorkAreaNeverOffItsTopLeft)
     EXPECT_EQ(CentredIn(QRect(0, 0, 300, 200), QSize(400, 300)), QPoint(0, 0));
 }
 
+TEST(Question, EscapeOnAYesNoQuestionAnswersNeither)
+{
+    QMessageBox box;
+    PrepareQuestion(box, QMessageBox::Yes | QMessageBox::No);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    const QAbstractButton* neither = box.button(QMessageBox::Cancel);
+    EXPECT_TRUE(neither == nullptr || !neither->isVisible()); // only Yes and No are offered
+    QTest::keyClick(&box, Qt::Key_Escape);
+    EXPECT_EQ(box.standardButton(box.clickedButton()), QMessageBox::Cancel);
+}
+
 struct ErrorReportTest : ::testing::Test {
     ScriptedPrompts prompts;
     UrlCatcher catcher{{QStringLiteral("mailto")}};

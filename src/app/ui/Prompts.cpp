@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPushButton>
 
 QString QtFileFilter(const QString& pairs)
 {
@@ -87,10 +88,23 @@ QString QtPrompts::PickFolder(QWidget* parent, const QString& comment, const QSt
     return picker.Execute(parent) ? picker.Directory : QString();
 }
 
+void PrepareQuestion(QMessageBox& box, QMessageBox::StandardButtons buttons)
+{
+    box.setStandardButtons(buttons);
+    if (buttons & QMessageBox::Cancel)
+        return;
+    QPushButton* neither = box.addButton(QMessageBox::Cancel);
+    neither->hide();
+    box.setEscapeButton(neither);
+}
+
 QMessageBox::StandardButton QtPrompts::Ask(QWidget* parent, const QString& title,
                                            const QString& text, QMessageBox::StandardButtons buttons)
 {
-    return QMessageBox::question(parent, title, text, buttons);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    PrepareQuestion(box, buttons);
+    box.exec();
+    return box.standardButton(box.clickedButton());
 }
 
 void QtPrompts::Tell(QWidget* parent, QMessageBox::Icon icon, const QString& title,

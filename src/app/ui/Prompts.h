@@ -41,6 +41,10 @@ public:
 // Turns "Text|*.a;*.b|Other|*.c" into Qt's "Text (*.a *.b);;Other (*.c)".
 QString QtFileFilter(const QString& pairs);
 
+// Gives the box its buttons. Escape and the close box answer Cancel, also
+// when no Cancel button is offered: Qt would otherwise answer No.
+void PrepareQuestion(QMessageBox& box, QMessageBox::StandardButtons buttons);
+
 class QtPrompts final : public Prompts {
 public:
     QString OpenFile(QWidget* parent, const FileDialogRequest& request) override;

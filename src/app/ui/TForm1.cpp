@@ -3,6 +3,7 @@
 #include "app/TMyRegistry.h"
 #include "gl/ui/TGLPanel.h"
 #include "services/ProductInfo.h"
+#include "services/ui/ScreenCentre.h"
 
 #include <QAction>
 #include <QApplication>
@@ -162,12 +163,13 @@ void TForm1::BuildControls()
     cbClass->setInsertPolicy(QComboBox::NoInsert);
     cbClass->addItems(SizeClassCaptions());
     resultsGrid->addWidget(cbClass, 0, 1, 1, 2);
-    sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
-    resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
+    // Made in the order they stand, which is the order Tab visits them.
     tbImageWidth = MakeBar(results, "tbImageWidth", ControlRange::ImageMin, ControlRange::ImageStart,
                            ControlRange::ImageStart);
     tbImageHeight = MakeBar(results, "tbImageHeight", ControlRange::ImageMin, ControlRange::ImageStart,
                             ControlRange::ImageStart);
+    sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
+    resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
     lbImgWidth = MakeLabel(results, "lbImgWidth");
     lbImgHeight = MakeLabel(results, "lbImgHeight");
     resultsGrid->addWidget(new QLabel(QStringLiteral("Width"), results), 1, 0);
@@ -500,9 +502,15 @@ void TForm1::ConnectControls()
     connect(seEye, &QSpinBox::valueChanged, this, [this] { tbThickChange(); });
     for (QScrollBar* bar : {tbImageWidth, tbImageHeight})
         connect(bar, &QScrollBar::valueChanged, this, [this] { tbImageWidthChange(); });
+    // Every user scroll (arrows, trough, thumb, keys) is a scroll event. Qt
+    // applies the new position only after this signal: apply it first, so
+    // the frame drawn at once shows it.
     for (QScrollBar* bar : {tbImageWidth, tbImageHeight, tbBreed, tbThick, tbHeight, tbDepth,
                             tbVertical, tbTurn, tbHoriz})
-        connect(bar, &QScrollBar::sliderMoved, this, [this] { tbDepthScroll(); });
+        connect(bar, &QScrollBar::actionTriggered, this, [this, bar] {
+            bar->setValue(bar->sliderPosition());
+            tbDepthScroll();
+        });
     connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
     connect(cbFog, &QComboBox::activated, this, [this] { cbFogChange(); });
     connect(cbClass, &QComboBox::activated, this, [this] { cbClassChange(); });
@@ -586,6 +594,8 @@ void TForm1::FormShow()
 
 void TForm1::showEvent(QShowEvent* event)
 {
+    if (!shownOnce_ && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        CentreOnScreen(*this); // its final size is known only now, before it appears
     QMainWindow::showEvent(event);
     if (shownOnce_)
         return;

@@ -26,8 +26,13 @@ TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
             loopTimer_.start(HiddenPollMs);
             return;
         }
+        // The next frame is booked even when a handler throws: one failed
+        // frame must not stop the view for good.
+        struct Next {
+            TGLPanel& panel;
+            ~Next() { panel.ScheduleNextFrame(); }
+        } next{*this};
         FrameRoutine();
-        ScheduleNextFrame();
     });
 }
 
@@ -101,14 +106,15 @@ void TGLPanel::paintGL()
     const bool first = !frameClock_.isValid();
     if (first || contentStale_) {
         contentStale_ = false;
-        if (OnGLDraw)
-            OnGLDraw(this);
         if (first) {
+            // The loop starts even when the first frame's handler throws.
             frameClock_.start();
             ++framesDrawn_;
             if (active_)
                 ScheduleNextFrame();
         }
+        if (OnGLDraw)
+            OnGLDraw(this);
     }
 }
 
@@ -117,6 +123,10 @@ void TGLPanel::FrameRoutine()
     if (inFrame_ || !context())
         return;
     inFrame_ = true;
+    struct Leave {
+        bool& flag;
+        ~Leave() { flag = false; }
+    } leave{inFrame_};
     makeCurrent();
     // A live context keeps the surface format it was made with; a changed
     // request is acknowledged here and has no further effect.
@@ -129,7 +139,6 @@ void TGLPanel::FrameRoutine()
         update(); // present the framebuffer with the next composition
     }
     ++framesDrawn_;
-    inFrame_ = false;
 }
 
 bool TGLPanel::OnScreen() const
