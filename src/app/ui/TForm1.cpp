@@ -261,12 +261,10 @@ void TForm1::BuildControls()
     blue.setColor(QPalette::Window, QColor(0, 128, 192));
     ScrollBox1->setPalette(blue);
     ScrollBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    ScrollBox1->installEventFilter(this);
     GLPanel1 = new TGLPanel(ScrollBox1);
     GLPanel1->setObjectName(QStringLiteral("GLPanel1"));
     GLPanel1->setCursor(Qt::SizeAllCursor);
     GLPanel1->setAcceptDrops(true);
-    GLPanel1->installEventFilter(this);
     rightRows->addWidget(ScrollBox1, 1);
 
     auto* viewBar = new QWidget(right);
@@ -514,9 +512,6 @@ void TForm1::ConnectControls()
     connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
     connect(cbFog, &QComboBox::activated, this, [this] { cbFogChange(); });
     connect(cbClass, &QComboBox::activated, this, [this] { cbClassChange(); });
-    pColor->installEventFilter(this);
-    for (QLabel* preview : {imFront, imSide, imTop})
-        preview->installEventFilter(this);
     connect(Selectfrontimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectfrontimage1); });
     connect(Selectsideimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectsideimage1); });
     connect(Selecttopimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selecttopimage1); });
@@ -551,6 +546,8 @@ void TForm1::ConnectControls()
     GLPanel1->OnMouseDown = [this](QMouseEvent* e) { GLPanel1MouseDown(e); };
     GLPanel1->OnMouseMove = [this](QMouseEvent* e) { GLPanel1MouseMove(e); };
     GLPanel1->OnMouseUp = [this](QMouseEvent* e) { GLPanel1MouseUp(e); };
+    // One filter for the whole window: wheel turns anywhere in it, clicks on
+    // the colour panel and the previews, drops, and the scroll box's resizes.
     qApp->installEventFilter(this);
 }
 
