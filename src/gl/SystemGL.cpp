@@ -43,6 +43,9 @@ public:
     GLint Build2DMipmaps(GLenum target, GLint internalFormat, GLsizei w, GLsizei h, GLenum format,
                          GLenum type, const void* data) override
     {
+        // GLU reads the context's version first and crashes without one.
+        if (!glGetString(GL_VERSION))
+            return GLU_INVALID_OPERATION;
         return gluBuild2DMipmaps(target, internalFormat, w, h, format, type, data);
     }
     void GetIntegerv(GLenum pname, GLint* params) override { glGetIntegerv(pname, params); }

@@ -144,3 +144,22 @@ TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CoverTest, PictureChosenBeforeTheViewExistsShowsOnceItDoes)
+{
+    Start();
+    form->cbMode->setCurrentIndex(2); // the front faces the viewer
+    form->cbModeChange();
+    prompts.Files.push_back(WritePicture("early.bmp", {40, 40}, Qt::red, Qt::red));
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ShowAndWaitForGL();
+    QTest::qWait(100);
+    const QImage frame = Frame();
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_GT(centre.red(), 240);
+    EXPECT_LT(centre.green(), 15);
+}
+
+} // namespace

@@ -26,7 +26,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -527,11 +529,17 @@ void TForm1::ConnectControls()
         Renderer.GLPanel1GLPrep(*SimpleGL, reinterpret_cast<std::uintptr_t>(this),
                                 reinterpret_cast<std::uintptr_t>(GLPanel1), Textures(),
                                 Thumbnails());
-        if (pendingOpen_) // after this first paint, outside of it
+        // Pictures chosen before the view existed had no context to become
+        // textures in; they are read again once this first paint is done.
+        const bool coversWaiting = std::any_of(Covers.begin(), Covers.end(),
+                                               [](const CoverImage& c) { return !c.Path.isEmpty(); });
+        if (pendingOpen_ || coversWaiting)
             QTimer::singleShot(0, this, [this] {
-                auto open = std::move(pendingOpen_);
-                pendingOpen_ = nullptr;
-                open();
+                for (int slot = 0; slot < CoverSlotCount; ++slot)
+                    if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty())
+                        SelectCoverImage(slot, true);
+                if (auto open = std::exchange(pendingOpen_, nullptr))
+                    open();
             });
     };
     GLPanel1->OnResize = [this](TGLPanel*) { GLPanel1Resize(); };

@@ -78,10 +78,19 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
     }
 
     const BusyCursor busy;
-    GLPanel1->MakeCurrent(); // the texture is uploaded into the view's context
     try {
-        if (!LoadCoverImage(cover, fileName, PreviewOf(slot)->size()))
-            return false;
+        if (GLPanel1->MakeCurrent()) { // the texture is uploaded into the view's context
+            if (!LoadCoverImage(cover, fileName, PreviewOf(slot)->size()))
+                return false;
+        } else {
+            // No view yet: the preview and path change now, the texture is
+            // made from the file again once the view's context exists.
+            std::optional<DecodedCover> decoded = DecodeCoverImage(fileName, PreviewOf(slot)->size());
+            if (!decoded)
+                return false;
+            cover.Thumbnail = std::move(decoded->Thumbnail);
+            cover.Path = std::move(decoded->Path);
+        }
     } catch (const ImageError& e) {
         QApplication::restoreOverrideCursor();
         ShowError(QString::fromStdString(e.what()));
