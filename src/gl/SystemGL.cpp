@@ -48,6 +48,15 @@ public:
             return GLU_INVALID_OPERATION;
         return gluBuild2DMipmaps(target, internalFormat, w, h, format, type, data);
     }
+    void TexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h,
+                    GLint border, GLenum format, GLenum type, const void* data) override
+    {
+        glTexImage2D(target, level, internalFormat, w, h, border, format, type, data);
+    }
+    void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) override
+    {
+        glGetTexLevelParameteriv(target, level, pname, params);
+    }
     void GetIntegerv(GLenum pname, GLint* params) override { glGetIntegerv(pname, params); }
     void PixelStorei(GLenum pname, GLint param) override { glPixelStorei(pname, param); }
     void ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,

@@ -1,7 +1,16 @@
 #include "textures/TGLBMP.h"
 
+#include "textures/BaseLevel.h"
+
 #include <cstring>
 #include <new>
+#include <thread>
+
+namespace {
+
+int Workers() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+} // namespace
 
 TGLBMP::TGLBMP(const QString& fileName, GLApi& gl) : gl_(gl)
 {
@@ -109,8 +118,47 @@ void TGLBMP::Upload()
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(WrapT));
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilter));
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
-    gl_.Build2DMipmaps(GL_TEXTURE_2D, GL_RGBA, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE,
-                       Pixels.get());
+    if (Width < 1 || Height < 1)
+        return; // GLU refuses an empty picture
+    const PictureSize base = BaseLevelSize(Width, Height, [this](int w, int h) { return TextureFits(w, h); });
+    if (base == PictureSize{Width, Height}) {
+        gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, Width, Height, 0, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.get());
+        return;
+    }
+    std::vector<std::uint8_t> level(static_cast<std::size_t>(base.Width) * base.Height * 4);
+    ScaleToBaseLevel(Pixels.get(), {Width, Height}, level.data(), base, Workers());
+    gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, base.Width, base.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                   level.data());
+}
+
+// GLU's question: would the level below this size, and all under it, fit?
+bool TGLBMP::TextureFits(int width, int height)
+{
+    gl_.TexImage2D(GL_PROXY_TEXTURE_2D, 1, GL_RGBA, width > 1 ? width / 2 : width,
+                   height > 1 ? height / 2 : height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    GLint proxyWidth = 0;
+    gl_.GetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &proxyWidth);
+    return proxyWidth != 0;
+}
+
+void TGLBMP::PrepareBaseLevel(int maxTextureSize)
+{
+    if (!Pixels || Width < 1 || Height < 1)
+        return;
+    const PictureSize base = BaseLevelSize(Width, Height, maxTextureSize);
+    if (base == PictureSize{Width, Height})
+        return;
+    std::unique_ptr<std::uint8_t[]> full = std::move(Pixels);
+    const PictureSize source{Width, Height};
+    try {
+        AllocatePixels(base.Width, base.Height, QStringLiteral("texture"));
+    } catch (...) {
+        Pixels = std::move(full);
+        Width = source.Width;
+        Height = source.Height;
+        throw;
+    }
+    ScaleToBaseLevel(full.get(), source, Pixels.get(), base, Workers());
 }
 
 void TGLBMP::Bind()

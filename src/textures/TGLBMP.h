@@ -22,7 +22,13 @@ public:
     bool LoadFromFile(const QString& fileName);
     // Any QImage; it is read as 24-bit RGB. Always true.
     bool LoadFromBitmap(const QImage& bitmap);
+    // The texture gets one level, the base level the GLU mipmap builder
+    // would make from Pixels: the minification filter never samples more.
     void Upload();
+    // Replaces Pixels by that base level, for a GL whose largest texture
+    // side is maxTextureSize: the costly part of Upload, without GL, so it
+    // can run on any thread. A later Upload then sends the buffer as it is.
+    void PrepareBaseLevel(int maxTextureSize);
     void Bind();
     void SetQuality(int quality);
     bool SaveToFile(const QString& fileName);
@@ -61,6 +67,7 @@ public:
 
 private:
     bool ReadViewport();
+    bool TextureFits(int width, int height);
     using Decoder = void (*)(const QString& fileName, const AllocateRgba& allocate);
 
     bool LoadTga(const QString& fileName);

@@ -76,10 +76,12 @@ TEST_F(BoxRendererTest, PrepBindsTheWindowThenUploadsTheSlotsInOrder)
     EXPECT_EQ(driver.WindowHandle, 0xABCu);
     EXPECT_EQ(driver.DeviceContext, 0xDEFu);
     EXPECT_FALSE(driver.CloseOnEscape);
-    EXPECT_EQ(gl.Matching("Build2DMipmaps"),
-              (QStringList{"Build2DMipmaps(GL_TEXTURE_2D,GL_RGBA,80,100,GL_RGBA,GL_UNSIGNED_BYTE)",
-                           "Build2DMipmaps(GL_TEXTURE_2D,GL_RGBA,20,100,GL_RGBA,GL_UNSIGNED_BYTE)",
-                           "Build2DMipmaps(GL_TEXTURE_2D,GL_RGBA,100,20,GL_RGBA,GL_UNSIGNED_BYTE)"}));
+    // Each sends the base level GLU would build: GLU's powers of two.
+    EXPECT_EQ(gl.Matching("TexImage2D(GL_TEXTURE_2D"),
+              (QStringList{"TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,64,128,0,GL_RGBA,GL_UNSIGNED_BYTE)",
+                           "TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,16,128,0,GL_RGBA,GL_UNSIGNED_BYTE)",
+                           "TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,128,16,0,GL_RGBA,GL_UNSIGNED_BYTE)"}));
+    EXPECT_TRUE(gl.Matching("Build2DMipmaps").isEmpty());
     EXPECT_EQ(front.Pixels[0], 255);
     EXPECT_EQ(side.Pixels[2], 203);
     EXPECT_EQ(top.Pixels[1], 255);

@@ -21,7 +21,8 @@ QString GLEnumName(GLenum value)
         NAME(GL_TEXTURE_WRAP_S) NAME(GL_TEXTURE_WRAP_T) NAME(GL_TEXTURE_MAG_FILTER)
         NAME(GL_TEXTURE_MIN_FILTER) NAME(GL_REPEAT) NAME(GL_RGBA) NAME(GL_UNSIGNED_BYTE)
         NAME(GL_VIEWPORT) NAME(GL_PACK_ALIGNMENT) NAME(GL_PACK_ROW_LENGTH)
-        NAME(GL_PACK_SKIP_ROWS) NAME(GL_PACK_SKIP_PIXELS)
+        NAME(GL_PACK_SKIP_ROWS) NAME(GL_PACK_SKIP_PIXELS) NAME(GL_PROXY_TEXTURE_2D)
+        NAME(GL_TEXTURE_WIDTH) NAME(GL_UNPACK_ALIGNMENT)
 #undef NAME
     default: return QString::number(value);
     }
@@ -132,6 +133,25 @@ GLint RecordingGL::Build2DMipmaps(GLenum target, GLint internalFormat, GLsizei w
                  .arg(h)
                  .arg(GLEnumName(format), GLEnumName(type));
     return 0;
+}
+void RecordingGL::TexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h,
+                             GLint border, GLenum format, GLenum type, const void*)
+{
+    Calls << QStringLiteral("TexImage2D(%1,%2,%3,%4,%5,%6,%7,%8)")
+                 .arg(GLEnumName(target))
+                 .arg(level)
+                 .arg(GLEnumName(static_cast<GLenum>(internalFormat)))
+                 .arg(w)
+                 .arg(h)
+                 .arg(border)
+                 .arg(GLEnumName(format), GLEnumName(type));
+    if (target == GL_PROXY_TEXTURE_2D) // answered like a GL with MaxTextureSize
+        proxyWidth_ = (w << level) <= MaxTextureSize && (h << level) <= MaxTextureSize ? w : 0;
+}
+void RecordingGL::GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params)
+{
+    Calls << QStringLiteral("GetTexLevelParameteriv(%1,%2,%3)").arg(GLEnumName(target)).arg(level).arg(GLEnumName(pname));
+    *params = target == GL_PROXY_TEXTURE_2D && pname == GL_TEXTURE_WIDTH ? proxyWidth_ : 0;
 }
 void RecordingGL::GetIntegerv(GLenum pname, GLint* params)
 {

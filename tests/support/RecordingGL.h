@@ -14,6 +14,7 @@ public:
     GLint ViewportValue[4] = {0, 0, 0, 0}; // answered for GetIntegerv(GL_VIEWPORT)
     GLuint NextTexture = 1;
     unsigned char ReadPixelsFill = 0; // byte written by ReadPixels
+    GLint MaxTextureSize = 16384;     // proxy textures larger than this do not fit
 
     // Calls whose text starts with prefix.
     QStringList Matching(const QString& prefix) const;
@@ -49,10 +50,16 @@ public:
     void TexParameteri(GLenum target, GLenum pname, GLint param) override;
     GLint Build2DMipmaps(GLenum target, GLint internalFormat, GLsizei w, GLsizei h, GLenum format,
                          GLenum type, const void* data) override;
+    void TexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h,
+                    GLint border, GLenum format, GLenum type, const void* data) override;
+    void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) override;
     void GetIntegerv(GLenum pname, GLint* params) override;
     void PixelStorei(GLenum pname, GLint param) override;
     void ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
                     void* pixels) override;
+
+private:
+    GLint proxyWidth_ = 0;
 };
 
 // Symbolic name of the GL enums the program uses ("GL_FOG"), else the number.

@@ -1,0 +1,218 @@
+#include "textures/BaseLevel.h"
+
+#include "textures/ImageCodec.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+// Every float operation below happens in the order and precision of the GLU
+// builder, one lane per colour channel; this file is compiled without
+// contraction into fused multiply-adds, which would round differently.
+
+namespace {
+
+using Lanes = float __attribute__((vector_size(16)));
+
+std::atomic<int> textureSizeLimit{static_cast<int>(MaxImageSide)};
+
+// Source pixel reader with GLU's addressing: a column past the row's end
+// runs on into the next row, as a flat pointer would; nothing past the last
+// pixel is read.
+class SourceReader {
+public:
+    SourceReader(const std::uint8_t* const* rows, PictureSize size) : rows_(rows), size_(size) {}
+
+    Lanes At(int row, int x) const
+    {
+        if (x >= size_.Width) {
+            row += x / size_.Width;
+            x %= size_.Width;
+        }
+        if (row >= size_.Height) {
+            row = size_.Height - 1;
+            x = size_.Width - 1;
+        }
+        const std::uint8_t* p = rows_[row] + static_cast<std::size_t>(x) * 4;
+        return Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]),
+                     static_cast<float>(p[3])};
+    }
+
+private:
+    const std::uint8_t* const* rows_;
+    PictureSize size_;
+};
+
+} // namespace
+
+int GluNearestPower(int side)
+{
+    if (side <= 0)
+        return 1;
+    auto value = static_cast<unsigned>(side);
+    int power = 1;
+    for (;;) {
+        if (value == 1)
+            return power;
+        if (value == 3)
+            return power * 4;
+        value >>= 1;
+        power *= 2;
+    }
+}
+
+PictureSize BaseLevelSize(int width, int height, int maxTextureSize)
+{
+    return BaseLevelSize(width, height, [maxTextureSize](int w, int h) {
+        return w <= maxTextureSize && h <= maxTextureSize;
+    });
+}
+
+int TextureSizeLimit() { return textureSizeLimit.load(std::memory_order_relaxed); }
+
+void SetTextureSizeLimit(int side)
+{
+    if (side > 0)
+        textureSizeLimit.store(side, std::memory_order_relaxed);
+}
+
+BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
+    : source_(source), target_(target)
+{
+    halve_ = source.Width == target.Width * 2 && source.Height == target.Height * 2;
+    if (halve_)
+        return;
+    const float convx = static_cast<float>(source.Width) / target.Width;
+    const float convy = static_cast<float>(source.Height) / target.Height;
+    area_ = convx * convy;
+    xs_ = Spans(source.Width, target.Width, false);
+    ys_ = Spans(source.Height, target.Height, true);
+}
+
+std::vector<BaseLevelScaler::Span> BaseLevelScaler::Spans(int in, int out, bool clampHigh)
+{
+    const float conv = static_cast<float>(in) / out;
+    const int convInt = static_cast<int>(std::floor(conv));
+    const float convFrac = conv - convInt;
+    std::vector<Span> spans(static_cast<std::size_t>(out));
+    int low = 0, high = convInt;
+    float lowFrac = 0, highFrac = convFrac;
+    for (Span& span : spans) {
+        // Only rows are kept inside the picture; a column one past the end
+        // is read with weight 0 (and may be read with weight by GLU's drift).
+        if (clampHigh && high >= in)
+            high = in - 1;
+        span = {low, lowFrac, high, highFrac};
+        low = high;
+        lowFrac = highFrac;
+        high += convInt;
+        highFrac += convFrac;
+        if (highFrac > 1) {
+            highFrac -= 1.0f;
+            ++high;
+        }
+    }
+    return spans;
+}
+
+int BaseLevelScaler::FirstSourceRow(int row) const
+{
+    return halve_ ? row * 2 : ys_[static_cast<std::size_t>(row)].Low;
+}
+
+int BaseLevelScaler::LastSourceRow(int row) const
+{
+    if (halve_)
+        return row * 2 + 1;
+    // One more: a read past a row's end lands in the next one.
+    return std::min(source_.Height - 1, ys_[static_cast<std::size_t>(row)].High + 1);
+}
+
+void BaseLevelScaler::HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const
+{
+    const std::uint8_t* a = rows[row * 2];
+    const std::uint8_t* b = rows[row * 2 + 1];
+    for (int x = 0; x < target_.Width; ++x, a += 8, b += 8, out += 4)
+        for (int c = 0; c < 4; ++c)
+            out[c] = static_cast<std::uint8_t>((a[c] + a[c + 4] + b[c] + b[c + 4] + 2) / 4);
+}
+
+void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const
+{
+    if (halve_) {
+        HalveRow(row, rows, out);
+        return;
+    }
+    const SourceReader src(rows, source_);
+    const Span& y = ys_[static_cast<std::size_t>(row)];
+    for (const Span& x : xs_) {
+        Lanes total = {0, 0, 0, 0};
+        if (y.High > y.Low && x.High > x.Low) {
+            // First row, then last row, then the first and last columns.
+            float yPart = 1 - y.LowFrac;
+            total += src.At(y.Low, x.Low) * (yPart * (1 - x.LowFrac));
+            for (int l = x.Low + 1; l < x.High; ++l)
+                total += src.At(y.Low, l) * yPart;
+            total += src.At(y.Low, x.High) * (yPart * x.HighFrac);
+            yPart = y.HighFrac;
+            total += src.At(y.High, x.Low) * (yPart * (1 - x.LowFrac));
+            for (int l = x.Low + 1; l < x.High; ++l)
+                total += src.At(y.High, l) * yPart;
+            total += src.At(y.High, x.High) * (yPart * x.HighFrac);
+            // GLU's column pointers move one pixel right per row here.
+            for (int m = y.Low + 1, drift = 0; m < y.High; ++m, ++drift)
+                total += src.At(m, x.Low + drift) * (1 - x.LowFrac) +
+                         src.At(m, x.High + drift) * x.HighFrac;
+        } else if (y.High > y.Low) {
+            const float xPart = x.HighFrac - x.LowFrac;
+            total += src.At(y.Low, x.Low) * ((1 - y.LowFrac) * xPart);
+            for (int m = y.Low + 1; m < y.High; ++m)
+                total += src.At(m, x.Low) * xPart;
+            total += src.At(y.High, x.Low) * (xPart * y.HighFrac);
+        } else if (x.High > x.Low) {
+            const float yPart = y.HighFrac - y.LowFrac;
+            total += src.At(y.Low, x.Low) * ((1 - x.LowFrac) * yPart);
+            for (int l = x.Low + 1; l < x.High; ++l)
+                total += src.At(y.Low, l) * yPart;
+            total += src.At(y.Low, x.High) * (yPart * x.HighFrac);
+        } else {
+            total += src.At(y.Low, x.Low) * ((y.HighFrac - y.LowFrac) * (x.HighFrac - x.LowFrac));
+        }
+        for (int m = y.Low + 1; m < y.High; ++m)
+            for (int l = x.Low + 1; l < x.High; ++l)
+                total += src.At(m, l);
+        const Lanes value = total / area_;
+        for (int c = 0; c < 4; ++c)
+            out[c] = static_cast<std::uint8_t>(static_cast<int>(value[c]));
+        out += 4;
+    }
+}
+
+void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8_t* out,
+                      PictureSize target, int threads)
+{
+    const std::size_t outRow = static_cast<std::size_t>(target.Width) * 4;
+    if (source == target) {
+        std::memcpy(out, pixels, outRow * static_cast<std::size_t>(target.Height));
+        return;
+    }
+    const std::size_t inRow = static_cast<std::size_t>(source.Width) * 4;
+    std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(source.Height));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        rows[r] = pixels + r * inRow;
+    const BaseLevelScaler scaler(source, target);
+    const auto work = [&](int first, int end) {
+        for (int r = first; r < end; ++r)
+            scaler.ScaleRow(r, rows.data(), out + static_cast<std::size_t>(r) * outRow);
+    };
+    threads = std::clamp(threads, 1, std::max(1, target.Height));
+    std::vector<std::thread> helpers;
+    const int share = (target.Height + threads - 1) / threads;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work, std::min(target.Height, t * share), std::min(target.Height, (t + 1) * share));
+    work(0, std::min(target.Height, share));
+    for (std::thread& helper : helpers)
+        helper.join();
+}

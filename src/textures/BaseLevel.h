@@ -1,0 +1,80 @@
+#pragma once
+// The base level of a cover texture, computed on the CPU exactly as the GLU
+// mipmap builder computes it (same size choice, same box filter, same float
+// arithmetic, same quirks), so only that one level has to reach the GL. The
+// minification filter is GL_LINEAR: no other level is ever sampled.
+//
+// Buffers are RGBA, 4 bytes a pixel, rows without padding, bottom row first.
+#include <cstdint>
+#include <vector>
+
+struct PictureSize {
+    int Width = 0;
+    int Height = 0;
+    friend bool operator==(PictureSize, PictureSize) = default;
+};
+
+// GLU's power of two for a side: the power below, unless the two leading
+// bits are both set (3 -> 4, 6 -> 8, 6000 -> 4096, 4000 -> 4096).
+int GluNearestPower(int side);
+
+// The base level's size: both sides to GLU's powers of two, then both halved
+// together until `fits` them (a GL proxy query, or the limit below).
+template <typename Fits>
+PictureSize BaseLevelSize(int width, int height, Fits fits)
+{
+    int w = GluNearestPower(width), h = GluNearestPower(height);
+    while (!(w == 1 && h == 1) && !fits(w, h)) {
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+    }
+    return {w, h};
+}
+PictureSize BaseLevelSize(int width, int height, int maxTextureSize);
+
+// The largest texture side of the GL the covers are meant for: set by each
+// context once it exists, so covers decoded later (on any thread) are scaled
+// for it. Before any context, the largest picture side we accept.
+int TextureSizeLimit();
+void SetTextureSizeLimit(int side);
+
+// Rescales a source picture to the base level, row by row. Each output row
+// depends only on a few source rows, known up front, so rows can be computed
+// in any order and on any thread, and a source can arrive as a stream.
+class BaseLevelScaler {
+public:
+    BaseLevelScaler(PictureSize source, PictureSize target);
+
+    PictureSize Source() const { return source_; }
+    PictureSize Target() const { return target_; }
+
+    // The source rows output row `row` reads, inclusive (bottom-first index).
+    int FirstSourceRow(int row) const;
+    int LastSourceRow(int row) const;
+
+    // Computes output row `row` into `out` (Target().Width x 4 bytes).
+    // `rows[r]` points at source row r; only rows FirstSourceRow(row) ..
+    // LastSourceRow(row) are read.
+    void ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
+
+private:
+    struct Span { // GLU's footprint of one output pixel along one axis
+        int Low;
+        float LowFrac;
+        int High;
+        float HighFrac;
+    };
+    static std::vector<Span> Spans(int in, int out, bool clampHigh);
+    void HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
+
+    PictureSize source_, target_;
+    bool halve_ = false;
+    float area_ = 0;
+    std::vector<Span> xs_, ys_;
+};
+
+// The whole base level from a picture in memory into `out` (target size),
+// the output rows shared out among `threads` threads. A picture already of
+// the base level's size is copied as it is.
+void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8_t* out,
+                      PictureSize target, int threads);
