@@ -78,8 +78,7 @@ int Render(const QStringList& args, std::FILE* err)
     clock.Mark("start");
 
     if (!options.Output.isEmpty()) {
-        DecodedCovers covers = DecodeCovers(box);
-        clock.Mark("decode");
+        PendingCovers covers(box);
         RenderRequest request;
         request.Size = size;
         request.Samples = options.Samples;

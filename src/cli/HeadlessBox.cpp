@@ -34,8 +34,6 @@ void CheckCoverFile(const QString& path, int slot)
 
 } // namespace
 
-QSize CoverPreviewSize(int slot) { return slot == FrontBack ? QSize(63, 44) : QSize(56, 44); }
-
 HeadlessBox::HeadlessBox() : Model(Plain.Controls())
 {
     for (CoverImage& slot : Covers)
@@ -137,28 +135,37 @@ void CheckCoverFiles(const HeadlessBox& box)
     }
 }
 
-DecodedCovers DecodeCovers(const HeadlessBox& box)
+PendingCovers::PendingCovers(const HeadlessBox& box)
 {
     CheckCoverFiles(box);
-    // Each picture is read on its own thread: large covers take most of a
-    // render's time, and decoding needs no GL.
-    std::array<std::future<std::optional<DecodedCover>>, 3> pending;
-    for (int i = 0; i < CoverSlotCount; ++i) {
-        const QString path = box.Covers[static_cast<std::size_t>(i)].Path;
-        if (!path.isEmpty())
-            pending[static_cast<std::size_t>(i)] =
-                std::async(std::launch::async, DecodeCoverImage, path, CoverPreviewSize(i));
-    }
-    DecodedCovers decoded;
+    paths_ = box.CoverPaths();
+    // Large covers take most of a render's time and need no GL. No
+    // thumbnails: nothing shows them here.
+    for (std::size_t i = 0; i < paths_.size(); ++i)
+        if (!paths_[i].isEmpty())
+            jobs_[i] = std::async(std::launch::async, [path = paths_[i]] {
+                return DecodeCoverImage(path, QSize());
+            });
+}
+
+PendingCovers::~PendingCovers()
+{
+    for (auto& job : jobs_)
+        if (job.valid())
+            job.wait();
+}
+
+PendingCovers::Decoded PendingCovers::Finish()
+{
+    Decoded decoded;
     std::optional<CommandLineError> failure;
-    for (int i = 0; i < CoverSlotCount; ++i) {
-        auto& job = pending[static_cast<std::size_t>(i)];
-        if (!job.valid())
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        if (!jobs_[i].valid())
             continue;
-        const QString& path = box.Covers[static_cast<std::size_t>(i)].Path;
+        const QString& path = paths_[i];
         try {
-            decoded[static_cast<std::size_t>(i)] = job.get();
-            if (!decoded[static_cast<std::size_t>(i)] && !failure)
+            decoded[i] = jobs_[i].get();
+            if (!decoded[i] && !failure)
                 failure = BadInput(QStringLiteral("%1: the picture cannot be read").arg(path));
         } catch (const ImageError& e) {
             if (!failure)

@@ -13,10 +13,8 @@
 #include <QString>
 
 #include <array>
+#include <future>
 #include <optional>
-
-// The window's preview sizes: the thumbnails are fitted to them.
-QSize CoverPreviewSize(int slot); // 63 x 44 front, 56 x 44 side and top
 
 class HeadlessBox {
 public:
@@ -49,10 +47,26 @@ public:
 };
 
 // Reads the cover files named by the slots' paths (empty paths keep the
-// placeholder). Throws CommandLineError naming the file when one is missing,
-// is not a JPEG or BMP picture, or is damaged. No GL is needed.
-using DecodedCovers = std::array<std::optional<DecodedCover>, 3>;
-DecodedCovers DecodeCovers(const HeadlessBox& box);
+// placeholder) into their textures' base levels, each on its own thread; the
+// caller goes on (creating the GL context, say) and collects them with
+// FinishDecodingCovers. Missing files and other extensions are refused at
+// once. No GL is needed.
+class PendingCovers {
+public:
+    explicit PendingCovers(const HeadlessBox& box);
+    PendingCovers(const PendingCovers&) = delete;
+    PendingCovers& operator=(const PendingCovers&) = delete;
+    ~PendingCovers(); // waits for reads still running
+
+    // Waits for every read. Throws CommandLineError naming the file when
+    // one is damaged.
+    using Decoded = std::array<std::optional<DecodedCover>, 3>;
+    Decoded Finish();
+
+private:
+    std::array<QString, 3> paths_;
+    std::array<std::future<std::optional<DecodedCover>>, 3> jobs_;
+};
 
 // The same checks without decoding: for a command that writes no picture.
 void CheckCoverFiles(const HeadlessBox& box);

@@ -3,10 +3,12 @@
 #include "app/BoxRenderer.h"
 #include "gl/HeadlessContext.h"
 #include "gl/TSimpleGL.h"
+#include "textures/BaseLevel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -81,23 +83,33 @@ QImage CombineTransparent(const QImage& normal, const QImage& contrast, QRgb bac
     return out;
 }
 
-QImage RenderBox(HeadlessBox& box, DecodedCovers& covers, const RenderRequest& request,
+QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& request,
                  PhaseClock& clock)
 {
     const QSize size = request.Size;
-    if (qint64{size.width()} * size.height() * request.Samples > MaxTotalSamples)
-        throw BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
-                           .arg(size.width())
-                           .arg(size.height())
-                           .arg(request.Samples)
-                           .arg(MemoryText()));
+    std::optional<CommandLineError> contextFailure;
     std::unique_ptr<HeadlessContext> context;
-    try {
-        context = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
-    } catch (const HeadlessContextError& e) {
-        throw BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
-    }
+    if (qint64{size.width()} * size.height() * request.Samples > MaxTotalSamples)
+        contextFailure = BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
+                                      .arg(size.width())
+                                      .arg(size.height())
+                                      .arg(request.Samples)
+                                      .arg(MemoryText()));
+    else
+        try {
+            context = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
+            GLint maxSide = 0;
+            glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+            SetTextureSizeLimit(maxSide); // for covers read from now on
+        } catch (const HeadlessContextError& e) {
+            contextFailure = BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
+        }
     clock.Mark("context");
+    // A damaged cover is the user's to fix first, whatever the GL says.
+    PendingCovers::Decoded covers = pending.Finish();
+    clock.Mark("decode");
+    if (contextFailure)
+        throw *contextFailure;
 
     BoxRenderer renderer;
     TSimpleGL driver;

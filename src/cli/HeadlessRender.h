@@ -13,10 +13,11 @@ struct RenderRequest {
     bool Transparent = false;
 };
 
-// Upright RGBA8888 picture. Throws CommandLineError when no usable OpenGL is
-// there or the size or sample count cannot be had. The cover pictures are
-// handed over to the slots' textures.
-QImage RenderBox(HeadlessBox& box, DecodedCovers& covers, const RenderRequest& request,
+// Upright RGBA8888 picture. Throws CommandLineError when a cover is damaged,
+// no usable OpenGL is there or the size or sample count cannot be had. The
+// context is made while the covers are still being read; the cover pictures
+// are handed over to the slots' textures.
+QImage RenderBox(HeadlessBox& box, PendingCovers& covers, const RenderRequest& request,
                  PhaseClock& clock);
 
 // The background colour of the second pass of a transparent render: each

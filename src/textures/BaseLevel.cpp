@@ -8,6 +8,10 @@
 #include <cstring>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Every float operation below happens in the order and precision of the GLU
 // builder, one lane per colour channel; this file is compiled without
 // contraction into fused multiply-adds, which would round differently.
@@ -35,15 +39,43 @@ public:
             row = size_.Height - 1;
             x = size_.Width - 1;
         }
-        const std::uint8_t* p = rows_[row] + static_cast<std::size_t>(x) * 4;
+        return Widen(rows_[row] + static_cast<std::size_t>(x) * 4);
+    }
+
+    // Four channel bytes as four floats.
+    static Lanes Widen(const std::uint8_t* p)
+    {
+#if defined(__SSE2__)
+        std::int32_t word;
+        std::memcpy(&word, p, 4);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i wide = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
+        return reinterpret_cast<Lanes>(_mm_cvtepi32_ps(wide));
+#else
         return Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]),
                      static_cast<float>(p[3])};
+#endif
     }
 
 private:
     const std::uint8_t* const* rows_;
     PictureSize size_;
 };
+
+// Truncated to whole numbers, as C's float-to-byte conversion does; the
+// values lie within 0..255, so saturating on the way down changes nothing.
+void StoreBytes(Lanes value, std::uint8_t* out)
+{
+#if defined(__SSE2__)
+    const __m128i whole = _mm_cvttps_epi32(reinterpret_cast<__m128>(value));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
+    const std::int32_t word = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &word, 4);
+#else
+    for (int c = 0; c < 4; ++c)
+        out[c] = static_cast<std::uint8_t>(static_cast<int>(value[c]));
+#endif
+}
 
 } // namespace
 
@@ -183,9 +215,7 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
         for (int m = y.Low + 1; m < y.High; ++m)
             for (int l = x.Low + 1; l < x.High; ++l)
                 total += src.At(m, l);
-        const Lanes value = total / area_;
-        for (int c = 0; c < 4; ++c)
-            out[c] = static_cast<std::uint8_t>(static_cast<int>(value[c]));
+        StoreBytes(total / area_, out);
         out += 4;
     }
 }
@@ -193,6 +223,8 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
 void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8_t* out,
                       PictureSize target, int threads)
 {
+    if (source.Width < 1 || source.Height < 1 || target.Width < 1 || target.Height < 1)
+        return;
     const std::size_t outRow = static_cast<std::size_t>(target.Width) * 4;
     if (source == target) {
         std::memcpy(out, pixels, outRow * static_cast<std::size_t>(target.Height));

@@ -1,6 +1,7 @@
 #include "textures/CoverImage.h"
 
 #include "app/Numbers.h"
+#include "textures/JpegBaseLevel.h"
 
 #include <QFileInfo>
 
@@ -74,19 +75,50 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
     return true;
 }
 
-std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize)
+namespace {
+
+// Nearest samples down to a few times the thumbnail, then a smooth filter:
+// as good as smoothing the whole picture at this size, for a fraction of it.
+QImage ThumbnailOf(const TGLBMP& picture, QSize fit)
+{
+    const QImage bottomUp(picture.Pixels.get(), picture.Width, picture.Height, picture.Width * 4,
+                          QImage::Format_RGBA8888);
+    const QSize near(std::min(picture.Width, fit.width() * 8), std::min(picture.Height, fit.height() * 8));
+    const QImage reduced = near == bottomUp.size()
+                               ? bottomUp
+                               : bottomUp.scaled(near, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return reduced.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .mirrored(false, true)
+        .convertToFormat(QImage::Format_RGB888);
+}
+
+} // namespace
+
+std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
+                                             int maxTextureSize)
 {
     if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
         return std::nullopt;
     auto decoded = std::make_unique<TGLBMP>(); // no GL work: only its buffer is used
-    if (!decoded->LoadFromFile(fileName))
-        return std::nullopt;
-    const QImage picture = decoded->ToImage();
-    const QSize fit = ThumbnailFit(picture.size(), previewSize);
-    if (fit.isEmpty())
+    QSize original;
+    if (LowerExtension(fileName) == QLatin1String(".jpg")) {
+        DecodedBaseLevel base = DecodeJpegBaseLevel(fileName, maxTextureSize);
+        original = QSize(base.Original.Width, base.Original.Height);
+        decoded->Pixels = std::move(base.Pixels);
+        decoded->Width = base.Base.Width;
+        decoded->Height = base.Base.Height;
+        decoded->BitsPerPixel = 32;
+    } else {
+        if (!decoded->LoadFromFile(fileName))
+            return std::nullopt;
+        original = QSize(decoded->Width, decoded->Height);
+        decoded->PrepareBaseLevel(maxTextureSize);
+    }
+    if (original.isEmpty() || !decoded->Pixels)
         throw ImageError(QStringLiteral("%1: the picture has no pixels").arg(fileName).toStdString());
-    QImage thumbnail = picture.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                           .convertToFormat(QImage::Format_RGB888);
+    QImage thumbnail;
+    if (!previewSize.isEmpty())
+        thumbnail = ThumbnailOf(*decoded, ThumbnailFit(original, previewSize));
     return DecodedCover{fileName, std::move(decoded), std::move(thumbnail)};
 }
 
@@ -94,7 +126,10 @@ void InstallCoverImage(CoverImage& slot, DecodedCover&& cover)
 {
     slot.Texture->TakePicture(*cover.Picture);
     slot.Texture->Upload();
-    slot.Thumbnail = std::move(cover.Thumbnail);
+    // The texture holds the picture now; nothing reads the buffer again.
+    slot.Texture->FreeBuffers();
+    if (!cover.Thumbnail.isNull())
+        slot.Thumbnail = std::move(cover.Thumbnail);
     slot.Path = std::move(cover.Path);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The three cover image slots: front/back, left/right, top/bottom. Each has
 // the picture's path, a 24-bit preview thumbnail and its texture.
+#include "textures/BaseLevel.h"
 #include "textures/TGLBMP.h"
 
 #include <QImage>
@@ -50,12 +51,15 @@ struct DecodedCover {
     QImage Thumbnail;                // Format_RGB888, fitted to the preview
 };
 
-// Nothing for a missing file or another extension; a damaged file throws
-// ImageError.
-std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize);
+// The picture comes back as its texture's base level for a GL with that
+// largest texture side (the full-size picture is gone by then), and a
+// thumbnail unless the preview size is empty. Nothing for a missing file or
+// another extension; a damaged file throws ImageError. Safe on any thread.
+std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
+                                             int maxTextureSize = TextureSizeLimit());
 
-// The second half: the picture becomes the slot's texture (uploaded, needs GL),
-// its thumbnail and path.
+// The second half: the picture becomes the slot's texture (uploaded, needs GL;
+// the buffer is released then), its thumbnail (when made) and path.
 void InstallCoverImage(CoverImage& slot, DecodedCover&& cover);
 
 // Loads the file into the slot: texture (uploaded, needs GL), thumbnail fitted
