@@ -104,6 +104,26 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         } catch (const HeadlessContextError& e) {
             contextFailure = BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
         }
+    BoxRenderer renderer;
+    TSimpleGL driver;
+    const TextureRelease release{box.Covers};
+    const auto slotTextures = [&]() -> SlotTextures {
+        return {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(), box.Covers[2].Texture.get()};
+    };
+    const DrawFlags flags; // active, not suspended
+    if (context) {
+        renderer.GLPanel1GLInit(driver, box.Model.Params);
+        renderer.GLPanel1GLPrep(driver, 0, 0, slotTextures(),
+                                {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
+                                 &box.Covers[2].Thumbnail});
+        driver.SetViewport(SystemGL(), size.width(), size.height());
+        // The driver compiles its shaders for this scene on the first draw;
+        // drawing once with the placeholders does that while the covers
+        // are still being read. The real frame clears it all again.
+        BoxParameters warmUp = box.Model.Params;
+        renderer.GLPanel1GLDraw(warmUp, slotTextures(), flags);
+        SystemGL().Finish();
+    }
     clock.Mark("context");
     // A damaged cover is the user's to fix first, whatever the GL says.
     PendingCovers::Decoded covers = pending.Finish();
@@ -111,26 +131,14 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     if (contextFailure)
         throw *contextFailure;
 
-    BoxRenderer renderer;
-    TSimpleGL driver;
-    const TextureRelease release{box.Covers};
-    renderer.GLPanel1GLInit(driver, box.Model.Params);
-    renderer.GLPanel1GLPrep(driver, 0, 0,
-                            {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(),
-                             box.Covers[2].Texture.get()},
-                            {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
-                             &box.Covers[2].Thumbnail});
     for (std::size_t i = 0; i < covers.size(); ++i)
         if (covers[i])
             InstallCoverImage(box.Covers[i], std::move(*covers[i]));
-    driver.SetViewport(SystemGL(), size.width(), size.height());
     if (clock.Enabled())
         SystemGL().Finish();
     clock.Mark("upload");
 
-    const SlotTextures textures = {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(),
-                                   box.Covers[2].Texture.get()};
-    const DrawFlags flags; // active, not suspended
+    const SlotTextures textures = slotTextures();
     // The window draws without pause: an angle of 360 or more is wrapped by
     // the first frame, and what it shows (and writes) from then on is the
     // wrapped view.

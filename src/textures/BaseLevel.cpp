@@ -21,6 +21,7 @@ namespace {
 using Lanes = float __attribute__((vector_size(16)));
 
 std::atomic<int> textureSizeLimit{static_cast<int>(MaxImageSide)};
+std::atomic<std::uint64_t> scalerSerial{0};
 
 // Source pixel reader with GLU's addressing: a column past the row's end
 // runs on into the next row, as a flat pointer would; nothing past the last
@@ -111,7 +112,7 @@ void SetTextureSizeLimit(int side)
 }
 
 BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
-    : source_(source), target_(target)
+    : source_(source), target_(target), serial_(++scalerSerial)
 {
     halve_ = source.Width == target.Width * 2 && source.Height == target.Height * 2;
     if (halve_)
@@ -171,6 +172,80 @@ void BaseLevelScaler::HalveRow(int row, const std::uint8_t* const* rows, std::ui
             out[c] = static_cast<std::uint8_t>((a[c] + a[c + 4] + b[c] + b[c + 4] + 2) / 4);
 }
 
+namespace {
+
+// One output pixel: GLU's box filter over the footprint, every product and
+// sum in GLU's order. `at(row, column)` gives a source pixel as floats.
+template <typename Fetch>
+Lanes Footprint(const BaseLevelScaler::Span& y, const BaseLevelScaler::Span& x, const Fetch& at)
+{
+    Lanes total = {0, 0, 0, 0};
+    if (y.High > y.Low && x.High > x.Low) {
+        // First row, then last row, then the first and last columns.
+        float yPart = 1 - y.LowFrac;
+        total += at(y.Low, x.Low) * (yPart * (1 - x.LowFrac));
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(y.Low, l) * yPart;
+        total += at(y.Low, x.High) * (yPart * x.HighFrac);
+        yPart = y.HighFrac;
+        total += at(y.High, x.Low) * (yPart * (1 - x.LowFrac));
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(y.High, l) * yPart;
+        total += at(y.High, x.High) * (yPart * x.HighFrac);
+        // GLU's column pointers move one pixel right per row here.
+        for (int m = y.Low + 1, drift = 0; m < y.High; ++m, ++drift)
+            total += at(m, x.Low + drift) * (1 - x.LowFrac) + at(m, x.High + drift) * x.HighFrac;
+    } else if (y.High > y.Low) {
+        const float xPart = x.HighFrac - x.LowFrac;
+        total += at(y.Low, x.Low) * ((1 - y.LowFrac) * xPart);
+        for (int m = y.Low + 1; m < y.High; ++m)
+            total += at(m, x.Low) * xPart;
+        total += at(y.High, x.Low) * (xPart * y.HighFrac);
+    } else if (x.High > x.Low) {
+        const float yPart = y.HighFrac - y.LowFrac;
+        total += at(y.Low, x.Low) * ((1 - x.LowFrac) * yPart);
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(y.Low, l) * yPart;
+        total += at(y.Low, x.High) * (yPart * x.HighFrac);
+    } else {
+        total += at(y.Low, x.Low) * ((y.HighFrac - y.LowFrac) * (x.HighFrac - x.LowFrac));
+    }
+    for (int m = y.Low + 1; m < y.High; ++m)
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(m, l);
+    return total;
+}
+
+// Source rows turned into floats once and kept for the next output rows,
+// which read most of them again. One cache per thread.
+class WideRows {
+public:
+    static constexpr int Slots = 4;
+
+    const Lanes* Get(std::uint64_t owner, int row, const std::uint8_t* bytes, int width)
+    {
+        for (int i = 0; i < Slots; ++i)
+            if (owner_[i] == owner && row_[i] == row)
+                return data_[i].data();
+        const int i = next_;
+        next_ = (next_ + 1) % Slots;
+        owner_[i] = owner;
+        row_[i] = row;
+        data_[i].resize(static_cast<std::size_t>(width));
+        for (int x = 0; x < width; ++x)
+            data_[i][static_cast<std::size_t>(x)] = SourceReader::Widen(bytes + static_cast<std::size_t>(x) * 4);
+        return data_[i].data();
+    }
+
+private:
+    std::uint64_t owner_[Slots] = {};
+    int row_[Slots] = {-1, -1, -1, -1};
+    std::vector<Lanes> data_[Slots];
+    int next_ = 0;
+};
+
+} // namespace
+
 void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const
 {
     if (halve_) {
@@ -179,42 +254,22 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
     }
     const SourceReader src(rows, source_);
     const Span& y = ys_[static_cast<std::size_t>(row)];
+    const auto careful = [&src](int r, int c) { return src.At(r, c); };
+    // The footprint's rows as floats, when they are few; columns past a
+    // row's end still go the careful way.
+    const int spanRows = y.High - y.Low + 1;
+    const Lanes* wide[WideRows::Slots] = {};
+    const bool widened = spanRows <= WideRows::Slots;
+    int lastSafeColumn = -1;
+    if (widened) {
+        thread_local WideRows cache;
+        for (int m = 0; m < spanRows; ++m)
+            wide[m] = cache.Get(serial_, y.Low + m, rows[y.Low + m], source_.Width);
+        lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
+    }
+    const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
     for (const Span& x : xs_) {
-        Lanes total = {0, 0, 0, 0};
-        if (y.High > y.Low && x.High > x.Low) {
-            // First row, then last row, then the first and last columns.
-            float yPart = 1 - y.LowFrac;
-            total += src.At(y.Low, x.Low) * (yPart * (1 - x.LowFrac));
-            for (int l = x.Low + 1; l < x.High; ++l)
-                total += src.At(y.Low, l) * yPart;
-            total += src.At(y.Low, x.High) * (yPart * x.HighFrac);
-            yPart = y.HighFrac;
-            total += src.At(y.High, x.Low) * (yPart * (1 - x.LowFrac));
-            for (int l = x.Low + 1; l < x.High; ++l)
-                total += src.At(y.High, l) * yPart;
-            total += src.At(y.High, x.High) * (yPart * x.HighFrac);
-            // GLU's column pointers move one pixel right per row here.
-            for (int m = y.Low + 1, drift = 0; m < y.High; ++m, ++drift)
-                total += src.At(m, x.Low + drift) * (1 - x.LowFrac) +
-                         src.At(m, x.High + drift) * x.HighFrac;
-        } else if (y.High > y.Low) {
-            const float xPart = x.HighFrac - x.LowFrac;
-            total += src.At(y.Low, x.Low) * ((1 - y.LowFrac) * xPart);
-            for (int m = y.Low + 1; m < y.High; ++m)
-                total += src.At(m, x.Low) * xPart;
-            total += src.At(y.High, x.Low) * (xPart * y.HighFrac);
-        } else if (x.High > x.Low) {
-            const float yPart = y.HighFrac - y.LowFrac;
-            total += src.At(y.Low, x.Low) * ((1 - x.LowFrac) * yPart);
-            for (int l = x.Low + 1; l < x.High; ++l)
-                total += src.At(y.Low, l) * yPart;
-            total += src.At(y.Low, x.High) * (yPart * x.HighFrac);
-        } else {
-            total += src.At(y.Low, x.Low) * ((y.HighFrac - y.LowFrac) * (x.HighFrac - x.LowFrac));
-        }
-        for (int m = y.Low + 1; m < y.High; ++m)
-            for (int l = x.Low + 1; l < x.High; ++l)
-                total += src.At(m, l);
+        const Lanes total = x.High <= lastSafeColumn ? Footprint(y, x, quick) : Footprint(y, x, careful);
         StoreBytes(total / area_, out);
         out += 4;
     }

@@ -57,19 +57,21 @@ public:
     // LastSourceRow(row) are read.
     void ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
 
-private:
     struct Span { // GLU's footprint of one output pixel along one axis
         int Low;
         float LowFrac;
         int High;
         float HighFrac;
     };
+
+private:
     static std::vector<Span> Spans(int in, int out, bool clampHigh);
     void HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
 
     PictureSize source_, target_;
     bool halve_ = false;
     float area_ = 0;
+    std::uint64_t serial_; // names this scaler's rows in the per-thread caches
     std::vector<Span> xs_, ys_;
 };
 

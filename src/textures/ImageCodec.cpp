@@ -5,7 +5,12 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 ImageError FileFailure(const QString& fileName, const QString& reason)
 {
@@ -22,6 +27,28 @@ void CheckImageSize(std::int64_t width, std::int64_t height, const QString& what
                                     .arg(width)
                                     .arg(height)
                                     .arg(MaxImageSide));
+}
+
+void PreferHugePages(void* buffer, std::size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+    const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
+    const std::uintptr_t last = (start + bytes) & ~(huge - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)buffer;
+    (void)bytes;
+#endif
+}
+
+std::unique_ptr<std::uint8_t[]> AllocatePicture(std::size_t bytes)
+{
+    auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+    PreferHugePages(buffer.get(), bytes);
+    return buffer;
 }
 
 QString SystemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }

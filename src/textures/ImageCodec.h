@@ -54,5 +54,13 @@ std::vector<std::uint8_t> ReadWholeFile(const QString& fileName);
 // Creates or empties the file and writes the bytes; ImageError on any failure.
 void WriteWholeFile(const QString& fileName, const std::uint8_t* data, std::size_t size);
 
+// Asks the system to back a large, fresh picture buffer with huge pages:
+// filling it then takes a few hundred page faults instead of tens of
+// thousands. Only a hint; does nothing for small buffers or where unknown.
+void PreferHugePages(void* buffer, std::size_t bytes);
+
+// Room for a picture of that many bytes, left uninitialised, with that hint.
+std::unique_ptr<std::uint8_t[]> AllocatePicture(std::size_t bytes);
+
 // The system's text for the current errno.
 QString SystemReason();

@@ -236,21 +236,19 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
         std::unique_ptr<std::uint8_t[]> full;
         DecodeJpeg(fileName, [&](std::int64_t w, std::int64_t h) {
             CheckImageSize(w, h, fileName);
-            full = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(w * h * 4));
+            full = AllocatePicture(static_cast<std::size_t>(w * h * 4));
             return full.get();
         });
         if (result.Base == result.Original) {
             result.Pixels = std::move(full);
             return result;
         }
-        result.Pixels = std::make_unique_for_overwrite<std::uint8_t[]>(
-            static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
+        result.Pixels = AllocatePicture(static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
         ScaleToBaseLevel(full.get(), result.Original, result.Pixels.get(), result.Base, Workers());
         return result;
     }
 
-    result.Pixels = std::make_unique_for_overwrite<std::uint8_t[]>(
-        static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
+    result.Pixels = AllocatePicture(static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
     RowRing ring(scaler, result.Pixels.get());
     DecodeJob job{&data, result.Original, colorspace == TJCS_CMYK || colorspace == TJCS_YCCK, &ring, {}};
     jpeg_decompress_struct info{};

@@ -41,6 +41,8 @@ void TGLBMP::AllocatePixels(std::int64_t width, std::int64_t height, const QStri
     Height = static_cast<int>(height);
     const auto bytes = static_cast<std::size_t>(width * height * 4);
     Pixels.reset(new (std::nothrow) std::uint8_t[bytes == 0 ? 1 : bytes]);
+    if (Pixels)
+        PreferHugePages(Pixels.get(), bytes);
     if (!Pixels)
         throw ImageError(QStringLiteral("%1: not enough memory for %2 x %3 pixels")
                              .arg(what)
