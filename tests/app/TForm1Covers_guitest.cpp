@@ -20,6 +20,7 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     const QString file = WritePicture("front.bmp", {640, 480}, Qt::red, Qt::red);
     prompts.Files.push_back(file);
     form->ImageSelectClick(form->imFront);
+    WaitForCovers();
     ASSERT_EQ(prompts.FileRequests.size(), 1u);
     EXPECT_EQ(prompts.FileRequests[0].Title, "Select image");
     EXPECT_EQ(prompts.FileRequests[0].StartFolder, form->ProgramFolder());
@@ -39,6 +40,7 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     // Reselecting starts at the current picture.
     prompts.Files.push_back(QString());
     form->ImageSelectClick(form->Selectfrontimage1);
+    EXPECT_FALSE(form->CoverLoadsPending());
     EXPECT_EQ(prompts.FileRequests[1].FileName, file);
     EXPECT_EQ(form->Covers[0].Path, file); // cancelled: unchanged
     EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
@@ -54,12 +56,12 @@ TEST_F(CoverTest, ThumbnailRoundsHalvesToEven)
                                              {{126, 88}, {63, 44}}};
     int n = 0;
     for (const auto& [picture, thumb] : cases) {
-        prompts.Files.push_back(WritePicture(QStringLiteral("p%1.bmp").arg(n++), picture, Qt::blue, Qt::blue));
-        ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+        PickCover(FrontBack, WritePicture(QStringLiteral("p%1.bmp").arg(n++), picture, Qt::blue, Qt::blue));
         EXPECT_EQ(form->Covers[0].Thumbnail.size(), thumb);
     }
     prompts.Files.push_back(WritePicture("wide.bmp", {1000, 100}, Qt::blue, Qt::blue));
     form->ImageSelectClick(form->imSide);
+    WaitForCovers();
     EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(56, 6));
 }
 
@@ -68,16 +70,16 @@ TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
     Start();
     ShowAndWaitForGL();
     const QString good = WritePicture("good.bmp", {40, 40}, Qt::green, Qt::green);
-    prompts.Files.push_back(good);
-    ASSERT_TRUE(form->SelectCoverImage(TopBottom, false));
+    PickCover(TopBottom, good);
     const QImage thumbBefore = form->Covers[2].Thumbnail;
 
     QFile bad(Path("bad.bmp"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("BM this is not a picture at all");
     bad.close();
-    prompts.Files.push_back(Path("bad.bmp"));
-    EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
+    const int asked = static_cast<int>(prompts.Asked.size());
+    PickCover(TopBottom, Path("bad.bmp")); // the damage shows only once it is read
+    ASSERT_EQ(prompts.Asked.size(), asked + 2); // the file dialog, then the error
     EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
     EXPECT_TRUE(prompts.Asked.last().contains("bad.bmp"));
     EXPECT_EQ(form->Covers[2].Path, good);
@@ -95,8 +97,7 @@ TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
     form->cbMode->setCurrentIndex(2);
     form->cbModeChange();
     ShowAndWaitForGL();
-    prompts.Files.push_back(WritePicture("f.bmp", {64, 64}, Qt::black, Qt::black));
-    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    PickCover(FrontBack, WritePicture("f.bmp", {64, 64}, Qt::black, Qt::black));
     prompts.Answers.push_back(QMessageBox::No);
     form->sbNewProjectClick();
     EXPECT_EQ(form->Covers[0].Path, "");
@@ -134,8 +135,10 @@ TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
         return accepted;
     };
     EXPECT_TRUE(drop(form->imSide, side));
+    WaitForCovers();
     EXPECT_EQ(form->Covers[LeftRight].Path, side);
     EXPECT_TRUE(drop(form->GLPanel1, front)); // the view takes the front cover
+    WaitForCovers();
     EXPECT_EQ(form->Covers[FrontBack].Path, front);
     EXPECT_TRUE(prompts.FileRequests.empty()); // no dialog for a drop
 
@@ -155,7 +158,8 @@ TEST_F(CoverTest, PictureChosenBeforeTheViewExistsShowsOnceItDoes)
     prompts.Files.push_back(WritePicture("early.bmp", {40, 40}, Qt::red, Qt::red));
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     ShowAndWaitForGL();
-    QTest::qWait(100);
+    WaitForCovers(); // the first paint reads it again for its texture
+    QTest::qWait(50);
     const QImage frame = Frame();
     const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
     EXPECT_GT(centre.red(), 240);

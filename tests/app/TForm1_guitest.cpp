@@ -203,6 +203,7 @@ TEST_F(WindowTest, WindowCanBeGrabbed)
     const QString project = qEnvironmentVariable("CUBIFORM_SCREENSHOT_PROJECT");
     if (!project.isEmpty()) {
         ASSERT_TRUE(form->OpenProjectFile(QFileInfo(project).absoluteFilePath()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CoverLoadsPending(); }, 30000));
         QTest::qWait(200);
     }
     const QRect screen = form->screen()->availableGeometry();

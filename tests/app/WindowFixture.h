@@ -37,6 +37,20 @@ struct WindowFixture : ::testing::Test {
         QTest::qWait(50);
     }
 
+    // Until every cover load has ended (installed, reported or dropped).
+    void WaitForCovers()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CoverLoadsPending(); }, 30000));
+    }
+
+    // Picks through the scripted file dialog and waits for the load.
+    void PickCover(int slot, const QString& file)
+    {
+        prompts.Files.push_back(file);
+        ASSERT_TRUE(form->SelectCoverImage(slot, false));
+        WaitForCovers();
+    }
+
     void Store(const QString& key, const QVariant& value)
     {
         QSettings s(SettingsFile(), QSettings::IniFormat);

@@ -42,6 +42,8 @@ struct WindowAndCommandLine : ::testing::Test {
         f.write(EncodeProject(data));
         f.close();
         ASSERT_TRUE(form->OpenProjectFile(project));
+        // The covers are read on worker threads; the capture waits for them.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CoverLoadsPending(); }, 30000));
         // The panel takes the output size with the next layout pass.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return form->GLPanel1->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));

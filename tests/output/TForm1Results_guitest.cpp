@@ -272,3 +272,38 @@ TEST_F(ResultsTest, BrowseOpensTheOutputFolder)
 }
 
 } // namespace
+
+namespace {
+
+// A cover that arrives while the result is being written changes neither the
+// picture taken nor the frame the view keeps; the view shows it afterwards.
+TEST_F(ResultsTest, WriteDuringACoverLoadSavesTheFrameShown)
+{
+    Start();
+    form->cbMode->setCurrentIndex(2); // the front faces the viewer
+    form->cbModeChange();
+    ShowAndWaitForGL();
+    const QImage shown = ShownFrame();
+    QImage red(2000, 1500, QImage::Format_RGB888);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(Path("red.jpg"), "JPG", 90));
+
+    prompts.Files.push_back(Path("red.jpg"));
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    Answer([this](TSaveImageDlg& dlg) {
+        WaitForCovers(); // installed while the dialog is up
+        EXPECT_EQ(form->Covers[FrontBack].Path, Path("red.jpg"));
+        dlg.cbFormat->setCurrentIndex(1);
+        dlg.bbOK->click();
+    });
+    form->SpeedButton1->click();
+    ASSERT_TRUE(form->LastOutput.endsWith(".bmp"));
+    EXPECT_EQ(MaxPixelDifference(ReadResultFile(form->LastOutput), shown), 0);
+
+    const QImage after = ShownFrame();
+    const QColor centre = after.pixelColor(after.width() / 2, after.height() / 2);
+    EXPECT_GT(centre.red(), 240);
+    EXPECT_LT(centre.green(), 15);
+}
+
+} // namespace

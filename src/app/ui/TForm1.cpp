@@ -443,6 +443,7 @@ void TForm1::FormCreate(const TForm1Options& options)
         slot.Thumbnail = QImage();
         slot.Texture = std::make_unique<TGLBMP>();
     }
+    coverPool_.setMaxThreadCount(CoverSlotCount); // a project's three covers at once
     Folder.ProjectFolder.clear();
     ProjectFile.clear();
     lbProject->clear();
@@ -461,6 +462,7 @@ void TForm1::FormCreate(const TForm1Options& options)
 
     Model.OnAngleStatus = [this] { UpdateAngleStatus(); };
     Model.OnResetCoverImages = [this] {
+        DropCoverLoads(); // pictures of the project left behind
         ResetCoverImages(Covers);
         ShowPreviews();
     };
@@ -535,8 +537,10 @@ void TForm1::ConnectControls()
                                                [](const CoverImage& c) { return !c.Path.isEmpty(); });
         if (pendingOpen_ || coversWaiting)
             QTimer::singleShot(0, this, [this] {
+                // A load still running installs its own picture once it ends.
                 for (int slot = 0; slot < CoverSlotCount; ++slot)
-                    if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty())
+                    if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty() &&
+                        coverLoadsInSlot_[static_cast<std::size_t>(slot)] == 0)
                         SelectCoverImage(slot, true);
                 if (auto open = std::exchange(pendingOpen_, nullptr))
                     open();
@@ -629,6 +633,10 @@ void TForm1::FormDestroy()
     if (destroyed_)
         return;
     destroyed_ = true;
+    // Workers post their results to this window: none may still be running
+    // when it goes; the posted results go with it unread.
+    WaitForCoverLoads();
+    SyncBusyCursor();
     qApp->removeEventFilter(this);
     try {
         SavePreferences(*store_, controls_, Folder);

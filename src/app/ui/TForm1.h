@@ -11,7 +11,9 @@
 #include "textures/CoverImage.h"
 
 #include <QMainWindow>
+#include <QThreadPool>
 
+#include <array>
 #include <memory>
 
 class QAction;
@@ -134,9 +136,15 @@ public:
     // The wheel for the whole window: moves the focused scroll bar, else nothing.
     void FormMouseWheel(QWheelEvent* event);
 
-    // Cover images.
+    // Cover images. A picture is read on a worker thread and becomes the
+    // slot's cover when it is ready; the latest pick for a slot wins. True
+    // when a load started; false (slot unchanged) when the dialog was
+    // cancelled or the file is missing or of another type. A damaged file is
+    // reported once its load ends, and leaves the slot as it was.
     void ImageSelectClick(QObject* sender);
     bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
+    // True while any cover load still runs, also one whose result will be dropped.
+    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0; }
     QLabel* PreviewOf(int slot) const;
     void ShowPreviews();
 
@@ -172,6 +180,12 @@ public:
     void TimerUpdateTimer();
     int UpdateTimeoutMs = 15000; // deadline of one update request
 
+Q_SIGNALS:
+    // A picture became the slot's cover (path and preview; texture once the view exists).
+    void CoverInstalled(int slot);
+    // The last running cover load ended (installed, failed or dropped).
+    void CoverLoadsFinished();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -193,6 +207,18 @@ private:
     SlotThumbnails Thumbnails();
     void PlacePanel(int width, int height);
 
+    // Cover loads (TForm1Covers.cpp).
+    struct CoverLoad;
+    void StartCoverLoad(int slot, const QString& fileName);
+    void FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr<CoverLoad>& load);
+    void ApplyCoverLoad(int slot, CoverLoad& load);
+    // Results of loads running now are dropped when they arrive.
+    void DropCoverLoads();
+    void WaitForCoverLoads();
+    void SyncBusyCursor();
+    void ShowCoverError(const QString& text);
+    void CoverShown();
+
     // Widget adapters behind Model's controls.
     std::vector<std::unique_ptr<RangeControl>> ranges_;
     std::vector<std::unique_ptr<ChoiceControl>> choices_;
@@ -209,4 +235,11 @@ private:
     bool destroyed_ = false;
     std::function<void()> pendingOpen_;
     bool automaticCheckDone_ = false; // the automatic update check runs once per start
+
+    QThreadPool coverPool_;
+    std::array<quint64, CoverSlotCount> coverGeneration_{};
+    std::array<int, CoverSlotCount> coverLoadsInSlot_{};
+    int coverLoadsRunning_ = 0;
+    int coverModalDepth_ = 0; // no busy cursor over a dialog
+    bool coverCursorShown_ = false;
 };

@@ -10,18 +10,22 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <exception>
+#include <memory>
+
 namespace {
 
 const QString ImageFilter =
     QStringLiteral("Image (*.jpg;*.bmp)|*.jpg;*.bmp|jpg image|*.jpg|bmp image|*.bmp");
 
-// Restores the cursor however the load ends.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 } // namespace
+
+// What one worker thread made of one file.
+struct TForm1::CoverLoad {
+    std::optional<DecodedCover> Cover; // none: missing file or another type
+    QString ErrorText;                 // a damaged file, as ImageError said it
+    std::exception_ptr Unexpected;     // anything else, rethrown on the GUI thread
+};
 
 QLabel* TForm1::PreviewOf(int slot) const
 {
@@ -55,8 +59,7 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
 {
     if (slot < 0 || slot >= CoverSlotCount)
         return false;
-    CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
-    QString fileName = cover.Path;
+    QString fileName = Covers[static_cast<std::size_t>(slot)].Path;
     if (!useStoredPath) {
         if (droppedFile.isEmpty()) {
             FileDialogRequest request;
@@ -65,7 +68,11 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
             request.FileName = fileName;
             request.StartFolder = fileName.isEmpty() ? Folder.DataFolder
                                                      : QFileInfo(fileName).absolutePath();
+            ++coverModalDepth_;
+            SyncBusyCursor();
             const QString chosen = Dialogs().OpenFile(this, request);
+            --coverModalDepth_;
+            SyncBusyCursor();
             if (chosen.isEmpty())
                 return false;
             fileName = chosen;
@@ -76,27 +83,130 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
         if (!Folder.DataFolder.endsWith(QDir::separator()))
             Folder.DataFolder += QDir::separator();
     }
+    // The same test the reader makes first, so these picks still answer at once.
+    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+        return false;
+    StartCoverLoad(slot, fileName);
+    return true;
+}
 
-    const BusyCursor busy;
+void TForm1::StartCoverLoad(int slot, const QString& fileName)
+{
+    const auto index = static_cast<std::size_t>(slot);
+    const quint64 generation = ++coverGeneration_[index];
+    ++coverLoadsInSlot_[index];
+    ++coverLoadsRunning_;
+    SyncBusyCursor();
+    const QSize previewSize = PreviewOf(slot)->size();
+    // The window waits for every load before it goes away (FormDestroy), so
+    // the queued call never reaches a deleted window.
+    coverPool_.start([this, slot, generation, fileName, previewSize] {
+        auto load = std::make_shared<CoverLoad>();
+        try {
+            load->Cover = DecodeCoverImage(fileName, previewSize);
+        } catch (const ImageError& e) {
+            load->ErrorText = QString::fromStdString(e.what());
+        } catch (...) {
+            load->Unexpected = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, slot, generation, load] { FinishCoverLoad(slot, generation, load); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TForm1::FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr<CoverLoad>& load)
+{
+    const auto index = static_cast<std::size_t>(slot);
+    --coverLoadsInSlot_[index];
+    --coverLoadsRunning_;
+    std::exception_ptr unexpected;
+    // A later pick, New or Open made this result stale.
+    if (generation == coverGeneration_[index] && !destroyed_) {
+        try {
+            ApplyCoverLoad(slot, *load);
+        } catch (...) {
+            unexpected = std::current_exception();
+        }
+    }
+    load->Cover.reset(); // the full-size picture goes now, not with the last copy of the pointer
+    SyncBusyCursor();
+    if (coverLoadsRunning_ == 0)
+        Q_EMIT CoverLoadsFinished();
+    if (unexpected)
+        std::rethrow_exception(unexpected); // reported as any other failed operation
+}
+
+void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
+{
+    if (load.Unexpected)
+        std::rethrow_exception(load.Unexpected);
+    if (!load.ErrorText.isEmpty()) {
+        ShowCoverError(load.ErrorText);
+        return;
+    }
+    if (!load.Cover)
+        return; // gone or of another type since it was chosen: nothing changes
+    CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
     try {
         if (GLPanel1->MakeCurrent()) { // the texture is uploaded into the view's context
-            if (!LoadCoverImage(cover, fileName, PreviewOf(slot)->size()))
-                return false;
+            InstallCoverImage(cover, std::move(*load.Cover));
+            // Only the uploaded texture is drawn from: the full-size copy
+            // would hold ~100 MB per 24 MP cover for nothing.
+            cover.Texture->FreeBuffers();
         } else {
             // No view yet: the preview and path change now, the texture is
             // made from the file again once the view's context exists.
-            std::optional<DecodedCover> decoded = DecodeCoverImage(fileName, PreviewOf(slot)->size());
-            if (!decoded)
-                return false;
-            cover.Thumbnail = std::move(decoded->Thumbnail);
-            cover.Path = std::move(decoded->Path);
+            cover.Thumbnail = std::move(load.Cover->Thumbnail);
+            cover.Path = std::move(load.Cover->Path);
         }
     } catch (const ImageError& e) {
-        QApplication::restoreOverrideCursor();
-        ShowError(QString::fromStdString(e.what()));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        return false;
+        ShowCoverError(QString::fromStdString(e.what()));
+        return;
     }
     PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
-    return true;
+    CoverShown();
+    Q_EMIT CoverInstalled(slot);
+}
+
+void TForm1::CoverShown()
+{
+    // frame request wired at merge
+    if (GLPanel1)
+        GLPanel1->RenderNow();
+}
+
+void TForm1::DropCoverLoads()
+{
+    for (quint64& generation : coverGeneration_)
+        ++generation;
+}
+
+void TForm1::WaitForCoverLoads()
+{
+    DropCoverLoads();
+    coverPool_.waitForDone();
+}
+
+void TForm1::ShowCoverError(const QString& text)
+{
+    ++coverModalDepth_;
+    SyncBusyCursor();
+    ShowError(text);
+    --coverModalDepth_;
+    SyncBusyCursor();
+}
+
+void TForm1::SyncBusyCursor()
+{
+    // One entry on the override stack, pushed while loads run and no dialog
+    // of ours is up; popped on every way out, the last one included.
+    const bool wanted = coverLoadsRunning_ > 0 && coverModalDepth_ == 0 && !destroyed_;
+    if (wanted == coverCursorShown_)
+        return;
+    coverCursorShown_ = wanted;
+    if (wanted)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }

@@ -91,6 +91,7 @@ bool TForm1::LoadProject(const QString& path)
                 ShowError(QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(path), e.Text()));
             return false;
         }
+        DropCoverLoads(); // pictures still loading belong to the project left behind
         Covers[0].Path = record.FrontBack;
         Covers[1].Path = record.LeftRight;
         Covers[2].Path = record.TopBottom;
@@ -98,8 +99,8 @@ bool TForm1::LoadProject(const QString& path)
         ApplyProject(Model, record);
         UpdateAngleStatus(); // the saved angles, not those of the box kind
     }
-    // Covers last: a missing picture keeps its path and the slot as it was.
-    const SuspendGuard suspend(SuspendDraw);
+    // Covers last, read side by side: a missing picture keeps its path and
+    // the slot as it was.
     for (int slot = 0; slot < CoverSlotCount; ++slot)
         if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty())
             SelectCoverImage(slot, true);
