@@ -18,8 +18,6 @@
 
 namespace {
 
-using Lanes = float __attribute__((vector_size(16)));
-
 std::atomic<int> textureSizeLimit{static_cast<int>(MaxImageSide)};
 std::atomic<std::uint64_t> scalerSerial{0};
 
@@ -122,6 +120,7 @@ BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
     area_ = convx * convy;
     xs_ = Spans(source.Width, target.Width, false);
     ys_ = Spans(source.Height, target.Height, true);
+    narrowColumns_ = std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High - x.Low <= 2; });
 }
 
 std::vector<BaseLevelScaler::Span> BaseLevelScaler::Spans(int in, int out, bool clampHigh)
@@ -268,8 +267,64 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
         lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
     }
     const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
+    if (widened && spanRows <= 2 && narrowColumns_) {
+        ScaleNarrowRow(y, wide, lastSafeColumn, careful, out);
+        return;
+    }
     for (const Span& x : xs_) {
         const Lanes total = x.High <= lastSafeColumn ? Footprint(y, x, quick) : Footprint(y, x, careful);
+        StoreBytes(total / area_, out);
+        out += 4;
+    }
+}
+
+// The common case of a cover near its base level's size: each output pixel
+// reads at most two rows and three columns. Every branch of the footprint
+// is then the same six weighted terms in the same order, the ones a branch
+// does not have weighted 0 (adding +0 to a sum of non-negative terms changes
+// nothing), so the loop runs without a branch.
+template <typename Careful>
+void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn,
+                                     const Careful& careful, std::uint8_t* out) const
+{
+    const bool twoRows = y.High > y.Low;
+    const float lowPart = 1 - y.LowFrac, highPart = y.HighFrac, onePart = y.HighFrac - y.LowFrac;
+    const Lanes* low = wide[0];
+    const Lanes* high = twoRows ? wide[1] : wide[0];
+    for (const Span& x : xs_) {
+        if (x.High > lastSafeColumn) {
+            StoreBytes(Footprint(y, x, careful) / area_, out);
+            out += 4;
+            continue;
+        }
+        const int columns = x.High - x.Low;
+        const float firstColumn = 1 - x.LowFrac, xPart = x.HighFrac - x.LowFrac;
+        float w[6] = {};
+        if (twoRows && columns > 0) {
+            w[0] = lowPart * firstColumn;
+            w[1] = columns == 2 ? lowPart : 0.0f;
+            w[2] = lowPart * x.HighFrac;
+            w[3] = highPart * firstColumn;
+            w[4] = columns == 2 ? highPart : 0.0f;
+            w[5] = highPart * x.HighFrac;
+        } else if (twoRows) {
+            w[0] = lowPart * xPart;
+            w[3] = xPart * highPart;
+        } else if (columns > 0) {
+            w[0] = firstColumn * onePart;
+            w[1] = columns == 2 ? onePart : 0.0f;
+            w[2] = onePart * x.HighFrac;
+        } else {
+            w[0] = onePart * xPart;
+        }
+        const int middle = columns > 0 ? x.Low + 1 : x.Low;
+        Lanes total = {0, 0, 0, 0};
+        total += low[x.Low] * w[0];
+        total += low[middle] * w[1];
+        total += low[x.High] * w[2];
+        total += high[x.Low] * w[3];
+        total += high[middle] * w[4];
+        total += high[x.High] * w[5];
         StoreBytes(total / area_, out);
         out += 4;
     }

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+// Four floats, one per colour channel, as one SIMD register.
+using Lanes = float __attribute__((vector_size(16)));
+
 struct PictureSize {
     int Width = 0;
     int Height = 0;
@@ -66,11 +69,15 @@ public:
 
 private:
     static std::vector<Span> Spans(int in, int out, bool clampHigh);
+    template <typename Careful>
+    void ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn, const Careful& careful,
+                        std::uint8_t* out) const;
     void HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
 
     PictureSize source_, target_;
     bool halve_ = false;
     float area_ = 0;
+    bool narrowColumns_ = false; // no output pixel reads more than three columns
     std::uint64_t serial_; // names this scaler's rows in the per-thread caches
     std::vector<Span> xs_, ys_;
 };

@@ -4,6 +4,7 @@
 #include "gl/ui/TGLPanel.h"
 #include "services/ProductInfo.h"
 #include "services/ui/ScreenCentre.h"
+#include "textures/BaseLevel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -524,7 +525,13 @@ void TForm1::ConnectControls()
     ConnectResults();
     ConnectHelp();
 
-    GLPanel1->OnGLInit = [this](TGLPanel*) { Renderer.GLPanel1GLInit(*SimpleGL, Params()); };
+    GLPanel1->OnGLInit = [this](TGLPanel*) {
+        // Covers read from now on are scaled for this GL's largest texture.
+        GLint maxSide = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+        SetTextureSizeLimit(maxSide);
+        Renderer.GLPanel1GLInit(*SimpleGL, Params());
+    };
     GLPanel1->OnGLPrep = [this](TGLPanel*) {
         // Opaque handles only: asking a child widget for its native window id
         // would turn it into a native window and break the view's composition.

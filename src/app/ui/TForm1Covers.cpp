@@ -151,9 +151,6 @@ void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
     try {
         if (GLPanel1->MakeCurrent()) { // the texture is uploaded into the view's context
             InstallCoverImage(cover, std::move(*load.Cover));
-            // Only the uploaded texture is drawn from: the full-size copy
-            // would hold ~100 MB per 24 MP cover for nothing.
-            cover.Texture->FreeBuffers();
         } else {
             // No view yet: the preview and path change now, the texture is
             // made from the file again once the view's context exists.
