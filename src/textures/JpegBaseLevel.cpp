@@ -19,7 +19,7 @@ namespace {
 
 // Rows kept between the decoder and the scaler, and the most source rows
 // one output row may need for the pair to stream through them.
-constexpr int RingRows = 64;
+constexpr int RingRows = 128;
 constexpr int MaxRowsPerOutputRow = 16;
 // TurboJPEG's limit for progressive files: crafted ones take minutes.
 constexpr int MaxScans = 500;
@@ -78,7 +78,8 @@ void CmykRowToRgba(std::uint8_t* pixels, int count)
 
 // The rows handed from the decoding thread to the scaling thread. Source
 // rows are counted from the top as they are decoded; `rows` is indexed
-// bottom first, as the scaler reads them.
+// bottom first, as the scaler reads them. Both sides hand over rows in
+// batches: a wake-up per row would cost more than the rows.
 class RowRing {
 public:
     RowRing(const BaseLevelScaler& scaler, std::uint8_t* out)
@@ -92,19 +93,22 @@ public:
     // Room for source row `top`, once the scaler has let go of what was there.
     std::uint8_t* Slot(int top)
     {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return top < oldestNeeded_ + RingRows || stopped_; });
+        if (top >= freeBelow_) {
+            Publish(top);
+            std::unique_lock lock(mutex_);
+            decoderWaits_ = true;
+            changed_.wait(lock, [&] { return top < oldestNeeded_ + RingRows || stopped_; });
+            decoderWaits_ = false;
+            freeBelow_ = oldestNeeded_ + RingRows;
+        }
         return ring_.data() + static_cast<std::size_t>(top % RingRows) * rowBytes_;
     }
 
     void Decoded(int top, const std::uint8_t* row)
     {
-        {
-            const std::lock_guard lock(mutex_);
-            rows_[static_cast<std::size_t>(height_ - 1 - top)] = row;
-            decoded_ = top + 1;
-        }
-        changed_.notify_all();
+        rows_[static_cast<std::size_t>(height_ - 1 - top)] = row;
+        if ((top + 1) % Batch == 0 || top + 1 == height_)
+            Publish(top + 1);
     }
 
     // Ends the scaler early (the decoder failed) or lets it finish.
@@ -121,38 +125,65 @@ public:
     // the source rows it reads are in.
     void Scale()
     {
-        const int outRows = scaler_.Target().Height;
         const std::size_t outBytes = static_cast<std::size_t>(scaler_.Target().Width) * 4;
-        for (int row = outRows - 1; row >= 0; --row) {
-            const int needed = height_ - 1 - scaler_.FirstSourceRow(row); // from the top
+        int row = scaler_.Target().Height - 1;
+        while (row >= 0) {
+            int decoded = 0;
             {
                 std::unique_lock lock(mutex_);
+                const int needed = height_ - 1 - scaler_.FirstSourceRow(row); // from the top
+                scalerWaits_ = true;
                 changed_.wait(lock, [&] { return decoded_ > needed || stopped_; });
+                scalerWaits_ = false;
                 if (decoded_ <= needed)
                     return;
+                decoded = decoded_;
             }
-            scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes);
-            if (row > 0) {
+            while (row >= 0 && height_ - 1 - scaler_.FirstSourceRow(row) < decoded) {
+                scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes);
+                --row;
+            }
+            if (row >= 0) {
+                bool wake = false;
                 {
                     const std::lock_guard lock(mutex_);
-                    oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(row - 1);
+                    oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(row);
+                    wake = decoderWaits_;
                 }
-                changed_.notify_all();
+                if (wake)
+                    changed_.notify_all();
             }
         }
     }
 
 private:
+    static constexpr int Batch = 16;
+
+    void Publish(int decoded)
+    {
+        bool wake = false;
+        {
+            const std::lock_guard lock(mutex_);
+            decoded_ = std::max(decoded_, decoded);
+            wake = scalerWaits_;
+        }
+        if (wake)
+            changed_.notify_all();
+    }
+
     const BaseLevelScaler& scaler_;
     std::uint8_t* out_;
     int height_;
     std::size_t rowBytes_;
     std::vector<std::uint8_t> ring_;
-    std::vector<const std::uint8_t*> rows_;
+    std::vector<const std::uint8_t*> rows_; // written before the rows are published
+    int freeBelow_ = 0;                     // the decoder's own view of the room
     std::mutex mutex_;
     std::condition_variable changed_;
     int decoded_ = 0;
     int oldestNeeded_ = 0;
+    bool decoderWaits_ = false;
+    bool scalerWaits_ = false;
     bool stopped_ = false;
 };
 
