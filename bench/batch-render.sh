@@ -28,7 +28,7 @@ floor=(xargs -P 2 -n 1 -a "$work/covers.txt" djpeg -outfile /dev/null)
 printf '%s\n' "$covers/c1.jpg" "$covers/c2.jpg" "$covers/c3.jpg" >"$work/covers.txt"
 magick=(bench/im-boxshot.sh "$covers/c1.jpg" "$work/im.png" 1800)
 
-echo "covers: $(cd "$covers" && ls -l c1.jpg c2.jpg c3.jpg | awk '{ printf "%s %.1f MB  ", $9, $5 / 1e6 }')(6000 x 4000)"
+echo "covers: $(cd "$covers" && stat -c '%n %s' c1.jpg c2.jpg c3.jpg | awk '{ printf "%s %.1f MB  ", $1, $2 / 1e6 }')(6000 x 4000)"
 echo "command: cubiform render --front c1.jpg --side c2.jpg --top c3.jpg --size 1800x1800 -o a.png"
 "${ours[@]}"; "${floor[@]}"; "${magick[@]}" >/dev/null # warm-up: page cache
 for _ in $(seq "$runs"); do

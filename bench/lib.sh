@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the timing scripts in bench/ (sourced, not run).
 
 # Installs the Debian packages a measurement needs when they are missing.
