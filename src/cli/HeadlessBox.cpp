@@ -155,27 +155,38 @@ PendingCovers::~PendingCovers()
             job.wait();
 }
 
-PendingCovers::Decoded PendingCovers::Finish()
+void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready)
 {
-    Decoded decoded;
-    std::optional<CommandLineError> failure;
-    for (std::size_t i = 0; i < jobs_.size(); ++i) {
-        if (!jobs_[i].valid())
-            continue;
+    std::array<std::optional<CommandLineError>, 3> failures;
+    const auto take = [&](std::size_t i) {
         const QString& path = paths_[i];
         try {
-            decoded[i] = jobs_[i].get();
-            if (!decoded[i] && !failure)
-                failure = BadInput(QStringLiteral("%1: the picture cannot be read").arg(path));
+            std::optional<DecodedCover> cover = jobs_[i].get();
+            if (!cover)
+                failures[i] = BadInput(QStringLiteral("%1: the picture cannot be read").arg(path));
+            else
+                ready(i, std::move(*cover));
         } catch (const ImageError& e) {
-            if (!failure)
-                failure = BadInput(QString::fromStdString(e.what()));
+            failures[i] = BadInput(QString::fromStdString(e.what()));
         } catch (const std::bad_alloc&) {
-            if (!failure)
-                failure = BadInput(QStringLiteral("%1: not enough memory to read the picture").arg(path));
+            failures[i] = BadInput(QStringLiteral("%1: not enough memory to read the picture").arg(path));
         }
+    };
+    for (;;) {
+        std::size_t waiting = jobs_.size();
+        for (std::size_t i = 0; i < jobs_.size(); ++i) {
+            if (!jobs_[i].valid())
+                continue;
+            if (jobs_[i].wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+                take(i);
+            else if (waiting == jobs_.size())
+                waiting = i;
+        }
+        if (waiting == jobs_.size())
+            break;
+        jobs_[waiting].wait_for(std::chrono::milliseconds(2));
     }
-    if (failure)
-        throw *failure;
-    return decoded;
+    for (auto& failure : failures)
+        if (failure)
+            throw *failure;
 }

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <future>
 #include <optional>
 
@@ -58,10 +59,11 @@ public:
     PendingCovers& operator=(const PendingCovers&) = delete;
     ~PendingCovers(); // waits for reads still running
 
-    // Waits for every read. Throws CommandLineError naming the file when
-    // one is damaged.
-    using Decoded = std::array<std::optional<DecodedCover>, 3>;
-    Decoded Finish();
+    // Hands each cover to `ready` (slot, picture) as soon as it is read, in
+    // whatever order they finish, and returns when all are done. Throws
+    // CommandLineError naming the file when one is damaged (the first by
+    // slot when several are).
+    void Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready);
 
 private:
     std::array<QString, 3> paths_;

@@ -125,18 +125,18 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         SystemGL().Finish();
     }
     clock.Mark("context");
-    // A damaged cover is the user's to fix first, whatever the GL says.
-    PendingCovers::Decoded covers = pending.Finish();
-    clock.Mark("decode");
+    // Each cover becomes its texture as soon as it is read, while the
+    // others may still be reading. A damaged cover is the user's to fix
+    // first, whatever the GL says.
+    pending.Collect([&](std::size_t slot, DecodedCover&& cover) {
+        if (context)
+            InstallCoverImage(box.Covers[slot], std::move(cover));
+    });
     if (contextFailure)
         throw *contextFailure;
-
-    for (std::size_t i = 0; i < covers.size(); ++i)
-        if (covers[i])
-            InstallCoverImage(box.Covers[i], std::move(*covers[i]));
     if (clock.Enabled())
         SystemGL().Finish();
-    clock.Mark("upload");
+    clock.Mark("covers"); // read, scaled and uploaded
 
     const SlotTextures textures = slotTextures();
     // The window draws without pause: an angle of 360 or more is wrapped by
