@@ -21,6 +21,9 @@ namespace {
 // one output row may need for the pair to stream through them.
 constexpr int RingRows = 128;
 constexpr int MaxRowsPerOutputRow = 16;
+// One scaler keeps pace with the decoder on a shared machine; a second
+// only helps on an idle one.
+constexpr int ScalingThreads = 1;
 // TurboJPEG's limit for progressive files: crafted ones take minutes.
 constexpr int MaxScans = 500;
 
@@ -87,7 +90,8 @@ public:
           rowBytes_(static_cast<std::size_t>(scaler.Source().Width) * 4),
           ring_(rowBytes_ * RingRows), rows_(static_cast<std::size_t>(height_), nullptr)
     {
-        oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(scaler_.Target().Height - 1);
+        nextRow_ = scaler_.Target().Height - 1;
+        oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(nextRow_);
     }
 
     // Room for source row `top`, once the scaler has let go of what was there.
@@ -121,43 +125,56 @@ public:
         changed_.notify_all();
     }
 
-    // The scaling thread: output rows from the top down, each as soon as
-    // the source rows it reads are in.
+    // A scaling thread: output rows from the top down, each as soon as the
+    // source rows it reads are in. Several threads share the rows in short
+    // runs, so a core the decoder leaves free is used.
     void Scale()
     {
         const std::size_t outBytes = static_cast<std::size_t>(scaler_.Target().Width) * 4;
-        int row = scaler_.Target().Height - 1;
-        while (row >= 0) {
-            int decoded = 0;
+        for (;;) {
+            int top = 0, end = 0; // this run: output rows top down to end + 1
             {
                 std::unique_lock lock(mutex_);
-                const int needed = height_ - 1 - scaler_.FirstSourceRow(row); // from the top
-                scalerWaits_ = true;
-                changed_.wait(lock, [&] { return decoded_ > needed || stopped_; });
-                scalerWaits_ = false;
-                if (decoded_ <= needed)
-                    return;
-                decoded = decoded_;
-            }
-            while (row >= 0 && height_ - 1 - scaler_.FirstSourceRow(row) < decoded) {
-                scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes);
-                --row;
-            }
-            if (row >= 0) {
-                bool wake = false;
-                {
-                    const std::lock_guard lock(mutex_);
-                    oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(row);
-                    wake = decoderWaits_;
+                const auto ready = [&] {
+                    return nextRow_ < 0 || stopped_ || height_ - 1 - scaler_.FirstSourceRow(nextRow_) < decoded_;
+                };
+                if (!ready()) {
+                    ++scalersWaiting_;
+                    changed_.wait(lock, ready);
+                    --scalersWaiting_;
                 }
-                if (wake)
-                    changed_.notify_all();
+                if (nextRow_ < 0 || stopped_)
+                    return;
+                top = nextRow_;
+                end = top;
+                while (end >= 0 && top - end < RunRows && height_ - 1 - scaler_.FirstSourceRow(end) < decoded_)
+                    --end;
+                nextRow_ = end;
+                running_.push_back(top);
             }
+            for (int row = top; row > end; --row)
+                scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes);
+            bool wake = false;
+            {
+                const std::lock_guard lock(mutex_);
+                running_.erase(std::find(running_.begin(), running_.end(), top));
+                // The oldest row still wanted is that of the highest output
+                // row not yet done.
+                int highest = nextRow_;
+                for (const int r : running_)
+                    highest = std::max(highest, r);
+                if (highest >= 0)
+                    oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(highest);
+                wake = decoderWaits_;
+            }
+            if (wake)
+                changed_.notify_all();
         }
     }
 
 private:
     static constexpr int Batch = 16;
+    static constexpr int RunRows = 8;
 
     void Publish(int decoded)
     {
@@ -165,7 +182,7 @@ private:
         {
             const std::lock_guard lock(mutex_);
             decoded_ = std::max(decoded_, decoded);
-            wake = scalerWaits_;
+            wake = scalersWaiting_ > 0;
         }
         if (wake)
             changed_.notify_all();
@@ -183,7 +200,9 @@ private:
     int decoded_ = 0;
     int oldestNeeded_ = 0;
     bool decoderWaits_ = false;
-    bool scalerWaits_ = false;
+    int scalersWaiting_ = 0;
+    int nextRow_ = 0;          // the next output row to hand out
+    std::vector<int> running_; // the first rows of the runs being scaled
     bool stopped_ = false;
 };
 
@@ -285,11 +304,14 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     jpeg_decompress_struct info{};
     bool decoded = false;
     {
-        std::thread scaling([&ring] { ring.Scale(); });
+        std::vector<std::thread> scaling;
+        for (int i = 0; i < ScalingThreads; ++i)
+            scaling.emplace_back([&ring] { ring.Scale(); });
         decoded = RunDecoder(job, info);
         if (!decoded)
             ring.Stop();
-        scaling.join();
+        for (std::thread& thread : scaling)
+            thread.join();
     }
     jpeg_destroy_decompress(&info);
     if (!decoded)
