@@ -83,10 +83,8 @@ int Render(const QStringList& args, std::FILE* err)
         request.Size = size;
         request.Samples = options.Samples;
         request.Transparent = options.Transparent;
-        const QImage picture = RenderBox(box, covers, request, clock);
-        // The GL context and its textures are freed on the way out of RenderBox;
-        // without this mark that cost would show as encoding.
-        clock.Mark("release");
+        GLTeardown teardown; // the GL side is freed while the picture is written
+        const QImage picture = RenderBox(box, covers, request, clock, &teardown);
         WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
         clock.Mark("encode");
     } else {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -83,8 +84,29 @@ QImage CombineTransparent(const QImage& normal, const QImage& contrast, QRgb bac
     return out;
 }
 
+GLTeardown::~GLTeardown()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TGLBMP>> textures)
+{
+    context->Detach();
+    thread_ = std::thread([context = std::move(context), textures = std::move(textures)]() mutable {
+        try {
+            context->MakeCurrent(); // the textures are deleted in it
+        } catch (const HeadlessContextError&) {
+            for (auto& texture : textures)
+                texture->TextureName = 0; // they go with the context
+        }
+        textures.clear();
+        context.reset();
+    });
+}
+
 QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& request,
-                 PhaseClock& clock)
+                 PhaseClock& clock, GLTeardown* teardown)
 {
     const QSize size = request.Size;
     std::optional<CommandLineError> contextFailure;
@@ -116,13 +138,15 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         renderer.GLPanel1GLPrep(driver, 0, 0, slotTextures(),
                                 {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
                                  &box.Covers[2].Thumbnail});
-        driver.SetViewport(SystemGL(), size.width(), size.height());
         // The driver compiles its shaders for this scene on the first draw;
-        // drawing once with the placeholders does that while the covers
-        // are still being read. The real frame clears it all again.
+        // drawing once with the placeholders, into a corner too small to
+        // cost anything, does that while the covers are still being read.
+        // The real frame sets the whole view and clears it all again.
+        driver.SetViewport(SystemGL(), 8, 8);
         BoxParameters warmUp = box.Model.Params;
         renderer.GLPanel1GLDraw(warmUp, slotTextures(), flags);
         SystemGL().Finish();
+        driver.SetViewport(SystemGL(), size.width(), size.height());
     }
     clock.Mark("context");
     // Each cover becomes its texture as soon as it is read, while the
@@ -157,8 +181,18 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         throw BadInput(QStringLiteral("%1 x %2 pixels: %3").arg(size.width()).arg(size.height()).arg(MemoryText()));
     }
     clock.Mark("read back");
-    if (!request.Transparent)
+    const auto handOver = [&] {
+        if (!teardown)
+            return;
+        std::vector<std::unique_ptr<TGLBMP>> uploaded;
+        for (CoverImage& slot : box.Covers)
+            uploaded.push_back(std::exchange(slot.Texture, std::make_unique<TGLBMP>()));
+        teardown->Start(std::move(context), std::move(uploaded));
+    };
+    if (!request.Transparent) {
+        handOver();
         return picture;
+    }
 
     // A second frame in front of a far-off background tells box from background.
     const QRgb background = BackgroundOf(params);
@@ -169,6 +203,7 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
     renderer.GLPanel1GLDraw(second, textures, flags);
     const QImage other = context->ReadImage();
+    handOver();
     QImage combined = CombineTransparent(picture, other, background, contrast);
     clock.Mark("transparent");
     return combined;

@@ -7,18 +7,43 @@
 #include <QImage>
 #include <QSize>
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 struct RenderRequest {
     QSize Size;
     int Samples = 1;
     bool Transparent = false;
 };
 
+class HeadlessContext;
+class TGLBMP;
+
+// The GL side of a finished render (the context and the textures in it),
+// freed on a thread of its own while the picture is encoded: a few hundred
+// megabytes of texture memory take a while to give back.
+class GLTeardown {
+public:
+    GLTeardown() = default;
+    GLTeardown(const GLTeardown&) = delete;
+    GLTeardown& operator=(const GLTeardown&) = delete;
+    ~GLTeardown(); // waits for it
+
+    void Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TGLBMP>> textures);
+
+private:
+    std::thread thread_;
+};
+
 // Upright RGBA8888 picture. Throws CommandLineError when a cover is damaged,
 // no usable OpenGL is there or the size or sample count cannot be had. The
 // context is made while the covers are still being read; the cover pictures
 // are handed over to the slots' textures.
+// With a teardown, the GL side is handed to it instead of being freed on
+// the way out.
 QImage RenderBox(HeadlessBox& box, PendingCovers& covers, const RenderRequest& request,
-                 PhaseClock& clock);
+                 PhaseClock& clock, GLTeardown* teardown = nullptr);
 
 // The background colour of the second pass of a transparent render: each
 // channel as far from the first as it can be.

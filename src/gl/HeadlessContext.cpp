@@ -213,6 +213,12 @@ void HeadlessContext::MakeCurrent()
                                    Hex(static_cast<unsigned>(eglGetError())) + ")");
 }
 
+void HeadlessContext::Detach()
+{
+    if (eglGetCurrentContext() == context_)
+        eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
 void HeadlessContext::CheckSize(int width, int height) const
 {
     const int maxWidth = std::min(limits_.MaxRenderbufferSize, limits_.MaxViewportWidth);

@@ -35,6 +35,8 @@ public:
     HeadlessContext& operator=(const HeadlessContext&) = delete;
 
     void MakeCurrent();
+    // Leaves no context current on this thread, so another can take it.
+    void Detach();
     // New buffers of another size; on failure the old ones stay as they were.
     void Resize(int width, int height);
 
