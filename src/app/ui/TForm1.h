@@ -192,6 +192,8 @@ private:
     SlotTextures Textures();
     SlotThumbnails Thumbnails();
     void PlacePanel(int width, int height);
+    // A frame skipped while drawing is suspended is drawn once it resumes.
+    void RedrawWhenResumed();
 
     // Widget adapters behind Model's controls.
     std::vector<std::unique_ptr<RangeControl>> ranges_;
@@ -207,6 +209,9 @@ private:
     bool everActive_ = false;
     bool shownOnce_ = false;
     bool destroyed_ = false;
+    bool closed_ = false;
+    bool resumeCheckPending_ = false;
+    static constexpr int SuspendedRetryMs = 100;
     std::function<void()> pendingOpen_;
     bool automaticCheckDone_ = false; // the automatic update check runs once per start
 };

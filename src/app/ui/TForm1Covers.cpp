@@ -98,5 +98,6 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
         return false;
     }
     PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
+    GLPanel1->RequestFrame();
     return true;
 }
