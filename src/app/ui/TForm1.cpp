@@ -560,7 +560,8 @@ void TForm1::ConnectControls()
         const float side = Params().SideAngle;
         const float tilt = Params().TiltAngle;
         Renderer.GLPanel1GLDraw(Params(), Textures(), flags);
-        if (AppActive && SuspendDraw)
+        frameSkipped_ = AppActive && SuspendDraw;
+        if (frameSkipped_)
             RedrawWhenResumed();
         // The draw wraps an angle of 360 or more to 0, which shows differently.
         if (Params().SideAngle != side || Params().TiltAngle != tilt)
@@ -615,7 +616,8 @@ void TForm1::RedrawWhenResumed()
     resumeCheckPending_ = true;
     QTimer::singleShot(SuspendedRetryMs, this, [this] {
         resumeCheckPending_ = false;
-        GLPanel1->RequestFrame();
+        if (frameSkipped_) // else a frame was drawn since
+            GLPanel1->RequestFrame();
     });
 }
 

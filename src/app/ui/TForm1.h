@@ -211,6 +211,7 @@ private:
     bool destroyed_ = false;
     bool closed_ = false;
     bool resumeCheckPending_ = false;
+    bool frameSkipped_ = false;
     static constexpr int SuspendedRetryMs = 100;
     std::function<void()> pendingOpen_;
     bool automaticCheckDone_ = false; // the automatic update check runs once per start
