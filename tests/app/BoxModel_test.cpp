@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
-#include <vector>
 
 namespace {
 
@@ -262,65 +260,6 @@ TEST(PlainControlsTest, RangeClampsAndRaisesChangeOnlyOnMovement)
     bar.SetMaximum(50);
     EXPECT_EQ(bar.Position(), 50);
     EXPECT_EQ(changes, 2);
-}
-
-} // namespace
-
-namespace {
-
-// The window draws a frame only when told that what it shows changed: every
-// operation that writes the drawn values says so once they are written.
-TEST_F(BoxModelTest, EveryWriteOfTheDrawnValuesRaisesViewChangedAfterIt)
-{
-    struct Case {
-        const char* what;
-        std::function<void()> change;
-        std::function<bool()> written; // the new value is there when the hook runs
-    };
-    const std::vector<Case> cases = {
-        {"depth",
-         [&] {
-             plain.tbDepth.SetPosition(44);
-             model.tbThickChange();
-         },
-         [&] { return model.Params.Depth == 44.0f; }},
-        {"eye",
-         [&] {
-             plain.seEye.SetPosition(12);
-             model.tbThickChange();
-         },
-         [&] { return model.Params.EyeAngle == 12; }},
-        {"box kind", [&] { SelectForm(5); }, [&] { return model.Params.SideAngle == 31.0f; }},
-        {"fog",
-         [&] {
-             plain.cbFog.SetItemIndex(2);
-             model.cbFogChange();
-         },
-         [&] { return model.Params.FogMode == 2; }},
-        {"colour",
-         [&] {
-             plain.pColor.SetColor(0x0000FF);
-             model.UpdateBackgroundColor();
-         },
-         [&] { return model.Params.BackgroundRed == 1.0f && model.Params.BackgroundBlue == 0.0f; }},
-        {"output size",
-         [&] {
-             plain.tbImageWidth.SetPosition(120);
-             model.tbImageWidthChange();
-         },
-         [&] { return plain.lbImgWidth.Text() == "120"; }},
-    };
-    for (const Case& c : cases) {
-        int raised = 0;
-        bool seenWritten = false;
-        model.OnViewChanged = [&] {
-            ++raised;
-            seenWritten = c.written();
-        };
-        c.change();
-        EXPECT_GE(raised, 1) << c.what;
-        EXPECT_TRUE(seenWritten) << c.what;
-    }
 }
 
 } // namespace

@@ -45,7 +45,7 @@ public:
     // the frame in progress still ends.
     void SetActive(bool value);
     // Books one frame at the next display refresh. Requests made before it
-    // is drawn, including those from its own draw handler, make one frame.
+    // is drawn make that one frame; one from the draw handler books the next.
     void RequestFrame();
     // True while a requested frame waits to be drawn.
     bool FramePending() const { return frameBooked_; }
