@@ -65,6 +65,8 @@ void BoxModel::tbThickChange()
     c_.lbTurn->SetText(RoundedText(static_cast<double>(Params.Turn) / 10.0));
     c_.lbVertical->SetText(RoundedText(Params.VerticalOffset));
     c_.lbHoriz->SetText(RoundedText(Params.HorizontalOffset));
+    if (OnViewChanged)
+        OnViewChanged();
 }
 
 void BoxModel::cbModeChange()
@@ -113,6 +115,8 @@ void BoxModel::SetFogMode(std::uint8_t mode)
     Params.FogMode = mode;
     if (OnFogMode)
         OnFogMode(mode);
+    if (OnViewChanged)
+        OnViewChanged();
 }
 
 void BoxModel::UpdateBackgroundColor()
@@ -121,6 +125,8 @@ void BoxModel::UpdateBackgroundColor()
     Params.BackgroundRed = static_cast<float>((color & 0xFF) / 255.0);
     Params.BackgroundGreen = static_cast<float>(((color >> 8) & 0xFF) / 255.0);
     Params.BackgroundBlue = static_cast<float>(((color >> 16) & 0xFF) / 255.0);
+    if (OnViewChanged)
+        OnViewChanged();
 }
 
 void BoxModel::cbClassChange()
@@ -143,4 +149,6 @@ void BoxModel::tbImageWidthChange()
         OnOutputSize(w, h);
     c_.lbImgWidth->SetText(QString::number(w));
     c_.lbImgHeight->SetText(QString::number(h));
+    if (OnViewChanged)
+        OnViewChanged();
 }

@@ -46,6 +46,7 @@ public:
     std::function<void(std::uint8_t)> OnFogMode;    // the GL side of SetFogMode
     std::function<void()> OnMaximize;               // "Large" maximises the window
     std::function<void(int, int)> OnOutputSize;     // the GL panel takes the output size
+    std::function<void()> OnViewChanged;            // Params or the output size were set anew
 
 private:
     BoxControls c_;

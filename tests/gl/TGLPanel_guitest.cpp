@@ -32,11 +32,20 @@ struct PanelTest : ::testing::Test {
         panel->resize(120, 80);
     }
 
+    qsizetype Draws() const { return events.count(QStringLiteral("draw")); }
+
+    // Shows the panel, then asks for frames one after another (a view that
+    // keeps changing) until that many were drawn.
     void ShowAndWaitForFrames(int frames)
     {
         panel->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return events.count(QStringLiteral("draw")) >= frames; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Draws() >= 1; }, 5000));
+        while (Draws() < frames) {
+            const qsizetype before = Draws();
+            panel->RequestFrame();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return Draws() > before; }, 5000));
+        }
     }
 };
 
@@ -61,7 +70,7 @@ TEST_F(PanelTest, NoBufferSwapWithoutTheDoubleBufferFlag)
     EXPECT_EQ(panel->BufferSwaps(), 0);
 }
 
-TEST_F(PanelTest, SetActiveFalseFromAHandlerEndsTheLoop)
+TEST_F(PanelTest, SetActiveFalseFromAHandlerHoldsRequestedFrames)
 {
     Make();
     panel->OnGLDraw = [this](TGLPanel* p) {
@@ -70,14 +79,18 @@ TEST_F(PanelTest, SetActiveFalseFromAHandlerEndsTheLoop)
             p->SetActive(false);
     };
     ShowAndWaitForFrames(3);
+    panel->RequestFrame();
     QTest::qWait(200);
-    EXPECT_EQ(events.count("draw"), 3);
+    EXPECT_EQ(Draws(), 3);
     EXPECT_FALSE(panel->Active());
+    EXPECT_TRUE(panel->FramePending());
 
-    panel->RenderNow(); // still draws at once while the loop is off
-    EXPECT_EQ(events.count("draw"), 4);
+    panel->RenderNow(); // still draws at once while held, and that was the booked frame
+    EXPECT_EQ(Draws(), 4);
+    EXPECT_FALSE(panel->FramePending());
+    panel->RequestFrame();
     panel->SetActive(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return events.count(QStringLiteral("draw")) >= 6; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Draws() == 5; }, 5000));
 }
 
 TEST_F(PanelTest, ResizeResetsTheFrameCountAndRaisesOnResize)
@@ -131,11 +144,71 @@ TEST_F(PanelTest, AHiddenPanelDrawsNoFrames)
     Make();
     ShowAndWaitForFrames(2);
     panel->hide();
-    const int before = static_cast<int>(events.count(QStringLiteral("draw")));
+    const qsizetype before = Draws();
+    panel->RequestFrame();
     QTest::qWait(300);
-    EXPECT_EQ(events.count(QStringLiteral("draw")), before);
+    EXPECT_EQ(Draws(), before);
     panel->show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return events.count(QStringLiteral("draw")) > before; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Draws() > before; }, 3000));
+}
+
+TEST_F(PanelTest, AnIdlePanelDrawsNothingAfterItsFirstFrame)
+{
+    Make();
+    ShowAndWaitForFrames(1);
+    QTest::qWait(300);
+    EXPECT_EQ(Draws(), 1) << events.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(panel->FramePending());
+}
+
+TEST_F(PanelTest, RequestsBeforeTheNextRefreshMakeOneFrame)
+{
+    Make();
+    ShowAndWaitForFrames(1);
+    for (int i = 0; i < 50; ++i)
+        panel->RequestFrame();
+    EXPECT_TRUE(panel->FramePending());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Draws() == 2; }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(Draws(), 2);
+}
+
+TEST_F(PanelTest, ARequestFromTheDrawHandlerBooksOneMoreFrame)
+{
+    Make();
+    int again = 2; // a handler that changes what it shows, twice
+    panel->OnGLDraw = [&](TGLPanel* p) {
+        events << QStringLiteral("draw");
+        if (again > 0) {
+            --again;
+            p->RequestFrame();
+        }
+    };
+    ShowAndWaitForFrames(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Draws() == 3; }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(Draws(), 3);
+}
+
+TEST_F(PanelTest, RenderNowDrawsTheBookedFrame)
+{
+    Make();
+    ShowAndWaitForFrames(1);
+    panel->RequestFrame();
+    panel->RenderNow();
+    EXPECT_EQ(Draws(), 2);
+    EXPECT_FALSE(panel->FramePending());
+    QTest::qWait(200);
+    EXPECT_EQ(Draws(), 2);
+}
+
+TEST_F(PanelTest, ARequestBeforeTheFirstPaintIsThatPaint)
+{
+    Make();
+    panel->RequestFrame();
+    ShowAndWaitForFrames(1);
+    QTest::qWait(200);
+    EXPECT_EQ(Draws(), 1);
 }
 
 } // namespace
@@ -154,12 +227,12 @@ TEST_F(PanelTest, AFrameWhoseHandlerThrowsDoesNotStopTheView)
         if (events.count(QStringLiteral("draw")) == 3)
             throw std::runtime_error("out of memory");
     };
-    ShowAndWaitForFrames(6);
+    ShowAndWaitForFrames(6); // frames 4 to 6 are drawn as requested after the failed one
     EXPECT_EQ(shown, QStringList{"out of memory"});
     panel->SetActive(false);
-    const auto before = events.count(QStringLiteral("draw"));
+    const auto before = Draws();
     panel->RenderNow();
-    EXPECT_EQ(events.count(QStringLiteral("draw")), before + 1);
+    EXPECT_EQ(Draws(), before + 1);
     app->OnUnexpectedError = previous;
 }
 

@@ -107,6 +107,28 @@ TEST_F(ResultsTest, WriteSavesTheShownFrameAtTheOutputSizeAndReportsIt)
     EXPECT_LT(total / (shown.width() * shown.height() * 2), 6);
 }
 
+TEST_F(ResultsTest, AChangeWhoseFrameIsStillBookedIsInTheWrittenPicture)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->tbImageWidth->setValue(140);
+    form->tbImageHeight->setValue(90);
+    QTest::qWait(50);
+    // Write at once: the frame for the new depth is only booked so far.
+    form->tbDepth->setValue(form->tbDepth->value() + 15);
+    ASSERT_TRUE(form->GLPanel1->FramePending());
+    Answer([](TSaveImageDlg& dlg) {
+        dlg.cbFormat->setCurrentIndex(1);
+        dlg.bbOK->click();
+    });
+    form->SpeedButton1->click();
+    const QImage written = ReadResultFile(form->LastOutput);
+    ASSERT_FALSE(written.isNull());
+    const QImage shown = ShownFrame();
+    EXPECT_EQ(written.size(), shown.size());
+    EXPECT_EQ(MaxPixelDifference(written, shown), 0);
+}
+
 TEST_F(ResultsTest, ColoursAreNotSwappedInTheWrittenFile)
 {
     Start();

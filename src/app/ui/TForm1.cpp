@@ -429,8 +429,13 @@ void TForm1::FormCreate(const TForm1Options& options)
         if (s == Qt::ApplicationActive) {
             everActive_ = true;
             AppActive = true;
+            if (!closed_) {
+                GLPanel1->SetActive(true);
+                GLPanel1->RequestFrame();
+            }
         } else if (everActive_) {
             AppActive = false;
+            GLPanel1->SetActive(false); // no frames at all behind another application
         }
     });
     SideFactor = 0.5f;
@@ -461,6 +466,9 @@ void TForm1::FormCreate(const TForm1Options& options)
     Params().BackgroundRed = Params().BackgroundGreen = Params().BackgroundBlue = 1.0f;
     setWindowTitle(QString(ProductInfo::Caption));
 
+    // Every recompute of what the view shows books a frame; the panel draws
+    // them as one at the next refresh.
+    Model.OnViewChanged = [this] { GLPanel1->RequestFrame(); };
     Model.OnAngleStatus = [this] { UpdateAngleStatus(); };
     Model.OnResetCoverImages = [this] {
         DropCoverLoads(); // pictures of the project left behind
@@ -560,7 +568,15 @@ void TForm1::ConnectControls()
         flags.SuspendDraw = SuspendDraw;
         if (!SuspendDraw)
             ApplyOutputViewport(); // Qt resets the viewport to the whole panel for each paint
+        const float side = Params().SideAngle;
+        const float tilt = Params().TiltAngle;
         Renderer.GLPanel1GLDraw(Params(), Textures(), flags);
+        frameSkipped_ = AppActive && SuspendDraw;
+        if (frameSkipped_)
+            RedrawWhenResumed();
+        // The draw wraps an angle of 360 or more to 0, which shows differently.
+        if (Params().SideAngle != side || Params().TiltAngle != tilt)
+            GLPanel1->RequestFrame();
     };
     GLPanel1->OnMouseDown = [this](QMouseEvent* e) { GLPanel1MouseDown(e); };
     GLPanel1->OnMouseMove = [this](QMouseEvent* e) { GLPanel1MouseMove(e); };
@@ -602,6 +618,20 @@ void TForm1::PlacePanel(int width, int height)
     GLPanel1->setGeometry(left, top, w, h);
 }
 
+void TForm1::RedrawWhenResumed()
+{
+    // Drawing is suspended only while a file is read or written, which may
+    // show a modal message; look again a little later rather than lose the frame.
+    if (resumeCheckPending_)
+        return;
+    resumeCheckPending_ = true;
+    QTimer::singleShot(SuspendedRetryMs, this, [this] {
+        resumeCheckPending_ = false;
+        if (frameSkipped_) // else a frame was drawn since
+            GLPanel1->RequestFrame();
+    });
+}
+
 void TForm1::FormShow()
 {
     if (cbMode->isEnabled() && cbMode->isVisible())
@@ -631,6 +661,7 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    closed_ = true;
     GLPanel1->SetActive(false);
     event->accept();
 }

@@ -206,6 +206,8 @@ private:
     SlotTextures Textures();
     SlotThumbnails Thumbnails();
     void PlacePanel(int width, int height);
+    // A frame skipped while drawing is suspended is drawn once it resumes.
+    void RedrawWhenResumed();
 
     // Cover loads (TForm1Covers.cpp).
     struct CoverLoad;
@@ -233,6 +235,10 @@ private:
     bool everActive_ = false;
     bool shownOnce_ = false;
     bool destroyed_ = false;
+    bool closed_ = false;
+    bool resumeCheckPending_ = false;
+    bool frameSkipped_ = false;
+    static constexpr int SuspendedRetryMs = 100;
     std::function<void()> pendingOpen_;
     bool automaticCheckDone_ = false; // the automatic update check runs once per start
 

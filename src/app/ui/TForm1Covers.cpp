@@ -168,9 +168,8 @@ void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
 
 void TForm1::CoverShown()
 {
-    // frame request wired at merge
     if (GLPanel1)
-        GLPanel1->RenderNow();
+        GLPanel1->RequestFrame();
 }
 
 void TForm1::DropCoverLoads()

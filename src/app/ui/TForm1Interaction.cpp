@@ -17,7 +17,8 @@ void TForm1::tbDepthScroll()
     tbThickChange();
     tbImageWidthChange();
     QCoreApplication::processEvents();
-    GLPanel1->RenderNow();
+    if (AppActive)
+        GLPanel1->RenderNow();
 }
 
 void TForm1::pColorClick()
@@ -38,6 +39,8 @@ void TForm1::UpdateAngleStatus()
 {
     StatusPanels[0]->setText(QStringLiteral("Side angle = ") + RoundedText(Params().SideAngle));
     StatusPanels[1]->setText(QStringLiteral("Tilt angle = ") + RoundedText(Params().TiltAngle));
+    // The angles shown changed (a drag, a box kind, a project): so does the view.
+    GLPanel1->RequestFrame();
 }
 
 void TForm1::GLPanel1MouseDown(QMouseEvent* event)

@@ -62,6 +62,10 @@ void TForm1::ApplyOutputViewport()
 
 void TForm1::SpeedButton1Click()
 {
+    // The picture is what the controls say now, even when their frame is
+    // still waiting for the next refresh.
+    if (GLPanel1->FramePending() && AppActive)
+        GLPanel1->RenderNow();
     SuspendDraw = true;
     struct Resume {
         bool& suspended;

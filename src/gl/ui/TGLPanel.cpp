@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
 {
@@ -18,20 +19,14 @@ TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
     loopTimer_.setSingleShot(true);
     loopTimer_.setTimerType(Qt::PreciseTimer);
     connect(&loopTimer_, &QTimer::timeout, this, [this] {
-        if (!active_)
+        if (!active_ || !frameBooked_)
             return;
-        // A minimised or hidden window shows nothing: look again a few
-        // times a second instead of drawing frames no one sees.
+        // A minimised or hidden window shows nothing: the booked frame waits,
+        // looked at again a few times a second, instead of being drawn for no one.
         if (!OnScreen()) {
             loopTimer_.start(HiddenPollMs);
             return;
         }
-        // The next frame is booked even when a handler throws: one failed
-        // frame must not stop the view for good.
-        struct Next {
-            TGLPanel& panel;
-            ~Next() { panel.ScheduleNextFrame(); }
-        } next{*this};
         FrameRoutine();
     });
 }
@@ -53,11 +48,16 @@ void TGLPanel::SetActive(bool value)
 {
     active_ = value;
     if (!active_) {
-        loopTimer_.stop();
+        loopTimer_.stop(); // a booked frame stays booked
         return;
     }
-    if (!firstPaintPending_ && !loopTimer_.isActive())
-        ScheduleNextFrame();
+    ScheduleNextFrame();
+}
+
+void TGLPanel::RequestFrame()
+{
+    frameBooked_ = true;
+    ScheduleNextFrame();
 }
 
 bool TGLPanel::MakeCurrent()
@@ -103,41 +103,50 @@ void TGLPanel::paintGL()
 {
     // Qt paints for exposure and for presenting; a frame is only drawn here
     // the first time and when a resize discarded the last one.
-    const bool first = !frameClock_.isValid();
-    if (first || contentStale_) {
-        contentStale_ = false;
-        if (first) {
-            // The loop starts even when the first frame's handler throws.
-            frameClock_.start();
-            ++framesDrawn_;
-            if (active_)
-                ScheduleNextFrame();
-        }
-        if (OnGLDraw)
-            OnGLDraw(this);
-    }
+    if (frameClock_.isValid() && !contentStale_)
+        return;
+    contentStale_ = false;
+    DrawFrame();
 }
 
 void TGLPanel::FrameRoutine()
 {
     if (inFrame_ || !context())
         return;
-    inFrame_ = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{inFrame_};
     makeCurrent();
     // A live context keeps the surface format it was made with; a changed
     // request is acknowledged here and has no further effect.
     format_.PixelFormatChanged = false;
-    frameClock_.restart();
-    if (OnGLDraw)
-        OnGLDraw(this);
+    DrawFrame();
     if (format_.GLFlags().Contains(GLf_DOUBLEBUFFER)) {
         ++bufferSwaps_;
         update(); // present the framebuffer with the next composition
     }
+}
+
+void TGLPanel::DrawFrame()
+{
+    if (inFrame_)
+        return;
+    inFrame_ = true;
+    // This frame shows everything requested so far. A request from its
+    // handler, even one that then throws, books the next frame.
+    frameBooked_ = false;
+    loopTimer_.stop();
+    struct Leave {
+        TGLPanel& panel;
+        ~Leave()
+        {
+            panel.inFrame_ = false;
+            panel.ScheduleNextFrame();
+        }
+    } leave{*this};
+    if (frameClock_.isValid())
+        frameClock_.restart();
+    else
+        frameClock_.start();
+    if (OnGLDraw)
+        OnGLDraw(this);
     ++framesDrawn_;
 }
 
@@ -160,8 +169,10 @@ int TGLPanel::FrameIntervalMs() const
 
 void TGLPanel::ScheduleNextFrame()
 {
-    if (!active_)
+    // Nothing is booked before the first paint: it draws the frame anyway.
+    if (!active_ || !frameBooked_ || firstPaintPending_ || inFrame_ || loopTimer_.isActive())
         return;
+    // At most one frame per refresh; a request long after the last frame is drawn at once.
     const qint64 spent = frameClock_.isValid() ? frameClock_.elapsed() : 0;
     loopTimer_.start(static_cast<int>(std::max<qint64>(0, FrameIntervalMs() - spent)));
 }
@@ -171,6 +182,24 @@ void TGLPanel::ReportFps()
     if (OnShowFPS)
         OnShowFPS(this, framesDrawn_);
     framesDrawn_ = 0;
+}
+
+void TGLPanel::showEvent(QShowEvent* event)
+{
+    QOpenGLWidget::showEvent(event);
+    // Shown again after a hide (or a minimise): draw its frame now rather
+    // than at the next hidden-window check.
+    if (!std::exchange(hiddenSinceFrame_, false) || !frameClock_.isValid())
+        return;
+    frameBooked_ = true;
+    loopTimer_.stop();
+    ScheduleNextFrame();
+}
+
+void TGLPanel::hideEvent(QHideEvent* event)
+{
+    QOpenGLWidget::hideEvent(event);
+    hiddenSinceFrame_ = true;
 }
 
 void TGLPanel::mousePressEvent(QMouseEvent* event)

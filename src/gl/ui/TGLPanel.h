@@ -1,8 +1,9 @@
 #pragma once
-// A panel that hosts one OpenGL context and keeps drawing: on its first paint
-// it raises OnGLInit, OnGLPrep and OnResize, then runs a render loop that
-// raises OnGLDraw and presents the frame, paced by the event loop so every
-// handler runs between two frames and the view never outruns the display.
+// A panel that hosts one OpenGL context: on its first paint it raises
+// OnGLInit, OnGLPrep and OnResize and draws the first frame. After that a
+// frame (OnGLDraw, then present) is drawn only when one is requested, at the
+// next display refresh, so an unchanged view costs nothing and a changing one
+// never outruns the display.
 #include "gl/PixelFormat.h"
 
 #include <QElapsedTimer>
@@ -40,10 +41,16 @@ public:
     const PixelFormatState& PixelFormat() const { return format_; }
 
     bool Active() const { return active_; }
-    // True runs the render loop (once the context exists); false ends it
-    // after the frame in progress.
+    // False holds requested frames (none is drawn) until it is true again;
+    // the frame in progress still ends.
     void SetActive(bool value);
-    // Draws and presents one frame at once, whatever the loop is doing.
+    // Books one frame at the next display refresh. Requests made before it
+    // is drawn make that one frame; one from the draw handler books the next.
+    void RequestFrame();
+    // True while a requested frame waits to be drawn.
+    bool FramePending() const { return frameBooked_; }
+    // Draws and presents one frame at once, whatever is booked; the frame
+    // booked before it is then drawn already.
     void RenderNow();
     // Makes the panel's context current, e.g. before a texture upload from a handler.
     bool MakeCurrent();
@@ -62,9 +69,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void FrameRoutine();
+    void DrawFrame();
     void ScheduleNextFrame();
     void ReportFps();
     int FrameIntervalMs() const;
@@ -78,6 +88,8 @@ private:
     bool firstPaintPending_ = true;
     bool active_ = true;
     bool contentStale_ = false;
+    bool frameBooked_ = false;
+    bool hiddenSinceFrame_ = false;
     bool inFrame_ = false;
     int framesDrawn_ = 0;
     int bufferSwaps_ = 0;
