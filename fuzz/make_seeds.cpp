@@ -1,5 +1,5 @@
 // Writes small valid pictures of every format as seed corpora:
-//   make_seeds FOLDER  ->  FOLDER/TgaReader/*  and  FOLDER/ImageLoad/*
+//   make_seeds FOLDER  ->  FOLDER/TgaReader/*, FOLDER/ImageLoad/* and FOLDER/JpegBaseLevel/*
 // ImageLoad seeds start with the byte that picks their extension.
 #include "FuzzSupport.h"
 #include "textures/TGLBMP.h"
@@ -52,7 +52,8 @@ int main(int argc, char** argv)
     const QString pictures = root.filePath(QStringLiteral("pictures"));
     const QString tga = root.filePath(QStringLiteral("TgaReader"));
     const QString load = root.filePath(QStringLiteral("ImageLoad"));
-    for (const QString& folder : {pictures, tga, load})
+    const QString jpeg = root.filePath(QStringLiteral("JpegBaseLevel"));
+    for (const QString& folder : {pictures, tga, load, jpeg})
         if (!QDir().mkpath(folder))
             return 1;
 
@@ -112,6 +113,8 @@ int main(int argc, char** argv)
         if (selector < 0 || !Copy(name, QDir(load).filePath(file), selector))
             return 1;
         if (ext == QLatin1String("tga") && !Copy(name, QDir(tga).filePath(file), -1))
+            return 1;
+        if (ext == QLatin1String("jpg") && !Copy(name, QDir(jpeg).filePath(file), 0))
             return 1;
     }
     std::printf("%lld seeds in %s and %s\n", static_cast<long long>(written.size()),
