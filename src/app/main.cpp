@@ -1,3 +1,4 @@
+#include "app/HugePages.h"
 #include "cli/CommandLine.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,7 @@ bool DisplayAvailable()
 
 int main(int argc, char** argv)
 {
+    RestartWithHugePages(argv);
     // render and info need no display: no GUI application is made for them.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -1,0 +1,73 @@
+#include "app/HugePages.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__linux__) && defined(__GLIBC__)
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr const char* Tunable = "glibc.malloc.hugetlb";
+// Carries the user's own value (or its absence) across the restart.
+constexpr const char* Saved = "CUBIFORM_SAVED_TUNABLES";
+constexpr const char* WasUnset = "\x01unset";
+
+bool Sanitized()
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+std::optional<std::string> TunablesWithHugePages(const char* current)
+{
+    const std::string value = current ? current : "";
+    if (value.find(Tunable) != std::string::npos)
+        return std::nullopt;
+    return (value.empty() ? std::string() : value + ":") + Tunable + "=1";
+}
+
+void RestartWithHugePages(char** argv)
+{
+#if defined(__linux__) && defined(__GLIBC__)
+    if (const char* saved = std::getenv(Saved)) {
+        // This is the second start: the setting is in force; hand the
+        // environment on as the user had it.
+        if (std::strcmp(saved, WasUnset) == 0)
+            unsetenv("GLIBC_TUNABLES");
+        else
+            setenv("GLIBC_TUNABLES", saved, 1);
+        unsetenv(Saved);
+        return;
+    }
+    if (Sanitized() || std::getenv("LD_PRELOAD"))
+        return; // their own allocator, or a tool that would lose track of us
+    const char* current = std::getenv("GLIBC_TUNABLES");
+    const std::optional<std::string> tunables = TunablesWithHugePages(current);
+    if (!tunables)
+        return;
+    setenv(Saved, current ? current : WasUnset, 1);
+    setenv("GLIBC_TUNABLES", tunables->c_str(), 1);
+    execv("/proc/self/exe", argv);
+    // Could not start again: go on as we are, with the environment as it was.
+    if (current)
+        setenv("GLIBC_TUNABLES", current, 1);
+    else
+        unsetenv("GLIBC_TUNABLES");
+    unsetenv(Saved);
+#else
+    (void)argv;
+#endif
+}

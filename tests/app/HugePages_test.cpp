@@ -1,0 +1,18 @@
+// The start-up setting that asks glibc for huge pages.
+#include "app/HugePages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(HugePagesTest, TheSettingJoinsTheUsersOwnAndIsNotAskedForTwice)
+{
+    EXPECT_EQ(TunablesWithHugePages(nullptr), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(TunablesWithHugePages(""), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3"), "glibc.malloc.check=3:glibc.malloc.hugetlb=1");
+    // The user's own choice, whatever it is, stands.
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.hugetlb=0"), std::nullopt);
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3:glibc.malloc.hugetlb=2"), std::nullopt);
+}
+
+} // namespace
