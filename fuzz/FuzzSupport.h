@@ -46,6 +46,7 @@ public:
         return 0;
     }
     void TexImage2D(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*) override {}
+    void TexSubImage2D(GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*) override {}
     void GetTexLevelParameteriv(GLenum, GLint, GLenum, GLint* params) override { *params = 0; }
     void GetIntegerv(GLenum, GLint*) override {}
     void PixelStorei(GLenum, GLint) override {}

@@ -143,8 +143,8 @@ PendingCovers::PendingCovers(const HeadlessBox& box)
     // thumbnails: nothing shows them here.
     for (std::size_t i = 0; i < paths_.size(); ++i)
         if (!paths_[i].isEmpty())
-            jobs_[i] = std::async(std::launch::async, [path = paths_[i]] {
-                return DecodeCoverImage(path, QSize());
+            jobs_[i] = std::async(std::launch::async, [path = paths_[i], progress = &progress_[i]] {
+                return DecodeCoverImage(path, QSize(), TextureSizeLimit(), progress);
             });
 }
 
@@ -155,7 +155,8 @@ PendingCovers::~PendingCovers()
             job.wait();
 }
 
-void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready)
+void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready,
+                            const std::function<void(std::size_t, const BaseLevelProgress&)>& partial)
 {
     std::array<std::optional<CommandLineError>, 3> failures;
     const auto take = [&](std::size_t i) {
@@ -177,9 +178,13 @@ void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
             if (!jobs_[i].valid())
                 continue;
-            if (jobs_[i].wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            if (jobs_[i].wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
                 take(i);
-            else if (waiting == jobs_.size())
+                continue;
+            }
+            if (partial)
+                partial(i, progress_[i]);
+            if (waiting == jobs_.size())
                 waiting = i;
         }
         if (waiting == jobs_.size())

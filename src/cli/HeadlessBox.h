@@ -60,13 +60,16 @@ public:
     ~PendingCovers(); // waits for reads still running
 
     // Hands each cover to `ready` (slot, picture) as soon as it is read, in
-    // whatever order they finish, and returns when all are done. Throws
-    // CommandLineError naming the file when one is damaged (the first by
-    // slot when several are).
-    void Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready);
+    // whatever order they finish, and returns when all are done; until
+    // then, `partial` is shown each unfinished cover's progress every few
+    // milliseconds. Throws CommandLineError naming the file when one is
+    // damaged (the first by slot when several are).
+    void Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready,
+                 const std::function<void(std::size_t, const BaseLevelProgress&)>& partial = {});
 
 private:
     std::array<QString, 3> paths_;
+    std::array<BaseLevelProgress, 3> progress_;
     std::array<std::future<std::optional<DecodedCover>>, 3> jobs_;
 };
 

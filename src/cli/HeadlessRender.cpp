@@ -6,6 +6,7 @@
 #include "textures/BaseLevel.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -149,13 +150,48 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         driver.SetViewport(SystemGL(), size.width(), size.height());
     }
     clock.Mark("context");
-    // Each cover becomes its texture as soon as it is read, while the
-    // others may still be reading. A damaged cover is the user's to fix
+    // A cover's rows go to its texture as they are made, while later rows
+    // are still being read; each cover is done as soon as it is read, while
+    // the others may still be reading. A damaged cover is the user's to fix
     // first, whatever the GL says.
-    pending.Collect([&](std::size_t slot, DecodedCover&& cover) {
-        if (context)
-            InstallCoverImage(box.Covers[slot], std::move(cover));
-    });
+    struct Parts {
+        bool Begun = false;
+        bool Taken = false; // the texture takes the rows as they come
+        int SentFrom = 0;   // rows from here to the top are in the texture
+    };
+    std::array<Parts, 3> parts;
+    const auto send = [&](std::size_t slot, PictureSize level, const std::uint8_t* pixels, int from) {
+        Parts& p = parts[slot];
+        if (p.Taken && from < p.SentFrom) {
+            box.Covers[slot].Texture->UploadRows(from, p.SentFrom - from, level.Width,
+                                                 pixels + static_cast<std::size_t>(from) * level.Width * 4);
+            p.SentFrom = from;
+        }
+    };
+    pending.Collect(
+        [&](std::size_t slot, DecodedCover&& cover) {
+            if (!context)
+                return;
+            if (!parts[slot].Taken) {
+                InstallCoverImage(box.Covers[slot], std::move(cover));
+                return;
+            }
+            send(slot, {cover.Picture->Width, cover.Picture->Height}, cover.Picture->Pixels.get(), 0);
+            InstallUploadedCover(box.Covers[slot], std::move(cover));
+        },
+        [&](std::size_t slot, const BaseLevelProgress& progress) {
+            const std::uint8_t* pixels = progress.Pixels();
+            if (!context || !pixels)
+                return;
+            Parts& p = parts[slot];
+            const PictureSize level = progress.Size();
+            if (!p.Begun) {
+                p.Begun = true;
+                p.Taken = box.Covers[slot].Texture->BeginUploadInParts(level.Width, level.Height);
+                p.SentFrom = level.Height;
+            }
+            send(slot, level, pixels, progress.Final());
+        });
     if (contextFailure)
         throw *contextFailure;
     if (clock.Enabled())

@@ -40,6 +40,8 @@ public:
                                  GLenum format, GLenum type, const void* data) = 0;
     virtual void TexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h,
                             GLint border, GLenum format, GLenum type, const void* data) = 0;
+    virtual void TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
+                               GLenum format, GLenum type, const void* data) = 0;
     virtual void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) = 0;
     virtual void GetIntegerv(GLenum pname, GLint* params) = 0;
     virtual void PixelStorei(GLenum pname, GLint param) = 0;

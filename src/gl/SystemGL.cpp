@@ -53,6 +53,11 @@ public:
     {
         glTexImage2D(target, level, internalFormat, w, h, border, format, type, data);
     }
+    void TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
+                       GLenum format, GLenum type, const void* data) override
+    {
+        glTexSubImage2D(target, level, x, y, w, h, format, type, data);
+    }
     void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) override
     {
         glGetTexLevelParameteriv(target, level, pname, params);

@@ -95,14 +95,14 @@ QImage ThumbnailOf(const TGLBMP& picture, QSize fit)
 } // namespace
 
 std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
-                                             int maxTextureSize)
+                                             int maxTextureSize, BaseLevelProgress* progress)
 {
     if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
         return std::nullopt;
     auto decoded = std::make_unique<TGLBMP>(); // no GL work: only its buffer is used
     QSize original;
     if (LowerExtension(fileName) == QLatin1String(".jpg")) {
-        DecodedBaseLevel base = DecodeJpegBaseLevel(fileName, maxTextureSize);
+        DecodedBaseLevel base = DecodeJpegBaseLevel(fileName, maxTextureSize, progress);
         original = QSize(base.Original.Width, base.Original.Height);
         decoded->Pixels = std::move(base.Pixels);
         decoded->Width = base.Base.Width;
@@ -120,6 +120,14 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
     if (!previewSize.isEmpty())
         thumbnail = ThumbnailOf(*decoded, ThumbnailFit(original, previewSize));
     return DecodedCover{fileName, std::move(decoded), std::move(thumbnail)};
+}
+
+void InstallUploadedCover(CoverImage& slot, DecodedCover&& cover)
+{
+    cover.Picture.reset();
+    if (!cover.Thumbnail.isNull())
+        slot.Thumbnail = std::move(cover.Thumbnail);
+    slot.Path = std::move(cover.Path);
 }
 
 void InstallCoverImage(CoverImage& slot, DecodedCover&& cover)

@@ -2,6 +2,7 @@
 // The three cover image slots: front/back, left/right, top/bottom. Each has
 // the picture's path, a 24-bit preview thumbnail and its texture.
 #include "textures/BaseLevel.h"
+#include "textures/JpegBaseLevel.h"
 #include "textures/TGLBMP.h"
 
 #include <QImage>
@@ -55,12 +56,17 @@ struct DecodedCover {
 // largest texture side (the full-size picture is gone by then), and a
 // thumbnail unless the preview size is empty. Nothing for a missing file or
 // another extension; a damaged file throws ImageError. Safe on any thread.
+// With a progress, a JPEG's rows are reported as they become final.
 std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
-                                             int maxTextureSize = TextureSizeLimit());
+                                             int maxTextureSize = TextureSizeLimit(),
+                                             BaseLevelProgress* progress = nullptr);
 
 // The second half: the picture becomes the slot's texture (uploaded, needs GL;
 // the buffer is released then), its thumbnail (when made) and path.
 void InstallCoverImage(CoverImage& slot, DecodedCover&& cover);
+// The same for a cover whose rows the slot's texture already holds (sent in
+// parts while it was read): nothing more reaches the GL.
+void InstallUploadedCover(CoverImage& slot, DecodedCover&& cover);
 
 // Loads the file into the slot: texture (uploaded, needs GL), thumbnail fitted
 // to the preview size and path. False (slot unchanged) for a missing file or

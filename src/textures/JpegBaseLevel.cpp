@@ -85,8 +85,8 @@ void CmykRowToRgba(std::uint8_t* pixels, int count)
 // batches: a wake-up per row would cost more than the rows.
 class RowRing {
 public:
-    RowRing(const BaseLevelScaler& scaler, std::uint8_t* out)
-        : scaler_(scaler), out_(out), height_(scaler.Source().Height),
+    RowRing(const BaseLevelScaler& scaler, std::uint8_t* out, BaseLevelProgress* progress)
+        : scaler_(scaler), out_(out), progress_(progress), height_(scaler.Source().Height),
           rowBytes_(static_cast<std::size_t>(scaler.Source().Width) * 4),
           ring_(rowBytes_ * RingRows), rows_(static_cast<std::size_t>(height_), nullptr)
     {
@@ -165,6 +165,8 @@ public:
                     highest = std::max(highest, r);
                 if (highest >= 0)
                     oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(highest);
+                if (progress_) // every row above the highest unfinished one is done
+                    progress_->FinalFrom(highest + 1);
                 wake = decoderWaits_;
             }
             if (wake)
@@ -190,6 +192,7 @@ private:
 
     const BaseLevelScaler& scaler_;
     std::uint8_t* out_;
+    BaseLevelProgress* progress_;
     int height_;
     std::size_t rowBytes_;
     std::vector<std::uint8_t> ring_;
@@ -250,7 +253,15 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
 
 } // namespace
 
-DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize)
+void BaseLevelProgress::Started(PictureSize size, const std::uint8_t* pixels)
+{
+    size_ = size;
+    final_.store(size.Height, std::memory_order_relaxed); // no row yet
+    pixels_.store(pixels, std::memory_order_release);
+}
+
+DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize,
+                                     BaseLevelProgress* progress)
 {
     const std::vector<std::uint8_t> data = ReadWholeFile(fileName);
     // The header as the full-size decoder reads it: same size checks, same
@@ -299,7 +310,9 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     }
 
     result.Pixels = AllocatePicture(static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
-    RowRing ring(scaler, result.Pixels.get());
+    if (progress)
+        progress->Started(result.Base, result.Pixels.get());
+    RowRing ring(scaler, result.Pixels.get(), progress);
     DecodeJob job{&data, result.Original, colorspace == TJCS_CMYK || colorspace == TJCS_YCCK, &ring, {}};
     jpeg_decompress_struct info{};
     bool decoded = false;

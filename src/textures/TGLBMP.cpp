@@ -133,6 +133,34 @@ void TGLBMP::Upload()
                    level.data());
 }
 
+bool TGLBMP::BeginUploadInParts(int width, int height)
+{
+    if (TextureName != 0) {
+        gl_.DeleteTextures(1, &TextureName);
+        TextureName = 0;
+    }
+    if (width < 1 || height < 1 || !(BaseLevelSize(width, height, [this](int w, int h) {
+                                         return TextureFits(w, h);
+                                     }) == PictureSize{width, height}))
+        return false;
+    gl_.GenTextures(1, &TextureName);
+    gl_.BindTexture(GL_TEXTURE_2D, TextureName);
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLint>(WrapS));
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(WrapT));
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilter));
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
+    gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    return true;
+}
+
+void TGLBMP::UploadRows(int firstRow, int rows, int width, const std::uint8_t* pixels)
+{
+    if (TextureName == 0 || rows < 1)
+        return;
+    gl_.BindTexture(GL_TEXTURE_2D, TextureName);
+    gl_.TexSubImage2D(GL_TEXTURE_2D, 0, 0, firstRow, width, rows, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+}
+
 // GLU's question: would the level below this size, and all under it, fit?
 bool TGLBMP::TextureFits(int width, int height)
 {

@@ -29,6 +29,12 @@ public:
     // side is maxTextureSize: the costly part of Upload, without GL, so it
     // can run on any thread. A later Upload then sends the buffer as it is.
     void PrepareBaseLevel(int maxTextureSize);
+    // Sending a base level in parts while it is still being made: the
+    // texture is made anew with room for width x height (false, and no
+    // texture, when the GL would not take that size as it is), then rows
+    // are filled in any order; it is complete once every row is sent.
+    bool BeginUploadInParts(int width, int height);
+    void UploadRows(int firstRow, int rows, int width, const std::uint8_t* pixels);
     void Bind();
     void SetQuality(int quality);
     bool SaveToFile(const QString& fileName);

@@ -148,6 +148,18 @@ void RecordingGL::TexImage2D(GLenum target, GLint level, GLint internalFormat, G
     if (target == GL_PROXY_TEXTURE_2D) // answered like a GL with MaxTextureSize
         proxyWidth_ = (w << level) <= MaxTextureSize && (h << level) <= MaxTextureSize ? w : 0;
 }
+void RecordingGL::TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
+                                GLenum format, GLenum type, const void*)
+{
+    Calls << QStringLiteral("TexSubImage2D(%1,%2,%3,%4,%5,%6,%7,%8)")
+                 .arg(GLEnumName(target))
+                 .arg(level)
+                 .arg(x)
+                 .arg(y)
+                 .arg(w)
+                 .arg(h)
+                 .arg(GLEnumName(format), GLEnumName(type));
+}
 void RecordingGL::GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params)
 {
     Calls << QStringLiteral("GetTexLevelParameteriv(%1,%2,%3)").arg(GLEnumName(target)).arg(level).arg(GLEnumName(pname));

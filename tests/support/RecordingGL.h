@@ -52,6 +52,8 @@ public:
                          GLenum type, const void* data) override;
     void TexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h,
                     GLint border, GLenum format, GLenum type, const void* data) override;
+    void TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
+                       GLenum format, GLenum type, const void* data) override;
     void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) override;
     void GetIntegerv(GLenum pname, GLint* params) override;
     void PixelStorei(GLenum pname, GLint param) override;

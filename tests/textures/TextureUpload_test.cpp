@@ -49,4 +49,20 @@ TEST(TextureUploadTest, PreparedBaseLevelIsSentAsItIsAndEmptyPicturesNotAtAll)
     EXPECT_EQ(gl.Matching("GenTextures").size(), 1) << "a name is still made, as GLU's refusal left it";
 }
 
+TEST(TextureUploadTest, PartsOnlyForASizeTheGLTakesAsItIs)
+{
+    RecordingGL gl;
+    gl.MaxTextureSize = 64;
+    TGLBMP texture(QString(), gl);
+    EXPECT_TRUE(texture.BeginUploadInParts(64, 16));
+    const std::uint8_t rows[64 * 4 * 2] = {};
+    texture.UploadRows(14, 2, 64, rows);
+    EXPECT_EQ(gl.Matching("TexImage2D(GL_TEXTURE_2D") + gl.Matching("TexSubImage2D"),
+              (QStringList{"TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,64,16,0,GL_RGBA,GL_UNSIGNED_BYTE)",
+                           "TexSubImage2D(GL_TEXTURE_2D,0,0,14,64,2,GL_RGBA,GL_UNSIGNED_BYTE)"}));
+    // Too large: the whole picture is needed to make the smaller level.
+    EXPECT_FALSE(texture.BeginUploadInParts(128, 16));
+    EXPECT_EQ(texture.TextureName, 0u);
+}
+
 } // namespace
