@@ -10,6 +10,7 @@
 //   window_cover --make-cover OUT.jpg [--size WxH] [--seed N]
 #include "app/ui/Application.h"
 #include "app/ui/Prompts.h"
+#include "app/HugePages.h"
 #include "app/ui/TForm1.h"
 #include "gl/ui/TGLPanel.h"
 
@@ -119,6 +120,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 
 int main(int argc, char** argv)
 {
+    RestartWithHugePages(argv); // as the program itself starts
     CubiformApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     int settleMs = 3000;

@@ -5,7 +5,7 @@
 #   longest event-loop stall during the load   / 100 ms             (target <= 1)
 #   time until the cover is shown              / djpeg decoding it   (target <= 1.5)
 #   resident memory with three covers, settled / 500 MiB            (target <= 1)
-#   bench/window-cover.sh [BUILD_DIR]     (default build, the dev preset)
+#   bench/window-cover.sh [BUILD_DIR] [RUNS]   (default build, the dev preset; 5 runs)
 # The three 6000 x 4000 covers are painted once and kept in BUILD_DIR/bench/covers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,14 +38,32 @@ for _ in 1 2 3; do
 done
 djpeg_ms=$(printf '%s\n' "${djpeg_runs[@]}" | sort -n | sed -n 2p)
 
-out="$(xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" "$covers/c1.jpg" "$covers/c2.jpg" "$covers/c3.jpg")"
+# One untimed run first: the first start after a pause pays for memory the
+# machine hands back late, which no user start after the first would see.
+runs="${2:-5}"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" "$covers/c1.jpg" "$covers/c2.jpg" "$covers/c3.jpg" >/dev/null
+results="$(mktemp)"
+for _ in $(seq "$runs"); do
+  t0=$(ms); djpeg -outfile /dev/null "$covers/c1.jpg"; t1=$(ms)
+  echo "djpeg_ms $(( t1 - t0 ))" >>"$results"
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" "$covers/c1.jpg" "$covers/c2.jpg" "$covers/c3.jpg" >>"$results"
+done
 echo "command: xvfb-run -a $exe c1.jpg c2.jpg c3.jpg   (djpeg -outfile /dev/null c1.jpg for the floor)"
-echo "$out" | awk -v djpeg="$djpeg_ms" '
-  { v[$1] = $2 }
+echo "$runs runs after one warm-up; medians, and the worst stall of all runs"
+awk '
+  function median(name,   n, i, j, t, a) {
+    n = split(all[name], a, " ")
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
+    return (n % 2) ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+  }
+  { all[$1] = all[$1] " " $2; if ($1 == "stall_ms" && $2 > worst) worst = $2 }
   END {
+    djpeg = median("djpeg_ms")
     printf "%-34s %9s %9s %7s %7s\n", "figure", "value", "floor", "ratio", "target"
-    printf "%-34s %7d ms %6d ms %7.2f %7s\n", "longest event-loop stall", v["stall_ms"], 100, v["stall_ms"] / 100, "<= 1"
-    printf "%-34s %7d ms %6d ms %7.2f %7s\n", "cover shown (vs djpeg decode)", v["shown_ms"], djpeg, v["shown_ms"] / djpeg, "<= 1.5"
-    printf "%-34s %6.0f MiB %5d MiB %7.2f %7s\n", "resident, three covers settled", v["rss_mib"], 500, v["rss_mib"] / 500, "<= 1"
-    printf "%-34s %6.0f MiB\n", "peak resident of the run", v["hwm_mib"]
-  }'
+    printf "%-34s %7d ms %6d ms %7.2f %7s\n", "longest event-loop stall (worst)", worst, 100, worst / 100, "<= 1"
+    printf "%-34s %7d ms %6d ms %7.2f %7s\n", "longest event-loop stall (median)", median("stall_ms"), 100, median("stall_ms") / 100, "<= 1"
+    printf "%-34s %7d ms %6d ms %7.2f %7s\n", "cover shown (vs djpeg decode)", median("shown_ms"), djpeg, median("shown_ms") / djpeg, "<= 1.5"
+    printf "%-34s %6.0f MiB %5d MiB %7.2f %7s\n", "resident, three covers settled", median("rss_mib"), 500, median("rss_mib") / 500, "<= 1"
+    printf "%-34s %6.0f MiB\n", "peak resident of the run", median("hwm_mib")
+  }' "$results"
+rm -f "$results"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -159,6 +160,13 @@ void TGLBMP::UploadRows(int firstRow, int rows, int width, const std::uint8_t* p
         return;
     gl_.BindTexture(GL_TEXTURE_2D, TextureName);
     gl_.TexSubImage2D(GL_TEXTURE_2D, 0, 0, firstRow, width, rows, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+}
+
+void TGLBMP::TakeTexture(TGLBMP& other)
+{
+    if (TextureName != 0)
+        gl_.DeleteTextures(1, &TextureName);
+    TextureName = std::exchange(other.TextureName, 0);
 }
 
 // GLU's question: would the level below this size, and all under it, fit?

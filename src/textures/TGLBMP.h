@@ -35,6 +35,8 @@ public:
     // are filled in any order; it is complete once every row is sent.
     bool BeginUploadInParts(int width, int height);
     void UploadRows(int firstRow, int rows, int width, const std::uint8_t* pixels);
+    // Takes the other object's texture, in place of its own (deleted).
+    void TakeTexture(TGLBMP& other);
     void Bind();
     void SetQuality(int quality);
     bool SaveToFile(const QString& fileName);

@@ -450,6 +450,7 @@ void TForm1::FormCreate(const TForm1Options& options)
         slot.Texture = std::make_unique<TGLBMP>();
     }
     coverPool_.setMaxThreadCount(CoverSlotCount); // a project's three covers at once
+    connect(&coverSendTimer_, &QTimer::timeout, this, [this] { SendCoverRows(); });
     Folder.ProjectFolder.clear();
     ProjectFile.clear();
     lbProject->clear();

@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -220,6 +221,10 @@ private:
     void SyncBusyCursor();
     void ShowCoverError(const QString& text);
     void CoverShown();
+    // Rows of covers still loading go to their textures meanwhile.
+    void SendCoverRows();
+    void SendRows(CoverLoad& load, PictureSize size, const std::uint8_t* pixels, int from, int most);
+    void ReleaseStaging(CoverLoad& load);
 
     // Widget adapters behind Model's controls.
     std::vector<std::unique_ptr<RangeControl>> ranges_;
@@ -243,6 +248,8 @@ private:
     bool automaticCheckDone_ = false; // the automatic update check runs once per start
 
     QThreadPool coverPool_;
+    QTimer coverSendTimer_;
+    std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> currentLoads_;
     std::array<quint64, CoverSlotCount> coverGeneration_{};
     std::array<int, CoverSlotCount> coverLoadsInSlot_{};
     int coverLoadsRunning_ = 0;

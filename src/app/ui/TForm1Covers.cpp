@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -25,7 +26,22 @@ struct TForm1::CoverLoad {
     std::optional<DecodedCover> Cover; // none: missing file or another type
     QString ErrorText;                 // a damaged file, as ImageError said it
     std::exception_ptr Unexpected;     // anything else, rethrown on the GUI thread
+    // While it is read: the rows made so far go to a texture of their own
+    // (the view keeps drawing the slot's), which the slot takes at the end.
+    BaseLevelProgress Progress;
+    std::unique_ptr<TGLBMP> Staging;
+    bool StagingBegun = false;
+    bool StagingTaken = false;
+    int SentFrom = 0; // rows from here to the top are in Staging
 };
+
+namespace {
+
+// Rows sent per timer tick: a few milliseconds of copying at most.
+constexpr int RowsPerTick = 1024;
+constexpr int SendIntervalMs = 4;
+
+} // namespace
 
 QLabel* TForm1::PreviewOf(int slot) const
 {
@@ -100,10 +116,13 @@ void TForm1::StartCoverLoad(int slot, const QString& fileName)
     const QSize previewSize = PreviewOf(slot)->size();
     // The window waits for every load before it goes away (FormDestroy), so
     // the queued call never reaches a deleted window.
-    coverPool_.start([this, slot, generation, fileName, previewSize] {
-        auto load = std::make_shared<CoverLoad>();
+    auto load = std::make_shared<CoverLoad>();
+    currentLoads_[index] = load;
+    if (!coverSendTimer_.isActive())
+        coverSendTimer_.start(SendIntervalMs);
+    coverPool_.start([this, slot, generation, fileName, previewSize, load] {
         try {
-            load->Cover = DecodeCoverImage(fileName, previewSize);
+            load->Cover = DecodeCoverImage(fileName, previewSize, TextureSizeLimit(), &load->Progress);
         } catch (const ImageError& e) {
             load->ErrorText = QString::fromStdString(e.what());
         } catch (...) {
@@ -120,6 +139,10 @@ void TForm1::FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr
     const auto index = static_cast<std::size_t>(slot);
     --coverLoadsInSlot_[index];
     --coverLoadsRunning_;
+    if (currentLoads_[index] == load)
+        currentLoads_[index].reset();
+    if (coverLoadsRunning_ == 0)
+        coverSendTimer_.stop();
     std::exception_ptr unexpected;
     // A later pick, New or Open made this result stale.
     if (generation == coverGeneration_[index] && !destroyed_) {
@@ -129,7 +152,8 @@ void TForm1::FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr
             unexpected = std::current_exception();
         }
     }
-    load->Cover.reset(); // the full-size picture goes now, not with the last copy of the pointer
+    load->Cover.reset(); // the picture goes now, not with the last copy of the pointer
+    ReleaseStaging(*load);
     SyncBusyCursor();
     if (coverLoadsRunning_ == 0)
         Q_EMIT CoverLoadsFinished();
@@ -150,7 +174,15 @@ void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
     CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
     try {
         if (GLPanel1->MakeCurrent()) { // the texture is uploaded into the view's context
-            InstallCoverImage(cover, std::move(*load.Cover));
+            if (load.StagingTaken) {
+                // Most rows are there already: the rest, then the slot takes it.
+                const TGLBMP& picture = *load.Cover->Picture;
+                SendRows(load, {picture.Width, picture.Height}, picture.Pixels.get(), 0, picture.Height);
+                cover.Texture->TakeTexture(*load.Staging);
+                InstallUploadedCover(cover, std::move(*load.Cover));
+            } else {
+                InstallCoverImage(cover, std::move(*load.Cover));
+            }
         } else {
             // No view yet: the preview and path change now, the texture is
             // made from the file again once the view's context exists.
@@ -164,6 +196,46 @@ void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
     PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
     CoverShown();
     Q_EMIT CoverInstalled(slot);
+}
+
+void TForm1::SendCoverRows()
+{
+    bool current = false;
+    for (const std::shared_ptr<CoverLoad>& load : currentLoads_) {
+        const std::uint8_t* pixels = load ? load->Progress.Pixels() : nullptr;
+        if (!pixels || (load->StagingBegun && !load->StagingTaken))
+            continue;
+        if (!current && !(current = GLPanel1->MakeCurrent()))
+            return; // no view yet: the slot is filled from the file later
+        const PictureSize size = load->Progress.Size();
+        if (!load->StagingBegun) {
+            load->StagingBegun = true;
+            load->Staging = std::make_unique<TGLBMP>();
+            load->StagingTaken = load->Staging->BeginUploadInParts(size.Width, size.Height);
+            load->SentFrom = size.Height;
+        }
+        SendRows(*load, size, pixels, load->Progress.Final(), RowsPerTick);
+    }
+}
+
+void TForm1::SendRows(CoverLoad& load, PictureSize size, const std::uint8_t* pixels, int from, int most)
+{
+    if (!load.StagingTaken || from >= load.SentFrom)
+        return;
+    from = std::max(from, load.SentFrom - most);
+    load.Staging->UploadRows(from, load.SentFrom - from, size.Width,
+                             pixels + static_cast<std::size_t>(from) * size.Width * 4);
+    load.SentFrom = from;
+}
+
+void TForm1::ReleaseStaging(CoverLoad& load)
+{
+    if (!load.Staging)
+        return;
+    // Its texture lives in the view's context; without one it is gone already.
+    if (load.Staging->TextureName != 0 && !GLPanel1->MakeCurrent())
+        load.Staging->TextureName = 0;
+    load.Staging.reset();
 }
 
 void TForm1::CoverShown()
@@ -182,6 +254,12 @@ void TForm1::WaitForCoverLoads()
 {
     DropCoverLoads();
     coverPool_.waitForDone();
+    coverSendTimer_.stop();
+    for (std::shared_ptr<CoverLoad>& load : currentLoads_) {
+        if (load)
+            ReleaseStaging(*load);
+        load.reset();
+    }
 }
 
 void TForm1::ShowCoverError(const QString& text)
