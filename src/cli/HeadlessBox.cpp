@@ -7,6 +7,8 @@
 #include <QFileInfo>
 
 #include <future>
+#include <memory>
+#include <semaphore>
 
 namespace {
 
@@ -141,9 +143,17 @@ PendingCovers::PendingCovers(const HeadlessBox& box)
     paths_ = box.CoverPaths();
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
+    // Two at a time: each keeps two threads busy already, and a third would
+    // only hold another picture in memory meanwhile.
+    auto turns = std::make_shared<std::counting_semaphore<2>>(2);
     for (std::size_t i = 0; i < paths_.size(); ++i)
         if (!paths_[i].isEmpty())
-            jobs_[i] = std::async(std::launch::async, [path = paths_[i], progress = &progress_[i]] {
+            jobs_[i] = std::async(std::launch::async, [path = paths_[i], progress = &progress_[i], turns] {
+                turns->acquire();
+                const struct Turn {
+                    std::counting_semaphore<2>& turns;
+                    ~Turn() { turns.release(); }
+                } turn{*turns};
                 return DecodeCoverImage(path, QSize(), TextureSizeLimit(), progress);
             });
 }

@@ -163,8 +163,11 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     const auto send = [&](std::size_t slot, PictureSize level, const std::uint8_t* pixels, int from) {
         Parts& p = parts[slot];
         if (p.Taken && from < p.SentFrom) {
-            box.Covers[slot].Texture->UploadRows(from, p.SentFrom - from, level.Width,
-                                                 pixels + static_cast<std::size_t>(from) * level.Width * 4);
+            const std::size_t rowBytes = static_cast<std::size_t>(level.Width) * 4;
+            box.Covers[slot].Texture->UploadRows(from, p.SentFrom - from, level.Width, pixels + from * rowBytes);
+            // Nothing reads these rows again (there is no thumbnail here):
+            // their memory serves the next cover.
+            DiscardPictureBytes(pixels, from * rowBytes, p.SentFrom * rowBytes);
             p.SentFrom = from;
         }
     };

@@ -44,6 +44,22 @@ void PreferHugePages(void* buffer, std::size_t bytes)
 #endif
 }
 
+void DiscardPictureBytes(const std::uint8_t* buffer, std::size_t first, std::size_t end)
+{
+#if defined(__linux__) && defined(MADV_DONTNEED)
+    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+    const std::uintptr_t from = (start + first + huge - 1) & ~(huge - 1);
+    const std::uintptr_t to = (start + end) & ~(huge - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+#else
+    (void)buffer;
+    (void)first;
+    (void)end;
+#endif
+}
+
 std::unique_ptr<std::uint8_t[]> AllocatePicture(std::size_t bytes)
 {
     auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);

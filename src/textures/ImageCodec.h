@@ -59,6 +59,11 @@ void WriteWholeFile(const QString& fileName, const std::uint8_t* data, std::size
 // thousands. Only a hint; does nothing for small buffers or where unknown.
 void PreferHugePages(void* buffer, std::size_t bytes);
 
+// Gives the memory of bytes [first, end) of a picture buffer back to the
+// system, whole huge pages only; they read as zeros afterwards. For rows
+// that are in the GL already and that nothing reads again.
+void DiscardPictureBytes(const std::uint8_t* buffer, std::size_t first, std::size_t end);
+
 // Room for a picture of that many bytes, left uninitialised, with that hint.
 std::unique_ptr<std::uint8_t[]> AllocatePicture(std::size_t bytes);
 
