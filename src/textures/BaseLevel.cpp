@@ -19,7 +19,6 @@
 namespace {
 
 std::atomic<int> textureSizeLimit{static_cast<int>(MaxImageSide)};
-std::atomic<std::uint64_t> scalerSerial{0};
 
 // Source pixel reader with GLU's addressing: a column past the row's end
 // runs on into the next row, as a flat pointer would; nothing past the last
@@ -110,7 +109,7 @@ void SetTextureSizeLimit(int side)
 }
 
 BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
-    : source_(source), target_(target), serial_(++scalerSerial)
+    : source_(source), target_(target)
 {
     halve_ = source.Width == target.Width * 2 && source.Height == target.Height * 2;
     if (halve_)
@@ -221,38 +220,24 @@ Lanes Footprint(const BaseLevelScaler::Span& y, const BaseLevelScaler::Span& x, 
     return total;
 }
 
-// Source rows turned into floats once and kept for the next output rows,
-// which read most of them again. One cache per thread.
-class WideRows {
-public:
-    static constexpr int Slots = 4;
-
-    const Lanes* Get(std::uint64_t owner, int row, const std::uint8_t* bytes, int width)
-    {
-        for (int i = 0; i < Slots; ++i)
-            if (owner_[i] == owner && row_[i] == row)
-                return data_[i].data();
-        const int i = next_;
-        next_ = (next_ + 1) % Slots;
-        owner_[i] = owner;
-        row_[i] = row;
-        data_[i].resize(static_cast<std::size_t>(width));
-        Lanes* to = data_[i].data();
-        for (int x = 0; x < width; ++x)
-            to[x] = SourceReader::Widen(bytes + static_cast<std::size_t>(x) * 4);
-        return to;
-    }
-
-private:
-    std::uint64_t owner_[Slots] = {};
-    int row_[Slots] = {-1, -1, -1, -1};
-    std::vector<Lanes> data_[Slots];
-    int next_ = 0;
-};
-
 } // namespace
 
-void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const
+const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, int width)
+{
+    for (int i = 0; i < Slots; ++i)
+        if (row_[i] == row)
+            return data_[i].data();
+    const int i = next_;
+    next_ = (next_ + 1) % Slots;
+    row_[i] = row;
+    data_[i].resize(static_cast<std::size_t>(width));
+    Lanes* to = data_[i].data();
+    for (int x = 0; x < width; ++x)
+        to[x] = SourceReader::Widen(bytes + static_cast<std::size_t>(x) * 4);
+    return to;
+}
+
+void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out, RowCache& cache) const
 {
     if (halve_) {
         HalveRow(row, rows, out);
@@ -264,13 +249,12 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
     // The footprint's rows as floats, when they are few; columns past a
     // row's end still go the careful way.
     const int spanRows = y.High - y.Low + 1;
-    const Lanes* wide[WideRows::Slots] = {};
-    const bool widened = spanRows <= WideRows::Slots;
+    const Lanes* wide[RowCache::Slots] = {};
+    const bool widened = spanRows <= RowCache::Slots;
     int lastSafeColumn = -1;
     if (widened) {
-        thread_local WideRows cache;
         for (int m = 0; m < spanRows; ++m)
-            wide[m] = cache.Get(serial_, y.Low + m, rows[y.Low + m], source_.Width);
+            wide[m] = cache.Get(y.Low + m, rows[y.Low + m], source_.Width);
         lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
     }
     const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
@@ -396,9 +380,13 @@ void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8
         rows[r] = pixels + r * inRow;
     const BaseLevelScaler scaler(source, target);
     const auto work = [&](int first, int end) {
+        BaseLevelScaler::RowCache cache;
         for (int r = first; r < end; ++r)
-            scaler.ScaleRow(r, rows.data(), out + static_cast<std::size_t>(r) * outRow);
+            scaler.ScaleRow(r, rows.data(), out + static_cast<std::size_t>(r) * outRow, cache);
     };
+    // Small pictures (placeholders, thumbnails) are not worth a thread.
+    if (static_cast<std::int64_t>(target.Width) * target.Height < (std::int64_t{1} << 18))
+        threads = 1;
     threads = std::clamp(threads, 1, std::max(1, target.Height));
     std::vector<std::thread> helpers;
     const int share = (target.Height + threads - 1) / threads;

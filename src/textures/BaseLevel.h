@@ -55,10 +55,23 @@ public:
     int FirstSourceRow(int row) const;
     int LastSourceRow(int row) const;
 
+    // Source rows turned into floats once and kept for the next output rows,
+    // which read most of them again. One per thread and scaler.
+    class RowCache {
+    public:
+        static constexpr int Slots = 4;
+        const Lanes* Get(int row, const std::uint8_t* bytes, int width);
+
+    private:
+        int row_[Slots] = {-1, -1, -1, -1};
+        std::vector<Lanes> data_[Slots];
+        int next_ = 0;
+    };
+
     // Computes output row `row` into `out` (Target().Width x 4 bytes).
     // `rows[r]` points at source row r; only rows FirstSourceRow(row) ..
     // LastSourceRow(row) are read.
-    void ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
+    void ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out, RowCache& cache) const;
 
     struct Span { // GLU's footprint of one output pixel along one axis
         int Low;
@@ -86,7 +99,6 @@ private:
         int Low, Middle, High;
     };
     std::vector<ShrunkColumn> shrunkColumns_; // filled when every column is such a one
-    std::uint64_t serial_; // names this scaler's rows in the per-thread caches
     std::vector<Span> xs_, ys_;
 };
 

@@ -131,6 +131,7 @@ public:
     void Scale()
     {
         const std::size_t outBytes = static_cast<std::size_t>(scaler_.Target().Width) * 4;
+        BaseLevelScaler::RowCache cache;
         for (;;) {
             int top = 0, end = 0; // this run: output rows top down to end + 1
             {
@@ -153,7 +154,7 @@ public:
                 running_.push_back(top);
             }
             for (int row = top; row > end; --row)
-                scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes);
+                scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes, cache);
             bool wake = false;
             {
                 const std::lock_guard lock(mutex_);
