@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -29,13 +30,23 @@ void CheckImageSize(std::int64_t width, std::int64_t height, const QString& what
                                     .arg(MaxImageSide));
 }
 
+#ifdef __linux__
+namespace {
+
+// The whole huge pages within [start, start + bytes); empty when there are none.
+std::pair<std::uintptr_t, std::uintptr_t> HugePagesWithin(std::uintptr_t start, std::size_t bytes)
+{
+    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+    return {(start + huge - 1) & ~(huge - 1), (start + bytes) & ~(huge - 1)};
+}
+
+} // namespace
+#endif
+
 void PreferHugePages(void* buffer, std::size_t bytes)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
-    const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
-    const std::uintptr_t last = (start + bytes) & ~(huge - 1);
+    const auto [first, last] = HugePagesWithin(reinterpret_cast<std::uintptr_t>(buffer), bytes);
     if (last > first)
         madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #else
@@ -47,10 +58,9 @@ void PreferHugePages(void* buffer, std::size_t bytes)
 void DiscardPictureBytes(const std::uint8_t* buffer, std::size_t first, std::size_t end)
 {
 #if defined(__linux__) && defined(MADV_DONTNEED)
-    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
-    const std::uintptr_t from = (start + first + huge - 1) & ~(huge - 1);
-    const std::uintptr_t to = (start + end) & ~(huge - 1);
+    if (end <= first)
+        return;
+    const auto [from, to] = HugePagesWithin(reinterpret_cast<std::uintptr_t>(buffer) + first, end - first);
     if (to > from)
         madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 #else

@@ -109,10 +109,8 @@ bool TGLBMP::LoadFromBitmap(const QImage& bitmap)
     return true;
 }
 
-void TGLBMP::Upload()
+void TGLBMP::NewTexture()
 {
-    if (!Pixels)
-        return;
     if (TextureName != 0)
         gl_.DeleteTextures(1, &TextureName);
     gl_.GenTextures(1, &TextureName);
@@ -121,9 +119,21 @@ void TGLBMP::Upload()
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(WrapT));
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilter));
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
+}
+
+PictureSize TGLBMP::BaseLevelFor(int width, int height)
+{
+    return BaseLevelSize(width, height, [this](int w, int h) { return TextureFits(w, h); });
+}
+
+void TGLBMP::Upload()
+{
+    if (!Pixels)
+        return;
+    NewTexture();
     if (Width < 1 || Height < 1)
         return; // GLU refuses an empty picture
-    const PictureSize base = BaseLevelSize(Width, Height, [this](int w, int h) { return TextureFits(w, h); });
+    const PictureSize base = BaseLevelFor(Width, Height);
     if (base == PictureSize{Width, Height}) {
         gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, Width, Height, 0, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.get());
         return;
@@ -140,16 +150,9 @@ bool TGLBMP::BeginUploadInParts(int width, int height)
         gl_.DeleteTextures(1, &TextureName);
         TextureName = 0;
     }
-    if (width < 1 || height < 1 || !(BaseLevelSize(width, height, [this](int w, int h) {
-                                         return TextureFits(w, h);
-                                     }) == PictureSize{width, height}))
+    if (width < 1 || height < 1 || !(BaseLevelFor(width, height) == PictureSize{width, height}))
         return false;
-    gl_.GenTextures(1, &TextureName);
-    gl_.BindTexture(GL_TEXTURE_2D, TextureName);
-    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, static_cast<GLint>(WrapS));
-    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, static_cast<GLint>(WrapT));
-    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(MagFilter));
-    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
+    NewTexture();
     gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     return true;
 }

@@ -2,6 +2,7 @@
 // One picture as an RGBA buffer (bottom row first) that becomes a mipmapped
 // OpenGL texture, and the read-back of the current viewport.
 #include "gl/GLApi.h"
+#include "textures/BaseLevel.h"
 #include "textures/ImageCodec.h"
 
 #include <QImage>
@@ -76,6 +77,10 @@ public:
 private:
     bool ReadViewport();
     bool TextureFits(int width, int height);
+    // The base level GLU would choose for this GL.
+    PictureSize BaseLevelFor(int width, int height);
+    // A fresh texture name, bound, with the object's wrap and filters.
+    void NewTexture();
     using Decoder = void (*)(const QString& fileName, const AllocateRgba& allocate);
 
     bool LoadTga(const QString& fileName);
