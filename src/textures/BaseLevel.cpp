@@ -119,12 +119,18 @@ BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
     area_ = convx * convy;
     xs_ = Spans(source.Width, target.Width, false);
     ys_ = Spans(source.Height, target.Height, true);
-    narrowColumns_ = std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High - x.Low <= 2; });
-    if (std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High - x.Low >= 1 && x.High - x.Low <= 2; }))
+    if (std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High - x.Low <= 2; }))
         for (const Span& x : xs_) {
-            const bool three = x.High - x.Low == 2;
-            shrunkColumns_.push_back({Lanes{1 - x.LowFrac, three ? 1.0f : 0.0f, x.HighFrac, 0.0f}, x.Low,
-                                      three ? x.Low + 1 : x.High, x.High});
+            switch (x.High - x.Low) {
+            case 0: // inside one column: the part of it covered
+                narrowColumns_.push_back({Lanes{x.HighFrac - x.LowFrac, 0, 0, 0}, x.Low, x.Low, x.Low});
+                break;
+            case 1: // the end of one column and the start of the next
+                narrowColumns_.push_back({Lanes{1 - x.LowFrac, 0, x.HighFrac, 0}, x.Low, x.High, x.High});
+                break;
+            default: // and a whole column between
+                narrowColumns_.push_back({Lanes{1 - x.LowFrac, 1, x.HighFrac, 0}, x.Low, x.Low + 1, x.High});
+            }
         }
 }
 
@@ -258,11 +264,7 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
         lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
     }
     const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
-    if (widened && spanRows <= 2 && !shrunkColumns_.empty()) {
-        ScaleShrunkRow(y, wide, lastSafeColumn, careful, out);
-        return;
-    }
-    if (widened && spanRows <= 2 && narrowColumns_) {
+    if (widened && spanRows <= 2 && !narrowColumns_.empty()) {
         ScaleNarrowRow(y, wide, lastSafeColumn, careful, out);
         return;
     }
@@ -274,62 +276,13 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
 }
 
 // The common case of a cover near its base level's size: each output pixel
-// reads at most two rows and three columns. Every branch of the footprint
-// is then the same six weighted terms in the same order, the ones a branch
-// does not have weighted 0 (adding +0 to a sum of non-negative terms changes
-// nothing), so the loop runs without a branch.
+// reads at most two rows and three columns. Every branch of GLU's footprint
+// is then the same six weighted terms in the same order, those a branch does
+// not have weighted 0 (adding +0 to a sum of non-negative terms changes
+// nothing), and each weight is GLU's product of a row part and a column
+// factor, formed four at a time. The loop runs without a branch.
 template <typename Careful>
 void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn,
-                                     const Careful& careful, std::uint8_t* out) const
-{
-    const bool twoRows = y.High > y.Low;
-    const float lowPart = 1 - y.LowFrac, highPart = y.HighFrac, onePart = y.HighFrac - y.LowFrac;
-    const Lanes* low = wide[0];
-    const Lanes* high = twoRows ? wide[1] : wide[0];
-    for (const Span& x : xs_) {
-        if (x.High > lastSafeColumn) {
-            StoreBytes(Footprint(y, x, careful) / area_, out);
-            out += 4;
-            continue;
-        }
-        const int columns = x.High - x.Low;
-        const float firstColumn = 1 - x.LowFrac, xPart = x.HighFrac - x.LowFrac;
-        float w[6] = {};
-        if (twoRows && columns > 0) {
-            w[0] = lowPart * firstColumn;
-            w[1] = columns == 2 ? lowPart : 0.0f;
-            w[2] = lowPart * x.HighFrac;
-            w[3] = highPart * firstColumn;
-            w[4] = columns == 2 ? highPart : 0.0f;
-            w[5] = highPart * x.HighFrac;
-        } else if (twoRows) {
-            w[0] = lowPart * xPart;
-            w[3] = xPart * highPart;
-        } else if (columns > 0) {
-            w[0] = firstColumn * onePart;
-            w[1] = columns == 2 ? onePart : 0.0f;
-            w[2] = onePart * x.HighFrac;
-        } else {
-            w[0] = onePart * xPart;
-        }
-        const int middle = columns > 0 ? x.Low + 1 : x.Low;
-        Lanes total = {0, 0, 0, 0};
-        total += low[x.Low] * w[0];
-        total += low[middle] * w[1];
-        total += low[x.High] * w[2];
-        total += high[x.Low] * w[3];
-        total += high[middle] * w[4];
-        total += high[x.High] * w[5];
-        StoreBytes(total / area_, out);
-        out += 4;
-    }
-}
-
-// Narrower still, and the most common: every output pixel reads two or three
-// columns (the picture shrinks by less than half across). Then each weight is
-// a row factor times a column factor, four at a time.
-template <typename Careful>
-void BaseLevelScaler::ScaleShrunkRow(const Span& y, const Lanes* const* wide, int lastSafeColumn,
                                      const Careful& careful, std::uint8_t* out) const
 {
     const bool twoRows = y.High > y.Low;
@@ -339,16 +292,16 @@ void BaseLevelScaler::ScaleShrunkRow(const Span& y, const Lanes* const* wide, in
     const float highPart = y.HighFrac;
     // Locals: the byte stores below could alias any member.
     const float area = area_;
-    const ShrunkColumn* columns = shrunkColumns_.data();
-    const std::size_t count = shrunkColumns_.size();
+    const NarrowColumn* columns = narrowColumns_.data();
+    const std::size_t count = narrowColumns_.size();
     for (std::size_t j = 0; j < count; ++j, out += 4) {
-        const ShrunkColumn& c = columns[j];
+        const NarrowColumn& c = columns[j];
         if (c.High > lastSafeColumn) {
             StoreBytes(Footprint(y, xs_[j], careful) / area, out);
             continue;
         }
-        // (1 - low fraction, 1 or 0 for a middle column, high fraction) times
-        // the row's part: GLU's products, one lane each.
+        // The column's factors times the row's part: GLU's products, one
+        // lane each.
         const Lanes lowWeights = c.Factors * lowPart;
         Lanes total = {0, 0, 0, 0};
         total += low[c.Low] * lowWeights[0];

@@ -83,9 +83,6 @@ public:
 private:
     static std::vector<Span> Spans(int in, int out, bool clampHigh);
     template <typename Careful>
-    void ScaleShrunkRow(const Span& y, const Lanes* const* wide, int lastSafeColumn, const Careful& careful,
-                        std::uint8_t* out) const;
-    template <typename Careful>
     void ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn, const Careful& careful,
                         std::uint8_t* out) const;
     void HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
@@ -93,12 +90,11 @@ private:
     PictureSize source_, target_;
     bool halve_ = false;
     float area_ = 0;
-    bool narrowColumns_ = false; // no output pixel reads more than three columns
-    struct ShrunkColumn {         // an output column reading two or three source columns
-        Lanes Factors;            // 1 - low fraction, 1 or 0 for a middle column, high fraction
+    struct NarrowColumn { // an output column reading one to three source columns
+        Lanes Factors;    // the weights of its first, middle and last column, but for the row part
         int Low, Middle, High;
     };
-    std::vector<ShrunkColumn> shrunkColumns_; // filled when every column is such a one
+    std::vector<NarrowColumn> narrowColumns_; // filled when no output column reads more than three
     std::vector<Span> xs_, ys_;
 };
 

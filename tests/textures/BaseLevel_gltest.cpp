@@ -88,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureSize{3, 5}, PictureSize{2, 3}, PictureSize{7, 6}, PictureSize{1, 37},
                       PictureSize{41, 1}, PictureSize{1, 1}, PictureSize{64, 32}, PictureSize{64, 45},
                       PictureSize{90, 64}, PictureSize{1201, 801}, PictureSize{6000 / 4, 4000 / 4},
+                      PictureSize{250, 190}, PictureSize{500, 300}, PictureSize{8000 / 4, 6000 / 4},
                       PictureSize{40000, 23}, PictureSize{32768, 2}),
     [](const ::testing::TestParamInfo<PictureSize>& sizeInfo) {
         return std::to_string(sizeInfo.param.Width) + "x" + std::to_string(sizeInfo.param.Height);
