@@ -26,6 +26,16 @@ bench_build_cubiform()
   echo "$PWD/build-bench/cubiform"
 }
 
+# What both command-line scripts start with: the tools, the release build
+# and the covers. Sets $cubiform and $covers.
+bench_cli_setup()
+{
+  bench_need_packages imagemagick libjpeg-turbo-progs time
+  cubiform="$(bench_build_cubiform)"
+  covers="$PWD/build-bench/covers"
+  bench/make-covers.sh "$covers"
+}
+
 # ImageMagick's own convert, not whatever else PATH puts first.
 bench_convert()
 {

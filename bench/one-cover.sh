@@ -10,10 +10,7 @@ cd "$(dirname "$0")/.."
 . bench/lib.sh
 runs="${1:-5}"
 
-bench_need_packages imagemagick libjpeg-turbo-progs time
-cubiform="$(bench_build_cubiform)"
-covers="$PWD/build-bench/covers"
-bench/make-covers.sh "$covers"
+bench_cli_setup
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -4,6 +4,7 @@
 #include "gl/HeadlessContext.h"
 #include "gl/TSimpleGL.h"
 #include "textures/BaseLevel.h"
+#include "textures/PartialUpload.h"
 
 #include <algorithm>
 #include <array>
@@ -154,46 +155,23 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     // are still being read; each cover is done as soon as it is read, while
     // the others may still be reading. A damaged cover is the user's to fix
     // first, whatever the GL says.
-    struct Parts {
-        bool Begun = false;
-        bool Taken = false; // the texture takes the rows as they come
-        int SentFrom = 0;   // rows from here to the top are in the texture
-    };
-    std::array<Parts, 3> parts;
-    const auto send = [&](std::size_t slot, PictureSize level, const std::uint8_t* pixels, int from) {
-        Parts& p = parts[slot];
-        if (p.Taken && from < p.SentFrom) {
-            const std::size_t rowBytes = static_cast<std::size_t>(level.Width) * 4;
-            box.Covers[slot].Texture->UploadRows(from, p.SentFrom - from, level.Width, pixels + from * rowBytes);
-            // Nothing reads these rows again (there is no thumbnail here):
-            // their memory serves the next cover.
-            DiscardPictureBytes(pixels, from * rowBytes, p.SentFrom * rowBytes);
-            p.SentFrom = from;
-        }
-    };
+    std::array<PartialUpload, 3> parts = {PartialUpload(*box.Covers[0].Texture, true),
+                                          PartialUpload(*box.Covers[1].Texture, true),
+                                          PartialUpload(*box.Covers[2].Texture, true)};
     pending.Collect(
         [&](std::size_t slot, DecodedCover&& cover) {
             if (!context)
                 return;
-            if (!parts[slot].Taken) {
+            if (!parts[slot].Taken()) {
                 InstallCoverImage(box.Covers[slot], std::move(cover));
                 return;
             }
-            send(slot, {cover.Picture->Width, cover.Picture->Height}, cover.Picture->Pixels.get(), 0);
+            parts[slot].Finish(*cover.Picture);
             InstallUploadedCover(box.Covers[slot], std::move(cover));
         },
         [&](std::size_t slot, const BaseLevelProgress& progress) {
-            const std::uint8_t* pixels = progress.Pixels();
-            if (!context || !pixels)
-                return;
-            Parts& p = parts[slot];
-            const PictureSize level = progress.Size();
-            if (!p.Begun) {
-                p.Begun = true;
-                p.Taken = box.Covers[slot].Texture->BeginUploadInParts(level.Width, level.Height);
-                p.SentFrom = level.Height;
-            }
-            send(slot, level, pixels, progress.Final());
+            if (context)
+                parts[slot].Follow(progress);
         });
     if (contextFailure)
         throw *contextFailure;

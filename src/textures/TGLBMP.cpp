@@ -138,10 +138,10 @@ void TGLBMP::Upload()
         gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, Width, Height, 0, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.get());
         return;
     }
-    std::vector<std::uint8_t> level(static_cast<std::size_t>(base.Width) * base.Height * 4);
-    ScaleToBaseLevel(Pixels.get(), {Width, Height}, level.data(), base, Workers());
+    const auto level = AllocatePicture(static_cast<std::size_t>(base.Width) * base.Height * 4);
+    ScaleToBaseLevel(Pixels.get(), {Width, Height}, level.get(), base, Workers());
     gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, base.Width, base.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                   level.data());
+                   level.get());
 }
 
 bool TGLBMP::BeginUploadInParts(int width, int height)

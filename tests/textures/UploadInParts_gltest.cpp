@@ -2,6 +2,7 @@
 // texture as one sent whole.
 #include "gl/HeadlessContext.h"
 #include "textures/JpegBaseLevel.h"
+#include "textures/PartialUpload.h"
 #include "textures/TGLBMP.h"
 
 #include <QTemporaryDir>
@@ -49,34 +50,26 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
     BaseLevelProgress progress;
     auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
     TGLBMP parts;
-    bool begun = false;
-    int sentFrom = 0, sends = 0;
-    const auto send = [&](PictureSize size, const std::uint8_t* pixels, int from) {
-        if (from < sentFrom) {
-            parts.UploadRows(from, sentFrom - from, size.Width, pixels + static_cast<std::size_t>(from) * size.Width * 4);
-            sentFrom = from;
-            ++sends;
-        }
-    };
-    while (job.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
-        if (const std::uint8_t* pixels = progress.Pixels()) {
-            if (!begun) {
-                begun = true;
-                ASSERT_TRUE(parts.BeginUploadInParts(progress.Size().Width, progress.Size().Height));
-                sentFrom = progress.Size().Height;
-            }
-            send(progress.Size(), pixels, progress.Final());
-        }
-    const DecodedBaseLevel level = job.get();
-    ASSERT_TRUE(begun) << "the rows were reported before the picture was done";
+    PartialUpload upload(parts, false);
+    bool sentEarly = false;
+    while (job.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+        upload.Follow(progress, 100);
+        sentEarly = sentEarly || upload.Taken();
+    }
+    DecodedBaseLevel level = job.get();
+    ASSERT_TRUE(sentEarly) << "the rows were reported before the picture was done";
     EXPECT_EQ(level.Base, (PictureSize{1024, 2048}));
-    send(level.Base, level.Pixels.get(), 0);
+    TGLBMP picture;
+    picture.Width = level.Base.Width;
+    picture.Height = level.Base.Height;
+    picture.Pixels = std::move(level.Pixels);
+    upload.Finish(picture);
 
     TGLBMP whole;
     whole.AllocatePixels(level.Base.Width, level.Base.Height, QStringLiteral("test"));
-    std::memcpy(whole.Pixels.get(), level.Pixels.get(), whole.PixelBytes());
+    std::memcpy(whole.Pixels.get(), picture.Pixels.get(), whole.PixelBytes());
     whole.Upload();
-    EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base)) << sends << " sends";
+    EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base));
 }
 
 } // namespace

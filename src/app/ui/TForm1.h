@@ -223,7 +223,6 @@ private:
     void CoverShown();
     // Rows of covers still loading go to their textures meanwhile.
     void SendCoverRows();
-    void SendRows(CoverLoad& load, PictureSize size, const std::uint8_t* pixels, int from, int most);
     void ReleaseStaging(CoverLoad& load);
 
     // Widget adapters behind Model's controls.

@@ -2,6 +2,7 @@
 #include "app/ui/TForm1.h"
 
 #include "gl/ui/TGLPanel.h"
+#include "textures/PartialUpload.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,9 +31,7 @@ struct TForm1::CoverLoad {
     // (the view keeps drawing the slot's), which the slot takes at the end.
     BaseLevelProgress Progress;
     std::unique_ptr<TGLBMP> Staging;
-    bool StagingBegun = false;
-    bool StagingTaken = false;
-    int SentFrom = 0; // rows from here to the top are in Staging
+    std::unique_ptr<PartialUpload> Parts; // the thumbnail reads every row: none are given back
 };
 
 namespace {
@@ -174,10 +173,9 @@ void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
     CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
     try {
         if (GLPanel1->MakeCurrent()) { // the texture is uploaded into the view's context
-            if (load.StagingTaken) {
+            if (load.Parts && load.Parts->Taken()) {
                 // Most rows are there already: the rest, then the slot takes it.
-                const TGLBMP& picture = *load.Cover->Picture;
-                SendRows(load, {picture.Width, picture.Height}, picture.Pixels.get(), 0, picture.Height);
+                load.Parts->Finish(*load.Cover->Picture);
                 cover.Texture->TakeTexture(*load.Staging);
                 InstallUploadedCover(cover, std::move(*load.Cover));
             } else {
@@ -202,34 +200,21 @@ void TForm1::SendCoverRows()
 {
     bool current = false;
     for (const std::shared_ptr<CoverLoad>& load : currentLoads_) {
-        const std::uint8_t* pixels = load ? load->Progress.Pixels() : nullptr;
-        if (!pixels || (load->StagingBegun && !load->StagingTaken))
+        if (!load || !load->Progress.Pixels())
             continue;
         if (!current && !(current = GLPanel1->MakeCurrent()))
             return; // no view yet: the slot is filled from the file later
-        const PictureSize size = load->Progress.Size();
-        if (!load->StagingBegun) {
-            load->StagingBegun = true;
+        if (!load->Parts) {
             load->Staging = std::make_unique<TGLBMP>();
-            load->StagingTaken = load->Staging->BeginUploadInParts(size.Width, size.Height);
-            load->SentFrom = size.Height;
+            load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
         }
-        SendRows(*load, size, pixels, load->Progress.Final(), RowsPerTick);
+        load->Parts->Follow(load->Progress, RowsPerTick);
     }
-}
-
-void TForm1::SendRows(CoverLoad& load, PictureSize size, const std::uint8_t* pixels, int from, int most)
-{
-    if (!load.StagingTaken || from >= load.SentFrom)
-        return;
-    from = std::max(from, load.SentFrom - most);
-    load.Staging->UploadRows(from, load.SentFrom - from, size.Width,
-                             pixels + static_cast<std::size_t>(from) * size.Width * 4);
-    load.SentFrom = from;
 }
 
 void TForm1::ReleaseStaging(CoverLoad& load)
 {
+    load.Parts.reset();
     if (!load.Staging)
         return;
     // Its texture lives in the view's context; without one it is gone already.
