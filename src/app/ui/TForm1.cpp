@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -39,17 +40,55 @@ public:
     explicit ArrowSpinBox(QWidget* parent) : QSpinBox(parent) { lineEdit()->setReadOnly(true); }
 };
 
+constexpr QSize DefaultWindowSize(900, 650);
+
+// Long enough that a drag of the thumb moves the value smoothly.
+constexpr int BarTrackMinimum = 140;
+
+// A scroll bar that shows when it has the keyboard focus, as the wheel then moves it.
+class FocusScrollBar final : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QScrollBar::paintEvent(event);
+        if (!hasFocus())
+            return;
+        // A frame in the highlight colour just inside the edge.
+        QPainter painter(this);
+        const QColor c = palette().color(QPalette::Highlight);
+        const int w = width(), h = height(), f = FocusFrameWidth;
+        painter.fillRect(0, 0, w, f, c);
+        painter.fillRect(0, h - f, w, f, c);
+        painter.fillRect(0, f, f, h - 2 * f, c);
+        painter.fillRect(w - f, f, f, h - 2 * f, c);
+    }
+
+private:
+    static constexpr int FocusFrameWidth = 2;
+};
+
 QScrollBar* MakeBar(QWidget* parent, const char* name, int minimum, int maximum, int position)
 {
-    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    auto* bar = new FocusScrollBar(Qt::Horizontal, parent);
     bar->setObjectName(QLatin1String(name));
     bar->setRange(minimum, maximum);
     bar->setValue(position);
+    // No page: a trough click or PageUp/PageDown moves one position, and the
+    // thumb stays small.
     bar->setSingleStep(1);
-    bar->setPageStep(10);
+    bar->setPageStep(1);
     bar->setFocusPolicy(Qt::StrongFocus);
-    bar->setMinimumWidth(50);
+    bar->setMinimumWidth(BarTrackMinimum);
     return bar;
+}
+
+// Room for the widest value a label beside a bar shows.
+int ValueLabelWidth(const QLabel& label)
+{
+    return label.fontMetrics().horizontalAdvance(QStringLiteral("0000"));
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text = QString())
@@ -89,8 +128,11 @@ QLabel* MakePreview(QWidget* parent, const char* name, QSize size)
     preview->setFrameShape(QFrame::Panel);
     preview->setFrameShadow(QFrame::Sunken);
     preview->setLineWidth(0);
+    // A palette, not a style sheet: a style sheet would colour the tooltip too.
     preview->setAutoFillBackground(true);
-    preview->setStyleSheet(QStringLiteral("background-color: rgb(0, 128, 192);"));
+    QPalette blue = preview->palette();
+    blue.setColor(QPalette::Window, QColor(0, 128, 192));
+    preview->setPalette(blue);
     preview->setCursor(Qt::PointingHandCursor);
     preview->setToolTip(QStringLiteral("Click to load file"));
     preview->setAcceptDrops(true);
@@ -127,7 +169,6 @@ void TForm1::BuildControls()
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
-    resize(646, 480);
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
     columns->setContentsMargins(2, 2, 2, 2);
@@ -136,7 +177,9 @@ void TForm1::BuildControls()
     // Left column.
     GroupBox1 = new QGroupBox(central);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setFixedWidth(201);
+    // As wide as its widest group needs: every caption whole, every bar long
+    // enough to drag, the previews unclipped.
+    GroupBox1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* left = new QVBoxLayout(GroupBox1);
     left->setContentsMargins(3, 3, 3, 3);
     left->setSpacing(3);
@@ -151,7 +194,12 @@ void TForm1::BuildControls()
     sbSaveProject = MakeButton(project, "sbSaveProject", QStringLiteral("Save"), QStringLiteral("Save project"));
     SpeedButton1 = MakeButton(project, "SpeedButton1", QStringLiteral("Write"),
                               QStringLiteral("Write project result as image"));
-    SpeedButton1->setStyleSheet(QStringLiteral("font-weight: bold; color: blue;"));
+    QFont bold = SpeedButton1->font();
+    bold.setBold(true);
+    SpeedButton1->setFont(bold);
+    QPalette blueText = SpeedButton1->palette();
+    blueText.setColor(QPalette::ButtonText, Qt::blue);
+    SpeedButton1->setPalette(blueText);
     for (QToolButton* b : {sbNewProject, sbOpenProject, sbSaveProject, SpeedButton1})
         projectButtons->addWidget(b);
     projectRows->addLayout(projectButtons);
@@ -175,6 +223,8 @@ void TForm1::BuildControls()
     resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
     lbImgWidth = MakeLabel(results, "lbImgWidth");
     lbImgHeight = MakeLabel(results, "lbImgHeight");
+    for (QLabel* value : {lbImgWidth, lbImgHeight})
+        value->setMinimumWidth(ValueLabelWidth(*value));
     resultsGrid->addWidget(new QLabel(QStringLiteral("Width"), results), 1, 0);
     resultsGrid->addWidget(tbImageWidth, 1, 1);
     resultsGrid->addWidget(lbImgWidth, 1, 2);
@@ -188,6 +238,7 @@ void TForm1::BuildControls()
     cbMode = new QComboBox(form);
     cbMode->setObjectName(QStringLiteral("cbMode"));
     cbMode->setMaxVisibleItems(20);
+    cbMode->setSizeAdjustPolicy(QComboBox::AdjustToContents); // every kind's name shows whole
     formRows->addWidget(cbMode);
     left->addWidget(form);
 
@@ -244,7 +295,7 @@ void TForm1::BuildControls()
     for (const auto& [caption, bar, label] : dims) {
         dimGrid->addWidget(new QLabel(QLatin1String(caption), dimension), row, 0);
         dimGrid->addWidget(bar, row, 1);
-        label->setMinimumWidth(24);
+        label->setMinimumWidth(ValueLabelWidth(*label));
         dimGrid->addWidget(label, row, 2);
         ++row;
     }
@@ -270,10 +321,11 @@ void TForm1::BuildControls()
     GLPanel1->setAcceptDrops(true);
     rightRows->addWidget(ScrollBox1, 1);
 
+    // Two rows, so that each bar keeps a track long enough to drag.
     auto* viewBar = new QWidget(right);
-    viewBar->setFixedHeight(41);
-    auto* viewRow = new QHBoxLayout(viewBar);
-    viewRow->setContentsMargins(2, 0, 2, 0);
+    auto* viewGrid = new QGridLayout(viewBar);
+    viewGrid->setContentsMargins(2, 0, 2, 0);
+    viewGrid->setVerticalSpacing(0);
     seEye = new ArrowSpinBox(viewBar);
     seEye->setObjectName(QStringLiteral("seEye"));
     seEye->setRange(EyeMin, EyeMax);
@@ -286,18 +338,24 @@ void TForm1::BuildControls()
     lbHoriz = MakeLabel(viewBar, "lbHoriz");
     lbDepth = MakeLabel(viewBar, "lbDepth");
     lbTurn = MakeLabel(viewBar, "lbTurn");
-    viewRow->addWidget(new QLabel(QStringLiteral("Angle"), viewBar));
-    viewRow->addWidget(seEye);
+    viewGrid->addWidget(new QLabel(QStringLiteral("Angle"), viewBar), 0, 0);
+    viewGrid->addWidget(seEye, 0, 1);
     const std::tuple<const char*, QScrollBar*, QLabel*> views[] = {{"Vertical", tbVertical, lbVertical},
                                                                    {"Horiz.", tbHoriz, lbHoriz},
                                                                    {"Depth", tbDepth, lbDepth},
                                                                    {"Turn", tbTurn, lbTurn}};
+    int slot = 0;
     for (const auto& [caption, bar, label] : views) {
-        viewRow->addWidget(new QLabel(QLatin1String(caption), viewBar));
-        viewRow->addWidget(bar, 1);
-        label->setMinimumWidth(26);
-        viewRow->addWidget(label);
+        const int viewRow = slot / 2;
+        const int column = 2 + (slot % 2) * 3;
+        viewGrid->addWidget(new QLabel(QLatin1String(caption), viewBar), viewRow, column);
+        viewGrid->addWidget(bar, viewRow, column + 1);
+        label->setMinimumWidth(ValueLabelWidth(*label));
+        viewGrid->addWidget(label, viewRow, column + 2);
+        ++slot;
     }
+    viewGrid->setColumnStretch(3, 1);
+    viewGrid->setColumnStretch(6, 1);
     rightRows->addWidget(viewBar);
     columns->addWidget(right, 1);
     setCentralWidget(central);
@@ -314,6 +372,9 @@ void TForm1::BuildControls()
             StatusPanels[i]->setMinimumWidth(50);
         statusBar()->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
     }
+
+    // Room for a medium result beside the controls; never less than the layout needs.
+    resize(DefaultWindowSize.expandedTo(minimumSizeHint()));
 
     TimerUpdate = new QTimer(this);
     TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
@@ -526,6 +587,9 @@ void TForm1::ConnectControls()
     connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
     connect(cbFog, &QComboBox::activated, this, [this] { cbFogChange(); });
     connect(cbClass, &QComboBox::activated, this, [this] { cbClassChange(); });
+    // Typed text is in force as it is typed (changes from code are silent).
+    connect(cbFog, &QComboBox::editTextChanged, this, [this] { cbFogChange(); });
+    connect(cbClass, &QComboBox::editTextChanged, this, [this] { cbClassChange(); });
     connect(Selectfrontimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectfrontimage1); });
     connect(Selectsideimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectsideimage1); });
     connect(Selecttopimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selecttopimage1); });

@@ -240,6 +240,7 @@ private:
     bool shownOnce_ = false;
     bool destroyed_ = false;
     bool closed_ = false;
+    QObject* clickTarget_ = nullptr; // where a left press began a click
     bool resumeCheckPending_ = false;
     bool frameSkipped_ = false;
     static constexpr int SuspendedRetryMs = 100;

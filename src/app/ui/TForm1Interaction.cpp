@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <utility>
+
 void TForm1::tbDepthScroll()
 {
     tbThickChange();
@@ -110,13 +112,27 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             return true; // the window handles every wheel turn itself
         }
         break;
+    // The colour panel and the previews act on a click: a left press and a
+    // release inside the same control.
     case QEvent::MouseButtonPress:
-        if (watched == pColor) {
-            pColorClick();
+    case QEvent::MouseButtonDblClick:
+        if (watched == pColor || watched == imFront || watched == imSide || watched == imTop) {
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                clickTarget_ = watched;
             return true;
         }
-        if (watched == imFront || watched == imSide || watched == imTop) {
-            ImageSelectClick(watched);
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == pColor || watched == imFront || watched == imSide || watched == imTop) {
+            auto* release = static_cast<QMouseEvent*>(event);
+            if (release->button() != Qt::LeftButton)
+                return true;
+            const bool clicked = std::exchange(clickTarget_, nullptr) == watched &&
+                                 static_cast<QWidget*>(watched)->rect().contains(release->position().toPoint());
+            if (clicked && watched == pColor)
+                pColorClick();
+            else if (clicked)
+                ImageSelectClick(watched);
             return true;
         }
         break;

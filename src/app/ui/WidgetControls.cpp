@@ -2,6 +2,17 @@
 
 #include <QSignalBlocker>
 
+int ComboControl::ItemIndex() const
+{
+    if (!combo_->isEditable())
+        return combo_->currentIndex();
+    const QString text = combo_->currentText();
+    for (int i = 0; i < combo_->count(); ++i)
+        if (combo_->itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 void ComboControl::SetItemIndex(int index)
 {
     const QSignalBlocker block(combo_);

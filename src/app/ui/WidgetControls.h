@@ -26,11 +26,14 @@ using SliderControl = RangeWidgetControl<QAbstractSlider>;
 using SpinControl = RangeWidgetControl<QSpinBox>;
 
 // Setting the index from code raises no change event; handlers run on user
-// choices (QComboBox::activated) or are called by the code that set it.
+// choices (QComboBox::activated, typed text) or are called by the code that
+// set it. In an editable box what is typed decides: the item whose caption
+// it equals, ignoring case, else none (-1), so the field and the value in
+// force never disagree.
 class ComboControl final : public ChoiceControl {
 public:
     explicit ComboControl(QComboBox* combo) : combo_(combo) {}
-    int ItemIndex() const override { return combo_->currentIndex(); }
+    int ItemIndex() const override;
     void SetItemIndex(int index) override;
     int Count() const override { return combo_->count(); }
     void Clear() override;
