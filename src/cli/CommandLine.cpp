@@ -41,12 +41,18 @@ ProjectData ReadProject(const QString& path)
     }
 }
 
-QString FolderOf(const QString& file)
+QString WithSeparator(const QString& path)
 {
-    QString folder = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
+    QString folder = QDir::toNativeSeparators(path);
     if (!folder.endsWith(QDir::separator()))
         folder += QDir::separator();
     return folder;
+}
+
+// The folder a picture file lands in.
+QString FolderOf(const QString& file)
+{
+    return WithSeparator(QFileInfo(file).absolutePath());
 }
 
 int Info(const QStringList& args, std::FILE* out)
@@ -68,7 +74,9 @@ int Render(const QStringList& args, std::FILE* err)
     HeadlessBox box;
     if (options.Project.isEmpty()) {
         box.NewProject();
-        box.OutputFolder = options.Output.isEmpty() ? FolderOf(QStringLiteral("."))
+        // Without a picture the project's pictures go where the command ran
+        // (not into the parent, which the folder of "." would give).
+        box.OutputFolder = options.Output.isEmpty() ? WithSeparator(QDir::currentPath())
                                                     : FolderOf(options.Output);
     } else {
         box.OpenProject(ReadProject(options.Project), options.Project);

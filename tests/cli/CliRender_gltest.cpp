@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -250,6 +251,32 @@ TEST_F(RenderTest, EveryFormatIsReadableAndTheRightKind)
     const QImage low = Render(args + QStringList{QStringLiteral("--quality"), QStringLiteral("10")}, "jpg");
     EXPECT_LT(QFile(Path(QStringLiteral("r%1.jpg").arg(serial - 1))).size(), QFile(Path("r0.jpg")).size());
     EXPECT_FALSE(low.isNull());
+}
+
+TEST_F(RenderTest, SavedProjectKeepsThePicturesFolder)
+{
+    // Relative to where the command runs, and absolute.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("work/some/dir")));
+    const QString work = QFileInfo(Path("work")).canonicalFilePath();
+    const QString nested = QDir::toNativeSeparators(work + QStringLiteral("/some/dir")) + QDir::separator();
+    const struct {
+        QString output;
+        QString folder;
+    } cases[] = {
+        {QStringLiteral("some/dir/x.png"), nested},
+        {QStringLiteral("x.png"), QDir::toNativeSeparators(work) + QDir::separator()},
+        {work + QStringLiteral("/some/dir/y.png"), nested},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = RunCubiform({QStringLiteral("render"), QStringLiteral("--size"), QStringLiteral("32x32"),
+                                         QStringLiteral("-o"), c.output, QStringLiteral("--save-project"),
+                                         QStringLiteral("saved.pcf")},
+                                        work);
+        ASSERT_EQ(r.Status, 0) << c.output.toStdString() << "\n" << r.Err.toStdString();
+        const std::optional<QByteArray> bytes = LoadProjectBytes(work + QStringLiteral("/saved.pcf"));
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(DecodeProject(*bytes).OutputFolder.toStdString(), c.folder.toStdString()) << c.output.toStdString();
+    }
 }
 
 TEST_F(RenderTest, FailuresLeaveNoPictureBehind)

@@ -7,9 +7,11 @@
 #include "cli/ProjectInfo.h"
 #include "cli/RenderOptions.h"
 #include "project/ProjectApply.h"
+#include "project/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -283,6 +285,28 @@ TEST_F(CommandTest, SavedProjectReadsBackThroughInfo)
     QFile a(saved), b(again);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(CommandTest, NewProjectSavedWithoutAPictureKeepsTheFolderItRanIn)
+{
+    // A nested working folder: its parent is a real folder too, so a wrong
+    // answer is a plausible path rather than an empty one.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("work/here")));
+    const QString work = QFileInfo(Path("work/here")).canonicalFilePath();
+    const CliResult r = RunCubiform(Args({"render", "--save-project", "out.pcf"}), work);
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const std::optional<QByteArray> bytes = LoadProjectBytes(work + QStringLiteral("/out.pcf"));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(DecodeProject(*bytes).OutputFolder.toStdString(),
+              (QDir::toNativeSeparators(work) + QDir::separator()).toStdString());
+
+    // At the root the folder is the separator alone, not doubled.
+    const CliResult root = RunCubiform(QStringList{QStringLiteral("render"), QStringLiteral("--save-project"), Path("root.pcf")},
+                                       QStringLiteral("/"));
+    ASSERT_EQ(root.Status, 0) << root.Err.toStdString();
+    const std::optional<QByteArray> rootBytes = LoadProjectBytes(Path("root.pcf"));
+    ASSERT_TRUE(rootBytes);
+    EXPECT_EQ(DecodeProject(*rootBytes).OutputFolder.toStdString(), QDir::toNativeSeparators(QStringLiteral("/")).toStdString());
 }
 
 TEST_F(CommandTest, DamagedProjectsAreRefusedWithTheirMessageAndNothingIsWritten)

@@ -2,8 +2,10 @@
 
 #include "app/ScriptedPrompts.h"
 #include "app/TMyRegistry.h"
+#include "app/ui/Prompts.h"
 #include "output/ResultFiles.h"
 #include "output/TimeStamp.h"
+#include "services/FolderPickerDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +13,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QApplication>
 #include <QToolButton>
 
 namespace {
@@ -207,6 +212,123 @@ TEST_F(SaveImageDlgTest, SetAsksBeforeCreatingAMissingFolder)
     dlg->SpeedButton1->click();
     EXPECT_EQ(prompts.Asked.size(), questions + 1); // only the picker
     EXPECT_EQ(dlg->eFolder->text(), start);
+}
+
+// The real folder picker with the other questions answered from the script.
+class RealPickerPrompts final : public Prompts {
+public:
+    explicit RealPickerPrompts(ScriptedPrompts& script) : script_(script) {}
+    QString OpenFile(QWidget* p, const FileDialogRequest& r) override { return script_.OpenFile(p, r); }
+    QString SaveFile(QWidget* p, const FileDialogRequest& r) override { return script_.SaveFile(p, r); }
+    std::optional<QColor> PickColor(QWidget* p, const QColor& c) override { return script_.PickColor(p, c); }
+    QString PickFolder(QWidget* p, const QString& comment, const QString& start) override
+    {
+        script_.Asked << QStringLiteral("folder:") + comment;
+        return real_.PickFolder(p, comment, start);
+    }
+    QMessageBox::StandardButton Ask(QWidget* p, const QString& t, const QString& text,
+                                    QMessageBox::StandardButtons b) override
+    {
+        return script_.Ask(p, t, text, b);
+    }
+    void Tell(QWidget* p, QMessageBox::Icon i, const QString& t, const QString& text) override
+    {
+        script_.Tell(p, i, t, text);
+    }
+    int Exec(QDialog& d) override { return script_.Exec(d); }
+
+private:
+    ScriptedPrompts& script_;
+    QtPrompts real_;
+};
+
+TEST_F(SaveImageDlgTest, ANewFolderTypedIntoThePickerIsOfferedAndMade)
+{
+    RealPickerPrompts real(prompts);
+    const QString start = Folder(QString());
+    TSaveImageDlg dlg(*store, real);
+    dlg.SetResultBitmap(&bitmap);
+    dlg.SetFolder(start);
+    Show(dlg);
+
+    // Declined: nothing made, the field unchanged.
+    prompts.Answers.push_back(QMessageBox::Cancel);
+    AnswerNextFolderPicker(QStringLiteral("not now"), PickerKey::Enter);
+    dlg.SpeedButton1->click();
+    EXPECT_EQ(prompts.Asked.last(),
+              "ask:Directory " + Folder(QStringLiteral("not now")) + " does not exists. Create it first?");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("not now"))));
+    EXPECT_EQ(dlg.eFolder->text(), start);
+
+    // OK: made with its parent, and the field and OK follow.
+    dlg.bbOK->setEnabled(false);
+    prompts.Answers.push_back(QMessageBox::Ok);
+    AnswerNextFolderPicker(QStringLiteral("shots/june"), PickerKey::Choose);
+    dlg.SpeedButton1->click();
+    const QString made = Folder(QStringLiteral("shots/june"));
+    EXPECT_EQ(prompts.Asked.last(), "ask:Directory " + made + " does not exists. Create it first?");
+    EXPECT_TRUE(QFileInfo(made).isDir());
+    EXPECT_EQ(dlg.eFolder->text(), made);
+    EXPECT_TRUE(dlg.bbOK->isEnabled());
+}
+
+TEST_F(SaveImageDlgTest, ALargeResultOpensAtItsMiddleASmallOneWhole)
+{
+    // Each pixel tells where it is, so the view's middle tells what it shows.
+    auto located = [](int w, int h) {
+        QImage image(w, h, QImage::Format_RGB888);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, qRgb(x * 255 / (w - 1), y * 255 / (h - 1), 90));
+        return image;
+    };
+    auto middleShown = [](TSaveImageDlg& dlg) {
+        QWidget* view = dlg.pBackground->viewport();
+        return view->grab().toImage().pixel(view->width() / 2, view->height() / 2);
+    };
+
+    bitmap = located(1500, 1100);
+    auto large = Make(Folder(QString()));
+    Show(*large);
+    for (QScrollBar* bar : {large->pBackground->horizontalScrollBar(), large->pBackground->verticalScrollBar()}) {
+        ASSERT_GT(bar->maximum(), 0);
+        EXPECT_NEAR(bar->value(), bar->maximum() / 2, 1);
+    }
+    const QRgb middle = middleShown(*large);
+    EXPECT_NEAR(qRed(middle), 127, 3);
+    EXPECT_NEAR(qGreen(middle), 127, 3);
+    // Resized untouched it stays on the middle; once the user scrolls it stays put.
+    large->resize(600, 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return large->pBackground->width() == 600; }, 2000));
+    QApplication::processEvents();
+    EXPECT_NEAR(qRed(middleShown(*large)), 127, 3);
+    QScrollBar* across = large->pBackground->horizontalScrollBar();
+    across->triggerAction(QAbstractSlider::SliderToMinimum);
+    large->resize(500, 420);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return large->pBackground->width() == 500; }, 2000));
+    QApplication::processEvents();
+    EXPECT_EQ(across->value(), 0);
+
+    // Wider than the view only: centred across, whole and centred down.
+    bitmap = located(1500, 60);
+    auto wide = Make(Folder(QString()));
+    Show(*wide);
+    const QScrollBar* wideAcross = wide->pBackground->horizontalScrollBar();
+    EXPECT_NEAR(wideAcross->value(), wideAcross->maximum() / 2, 1);
+    EXPECT_EQ(wide->pBackground->verticalScrollBar()->maximum(), 0);
+    EXPECT_NEAR(qRed(middleShown(*wide)), 127, 3);
+    EXPECT_NEAR(wide->Image1->geometry().center().y(), wide->pBackground->viewport()->height() / 2, 1);
+
+    // Smaller than the view: no scrolling, the whole result in the middle.
+    bitmap = located(30, 20);
+    auto small = Make(Folder(QString()));
+    Show(*small);
+    EXPECT_EQ(small->pBackground->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(small->pBackground->verticalScrollBar()->maximum(), 0);
+    const QRect shown = small->Image1->geometry();
+    EXPECT_TRUE(small->pBackground->viewport()->rect().contains(shown));
+    EXPECT_NEAR(shown.center().x(), small->pBackground->viewport()->width() / 2, 1);
+    EXPECT_NEAR(shown.center().y(), small->pBackground->viewport()->height() / 2, 1);
 }
 
 TEST_F(SaveImageDlgTest, AFolderThatCannotBeMadeIsReportedAndNothingChanges)

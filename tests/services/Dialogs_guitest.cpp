@@ -1,5 +1,7 @@
 #include "app/ScriptedPrompts.h"
 #include "app/TMyRegistry.h"
+#include "app/ui/Prompts.h"
+#include "services/FolderPickerDriver.h"
 #include "services/MailLinks.h"
 #include "services/ProductInfo.h"
 #include "services/UrlCatcher.h"
@@ -10,9 +12,12 @@
 #include "services/ui/TShellDirDialog.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -181,6 +186,62 @@ TEST_F(FolderPickerTest, PickerTitleAndMode)
     picker.ShowFiles = true;
     picker.Prepare(dialog);
     EXPECT_FALSE(dialog.testOption(QFileDialog::ShowDirsOnly));
+}
+
+// The picker a person sees: typed names, Enter and its buttons.
+struct RealFolderPickerTest : ::testing::Test {
+    QTemporaryDir dir;
+    QtPrompts prompts;
+    QString start = dir.filePath(QStringLiteral("start"));
+
+    RealFolderPickerTest() { QDir().mkpath(start + QStringLiteral("/old")); }
+
+    QString Pick() { return prompts.PickFolder(nullptr, QStringLiteral("Select output folder"), start); }
+    QString Native(const QString& relative) const
+    {
+        return QDir::toNativeSeparators(start + QLatin1Char('/') + relative) + QDir::separator();
+    }
+};
+
+TEST_F(RealFolderPickerTest, ATypedFolderThatDoesNotExistIsReturnedNotRefused)
+{
+    bool chooseEnabled = false;
+    QString title;
+    AnswerNextFolderPicker(QStringLiteral("brand new"), PickerKey::Enter, [&](QFileDialog& picker) {
+        title = picker.windowTitle();
+        chooseEnabled = picker.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->isEnabled();
+    });
+    EXPECT_EQ(Pick(), Native(QStringLiteral("brand new")));
+    EXPECT_EQ(title, "Select output folder");
+    EXPECT_TRUE(chooseEnabled); // a person can click it, not only press Enter
+    EXPECT_FALSE(QFileInfo::exists(start + QStringLiteral("/brand new"))); // the caller asks first
+
+    // Nested names and the button work as well.
+    AnswerNextFolderPicker(QStringLiteral("a/b"), PickerKey::Choose);
+    EXPECT_EQ(Pick(), Native(QStringLiteral("a/b")));
+    AnswerNextFolderPicker(dir.filePath(QStringLiteral("elsewhere")), PickerKey::Enter);
+    EXPECT_EQ(Pick(), QDir::toNativeSeparators(dir.filePath(QStringLiteral("elsewhere"))) + QDir::separator());
+}
+
+TEST_F(RealFolderPickerTest, ExistingFoldersAndCancelBehaveAsBefore)
+{
+    AnswerNextFolderPicker(QStringLiteral("old"), PickerKey::Enter);
+    EXPECT_EQ(Pick(), Native(QStringLiteral("old")));
+    AnswerNextFolderPicker(QStringLiteral("never made"), PickerKey::Cancel);
+    EXPECT_EQ(Pick(), QString());
+    EXPECT_FALSE(QFileInfo::exists(start + QStringLiteral("/never made")));
+    // A plain file is no folder: the picker stays open (the driver closes it).
+    QFile plain(start + QStringLiteral("/plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    bool stayedOpen = false;
+    AnswerNextFolderPicker(QStringLiteral("plain"), PickerKey::Cancel, [&](QFileDialog& picker) {
+        picker.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setFocus();
+        QTest::keyClick(picker.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), Qt::Key_Return);
+        stayedOpen = picker.isVisible();
+    });
+    EXPECT_EQ(Pick(), QString());
+    EXPECT_TRUE(stayedOpen);
 }
 
 TEST(FolderWithSeparator, OneTrailingSeparatorAndNoneAdded)

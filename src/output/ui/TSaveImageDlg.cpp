@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
@@ -104,6 +105,15 @@ TSaveImageDlg::TSaveImageDlg(TMyRegistry& store, Prompts& prompts, QWidget* pare
     pBackground->setWidget(Image1);
     pBackground->viewport()->setAutoFillBackground(false);
     rows->addWidget(pBackground, 1);
+    // The ranges settle after showing (the bars take room from the view) and
+    // change on resizing; the preview keeps to its middle until the user scrolls.
+    for (QScrollBar* bar : {pBackground->horizontalScrollBar(), pBackground->verticalScrollBar()}) {
+        connect(bar, &QScrollBar::rangeChanged, this, [this] {
+            if (keepCentred_)
+                CentrePreview();
+        });
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { keepCentred_ = false; });
+    }
 
     auto* bottom = new QWidget(this);
     bottom->setObjectName(QStringLiteral("Panel2"));
@@ -187,8 +197,15 @@ void TSaveImageDlg::showEvent(QShowEvent* event)
         if (const QScreen* s = screen())
             move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
         FormShow();
+        CentrePreview();
     }
     QDialog::showEvent(event);
+}
+
+void TSaveImageDlg::CentrePreview()
+{
+    for (QScrollBar* bar : {pBackground->horizontalScrollBar(), pBackground->verticalScrollBar()})
+        bar->setValue(bar->minimum() + (bar->maximum() - bar->minimum()) / 2);
 }
 
 void TSaveImageDlg::FormShow()

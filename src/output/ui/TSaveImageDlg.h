@@ -63,6 +63,8 @@ protected:
 
 private:
     void FormShow();
+    // A result larger than the view opens at its middle, not its top left.
+    void CentrePreview();
     void FitFolderField();
     void LoadPreferences();
     // False (and the reason in *problem) when the store refused a value.
@@ -75,4 +77,5 @@ private:
     QString writtenPath_;
     bool shown_ = false;
     bool stored_ = false;
+    bool keepCentred_ = true;
 };

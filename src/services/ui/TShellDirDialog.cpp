@@ -2,9 +2,13 @@
 
 #include "services/ui/ScreenCentre.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 
 QString FolderWithSeparator(const QString& path)
 {
@@ -13,6 +17,65 @@ QString FolderWithSeparator(const QString& path)
         folder += QDir::separator();
     return folder;
 }
+
+namespace {
+
+// Qt's own picker refuses a typed folder that does not exist ("Directory not
+// found") and greys out its button; this one hands such a folder back, so the
+// caller can offer to create it.
+class NewFolderPicker final : public QFileDialog {
+public:
+    explicit NewFolderPicker(QWidget* owner) : QFileDialog(owner) {}
+
+    void accept() override
+    {
+        if (TypedMissingFolder().isEmpty())
+            QFileDialog::accept();
+        else
+            QDialog::accept(); // selectedFiles() still names the typed folder
+    }
+
+    // Call after the picker is set up: its widgets exist from then on.
+    void WatchTyping()
+    {
+        edit_ = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (auto* box = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+            choose_ = box->button(QDialogButtonBox::Open);
+        if (choose_)
+            choose_->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // Qt disables the button whenever the text names no existing folder.
+        if (watched == choose_ && event->type() == QEvent::EnabledChange &&
+            !choose_->isEnabled() && !TypedMissingFolder().isEmpty())
+            choose_->setEnabled(true);
+        return QFileDialog::eventFilter(watched, event);
+    }
+
+private:
+    // The typed folder when nothing of that name exists yet; else empty.
+    QString TypedMissingFolder() const
+    {
+        if (fileMode() != QFileDialog::Directory || !edit_)
+            return QString();
+        const QString typed = edit_->text().trimmed();
+        // "$NAME" is left to Qt, which reads it from the environment.
+        if (typed.isEmpty() || typed.startsWith(QLatin1Char('$')))
+            return QString();
+        const QStringList files = selectedFiles();
+        if (files.size() != 1 || QFileInfo::exists(files.constFirst()))
+            return QString();
+        return files.constFirst();
+    }
+
+    QLineEdit* edit_ = nullptr;
+    QPushButton* choose_ = nullptr;
+};
+
+} // namespace
 
 TShellDirDialog::TShellDirDialog(QObject* parent) : QObject(parent) {}
 
@@ -31,8 +94,9 @@ void TShellDirDialog::Prepare(QFileDialog& dialog) const
 
 bool TShellDirDialog::Execute(QWidget* owner)
 {
-    QFileDialog dialog(owner);
+    NewFolderPicker dialog(owner);
     Prepare(dialog);
+    dialog.WatchTyping();
     CentreOnScreen(dialog);
     const int result = Run ? Run(dialog) : dialog.exec();
     if (result != QDialog::Accepted)

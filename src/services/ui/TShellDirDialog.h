@@ -20,8 +20,8 @@ public:
     bool ShowFiles = false;
     QString DisplayName() const { return displayName_; }
 
-    // True with Directory set when a folder was chosen; false on cancel,
-    // leaving Directory as it was.
+    // True with Directory set when a folder was chosen, also a typed one that
+    // does not exist yet; false on cancel, leaving Directory as it was.
     bool Execute(QWidget* owner = nullptr);
 
     // Runs the prepared picker; tests answer it here instead of a person.
