@@ -21,6 +21,17 @@ T Collect(QStringList& problems, T fallback, Op op)
     }
 }
 
+// The same for an operation that gives nothing back.
+template <typename Op>
+void Attempt(QStringList& problems, Op op)
+{
+    try {
+        op();
+    } catch (const RegistryError& error) {
+        problems.append(error.Message());
+    }
+}
+
 QString LoadFolder(TMyRegistry& store, const QString& name, const QString& current,
                    QStringList& problems)
 {
@@ -84,14 +95,22 @@ QStringList LoadPreferences(TMyRegistry& store, BoxControls& controls, Folders& 
     return problems;
 }
 
-void SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders)
+QStringList SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders)
 {
-    store.StoreText(Preference, QStringLiteral("Project Folder"), folders.ProjectFolder);
-    store.StoreText(Preference, QStringLiteral("Output Folder"), folders.OutputFolder);
-    store.StoreText(Preference, QStringLiteral("Data Folder"), folders.DataFolder);
-    store.StoreNumber(Preference, QStringLiteral("Size mode"), controls.cbClass->ItemIndex());
-    store.StoreNumber(Preference, QStringLiteral("Form mode"), controls.cbMode->ItemIndex());
-    store.StoreNumber(Preference, QStringLiteral("Fog"), controls.cbFog->ItemIndex());
-    store.StoreNumber(Preference, QStringLiteral("Background color"),
-                      static_cast<int>(controls.pColor->Color()));
+    // Every value is tried: one that cannot be written does not cost the others.
+    QStringList problems;
+    auto text = [&](const QString& name, const QString& value) {
+        Attempt(problems, [&] { store.StoreText(Preference, name, value); });
+    };
+    auto number = [&](const QString& name, int value) {
+        Attempt(problems, [&] { store.StoreNumber(Preference, name, value); });
+    };
+    text(QStringLiteral("Project Folder"), folders.ProjectFolder);
+    text(QStringLiteral("Output Folder"), folders.OutputFolder);
+    text(QStringLiteral("Data Folder"), folders.DataFolder);
+    number(QStringLiteral("Size mode"), controls.cbClass->ItemIndex());
+    number(QStringLiteral("Form mode"), controls.cbMode->ItemIndex());
+    number(QStringLiteral("Fog"), controls.cbFog->ItemIndex());
+    number(QStringLiteral("Background color"), static_cast<int>(controls.pColor->Color()));
+    return problems;
 }

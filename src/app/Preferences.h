@@ -26,5 +26,6 @@ QStringList EnsureInstallId(TMyRegistry& store);
 QStringList LoadPreferences(TMyRegistry& store, BoxControls& controls, Folders& folders,
                             BoxModel& model);
 
-// Throws RegistryError when a value cannot be written.
-void SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders);
+// Writes all seven values, also after one of them failed; the returned list
+// holds one "Failed to set data for '<name>'" per value that was not written.
+QStringList SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders);

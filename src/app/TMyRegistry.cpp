@@ -101,8 +101,7 @@ void TMyRegistry::Write(const QString& key, const QString& name, const QVariant&
     const bool existed = settings.contains(key);
     const QVariant previous = settings.value(key);
     settings.setValue(key, value);
-    settings.sync();
-    const QSettings::Status status = settings.status();
+    const QSettings::Status status = Commit(settings, key);
     if (status == QSettings::NoError)
         return;
     if (status == QSettings::AccessError) {
@@ -117,6 +116,12 @@ void TMyRegistry::Write(const QString& key, const QString& name, const QVariant&
     // A damaged file (FormatError) has just been replaced by what could be
     // read plus this value; start over so the next failure is not masked.
     Reopen();
+}
+
+QSettings::Status TMyRegistry::Commit(QSettings& settings, const QString&)
+{
+    settings.sync();
+    return settings.status();
 }
 
 QString TMyRegistry::LoadText(const QString& section, const QString& name, const QString& defaultValue)

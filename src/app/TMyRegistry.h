@@ -3,14 +3,13 @@
 // integers are kept as decimal text, flags as "1"/"0" and the one date as
 // eight bytes of a little-endian double (days since 30 Dec 1899).
 #include <QDate>
+#include <QSettings>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
 #include <optional>
 #include <stdexcept>
-
-class QSettings;
 
 // A value of the wrong kind, a write that did not reach the store or a key
 // that cannot be opened; the text names the value.
@@ -30,7 +29,7 @@ public:
     TMyRegistry();
     // An INI file at this path instead; tests and portable set-ups use it.
     explicit TMyRegistry(const QString& fileName);
-    ~TMyRegistry();
+    virtual ~TMyRegistry();
     TMyRegistry(const TMyRegistry&) = delete;
     TMyRegistry& operator=(const TMyRegistry&) = delete;
 
@@ -52,6 +51,12 @@ public:
     // Dates live in the product key itself; nullopt when the value is missing.
     std::optional<double> LoadDate(const QString& name);
     void StoreDate(const QString& name, double days);
+
+protected:
+    // Writes the change just made through to the store and says how that went.
+    // A test store refuses chosen keys here; the refusal is then handled as a
+    // real one.
+    virtual QSettings::Status Commit(QSettings& settings, const QString& key);
 
 private:
     QString KeyOf(const QString& section, const QString& name) const;

@@ -100,8 +100,10 @@ UpdateCheckResult UpdateCheck::Check(UpdateCheckMode mode, const QString& curren
             return result;
     }
     const std::optional<QStringList> memo = Fetch(currentVersion, productName);
-    if (!memo)
+    if (!memo) {
+        result.Failed = true;
         return result;
+    }
     const bool newer = IsNewerVersion(LatestVersion, currentVersion);
     if (mode == UpdateCheckMode::Automatic && !newer)
         return result;

@@ -20,6 +20,8 @@ enum class UpdateCheckMode { Manual, Automatic };
 
 struct UpdateCheckResult {
     bool Show = false; // the window is shown only when this is set
+    // The server was asked (or could not be) and no accepted reply came back.
+    bool Failed = false;
     QString Caption;
     QStringList Memo;
 };
@@ -32,7 +34,7 @@ public:
     UpdateCheck(TMyRegistry& store, FetchFunction fetch, ConfirmFunction confirm);
 
     // Store errors (RegistryError) pass through; network failures and
-    // unaccepted replies only leave Show unset.
+    // unaccepted replies leave Show unset and set Failed.
     UpdateCheckResult Check(UpdateCheckMode mode, const QString& currentVersion,
                             const QString& productName);
 

@@ -18,6 +18,15 @@ constexpr qint64 ReadBufferBytes = 64 * 1024;
 
 } // namespace
 
+bool IsAllowedRedirect(const QUrl& from, const QUrl& to)
+{
+    if (!to.isValid() || !IsWebScheme(to) || to.host().isEmpty())
+        return false;
+    const bool downgrade = from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
+                           to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+    return !downgrade;
+}
+
 UpdateFetcher::UpdateFetcher(FetchLimits limits, QObject* parent)
     : QObject(parent), limits_(limits), network_(new QNetworkAccessManager(this)),
       deadline_(new QTimer(this))
@@ -40,6 +49,7 @@ void UpdateFetcher::start(const QUrl& url)
     abort();
     body_.clear();
     redirects_ = 0;
+    current_ = url;
     if (!url.isValid() || !IsWebScheme(url) || url.host().isEmpty()) {
         Q_EMIT finished(false, QByteArray());
         return;
@@ -90,11 +100,13 @@ void UpdateFetcher::OnRedirected(const QUrl& target)
 {
     if (!reply_)
         return;
-    // Only on to another web page: never a local file or another program.
-    if (++redirects_ > limits_.MaxRedirects || !IsWebScheme(target) || target.host().isEmpty()) {
+    // Never a local file or another program, and never readable on the way
+    // once the exchange was encrypted.
+    if (++redirects_ > limits_.MaxRedirects || !IsAllowedRedirect(current_, target)) {
         Fail();
         return;
     }
+    current_ = target;
     body_.clear();
     Q_EMIT reply_->redirectAllowed();
 }

@@ -43,8 +43,13 @@ private:
     QTimer* deadline_;
     QNetworkReply* reply_ = nullptr;
     QByteArray body_;
+    QUrl current_; // where the request stands after the redirects so far
     int redirects_ = 0;
 };
+
+// Whether a redirect may be followed: only on to another web page, and never
+// from an encrypted one to a plain one.
+bool IsAllowedRedirect(const QUrl& from, const QUrl& to);
 
 // Waits for the fetch in a local event loop, so the window keeps painting.
 // nullopt on any failure.

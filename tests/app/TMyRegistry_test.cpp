@@ -352,8 +352,52 @@ TEST_F(PreferencesTest, AnUnwritableStoreIsReportedAtStartUp)
     auto store = Open();
     EXPECT_EQ(StartUp(*store), QStringList{QStringLiteral("Failed to set data for 'GUID'")});
     EXPECT_EQ(plain.cbClass.ItemIndex(), 1);
-    EXPECT_EQ(ErrorOf([&] { SavePreferences(*store, plain.Controls(), folders); }),
-              QStringLiteral("Failed to set data for 'Project Folder'"));
+    // Saving tries every value and says which ones failed, in order; it throws nothing.
+    QStringList problems;
+    EXPECT_NO_THROW(problems = SavePreferences(*store, plain.Controls(), folders));
+    ASSERT_EQ(problems.size(), 7);
+    EXPECT_EQ(problems.constFirst(), QStringLiteral("Failed to set data for 'Project Folder'"));
+    EXPECT_EQ(problems.constLast(), QStringLiteral("Failed to set data for 'Background color'"));
+}
+
+// A store whose disk refuses chosen values, as a registry key's rights can;
+// everything else is written as usual.
+class RefusingStore final : public TMyRegistry {
+public:
+    using TMyRegistry::TMyRegistry;
+    QStringList RefusedKeys;
+
+protected:
+    QSettings::Status Commit(QSettings& settings, const QString& key) override
+    {
+        return RefusedKeys.contains(key) ? QSettings::AccessError : TMyRegistry::Commit(settings, key);
+    }
+};
+
+TEST_F(PreferencesTest, ARefusedValueDoesNotStopTheOthers)
+{
+    WriteFile("[Preference]\nForm mode=4\n");
+    {
+        RefusingStore store(file);
+        store.OpenStore(ProductKey);
+        store.RefusedKeys = {QStringLiteral("Preference/Project Folder"), QStringLiteral("Preference/Form mode")};
+        plain.cbMode.SetItemIndex(7);
+        plain.cbFog.SetItemIndex(2);
+        EXPECT_EQ(SavePreferences(store, plain.Controls(), folders),
+                  QStringList({QStringLiteral("Failed to set data for 'Project Folder'"),
+                               QStringLiteral("Failed to set data for 'Form mode'")}));
+    }
+    QSettings raw(file, QSettings::IniFormat);
+    raw.beginGroup(QStringLiteral("Preference"));
+    // The refused values are as they were on disk: one absent, one old.
+    EXPECT_FALSE(raw.contains(QStringLiteral("Project Folder")));
+    EXPECT_EQ(raw.value(QStringLiteral("Form mode")).toString(), QStringLiteral("4"));
+    EXPECT_EQ(raw.value(QStringLiteral("Output Folder")).toString(), folders.OutputFolder);
+    EXPECT_EQ(raw.value(QStringLiteral("Data Folder")).toString(), folders.DataFolder);
+    EXPECT_EQ(raw.value(QStringLiteral("Size mode")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(raw.value(QStringLiteral("Fog")).toString(), QStringLiteral("2"));
+    EXPECT_EQ(raw.value(QStringLiteral("Background color")).toString(),
+              QString::number(0x123456));
 }
 
 TEST_F(PreferencesTest, SaveWritesTheSevenValues)

@@ -232,6 +232,40 @@ TEST_F(UpdateCheckTest, RedirectsStayOnTheWeb)
     EXPECT_LE(loops, 3 * limits.MaxRedirects);
 }
 
+TEST(RedirectRule, NeverFromEncryptedToPlainNorOffTheWeb)
+{
+    const QUrl secure(QStringLiteral("https://updates.example/Cubiform/UpdateInfo.php?id=1"));
+    const QUrl plain(QStringLiteral("http://updates.example/Cubiform/UpdateInfo.php?id=1"));
+    EXPECT_TRUE(IsAllowedRedirect(secure, QUrl(QStringLiteral("https://mirror.example/u.php"))));
+    EXPECT_TRUE(IsAllowedRedirect(plain, QUrl(QStringLiteral("http://mirror.example/u.php"))));
+    EXPECT_TRUE(IsAllowedRedirect(plain, QUrl(QStringLiteral("https://mirror.example/u.php"))));
+    // Same host, same path: still readable on the way, so refused.
+    EXPECT_FALSE(IsAllowedRedirect(secure, plain));
+    EXPECT_FALSE(IsAllowedRedirect(QUrl(QStringLiteral("HTTPS://updates.example/")),
+                                   QUrl(QStringLiteral("HTTP://updates.example/"))));
+    for (const char* target : {"ftp://updates.example/u", "file:///etc/passwd", "cubiform:run",
+                               "http:///no-host", "https://"})
+        EXPECT_FALSE(IsAllowedRedirect(plain, QUrl(QString::fromLatin1(target)))) << target;
+}
+
+TEST_F(UpdateCheckTest, AFailedCheckIsToldApartFromNothingNew)
+{
+    server.Respond = [](const TestHttpServer::Request&) { return TestHttpServer::Status("404 Not Found"); };
+    EXPECT_TRUE(Manual().Failed);
+    Reply("Cubiform\n1.3\nfile:///tmp\nhttp://a.example/\n"); // refused reply
+    EXPECT_TRUE(Manual().Failed);
+    Reply(Notes("1.2"));
+    UpdateCheckResult result = Manual();
+    EXPECT_TRUE(result.Show);
+    EXPECT_FALSE(result.Failed);
+    // An automatic check that is not due (the manual one just ran) has not failed.
+    result = check.Check(UpdateCheckMode::Automatic, QStringLiteral("1.2"), QStringLiteral("Cubiform"));
+    EXPECT_FALSE(result.Show);
+    EXPECT_FALSE(result.Failed);
+    store.StoreText(QStringLiteral("Update"), QStringLiteral("Website"), QStringLiteral("file:///etc"));
+    EXPECT_TRUE(Manual().Failed);
+}
+
 TEST_F(UpdateCheckTest, AStoredBaseThatIsNoWebAddressIsNotFetched)
 {
     store.StoreText(QStringLiteral("Update"), QStringLiteral("Website"), QStringLiteral("file:///etc"));
@@ -303,7 +337,9 @@ TEST_F(AutomaticCheckTest, AfterThirtyDaysItAsksFirst)
 TEST_F(AutomaticCheckTest, DecliningStopsBeforeTheNetwork)
 {
     confirmAnswer = false;
-    EXPECT_FALSE(Run().Show);
+    const UpdateCheckResult result = Run();
+    EXPECT_FALSE(result.Show);
+    EXPECT_FALSE(result.Failed); // the user's choice, not a failure
     EXPECT_EQ(questions.size(), 1);
     EXPECT_EQ(fetches, 0);
     EXPECT_EQ(LastCheck(), ToStoreDate(today));

@@ -31,3 +31,25 @@ public:
 private:
     QStringList schemes_;
 };
+
+// A desktop without a program for these schemes: QDesktopServices::openUrl
+// answers false. The handler names a method the object does not have, which
+// is how Qt's own open fails; nothing is launched.
+class UrlRefuser : public QObject {
+public:
+    explicit UrlRefuser(QStringList schemes) : schemes_(std::move(schemes))
+    {
+        for (const QString& scheme : schemes_)
+            QDesktopServices::setUrlHandler(scheme, this, "noProgramForThis");
+    }
+    ~UrlRefuser() override
+    {
+        for (const QString& scheme : schemes_)
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
+    UrlRefuser(const UrlRefuser&) = delete;
+    UrlRefuser& operator=(const UrlRefuser&) = delete;
+
+private:
+    QStringList schemes_;
+};

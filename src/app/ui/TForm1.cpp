@@ -460,6 +460,12 @@ QString TForm1::StatusText(int panel) const
     return panel >= 0 && panel < 3 ? StatusPanels[panel]->text() : QString();
 }
 
+void TForm1::ShowStatusMessage(const QString& text)
+{
+    constexpr int shownMs = 6000;
+    statusBar()->showMessage(text, shownMs);
+}
+
 void TForm1::SetDefaultFolders()
 {
     // Beside the executable, unless it lives somewhere read-only (an installed
@@ -741,10 +747,11 @@ void TForm1::FormDestroy()
     WaitForCoverLoads();
     SyncBusyCursor();
     qApp->removeEventFilter(this);
-    try {
-        SavePreferences(*store_, controls_, Folder);
-    } catch (const RegistryError&) {
-        // Nothing sensible can be shown while the window goes away.
+    const QStringList problems = SavePreferences(*store_, controls_, Folder);
+    if (!problems.isEmpty()) {
+        // Once, with the first value: when the store refuses one it usually refuses all.
+        TimerUpdate->stop(); // no update check inside the box
+        Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), problems.constFirst());
     }
     // Textures need their context to be deleted in.
     const bool current = GLPanel1->MakeCurrent();

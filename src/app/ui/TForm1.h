@@ -118,6 +118,8 @@ public:
     Prompts& Dialogs() { return *prompts_; }
     QString ProgramFolder() const { return programFolder_; }
     QString StatusText(int panel) const;
+    // A short note in the status bar for a few seconds, for failures that ask nothing.
+    void ShowStatusMessage(const QString& text);
     // Problems met while reading the preferences at start-up (shown once shown).
     QStringList StartupProblems;
 

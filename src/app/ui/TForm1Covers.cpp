@@ -99,8 +99,18 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
             Folder.DataFolder += QDir::separator();
     }
     // The same test the reader makes first, so these picks still answer at once.
-    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+    // A project's missing covers are reported by the project's load, all at once.
+    if (!QFileInfo(fileName).isFile()) {
+        if (!useStoredPath)
+            ShowStatusMessage(QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(fileName)));
         return false;
+    }
+    if (!IsCoverImageFile(fileName)) {
+        if (!useStoredPath)
+            ShowStatusMessage(QStringLiteral("Only .jpg and .bmp files can be loaded: %1")
+                                  .arg(QDir::toNativeSeparators(fileName)));
+        return false;
+    }
     StartCoverLoad(slot, fileName);
     return true;
 }

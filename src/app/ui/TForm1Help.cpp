@@ -18,6 +18,11 @@ namespace {
 const QString PreferenceSection = QStringLiteral("Preference");
 const QString AutomaticCheckName = QStringLiteral("Automatic update check");
 
+QString UpdateCheckFailedText()
+{
+    return QStringLiteral("The update check failed.");
+}
+
 } // namespace
 
 void TForm1::ConnectHelp()
@@ -45,22 +50,26 @@ void TForm1::ConnectHelp()
 
 void TForm1::Contents1Click()
 {
-    ShellOpen(HelpPagePath(ProgramFolder()));
+    if (!ShellOpen(HelpPagePath(ProgramFolder())))
+        ShowStatusMessage(NoBrowserText());
 }
 
 void TForm1::Emailsupport1Click()
 {
-    ShellOpen(MailDraft(QString(ProductInfo::SupportMail), windowTitle()));
+    if (!ShellOpen(MailDraft(QString(ProductInfo::SupportMail), windowTitle())))
+        ShowStatusMessage(NoMailText());
 }
 
 void TForm1::Website1Click()
 {
-    ShellOpen(QString(ProductInfo::WebSite));
+    if (!ShellOpen(QString(ProductInfo::WebSite)))
+        ShowStatusMessage(NoBrowserText());
 }
 
 void TForm1::About1Click()
 {
     TAboutForm about(this);
+    about.ShowStatus = [this](const QString& text) { ShowStatusMessage(text); };
     Dialogs().Exec(about);
 }
 
@@ -88,7 +97,10 @@ void RunUpdateCheck(TForm1& form, UpdateCheckMode mode)
     try {
         TCheckUpdate window(form.Store(), form.Dialogs(), &form);
         window.Limits.TimeoutMs = form.UpdateTimeoutMs;
+        window.ShowStatus = [&form](const QString& text) { form.ShowStatusMessage(text); };
         window.Check(mode, QString(ProductInfo::Version), QString(ProductInfo::ProductName));
+        if (window.Failed)
+            form.ShowStatusMessage(UpdateCheckFailedText());
     } catch (const RegistryError& e) {
         form.Dialogs().Tell(&form, QMessageBox::Critical, form.windowTitle(), e.Message());
     } catch (const std::exception& e) {

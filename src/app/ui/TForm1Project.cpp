@@ -101,9 +101,19 @@ bool TForm1::LoadProject(const QString& path)
     }
     // Covers last, read side by side: a missing picture keeps its path and
     // the slot as it was.
-    for (int slot = 0; slot < CoverSlotCount; ++slot)
-        if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty())
-            SelectCoverImage(slot, true);
+    QStringList missing;
+    for (int slot = 0; slot < CoverSlotCount; ++slot) {
+        const QString& cover = Covers[static_cast<std::size_t>(slot)].Path;
+        if (cover.isEmpty())
+            continue;
+        if (!QFileInfo(cover).isFile())
+            missing << QDir::toNativeSeparators(cover);
+        SelectCoverImage(slot, true);
+    }
+    if (!missing.isEmpty())
+        ShowStatusMessage((missing.size() == 1 ? QStringLiteral("Cover file not found: %1")
+                                               : QStringLiteral("Cover files not found: %1"))
+                              .arg(missing.join(QStringLiteral(", "))));
     return true;
 }
 

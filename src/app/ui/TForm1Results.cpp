@@ -106,5 +106,17 @@ void TForm1::SpeedButton1Click()
 
 void TForm1::sbBrowseClick()
 {
-    ShellOpen(Folder.OutputFolder);
+    const QString folder = QDir::toNativeSeparators(Folder.OutputFolder);
+    switch (OpenLocalFolder(folder)) {
+    case FolderOpening::Opened:
+        break;
+    case FolderOpening::NoSuchFolder:
+        ShowStatusMessage(folder.isEmpty()
+                              ? QStringLiteral("No output folder is set.")
+                              : QStringLiteral("The output folder %1 does not exist.").arg(folder));
+        break;
+    case FolderOpening::Refused:
+        ShowStatusMessage(QStringLiteral("No program could open the folder %1.").arg(folder));
+        break;
+    }
 }

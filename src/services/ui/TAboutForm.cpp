@@ -134,12 +134,14 @@ void TAboutForm::FormShow()
 
 void TAboutForm::Label12Click()
 {
-    ShellOpen(QStringLiteral("mailto:") + QString(ProductInfo::SupportMail));
+    if (!ShellOpen(QStringLiteral("mailto:") + QString(ProductInfo::SupportMail)) && ShowStatus)
+        ShowStatus(NoMailText());
 }
 
 void TAboutForm::Label13Click()
 {
-    ShellOpen(QString(ProductInfo::WebSite));
+    if (!ShellOpen(QString(ProductInfo::WebSite)) && ShowStatus)
+        ShowStatus(NoBrowserText());
 }
 
 void TAboutForm::showEvent(QShowEvent* event)

@@ -27,6 +27,8 @@ public:
 
     // The clock text shown after "CPU speed:"; tests give their own.
     std::function<QString()> CpuSpeed;
+    // Where a link that found no program to open it is reported; may be empty.
+    std::function<void(const QString&)> ShowStatus;
 
     void FormShow();
     void Label12Click();

@@ -79,6 +79,7 @@ bool TCheckUpdate::Check(UpdateCheckMode mode, const QString& currentVersion,
     LatestVersion = check.LatestVersion;
     UpdateWebsite = check.UpdateWebsite;
     DownloadURL = check.DownloadURL;
+    Failed = result.Failed;
     if (!result.Show)
         return false;
     setWindowTitle(result.Caption);
@@ -98,7 +99,8 @@ void TCheckUpdate::SpeedButton1Click()
         prompts_.Tell(this, QMessageBox::Warning, windowTitle(), e.Message());
         return;
     }
-    ShellOpen(target.toString(QUrl::FullyEncoded));
+    if (!ShellOpen(target.toString(QUrl::FullyEncoded)) && ShowStatus)
+        ShowStatus(NoBrowserText());
 }
 
 void TCheckUpdate::SpeedButton2Click()

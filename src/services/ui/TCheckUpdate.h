@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class Prompts;
 class QPlainTextEdit;
 class QPushButton;
@@ -17,8 +19,9 @@ public:
     TCheckUpdate(TMyRegistry& store, Prompts& prompts, QWidget* owner = nullptr);
 
     // Runs the exchange and shows the window when due; true when it was
-    // shown. Network failures and refused replies show nothing; store errors
-    // (RegistryError) pass to the caller. A busy cursor shows while waiting.
+    // shown. Network failures and refused replies show nothing but set
+    // Failed; store errors (RegistryError) pass to the caller. A busy cursor
+    // shows while waiting.
     bool Check(UpdateCheckMode mode, const QString& currentVersion, const QString& productName);
 
     void SpeedButton1Click(); // "Download"
@@ -33,6 +36,10 @@ public:
     QString LatestVersion = QStringLiteral("1.00");
     QString UpdateWebsite;
     QString DownloadURL;
+    bool Failed = false; // the last Check asked and got no usable reply
+
+    // Where "Download" reports that no browser could be started; may be empty.
+    std::function<void(const QString&)> ShowStatus;
 
     // How the reply is fetched; tests shorten the deadline or answer it.
     FetchLimits Limits;
