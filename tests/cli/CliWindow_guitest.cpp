@@ -53,9 +53,8 @@ struct WindowAndCommandLine : ::testing::Test {
     QImage WindowCapture()
     {
         form->GLPanel1->RenderNow();
-        form->GLPanel1->MakeCurrent();
         QImage bitmap;
-        EXPECT_TRUE(GrabFrameToBitmap(bitmap));
+        EXPECT_TRUE(form->GLPanel1->ReadFrame([&] { EXPECT_TRUE(GrabFrameToBitmap(bitmap)); }));
         return bitmap.convertToFormat(QImage::Format_RGB32);
     }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -234,6 +235,68 @@ TEST_F(PanelTest, AFrameWhoseHandlerThrowsDoesNotStopTheView)
     panel->RenderNow();
     EXPECT_EQ(Draws(), before + 1);
     app->OnUnexpectedError = previous;
+}
+
+} // namespace
+
+namespace {
+
+// The owner's GL work runs only in the panel's callbacks, with its context current.
+TEST_F(PanelTest, ChangesReadsAndReleaseRunInsideTheContext)
+{
+    Make();
+    QOpenGLContext* seen = nullptr;
+    int changes = 0;
+    panel->OnGLChanges = [&](TGLPanel* p) {
+        events << QStringLiteral("changes");
+        seen = QOpenGLContext::currentContext();
+        EXPECT_EQ(seen, p->context());
+        ++changes;
+    };
+    int releases = 0;
+    panel->OnGLRelease = [&](TGLPanel* p) {
+        EXPECT_EQ(QOpenGLContext::currentContext(), p->context());
+        ++releases;
+    };
+    // Nothing to read from or release before there is a context.
+    EXPECT_FALSE(panel->ReadFrame([] { ADD_FAILURE(); }));
+    panel->RequestChanges();
+    QTest::qWait(20);
+    EXPECT_EQ(changes, 0);
+
+    ShowAndWaitForFrames(2);
+    // Every frame applies the changes first.
+    const qsizetype draw = events.lastIndexOf(QStringLiteral("draw"));
+    ASSERT_GT(draw, 0);
+    EXPECT_EQ(events[draw - 1], "changes");
+
+    // Asked on their own, the changes come without a frame, once per request burst.
+    const int drawn = panel->FramesDrawn();
+    const int before = changes;
+    panel->RequestChanges();
+    panel->RequestChanges();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes > before; }, 2000));
+    QTest::qWait(20);
+    EXPECT_EQ(changes, before + 1);
+    EXPECT_EQ(panel->FramesDrawn(), drawn);
+
+    // The capture reads the frame last drawn: the draw's blue.
+    std::uint8_t pixel[4] = {};
+    EXPECT_TRUE(panel->ReadFrame([&] { glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel); }));
+    EXPECT_EQ(pixel[2], 255);
+    EXPECT_EQ(pixel[0], 0);
+
+    EXPECT_TRUE(panel->ReleaseGL());
+    EXPECT_EQ(releases, 1);
+    // After the release: no second one, no reads, no changes, no frames.
+    EXPECT_FALSE(panel->ReleaseGL());
+    EXPECT_FALSE(panel->ReadFrame([] { ADD_FAILURE(); }));
+    const int afterRelease = changes;
+    panel->RequestChanges();
+    panel->RenderNow();
+    QTest::qWait(20);
+    EXPECT_EQ(changes, afterRelease);
+    EXPECT_EQ(releases, 1);
 }
 
 } // namespace

@@ -544,8 +544,10 @@ void TForm1::FormCreate(const TForm1Options& options)
         ShowPreviews();
     };
     Model.OnFogMode = [this](std::uint8_t mode) {
-        if (GLPanel1->MakeCurrent())
-            Renderer.SetFogMode(mode);
+        // Only modes 1 to 3 set the GL's fog mode; the others keep the one
+        // set last, so the last of those is all the next frame needs.
+        if (!GLPanel1->FirstPaintPending() && mode >= 1 && mode <= 3)
+            pendingFogMode_ = mode;
     };
     Model.OnMaximize = [this] {
         if (!isMaximized())
@@ -633,6 +635,8 @@ void TForm1::ConnectControls()
             });
     };
     GLPanel1->OnResize = [this](TGLPanel*) { GLPanel1Resize(); };
+    GLPanel1->OnGLChanges = [this](TGLPanel*) { ApplyGLChanges(); };
+    GLPanel1->OnGLRelease = [this](TGLPanel*) { ReleaseGLObjects(); };
     GLPanel1->OnGLDraw = [this](TGLPanel*) {
         DrawFlags flags;
         flags.AppActive = AppActive;
@@ -753,18 +757,16 @@ void TForm1::FormDestroy()
         TimerUpdate->stop(); // no update check inside the box
         Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), problems.constFirst());
     }
-    // Textures need their context to be deleted in.
-    const bool current = GLPanel1->MakeCurrent();
-    for (CoverImage& slot : Covers) {
-        if (!current && slot.Texture)
-            slot.Texture->TextureName = 0; // the context is gone; so are its textures
-        slot.Texture.reset();
+    // Textures go with their context; without one there never were any.
+    if (!GLPanel1->ReleaseGL()) {
+        for (CoverImage& slot : Covers)
+            if (slot.Texture)
+                slot.Texture->TextureName = 0;
+        ReleaseGLObjects();
     }
     for (CoverImage& slot : Covers)
         slot.Thumbnail = QImage();
     SimpleGL.reset();
-    if (current)
-        GLPanel1->doneCurrent();
 }
 
 void TForm1::ShowError(const QString& text)

@@ -216,7 +216,7 @@ private:
     struct CoverLoad;
     void StartCoverLoad(int slot, const QString& fileName);
     void FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr<CoverLoad>& load);
-    void ApplyCoverLoad(int slot, CoverLoad& load);
+    void ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load);
     // Results of loads running now are dropped when they arrive.
     void DropCoverLoads();
     void WaitForCoverLoads();
@@ -226,6 +226,17 @@ private:
     // Rows of covers still loading go to their textures meanwhile.
     void SendCoverRows();
     void ReleaseStaging(CoverLoad& load);
+
+    // The GL side: handlers record what changed, the view's OnGLChanges
+    // applies it with the context current (TForm1Covers.cpp).
+    void ApplyGLChanges();
+    void InstallCoverTexture(int slot, CoverLoad& load);
+    void DropPendingTextures();
+    void ReleaseGLObjects();
+    std::optional<std::uint8_t> pendingFogMode_; // the last mode that sets the GL's fog mode
+    bool texturesFromThumbnails_ = false;        // New project: placeholders into the textures
+    std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> pendingTextures_;
+    std::vector<std::unique_ptr<TGLBMP>> retiredTextures_; // freed with the context current
 
     // Widget adapters behind Model's controls.
     std::vector<std::unique_ptr<RangeControl>> ranges_;

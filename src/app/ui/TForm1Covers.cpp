@@ -10,10 +10,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -32,6 +34,9 @@ struct TForm1::CoverLoad {
     BaseLevelProgress Progress;
     std::unique_ptr<TGLBMP> Staging;
     std::unique_ptr<PartialUpload> Parts; // the thumbnail reads every row: none are given back
+    // The slot before this cover took it, for a texture that then fails.
+    QString PreviousPath;
+    QImage PreviousThumbnail;
 };
 
 namespace {
@@ -156,13 +161,15 @@ void TForm1::FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr
     // A later pick, New or Open made this result stale.
     if (generation == coverGeneration_[index] && !destroyed_) {
         try {
-            ApplyCoverLoad(slot, *load);
+            ApplyCoverLoad(slot, load);
         } catch (...) {
             unexpected = std::current_exception();
         }
     }
-    load->Cover.reset(); // the picture goes now, not with the last copy of the pointer
-    ReleaseStaging(*load);
+    if (pendingTextures_[index] != load) {
+        load->Cover.reset(); // the picture goes now, not with the last copy of the pointer
+        ReleaseStaging(*load);
+    }
     SyncBusyCursor();
     if (coverLoadsRunning_ == 0)
         Q_EMIT CoverLoadsFinished();
@@ -170,50 +177,83 @@ void TForm1::FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr
         std::rethrow_exception(unexpected); // reported as any other failed operation
 }
 
-void TForm1::ApplyCoverLoad(int slot, CoverLoad& load)
+void TForm1::ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load)
 {
-    if (load.Unexpected)
-        std::rethrow_exception(load.Unexpected);
-    if (!load.ErrorText.isEmpty()) {
-        ShowCoverError(load.ErrorText);
+    if (load->Unexpected)
+        std::rethrow_exception(load->Unexpected);
+    if (!load->ErrorText.isEmpty()) {
+        ShowCoverError(load->ErrorText);
         return;
     }
-    if (!load.Cover)
+    if (!load->Cover)
         return; // gone or of another type since it was chosen: nothing changes
-    CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
-    try {
-        if (GLPanel1->MakeCurrent()) { // the texture is uploaded into the view's context
-            if (load.Parts && load.Parts->Taken()) {
-                // Most rows are there already: the rest, then the slot takes it.
-                load.Parts->Finish(*load.Cover->Picture);
-                cover.Texture->TakeTexture(*load.Staging);
-                InstallUploadedCover(cover, std::move(*load.Cover));
-            } else {
-                InstallCoverImage(cover, std::move(*load.Cover));
-            }
+    const auto index = static_cast<std::size_t>(slot);
+    CoverImage& cover = Covers[index];
+    if (!GLPanel1->FirstPaintPending()) {
+        // The texture follows with the next GL changes; a cover still
+        // waiting for them is overtaken, and the slot it replaced is the one
+        // to go back to.
+        if (const std::shared_ptr<CoverLoad> overtaken = std::exchange(pendingTextures_[index], load)) {
+            load->PreviousPath = std::move(overtaken->PreviousPath);
+            load->PreviousThumbnail = std::move(overtaken->PreviousThumbnail);
+            overtaken->Cover.reset();
+            ReleaseStaging(*overtaken);
         } else {
-            // No view yet: the preview and path change now, the texture is
-            // made from the file again once the view's context exists.
-            cover.Thumbnail = std::move(load.Cover->Thumbnail);
-            cover.Path = std::move(load.Cover->Path);
+            load->PreviousPath = cover.Path;
+            load->PreviousThumbnail = cover.Thumbnail;
         }
-    } catch (const ImageError& e) {
-        ShowCoverError(QString::fromStdString(e.what()));
-        return;
+        GLPanel1->RequestChanges();
     }
+    // Without a view yet the texture is made from the file again once the
+    // view's context exists.
+    if (!load->Cover->Thumbnail.isNull())
+        cover.Thumbnail = std::move(load->Cover->Thumbnail);
+    cover.Path = load->Cover->Path;
     PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
     CoverShown();
     Q_EMIT CoverInstalled(slot);
 }
 
-void TForm1::SendCoverRows()
+void TForm1::InstallCoverTexture(int slot, CoverLoad& load)
 {
-    bool current = false;
+    CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
+    try {
+        if (load.Parts && load.Parts->Taken()) {
+            // Most rows are there already: the rest, then the slot takes it.
+            load.Parts->Finish(*load.Cover->Picture);
+            cover.Texture->TakeTexture(*load.Staging);
+        } else {
+            cover.Texture->TakePicture(*load.Cover->Picture);
+            cover.Texture->Upload();
+            cover.Texture->FreeBuffers(); // the texture holds the picture now
+        }
+    } catch (const ImageError& e) {
+        // The slot goes back to what it was; the message waits until the
+        // frame is done, as no dialog may run inside it.
+        cover.Path = load.PreviousPath;
+        cover.Thumbnail = load.PreviousThumbnail;
+        PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
+        QTimer::singleShot(0, this, [this, text = QString::fromStdString(e.what())] { ShowCoverError(text); });
+    }
+    load.Cover.reset();
+    load.Parts.reset();
+    load.Staging.reset(); // the context is current: its texture goes now
+}
+
+void TForm1::ApplyGLChanges()
+{
+    retiredTextures_.clear();
+    if (std::exchange(texturesFromThumbnails_, false))
+        RebuildSlotTextures(Textures(), Thumbnails());
+    if (pendingFogMode_)
+        Renderer.SetFogMode(*std::exchange(pendingFogMode_, std::nullopt));
+    for (int slot = 0; slot < CoverSlotCount; ++slot)
+        if (const std::shared_ptr<CoverLoad> load = std::exchange(pendingTextures_[static_cast<std::size_t>(slot)], nullptr))
+            InstallCoverTexture(slot, *load);
+    // Rows of covers still loading go to textures of their own.
     for (const std::shared_ptr<CoverLoad>& load : currentLoads_) {
         if (!load || !load->Progress.Pixels())
             continue;
-        if (!current && !(current = GLPanel1->MakeCurrent()))
-            return; // no view yet: the slot is filled from the file later
         if (!load->Parts) {
             load->Staging = std::make_unique<TGLBMP>();
             load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
@@ -222,14 +262,43 @@ void TForm1::SendCoverRows()
     }
 }
 
+void TForm1::DropPendingTextures()
+{
+    for (std::shared_ptr<CoverLoad>& load : pendingTextures_) {
+        if (load) {
+            load->Cover.reset();
+            ReleaseStaging(*load);
+        }
+        load.reset();
+    }
+}
+
+void TForm1::ReleaseGLObjects()
+{
+    DropPendingTextures();
+    retiredTextures_.clear();
+    for (CoverImage& slot : Covers)
+        slot.Texture.reset();
+}
+
+void TForm1::SendCoverRows()
+{
+    const bool rowsWaiting = std::any_of(currentLoads_.begin(), currentLoads_.end(),
+                                         [](const std::shared_ptr<CoverLoad>& load) {
+                                             return load && load->Progress.Pixels();
+                                         });
+    if (rowsWaiting)
+        GLPanel1->RequestChanges(); // no view yet: the slot is filled from the file later
+}
+
 void TForm1::ReleaseStaging(CoverLoad& load)
 {
     load.Parts.reset();
-    if (!load.Staging)
-        return;
-    // Its texture lives in the view's context; without one it is gone already.
-    if (load.Staging->TextureName != 0 && !GLPanel1->MakeCurrent())
-        load.Staging->TextureName = 0;
+    // Its texture lives in the view's context and goes with the next GL changes.
+    if (load.Staging && load.Staging->TextureName != 0) {
+        retiredTextures_.push_back(std::move(load.Staging));
+        GLPanel1->RequestChanges();
+    }
     load.Staging.reset();
 }
 

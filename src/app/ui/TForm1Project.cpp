@@ -209,8 +209,12 @@ void TForm1::sbNewProjectClick()
     Model.cbClassChange();
     Model.cbModeChange();
     Model.cbFogChange();
-    if (GLPanel1->MakeCurrent())
-        RebuildSlotTextures(Textures(), Thumbnails());
+    // The placeholders go into every texture with the frame drawn now,
+    // after any cover still waiting for its texture, which they replace.
+    if (!GLPanel1->FirstPaintPending()) {
+        DropPendingTextures();
+        texturesFromThumbnails_ = true;
+    }
     GLPanel1->RenderNow();
     ProjectFile.clear();
     lbProject->clear();

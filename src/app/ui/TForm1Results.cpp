@@ -79,10 +79,10 @@ void TForm1::SpeedButton1Click()
 
     // The panel's framebuffer still holds the frame last shown.
     bool grabbed = false;
-    if (GLPanel1->MakeCurrent()) {
+    GLPanel1->ReadFrame([&] {
         ApplyOutputViewport();
         grabbed = GrabFrameToBitmap(bitmap);
-    }
+    });
     if (!grabbed) {
         ShowError(QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
         return;

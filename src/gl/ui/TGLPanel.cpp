@@ -62,9 +62,42 @@ void TGLPanel::RequestFrame()
 
 bool TGLPanel::MakeCurrent()
 {
-    if (firstPaintPending_ || !context())
+    if (firstPaintPending_ || released_ || !context())
         return false;
     makeCurrent();
+    return true;
+}
+
+void TGLPanel::RequestChanges()
+{
+    if (changesBooked_)
+        return;
+    changesBooked_ = true;
+    QTimer::singleShot(0, this, [this] {
+        changesBooked_ = false;
+        // A frame drawn meanwhile applied them already; one in progress will.
+        if (!inFrame_ && OnGLChanges && MakeCurrent())
+            OnGLChanges(this);
+    });
+}
+
+bool TGLPanel::ReadFrame(const std::function<void()>& read)
+{
+    if (inFrame_ || !MakeCurrent())
+        return false;
+    read();
+    return true;
+}
+
+bool TGLPanel::ReleaseGL()
+{
+    if (!MakeCurrent())
+        return false;
+    released_ = true;
+    loopTimer_.stop();
+    if (OnGLRelease)
+        OnGLRelease(this);
+    doneCurrent();
     return true;
 }
 
@@ -103,7 +136,7 @@ void TGLPanel::paintGL()
 {
     // Qt paints for exposure and for presenting; a frame is only drawn here
     // the first time and when a resize discarded the last one.
-    if (frameClock_.isValid() && !contentStale_)
+    if (released_ || (frameClock_.isValid() && !contentStale_))
         return;
     contentStale_ = false;
     DrawFrame();
@@ -111,7 +144,7 @@ void TGLPanel::paintGL()
 
 void TGLPanel::FrameRoutine()
 {
-    if (inFrame_ || !context())
+    if (inFrame_ || released_ || !context())
         return;
     makeCurrent();
     // A live context keeps the surface format it was made with; a changed
@@ -145,6 +178,8 @@ void TGLPanel::DrawFrame()
         frameClock_.restart();
     else
         frameClock_.start();
+    if (OnGLChanges)
+        OnGLChanges(this);
     if (OnGLDraw)
         OnGLDraw(this);
     ++framesDrawn_;

@@ -1,9 +1,13 @@
 #pragma once
 // A panel that hosts one OpenGL context: on its first paint it raises
 // OnGLInit, OnGLPrep and OnResize and draws the first frame. After that a
-// frame (OnGLDraw, then present) is drawn only when one is requested, at the
-// next display refresh, so an unchanged view costs nothing and a changing one
-// never outruns the display.
+// frame (OnGLChanges, OnGLDraw, then present) is drawn only when one is
+// requested, at the next display refresh, so an unchanged view costs nothing
+// and a changing one never outruns the display.
+//
+// The context is current only inside these callbacks: the owner's handlers
+// record what changed and ask for a frame (or for RequestChanges), and the
+// callbacks make the GL calls.
 #include "gl/PixelFormat.h"
 
 #include <QElapsedTimer>
@@ -23,6 +27,11 @@ public:
     Notify OnGLPrep;
     Notify OnGLDraw;
     Notify OnResize;
+    // Raised before each frame is drawn, and on its own after RequestChanges:
+    // where the owner applies to the GL what its handlers recorded.
+    Notify OnGLChanges;
+    // Raised once by ReleaseGL, while the context still exists.
+    Notify OnGLRelease;
     std::function<void(TGLPanel*, int fps)> OnShowFPS;
     std::function<void(QMouseEvent*)> OnMouseDown;
     std::function<void(QMouseEvent*)> OnMouseMove;
@@ -52,8 +61,15 @@ public:
     // Draws and presents one frame at once, whatever is booked; the frame
     // booked before it is then drawn already.
     void RenderNow();
-    // Makes the panel's context current, e.g. before a texture upload from a handler.
-    bool MakeCurrent();
+    // Raises OnGLChanges soon, without drawing a frame (e.g. rows of a
+    // texture that is not shown yet).
+    void RequestChanges();
+    // Runs `read` with the context current, on the frame last drawn (the
+    // Write command's capture). False when there is no context yet.
+    bool ReadFrame(const std::function<void()>& read);
+    // Raises OnGLRelease once, so textures go with their context. False when
+    // there never was a context: nothing of the GL's needs freeing.
+    bool ReleaseGL();
 
     bool FirstPaintPending() const { return firstPaintPending_; }
     int FramesDrawn() const { return framesDrawn_; }
@@ -73,6 +89,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    bool MakeCurrent();
     void FrameRoutine();
     void DrawFrame();
     void ScheduleNextFrame();
@@ -91,6 +108,8 @@ private:
     bool frameBooked_ = false;
     bool hiddenSinceFrame_ = false;
     bool inFrame_ = false;
+    bool changesBooked_ = false;
+    bool released_ = false;
     int framesDrawn_ = 0;
     int bufferSwaps_ = 0;
 };
