@@ -1,6 +1,6 @@
 #include "app/Preferences.h"
 
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 
 #include <QDir>
 #include <QUuid>
@@ -45,12 +45,9 @@ QString LoadFolder(TMyRegistry& store, const QString& name, const QString& curre
     return folder;
 }
 
-void LoadSelection(TMyRegistry& store, const QString& name, ChoiceControl* box, int defaultIndex,
-                   QStringList& problems)
+int LoadSelection(TMyRegistry& store, const QString& name, int defaultIndex, QStringList& problems)
 {
-    const int index = Collect(problems, defaultIndex,
-                              [&] { return store.LoadNumber(Preference, name, defaultIndex); });
-    box->SetItemIndex(index); // outside the list: no selection
+    return Collect(problems, defaultIndex, [&] { return store.LoadNumber(Preference, name, defaultIndex); });
 }
 
 } // namespace
@@ -73,29 +70,29 @@ QStringList EnsureInstallId(TMyRegistry& store)
     return problems;
 }
 
-QStringList LoadPreferences(TMyRegistry& store, BoxControls& controls, Folders& folders,
-                            BoxModel& model)
+QStringList LoadPreferences(TMyRegistry& store, BoxDocument& doc, Folders& folders)
 {
     QStringList problems;
     folders.ProjectFolder = LoadFolder(store, QStringLiteral("Project Folder"), folders.ProjectFolder, problems);
     folders.OutputFolder = LoadFolder(store, QStringLiteral("Output Folder"), folders.OutputFolder, problems);
     folders.DataFolder = LoadFolder(store, QStringLiteral("Data Folder"), folders.DataFolder, problems);
 
-    LoadSelection(store, QStringLiteral("Size mode"), controls.cbClass, 1, problems);
-    LoadSelection(store, QStringLiteral("Form mode"), controls.cbMode, 0, problems);
-    LoadSelection(store, QStringLiteral("Fog"), controls.cbFog, 0, problems);
+    // An index outside its list selects nothing.
+    doc.SelectSizeClass(LoadSelection(store, QStringLiteral("Size mode"), doc.SizeClass(), problems));
+    doc.SelectForm(LoadSelection(store, QStringLiteral("Form mode"), doc.Form(), problems));
+    doc.SelectFog(LoadSelection(store, QStringLiteral("Fog"), doc.Fog(), problems));
 
     const int white = 16777215;
     const int color = Collect(problems, white, [&] {
         return store.LoadNumber(Preference, QStringLiteral("Background color"), white);
     });
-    controls.pColor->SetColor(static_cast<std::uint32_t>(color));
-    model.UpdateBackgroundColor();
-    model.cbFogChange();
+    doc.SelectBackground(static_cast<std::uint32_t>(color));
+    doc.ApplyBackground();
+    doc.ApplyFog();
     return problems;
 }
 
-QStringList SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders)
+QStringList SavePreferences(TMyRegistry& store, const BoxDocument& doc, const Folders& folders)
 {
     // Every value is tried: one that cannot be written does not cost the others.
     QStringList problems;
@@ -108,9 +105,9 @@ QStringList SavePreferences(TMyRegistry& store, const BoxControls& controls, con
     text(QStringLiteral("Project Folder"), folders.ProjectFolder);
     text(QStringLiteral("Output Folder"), folders.OutputFolder);
     text(QStringLiteral("Data Folder"), folders.DataFolder);
-    number(QStringLiteral("Size mode"), controls.cbClass->ItemIndex());
-    number(QStringLiteral("Form mode"), controls.cbMode->ItemIndex());
-    number(QStringLiteral("Fog"), controls.cbFog->ItemIndex());
-    number(QStringLiteral("Background color"), static_cast<int>(controls.pColor->Color()));
+    number(QStringLiteral("Size mode"), doc.SizeClass());
+    number(QStringLiteral("Form mode"), doc.Form());
+    number(QStringLiteral("Fog"), doc.Fog());
+    number(QStringLiteral("Background color"), static_cast<int>(doc.Background()));
     return problems;
 }

@@ -2,13 +2,12 @@
 // The main window's own preferences and the install identifier. Start-up must
 // survive a damaged store: each value that cannot be read or written is
 // reported in the returned list and its default is kept.
-#include "app/BoxControls.h"
 #include "app/TMyRegistry.h"
 
 #include <QString>
 #include <QStringList>
 
-class BoxModel;
+class BoxDocument;
 
 // The folders the window remembers; each ends with the platform's separator.
 struct Folders {
@@ -20,12 +19,11 @@ struct Folders {
 // "Main"/"GUID", created as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" when empty.
 QStringList EnsureInstallId(TMyRegistry& store);
 
-// Defaults are the values the folders and controls hold when called. Only the
-// selections of cbClass, cbMode and cbFog change; the colour is applied to the
-// model together with the fog mode.
-QStringList LoadPreferences(TMyRegistry& store, BoxControls& controls, Folders& folders,
-                            BoxModel& model);
+// Defaults are the values the folders and the document hold when called.
+// The size mode, box kind and surrounding are only selected; the colour is
+// applied together with the fog mode.
+QStringList LoadPreferences(TMyRegistry& store, BoxDocument& document, Folders& folders);
 
 // Writes all seven values, also after one of them failed; the returned list
 // holds one "Failed to set data for '<name>'" per value that was not written.
-QStringList SavePreferences(TMyRegistry& store, const BoxControls& controls, const Folders& folders);
+QStringList SavePreferences(TMyRegistry& store, const BoxDocument& document, const Folders& folders);

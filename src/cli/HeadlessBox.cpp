@@ -36,27 +36,22 @@ void CheckCoverFile(const QString& path, int slot)
 
 } // namespace
 
-HeadlessBox::HeadlessBox() : Model(Plain.Controls())
+HeadlessBox::HeadlessBox()
 {
     for (CoverImage& slot : Covers)
         slot.Texture = std::make_unique<TGLBMP>();
-    Model.FillFormTable();
-    Model.OnResetCoverImages = [this] { ResetCoverImages(Covers); };
+    Document.OnResetCovers = [this] { ResetCoverImages(Covers); };
 }
 
 void HeadlessBox::NewProject()
 {
-    Model.ResetProject();
-    Model.cbClassChange();
-    Model.cbModeChange();
-    Model.cbFogChange();
-    Model.UpdateBackgroundColor();
+    Document.NewProject();
 }
 
 void HeadlessBox::OpenProject(const ProjectData& data, const QString& projectFile)
 {
     NewProject();
-    ApplyProject(Model, data);
+    ApplyProject(Document, data);
     const QDir folder = QFileInfo(projectFile).absoluteDir();
     const ::CoverPaths paths = CoverPathsOf(data);
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -70,34 +65,27 @@ void HeadlessBox::OpenProject(const ProjectData& data, const QString& projectFil
 
 void HeadlessBox::ApplyOptions(const RenderOptions& o)
 {
-    const BoxControls& c = Model.Controls();
     // The kind first: it moves depth, offsets, turn, eye and the angles,
     // which the options below may then set.
-    if (o.Form) {
-        c.cbMode->SetItemIndex(*o.Form);
-        Model.cbModeChange();
-    }
-    if (o.Fog) {
-        c.cbFog->SetItemIndex(*o.Fog);
-        Model.cbFogChange();
-    }
-    if (o.Background) {
-        c.pColor->SetColor(*o.Background);
-        Model.UpdateBackgroundColor();
-    }
+    if (o.Form)
+        Document.SetForm(*o.Form);
+    if (o.Fog)
+        Document.SetFog(*o.Fog);
+    if (o.Background)
+        Document.SetBackground(*o.Background);
     const SliderOptions& s = o.Sliders;
-    const std::pair<const std::optional<int>&, RangeControl*> sliders[] = {
-        {s.Width, c.tbBreed},   {s.Height, c.tbHeight},     {s.Thickness, c.tbThick},
-        {s.Depth, c.tbDepth},   {s.Vertical, c.tbVertical}, {s.Horizontal, c.tbHoriz},
-        {s.Turn, c.tbTurn},     {s.Eye, c.seEye}};
-    for (const auto& [value, control] : sliders)
+    const std::pair<const std::optional<int>&, Slider> sliders[] = {
+        {s.Width, Slider::Width}, {s.Height, Slider::Height},     {s.Thickness, Slider::Thickness},
+        {s.Depth, Slider::Depth}, {s.Vertical, Slider::Vertical}, {s.Horizontal, Slider::Horizontal},
+        {s.Turn, Slider::Turn},   {s.Eye, Slider::Eye}};
+    for (const auto& [value, slider] : sliders)
         if (value)
-            control->SetPosition(*value);
+            Document.SetPosition(slider, *value);
     if (o.SideAngle)
-        Model.Params.SideAngle = *o.SideAngle;
+        Document.Params.SideAngle = *o.SideAngle;
     if (o.TiltAngle)
-        Model.Params.TiltAngle = *o.TiltAngle;
-    Model.tbThickChange();
+        Document.Params.TiltAngle = *o.TiltAngle;
+    Document.Recompute();
     for (std::size_t i = 0; i < Covers.size(); ++i)
         if (o.Covers[i])
             Covers[i].Path = QDir::toNativeSeparators(QFileInfo(*o.Covers[i]).absoluteFilePath());
@@ -105,8 +93,8 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
 
 QSize HeadlessBox::OutputSize(const RenderOptions& o) const
 {
-    const BoxControls& c = Model.Controls();
-    const QSize base = o.Size ? *o.Size : QSize(c.tbImageWidth->Position(), c.tbImageHeight->Position());
+    const QSize base = o.Size ? *o.Size
+                              : QSize(Document.Position(Slider::ImageWidth), Document.Position(Slider::ImageHeight));
     const qint64 w = qint64{base.width()} * o.Scale;
     const qint64 h = qint64{base.height()} * o.Scale;
     if (w > MaxOutputSide || h > MaxOutputSide)
@@ -125,7 +113,7 @@ std::array<QString, 3> HeadlessBox::CoverPaths() const
 
 ProjectData HeadlessBox::Capture() const
 {
-    return CaptureProject(Model, CoverPaths(), OutputFolder);
+    return CaptureProject(Document, CoverPaths(), OutputFolder);
 }
 
 void CheckCoverFiles(const HeadlessBox& box)

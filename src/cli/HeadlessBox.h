@@ -1,10 +1,8 @@
 #pragma once
-// The box document of the command line: the window's own logic (BoxModel)
-// on plain controls with the window's ranges, set up the way the window is
-// right after "New project" or after opening a project, then changed by the
+// The box document of the command line, set up the way the window is right
+// after "New project" or after opening a project, then changed by the
 // command's options.
-#include "app/BoxControls.h"
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "cli/RenderOptions.h"
 #include "project/ProjectFile.h"
 #include "textures/CoverImage.h"
@@ -23,8 +21,7 @@ public:
     HeadlessBox(const HeadlessBox&) = delete;
     HeadlessBox& operator=(const HeadlessBox&) = delete;
 
-    PlainBoxControls Plain;
-    BoxModel Model;
+    BoxDocument Document;
     CoverImages Covers;
     QString OutputFolder;
 

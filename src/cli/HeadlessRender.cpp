@@ -136,7 +136,7 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     };
     const DrawFlags flags; // active, not suspended
     if (context) {
-        renderer.GLPanel1GLInit(driver, box.Model.Params);
+        renderer.GLPanel1GLInit(driver, box.Document.Params);
         renderer.GLPanel1GLPrep(driver, 0, 0, slotTextures(),
                                 {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
                                  &box.Covers[2].Thumbnail});
@@ -145,7 +145,7 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         // cost anything, does that while the covers are still being read.
         // The real frame sets the whole view and clears it all again.
         driver.SetViewport(SystemGL(), 8, 8);
-        BoxParameters warmUp = box.Model.Params;
+        BoxParameters warmUp = box.Document.Params;
         renderer.GLPanel1GLDraw(warmUp, slotTextures(), flags);
         SystemGL().Finish();
         driver.SetViewport(SystemGL(), size.width(), size.height());
@@ -183,9 +183,9 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     // The window draws without pause: an angle of 360 or more is wrapped by
     // the first frame, and what it shows (and writes) from then on is the
     // wrapped view.
-    BoxParameters params = box.Model.Params;
+    BoxParameters params = box.Document.Params;
     renderer.GLPanel1GLDraw(params, textures, flags);
-    if (params.SideAngle != box.Model.Params.SideAngle || params.TiltAngle != box.Model.Params.TiltAngle)
+    if (params.SideAngle != box.Document.Params.SideAngle || params.TiltAngle != box.Document.Params.TiltAngle)
         renderer.GLPanel1GLDraw(params, textures, flags);
     if (clock.Enabled())
         SystemGL().Finish();

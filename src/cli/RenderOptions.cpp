@@ -1,14 +1,13 @@
 #include "cli/RenderOptions.h"
 
-#include "app/BoxControls.h"
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 
 #include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
 
-using namespace ControlRange;
+using namespace SliderLimits;
 
 namespace {
 
@@ -81,17 +80,6 @@ int SampleCount(const QString& option, const QString& value)
 }
 
 } // namespace
-
-QStringList FormCaptions()
-{
-    PlainBoxControls plain;
-    BoxModel model(plain.Controls());
-    model.FillFormTable();
-    QStringList captions;
-    for (int i = 0; i < plain.cbMode.Count(); ++i)
-        captions << plain.cbMode.ItemText(i);
-    return captions;
-}
 
 std::optional<int> ChoiceIndex(const QString& value, const QStringList& captions)
 {

@@ -64,6 +64,3 @@ std::optional<OutputFormat> OutputFormatOf(const QString& fileName);
 
 // "N" or the caption (any letter case) of one of the items; nothing otherwise.
 std::optional<int> ChoiceIndex(const QString& value, const QStringList& captions);
-
-// Captions of the ten box kinds, in table order.
-QStringList FormCaptions();

@@ -1,66 +1,58 @@
 #include "project/ProjectApply.h"
 
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 
-ProjectData CaptureProject(const BoxModel& model, const CoverPaths& covers,
+ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
                            const QString& outputFolder)
 {
-    const BoxControls& c = model.Controls();
     ProjectData d;
     d.FrontBack = covers[0];
     d.LeftRight = covers[1];
     d.TopBottom = covers[2];
     d.OutputFolder = outputFolder;
-    d.SizeClass = c.cbClass->ItemIndex();
-    d.Fog = c.cbFog->ItemIndex();
-    d.Form = c.cbMode->ItemIndex();
-    d.BackgroundColor = static_cast<std::int32_t>(c.pColor->Color() & 0xFFFFFFu);
-    d.ImageWidth = c.tbImageWidth->Position();
-    d.ImageHeight = c.tbImageHeight->Position();
-    d.Breed = c.tbBreed->Position();
-    d.Height = c.tbHeight->Position();
-    d.Thick = c.tbThick->Position();
-    d.Depth = c.tbDepth->Position();
-    d.Vertical = c.tbVertical->Position();
-    d.Horizontal = c.tbHoriz->Position();
-    d.Turn = c.tbTurn->Position();
-    d.Eye = c.seEye->Position();
-    d.SideAngle = model.Params.SideAngle;
-    d.TiltAngle = model.Params.TiltAngle;
+    d.SizeClass = doc.SizeClass();
+    d.Fog = doc.Fog();
+    d.Form = doc.Form();
+    d.BackgroundColor = static_cast<std::int32_t>(doc.Background() & 0xFFFFFFu);
+    d.ImageWidth = doc.Position(Slider::ImageWidth);
+    d.ImageHeight = doc.Position(Slider::ImageHeight);
+    d.Breed = doc.Position(Slider::Width);
+    d.Height = doc.Position(Slider::Height);
+    d.Thick = doc.Position(Slider::Thickness);
+    d.Depth = doc.Position(Slider::Depth);
+    d.Vertical = doc.Position(Slider::Vertical);
+    d.Horizontal = doc.Position(Slider::Horizontal);
+    d.Turn = doc.Position(Slider::Turn);
+    d.Eye = doc.Position(Slider::Eye);
+    d.SideAngle = doc.Params.SideAngle;
+    d.TiltAngle = doc.Params.TiltAngle;
     return d;
 }
 
-void ApplyProject(BoxModel& model, const ProjectData& data)
+void ApplyProject(BoxDocument& doc, const ProjectData& data)
 {
-    const BoxControls& c = model.Controls();
-
     // An index naming no entry leaves the box without a selection.
-    c.cbClass->SetItemIndex(data.SizeClass);
-    model.cbClassChange();
-    c.cbFog->SetItemIndex(data.Fog);
-    model.cbFogChange();
-    c.cbMode->SetItemIndex(data.Form);
-    model.cbModeChange();
+    doc.SetSizeClass(data.SizeClass);
+    doc.SetFog(data.Fog);
+    doc.SetForm(data.Form);
 
     // Only the colour bits: the high byte has no meaning here.
-    c.pColor->SetColor(static_cast<std::uint32_t>(data.BackgroundColor) & 0xFFFFFFu);
+    doc.SelectBackground(static_cast<std::uint32_t>(data.BackgroundColor) & 0xFFFFFFu);
 
-    // The controls clamp positions into their ranges.
-    c.tbImageWidth->SetPosition(data.ImageWidth);
-    c.tbImageHeight->SetPosition(data.ImageHeight);
-    model.tbImageWidthChange();
-    c.tbBreed->SetPosition(data.Breed);
-    c.tbHeight->SetPosition(data.Height);
-    c.tbThick->SetPosition(data.Thick);
-    c.tbDepth->SetPosition(data.Depth);
-    c.tbVertical->SetPosition(data.Vertical);
-    c.tbHoriz->SetPosition(data.Horizontal);
-    c.tbTurn->SetPosition(data.Turn);
-    c.seEye->SetPosition(data.Eye);
+    // Positions are clamped into their ranges.
+    doc.SetPosition(Slider::ImageWidth, data.ImageWidth);
+    doc.SetPosition(Slider::ImageHeight, data.ImageHeight);
+    doc.ApplyOutputSize();
+    doc.SetPosition(Slider::Width, data.Breed);
+    doc.SetPosition(Slider::Height, data.Height);
+    doc.SetPosition(Slider::Thickness, data.Thick);
+    doc.SetPosition(Slider::Depth, data.Depth);
+    doc.SetPosition(Slider::Vertical, data.Vertical);
+    doc.SetPosition(Slider::Horizontal, data.Horizontal);
+    doc.SetPosition(Slider::Turn, data.Turn);
+    doc.SetPosition(Slider::Eye, data.Eye);
 
-    model.Params.SideAngle = data.SideAngle;
-    model.Params.TiltAngle = data.TiltAngle;
-
-    model.tbThickChange();
-    model.UpdateBackgroundColor();
+    doc.SetAngles(data.SideAngle, data.TiltAngle);
+    doc.Recompute();
+    doc.ApplyBackground();
 }

@@ -1,25 +1,25 @@
 #pragma once
 // Between the box document and a project record: what a save takes from
-// the controls, and what a load puts back into them.
+// the document, and what a load puts back into it.
 #include "project/ProjectFile.h"
 
 #include <QString>
 
 #include <array>
 
-class BoxModel;
+class BoxDocument;
 
 // Cover paths in slot order: FrontBack, LeftRight, TopBottom.
 using CoverPaths = std::array<QString, 3>;
 
-ProjectData CaptureProject(const BoxModel& model, const CoverPaths& covers,
+ProjectData CaptureProject(const BoxDocument& document, const CoverPaths& covers,
                            const QString& outputFolder);
 
-// Puts a decoded record into the controls in the order that makes the saved
+// Puts a decoded record into the document in the order that makes the saved
 // values win: the size class and the box kind reset sliders and angles, and
 // the values after them restore what was saved. Cover paths and the output
 // folder are left to the caller, as is reloading the covers.
-void ApplyProject(BoxModel& model, const ProjectData& data);
+void ApplyProject(BoxDocument& document, const ProjectData& data);
 
 inline CoverPaths CoverPathsOf(const ProjectData& data)
 {

@@ -1,6 +1,6 @@
 // The box drawn for real (Mesa's software rasteriser, no window) and judged
 // by its pixels.
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "app/BoxRenderer.h"
 #include "gl/HeadlessContext.h"
 #include "support/GLPixels.h"
@@ -28,8 +28,7 @@ struct BoxSceneTest : ::testing::Test {
     TSimpleGL driver;
     std::unique_ptr<TGLBMP> slots[3];
     std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
-    PlainBoxControls plain;
-    BoxModel model{plain.Controls()};
+    BoxDocument model;
     DrawFlags flags;
 
     void SetUp() override
@@ -37,11 +36,10 @@ struct BoxSceneTest : ::testing::Test {
         ASSERT_NO_THROW(context = std::make_unique<HeadlessContext>(Side, Side));
         for (auto& slot : slots)
             slot = std::make_unique<TGLBMP>();
-        model.FillFormTable();
         model.ResetProject();
         model.OnFogMode = [this](std::uint8_t mode) { renderer.SetFogMode(mode); };
         SelectForm(0);
-        model.UpdateBackgroundColor();
+        model.ApplyBackground();
         renderer.GLPanel1GLInit(driver, model.Params);
         renderer.GLPanel1GLPrep(driver, 1, 2, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
         driver.SetViewport(SystemGL(), Side, Side);
@@ -57,8 +55,14 @@ struct BoxSceneTest : ::testing::Test {
 
     void SelectForm(int index)
     {
-        plain.cbMode.SetItemIndex(index);
-        model.cbModeChange();
+        model.SetForm(index);
+    }
+
+    // The renderer's fog mode as a stored mode would set it, also one no item gives.
+    void SetFogMode(int mode)
+    {
+        model.Params.FogMode = static_cast<std::uint8_t>(mode);
+        renderer.SetFogMode(static_cast<std::uint8_t>(mode));
     }
 
     QImage Frame()
@@ -93,7 +97,7 @@ TEST_F(BoxSceneTest, EveryFormShowsTheBoxInFrontOfTheBackground)
     const QRgb centreColor[FormCount] = {FrontColor, FrontColor, FrontColor, FrontColor, FrontColor,
                                          TopColor,   TopColor,   TopColor,   FrontColor, FrontColor};
     for (int form = 0; form < FormCount; ++form) {
-        SCOPED_TRACE(model.FormModeTable[static_cast<std::size_t>(form)].Name.toStdString());
+        SCOPED_TRACE(model.Forms()[static_cast<std::size_t>(form)].Name.toStdString());
         SelectForm(form);
         const QImage image = Frame();
         ExpectCorners(image, White);
@@ -103,8 +107,8 @@ TEST_F(BoxSceneTest, EveryFormShowsTheBoxInFrontOfTheBackground)
 
 TEST_F(BoxSceneTest, BackgroundTakesTheChosenColour)
 {
-    plain.pColor.SetColor(0x00336699); // red 0x99, green 0x66, blue 0x33
-    model.UpdateBackgroundColor();
+    model.SelectBackground(0x00336699); // red 0x99, green 0x66, blue 0x33
+    model.ApplyBackground();
     const QImage image = Frame();
     ExpectCorners(image, qRgb(0x99, 0x66, 0x33));
     EXPECT_TRUE(NearColor(Centre(image), FrontColor));
@@ -112,8 +116,8 @@ TEST_F(BoxSceneTest, BackgroundTakesTheChosenColour)
 
 TEST_F(BoxSceneTest, FarBackgroundLeavesTheClearColourAtTheBorder)
 {
-    plain.tbDepth.SetPosition(80); // the quad at z = -90 no longer fills the view
-    model.tbThickChange();
+    model.SetPosition(Slider::Depth, 80); // the quad at z = -90 no longer fills the view
+    model.Recompute();
     const QImage image = Frame();
     // The quad reaches 30 / 37.3 of the half-width: columns 29..270 of 300.
     ExpectCorners(image, qRgb(0, 0, 0));
@@ -126,7 +130,7 @@ TEST_F(BoxSceneTest, FogDarkensTheBoxButNeverTheBackground)
     const QRgb clear = Centre(Frame());
     QRgb fogged[4] = {};
     for (int mode = 1; mode <= 3; ++mode) {
-        model.SetFogMode(static_cast<std::uint8_t>(mode));
+        SetFogMode(mode);
         const QImage image = Frame();
         fogged[mode] = Centre(image);
         EXPECT_LT(Brightness(fogged[mode]), Brightness(clear) - 60)
@@ -141,18 +145,18 @@ TEST_F(BoxSceneTest, FogDarkensTheBoxButNeverTheBackground)
 TEST_F(BoxSceneTest, ClearViewAfterDarkSwitchesFogOffAndDarkRestoresIt)
 {
     const QRgb clear = Centre(Frame());
-    model.SetFogMode(3);
+    SetFogMode(3);
     const QRgb dark = Centre(Frame());
-    model.SetFogMode(0);
+    SetFogMode(0);
     EXPECT_TRUE(NearColor(Centre(Frame()), clear, 0));
-    model.SetFogMode(3);
+    SetFogMode(3);
     EXPECT_TRUE(NearColor(Centre(Frame()), dark, 0));
     EXPECT_FALSE(NearColor(dark, clear));
 }
 
 TEST_F(BoxSceneTest, StoredFogModeShowsFromTheFirstFrame)
 {
-    model.SetFogMode(1); // linear, the GL default would be exp
+    SetFogMode(1); // linear, the GL default would be exp
     const QRgb linear = Centre(Frame());
 
     {
@@ -242,7 +246,7 @@ TEST_F(BoxSceneTest, FramesAreThoseOfTexturesBuiltByGlu)
     for (const int form : {0, 3, 5, 8})
         for (const int fog : {0, 2}) {
             SelectForm(form);
-            model.SetFogMode(static_cast<std::uint8_t>(fog));
+            SetFogMode(fog);
             ours.push_back(Frame());
         }
     // The same pictures through the GLU builder, into the same textures.
@@ -256,7 +260,7 @@ TEST_F(BoxSceneTest, FramesAreThoseOfTexturesBuiltByGlu)
     for (const int form : {0, 3, 5, 8})
         for (const int fog : {0, 2}) {
             SelectForm(form);
-            model.SetFogMode(static_cast<std::uint8_t>(fog));
+            SetFogMode(fog);
             EXPECT_TRUE(Frame() == ours[frame++]) << "form " << form << ", fog " << fog;
         }
 }

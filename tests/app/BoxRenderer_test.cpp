@@ -1,6 +1,6 @@
 #include "app/BoxRenderer.h"
 
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "support/Placeholders.h"
 #include "support/RecordingGL.h"
 #include "textures/TGLBMP.h"
@@ -18,14 +18,12 @@ struct BoxRendererTest : ::testing::Test {
     TGLBMP front{QString(), gl}, side{QString(), gl}, top{QString(), gl};
     SlotTextures textures{&front, &side, &top};
     std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
-    PlainBoxControls plain;
-    BoxModel model{plain.Controls()};
+    BoxDocument model;
     DrawFlags flags;
 
     void SetUp() override
     {
         RebuildSlotTextures(textures, {&thumbs[0], &thumbs[1], &thumbs[2]}); // names 1, 2, 3
-        model.FillFormTable();
         model.OnFogMode = [this](std::uint8_t mode) { renderer.SetFogMode(mode); };
         SelectForm(0);
         gl.Reset();
@@ -33,8 +31,14 @@ struct BoxRendererTest : ::testing::Test {
 
     void SelectForm(int index)
     {
-        plain.cbMode.SetItemIndex(index);
-        model.cbModeChange();
+        model.SetForm(index);
+    }
+
+    // The renderer's fog mode as a stored mode would set it, also one no item gives.
+    void SetFogMode(int mode)
+    {
+        model.Params.FogMode = static_cast<std::uint8_t>(mode);
+        renderer.SetFogMode(static_cast<std::uint8_t>(mode));
     }
 
     QStringList Draw()
@@ -62,7 +66,7 @@ TEST_F(BoxRendererTest, InitRunsTheDriverThenSetsTheFogConstants)
 TEST_F(BoxRendererTest, InitSendsAStoredFogModeSoTheFirstFrameShowsIt)
 {
     // Stored before any context existed: the hook's GL call went nowhere.
-    model.SetFogMode(1);
+    SetFogMode(1);
     gl.Reset();
     renderer.GLPanel1GLInit(driver, model.Params);
     EXPECT_EQ(gl.Calls, DriverDefaults + FogConstants + QStringList{"Fogi(GL_FOG_MODE,GL_LINEAR)"});
@@ -99,7 +103,7 @@ TEST_F(BoxRendererTest, FogModeSetterSendsOnlyTheThreeKnownModes)
     };
     for (const auto& [mode, expected] : cases) {
         gl.Reset();
-        model.SetFogMode(static_cast<std::uint8_t>(mode));
+        SetFogMode(mode);
         EXPECT_EQ(model.Params.FogMode, mode);
         EXPECT_EQ(gl.Calls, expected) << "mode " << mode;
     }
@@ -107,8 +111,8 @@ TEST_F(BoxRendererTest, FogModeSetterSendsOnlyTheThreeKnownModes)
 
 TEST_F(BoxRendererTest, NoFogItemSelectedStillDrawsWithFog)
 {
-    plain.cbFog.SetItemIndex(-1);
-    model.cbFogChange();
+    model.SelectFog(-1);
+    model.ApplyFog();
     EXPECT_EQ(model.Params.FogMode, 255);
     EXPECT_TRUE(gl.Calls.isEmpty());
     EXPECT_EQ(Draw().at(2), "Enable(GL_FOG)");
@@ -151,13 +155,13 @@ TEST_F(BoxRendererTest, DrawIssuesTheWholeFrameInOrder)
 
 TEST_F(BoxRendererTest, OffsetsDepthTurnAndBackgroundReachTheirTransforms)
 {
-    plain.tbDepth.SetPosition(80);
-    plain.tbVertical.SetPosition(-15);
-    plain.tbHoriz.SetPosition(250);
-    plain.tbTurn.SetPosition(-1800);
-    plain.pColor.SetColor(0x00FF8000); // blue 255, green 128, red 0
-    model.tbThickChange();
-    model.UpdateBackgroundColor();
+    model.SetPosition(Slider::Depth, 80);
+    model.SetPosition(Slider::Vertical, -15);
+    model.SetPosition(Slider::Horizontal, 250);
+    model.SetPosition(Slider::Turn, -1800);
+    model.SelectBackground(0x00FF8000); // blue 255, green 128, red 0
+    model.Recompute();
+    model.ApplyBackground();
     const QStringList calls = Draw();
     EXPECT_EQ(calls.mid(8, 6), (QStringList{"Translatef(0,0,-8)", "Translatef(0,-1.5,0)",
                                             "Translatef(2.5,0,0)", "Rotatef(36,0,1,0)",
@@ -170,12 +174,12 @@ TEST_F(BoxRendererTest, OffsetsDepthTurnAndBackgroundReachTheirTransforms)
 TEST_F(BoxRendererTest, EnablesFogForEveryModeButClearView)
 {
     for (int mode : {1, 2, 3}) {
-        model.SetFogMode(static_cast<std::uint8_t>(mode));
+        SetFogMode(mode);
         const QStringList calls = Draw();
         EXPECT_EQ(calls.at(2), "Enable(GL_FOG)");
         EXPECT_EQ(calls.count("Disable(GL_FOG)"), 1) << "background is never fogged";
     }
-    model.SetFogMode(0);
+    SetFogMode(0);
     EXPECT_EQ(Draw().at(2), "Disable(GL_FOG)");
 }
 

@@ -228,17 +228,17 @@ TEST_F(UsabilityTest, TypedComboTextIsAppliedAsItChanges)
     size->setFocus();
     size->selectAll();
     QTest::keyClicks(size, "Tiny");
-    EXPECT_EQ(form->Model.Controls().cbClass->ItemIndex(), -1);
+    EXPECT_EQ(form->Document.SizeClass(), -1);
     EXPECT_EQ(form->tbImageWidth->maximum(), 100);
     EXPECT_EQ(form->tbImageHeight->value(), 100);
     size->selectAll();
     QTest::keyClicks(size, "mEDIUM");
-    EXPECT_EQ(form->Model.Controls().cbClass->ItemIndex(), 1);
+    EXPECT_EQ(form->Document.SizeClass(), 1);
     EXPECT_EQ(form->tbImageWidth->maximum(), 300);
     EXPECT_EQ(form->tbImageHeight->value(), 300);
     size->selectAll();
     QTest::keyClicks(size, "small");
-    EXPECT_EQ(form->Model.Controls().cbClass->ItemIndex(), 0);
+    EXPECT_EQ(form->Document.SizeClass(), 0);
     EXPECT_EQ(form->tbImageWidth->maximum(), 100);
 
     // Saved as shown: no item is stored as such.

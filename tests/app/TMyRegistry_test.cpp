@@ -1,4 +1,4 @@
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "app/Preferences.h"
 #include "app/TMyRegistry.h"
 
@@ -212,22 +212,20 @@ TEST_F(StoreTest, AWriteSucceedsAgainOnceTheCauseIsGone)
 
 // The window's start-up and exit as the document sees them.
 struct PreferencesTest : StoreTest {
-    PlainBoxControls plain;
-    BoxModel model{plain.Controls()};
+    BoxDocument model;
     Folders folders{QStringLiteral("/opt/cubiform/Projects/"), QStringLiteral("/opt/cubiform/Output/"),
                     QStringLiteral("/opt/cubiform/")};
 
     PreferencesTest()
     {
-        model.FillFormTable();
-        plain.cbClass.SetItemIndex(1);
-        plain.pColor.SetColor(0x123456);
+        model.SelectSizeClass(1);
+        model.SelectBackground(0x123456);
     }
 
     QStringList StartUp(TMyRegistry& store)
     {
         QStringList problems = EnsureInstallId(store);
-        problems += LoadPreferences(store, plain.Controls(), folders, model);
+        problems += LoadPreferences(store, model, folders);
         return problems;
     }
 };
@@ -244,10 +242,10 @@ TEST_F(PreferencesTest, FirstStartCreatesTheIdentifierAndUsesDefaults)
     EXPECT_EQ(RawValue(QStringLiteral("Main/GUID")), guid);
 
     EXPECT_EQ(folders.ProjectFolder, QStringLiteral("/opt/cubiform/Projects/"));
-    EXPECT_EQ(plain.cbClass.ItemIndex(), 1);
-    EXPECT_EQ(plain.cbMode.ItemIndex(), 0);
-    EXPECT_EQ(plain.cbFog.ItemIndex(), 0);
-    EXPECT_EQ(plain.pColor.Color(), 0xFFFFFFu);
+    EXPECT_EQ(model.SizeClass(), 1);
+    EXPECT_EQ(model.Form(), 0);
+    EXPECT_EQ(model.Fog(), 0);
+    EXPECT_EQ(model.Background(), 0xFFFFFFu);
     EXPECT_FLOAT_EQ(model.Params.BackgroundBlue, 1.0f);
 }
 
@@ -283,10 +281,10 @@ TEST_F(PreferencesTest, StoredValuesSelectAndColour)
     WriteFile("[Preference]\nSize%20mode=2\nForm%20mode=5\nFog=abc\nBackground%20color=255\n"
               "Project%20Folder=/data/projects\nOutput%20Folder=\n");
     auto store = Open();
-    EXPECT_TRUE(LoadPreferences(*store, plain.Controls(), folders, model).isEmpty());
-    EXPECT_EQ(plain.cbClass.ItemIndex(), 2);
-    EXPECT_EQ(plain.cbMode.ItemIndex(), 5);
-    EXPECT_EQ(plain.cbFog.ItemIndex(), 0);
+    EXPECT_TRUE(LoadPreferences(*store, model, folders).isEmpty());
+    EXPECT_EQ(model.SizeClass(), 2);
+    EXPECT_EQ(model.Form(), 5);
+    EXPECT_EQ(model.Fog(), 0);
     EXPECT_FLOAT_EQ(model.Params.BackgroundRed, 1.0f);
     EXPECT_FLOAT_EQ(model.Params.BackgroundGreen, 0.0f);
     EXPECT_FLOAT_EQ(model.Params.BackgroundBlue, 0.0f);
@@ -300,12 +298,12 @@ TEST_F(PreferencesTest, IndexesOutsideTheListsLeaveNoSelection)
 {
     WriteFile("[Preference]\nSize%20mode=3\nForm%20mode=-1\nFog=7\n");
     auto store = Open();
-    LoadPreferences(*store, plain.Controls(), folders, model);
-    EXPECT_EQ(plain.cbClass.ItemIndex(), -1);
-    EXPECT_EQ(plain.cbMode.ItemIndex(), -1);
-    EXPECT_EQ(plain.cbFog.ItemIndex(), -1);
-    model.cbModeChange(); // the documented fallback: the first kind
-    EXPECT_EQ(plain.cbMode.ItemIndex(), 0);
+    LoadPreferences(*store, model, folders);
+    EXPECT_EQ(model.SizeClass(), -1);
+    EXPECT_EQ(model.Form(), -1);
+    EXPECT_EQ(model.Fog(), -1);
+    model.ApplyForm(); // the documented fallback: the first kind
+    EXPECT_EQ(model.Form(), 0);
 }
 
 TEST_F(PreferencesTest, BadValuesAreReportedAndTheRestStillLoads)
@@ -319,8 +317,8 @@ TEST_F(PreferencesTest, BadValuesAreReportedAndTheRestStillLoads)
                                      QStringLiteral("Invalid data type for 'Data Folder'"),
                                      QStringLiteral("Invalid data type for 'Size mode'")}));
     EXPECT_EQ(folders.DataFolder, QStringLiteral("/opt/cubiform/"));
-    EXPECT_EQ(plain.cbClass.ItemIndex(), 1);
-    EXPECT_EQ(plain.cbFog.ItemIndex(), 3);
+    EXPECT_EQ(model.SizeClass(), 1);
+    EXPECT_EQ(model.Fog(), 3);
     EXPECT_EQ(model.Params.FogMode, 3);
     EXPECT_FLOAT_EQ(model.Params.BackgroundGreen, 1.0f);
 }
@@ -336,8 +334,8 @@ TEST_F(PreferencesTest, ADamagedFileDoesNotStopTheStart)
     auto store = Open();
     QStringList problems;
     EXPECT_NO_THROW(problems = StartUp(*store));
-    EXPECT_EQ(plain.cbFog.ItemIndex(), 0);
-    EXPECT_EQ(plain.cbClass.ItemIndex(), 1);
+    EXPECT_EQ(model.Fog(), 0);
+    EXPECT_EQ(model.SizeClass(), 1);
     // The identifier was written over the damage and is there next time.
     const QString guid = store->LoadText(QStringLiteral("Main"), QStringLiteral("GUID"), QString());
     EXPECT_EQ(guid.size(), 38);
@@ -351,10 +349,10 @@ TEST_F(PreferencesTest, AnUnwritableStoreIsReportedAtStartUp)
     { QFile blocker(folder); ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); }
     auto store = Open();
     EXPECT_EQ(StartUp(*store), QStringList{QStringLiteral("Failed to set data for 'GUID'")});
-    EXPECT_EQ(plain.cbClass.ItemIndex(), 1);
+    EXPECT_EQ(model.SizeClass(), 1);
     // Saving tries every value and says which ones failed, in order; it throws nothing.
     QStringList problems;
-    EXPECT_NO_THROW(problems = SavePreferences(*store, plain.Controls(), folders));
+    EXPECT_NO_THROW(problems = SavePreferences(*store, model, folders));
     ASSERT_EQ(problems.size(), 7);
     EXPECT_EQ(problems.constFirst(), QStringLiteral("Failed to set data for 'Project Folder'"));
     EXPECT_EQ(problems.constLast(), QStringLiteral("Failed to set data for 'Background color'"));
@@ -381,9 +379,9 @@ TEST_F(PreferencesTest, ARefusedValueDoesNotStopTheOthers)
         RefusingStore store(file);
         store.OpenStore(ProductKey);
         store.RefusedKeys = {QStringLiteral("Preference/Project Folder"), QStringLiteral("Preference/Form mode")};
-        plain.cbMode.SetItemIndex(7);
-        plain.cbFog.SetItemIndex(2);
-        EXPECT_EQ(SavePreferences(store, plain.Controls(), folders),
+        model.SelectForm(7);
+        model.SelectFog(2);
+        EXPECT_EQ(SavePreferences(store, model, folders),
                   QStringList({QStringLiteral("Failed to set data for 'Project Folder'"),
                                QStringLiteral("Failed to set data for 'Form mode'")}));
     }
@@ -403,11 +401,11 @@ TEST_F(PreferencesTest, ARefusedValueDoesNotStopTheOthers)
 TEST_F(PreferencesTest, SaveWritesTheSevenValues)
 {
     auto store = Open();
-    plain.cbClass.SetItemIndex(2);
-    plain.cbMode.SetItemIndex(9);
-    plain.cbFog.SetItemIndex(-1);
-    plain.pColor.SetColor(0x0000FF);
-    SavePreferences(*store, plain.Controls(), folders);
+    model.SelectSizeClass(2);
+    model.SelectForm(9);
+    model.SelectFog(-1);
+    model.SelectBackground(0x0000FF);
+    SavePreferences(*store, model, folders);
     store.reset();
 
     QSettings raw(file, QSettings::IniFormat);

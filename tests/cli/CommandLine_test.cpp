@@ -127,14 +127,14 @@ TEST(HeadlessBox, OpeningAProjectGivesWhatTheWindowsControlsHold)
 
     HeadlessBox box;
     box.OpenProject(data, QStringLiteral("/projects/demo.pcf"));
-    EXPECT_EQ(box.Plain.tbImageWidth.Position(), 100);
-    EXPECT_EQ(box.Plain.tbImageHeight.Position(), 80);
-    EXPECT_EQ(box.Plain.tbDepth.Position(), 80);
-    EXPECT_EQ(box.Plain.tbVertical.Position(), -150);
-    EXPECT_EQ(box.Model.Params.CurrentForm.Name, "CD jewel box");
-    EXPECT_EQ(box.Model.Params.FogMode, 3);
-    EXPECT_EQ(box.Model.Params.SideAngle, 12.25f);
-    EXPECT_FLOAT_EQ(box.Model.Params.BackgroundRed, 0x99 / 255.0f);
+    EXPECT_EQ(box.Document.Position(Slider::ImageWidth), 100);
+    EXPECT_EQ(box.Document.Position(Slider::ImageHeight), 80);
+    EXPECT_EQ(box.Document.Position(Slider::Depth), 80);
+    EXPECT_EQ(box.Document.Position(Slider::Vertical), -150);
+    EXPECT_EQ(box.Document.Params.CurrentForm.Name, "CD jewel box");
+    EXPECT_EQ(box.Document.Params.FogMode, 3);
+    EXPECT_EQ(box.Document.Params.SideAngle, 12.25f);
+    EXPECT_FLOAT_EQ(box.Document.Params.BackgroundRed, 0x99 / 255.0f);
     EXPECT_EQ(box.Covers[0].Path, QDir::toNativeSeparators("/projects/covers/front.jpg"));
     EXPECT_TRUE(box.Covers[1].Path.isEmpty());
     EXPECT_EQ(box.OutputSize(RenderOptions{}), QSize(100, 80));
@@ -149,19 +149,19 @@ TEST(HeadlessBox, TheKindComesBeforeTheSliderOptions)
 {
     HeadlessBox box;
     box.NewProject();
-    EXPECT_EQ(box.Plain.tbDepth.Position(), 25); // first kind after "New project"
-    EXPECT_EQ(box.Model.Params.BackgroundRed, 1.0f);
+    EXPECT_EQ(box.Document.Position(Slider::Depth), 25); // first kind after "New project"
+    EXPECT_EQ(box.Document.Params.BackgroundRed, 1.0f);
 
     RenderOptions o = ParseRenderArguments(Args({"--depth", "40", "--form", "5", "--side-angle",
                                                  "90", "-o", "a.png"}));
     box.ApplyOptions(o);
-    EXPECT_EQ(box.Plain.tbDepth.Position(), 40);      // the option, not the kind's 28
-    EXPECT_EQ(box.Plain.tbHoriz.Position(), -6);      // the kind's
-    EXPECT_EQ(box.Plain.seEye.Position(), 12);        // the kind's
-    EXPECT_EQ(box.Model.Params.SideAngle, 90.0f);     // the option
-    EXPECT_EQ(box.Model.Params.TiltAngle, 16.0f);     // the kind's
-    EXPECT_EQ(box.Model.Params.Depth, 40.0f);         // recomputed
-    EXPECT_FLOAT_EQ(box.Model.Params.HalfHeight, 0.041f);
+    EXPECT_EQ(box.Document.Position(Slider::Depth), 40);      // the option, not the kind's 28
+    EXPECT_EQ(box.Document.Position(Slider::Horizontal), -6);      // the kind's
+    EXPECT_EQ(box.Document.Position(Slider::Eye), 12);        // the kind's
+    EXPECT_EQ(box.Document.Params.SideAngle, 90.0f);     // the option
+    EXPECT_EQ(box.Document.Params.TiltAngle, 16.0f);     // the kind's
+    EXPECT_EQ(box.Document.Params.Depth, 40.0f);         // recomputed
+    EXPECT_FLOAT_EQ(box.Document.Params.HalfHeight, 0.041f);
 
     o.Size = QSize(200, 100);
     o.Scale = 3;

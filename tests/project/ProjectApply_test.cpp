@@ -1,4 +1,4 @@
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "project/ProjectApply.h"
 #include "project/ProjectFile.h"
 #include "project/ValueStream.h"
@@ -11,28 +11,23 @@ namespace {
 
 // A headless document, started as the window starts it.
 struct Document {
-    PlainBoxControls plain;
-    BoxModel model{plain.Controls()};
+    BoxDocument model;
     int maximized = 0;
 
     Document()
     {
         model.OnMaximize = [this] { ++maximized; };
-        model.FillFormTable();
-        model.ResetProject();
-        model.cbClassChange();
-        model.cbModeChange();
-        model.cbFogChange();
-        model.UpdateBackgroundColor();
+        model.NewProject();
     }
 
     std::vector<int> Positions() const
     {
-        return {plain.tbImageWidth.Position(), plain.tbImageHeight.Position(),
-                plain.tbBreed.Position(),      plain.tbHeight.Position(),
-                plain.tbThick.Position(),      plain.tbDepth.Position(),
-                plain.tbVertical.Position(),   plain.tbHoriz.Position(),
-                plain.tbTurn.Position(),       plain.seEye.Position()};
+        std::vector<int> p;
+        for (Slider s : {Slider::ImageWidth, Slider::ImageHeight, Slider::Width, Slider::Height,
+                         Slider::Thickness, Slider::Depth, Slider::Vertical, Slider::Horizontal,
+                         Slider::Turn, Slider::Eye})
+            p.push_back(model.Position(s));
+        return p;
     }
 };
 
@@ -43,27 +38,21 @@ const CoverPaths Covers = {QStringLiteral("/covers/front.jpg"), QString(),
 // survive the resets that applying the class and the kind make.
 void SetUnusual(Document& doc)
 {
-    doc.plain.cbClass.SetItemIndex(2);
-    doc.model.cbClassChange();
-    doc.plain.cbFog.SetItemIndex(3);
-    doc.model.cbFogChange();
-    doc.plain.cbMode.SetItemIndex(5);
-    doc.model.cbModeChange();
-    doc.plain.pColor.SetColor(0x123456);
-    doc.plain.tbImageWidth.SetPosition(420);
-    doc.plain.tbImageHeight.SetPosition(123);
-    doc.plain.tbBreed.SetPosition(7);
-    doc.plain.tbHeight.SetPosition(93);
-    doc.plain.tbThick.SetPosition(100);
-    doc.plain.tbDepth.SetPosition(77);
-    doc.plain.tbVertical.SetPosition(-129);
-    doc.plain.tbHoriz.SetPosition(-300);
-    doc.plain.tbTurn.SetPosition(-1800);
-    doc.plain.seEye.SetPosition(59);
+    doc.model.SetSizeClass(2);
+    doc.model.SetFog(3);
+    doc.model.SetForm(5);
+    doc.model.SelectBackground(0x123456);
+    const std::pair<Slider, int> positions[] = {
+        {Slider::ImageWidth, 420}, {Slider::ImageHeight, 123}, {Slider::Width, 7},
+        {Slider::Height, 93},      {Slider::Thickness, 100},   {Slider::Depth, 77},
+        {Slider::Vertical, -129},  {Slider::Horizontal, -300}, {Slider::Turn, -1800},
+        {Slider::Eye, 59}};
+    for (auto [slider, position] : positions)
+        doc.model.SetPosition(slider, position);
     doc.model.Params.SideAngle = -400.25f;
     doc.model.Params.TiltAngle = 0.1f;
-    doc.model.tbThickChange();
-    doc.model.UpdateBackgroundColor();
+    doc.model.Recompute();
+    doc.model.ApplyBackground();
 }
 
 TEST(ProjectApplyTest, SaveThenLoadReproducesEveryControl)
@@ -83,11 +72,11 @@ TEST(ProjectApplyTest, SaveThenLoadReproducesEveryControl)
     Document loaded;
     ApplyProject(loaded.model, decoded);
     EXPECT_EQ(loaded.Positions(), saved.Positions());
-    EXPECT_EQ(loaded.plain.cbClass.ItemIndex(), 2);
-    EXPECT_EQ(loaded.plain.cbFog.ItemIndex(), 3);
-    EXPECT_EQ(loaded.plain.cbMode.ItemIndex(), 5);
-    EXPECT_EQ(loaded.plain.pColor.Color(), 0x123456u);
-    EXPECT_EQ(loaded.plain.tbImageWidth.Maximum(), 450);
+    EXPECT_EQ(loaded.model.SizeClass(), 2);
+    EXPECT_EQ(loaded.model.Fog(), 3);
+    EXPECT_EQ(loaded.model.Form(), 5);
+    EXPECT_EQ(loaded.model.Background(), 0x123456u);
+    EXPECT_EQ(loaded.model.Range(Slider::ImageWidth).Maximum, 450);
     EXPECT_EQ(loaded.maximized, 1);
     EXPECT_EQ(CaptureProject(loaded.model, Covers, QStringLiteral("/out/")), captured);
 
@@ -106,9 +95,9 @@ TEST(ProjectApplyTest, SaveThenLoadReproducesEveryControl)
     EXPECT_EQ(b.CurrentForm.Name, QStringLiteral("CD jewel box"));
     EXPECT_FLOAT_EQ(b.BackgroundRed, 0x56 / 255.0f);
     EXPECT_FLOAT_EQ(b.BackgroundBlue, 0x12 / 255.0f);
-    EXPECT_EQ(loaded.plain.lbVertical.Text(), QStringLiteral("-129"));
-    EXPECT_EQ(loaded.plain.lbImgWidth.Text(), QStringLiteral("420"));
-    EXPECT_EQ(loaded.plain.lbImgHeight.Text(), QStringLiteral("123"));
+    EXPECT_EQ(loaded.model.ValueText(Slider::Vertical), QStringLiteral("-129"));
+    EXPECT_EQ(loaded.model.ValueText(Slider::ImageWidth), QStringLiteral("420"));
+    EXPECT_EQ(loaded.model.ValueText(Slider::ImageHeight), QStringLiteral("123"));
 }
 
 TEST(ProjectApplyTest, NegativeOffsetBelowMinus128IsWrittenAs16Bit)
@@ -133,10 +122,10 @@ TEST(ProjectApplyTest, UnknownSizeClassGivesTheSmallMaximum)
     d.ImageWidth = 300;
     d.ImageHeight = 80;
     ApplyProject(doc.model, d);
-    EXPECT_EQ(doc.plain.cbClass.ItemIndex(), -1);
-    EXPECT_EQ(doc.plain.tbImageWidth.Maximum(), 100);
-    EXPECT_EQ(doc.plain.tbImageWidth.Position(), 100);
-    EXPECT_EQ(doc.plain.tbImageHeight.Position(), 80);
+    EXPECT_EQ(doc.model.SizeClass(), -1);
+    EXPECT_EQ(doc.model.Range(Slider::ImageWidth).Maximum, 100);
+    EXPECT_EQ(doc.model.Position(Slider::ImageWidth), 100);
+    EXPECT_EQ(doc.model.Position(Slider::ImageHeight), 80);
     EXPECT_EQ(doc.maximized, 0);
 }
 
@@ -144,21 +133,20 @@ TEST(ProjectApplyTest, UnknownBoxKindFallsBackToTheFirstAndKeepsSavedValues)
 {
     for (int form : {-1, 10, 12345}) {
         Document doc;
-        doc.plain.cbMode.SetItemIndex(6);
-        doc.model.cbModeChange();
+        doc.model.SetForm(6);
         ProjectData d = CaptureProject(doc.model, {}, QString());
         d.Form = form;
         d.Depth = 60;
         d.SideAngle = 123.5f;
         ApplyProject(doc.model, d);
-        EXPECT_EQ(doc.plain.cbMode.ItemIndex(), 0);
+        EXPECT_EQ(doc.model.Form(), 0);
         EXPECT_EQ(doc.model.Params.CurrentForm.Name, QStringLiteral("Top view vertical box"));
-        EXPECT_EQ(doc.plain.tbDepth.Position(), 60);
+        EXPECT_EQ(doc.model.Position(Slider::Depth), 60);
         EXPECT_EQ(doc.model.Params.SideAngle, 123.5f);
     }
 }
 
-TEST(ProjectApplyTest, OutOfRangeValuesAreClampedByTheControls)
+TEST(ProjectApplyTest, OutOfRangeValuesAreClampedIntoTheirRanges)
 {
     Document doc;
     ProjectData d = CaptureProject(doc.model, {}, QString());
@@ -170,13 +158,13 @@ TEST(ProjectApplyTest, OutOfRangeValuesAreClampedByTheControls)
     d.Eye = 61;
     d.BackgroundColor = static_cast<std::int32_t>(0x8000FF00u);
     ApplyProject(doc.model, d);
-    EXPECT_EQ(doc.plain.tbBreed.Position(), 1);
-    EXPECT_EQ(doc.plain.tbThick.Position(), 100);
-    EXPECT_EQ(doc.plain.tbDepth.Position(), 2);
-    EXPECT_EQ(doc.plain.tbVertical.Position(), 300);
-    EXPECT_EQ(doc.plain.tbTurn.Position(), -1800);
-    EXPECT_EQ(doc.plain.seEye.Position(), 60);
-    EXPECT_EQ(doc.plain.pColor.Color(), 0x00FF00u);
+    EXPECT_EQ(doc.model.Position(Slider::Width), 1);
+    EXPECT_EQ(doc.model.Position(Slider::Thickness), 100);
+    EXPECT_EQ(doc.model.Position(Slider::Depth), 2);
+    EXPECT_EQ(doc.model.Position(Slider::Vertical), 300);
+    EXPECT_EQ(doc.model.Position(Slider::Turn), -1800);
+    EXPECT_EQ(doc.model.Position(Slider::Eye), 60);
+    EXPECT_EQ(doc.model.Background(), 0x00FF00u);
     EXPECT_EQ(doc.model.Params.BackgroundGreen, 1.0f);
     EXPECT_EQ(doc.model.Params.BackgroundRed, 0.0f);
 }

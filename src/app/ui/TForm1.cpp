@@ -215,10 +215,10 @@ void TForm1::BuildControls()
     cbClass->addItems(SizeClassCaptions());
     resultsGrid->addWidget(cbClass, 0, 1, 1, 2);
     // Made in the order they stand, which is the order Tab visits them.
-    tbImageWidth = MakeBar(results, "tbImageWidth", ControlRange::ImageMin, ControlRange::ImageStart,
-                           ControlRange::ImageStart);
-    tbImageHeight = MakeBar(results, "tbImageHeight", ControlRange::ImageMin, ControlRange::ImageStart,
-                            ControlRange::ImageStart);
+    tbImageWidth = MakeBar(results, "tbImageWidth", SliderLimits::ImageMin, SliderLimits::ImageStart,
+                           SliderLimits::ImageStart);
+    tbImageHeight = MakeBar(results, "tbImageHeight", SliderLimits::ImageMin, SliderLimits::ImageStart,
+                            SliderLimits::ImageStart);
     sbBrowse = MakeButton(results, "sbBrowse", QStringLiteral("Browse"), QStringLiteral("Browse result folder"));
     resultsGrid->addWidget(sbBrowse, 3, 1, 1, 2);
     lbImgWidth = MakeLabel(results, "lbImgWidth");
@@ -238,6 +238,7 @@ void TForm1::BuildControls()
     cbMode = new QComboBox(form);
     cbMode->setObjectName(QStringLiteral("cbMode"));
     cbMode->setMaxVisibleItems(20);
+    cbMode->addItems(FormCaptions());
     cbMode->setSizeAdjustPolicy(QComboBox::AdjustToContents); // every kind's name shows whole
     formRows->addWidget(cbMode);
     left->addWidget(form);
@@ -282,7 +283,7 @@ void TForm1::BuildControls()
 
     auto* dimension = MakeGroup(GroupBox1, "GroupBox5", QStringLiteral("Box dimension"));
     auto* dimGrid = new QGridLayout(dimension);
-    using namespace ControlRange;
+    using namespace SliderLimits;
     tbBreed = MakeBar(dimension, "tbBreed", SizeMin, SizeMax, SizeStart);
     tbHeight = MakeBar(dimension, "tbHeight", SizeMin, SizeMax, SizeStart);
     tbThick = MakeBar(dimension, "tbThick", SizeMin, SizeMax, SizeStart);
@@ -380,45 +381,6 @@ void TForm1::BuildControls()
     TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
     TimerUpdate->setInterval(5000);
     TimerUpdate->setSingleShot(true);
-
-    // The document's view of these widgets.
-    auto range = [this](RangeControl* c) {
-        ranges_.emplace_back(c);
-        return c;
-    };
-    auto choice = [this](ChoiceControl* c) {
-        choices_.emplace_back(c);
-        return c;
-    };
-    auto label = [this](LabelControl* c) {
-        labels_.emplace_back(c);
-        return c;
-    };
-    color_ = std::make_unique<ColorPanelControl>(pColor);
-    controls_ = BoxControls{range(new SliderControl(tbBreed)),
-                            range(new SliderControl(tbHeight)),
-                            range(new SliderControl(tbThick)),
-                            range(new SliderControl(tbDepth)),
-                            range(new SliderControl(tbVertical)),
-                            range(new SliderControl(tbHoriz)),
-                            range(new SliderControl(tbTurn)),
-                            range(new SpinControl(seEye)),
-                            range(new SliderControl(tbImageWidth)),
-                            range(new SliderControl(tbImageHeight)),
-                            choice(new ComboControl(cbMode)),
-                            choice(new ComboControl(cbFog)),
-                            choice(new ComboControl(cbClass)),
-                            color_.get(),
-                            label(new LabelWidgetControl(lbBreed)),
-                            label(new LabelWidgetControl(lbHeight)),
-                            label(new LabelWidgetControl(lbThick)),
-                            label(new LabelWidgetControl(lbDepth)),
-                            label(new LabelWidgetControl(lbVertical)),
-                            label(new LabelWidgetControl(lbHoriz)),
-                            label(new LabelWidgetControl(lbTurn)),
-                            label(new LabelWidgetControl(lbImgWidth)),
-                            label(new LabelWidgetControl(lbImgHeight))};
-    Model.SetControls(controls_);
 }
 
 void TForm1::BuildMenu()
@@ -521,35 +483,32 @@ void TForm1::FormCreate(const TForm1Options& options)
     Folder.ProjectFolder.clear();
     ProjectFile.clear();
     lbProject->clear();
-    Model.Params = BoxParameters{};
-    Model.FillFormTable();
-    controls_.cbClass->SetItemIndex(1);
-    controls_.cbMode->SetItemIndex(0);
-    controls_.cbFog->SetItemIndex(0);
-    Model.tbThickChange();
-    Model.OnOutputSize = [this](int w, int h) { PlacePanel(w, h); };
-    Model.tbImageWidthChange();
+    Document.Params = BoxParameters{};
+    Document.OnChanged = [this](unsigned changes) { ShowDocument(changes); };
+    Document.SelectSizeClass(1);
+    Document.SelectForm(0);
+    Document.SelectFog(0);
+    ShowDocument(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog);
+    Document.Recompute();
+    Document.OnOutputSize = [this](int w, int h) { PlacePanel(w, h); };
+    Document.ApplyOutputSize();
     for (CoverImage& slot : Covers)
         slot.Path.clear();
     Params().BackgroundRed = Params().BackgroundGreen = Params().BackgroundBlue = 1.0f;
     setWindowTitle(QString(ProductInfo::Caption));
 
-    // Every recompute of what the view shows books a frame; the panel draws
-    // them as one at the next refresh.
-    Model.OnViewChanged = [this] { GLPanel1->RequestFrame(); };
-    Model.OnAngleStatus = [this] { UpdateAngleStatus(); };
-    Model.OnResetCoverImages = [this] {
+    Document.OnResetCovers = [this] {
         DropCoverLoads(); // pictures of the project left behind
         ResetCoverImages(Covers);
         ShowPreviews();
     };
-    Model.OnFogMode = [this](std::uint8_t mode) {
+    Document.OnFogMode = [this](std::uint8_t mode) {
         // Only modes 1 to 3 set the GL's fog mode; the others keep the one
         // set last, so the last of those is all the next frame needs.
         if (!GLPanel1->FirstPaintPending() && mode >= 1 && mode <= 3)
             pendingFogMode_ = mode;
     };
-    Model.OnMaximize = [this] {
+    Document.OnMaximize = [this] {
         if (!isMaximized())
             setWindowState(windowState() | Qt::WindowMaximized);
     };
@@ -569,20 +528,16 @@ void TForm1::FormCreate(const TForm1Options& options)
                                        ? QCoreApplication::applicationDirPath()
                                        : options.ProgramFolder);
     SetDefaultFolders();
-    Model.ResetProject();
-    StartupProblems << LoadPreferences(*store_, controls_, Folder, Model);
-    Model.cbClassChange();
-    Model.cbModeChange();
-    Model.cbFogChange();
+    Document.ResetProject();
+    StartupProblems << LoadPreferences(*store_, Document, Folder);
+    Document.ApplySizeClass();
+    Document.ApplyForm();
+    Document.ApplyFog();
 }
 
 void TForm1::ConnectControls()
 {
-    for (QScrollBar* bar : {tbBreed, tbHeight, tbThick, tbDepth, tbVertical, tbHoriz, tbTurn})
-        connect(bar, &QScrollBar::valueChanged, this, [this] { tbThickChange(); });
-    connect(seEye, &QSpinBox::valueChanged, this, [this] { tbThickChange(); });
-    for (QScrollBar* bar : {tbImageWidth, tbImageHeight})
-        connect(bar, &QScrollBar::valueChanged, this, [this] { tbImageWidthChange(); });
+    BindDocument();
     // Every user scroll (arrows, trough, thumb, keys) is a scroll event. Qt
     // applies the new position only after this signal: apply it first, so
     // the frame drawn at once shows it.
@@ -592,12 +547,6 @@ void TForm1::ConnectControls()
             bar->setValue(bar->sliderPosition());
             tbDepthScroll();
         });
-    connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
-    connect(cbFog, &QComboBox::activated, this, [this] { cbFogChange(); });
-    connect(cbClass, &QComboBox::activated, this, [this] { cbClassChange(); });
-    // Typed text is in force as it is typed (changes from code are silent).
-    connect(cbFog, &QComboBox::editTextChanged, this, [this] { cbFogChange(); });
-    connect(cbClass, &QComboBox::editTextChanged, this, [this] { cbClassChange(); });
     connect(Selectfrontimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectfrontimage1); });
     connect(Selectsideimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selectsideimage1); });
     connect(Selecttopimage1, &QAction::triggered, this, [this] { ImageSelectClick(Selecttopimage1); });
@@ -751,7 +700,7 @@ void TForm1::FormDestroy()
     WaitForCoverLoads();
     SyncBusyCursor();
     qApp->removeEventFilter(this);
-    const QStringList problems = SavePreferences(*store_, controls_, Folder);
+    const QStringList problems = SavePreferences(*store_, Document, Folder);
     if (!problems.isEmpty()) {
         // Once, with the first value: when the store refuses one it usually refuses all.
         TimerUpdate->stop(); // no update check inside the box

@@ -2,11 +2,10 @@
 // The program's one window: the controls that hold the box document, the GL
 // view, the cover previews, the menu and the status bar. Handlers are grouped
 // by subject in TForm1*.cpp files.
-#include "app/BoxModel.h"
 #include "app/BoxRenderer.h"
+#include "document/BoxDocument.h"
 #include "app/Preferences.h"
 #include "app/ui/Prompts.h"
-#include "app/ui/WidgetControls.h"
 #include "gl/TSimpleGL.h"
 #include "textures/CoverImage.h"
 
@@ -97,8 +96,8 @@ public:
     QTimer* TimerUpdate = nullptr;
 
     // The document and its drawing.
-    BoxModel Model;
-    BoxParameters& Params() { return Model.Params; }
+    BoxDocument Document;
+    BoxParameters& Params() { return Document.Params; }
     CoverImages Covers;
     std::unique_ptr<TSimpleGL> SimpleGL;
     BoxRenderer Renderer;
@@ -124,11 +123,12 @@ public:
     QStringList StartupProblems;
 
     // Handlers.
-    void tbThickChange() { Model.tbThickChange(); }
-    void cbModeChange() { Model.cbModeChange(); }
-    void cbFogChange() { Model.cbFogChange(); }
-    void cbClassChange() { Model.cbClassChange(); }
-    void tbImageWidthChange() { Model.tbImageWidthChange(); }
+    // The choice a box shows goes to the document (TForm1Document.cpp).
+    void cbModeChange();
+    void cbFogChange();
+    void cbClassChange();
+    void tbThickChange() { Document.Recompute(); }
+    void tbImageWidthChange() { Document.ApplyOutputSize(); }
     void tbDepthScroll();
     void pColorClick();
     void UpdateAngleStatus();
@@ -238,12 +238,9 @@ private:
     std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> pendingTextures_;
     std::vector<std::unique_ptr<TGLBMP>> retiredTextures_; // freed with the context current
 
-    // Widget adapters behind Model's controls.
-    std::vector<std::unique_ptr<RangeControl>> ranges_;
-    std::vector<std::unique_ptr<ChoiceControl>> choices_;
-    std::vector<std::unique_ptr<LabelControl>> labels_;
-    std::unique_ptr<ColorPanelControl> color_;
-    BoxControls controls_;
+    // The widgets show the document; what users do goes to it (TForm1Document.cpp).
+    void BindDocument();
+    void ShowDocument(unsigned changes);
 
     std::unique_ptr<TMyRegistry> store_;
     std::unique_ptr<Prompts> ownPrompts_;

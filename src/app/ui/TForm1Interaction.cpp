@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -25,16 +26,15 @@ void TForm1::tbDepthScroll()
 
 void TForm1::pColorClick()
 {
-    const std::uint32_t c = controls_.pColor->Color();
+    const std::uint32_t c = Document.Background();
     const QColor initial(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                          static_cast<int>((c >> 16) & 0xFF));
     const std::optional<QColor> chosen = Dialogs().PickColor(this, initial);
     if (!chosen)
         return;
-    controls_.pColor->SetColor(static_cast<std::uint32_t>(chosen->red()) |
-                               static_cast<std::uint32_t>(chosen->green()) << 8 |
-                               static_cast<std::uint32_t>(chosen->blue()) << 16);
-    Model.UpdateBackgroundColor();
+    Document.SetBackground(static_cast<std::uint32_t>(chosen->red()) |
+                           static_cast<std::uint32_t>(chosen->green()) << 8 |
+                           static_cast<std::uint32_t>(chosen->blue()) << 16);
 }
 
 void TForm1::UpdateAngleStatus()

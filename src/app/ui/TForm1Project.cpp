@@ -59,7 +59,7 @@ bool TForm1::SaveProject(const QString& path)
 {
     const SuspendGuard suspend(SuspendDraw);
     const CoverPaths covers{Covers[0].Path, Covers[1].Path, Covers[2].Path};
-    const QByteArray bytes = EncodeProject(CaptureProject(Model, covers, Folder.OutputFolder));
+    const QByteArray bytes = EncodeProject(CaptureProject(Document, covers, Folder.OutputFolder));
     try {
         if (!SaveProjectFile(path, bytes)) {
             Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), FileInUseText(path));
@@ -96,7 +96,7 @@ bool TForm1::LoadProject(const QString& path)
         Covers[1].Path = record.LeftRight;
         Covers[2].Path = record.TopBottom;
         Folder.OutputFolder = record.OutputFolder;
-        ApplyProject(Model, record);
+        ApplyProject(Document, record);
         UpdateAngleStatus(); // the saved angles, not those of the box kind
     }
     // Covers last, read side by side: a missing picture keeps its path and
@@ -204,11 +204,7 @@ void TForm1::sbNewProjectClick()
     } else if (answer != QMessageBox::No) {
         return; // the question was dismissed: keep everything
     }
-    Model.ResetProject();
-    Model.UpdateBackgroundColor();
-    Model.cbClassChange();
-    Model.cbModeChange();
-    Model.cbFogChange();
+    Document.NewProject();
     // The placeholders go into every texture with the frame drawn now,
     // after any cover still waiting for its texture, which they replace.
     if (!GLPanel1->FirstPaintPending()) {

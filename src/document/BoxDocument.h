@@ -1,0 +1,142 @@
+#pragma once
+// The box document: the values a project holds (sliders, choices, colour,
+// angles), the parameters the drawing reads, and the table of box kinds,
+// with the operations a user's actions run. The window shows it and calls
+// its operations; the command line and the tests use it directly. One set of
+// rules for both: a project gives the same picture in each.
+#include "app/BoxForm.h"
+#include "app/BoxParameters.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+// The ten positions a project stores, in the window's order of controls.
+enum class Slider {
+    Width,       // box width, 1..100
+    Height,      // box height, 1..100
+    Thickness,   // box thickness, 1..100
+    Depth,       // distance of the eye, 2..80
+    Vertical,    // -300..300
+    Horizontal,  // -300..300
+    Turn,        // tenths of a degree, -1800..1800
+    Eye,         // eye angle, 0..60
+    ImageWidth,  // result width, 1..the size class's maximum
+    ImageHeight, // result height, likewise
+};
+inline constexpr int SliderCount = 10;
+
+struct SliderRange {
+    int Minimum = 0;
+    int Maximum = 0;
+};
+
+// Ranges and start positions of the sliders.
+namespace SliderLimits {
+inline constexpr int SizeMin = 1, SizeMax = 100, SizeStart = 50;
+inline constexpr int DepthMin = 2, DepthMax = 80, DepthStart = 4;
+inline constexpr int OffsetMin = -300, OffsetMax = 300, OffsetStart = -2;
+inline constexpr int TurnMin = -1800, TurnMax = 1800, TurnStart = 0;
+inline constexpr int EyeMin = 0, EyeMax = 60, EyeStart = 30;
+inline constexpr int ImageMin = 1, ImageStart = 300;
+} // namespace SliderLimits
+
+QStringList FogCaptions();       // "Clear view", "Natural view", "dimmed light", "Dark"
+QStringList SizeClassCaptions(); // "Small", "Medium", "Large"
+QStringList FormCaptions();      // the ten box kinds, in table order
+
+// What an operation changed, so that a view shows it.
+namespace DocumentChange {
+inline constexpr unsigned Sliders = 1u << 0;     // a position or a range
+inline constexpr unsigned Form = 1u << 1;        // the box kind's selection
+inline constexpr unsigned Fog = 1u << 2;         // the surrounding's selection
+inline constexpr unsigned SizeClass = 1u << 3;   // the size mode's selection
+inline constexpr unsigned Background = 1u << 4;  // the background colour
+inline constexpr unsigned Angles = 1u << 5;      // side or tilt angle
+inline constexpr unsigned OutputSize = 1u << 6;  // the result's width or height
+inline constexpr unsigned View = 1u << 7;        // anything the drawing reads
+} // namespace DocumentChange
+
+class BoxDocument {
+public:
+    BoxDocument();
+
+    // -- Values --------------------------------------------------------
+    int Position(Slider slider) const { return positions_[Index(slider)]; }
+    SliderRange Range(Slider slider) const { return ranges_[Index(slider)]; }
+    // -1: no item selected (a stored index beyond the list, or typed text
+    // that names no item).
+    int Form() const { return form_; }
+    int Fog() const { return fog_; }
+    int SizeClass() const { return sizeClass_; }
+    std::uint32_t Background() const { return background_; } // 0x00BBGGRR
+    const std::array<BoxForm, FormCount>& Forms() const { return forms_; }
+    // The number a slider's label shows.
+    QString ValueText(Slider slider) const;
+
+    // The parameters the drawing reads. The angles are set directly by a
+    // drag and wrapped by the drawing; everything else is derived.
+    BoxParameters Params;
+
+    // -- Operations, each what a user's action runs ----------------------
+    // Clamps into the range. A position that moved recomputes (the result
+    // sliders set the output size instead).
+    void SetPosition(Slider slider, int position);
+    // Selects the kind and applies it: scales, depth, offsets, turn, eye and
+    // angles. An index outside the table applies the first kind and selects it.
+    void SetForm(int index);
+    // Selects the surrounding and applies its fog mode (-1 counts as 255).
+    void SetFog(int index);
+    // Selects the size mode; the result sliders take its maximum as range
+    // and position ("Large" asks the host to maximise).
+    void SetSizeClass(int index);
+    void SetBackground(std::uint32_t color);
+    void SetAngles(float side, float tilt);
+
+    // The new-project reset of the selections, colour, sizes and eye (the
+    // host puts the placeholder covers back through OnResetCovers).
+    void ResetProject();
+    // "New project": the reset, then background, size mode, kind and fog applied.
+    void NewProject();
+
+    // Only selects, as a stored preference does before it is applied.
+    void SelectForm(int index) { form_ = ValidIndex(index, FormCount); }
+    void SelectFog(int index) { fog_ = ValidIndex(index, static_cast<int>(FogCaptions().size())); }
+    void SelectSizeClass(int index) { sizeClass_ = ValidIndex(index, static_cast<int>(SizeClassCaptions().size())); }
+    void SelectBackground(std::uint32_t color) { background_ = color & 0xFFFFFFu; }
+
+    // The steps the operations are made of, for hosts that replay a saved
+    // order (preferences, projects).
+    void Recompute();            // the size, depth, offsets, turn and eye parameters
+    void ApplyForm();            // the selected kind (none: the first)
+    void ApplyFog();             // the selected surrounding's fog mode
+    void ApplySizeClass();       // the selected size mode's maximum
+    void ApplyBackground();      // the colour into the parameters
+    void ApplyOutputSize();      // the result sliders to the host
+
+    // -- What the host adds ------------------------------------------------
+    std::function<void(unsigned changes)> OnChanged; // DocumentChange flags
+    std::function<void(std::uint8_t mode)> OnFogMode; // the GL side of a fog mode
+    std::function<void()> OnResetCovers;               // placeholders back in the slots
+    std::function<void()> OnMaximize;                  // "Large" maximises the window
+    std::function<void(int, int)> OnOutputSize;        // the result's size in pixels
+
+private:
+    static constexpr std::size_t Index(Slider s) { return static_cast<std::size_t>(s); }
+    static int ValidIndex(int index, int count) { return index >= 0 && index < count ? index : -1; }
+    // True when the position moved.
+    bool Move(Slider slider, int position);
+    void SetMaximum(Slider slider, int maximum);
+    void Changed(unsigned changes);
+
+    std::array<int, SliderCount> positions_{};
+    std::array<SliderRange, SliderCount> ranges_{};
+    std::array<BoxForm, FormCount> forms_{};
+    int form_ = 0;
+    int fog_ = 0;
+    int sizeClass_ = 1;
+    std::uint32_t background_ = 0xFFFFFF;
+};
