@@ -87,6 +87,15 @@ TEST_F(WindowAndCommandLine, SameProjectSamePixels)
         for (int x = 0; x < cover.width(); ++x)
             cover.setPixel(x, y, qRgb(x * 4, y * 3, 255 - x * 2));
     ASSERT_TRUE(cover.save(Path("front.bmp"), "BMP"));
+    // Side and top differ in colour and direction, so a face dressed with the wrong one shows.
+    QImage side(16, 64, QImage::Format_RGB888), top(64, 16, QImage::Format_RGB888);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 16; ++x) {
+            side.setPixel(x, y, qRgb(200 - y * 3, 60 + x * 10, 40));
+            top.setPixel(y, x, qRgb(30, 240 - y * 3, 100 + x * 8));
+        }
+    ASSERT_TRUE(side.save(Path("side.jpg"), "JPG", 90));
+    ASSERT_TRUE(top.save(Path("top.bmp"), "BMP"));
 
     ProjectData plain; // the first kind, placeholder faces
     plain.ImageWidth = 240;
@@ -94,6 +103,8 @@ TEST_F(WindowAndCommandLine, SameProjectSamePixels)
 
     ProjectData dressed;
     dressed.FrontBack = Path("front.bmp");
+    dressed.LeftRight = Path("side.jpg");
+    dressed.TopBottom = Path("top.bmp");
     dressed.Form = 8;  // hard cover book
     dressed.Fog = 1;   // natural view
     dressed.BackgroundColor = 0x00406080;
@@ -105,10 +116,19 @@ TEST_F(WindowAndCommandLine, SameProjectSamePixels)
     dressed.SideAngle = 41.5f;
     dressed.TiltAngle = -12.0f;
 
+    // Another fog mode (exponential) on a kind seen from above, after the
+    // natural view: a fog change must reach the window's next frame.
+    ProjectData dark = dressed;
+    dark.Form = 6; // pizza box
+    dark.Fog = 3;  // "Dark"
+    dark.BackgroundColor = 0x00102030;
+    dark.ImageWidth = 180;
+    dark.ImageHeight = 140;
+
     const struct {
         const ProjectData& data;
         const char* ext;
-    } cases[] = {{plain, "png"}, {dressed, "bmp"}};
+    } cases[] = {{plain, "png"}, {dressed, "bmp"}, {dark, "png"}};
     for (const auto& c : cases) {
         OpenInWindow(c.data);
         const QImage window = WindowCapture();
