@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -241,6 +241,7 @@ private:
     // The widgets show the document; what users do goes to it (TForm1Document.cpp).
     void BindDocument();
     void ShowDocument(unsigned changes);
+    QComboBox* choiceInput_ = nullptr; // the box whose own input the document takes now
 
     std::unique_ptr<TMyRegistry> store_;
     std::unique_ptr<Prompts> ownPrompts_;

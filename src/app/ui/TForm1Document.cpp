@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPalette>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -26,12 +27,9 @@ int ChosenIndex(const QComboBox& box)
     return -1;
 }
 
-// Shows the document's selection without raising the box's signals; typed
-// text that already means it stays as typed.
+// Shows the document's selection without raising the box's signals.
 void ShowChoice(QComboBox& box, int index)
 {
-    if (ChosenIndex(box) == index)
-        return;
     const QSignalBlocker block(box);
     box.setCurrentIndex(index >= 0 && index < box.count() ? index : -1);
     if (box.isEditable() && box.currentIndex() < 0)
@@ -45,13 +43,17 @@ void TForm1::cbModeChange()
     Document.SetForm(ChosenIndex(*cbMode));
 }
 
+// The box the user is typing in keeps the text as typed while the
+// document takes its meaning.
 void TForm1::cbFogChange()
 {
+    const QScopedValueRollback<QComboBox*> typing(choiceInput_, cbFog);
     Document.SetFog(ChosenIndex(*cbFog));
 }
 
 void TForm1::cbClassChange()
 {
+    const QScopedValueRollback<QComboBox*> typing(choiceInput_, cbClass);
     Document.SetSizeClass(ChosenIndex(*cbClass));
 }
 
@@ -106,9 +108,9 @@ void TForm1::ShowDocument(unsigned changes)
     }
     if (changes & Form)
         ShowChoice(*cbMode, Document.Form());
-    if (changes & Fog)
+    if ((changes & Fog) && choiceInput_ != cbFog)
         ShowChoice(*cbFog, Document.Fog());
-    if (changes & SizeClass)
+    if ((changes & SizeClass) && choiceInput_ != cbClass)
         ShowChoice(*cbClass, Document.SizeClass());
     if (changes & Background) {
         const std::uint32_t c = Document.Background();
