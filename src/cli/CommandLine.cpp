@@ -26,14 +26,14 @@ bool IsHelp(const QString& a)
 
 bool IsVersion(const QString& a) { return a == QLatin1String("--version"); }
 
-// The decoded project at `path`; CommandLineError for every way it fails.
-ProjectData ReadProject(const QString& path)
+// The project at `path`, read and checked; CommandLineError for every way it fails.
+OpenedProject ReadProject(const QString& path)
 {
     try {
-        const std::optional<QByteArray> bytes = LoadProjectBytes(path);
-        if (!bytes)
+        std::optional<OpenedProject> project = ReadProjectFile(path);
+        if (!project)
             throw BadInput(QStringLiteral("%1: no such project file").arg(path));
-        return DecodeProject(*bytes);
+        return std::move(*project);
     } catch (const ProjectError& e) {
         throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
     } catch (const std::bad_alloc&) {
@@ -59,7 +59,7 @@ int Info(const QStringList& args, std::FILE* out)
 {
     if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
         throw UsageError(QStringLiteral("info needs exactly one project file"));
-    const ProjectData data = ReadProject(args[0]);
+    const ProjectData data = ReadProject(args[0]).Data;
     const QByteArray json = ProjectInfoJson(data);
     std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), out);
     std::fflush(out);
@@ -79,7 +79,7 @@ int Render(const QStringList& args, std::FILE* err)
         box.OutputFolder = options.Output.isEmpty() ? WithSeparator(QDir::currentPath())
                                                     : FolderOf(options.Output);
     } else {
-        box.OpenProject(ReadProject(options.Project), options.Project);
+        box.OpenProject(ReadProject(options.Project));
     }
     box.ApplyOptions(options);
     const QSize size = box.OutputSize(options);

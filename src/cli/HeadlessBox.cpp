@@ -48,19 +48,10 @@ void HeadlessBox::NewProject()
     Document.NewProject();
 }
 
-void HeadlessBox::OpenProject(const ProjectData& data, const QString& projectFile)
+void HeadlessBox::OpenProject(const OpenedProject& project)
 {
     NewProject();
-    ApplyProject(Document, data);
-    const QDir folder = QFileInfo(projectFile).absoluteDir();
-    const ::CoverPaths paths = CoverPathsOf(data);
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const QString& path = paths[i];
-        Covers[i].Path = path.isEmpty() || QFileInfo(path).isAbsolute()
-                             ? path
-                             : QDir::toNativeSeparators(folder.absoluteFilePath(path));
-    }
-    OutputFolder = data.OutputFolder;
+    OpenProjectInto(project, Document, Covers, OutputFolder);
 }
 
 void HeadlessBox::ApplyOptions(const RenderOptions& o)
@@ -88,7 +79,10 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
     Document.Recompute();
     for (std::size_t i = 0; i < Covers.size(); ++i)
         if (o.Covers[i])
+        {
             Covers[i].Path = QDir::toNativeSeparators(QFileInfo(*o.Covers[i]).absoluteFilePath());
+            Covers[i].Folder.clear();
+        }
 }
 
 QSize HeadlessBox::OutputSize(const RenderOptions& o) const
@@ -119,7 +113,7 @@ ProjectData HeadlessBox::Capture() const
 void CheckCoverFiles(const HeadlessBox& box)
 {
     for (int i = 0; i < CoverSlotCount; ++i) {
-        const QString& path = box.Covers[static_cast<std::size_t>(i)].Path;
+        const QString path = CoverFile(box.Covers[static_cast<std::size_t>(i)]);
         if (!path.isEmpty())
             CheckCoverFile(path, i);
     }
@@ -128,7 +122,8 @@ void CheckCoverFiles(const HeadlessBox& box)
 PendingCovers::PendingCovers(const HeadlessBox& box)
 {
     CheckCoverFiles(box);
-    paths_ = box.CoverPaths();
+    for (std::size_t i = 0; i < paths_.size(); ++i)
+        paths_[i] = CoverFile(box.Covers[i]);
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
     // Two at a time: each keeps two threads busy already, and a third would

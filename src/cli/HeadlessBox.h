@@ -5,6 +5,7 @@
 #include "document/BoxDocument.h"
 #include "cli/RenderOptions.h"
 #include "project/ProjectFile.h"
+#include "project/ProjectOpen.h"
 #include "textures/CoverImage.h"
 
 #include <QSize>
@@ -28,10 +29,9 @@ public:
     // ResetProject, then the size class, box kind and surrounding applied and
     // the background taken from the panel, as "New project" does.
     void NewProject();
-    // A new project, then the record applied as opening it in the window
-    // does. Cover paths are kept as stored; relative ones are taken from the
-    // project's folder.
-    void OpenProject(const ProjectData& data, const QString& projectFile);
+    // A new project, then the project opened as the window opens it: cover
+    // paths kept as stored, relative ones read from the project's folder.
+    void OpenProject(const OpenedProject& project);
 
     // In this order: box kind, surrounding, background, the eight sliders,
     // the two view angles, then the cover paths.

@@ -3,6 +3,7 @@
 #include "app/Numbers.h"
 #include "textures/JpegBaseLevel.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -30,9 +31,17 @@ void ResetCoverImages(CoverImages& slots)
     for (int i = 0; i < CoverSlotCount; ++i) {
         CoverImage& slot = slots[static_cast<std::size_t>(i)];
         slot.Path.clear();
+        slot.Folder.clear();
         slot.Thumbnail = QImage(PlaceholderSize(i), QImage::Format_RGB888);
         slot.Thumbnail.fill(QColor(PlaceholderColor(i)));
     }
+}
+
+QString CoverFile(const QString& path, const QString& folder)
+{
+    if (path.isEmpty() || folder.isEmpty() || QFileInfo(path).isAbsolute())
+        return path;
+    return QDir::toNativeSeparators(QDir(folder).absoluteFilePath(path));
 }
 
 QSize ThumbnailFit(QSize picture, QSize preview)

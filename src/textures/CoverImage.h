@@ -17,7 +17,8 @@ enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2 };
 inline constexpr int CoverSlotCount = 3;
 
 struct CoverImage {
-    QString Path;
+    QString Path;   // as picked, or as the project file stores it
+    QString Folder; // the project's folder, which a relative Path is read from
     QImage Thumbnail; // Format_RGB888
     std::unique_ptr<TGLBMP> Texture;
 };
@@ -30,6 +31,10 @@ QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,16
 
 // Empty paths and placeholder thumbnails; the textures are left alone.
 void ResetCoverImages(CoverImages& slots);
+
+// The file a slot's path names: a relative one is read from the folder.
+QString CoverFile(const QString& path, const QString& folder);
+inline QString CoverFile(const CoverImage& slot) { return CoverFile(slot.Path, slot.Folder); }
 
 // The thumbnail size for a picture shown in a preview of the given size:
 // proportions kept, the computed side rounded with halves to even; equal

@@ -3,7 +3,9 @@
 #include "project/ProjectFile.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QStatusBar>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -221,6 +223,60 @@ TEST_F(ProjectCommandsTest, ProjectGivenAtStartOpensOnceTheViewIsReady)
     ShowAndWaitForGL();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->lbProject->text() == "start.pcf"; }, 3000));
     EXPECT_EQ(State(), saved);
+}
+
+} // namespace
+
+namespace {
+
+// A relative cover path is read from the project's folder, whatever folder
+// the program runs in, and a re-saved project keeps the path as it read it
+// unless a new cover was picked.
+TEST_F(ProjectCommandsTest, RelativeCoverPathsAreReadFromTheProjectsFolderAndKeptAsStored)
+{
+    Start();
+    ShowAndWaitForGL();
+    QDir(dir.path()).mkpath(QStringLiteral("shots/art"));
+    WritePicture(QStringLiteral("shots/art/front.bmp"), {40, 30}, Qt::red, Qt::blue);
+    ProjectData data = DecodeProject(EncodeProject(ProjectData{}));
+    data.SizeClass = 1;
+    data.ImageWidth = data.ImageHeight = 300;
+    data.FrontBack = QStringLiteral("art/front.bmp");
+    data.TopBottom = QStringLiteral("art/missing.bmp");
+    const QString project = Path(QStringLiteral("shots/box.pcf"));
+    {
+        QFile f(project);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(EncodeProject(data));
+    }
+    // The working folder is elsewhere: the old rule read "art/front.bmp" from here.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QDir::tempPath()));
+    const struct Back {
+        QString folder;
+        ~Back() { QDir::setCurrent(folder); }
+    } back{before};
+
+    ASSERT_TRUE(form->OpenProjectFile(project));
+    WaitForCovers();
+    EXPECT_EQ(form->Covers[FrontBack].Path, "art/front.bmp");
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.pixelColor(0, 0), QColor(Qt::red));
+    // The missing one is said once, by the file it names.
+    EXPECT_TRUE(form->statusBar()->currentMessage().contains(QDir::toNativeSeparators(Path("shots/art/missing.bmp"))))
+        << form->statusBar()->currentMessage().toStdString();
+
+    const QString again = Path(QStringLiteral("again.pcf"));
+    ASSERT_TRUE(form->SaveProject(again));
+    ProjectData saved = DecodeProject(Read(again));
+    EXPECT_EQ(saved.FrontBack, "art/front.bmp");
+    EXPECT_EQ(saved.TopBottom, "art/missing.bmp");
+
+    // A new pick is stored in full.
+    PickCover(FrontBack, WritePicture(QStringLiteral("new.bmp"), {40, 30}, Qt::green, Qt::green));
+    ASSERT_TRUE(form->SaveProject(again));
+    saved = DecodeProject(Read(again));
+    EXPECT_EQ(saved.FrontBack, QDir::toNativeSeparators(Path("new.bmp")));
+    EXPECT_EQ(saved.TopBottom, "art/missing.bmp");
 }
 
 } // namespace

@@ -126,7 +126,7 @@ TEST(HeadlessBox, OpeningAProjectGivesWhatTheWindowsControlsHold)
     data.FrontBack = QStringLiteral("covers/front.jpg");
 
     HeadlessBox box;
-    box.OpenProject(data, QStringLiteral("/projects/demo.pcf"));
+    box.OpenProject(OpenedProject{data, QStringLiteral("/projects")});
     EXPECT_EQ(box.Document.Position(Slider::ImageWidth), 100);
     EXPECT_EQ(box.Document.Position(Slider::ImageHeight), 80);
     EXPECT_EQ(box.Document.Position(Slider::Depth), 80);
@@ -135,14 +135,17 @@ TEST(HeadlessBox, OpeningAProjectGivesWhatTheWindowsControlsHold)
     EXPECT_EQ(box.Document.Params.FogMode, 3);
     EXPECT_EQ(box.Document.Params.SideAngle, 12.25f);
     EXPECT_FLOAT_EQ(box.Document.Params.BackgroundRed, 0x99 / 255.0f);
-    EXPECT_EQ(box.Covers[0].Path, QDir::toNativeSeparators("/projects/covers/front.jpg"));
+    // Kept as stored, read from the project's folder.
+    EXPECT_EQ(box.Covers[0].Path, "covers/front.jpg");
+    EXPECT_EQ(CoverFile(box.Covers[0]), QDir::toNativeSeparators("/projects/covers/front.jpg"));
     EXPECT_TRUE(box.Covers[1].Path.isEmpty());
     EXPECT_EQ(box.OutputSize(RenderOptions{}), QSize(100, 80));
 
     // What it captures again is what a second opening reproduces.
     HeadlessBox again;
-    again.OpenProject(box.Capture(), QStringLiteral("/projects/demo.pcf"));
+    again.OpenProject(OpenedProject{box.Capture(), QStringLiteral("/elsewhere")});
     EXPECT_EQ(again.Capture(), box.Capture());
+    EXPECT_EQ(again.Capture().FrontBack, "covers/front.jpg");
 }
 
 TEST(HeadlessBox, TheKindComesBeforeTheSliderOptions)

@@ -214,7 +214,8 @@ private:
 
     // Cover loads (TForm1Covers.cpp).
     struct CoverLoad;
-    void StartCoverLoad(int slot, const QString& fileName);
+    void StartCoverLoad(int slot, const QString& fileName, const QString& slotPath,
+                        const QString& slotFolder);
     void FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr<CoverLoad>& load);
     void ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load);
     // Results of loads running now are dropped when they arrive.

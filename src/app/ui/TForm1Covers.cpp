@@ -34,8 +34,12 @@ struct TForm1::CoverLoad {
     BaseLevelProgress Progress;
     std::unique_ptr<TGLBMP> Staging;
     std::unique_ptr<PartialUpload> Parts; // the thumbnail reads every row: none are given back
+    // What the slot's path and folder become.
+    QString SlotPath;
+    QString SlotFolder;
     // The slot before this cover took it, for a texture that then fails.
     QString PreviousPath;
+    QString PreviousFolder;
     QImage PreviousThumbnail;
 };
 
@@ -79,7 +83,11 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
 {
     if (slot < 0 || slot >= CoverSlotCount)
         return false;
-    QString fileName = Covers[static_cast<std::size_t>(slot)].Path;
+    const CoverImage& current = Covers[static_cast<std::size_t>(slot)];
+    QString fileName = CoverFile(current);
+    // A stored path stays as the project has it; a new pick is stored in full.
+    QString slotPath = current.Path;
+    QString slotFolder = current.Folder;
     if (!useStoredPath) {
         if (droppedFile.isEmpty()) {
             FileDialogRequest request;
@@ -99,6 +107,8 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
         } else {
             fileName = QDir::toNativeSeparators(droppedFile);
         }
+        slotPath = fileName;
+        slotFolder.clear();
         Folder.DataFolder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
         if (!Folder.DataFolder.endsWith(QDir::separator()))
             Folder.DataFolder += QDir::separator();
@@ -116,11 +126,12 @@ bool TForm1::SelectCoverImage(int slot, bool useStoredPath, const QString& dropp
                                   .arg(QDir::toNativeSeparators(fileName)));
         return false;
     }
-    StartCoverLoad(slot, fileName);
+    StartCoverLoad(slot, fileName, slotPath, slotFolder);
     return true;
 }
 
-void TForm1::StartCoverLoad(int slot, const QString& fileName)
+void TForm1::StartCoverLoad(int slot, const QString& fileName, const QString& slotPath,
+                            const QString& slotFolder)
 {
     const auto index = static_cast<std::size_t>(slot);
     const quint64 generation = ++coverGeneration_[index];
@@ -131,6 +142,8 @@ void TForm1::StartCoverLoad(int slot, const QString& fileName)
     // The window waits for every load before it goes away (FormDestroy), so
     // the queued call never reaches a deleted window.
     auto load = std::make_shared<CoverLoad>();
+    load->SlotPath = slotPath;
+    load->SlotFolder = slotFolder;
     currentLoads_[index] = load;
     if (!coverSendTimer_.isActive())
         coverSendTimer_.start(SendIntervalMs);
@@ -195,11 +208,13 @@ void TForm1::ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load)
         // to go back to.
         if (const std::shared_ptr<CoverLoad> overtaken = std::exchange(pendingTextures_[index], load)) {
             load->PreviousPath = std::move(overtaken->PreviousPath);
+            load->PreviousFolder = std::move(overtaken->PreviousFolder);
             load->PreviousThumbnail = std::move(overtaken->PreviousThumbnail);
             overtaken->Cover.reset();
             ReleaseStaging(*overtaken);
         } else {
             load->PreviousPath = cover.Path;
+            load->PreviousFolder = cover.Folder;
             load->PreviousThumbnail = cover.Thumbnail;
         }
         GLPanel1->RequestChanges();
@@ -208,7 +223,8 @@ void TForm1::ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load)
     // view's context exists.
     if (!load->Cover->Thumbnail.isNull())
         cover.Thumbnail = std::move(load->Cover->Thumbnail);
-    cover.Path = load->Cover->Path;
+    cover.Path = load->SlotPath;
+    cover.Folder = load->SlotFolder;
     PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
     CoverShown();
     Q_EMIT CoverInstalled(slot);
@@ -231,6 +247,7 @@ void TForm1::InstallCoverTexture(int slot, CoverLoad& load)
         // The slot goes back to what it was; the message waits until the
         // frame is done, as no dialog may run inside it.
         cover.Path = load.PreviousPath;
+        cover.Folder = load.PreviousFolder;
         cover.Thumbnail = load.PreviousThumbnail;
         PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
         QTimer::singleShot(0, this, [this, text = QString::fromStdString(e.what())] { ShowCoverError(text); });

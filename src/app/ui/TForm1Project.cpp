@@ -3,6 +3,7 @@
 
 #include "gl/ui/TGLPanel.h"
 #include "project/ProjectApply.h"
+#include "project/ProjectOpen.h"
 #include "project/ProjectError.h"
 
 #include <QAction>
@@ -74,16 +75,15 @@ bool TForm1::SaveProject(const QString& path)
 
 bool TForm1::LoadProject(const QString& path)
 {
-    ProjectData record;
     {
         const SuspendGuard suspend(SuspendDraw);
+        std::optional<OpenedProject> project;
         try {
-            const std::optional<QByteArray> bytes = LoadProjectBytes(path);
-            if (!bytes)
-                return false;
             // Every value is read and checked before anything changes, so a
             // damaged file leaves the window as it was.
-            record = DecodeProject(*bytes);
+            project = ReadProjectFile(path);
+            if (!project)
+                return false;
         } catch (const ProjectError& e) {
             if (e.kind() == ProjectError::Kind::NewerVersion)
                 Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), e.Text());
@@ -92,18 +92,14 @@ bool TForm1::LoadProject(const QString& path)
             return false;
         }
         DropCoverLoads(); // pictures still loading belong to the project left behind
-        Covers[0].Path = record.FrontBack;
-        Covers[1].Path = record.LeftRight;
-        Covers[2].Path = record.TopBottom;
-        Folder.OutputFolder = record.OutputFolder;
-        ApplyProject(Document, record);
+        OpenProjectInto(*project, Document, Covers, Folder.OutputFolder);
         UpdateAngleStatus(); // the saved angles, not those of the box kind
     }
     // Covers last, read side by side: a missing picture keeps its path and
     // the slot as it was.
     QStringList missing;
     for (int slot = 0; slot < CoverSlotCount; ++slot) {
-        const QString& cover = Covers[static_cast<std::size_t>(slot)].Path;
+        const QString cover = CoverFile(Covers[static_cast<std::size_t>(slot)]);
         if (cover.isEmpty())
             continue;
         if (!QFileInfo(cover).isFile())
