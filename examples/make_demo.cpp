@@ -4,9 +4,10 @@
 //   make_demo FOLDER                  demo covers and FOLDER/demo.pcf
 //   make_demo FOLDER --size WxH       all three covers at W x H, as JPEG:
 //                                     large pictures for timing
+#include "output/AtomicFile.h"
+#include "output/PictureWriter.h"
 #include "project/ProjectFile.h"
 #include "textures/ImageCodec.h"
-#include "textures/JpegCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,8 +132,8 @@ void SaveBmp(const QImage& image, const QString& path)
 
 void SaveJpeg(const QImage& image, const QString& path)
 {
-    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888).mirrored(false, true);
-    EncodeJpeg(path, rgba.constBits(), rgba.width(), rgba.height(), 90);
+    const QImage rgba = AsRgba(image, path);
+    WriteFileAtomically(path, EncodeJpeg(RgbaRows::Of(rgba), 90, path));
 }
 
 } // namespace

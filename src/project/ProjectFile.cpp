@@ -1,12 +1,12 @@
 #include "project/ProjectFile.h"
 
+#include "output/AtomicFile.h"
 #include "project/Extended80.h"
 #include "project/ProjectError.h"
 #include "project/ValueStream.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QByteArray EncodeProject(const ProjectData& data)
 {
@@ -72,23 +72,15 @@ bool SaveProjectFile(const QString& path, const QByteArray& bytes)
         return false;
 
     // The new content goes to a temporary file beside the target and is
-    // renamed over it only when complete; it never writes into the target.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (exists)
+    // renamed over it only when complete; a regular file is never written into.
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError& e) {
+        using Step = FileWriteError::Step;
+        const bool replacing = e.FailedStep() != Step::Write;
+        if (exists && replacing)
             return false;
-        ThrowCannotCreate(path, file.errorString());
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        ThrowCannotCreate(path, reason);
-    }
-    if (!file.commit()) {
-        if (exists && file.error() == QFileDevice::RenameError)
-            return false;
-        ThrowCannotCreate(path, file.errorString());
+        ThrowCannotCreate(path, e.Reason());
     }
     return true;
 }

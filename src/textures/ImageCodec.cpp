@@ -122,12 +122,3 @@ std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
         throw FileFailure(fileName, QStringLiteral("cannot be read (%1)").arg(SystemReason()));
     return data;
 }
-
-void WriteWholeFile(const QString& fileName, const std::uint8_t* data, std::size_t size)
-{
-    FileHandle file = OpenFile(fileName, "wb");
-    const bool written = std::fwrite(data, 1, size, file.get()) == size;
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written || !closed)
-        throw FileFailure(fileName, QStringLiteral("cannot be written (%1)").arg(SystemReason()));
-}

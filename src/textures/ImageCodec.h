@@ -51,9 +51,6 @@ FileHandle OpenFile(const QString& fileName, const char* mode);
 // The whole file in memory; ImageError on any file-system error.
 std::vector<std::uint8_t> ReadWholeFile(const QString& fileName);
 
-// Creates or empties the file and writes the bytes; ImageError on any failure.
-void WriteWholeFile(const QString& fileName, const std::uint8_t* data, std::size_t size);
-
 // Asks the system to back a large, fresh picture buffer with huge pages:
 // filling it then takes a few hundred page faults instead of tens of
 // thousands. Only a hint; does nothing for small buffers or where unknown.

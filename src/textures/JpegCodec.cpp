@@ -9,10 +9,6 @@ struct HandleCloser {
 };
 using TjHandle = std::unique_ptr<void, HandleCloser>;
 
-struct BufferFree {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-
 ImageError JpegFailure(const QString& fileName, void* handle)
 {
     return FileFailure(fileName, QStringLiteral("the JPEG data is damaged or not supported (%1)")
@@ -53,21 +49,4 @@ void DecodeJpeg(const QString& fileName, const AllocateRgba& allocate)
         throw JpegFailure(fileName, handle.get());
     if (cmyk)
         CmykToRgba(out, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-}
-
-void EncodeJpeg(const QString& fileName, const std::uint8_t* rgba, int width, int height,
-                int quality)
-{
-    const TjHandle handle(tjInitCompress());
-    if (!handle)
-        throw JpegFailure(fileName, nullptr);
-    unsigned char* encoded = nullptr;
-    unsigned long size = 0;
-    const int result = tjCompress2(handle.get(), rgba, width, 0, height, TJPF_RGBX, &encoded,
-                                   &size, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
-    const std::unique_ptr<unsigned char, BufferFree> owned(encoded);
-    if (result != 0)
-        throw FileFailure(fileName, QStringLiteral("the JPEG encoder failed (%1)")
-                                        .arg(QString::fromLocal8Bit(tjGetErrorStr2(handle.get()))));
-    WriteWholeFile(fileName, encoded, size);
 }

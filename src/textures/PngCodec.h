@@ -1,5 +1,6 @@
 #pragma once
-// PNG pictures through libpng.
+// Reading PNG pictures through libpng (the encoder is in
+// output/PictureWriter.h).
 #include "textures/ImageCodec.h"
 
 // Decodes the whole file (any colour type and depth) to 8-bit RGBA; the
@@ -8,10 +9,5 @@
 // ImageError.
 void DecodePng(const QString& fileName, const AllocateRgba& allocate);
 
-// The deflate level for an encoder quality of 1..100: 0..9.
+// The deflate level the texture object saves at, for its quality of 1..100: 0..9.
 constexpr int PngCompressionLevel(int quality) { return quality * 9 / 100; }
-
-// Writes RGBA pixels (bottom row first, alpha ignored) as an 8-bit RGB PNG at
-// the given deflate level. Throws ImageError.
-void EncodePng(const QString& fileName, const std::uint8_t* rgba, int width, int height,
-               int level);

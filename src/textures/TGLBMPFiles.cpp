@@ -1,7 +1,8 @@
+#include "output/AtomicFile.h"
+#include "output/PictureWriter.h"
 #include "textures/BmpCodec.h"
 #include "textures/GifCodec.h"
 #include "textures/JpegCodec.h"
-#include "textures/LittleEndian.h"
 #include "textures/PngCodec.h"
 #include "textures/TGLBMP.h"
 
@@ -53,9 +54,19 @@ void FlipRows(std::uint8_t* pixels, std::size_t rowBytes, std::size_t rows)
                          pixels + (bottom - 1) * rowBytes);
 }
 
-bool WriteAll(std::FILE* file, const void* from, std::size_t count)
+// A bitmap or Targa that could not be written out answers false, as it
+// always did; a file that cannot be made throws.
+bool WriteOrFalse(const QString& fileName, const QByteArray& bytes)
 {
-    return std::fwrite(from, 1, count, file) == count;
+    try {
+        WriteFileAtomically(fileName, bytes);
+    } catch (const FileWriteError& e) {
+        using Step = FileWriteError::Step;
+        if (e.FailedStep() == Step::Write || e.FailedStep() == Step::Replace)
+            return false;
+        throw;
+    }
+    return true;
 }
 
 } // namespace
@@ -148,16 +159,17 @@ bool TGLBMP::SaveToFile(const QString& fileName)
     const QString extension = Extension(fileName);
     // The encoders refuse an empty picture the way a bitmap with no rows would.
     const bool encodable = Pixels && Width > 0 && Height > 0;
+    const RgbaRows rows = RgbaRows::BottomUp(Pixels.get(), Width, Height);
     if (Is(extension, ".bmp"))
         return WriteBmp(fileName);
     if (Is(extension, ".jpg")) {
         if (encodable)
-            EncodeJpeg(fileName, Pixels.get(), Width, Height, Quality);
+            WriteFileAtomically(fileName, EncodeJpeg(rows, Quality, fileName));
         return encodable;
     }
     if (Is(extension, ".png")) {
         if (encodable)
-            EncodePng(fileName, Pixels.get(), Width, Height, PngCompressionLevel(Quality));
+            WriteFileAtomically(fileName, EncodePng(rows, false, PngCompressionLevel(Quality), fileName));
         return encodable;
     }
     if (Is(extension, ".gif")) {
@@ -174,45 +186,14 @@ bool TGLBMP::WriteBmp(const QString& fileName)
 {
     if (!Pixels)
         return false;
-    const auto pixelBytes = static_cast<std::uint32_t>(PixelBytes());
-    std::uint8_t fileHeader[14] = {'B', 'M'};
-    PutU32(fileHeader + 2, pixelBytes + 54);
-    PutU32(fileHeader + 10, 54);
-    std::uint8_t info[40] = {};
-    PutU32(info, 40);
-    PutU32(info + 4, static_cast<std::uint32_t>(Width));
-    PutU32(info + 8, static_cast<std::uint32_t>(Height));
-    PutU16(info + 12, 1);
-    PutU16(info + 14, 32);
-    PutU32(info + 20, pixelBytes);
-
-    FileHandle file = OpenFile(fileName, "wb");
-    if (!WriteAll(file.get(), fileHeader, sizeof fileHeader) ||
-        !WriteAll(file.get(), info, sizeof info))
-        return false;
-    SwapRedBlue();
-    const bool written = WriteAll(file.get(), Pixels.get(), pixelBytes);
-    SwapRedBlue();
-    const bool closed = std::fclose(file.release()) == 0;
-    return written && closed;
+    const RgbaRows rows = RgbaRows::BottomUp(Pixels.get(), Width, Height);
+    return WriteOrFalse(fileName, EncodeBmp(rows, BmpLayout::Bgra32, fileName));
 }
 
 bool TGLBMP::WriteTga(const QString& fileName)
 {
     if (!Pixels)
         return false;
-    std::uint8_t header[18] = {};
-    header[2] = 2;
-    PutU16(header + 12, static_cast<std::uint32_t>(Width));
-    PutU16(header + 14, static_cast<std::uint32_t>(Height));
-    header[16] = 32;
-
-    FileHandle file = OpenFile(fileName, "wb");
-    if (!WriteAll(file.get(), header, sizeof header))
-        return false;
-    SwapRedBlue();
-    const bool written = WriteAll(file.get(), Pixels.get(), PixelBytes());
-    SwapRedBlue();
-    const bool closed = std::fclose(file.release()) == 0;
-    return written && closed;
+    const RgbaRows rows = RgbaRows::BottomUp(Pixels.get(), Width, Height);
+    return WriteOrFalse(fileName, EncodeTga(rows, TgaLayout::Bgra32Unannounced, fileName));
 }

@@ -4,7 +4,8 @@
 #include "project/ProjectFile.h"
 #include "support/GLPixels.h"
 #include "support/Placeholders.h"
-#include "textures/JpegCodec.h"
+#include "output/AtomicFile.h"
+#include "output/PictureWriter.h"
 #include "textures/TGLBMP.h"
 
 #include <QDir>
@@ -148,7 +149,7 @@ TEST_F(RenderTest, CoverImagesDressTheirFaces)
     ASSERT_TRUE(blue.save(Path("front.bmp"), "BMP"));
     QImage green(40, 60, QImage::Format_RGBA8888);
     green.fill(qRgb(30, 200, 40));
-    EncodeJpeg(Path("top.jpg"), green.constBits(), 40, 60, 95);
+    WriteFileAtomically(Path("top.jpg"), EncodeJpeg(RgbaRows::Of(green), 95, Path("top.jpg")));
 
     const QImage shot = Front({QStringLiteral("--front"), Path("front.bmp")});
     EXPECT_TRUE(NearColor(shot.pixel(48, 48), qRgb(20, 40, 220), 3)) << ColorText{shot.pixel(48, 48)};

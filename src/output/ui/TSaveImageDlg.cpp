@@ -2,7 +2,8 @@
 
 #include "app/TMyRegistry.h"
 #include "app/ui/Prompts.h"
-#include "output/ResultWriters.h"
+#include "output/AtomicFile.h"
+#include "output/PictureWriter.h"
 #include "output/TimeStamp.h"
 
 #include <QCheckBox>
@@ -54,6 +55,22 @@ QString WithSeparator(QString folder)
 bool FolderExists(const QString& folder)
 {
     return !folder.isEmpty() && QFileInfo(folder).isDir();
+}
+
+// Writes the result, wording a failure as this dialog always has.
+void WriteResultFile(const QString& path, const QByteArray& bytes)
+{
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError& e) {
+        using Step = FileWriteError::Step;
+        const bool created = e.FailedStep() == Step::Write || e.FailedStep() == Step::Replace;
+        const QString reason =
+            e.FailedStep() == Step::IsFolder ? QStringLiteral("Filename refers to a directory") : e.Reason();
+        throw FileFailure(path, (created ? QStringLiteral("can not write the file (%1)")
+                                         : QStringLiteral("can not create the file (%1)"))
+                                    .arg(reason));
+    }
 }
 
 } // namespace
@@ -325,14 +342,12 @@ void TSaveImageDlg::bbOKClick()
         if (!EndsWithSeparator(path))
             path += QDir::separator();
         path += ResultFileStem(Clock());
+        path += format == FormatJpeg ? QStringLiteral(".jpg") : QStringLiteral(".bmp");
         try {
-            if (format == FormatJpeg) {
-                path += QStringLiteral(".jpg");
-                WriteResultJpeg(path, *bitmap_, seQuality->value());
-            } else {
-                path += QStringLiteral(".bmp");
-                WriteResultBmp(path, *bitmap_);
-            }
+            const QImage rgba = AsRgba(*bitmap_, path);
+            const RgbaRows rows = RgbaRows::Of(rgba);
+            WriteResultFile(path, format == FormatJpeg ? EncodeJpeg(rows, seQuality->value(), path)
+                                                       : EncodeBmp(rows, BmpLayout::Bgr24, path));
         } catch (const ImageError& e) {
             // Stay open: the user can pick another folder or cancel.
             prompts_.Tell(this, QMessageBox::Critical, windowTitle(), QString::fromUtf8(e.what()));
