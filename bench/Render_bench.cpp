@@ -2,9 +2,9 @@
 // time: the software rasteriser works on threads of its own.
 // Run: cmake --preset bench && ninja -C build-bench Render_bench && build-bench/bench/Render_bench
 #include "app/BoxModel.h"
-#include "app/BoxRenderer.h"
-#include "gl/HeadlessContext.h"
-#include "textures/TGLBMP.h"
+#include "render/BoxRenderer.h"
+#include "render/HeadlessContext.h"
+#include "render/TextureImage.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,9 +18,9 @@ constexpr int Side = 450;
 
 struct Scene {
     HeadlessContext context{Side, Side};
-    TGLBMP front, side, top;
+    TextureImage front, side, top;
     BoxRenderer renderer;
-    TSimpleGL driver;
+    SceneDriver driver;
     PlainBoxControls plain;
     BoxModel model{plain.Controls()};
 
@@ -33,10 +33,10 @@ struct Scene {
         thumbs[2].fill(qRgb(168, 255, 168));
         model.FillFormTable();
         model.ResetProject();
-        plain.cbMode.SetItemIndex(0);
-        model.cbModeChange();
-        renderer.GLPanel1GLInit(driver, model.Params);
-        renderer.GLPanel1GLPrep(driver, 0, 0, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
+        plain.formBox.SetItemIndex(0);
+        model.FormChosen();
+        renderer.InitGL(driver, model.Params);
+        renderer.PrepareGL(driver, 0, 0, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
         driver.SetViewport(SystemGL(), Side, Side);
     }
     SlotTextures Textures() { return {&front, &side, &top}; }
@@ -47,7 +47,7 @@ void BM_DrawFrame450(benchmark::State& state)
     Scene scene;
     const DrawFlags flags;
     for (auto _ : state) {
-        scene.renderer.GLPanel1GLDraw(scene.model.Params, scene.Textures(), flags);
+        scene.renderer.DrawFrame(scene.model.Params, scene.Textures(), flags);
         SystemGL().Finish();
     }
 }
@@ -56,9 +56,9 @@ BENCHMARK(BM_DrawFrame450)->Unit(benchmark::kMillisecond)->UseRealTime()->Repeti
 void BM_Capture450(benchmark::State& state)
 {
     Scene scene;
-    scene.renderer.GLPanel1GLDraw(scene.model.Params, scene.Textures(), DrawFlags{});
+    scene.renderer.DrawFrame(scene.model.Params, scene.Textures(), DrawFlags{});
     for (auto _ : state) {
-        TGLBMP grab;
+        TextureImage grab;
         QImage bitmap;
         benchmark::DoNotOptimize(grab.CaptureToBitmap(bitmap));
     }
@@ -74,7 +74,7 @@ void BM_Upload6000x4000(benchmark::State& state)
         for (int x = 0; x < picture.width() * 3; ++x)
             row[x] = static_cast<uchar>(x * 7 + y * 3);
     }
-    TGLBMP texture;
+    TextureImage texture;
     texture.LoadFromBitmap(picture);
     for (auto _ : state) {
         texture.Upload();

@@ -1,6 +1,6 @@
 // Image file speed: decoding a large camera-sized JPEG cover and encoding a
 // result image of the largest output size class.
-#include "textures/TGLBMP.h"
+#include "render/TextureImage.h"
 
 #include <QTemporaryDir>
 
@@ -12,7 +12,7 @@ namespace {
 
 // A photo-like picture: smooth gradients with a little texture, so the
 // encoder neither sees flat colour nor pure noise.
-void PaintPhoto(TGLBMP& picture, int width, int height)
+void PaintPhoto(TextureImage& picture, int width, int height)
 {
     picture.AllocatePixels(width, height, QStringLiteral("bench"));
     std::uint32_t noise = 12345;
@@ -39,7 +39,7 @@ void JpegDecode6000x4000(benchmark::State& state)
 {
     const QString path = Folder().filePath(QStringLiteral("cover.jpg"));
     {
-        TGLBMP source;
+        TextureImage source;
         PaintPhoto(source, 6000, 4000);
         source.SetQuality(90);
         if (!source.SaveToFile(path)) {
@@ -47,7 +47,7 @@ void JpegDecode6000x4000(benchmark::State& state)
             return;
         }
     }
-    TGLBMP picture;
+    TextureImage picture;
     for (auto _ : state) {
         const bool loaded = picture.LoadFromFile(path);
         benchmark::DoNotOptimize(loaded);
@@ -60,7 +60,7 @@ BENCHMARK(JpegDecode6000x4000)->Unit(benchmark::kMillisecond);
 void JpegEncode450x450(benchmark::State& state)
 {
     const QString path = Folder().filePath(QStringLiteral("result.jpg"));
-    TGLBMP picture;
+    TextureImage picture;
     PaintPhoto(picture, 450, 450);
     for (auto _ : state) {
         const bool saved = picture.SaveToFile(path);

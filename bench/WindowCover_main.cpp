@@ -8,11 +8,11 @@
 //
 //   window_cover COVER.jpg [SIDE.jpg [TOP.jpg]] [--settle-ms N]
 //   window_cover --make-cover OUT.jpg [--size WxH] [--seed N]
-#include "app/ui/Application.h"
-#include "app/ui/Prompts.h"
+#include "window/Application.h"
+#include "window/Prompts.h"
 #include "app/HugePages.h"
-#include "app/ui/TForm1.h"
-#include "gl/ui/TGLPanel.h"
+#include "window/MainWindow.h"
+#include "window/GLPanel.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -149,13 +149,13 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     ListPrompts prompts;
-    TForm1Options options;
+    MainWindowOptions options;
     options.ProgramFolder = dir.path();
     options.SettingsFile = dir.filePath(QStringLiteral("settings.ini"));
     options.Dialogs = &prompts;
-    TForm1 form(options);
+    MainWindow form(options);
     form.show();
-    if (!WaitUntil([&] { return !form.GLPanel1->FirstPaintPending(); }, 10000)) {
+    if (!WaitUntil([&] { return !form.view->FirstPaintPending(); }, 10000)) {
         std::fprintf(stderr, "window_cover: the view never painted\n");
         return 1;
     }
@@ -173,7 +173,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer sincePick;
     qint64 shownMs = -1;
-    QObject::connect(&form, &TForm1::CoverInstalled, [&](int slot) {
+    QObject::connect(&form, &MainWindow::CoverInstalled, [&](int slot) {
         if (slot == FrontBack && shownMs < 0)
             shownMs = sincePick.elapsed();
     });
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     sinceTick.start();
     ticker.start();
     sincePick.start();
-    form.ImageSelectClick(form.imFront); // as a click on the front preview
+    form.CoverClicked(form.frontPreview); // as a click on the front preview
     const bool loaded = WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000);
     ticker.stop();
     longestGap = std::max(longestGap, sinceTick.elapsed());
@@ -194,9 +194,9 @@ int main(int argc, char** argv)
     // Three large covers: the other two slots too (the first file again when
     // only one was given).
     prompts.Files.push_back(args.value(1, args.at(0)));
-    form.ImageSelectClick(form.imSide);
+    form.CoverClicked(form.sidePreview);
     prompts.Files.push_back(args.value(2, args.value(1, args.at(0))));
-    form.ImageSelectClick(form.imTop);
+    form.CoverClicked(form.topPreview);
     if (!WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000) || prompts.failed) {
         std::fprintf(stderr, "window_cover: the other covers were not shown\n");
         return 1;

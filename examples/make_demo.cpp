@@ -4,10 +4,10 @@
 //   make_demo FOLDER                  demo covers and FOLDER/demo.pcf
 //   make_demo FOLDER --size WxH       all three covers at W x H, as JPEG:
 //                                     large pictures for timing
-#include "output/AtomicFile.h"
-#include "output/PictureWriter.h"
-#include "project/ProjectFile.h"
-#include "textures/ImageCodec.h"
+#include "formats/AtomicFile.h"
+#include "formats/PictureWriter.h"
+#include "formats/ProjectFile.h"
+#include "formats/ImageCodec.h"
 
 #include <QDir>
 #include <QFile>

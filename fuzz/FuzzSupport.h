@@ -1,7 +1,7 @@
 #pragma once
 // What the fuzz targets share: a GLApi that does nothing (loading and saving
 // never call it), and a scratch file per process for the input bytes.
-#include "gl/GLApi.h"
+#include "render/GLApi.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // the rest is the file. A load gives true or false or throws ImageError; a
 // decoded picture is complete and opaque.
 #include "FuzzSupport.h"
-#include "textures/TGLBMP.h"
+#include "render/TextureImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ScratchFile& file = files[kind];
     file.Write(data + 1, size - 1);
 
-    TGLBMP picture(QString(), gl);
+    TextureImage picture(QString(), gl);
     bool loaded = false;
     try {
         loaded = picture.LoadFromFile(file.Name());

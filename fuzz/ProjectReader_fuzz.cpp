@@ -5,9 +5,9 @@
 // Seeds: ProjectReader_fuzz --write-seeds=DIR writes a small corpus made by
 // the program's own writer and exits (libFuzzer ignores "--" flags).
 #include "app/BoxModel.h"
-#include "project/ProjectApply.h"
-#include "project/ProjectError.h"
-#include "project/ProjectFile.h"
+#include "document/ProjectApply.h"
+#include "formats/ProjectError.h"
+#include "formats/ProjectFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -100,8 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BoxModel model(plain.Controls());
     model.FillFormTable();
     model.ResetProject();
-    model.cbClassChange();
-    model.cbModeChange();
+    model.SizeModeChosen();
+    model.FormChosen();
     ApplyProject(model, record);
     // What was applied must read back as a record again.
     const ProjectData again = CaptureProject(model, CoverPathsOf(record), record.OutputFolder);

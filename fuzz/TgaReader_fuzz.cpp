@@ -1,7 +1,7 @@
 // The TGA reader on arbitrary bytes: it returns true or false or throws
 // ImageError, and a picture it reads survives the TGA writer unchanged.
 #include "FuzzSupport.h"
-#include "textures/TGLBMP.h"
+#include "render/TextureImage.h"
 
 #include <cstring>
 
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static NullGL gl;
     input.Write(data, size);
 
-    TGLBMP picture(QString(), gl);
+    TextureImage picture(QString(), gl);
     try {
         if (!picture.LoadFromFile(input.Name()))
             return 0;
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (!picture.SaveToFile(copy.Name()))
         __builtin_trap();
-    TGLBMP again(QString(), gl);
+    TextureImage again(QString(), gl);
     if (!again.LoadFromFile(copy.Name()) || again.Width != picture.Width ||
         again.Height != picture.Height || again.PixelBytes() != bytes ||
         std::memcmp(again.Pixels.get(), picture.Pixels.get(), bytes) != 0)

@@ -2,7 +2,7 @@
 //   make_seeds FOLDER  ->  FOLDER/TgaReader/*, FOLDER/ImageLoad/* and FOLDER/JpegBaseLevel/*
 // ImageLoad seeds start with the byte that picks their extension.
 #include "FuzzSupport.h"
-#include "textures/TGLBMP.h"
+#include "render/TextureImage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +15,7 @@ namespace {
 
 const char* const Extensions[] = {".bmp", ".jpg", ".png", ".gif", ".tga"};
 
-void Paint(TGLBMP& picture, int width, int height, int seed)
+void Paint(TextureImage& picture, int width, int height, int seed)
 {
     picture.AllocatePixels(width, height, QStringLiteral("seed"));
     for (int i = 0; i < width * height; ++i) {
@@ -58,7 +58,7 @@ int main(int argc, char** argv)
             return 1;
 
     NullGL gl;
-    TGLBMP picture(QString(), gl);
+    TextureImage picture(QString(), gl);
     QStringList written;
     const int sizes[][2] = {{1, 1}, {7, 5}, {16, 16}, {3, 40}};
     int n = 0;

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #ifdef CUBIFORM_WITH_UI
-#include "app/ui/Application.h"
+#include "window/Application.h"
 #endif
 
 namespace {

@@ -4,7 +4,7 @@
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
 #include "cli/ProjectInfo.h"
-#include "project/ProjectError.h"
+#include "formats/ProjectError.h"
 #include "services/ProductInfo.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "cli/HeadlessBox.h"
 
-#include "project/ProjectApply.h"
-#include "textures/ImageCodec.h"
+#include "document/ProjectApply.h"
+#include "formats/ImageCodec.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +39,7 @@ void CheckCoverFile(const QString& path, int slot)
 HeadlessBox::HeadlessBox()
 {
     for (CoverImage& slot : Covers)
-        slot.Texture = std::make_unique<TGLBMP>();
+        slot.Texture = std::make_unique<TextureImage>();
     Document.OnResetCovers = [this] { ResetCoverImages(Covers); };
 }
 

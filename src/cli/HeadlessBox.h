@@ -4,9 +4,9 @@
 // command's options.
 #include "document/BoxDocument.h"
 #include "cli/RenderOptions.h"
-#include "project/ProjectFile.h"
-#include "project/ProjectOpen.h"
-#include "textures/CoverImage.h"
+#include "formats/ProjectFile.h"
+#include "document/ProjectOpen.h"
+#include "render/CoverImage.h"
 
 #include <QSize>
 #include <QString>

@@ -1,10 +1,10 @@
 #include "cli/HeadlessRender.h"
 
-#include "app/BoxRenderer.h"
-#include "gl/HeadlessContext.h"
-#include "gl/TSimpleGL.h"
-#include "textures/BaseLevel.h"
-#include "textures/PartialUpload.h"
+#include "render/BoxRenderer.h"
+#include "render/HeadlessContext.h"
+#include "render/SceneDriver.h"
+#include "render/BaseLevel.h"
+#include "render/PartialUpload.h"
 
 #include <algorithm>
 #include <array>
@@ -37,7 +37,7 @@ struct TextureRelease {
     ~TextureRelease()
     {
         for (CoverImage& slot : covers)
-            slot.Texture = std::make_unique<TGLBMP>();
+            slot.Texture = std::make_unique<TextureImage>();
     }
 };
 
@@ -92,7 +92,7 @@ GLTeardown::~GLTeardown()
         thread_.join();
 }
 
-void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TGLBMP>> textures)
+void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TextureImage>> textures)
 {
     context->Detach();
     thread_ = std::thread([context = std::move(context), textures = std::move(textures)]() mutable {
@@ -129,15 +129,15 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
             contextFailure = BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
         }
     BoxRenderer renderer;
-    TSimpleGL driver;
+    SceneDriver driver;
     const TextureRelease release{box.Covers};
     const auto slotTextures = [&]() -> SlotTextures {
         return {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(), box.Covers[2].Texture.get()};
     };
     const DrawFlags flags; // active, not suspended
     if (context) {
-        renderer.GLPanel1GLInit(driver, box.Document.Params);
-        renderer.GLPanel1GLPrep(driver, 0, 0, slotTextures(),
+        renderer.InitGL(driver, box.Document.Params);
+        renderer.PrepareGL(driver, 0, 0, slotTextures(),
                                 {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
                                  &box.Covers[2].Thumbnail});
         // The driver compiles its shaders for this scene on the first draw;
@@ -146,7 +146,7 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         // The real frame sets the whole view and clears it all again.
         driver.SetViewport(SystemGL(), 8, 8);
         BoxParameters warmUp = box.Document.Params;
-        renderer.GLPanel1GLDraw(warmUp, slotTextures(), flags);
+        renderer.DrawFrame(warmUp, slotTextures(), flags);
         SystemGL().Finish();
         driver.SetViewport(SystemGL(), size.width(), size.height());
     }
@@ -184,9 +184,9 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     // the first frame, and what it shows (and writes) from then on is the
     // wrapped view.
     BoxParameters params = box.Document.Params;
-    renderer.GLPanel1GLDraw(params, textures, flags);
+    renderer.DrawFrame(params, textures, flags);
     if (params.SideAngle != box.Document.Params.SideAngle || params.TiltAngle != box.Document.Params.TiltAngle)
-        renderer.GLPanel1GLDraw(params, textures, flags);
+        renderer.DrawFrame(params, textures, flags);
     if (clock.Enabled())
         SystemGL().Finish();
     clock.Mark("draw");
@@ -201,9 +201,9 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     const auto handOver = [&] {
         if (!teardown)
             return;
-        std::vector<std::unique_ptr<TGLBMP>> uploaded;
+        std::vector<std::unique_ptr<TextureImage>> uploaded;
         for (CoverImage& slot : box.Covers)
-            uploaded.push_back(std::exchange(slot.Texture, std::make_unique<TGLBMP>()));
+            uploaded.push_back(std::exchange(slot.Texture, std::make_unique<TextureImage>()));
         teardown->Start(std::move(context), std::move(uploaded));
     };
     if (!request.Transparent) {
@@ -218,7 +218,7 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     second.BackgroundRed = static_cast<float>(qRed(contrast) / 255.0);
     second.BackgroundGreen = static_cast<float>(qGreen(contrast) / 255.0);
     second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
-    renderer.GLPanel1GLDraw(second, textures, flags);
+    renderer.DrawFrame(second, textures, flags);
     const QImage other = context->ReadImage();
     handOver();
     QImage combined = CombineTransparent(picture, other, background, contrast);

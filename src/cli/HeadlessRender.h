@@ -1,6 +1,6 @@
 #pragma once
 // One frame of the box without a window: the window's drawing (BoxRenderer
-// and TSimpleGL) into a HeadlessContext of the output size.
+// and SceneDriver) into a HeadlessContext of the output size.
 #include "cli/HeadlessBox.h"
 #include "cli/PhaseClock.h"
 
@@ -18,7 +18,7 @@ struct RenderRequest {
 };
 
 class HeadlessContext;
-class TGLBMP;
+class TextureImage;
 
 // The GL side of a finished render (the context and the textures in it),
 // freed on a thread of its own while the picture is encoded: a few hundred
@@ -30,7 +30,7 @@ public:
     GLTeardown& operator=(const GLTeardown&) = delete;
     ~GLTeardown(); // waits for it
 
-    void Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TGLBMP>> textures);
+    void Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TextureImage>> textures);
 
 private:
     std::thread thread_;

@@ -1,7 +1,7 @@
 #include "cli/ImageOutput.h"
 
-#include "output/AtomicFile.h"
-#include "output/PictureWriter.h"
+#include "formats/AtomicFile.h"
+#include "formats/PictureWriter.h"
 
 #include <new>
 

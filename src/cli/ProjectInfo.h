@@ -1,7 +1,7 @@
 #pragma once
 // "cubiform info": the 21 values of a project as one JSON object, keys in
 // file order, values as stored.
-#include "project/ProjectFile.h"
+#include "formats/ProjectFile.h"
 
 #include <QByteArray>
 

@@ -15,14 +15,14 @@ enum class OutputFormat { Jpeg, Png, Bmp, Tga };
 
 // The slider positions a render may set, in the order they are applied.
 struct SliderOptions {
-    std::optional<int> Width;      // tbBreed
-    std::optional<int> Height;     // tbHeight
-    std::optional<int> Thickness;  // tbThick
-    std::optional<int> Depth;      // tbDepth
-    std::optional<int> Vertical;   // tbVertical
-    std::optional<int> Horizontal; // tbHoriz
-    std::optional<int> Turn;       // tbTurn
-    std::optional<int> Eye;        // seEye
+    std::optional<int> Width;      // widthBar
+    std::optional<int> Height;     // heightBar
+    std::optional<int> Thickness;  // thicknessBar
+    std::optional<int> Depth;      // depthBar
+    std::optional<int> Vertical;   // verticalBar
+    std::optional<int> Horizontal; // horizontalBar
+    std::optional<int> Turn;       // turnBar
+    std::optional<int> Eye;        // eyeAngleBox
 };
 
 inline constexpr int DefaultJpegQuality = 70;
@@ -39,8 +39,8 @@ struct RenderOptions {
     OutputFormat Format = OutputFormat::Png;
     QString SaveProject;       // --save-project OUT.pcf
     std::optional<QString> Covers[3]; // --front, --side, --top
-    std::optional<int> Form;   // cbMode index
-    std::optional<int> Fog;    // cbFog index
+    std::optional<int> Form;   // formBox index
+    std::optional<int> Fog;    // surroundingBox index
     std::optional<std::uint32_t> Background; // 0x00BBGGRR
     SliderOptions Sliders;
     std::optional<float> SideAngle;

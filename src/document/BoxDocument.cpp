@@ -1,7 +1,7 @@
 #include "document/BoxDocument.h"
 
-#include "app/Numbers.h"
-#include "output/SizeClass.h"
+#include "document/Numbers.h"
+#include "document/SizeClass.h"
 
 #include <algorithm>
 #include <iterator>

@@ -4,8 +4,8 @@
 // with the operations a user's actions run. The window shows it and calls
 // its operations; the command line and the tests use it directly. One set of
 // rules for both: a project gives the same picture in each.
-#include "app/BoxForm.h"
-#include "app/BoxParameters.h"
+#include "document/BoxForm.h"
+#include "document/BoxParameters.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "services/UpdateCheck.h"
 
-#include "app/TMyRegistry.h"
+#include "services/SettingsStore.h"
 #include "services/ProductInfo.h"
 #include "services/UpdateReply.h"
 
@@ -15,7 +15,7 @@ const QString LastCheck = QStringLiteral("Last update check");
 
 } // namespace
 
-UpdateCheck::UpdateCheck(TMyRegistry& store, FetchFunction fetch, ConfirmFunction confirm)
+UpdateCheck::UpdateCheck(SettingsStore& store, FetchFunction fetch, ConfirmFunction confirm)
     : store_(store), fetch_(std::move(fetch)), confirm_(std::move(confirm))
 {
 }

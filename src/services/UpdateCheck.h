@@ -1,7 +1,7 @@
 #pragma once
 // The update check without its window: asks the maker's server for the
 // latest version, remembers the two addresses of an accepted reply and says
-// what the TCheckUpdate window should show. Fetching and the confirmation
+// what the UpdateWindow window should show. Fetching and the confirmation
 // question are passed in, so the window decides how they run.
 #include "services/ConfirmMessage.h"
 
@@ -14,7 +14,7 @@
 #include <functional>
 #include <optional>
 
-class TMyRegistry;
+class SettingsStore;
 
 enum class UpdateCheckMode { Manual, Automatic };
 
@@ -31,7 +31,7 @@ public:
     using FetchFunction = std::function<std::optional<QByteArray>(const QUrl&)>;
     using ConfirmFunction = std::function<bool(const ConfirmMessage&)>;
 
-    UpdateCheck(TMyRegistry& store, FetchFunction fetch, ConfirmFunction confirm);
+    UpdateCheck(SettingsStore& store, FetchFunction fetch, ConfirmFunction confirm);
 
     // Store errors (RegistryError) pass through; network failures and
     // unaccepted replies leave Show unset and set Failed.
@@ -56,7 +56,7 @@ private:
     std::optional<QStringList> Fetch(const QString& currentVersion, const QString& productName);
     bool AutomaticCheckDue();
 
-    TMyRegistry& store_;
+    SettingsStore& store_;
     FetchFunction fetch_;
     ConfirmFunction confirm_;
 };

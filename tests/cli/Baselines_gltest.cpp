@@ -4,7 +4,7 @@
 // (tests/baselines/make-baselines.sh) the same cases write the pictures
 // instead of comparing with them.
 #include "cli/CliRunner.h"
-#include "project/ProjectFile.h"
+#include "formats/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>

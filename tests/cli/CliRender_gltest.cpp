@@ -1,12 +1,12 @@
 // "cubiform render" run as a script runs it, judged by the pictures it
 // writes: probes at known points, not stored baselines.
 #include "cli/CliRunner.h"
-#include "project/ProjectFile.h"
+#include "formats/ProjectFile.h"
 #include "support/GLPixels.h"
 #include "support/Placeholders.h"
-#include "output/AtomicFile.h"
-#include "output/PictureWriter.h"
-#include "textures/TGLBMP.h"
+#include "formats/AtomicFile.h"
+#include "formats/PictureWriter.h"
+#include "render/TextureImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,7 +76,7 @@ struct RenderTest : ::testing::Test {
         if (QLatin1String(ext) != QLatin1String("tga"))
             return picture;
         // Qt reads no TGA here; the program's own reader does.
-        TGLBMP tga;
+        TextureImage tga;
         EXPECT_TRUE(tga.LoadFromFile(out));
         const QImage upright = tga.ToImage();
         return tga.BitsPerPixel == 32 ? upright : upright.convertToFormat(QImage::Format_RGB32);

@@ -1,11 +1,11 @@
 // One project, two surfaces: the window's captured frame and the picture
 // "cubiform render" writes must be the same pixels.
-#include "app/ScriptedPrompts.h"
-#include "app/ui/TForm1.h"
+#include "window/ScriptedPrompts.h"
+#include "window/MainWindow.h"
 #include "cli/CliRunner.h"
-#include "gl/TSimpleGL.h"
-#include "gl/ui/TGLPanel.h"
-#include "project/ProjectFile.h"
+#include "render/SceneDriver.h"
+#include "window/GLPanel.h"
+#include "formats/ProjectFile.h"
 #include "support/GLPixels.h"
 
 #include <QFile>
@@ -17,20 +17,20 @@ namespace {
 struct WindowAndCommandLine : ::testing::Test {
     QTemporaryDir dir;
     ScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 
     QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
 
     void SetUp() override
     {
-        TForm1Options options;
+        MainWindowOptions options;
         options.ProgramFolder = dir.path();
         options.SettingsFile = Path("settings.ini");
         options.Dialogs = &prompts;
-        form = std::make_unique<TForm1>(options);
+        form = std::make_unique<MainWindow>(options);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->GLPanel1->FirstPaintPending(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FirstPaintPending(); }, 5000));
     }
 
     // Opens the project in the window as "Open project..." does.
@@ -46,15 +46,15 @@ struct WindowAndCommandLine : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CoverLoadsPending(); }, 30000));
         // The panel takes the output size with the next layout pass.
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return form->GLPanel1->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));
+            [&] { return form->view->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));
         QTest::qWait(50);
     }
 
     QImage WindowCapture()
     {
-        form->GLPanel1->RenderNow();
+        form->view->RenderNow();
         QImage bitmap;
-        EXPECT_TRUE(form->GLPanel1->ReadFrame([&] { EXPECT_TRUE(GrabFrameToBitmap(bitmap)); }));
+        EXPECT_TRUE(form->view->ReadFrame([&] { EXPECT_TRUE(GrabFrameToBitmap(bitmap)); }));
         return bitmap.convertToFormat(QImage::Format_RGB32);
     }
 

@@ -6,8 +6,8 @@
 #include "cli/HeadlessRender.h"
 #include "cli/ProjectInfo.h"
 #include "cli/RenderOptions.h"
-#include "project/ProjectApply.h"
-#include "project/ProjectFile.h"
+#include "document/ProjectApply.h"
+#include "formats/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "document/BoxDocument.h"
 
-#include "app/Numbers.h"
+#include "document/Numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/TMyRegistry.h"
+#include "services/SettingsStore.h"
 #include "services/ProductInfo.h"
 #include "services/TestHttpServer.h"
 #include "services/UpdateCheck.h"
@@ -21,7 +21,7 @@ namespace {
 
 struct UpdateCheckTest : ::testing::Test {
     QTemporaryDir dir;
-    TMyRegistry store{dir.filePath(QStringLiteral("Cubiform.conf"))};
+    SettingsStore store{dir.filePath(QStringLiteral("Cubiform.conf"))};
     TestHttpServer server;
     FetchLimits limits{3000, qint64{1} << 20, 5};
     int fetches = 0;
@@ -278,7 +278,7 @@ TEST_F(UpdateCheckTest, AStoredBaseThatIsNoWebAddressIsNotFetched)
 // The automatic mode, with the network replaced.
 struct AutomaticCheckTest : ::testing::Test {
     QTemporaryDir dir;
-    TMyRegistry store{dir.filePath(QStringLiteral("Cubiform.conf"))};
+    SettingsStore store{dir.filePath(QStringLiteral("Cubiform.conf"))};
     int fetches = 0;
     QByteArray body = "Cubiform\n1.3\nhttp://a.example\nhttp://b.example\nNotes\n";
     QList<ConfirmMessage> questions;
@@ -367,7 +367,7 @@ TEST_F(AutomaticCheckTest, AMissingOrDamagedDateCountsAsNeverChecked)
         QSettings raw(store.FileName(), QSettings::IniFormat);
         raw.setValue(QStringLiteral("Last update check"), QStringLiteral("yesterday"));
     }
-    TMyRegistry reopened(store.FileName());
+    SettingsStore reopened(store.FileName());
     reopened.OpenStore(ProductInfo::RegistryKey);
     UpdateCheck again(reopened, [](const QUrl&) { return std::optional<QByteArray>(); },
                       [](const ConfirmMessage&) { return true; });

@@ -1,8 +1,8 @@
 #pragma once
 // Shared by the texture file tests: a temporary folder, raw file bytes, and
-// pictures painted straight into a TGLBMP buffer.
+// pictures painted straight into a TextureImage buffer.
 #include "support/RecordingGL.h"
-#include "textures/TGLBMP.h"
+#include "render/TextureImage.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -40,7 +40,7 @@ public:
 
     // Fills the buffer pixel by pixel; x and y count from the bottom left.
     using Painter = std::function<void(int x, int y, std::uint8_t* rgba)>;
-    static void Paint(TGLBMP& picture, int width, int height, const Painter& paint)
+    static void Paint(TextureImage& picture, int width, int height, const Painter& paint)
     {
         picture.AllocatePixels(width, height, QStringLiteral("test picture"));
         for (int y = 0; y < height; ++y)
@@ -49,7 +49,7 @@ public:
     }
 
     // Every channel of every pixel differs from its neighbours.
-    static void PaintBusy(TGLBMP& picture, int width, int height)
+    static void PaintBusy(TextureImage& picture, int width, int height)
     {
         Paint(picture, width, height, [](int x, int y, std::uint8_t* p) {
             p[0] = static_cast<std::uint8_t>(x * 37 + y * 11);
@@ -59,14 +59,14 @@ public:
         });
     }
 
-    static QByteArray Buffer(const TGLBMP& picture)
+    static QByteArray Buffer(const TextureImage& picture)
     {
         return QByteArray(reinterpret_cast<const char*>(picture.Pixels.get()),
                           static_cast<qsizetype>(picture.PixelBytes()));
     }
 
     // The buffer with every alpha byte set to 255, as a decoded file gives it.
-    static QByteArray Opaque(const TGLBMP& picture)
+    static QByteArray Opaque(const TextureImage& picture)
     {
         QByteArray bytes = Buffer(picture);
         for (qsizetype i = 3; i < bytes.size(); i += 4)
@@ -93,7 +93,7 @@ public:
     // then empty and no file stays open.
     void ExpectImageError(const QString& path, const char* textPart = nullptr)
     {
-        TGLBMP picture(QString(), gl);
+        TextureImage picture(QString(), gl);
         const int before = OpenFiles();
         try {
             picture.LoadFromFile(path);

@@ -1,7 +1,7 @@
 #pragma once
 // A GLApi that records every call as text ("Enable(GL_FOG)") instead of
 // drawing, so tests can assert the exact calls and their order.
-#include "gl/GLApi.h"
+#include "render/GLApi.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/ui/Application.h"
+#include "window/Application.h"
 
 #include <QStandardPaths>
 

@@ -1,0 +1,24 @@
+#pragma once
+#include "document/BoxForm.h"
+
+#include <cstdint>
+
+// Derived values the drawing reads; recomputed from the controls by ApplySliders.
+// The initial values are those before the first recompute.
+struct BoxParameters {
+    float HalfWidth = 0.8f;
+    float HalfHeight = 1.0f;
+    float HalfThickness = 0.3f;
+    std::int32_t EyeAngle = 0;
+    float Depth = 50.0f;
+    float VerticalOffset = 0.0f;
+    float HorizontalOffset = 0.0f;
+    float Turn = 0.0f;
+    float SideAngle = 30.0f;
+    float TiltAngle = 0.0f;
+    float BackgroundRed = 1.0f;
+    float BackgroundGreen = 1.0f;
+    float BackgroundBlue = 1.0f;
+    std::uint8_t FogMode = 0;
+    BoxForm CurrentForm;
+};

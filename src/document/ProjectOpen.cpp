@@ -1,0 +1,26 @@
+#include "document/ProjectOpen.h"
+
+#include "document/BoxDocument.h"
+#include "document/ProjectApply.h"
+
+#include <QFileInfo>
+
+std::optional<OpenedProject> ReadProjectFile(const QString& path)
+{
+    const std::optional<QByteArray> bytes = LoadProjectBytes(path);
+    if (!bytes)
+        return std::nullopt;
+    return OpenedProject{DecodeProject(*bytes), QFileInfo(path).absolutePath()};
+}
+
+void OpenProjectInto(const OpenedProject& project, BoxDocument& document, CoverImages& covers,
+                     QString& outputFolder)
+{
+    const CoverPaths paths = CoverPathsOf(project.Data);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        covers[i].Path = paths[i];
+        covers[i].Folder = project.Folder;
+    }
+    outputFolder = project.Data.OutputFolder;
+    ApplyProject(document, project.Data);
+}

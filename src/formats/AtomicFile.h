@@ -1,0 +1,41 @@
+#pragma once
+// Replacing a file in one step: the bytes go to a temporary file in the
+// target's folder, are flushed to the disk, and the temporary file is renamed
+// over the target. A failure at any step leaves an older file of that name as
+// it was and removes the temporary file.
+#include "formats/ImageCodec.h"
+
+#include <QByteArray>
+#include <QString>
+
+class FileWriteError : public ImageError {
+public:
+    enum class Step {
+        IsFolder, // the path names a folder
+        NoFolder, // the folder the file would go into is not there
+        Create,   // the temporary file could not be made
+        Write,    // writing or flushing it failed
+        Replace,  // it could not be renamed over the path
+    };
+
+    // what(): "<path>: is a folder", "<path>: the folder does not exist",
+    // "<path>: cannot be opened (<reason>)" or "<path>: cannot be written (<reason>)".
+    FileWriteError(Step step, const QString& path, const QString& reason);
+
+    Step FailedStep() const { return step_; }
+    const QString& Path() const { return path_; }
+    // The system's words for what went wrong.
+    const QString& Reason() const { return reason_; }
+
+private:
+    Step step_;
+    QString path_;
+    QString reason_;
+};
+
+// A symbolic link is followed: the file it names is replaced and the link
+// stays. A path that names a device or a pipe is written into directly; there
+// is nothing there to replace. A write-protected file is refused; a replaced
+// file keeps its permissions.
+// Throws FileWriteError.
+void WriteFileAtomically(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,61 @@
+#pragma once
+// The encoders of every picture the program writes: the window's result
+// ("Save image as"), the command line's output and the texture object's own
+// saving. Each turns pixels into the bytes of a whole file; writing them is
+// WriteFileAtomically's job (output/AtomicFile.h).
+// Failures throw ImageError naming `what` (normally the file's path).
+#include "formats/ImageCodec.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+// Pixels as the encoders read them: red, green, blue, alpha, a byte each;
+// `Stride` bytes from one row to the one below it, negative for a buffer
+// that keeps its bottom row first.
+struct RgbaRows {
+    const std::uint8_t* Top = nullptr;
+    int Width = 0;
+    int Height = 0;
+    std::ptrdiff_t Stride = 0;
+
+    const std::uint8_t* Row(int y) const { return Top + y * Stride; }
+
+    // A Format_RGBA8888 (or RGBX8888) picture; see AsRgba.
+    static RgbaRows Of(const QImage& rgba);
+    // Width x height x 4 bytes, bottom row first, rows unpadded.
+    static RgbaRows BottomUp(const std::uint8_t* pixels, int width, int height);
+};
+
+// Any picture as Format_RGBA8888 (no copy when it is one already). Throws
+// when there is no picture, it is beyond the size limits or memory runs out.
+QImage AsRgba(const QImage& image, const QString& what);
+
+// JPEG File Interchange Format, baseline, 4:2:0 chroma, quality clamped to
+// 1..100; alpha is ignored.
+QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what);
+
+// 8-bit RGB (alpha dropped) or, with keepAlpha, RGBA PNG marked sRGB.
+// `level` is libdeflate's, 0 (stored) .. 12.
+QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what);
+// The command line's effort: about zlib's default size in a fraction of its time.
+inline constexpr int PngOutputLevel = 4;
+
+// Uncompressed device-independent bitmap with a 54-byte header, rows bottom
+// first in blue-green-red order.
+enum class BmpLayout {
+    Bgr24,  // rows padded to 4 bytes, 96 dots per inch: the result's bitmap
+    Bgra32, // alpha kept, no resolution: the texture object's bitmap
+};
+QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& what);
+
+// Uncompressed true-colour Targa, rows bottom first in blue-green-red order.
+enum class TgaLayout {
+    Bgr24,
+    Bgra32,            // alpha kept, 8 alpha bits in the descriptor
+    Bgra32Unannounced, // alpha kept, descriptor 0: as the texture object always wrote it
+};
+QByteArray EncodeTga(const RgbaRows& picture, TgaLayout layout, const QString& what);

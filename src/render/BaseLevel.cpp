@@ -1,0 +1,351 @@
+#include "render/BaseLevel.h"
+
+#include "formats/ImageCodec.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// Every float operation below happens in the order and precision of the GLU
+// builder, one lane per colour channel; this file is compiled without
+// contraction into fused multiply-adds, which would round differently.
+
+namespace {
+
+std::atomic<int> textureSizeLimit{static_cast<int>(MaxImageSide)};
+
+// Source pixel reader with GLU's addressing: a column past the row's end
+// runs on into the next row, as a flat pointer would; nothing past the last
+// pixel is read.
+class SourceReader {
+public:
+    SourceReader(const std::uint8_t* const* rows, PictureSize size) : rows_(rows), size_(size) {}
+
+    Lanes At(int row, int x) const
+    {
+        if (x >= size_.Width) {
+            row += x / size_.Width;
+            x %= size_.Width;
+        }
+        if (row >= size_.Height) {
+            row = size_.Height - 1;
+            x = size_.Width - 1;
+        }
+        return Widen(rows_[row] + static_cast<std::size_t>(x) * 4);
+    }
+
+    // Four channel bytes as four floats.
+    static Lanes Widen(const std::uint8_t* p)
+    {
+#if defined(__SSE2__)
+        std::int32_t word;
+        std::memcpy(&word, p, 4);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i wide = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
+        return reinterpret_cast<Lanes>(_mm_cvtepi32_ps(wide));
+#else
+        return Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]),
+                     static_cast<float>(p[3])};
+#endif
+    }
+
+private:
+    const std::uint8_t* const* rows_;
+    PictureSize size_;
+};
+
+// Truncated to whole numbers, as C's float-to-byte conversion does; the
+// values lie within 0..255, so saturating on the way down changes nothing.
+void StoreBytes(Lanes value, std::uint8_t* out)
+{
+#if defined(__SSE2__)
+    const __m128i whole = _mm_cvttps_epi32(reinterpret_cast<__m128>(value));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
+    const std::int32_t word = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &word, 4);
+#else
+    for (int c = 0; c < 4; ++c)
+        out[c] = static_cast<std::uint8_t>(static_cast<int>(value[c]));
+#endif
+}
+
+} // namespace
+
+int GluNearestPower(int side)
+{
+    if (side <= 0)
+        return 1;
+    auto value = static_cast<unsigned>(side);
+    int power = 1;
+    for (;;) {
+        if (value == 1)
+            return power;
+        if (value == 3)
+            return power * 4;
+        value >>= 1;
+        power *= 2;
+    }
+}
+
+PictureSize BaseLevelSize(int width, int height, int maxTextureSize)
+{
+    return BaseLevelSize(width, height, [maxTextureSize](int w, int h) {
+        return w <= maxTextureSize && h <= maxTextureSize;
+    });
+}
+
+int TextureSizeLimit() { return textureSizeLimit.load(std::memory_order_relaxed); }
+
+void SetTextureSizeLimit(int side)
+{
+    if (side > 0)
+        textureSizeLimit.store(side, std::memory_order_relaxed);
+}
+
+BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
+    : source_(source), target_(target)
+{
+    halve_ = source.Width == target.Width * 2 && source.Height == target.Height * 2;
+    if (halve_)
+        return;
+    const float convx = static_cast<float>(source.Width) / target.Width;
+    const float convy = static_cast<float>(source.Height) / target.Height;
+    area_ = convx * convy;
+    xs_ = Spans(source.Width, target.Width, false);
+    ys_ = Spans(source.Height, target.Height, true);
+    if (std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High - x.Low <= 2; }))
+        for (const Span& x : xs_) {
+            switch (x.High - x.Low) {
+            case 0: // inside one column: the part of it covered
+                narrowColumns_.push_back({Lanes{x.HighFrac - x.LowFrac, 0, 0, 0}, x.Low, x.Low, x.Low});
+                break;
+            case 1: // the end of one column and the start of the next
+                narrowColumns_.push_back({Lanes{1 - x.LowFrac, 0, x.HighFrac, 0}, x.Low, x.High, x.High});
+                break;
+            default: // and a whole column between
+                narrowColumns_.push_back({Lanes{1 - x.LowFrac, 1, x.HighFrac, 0}, x.Low, x.Low + 1, x.High});
+            }
+        }
+}
+
+std::vector<BaseLevelScaler::Span> BaseLevelScaler::Spans(int in, int out, bool clampHigh)
+{
+    const float conv = static_cast<float>(in) / out;
+    const int convInt = static_cast<int>(std::floor(conv));
+    const float convFrac = conv - convInt;
+    std::vector<Span> spans(static_cast<std::size_t>(out));
+    int low = 0, high = convInt;
+    float lowFrac = 0, highFrac = convFrac;
+    for (Span& span : spans) {
+        // Only rows are kept inside the picture; a column one past the end
+        // is read with weight 0 (and may be read with weight by GLU's drift).
+        if (clampHigh && high >= in)
+            high = in - 1;
+        span = {low, lowFrac, high, highFrac};
+        low = high;
+        lowFrac = highFrac;
+        high += convInt;
+        highFrac += convFrac;
+        if (highFrac > 1) {
+            highFrac -= 1.0f;
+            ++high;
+        }
+    }
+    return spans;
+}
+
+int BaseLevelScaler::FirstSourceRow(int row) const
+{
+    return halve_ ? row * 2 : ys_[static_cast<std::size_t>(row)].Low;
+}
+
+int BaseLevelScaler::LastSourceRow(int row) const
+{
+    if (halve_)
+        return row * 2 + 1;
+    // One more: a read past a row's end lands in the next one.
+    return std::min(source_.Height - 1, ys_[static_cast<std::size_t>(row)].High + 1);
+}
+
+void BaseLevelScaler::HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const
+{
+    const std::uint8_t* a = rows[row * 2];
+    const std::uint8_t* b = rows[row * 2 + 1];
+    for (int x = 0; x < target_.Width; ++x, a += 8, b += 8, out += 4)
+        for (int c = 0; c < 4; ++c)
+            out[c] = static_cast<std::uint8_t>((a[c] + a[c + 4] + b[c] + b[c + 4] + 2) / 4);
+}
+
+namespace {
+
+// One output pixel: GLU's box filter over the footprint, every product and
+// sum in GLU's order. `at(row, column)` gives a source pixel as floats.
+template <typename Fetch>
+Lanes Footprint(const BaseLevelScaler::Span& y, const BaseLevelScaler::Span& x, const Fetch& at)
+{
+    Lanes total = {0, 0, 0, 0};
+    if (y.High > y.Low && x.High > x.Low) {
+        // First row, then last row, then the first and last columns.
+        float yPart = 1 - y.LowFrac;
+        total += at(y.Low, x.Low) * (yPart * (1 - x.LowFrac));
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(y.Low, l) * yPart;
+        total += at(y.Low, x.High) * (yPart * x.HighFrac);
+        yPart = y.HighFrac;
+        total += at(y.High, x.Low) * (yPart * (1 - x.LowFrac));
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(y.High, l) * yPart;
+        total += at(y.High, x.High) * (yPart * x.HighFrac);
+        // GLU's column pointers move one pixel right per row here.
+        for (int m = y.Low + 1, drift = 0; m < y.High; ++m, ++drift)
+            total += at(m, x.Low + drift) * (1 - x.LowFrac) + at(m, x.High + drift) * x.HighFrac;
+    } else if (y.High > y.Low) {
+        const float xPart = x.HighFrac - x.LowFrac;
+        total += at(y.Low, x.Low) * ((1 - y.LowFrac) * xPart);
+        for (int m = y.Low + 1; m < y.High; ++m)
+            total += at(m, x.Low) * xPart;
+        total += at(y.High, x.Low) * (xPart * y.HighFrac);
+    } else if (x.High > x.Low) {
+        const float yPart = y.HighFrac - y.LowFrac;
+        total += at(y.Low, x.Low) * ((1 - x.LowFrac) * yPart);
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(y.Low, l) * yPart;
+        total += at(y.Low, x.High) * (yPart * x.HighFrac);
+    } else {
+        total += at(y.Low, x.Low) * ((y.HighFrac - y.LowFrac) * (x.HighFrac - x.LowFrac));
+    }
+    for (int m = y.Low + 1; m < y.High; ++m)
+        for (int l = x.Low + 1; l < x.High; ++l)
+            total += at(m, l);
+    return total;
+}
+
+} // namespace
+
+const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, int width)
+{
+    for (int i = 0; i < Slots; ++i)
+        if (row_[i] == row)
+            return data_[i].data();
+    const int i = next_;
+    next_ = (next_ + 1) % Slots;
+    row_[i] = row;
+    data_[i].resize(static_cast<std::size_t>(width));
+    Lanes* to = data_[i].data();
+    for (int x = 0; x < width; ++x)
+        to[x] = SourceReader::Widen(bytes + static_cast<std::size_t>(x) * 4);
+    return to;
+}
+
+void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out, RowCache& cache) const
+{
+    if (halve_) {
+        HalveRow(row, rows, out);
+        return;
+    }
+    const SourceReader src(rows, source_);
+    const Span& y = ys_[static_cast<std::size_t>(row)];
+    const auto careful = [&src](int r, int c) { return src.At(r, c); };
+    // The footprint's rows as floats, when they are few; columns past a
+    // row's end still go the careful way.
+    const int spanRows = y.High - y.Low + 1;
+    const Lanes* wide[RowCache::Slots] = {};
+    const bool widened = spanRows <= RowCache::Slots;
+    int lastSafeColumn = -1;
+    if (widened) {
+        for (int m = 0; m < spanRows; ++m)
+            wide[m] = cache.Get(y.Low + m, rows[y.Low + m], source_.Width);
+        lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
+    }
+    const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
+    if (widened && spanRows <= 2 && !narrowColumns_.empty()) {
+        ScaleNarrowRow(y, wide, lastSafeColumn, careful, out);
+        return;
+    }
+    for (const Span& x : xs_) {
+        const Lanes total = x.High <= lastSafeColumn ? Footprint(y, x, quick) : Footprint(y, x, careful);
+        StoreBytes(total / area_, out);
+        out += 4;
+    }
+}
+
+// The common case of a cover near its base level's size: each output pixel
+// reads at most two rows and three columns. Every branch of GLU's footprint
+// is then the same six weighted terms in the same order, those a branch does
+// not have weighted 0 (adding +0 to a sum of non-negative terms changes
+// nothing), and each weight is GLU's product of a row part and a column
+// factor, formed four at a time. The loop runs without a branch.
+template <typename Careful>
+void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn,
+                                     const Careful& careful, std::uint8_t* out) const
+{
+    const bool twoRows = y.High > y.Low;
+    const Lanes* low = wide[0];
+    const Lanes* high = wide[twoRows ? 1 : 0];
+    const float lowPart = twoRows ? 1 - y.LowFrac : y.HighFrac - y.LowFrac;
+    const float highPart = y.HighFrac;
+    // Locals: the byte stores below could alias any member.
+    const float area = area_;
+    const NarrowColumn* columns = narrowColumns_.data();
+    const std::size_t count = narrowColumns_.size();
+    for (std::size_t j = 0; j < count; ++j, out += 4) {
+        const NarrowColumn& c = columns[j];
+        if (c.High > lastSafeColumn) {
+            StoreBytes(Footprint(y, xs_[j], careful) / area, out);
+            continue;
+        }
+        // The column's factors times the row's part: GLU's products, one
+        // lane each.
+        const Lanes lowWeights = c.Factors * lowPart;
+        Lanes total = {0, 0, 0, 0};
+        total += low[c.Low] * lowWeights[0];
+        total += low[c.Middle] * lowWeights[1];
+        total += low[c.High] * lowWeights[2];
+        if (twoRows) {
+            const Lanes highWeights = c.Factors * highPart;
+            total += high[c.Low] * highWeights[0];
+            total += high[c.Middle] * highWeights[1];
+            total += high[c.High] * highWeights[2];
+        }
+        StoreBytes(total / area, out);
+    }
+}
+
+void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8_t* out,
+                      PictureSize target, int threads)
+{
+    if (source.Width < 1 || source.Height < 1 || target.Width < 1 || target.Height < 1)
+        return;
+    const std::size_t outRow = static_cast<std::size_t>(target.Width) * 4;
+    if (source == target) {
+        std::memcpy(out, pixels, outRow * static_cast<std::size_t>(target.Height));
+        return;
+    }
+    const std::size_t inRow = static_cast<std::size_t>(source.Width) * 4;
+    std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(source.Height));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        rows[r] = pixels + r * inRow;
+    const BaseLevelScaler scaler(source, target);
+    const auto work = [&](int first, int end) {
+        BaseLevelScaler::RowCache cache;
+        for (int r = first; r < end; ++r)
+            scaler.ScaleRow(r, rows.data(), out + static_cast<std::size_t>(r) * outRow, cache);
+    };
+    // Small pictures (placeholders, thumbnails) are not worth a thread.
+    if (static_cast<std::int64_t>(target.Width) * target.Height < (std::int64_t{1} << 18))
+        threads = 1;
+    threads = std::clamp(threads, 1, std::max(1, target.Height));
+    std::vector<std::thread> helpers;
+    const int share = (target.Height + threads - 1) / threads;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work, std::min(target.Height, t * share), std::min(target.Height, (t + 1) * share));
+    work(0, std::min(target.Height, share));
+    for (std::thread& helper : helpers)
+        helper.join();
+}

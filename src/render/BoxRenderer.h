@@ -1,0 +1,58 @@
+#pragma once
+// The live picture: the textured box in front of a flat background, with
+// optional fog. Written against BoxParameters and the three slot textures so
+// that the window, the result writer and the command line draw alike.
+#include "document/BoxParameters.h"
+#include "render/GLApi.h"
+#include "render/SceneDriver.h"
+
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class TextureImage;
+
+// Slot order: FrontBack, LeftRight, TopBottom. A null entry binds nothing.
+using SlotTextures = std::array<TextureImage*, 3>;
+using SlotThumbnails = std::array<const QImage*, 3>;
+
+// The window's two flags that stop drawing, and how to let messages run
+// while another application is active.
+struct DrawFlags {
+    bool AppActive = true;
+    bool SuspendDraw = false;
+    std::function<void()> PumpMessages;
+};
+
+// Below this half-thickness only the front and back are drawn (flat card).
+inline constexpr float ThinCardLimit = 0.002f;
+
+class BoxRenderer {
+public:
+    explicit BoxRenderer(GLApi& gl = SystemGL()) : gl_(gl) {}
+
+    // Driver defaults, then the fog constants and the current fog mode.
+    void InitGL(SceneDriver& driver, const BoxParameters& params);
+    // Binds the driver to the window, then rebuilds the textures.
+    void PrepareGL(SceneDriver& driver, std::uintptr_t window, std::uintptr_t deviceContext,
+                        const SlotTextures& textures, const SlotThumbnails& thumbnails);
+    // One frame. May wrap SideAngle and TiltAngle back to 0.
+    void DrawFrame(BoxParameters& params, const SlotTextures& textures, const DrawFlags& flags);
+    // The GL side of the fog-mode setter: 1 linear, 2 exp2, 3 exp, else nothing.
+    void SetFogMode(std::uint8_t mode);
+
+private:
+    void DrawFaces(const BoxParameters& params, const SlotTextures& textures);
+    void DrawBackground(const BoxParameters& params);
+
+    GLApi& gl_;
+};
+
+// Slots 0, 1, 2 in turn: the thumbnail goes into the texture, then uploads.
+void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails);
+
+// Vertical lift of the view for an eye angle. The angle / 180 is used as
+// radians as it stands: the look of every stored view depends on it.
+float EyeLift(std::int32_t eyeAngle);

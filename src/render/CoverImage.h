@@ -1,0 +1,80 @@
+#pragma once
+// The three cover image slots: front/back, left/right, top/bottom. Each has
+// the picture's path, a 24-bit preview thumbnail and its texture.
+#include "render/BaseLevel.h"
+#include "formats/JpegBaseLevel.h"
+#include "render/TextureImage.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2 };
+inline constexpr int CoverSlotCount = 3;
+
+struct CoverImage {
+    QString Path;   // as picked, or as the project file stores it
+    QString Folder; // the project's folder, which a relative Path is read from
+    QImage Thumbnail; // Format_RGB888
+    std::unique_ptr<TextureImage> Texture;
+};
+
+using CoverImages = std::array<CoverImage, CoverSlotCount>;
+
+// Placeholder of a slot before any picture is chosen.
+QSize PlaceholderSize(int slot);    // 80 x 100, 20 x 100, 100 x 20
+QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,168)
+
+// Empty paths and placeholder thumbnails; the textures are left alone.
+void ResetCoverImages(CoverImages& slots);
+
+// The file a slot's path names: a relative one is read from the folder.
+QString CoverFile(const QString& path, const QString& folder);
+inline QString CoverFile(const CoverImage& slot) { return CoverFile(slot.Path, slot.Folder); }
+
+// The thumbnail size for a picture shown in a preview of the given size:
+// proportions kept, the computed side rounded with halves to even; equal
+// ratios fit the height; a side that rounds to 0 becomes 1. An empty picture
+// or preview gives an empty size.
+QSize ThumbnailFit(QSize picture, QSize preview);
+
+// Cover pictures are JPEG or BMP files, by extension in any letter case.
+bool IsCoverImageFile(const QString& fileName);
+
+// Reads a ".jpg" or ".bmp" picture into a 24-bit bitmap; false for a missing
+// file or another extension; a damaged file throws ImageError.
+bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
+
+// A picture read and fitted for a slot but not yet in GL: the first half of
+// LoadCoverImage. Needs no context, so several may be read side by side.
+struct DecodedCover {
+    QString Path;
+    std::unique_ptr<TextureImage> Picture; // full size, no texture yet
+    QImage Thumbnail;                // Format_RGB888, fitted to the preview
+};
+
+// The picture comes back as its texture's base level for a GL with that
+// largest texture side (the full-size picture is gone by then), and a
+// thumbnail unless the preview size is empty. Nothing for a missing file or
+// another extension; a damaged file throws ImageError. Safe on any thread.
+// With a progress, a JPEG's rows are reported as they become final.
+std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
+                                             int maxTextureSize = TextureSizeLimit(),
+                                             BaseLevelProgress* progress = nullptr);
+
+// The second half: the picture becomes the slot's texture (uploaded, needs GL;
+// the buffer is released then), its thumbnail (when made) and path.
+void InstallCoverImage(CoverImage& slot, DecodedCover&& cover);
+// The same for a cover whose rows the slot's texture already holds (sent in
+// parts while it was read): nothing more reaches the GL.
+void InstallUploadedCover(CoverImage& slot, DecodedCover&& cover);
+
+// Loads the file into the slot: texture (uploaded, needs GL), thumbnail fitted
+// to the preview size and path. False (slot unchanged) for a missing file or
+// another extension; a damaged file throws ImageError with the slot unchanged.
+// The picture is decoded once and serves both the texture and the thumbnail.
+bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize);

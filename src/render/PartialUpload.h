@@ -1,0 +1,33 @@
+#pragma once
+// Follows a base level while it is being made and sends its final rows to a
+// texture as they come, so the texture is nearly complete when the picture
+// is. Used on the GL's thread; the texture needs the GL context current.
+#include "formats/JpegBaseLevel.h"
+#include "render/TextureImage.h"
+
+#include <climits>
+
+class PartialUpload {
+public:
+    // `giveBack`: rows sent are not read again, so their memory may go back
+    // to the system (they then read as zeros).
+    PartialUpload(TextureImage& texture, bool giveBack) : texture_(texture), giveBack_(giveBack) {}
+
+    // Sends what became final since the last call, at most `most` rows. The
+    // first call that sees the buffer makes the texture; when the GL will
+    // not take that size as it is, nothing is sent at all.
+    void Follow(const BaseLevelProgress& progress, int most = INT_MAX);
+    // True when the texture holds the rows sent (and Finish completes it).
+    bool Taken() const { return taken_; }
+    // Sends every row not sent yet, from the finished picture.
+    void Finish(const TextureImage& picture);
+
+private:
+    void Send(PictureSize size, const std::uint8_t* pixels, int from, int most);
+
+    TextureImage& texture_;
+    bool giveBack_;
+    bool begun_ = false;
+    bool taken_ = false;
+    int sentFrom_ = 0; // rows from here to the top are in the texture
+};

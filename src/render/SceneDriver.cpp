@@ -1,0 +1,45 @@
+#include "render/SceneDriver.h"
+
+#include "render/TextureImage.h"
+
+#include <new>
+
+void SceneDriver::Init(GLApi& gl)
+{
+    Initialised = true;
+    gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    gl.ClearDepth(1.0);
+    gl.ShadeModel(GL_SMOOTH);
+    gl.Enable(GL_DEPTH_TEST);
+    gl.Enable(GL_TEXTURE_2D);
+}
+
+void SceneDriver::SetWindow(std::uintptr_t window, std::uintptr_t deviceContext, unsigned closeOnEscape)
+{
+    WindowHandle = window;
+    DeviceContext = deviceContext;
+    CloseOnEscape = (closeOnEscape & 0xFFu) != 0;
+}
+
+void SceneDriver::SetViewport(GLApi& gl, int width, int height)
+{
+    if (height == 0)
+        height = 1;
+    gl.Viewport(0, 0, width, height);
+    gl.MatrixMode(GL_PROJECTION);
+    gl.LoadIdentity();
+    gl.Perspective(45.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 100.0);
+    gl.MatrixMode(GL_MODELVIEW);
+}
+
+bool GrabFrameToBitmap(QImage& bitmap, GLApi& gl)
+{
+    try {
+        TextureImage grab(QString(), gl);
+        return grab.CaptureToBitmap(bitmap);
+    } catch (const ImageError&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}

@@ -1,0 +1,270 @@
+#pragma once
+// The program's one window: the controls that hold the box document, the GL
+// view, the cover previews, the menu and the status bar. Handlers are grouped
+// by subject in MainWindow*.cpp files.
+#include "render/BoxRenderer.h"
+#include "document/BoxDocument.h"
+#include "services/Preferences.h"
+#include "window/Prompts.h"
+#include "render/SceneDriver.h"
+#include "render/CoverImage.h"
+
+#include <QMainWindow>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QSpinBox;
+class QToolButton;
+class GLPanel;
+class SettingsStore;
+
+struct MainWindowOptions {
+    QString ProgramFolder;        // empty: the executable's folder
+    QString SettingsFile;         // empty: the platform's per-user store
+    Prompts* Dialogs = nullptr;   // null: real Qt dialogs
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(const MainWindowOptions& options = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Controls (public so that tests can drive them as a user would).
+    QGroupBox* controlColumn = nullptr;
+    QToolButton* newButton = nullptr;
+    QToolButton* openButton = nullptr;
+    QToolButton* saveButton = nullptr;
+    QToolButton* writeButton = nullptr; // "Write"
+    QLabel* projectLabel = nullptr;
+    QComboBox* sizeModeBox = nullptr;
+    QToolButton* browseButton = nullptr;
+    QScrollBar* resultWidthBar = nullptr;
+    QScrollBar* resultHeightBar = nullptr;
+    QLabel* resultWidthLabel = nullptr;
+    QLabel* resultHeightLabel = nullptr;
+    QComboBox* formBox = nullptr;
+    QLabel* sidePreview = nullptr;
+    QLabel* frontPreview = nullptr;
+    QLabel* topPreview = nullptr;
+    QLabel* colorPanel = nullptr;
+    QComboBox* surroundingBox = nullptr;
+    QScrollBar* widthBar = nullptr;
+    QScrollBar* heightBar = nullptr;
+    QScrollBar* thicknessBar = nullptr;
+    QLabel* widthLabel = nullptr;
+    QLabel* heightLabel = nullptr;
+    QLabel* thicknessLabel = nullptr;
+    QWidget* viewBox = nullptr;
+    GLPanel* view = nullptr;
+    QSpinBox* eyeAngleBox = nullptr;
+    QScrollBar* verticalBar = nullptr;
+    QScrollBar* horizontalBar = nullptr;
+    QScrollBar* depthBar = nullptr;
+    QScrollBar* turnBar = nullptr;
+    QLabel* verticalLabel = nullptr;
+    QLabel* horizontalLabel = nullptr;
+    QLabel* depthLabel = nullptr;
+    QLabel* turnLabel = nullptr;
+    QLabel* statusPanels[3] = {nullptr, nullptr, nullptr};
+    QMenu* filesMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+    QAction* newProjectAction = nullptr;
+    QAction* saveProjectAction = nullptr;
+    QAction* saveProjectAsAction = nullptr;
+    QAction* openProjectAction = nullptr;
+    QAction* selectFrontAction = nullptr;
+    QAction* selectSideAction = nullptr;
+    QAction* selectTopAction = nullptr;
+    QAction* writeAction = nullptr;
+    QAction* exitAction = nullptr;
+    QAction* helpContentsAction = nullptr;
+    QAction* automaticCheckAction = nullptr;
+    QAction* checkUpdateAction = nullptr;
+    QAction* mailSupportAction = nullptr;
+    QAction* websiteAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QTimer* updateTimer = nullptr;
+
+    // The document and its drawing.
+    BoxDocument Document;
+    BoxParameters& Params() { return Document.Params; }
+    CoverImages Covers;
+    std::unique_ptr<SceneDriver> SimpleGL;
+    BoxRenderer Renderer;
+    Folders Folder;
+    QString ProjectFile;
+    QString LastOutput;
+    bool SuspendDraw = false;
+    bool AppActive = true;
+
+    // Drag state.
+    bool Dragging = false;
+    int DragStartX = 0, DragStartY = 0, LastX = 0, LastY = 0;
+    float SideAngleAtStart = 0, TiltAngleAtStart = 0;
+    float SideFactor = 0.5f, TiltFactor = 0.5f;
+
+    SettingsStore& Store() { return *store_; }
+    Prompts& Dialogs() { return *prompts_; }
+    QString ProgramFolder() const { return programFolder_; }
+    QString StatusText(int panel) const;
+    // A short note in the status bar for a few seconds, for failures that ask nothing.
+    void ShowStatusMessage(const QString& text);
+    // Problems met while reading the preferences at start-up (shown once shown).
+    QStringList StartupProblems;
+
+    // Handlers.
+    // The choice a box shows goes to the document (MainWindowDocument.cpp).
+    void FormChosen();
+    void SurroundingChosen();
+    void SizeModeChosen();
+    void ApplySliders() { Document.Recompute(); }
+    void ApplyOutputSize() { Document.ApplyOutputSize(); }
+    void SliderScrolled();
+    void PickBackground();
+    void ShowAngles();
+    void ViewMousePressed(QMouseEvent* event);
+    void ViewMouseMoved(QMouseEvent* event);
+    void ViewMouseReleased(QMouseEvent* event);
+    void ViewResized();
+    // The wheel for the whole window: moves the focused scroll bar, else nothing.
+    void WheelTurned(QWheelEvent* event);
+
+    // Cover images. A picture is read on a worker thread and becomes the
+    // slot's cover when it is ready; the latest pick for a slot wins. True
+    // when a load started; false (slot unchanged) when the dialog was
+    // cancelled or the file is missing or of another type. A damaged file is
+    // reported once its load ends, and leaves the slot as it was.
+    void CoverClicked(QObject* sender);
+    bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
+    // True while any cover load still runs, also one whose result will be dropped.
+    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0; }
+    QLabel* PreviewOf(int slot) const;
+    void ShowPreviews();
+
+    void FocusFirstControl();
+
+    // Projects.
+    bool SaveProject(const QString& path);
+    bool LoadProject(const QString& path);
+    bool SaveWithName();
+    void NewProjectClicked();
+    void OpenProjectClicked();
+    void SaveProjectClicked();
+    void SaveProjectAsClicked();
+    bool OpenProjectFile(const QString& path);
+    // Opens the project once the view is ready (the covers need its context).
+    void OpenProjectAtStart(const QString& path);
+
+    // Results.
+    void WriteClicked();
+    void BrowseClicked();
+    // The output size in pixels: the view draws and the capture reads exactly this.
+    QSize OutputPixelSize() const;
+    // Needs the panel's context current.
+    void ApplyOutputViewport();
+
+    // Help menu (MainWindowHelp.cpp).
+    void HelpContentsClicked();
+    void AutomaticCheckClicked();
+    void CheckUpdateClicked();
+    void MailSupportClicked();
+    void WebsiteClicked();
+    void AboutClicked();
+    void UpdateTimerFired();
+    int UpdateTimeoutMs = 15000; // deadline of one update request
+
+Q_SIGNALS:
+    // A picture became the slot's cover (path and preview; texture once the view exists).
+    void CoverInstalled(int slot);
+    // The last running cover load ended (installed, failed or dropped).
+    void CoverLoadsFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void ConnectControls();
+    // Each subject wires its own buttons and menu items (MainWindow<Subject>.cpp).
+    void ConnectProjects();
+    void ConnectResults();
+    void ConnectHelp();
+    void FormCreate(const MainWindowOptions& options);
+    void FormDestroy();
+    void SetDefaultFolders();
+    void ShowError(const QString& text);
+    SlotTextures Textures();
+    SlotThumbnails Thumbnails();
+    void PlacePanel(int width, int height);
+    // A frame skipped while drawing is suspended is drawn once it resumes.
+    void RedrawWhenResumed();
+
+    // Cover loads (MainWindowCovers.cpp).
+    struct CoverLoad;
+    void StartCoverLoad(int slot, const QString& fileName, const QString& slotPath,
+                        const QString& slotFolder);
+    void FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr<CoverLoad>& load);
+    void ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load);
+    // Results of loads running now are dropped when they arrive.
+    void DropCoverLoads();
+    void WaitForCoverLoads();
+    void SyncBusyCursor();
+    void ShowCoverError(const QString& text);
+    void CoverShown();
+    // Rows of covers still loading go to their textures meanwhile.
+    void SendCoverRows();
+    void ReleaseStaging(CoverLoad& load);
+
+    // The GL side: handlers record what changed, the view's OnGLChanges
+    // applies it with the context current (MainWindowCovers.cpp).
+    void ApplyGLChanges();
+    void InstallCoverTexture(int slot, CoverLoad& load);
+    void DropPendingTextures();
+    void ReleaseGLObjects();
+    std::optional<std::uint8_t> pendingFogMode_; // the last mode that sets the GL's fog mode
+    bool texturesFromThumbnails_ = false;        // New project: placeholders into the textures
+    std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> pendingTextures_;
+    std::vector<std::unique_ptr<TextureImage>> retiredTextures_; // freed with the context current
+
+    // The widgets show the document; what users do goes to it (MainWindowDocument.cpp).
+    void BindDocument();
+    void ShowDocument(unsigned changes);
+    QComboBox* choiceInput_ = nullptr; // the box whose own input the document takes now
+
+    std::unique_ptr<SettingsStore> store_;
+    std::unique_ptr<Prompts> ownPrompts_;
+    Prompts* prompts_ = nullptr;
+    QString programFolder_;
+    bool everActive_ = false;
+    bool shownOnce_ = false;
+    bool destroyed_ = false;
+    bool closed_ = false;
+    QObject* clickTarget_ = nullptr; // where a left press began a click
+    bool resumeCheckPending_ = false;
+    bool frameSkipped_ = false;
+    static constexpr int SuspendedRetryMs = 100;
+    std::function<void()> pendingOpen_;
+    bool automaticCheckDone_ = false; // the automatic update check runs once per start
+
+    QThreadPool coverPool_;
+    QTimer coverSendTimer_;
+    std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> currentLoads_;
+    std::array<quint64, CoverSlotCount> coverGeneration_{};
+    std::array<int, CoverSlotCount> coverLoadsInSlot_{};
+    int coverLoadsRunning_ = 0;
+    int coverModalDepth_ = 0; // no busy cursor over a dialog
+    bool coverCursorShown_ = false;
+};

@@ -1,0 +1,129 @@
+// The controls show the box document, and what users do with them goes to it.
+#include "window/MainWindow.h"
+
+#include "window/GLPanel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPalette>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+namespace {
+
+// What an editable box's text selects: the item whose caption it equals,
+// ignoring case, else none (-1), so the field and the value in force never
+// disagree.
+int ChosenIndex(const QComboBox& box)
+{
+    if (!box.isEditable())
+        return box.currentIndex();
+    const QString text = box.currentText();
+    for (int i = 0; i < box.count(); ++i)
+        if (box.itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// Shows the document's selection without raising the box's signals.
+void ShowChoice(QComboBox& box, int index)
+{
+    const QSignalBlocker block(box);
+    box.setCurrentIndex(index >= 0 && index < box.count() ? index : -1);
+    if (box.isEditable() && box.currentIndex() < 0)
+        box.setEditText(QString());
+}
+
+} // namespace
+
+void MainWindow::FormChosen()
+{
+    Document.SetForm(ChosenIndex(*formBox));
+}
+
+// The box the user is typing in keeps the text as typed while the
+// document takes its meaning.
+void MainWindow::SurroundingChosen()
+{
+    const QScopedValueRollback<QComboBox*> typing(choiceInput_, surroundingBox);
+    Document.SetFog(ChosenIndex(*surroundingBox));
+}
+
+void MainWindow::SizeModeChosen()
+{
+    const QScopedValueRollback<QComboBox*> typing(choiceInput_, sizeModeBox);
+    Document.SetSizeClass(ChosenIndex(*sizeModeBox));
+}
+
+void MainWindow::BindDocument()
+{
+    const std::pair<QScrollBar*, Slider> bars[] = {
+        {widthBar, Slider::Width},         {heightBar, Slider::Height},
+        {thicknessBar, Slider::Thickness},     {depthBar, Slider::Depth},
+        {verticalBar, Slider::Vertical},   {horizontalBar, Slider::Horizontal},
+        {turnBar, Slider::Turn},           {resultWidthBar, Slider::ImageWidth},
+        {resultHeightBar, Slider::ImageHeight}};
+    for (const auto& [bar, slider] : bars)
+        connect(bar, &QScrollBar::valueChanged, this, [this, s = slider](int v) { Document.SetPosition(s, v); });
+    connect(eyeAngleBox, &QSpinBox::valueChanged, this, [this](int v) { Document.SetPosition(Slider::Eye, v); });
+    connect(formBox, &QComboBox::activated, this, [this] { FormChosen(); });
+    connect(surroundingBox, &QComboBox::activated, this, [this] { SurroundingChosen(); });
+    connect(sizeModeBox, &QComboBox::activated, this, [this] { SizeModeChosen(); });
+    // Typed text is in force as it is typed (changes from code are silent).
+    connect(surroundingBox, &QComboBox::editTextChanged, this, [this] { SurroundingChosen(); });
+    connect(sizeModeBox, &QComboBox::editTextChanged, this, [this] { SizeModeChosen(); });
+    ShowDocument(~0u);
+}
+
+void MainWindow::ShowDocument(unsigned changes)
+{
+    using namespace DocumentChange;
+    if (changes & Sliders) {
+        const std::pair<QAbstractSlider*, Slider> bars[] = {
+            {widthBar, Slider::Width},         {heightBar, Slider::Height},
+            {thicknessBar, Slider::Thickness},     {depthBar, Slider::Depth},
+            {verticalBar, Slider::Vertical},   {horizontalBar, Slider::Horizontal},
+            {turnBar, Slider::Turn},           {resultWidthBar, Slider::ImageWidth},
+            {resultHeightBar, Slider::ImageHeight}};
+        for (const auto& [bar, slider] : bars) {
+            const QSignalBlocker block(bar);
+            const SliderRange r = Document.Range(slider);
+            bar->setRange(r.Minimum, r.Maximum);
+            bar->setValue(Document.Position(slider));
+        }
+        const QSignalBlocker block(eyeAngleBox);
+        eyeAngleBox->setValue(Document.Position(Slider::Eye));
+    }
+    if (changes & (Sliders | View | OutputSize)) {
+        const std::pair<QLabel*, Slider> labels[] = {
+            {widthLabel, Slider::Width},       {heightLabel, Slider::Height},
+            {thicknessLabel, Slider::Thickness},   {depthLabel, Slider::Depth},
+            {verticalLabel, Slider::Vertical}, {horizontalLabel, Slider::Horizontal},
+            {turnLabel, Slider::Turn},         {resultWidthLabel, Slider::ImageWidth},
+            {resultHeightLabel, Slider::ImageHeight}};
+        for (const auto& [label, slider] : labels)
+            label->setText(Document.ValueText(slider));
+    }
+    if (changes & Form)
+        ShowChoice(*formBox, Document.Form());
+    if ((changes & Fog) && choiceInput_ != surroundingBox)
+        ShowChoice(*surroundingBox, Document.Fog());
+    if ((changes & SizeClass) && choiceInput_ != sizeModeBox)
+        ShowChoice(*sizeModeBox, Document.SizeClass());
+    if (changes & Background) {
+        const std::uint32_t c = Document.Background();
+        colorPanel->setAutoFillBackground(true);
+        QPalette palette = colorPanel->palette();
+        palette.setColor(QPalette::Window, QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                                                  static_cast<int>((c >> 16) & 0xFF)));
+        colorPanel->setPalette(palette);
+    }
+    if (changes & Angles)
+        ShowAngles();
+    // Every change of what the view shows books a frame; the panel draws
+    // them as one at the next refresh.
+    if (changes & View)
+        view->RequestFrame();
+}

@@ -1,0 +1,131 @@
+// The help menu: help page, mail, web site, update check, about box.
+#include "window/MainWindow.h"
+
+#include "services/SettingsStore.h"
+#include "services/HelpPage.h"
+#include "services/MailLinks.h"
+#include "services/ProductInfo.h"
+#include "window/ShellOpen.h"
+#include "window/AboutDialog.h"
+#include "window/UpdateWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTimer>
+
+namespace {
+
+const QString PreferenceSection = QStringLiteral("Preference");
+const QString AutomaticCheckName = QStringLiteral("Automatic update check");
+
+QString UpdateCheckFailedText()
+{
+    return QStringLiteral("The update check failed.");
+}
+
+} // namespace
+
+void MainWindow::ConnectHelp()
+{
+    connect(helpContentsAction, &QAction::triggered, this, [this] { HelpContentsClicked(); });
+    connect(automaticCheckAction, &QAction::triggered, this,
+            [this] { AutomaticCheckClicked(); });
+    connect(checkUpdateAction, &QAction::triggered, this, [this] { CheckUpdateClicked(); });
+    connect(mailSupportAction, &QAction::triggered, this, [this] { MailSupportClicked(); });
+    connect(websiteAction, &QAction::triggered, this, [this] { WebsiteClicked(); });
+    connect(aboutAction, &QAction::triggered, this, [this] { AboutClicked(); });
+    connect(updateTimer, &QTimer::timeout, this, [this] { UpdateTimerFired(); });
+
+    // The menu item remembers the user's choice across starts.
+    bool automatic = false;
+    try {
+        automatic = Store().LoadFlag(PreferenceSection, AutomaticCheckName, false);
+    } catch (const RegistryError& e) {
+        StartupProblems << e.Message();
+    }
+    automaticCheckAction->setChecked(automatic);
+    if (automatic)
+        updateTimer->start();
+}
+
+void MainWindow::HelpContentsClicked()
+{
+    if (!ShellOpen(HelpPagePath(ProgramFolder())))
+        ShowStatusMessage(NoBrowserText());
+}
+
+void MainWindow::MailSupportClicked()
+{
+    if (!ShellOpen(MailDraft(QString(ProductInfo::SupportMail), windowTitle())))
+        ShowStatusMessage(NoMailText());
+}
+
+void MainWindow::WebsiteClicked()
+{
+    if (!ShellOpen(QString(ProductInfo::WebSite)))
+        ShowStatusMessage(NoBrowserText());
+}
+
+void MainWindow::AboutClicked()
+{
+    AboutDialog about(this);
+    about.ShowStatus = [this](const QString& text) { ShowStatusMessage(text); };
+    Dialogs().Exec(about);
+}
+
+void MainWindow::AutomaticCheckClicked()
+{
+    // The menu has already flipped the check mark.
+    const bool on = automaticCheckAction->isChecked();
+    try {
+        Store().StoreFlag(PreferenceSection, AutomaticCheckName, on);
+    } catch (const RegistryError& e) {
+        automaticCheckAction->setChecked(!on);
+        ShowError(e.Message());
+        return;
+    }
+    updateTimer->start();
+}
+
+namespace {
+
+// One check in its own window; the item stays off until it is done, because
+// the request waits in an event loop and a second check could start inside it.
+void RunUpdateCheck(MainWindow& form, UpdateCheckMode mode)
+{
+    form.checkUpdateAction->setEnabled(false);
+    try {
+        UpdateWindow window(form.Store(), form.Dialogs(), &form);
+        window.Limits.TimeoutMs = form.UpdateTimeoutMs;
+        window.ShowStatus = [&form](const QString& text) { form.ShowStatusMessage(text); };
+        window.Check(mode, QString(ProductInfo::Version), QString(ProductInfo::ProductName));
+        if (window.Failed)
+            form.ShowStatusMessage(UpdateCheckFailedText());
+    } catch (const RegistryError& e) {
+        form.Dialogs().Tell(&form, QMessageBox::Critical, form.windowTitle(), e.Message());
+    } catch (const std::exception& e) {
+        form.Dialogs().Tell(&form, QMessageBox::Critical, form.windowTitle(), QString::fromUtf8(e.what()));
+    }
+    form.checkUpdateAction->setEnabled(true);
+}
+
+} // namespace
+
+void MainWindow::CheckUpdateClicked()
+{
+    if (checkUpdateAction->isEnabled())
+        RunUpdateCheck(*this, UpdateCheckMode::Manual);
+}
+
+void MainWindow::UpdateTimerFired()
+{
+    if (!automaticCheckAction->isChecked() || automaticCheckDone_)
+        return;
+    // Not on top of another question or a running check: try again later.
+    if (!checkUpdateAction->isEnabled() || QApplication::activeModalWidget()) {
+        updateTimer->start();
+        return;
+    }
+    automaticCheckDone_ = true;
+    RunUpdateCheck(*this, UpdateCheckMode::Automatic);
+}

@@ -1,0 +1,168 @@
+// The view's mouse handling, the wheel, scroll tracking and the colour panel.
+#include "window/MainWindow.h"
+
+#include "document/Numbers.h"
+#include "window/GLPanel.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <utility>
+
+void MainWindow::SliderScrolled()
+{
+    ApplySliders();
+    ApplyOutputSize();
+    QCoreApplication::processEvents();
+    if (AppActive)
+        view->RenderNow();
+}
+
+void MainWindow::PickBackground()
+{
+    const std::uint32_t c = Document.Background();
+    const QColor initial(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                         static_cast<int>((c >> 16) & 0xFF));
+    const std::optional<QColor> chosen = Dialogs().PickColor(this, initial);
+    if (!chosen)
+        return;
+    Document.SetBackground(static_cast<std::uint32_t>(chosen->red()) |
+                           static_cast<std::uint32_t>(chosen->green()) << 8 |
+                           static_cast<std::uint32_t>(chosen->blue()) << 16);
+}
+
+void MainWindow::ShowAngles()
+{
+    statusPanels[0]->setText(QStringLiteral("Side angle = ") + RoundedText(Params().SideAngle));
+    statusPanels[1]->setText(QStringLiteral("Tilt angle = ") + RoundedText(Params().TiltAngle));
+    // The angles shown changed (a drag, a box kind, a project): so does the view.
+    view->RequestFrame();
+}
+
+void MainWindow::ViewMousePressed(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    Dragging = true;
+    SideAngleAtStart = Params().SideAngle;
+    DragStartX = LastX = p.x();
+    TiltAngleAtStart = Params().TiltAngle;
+    DragStartY = LastY = p.y();
+}
+
+void MainWindow::ViewMouseMoved(QMouseEvent* event)
+{
+    if (!Dragging)
+        return;
+    const QPoint p = event->position().toPoint();
+    // Absolute from where the drag began, so a drag back restores the angle exactly.
+    if (p.x() != LastX) {
+        Params().SideAngle = static_cast<float>(p.x() - DragStartX) * SideFactor + SideAngleAtStart;
+        LastX = p.x();
+    }
+    if (p.y() != LastY) {
+        Params().TiltAngle = static_cast<float>(p.y() - DragStartY) * TiltFactor + TiltAngleAtStart;
+        LastY = p.y();
+    }
+    ShowAngles();
+}
+
+void MainWindow::ViewMouseReleased(QMouseEvent*)
+{
+    Dragging = false;
+}
+
+void MainWindow::ViewResized()
+{
+    ApplyOutputViewport();
+}
+
+void MainWindow::WheelTurned(QWheelEvent* event)
+{
+    auto* bar = qobject_cast<QScrollBar*>(QApplication::focusWidget());
+    if (!bar || bar->window() != this)
+        return;
+    const int steps = static_cast<int>(RoundHalfEven(event->angleDelta().y() / 100.0));
+    bar->setValue(bar->value() + steps); // the bar keeps itself in range
+}
+
+namespace {
+
+QString DroppedImage(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
+        return QString();
+    const QUrl url = mime->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+} // namespace
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Wheel:
+        if (auto* w = qobject_cast<QWidget*>(watched); w && w->window() == this) {
+            WheelTurned(static_cast<QWheelEvent*>(event));
+            return true; // the window handles every wheel turn itself
+        }
+        break;
+    // The colour panel and the previews act on a click: a left press and a
+    // release inside the same control.
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (watched == colorPanel || watched == frontPreview || watched == sidePreview || watched == topPreview) {
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                clickTarget_ = watched;
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == colorPanel || watched == frontPreview || watched == sidePreview || watched == topPreview) {
+            auto* release = static_cast<QMouseEvent*>(event);
+            if (release->button() != Qt::LeftButton)
+                return true;
+            const bool clicked = std::exchange(clickTarget_, nullptr) == watched &&
+                                 static_cast<QWidget*>(watched)->rect().contains(release->position().toPoint());
+            if (clicked && watched == colorPanel)
+                PickBackground();
+            else if (clicked)
+                CoverClicked(watched);
+            return true;
+        }
+        break;
+    case QEvent::Resize:
+        if (watched == viewBox)
+            ApplyOutputSize(); // keeps the panel centred
+        break;
+    case QEvent::DragEnter:
+        if (watched == view || watched == frontPreview || watched == sidePreview || watched == topPreview) {
+            auto* drag = static_cast<QDragEnterEvent*>(event);
+            if (IsCoverImageFile(DroppedImage(drag->mimeData()))) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        }
+        break;
+    case QEvent::Drop:
+        if (watched == view || watched == frontPreview || watched == sidePreview || watched == topPreview) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString file = DroppedImage(drop->mimeData());
+            if (!file.isEmpty()) {
+                drop->acceptProposedAction();
+                const int slot = watched == sidePreview ? LeftRight : watched == topPreview ? TopBottom : FrontBack;
+                SelectCoverImage(slot, false, file);
+                return true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

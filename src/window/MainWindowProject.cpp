@@ -1,0 +1,215 @@
+// New, Open, Save and Save as, and the project file's save and load routines.
+#include "window/MainWindow.h"
+
+#include "window/GLPanel.h"
+#include "document/ProjectApply.h"
+#include "document/ProjectOpen.h"
+#include "formats/ProjectError.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString OpenFilter = QStringLiteral("Project Cubiform (*.pcf)|*.pcf");
+const QString SaveFilter = QStringLiteral("Project Cubiform (*.pcf)|*.pcf|All files|*.*");
+
+// Freezes the view while a file is read or written, on every way out.
+class SuspendGuard {
+public:
+    explicit SuspendGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~SuspendGuard() { flag_ = false; }
+    SuspendGuard(const SuspendGuard&) = delete;
+    SuspendGuard& operator=(const SuspendGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+QString FolderOf(const QString& path)
+{
+    QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+} // namespace
+
+void MainWindow::ConnectProjects()
+{
+    newProjectAction->setShortcut(QKeySequence::New);
+    openProjectAction->setShortcut(QKeySequence::Open);
+    saveProjectAction->setShortcut(QKeySequence::Save);
+    saveProjectAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(newProjectAction, &QAction::triggered, this, [this] { NewProjectClicked(); });
+    connect(openProjectAction, &QAction::triggered, this, [this] { OpenProjectClicked(); });
+    connect(saveProjectAction, &QAction::triggered, this, [this] { SaveProjectClicked(); });
+    connect(saveProjectAsAction, &QAction::triggered, this, [this] { SaveProjectAsClicked(); });
+    connect(newButton, &QToolButton::clicked, this, [this] { NewProjectClicked(); });
+    connect(openButton, &QToolButton::clicked, this, [this] { OpenProjectClicked(); });
+    connect(saveButton, &QToolButton::clicked, this, [this] { SaveProjectClicked(); });
+}
+
+bool MainWindow::SaveProject(const QString& path)
+{
+    const SuspendGuard suspend(SuspendDraw);
+    const CoverPaths covers{Covers[0].Path, Covers[1].Path, Covers[2].Path};
+    const QByteArray bytes = EncodeProject(CaptureProject(Document, covers, Folder.OutputFolder));
+    try {
+        if (!SaveProjectFile(path, bytes)) {
+            Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), FileInUseText(path));
+            return false;
+        }
+    } catch (const ProjectError& e) {
+        ShowError(e.Text());
+        return false;
+    }
+    return true;
+}
+
+bool MainWindow::LoadProject(const QString& path)
+{
+    {
+        const SuspendGuard suspend(SuspendDraw);
+        std::optional<OpenedProject> project;
+        try {
+            // Every value is read and checked before anything changes, so a
+            // damaged file leaves the window as it was.
+            project = ReadProjectFile(path);
+            if (!project)
+                return false;
+        } catch (const ProjectError& e) {
+            if (e.kind() == ProjectError::Kind::NewerVersion)
+                Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), e.Text());
+            else
+                ShowError(QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(path), e.Text()));
+            return false;
+        }
+        DropCoverLoads(); // pictures still loading belong to the project left behind
+        OpenProjectInto(*project, Document, Covers, Folder.OutputFolder);
+        ShowAngles(); // the saved angles, not those of the box kind
+    }
+    // Covers last, read side by side: a missing picture keeps its path and
+    // the slot as it was.
+    QStringList missing;
+    for (int slot = 0; slot < CoverSlotCount; ++slot) {
+        const QString cover = CoverFile(Covers[static_cast<std::size_t>(slot)]);
+        if (cover.isEmpty())
+            continue;
+        if (!QFileInfo(cover).isFile())
+            missing << QDir::toNativeSeparators(cover);
+        SelectCoverImage(slot, true);
+    }
+    if (!missing.isEmpty())
+        ShowStatusMessage((missing.size() == 1 ? QStringLiteral("Cover file not found: %1")
+                                               : QStringLiteral("Cover files not found: %1"))
+                              .arg(missing.join(QStringLiteral(", "))));
+    return true;
+}
+
+bool MainWindow::SaveWithName()
+{
+    if (ProjectFile.isEmpty()) {
+        FileDialogRequest request;
+        request.Title = QStringLiteral("Save project as");
+        request.Filter = SaveFilter;
+        request.DefaultSuffix = QStringLiteral(".pcf");
+        request.ConfirmOverwrite = true;
+        request.StartFolder = Folder.ProjectFolder;
+        const QString chosen = Dialogs().SaveFile(this, request);
+        if (chosen.isEmpty())
+            return false;
+        ProjectFile = QDir::toNativeSeparators(chosen);
+    }
+    if (!SaveProject(ProjectFile))
+        return false;
+    Folder.ProjectFolder = FolderOf(ProjectFile);
+    projectLabel->setText(QFileInfo(ProjectFile).fileName());
+    return true;
+}
+
+void MainWindow::SaveProjectClicked()
+{
+    SaveWithName();
+}
+
+void MainWindow::SaveProjectAsClicked()
+{
+    const QString previous = ProjectFile;
+    ProjectFile.clear();
+    SaveWithName();
+    if (ProjectFile.isEmpty())
+        ProjectFile = previous;
+}
+
+void MainWindow::OpenProjectClicked()
+{
+    FileDialogRequest request;
+    request.Filter = OpenFilter;
+    request.StartFolder = Folder.ProjectFolder;
+    request.FileName = ProjectFile;
+    const QString chosen = Dialogs().OpenFile(this, request);
+    if (chosen.isEmpty())
+        return;
+    OpenProjectFile(QDir::toNativeSeparators(chosen));
+}
+
+bool MainWindow::OpenProjectFile(const QString& path)
+{
+    // A file that could not be opened does not become the project's file:
+    // a later Save would otherwise overwrite it (a newer version's project,
+    // say) while the window still shows the previous name.
+    if (!LoadProject(path))
+        return false;
+    ProjectFile = path;
+    projectLabel->setText(QFileInfo(path).fileName());
+    return true;
+}
+
+void MainWindow::OpenProjectAtStart(const QString& path)
+{
+    const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    auto open = [this, full] {
+        if (!QFileInfo(full).isFile()) {
+            ShowError(QStringLiteral("The project file %1 does not exist.").arg(full));
+            return;
+        }
+        OpenProjectFile(full);
+    };
+    // Cover pictures become textures, which needs the view's context.
+    if (!view->FirstPaintPending())
+        open();
+    else
+        pendingOpen_ = open;
+}
+
+void MainWindow::NewProjectClicked()
+{
+    const QMessageBox::StandardButton answer =
+        Dialogs().Ask(this, windowTitle(), QStringLiteral("Saving the project first?"),
+                      QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        if (!SaveWithName())
+            return;
+    } else if (answer != QMessageBox::No) {
+        return; // the question was dismissed: keep everything
+    }
+    Document.NewProject();
+    // The placeholders go into every texture with the frame drawn now,
+    // after any cover still waiting for its texture, which they replace.
+    if (!view->FirstPaintPending()) {
+        DropPendingTextures();
+        texturesFromThumbnails_ = true;
+    }
+    view->RenderNow();
+    ProjectFile.clear();
+    projectLabel->clear();
+    if (formBox->isEnabled())
+        formBox->setFocus();
+}

@@ -1,0 +1,122 @@
+// Writing the result image and the output folder.
+#include "window/MainWindow.h"
+
+#include "window/GLPanel.h"
+#include "window/SaveImageDialog.h"
+#include "window/ShellOpen.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A move to a screen of another scale changes how many logical pixels the
+// output needs: the panel is placed anew once the new scale is in force.
+class ScaleWatcher final : public QObject {
+public:
+    ScaleWatcher(QObject* owner, std::function<void()> replace)
+        : QObject(owner), replace_(std::move(replace))
+    {
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ScreenChangeInternal)
+            QTimer::singleShot(0, this, replace_);
+        return false;
+    }
+
+private:
+    std::function<void()> replace_;
+};
+
+} // namespace
+
+void MainWindow::ConnectResults()
+{
+    view->installEventFilter(new ScaleWatcher(this, [this] { ApplyOutputSize(); }));
+    connect(writeButton, &QToolButton::clicked, this, [this] { WriteClicked(); });
+    connect(writeAction, &QAction::triggered, this, [this] { WriteClicked(); });
+    connect(browseButton, &QToolButton::clicked, this, [this] { BrowseClicked(); });
+}
+
+QSize MainWindow::OutputPixelSize() const
+{
+    return QSize(resultWidthBar->value(), resultHeightBar->value());
+}
+
+void MainWindow::ApplyOutputViewport()
+{
+    // The panel may hold a pixel more than the output on a scaled screen:
+    // the output fills its lower left, so the capture reads exactly it.
+    const QSize pixels = OutputPixelSize();
+    SimpleGL->SetViewport(SystemGL(), pixels.width(), pixels.height());
+}
+
+void MainWindow::WriteClicked()
+{
+    // The picture is what the controls say now, even when their frame is
+    // still waiting for the next refresh.
+    if (view->FramePending() && AppActive)
+        view->RenderNow();
+    SuspendDraw = true;
+    struct Resume {
+        bool& suspended;
+        ~Resume() { suspended = false; }
+    } resume{SuspendDraw};
+
+    auto dialog = std::make_unique<SaveImageDialog>(Store(), Dialogs(), this);
+    QImage bitmap;
+    // Pending repaints and input run now; none of them draws a new frame.
+    QCoreApplication::processEvents();
+
+    // The panel's framebuffer still holds the frame last shown.
+    bool grabbed = false;
+    view->ReadFrame([&] {
+        ApplyOutputViewport();
+        grabbed = GrabFrameToBitmap(bitmap);
+    });
+    if (!grabbed) {
+        ShowError(QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
+        return;
+    }
+
+    dialog->SetResultBitmap(&bitmap);
+    dialog->SetFolder(Folder.OutputFolder);
+    if (Dialogs().Exec(*dialog) != QDialog::Accepted)
+        return;
+
+    QString folder = QDir::toNativeSeparators(dialog->FolderText());
+    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
+        folder += QDir::separator(); // every stored folder ends with one
+    Folder.OutputFolder = folder;
+    // Only a file that was really written becomes the last output.
+    if (!dialog->WrittenPath().isEmpty()) {
+        LastOutput = dialog->WrittenPath();
+        statusPanels[2]->setText(QStringLiteral("Last output: ") + LastOutput);
+    }
+}
+
+void MainWindow::BrowseClicked()
+{
+    const QString folder = QDir::toNativeSeparators(Folder.OutputFolder);
+    switch (OpenLocalFolder(folder)) {
+    case FolderOpening::Opened:
+        break;
+    case FolderOpening::NoSuchFolder:
+        ShowStatusMessage(folder.isEmpty()
+                              ? QStringLiteral("No output folder is set.")
+                              : QStringLiteral("The output folder %1 does not exist.").arg(folder));
+        break;
+    case FolderOpening::Refused:
+        ShowStatusMessage(QStringLiteral("No program could open the folder %1.").arg(folder));
+        break;
+    }
+}

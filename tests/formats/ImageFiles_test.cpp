@@ -1,0 +1,84 @@
+// Which reader or writer a file name picks, and what happens around them.
+#include "support/PictureFiles.h"
+
+namespace {
+
+using ImageFiles = PictureFiles;
+
+const char* const AllExtensions[] = {".bmp", ".jpg", ".png", ".gif", ".tga"};
+
+TEST_F(ImageFiles, ExtensionsAreMatchedWithoutRegardToCase)
+{
+    TextureImage picture(QString(), gl);
+    PaintBusy(picture, 8, 8);
+    for (const char* name : {"a.JPG", "b.Png", "c.GIF", "d.bMp", "e.TgA", "dir.x.jpg"}) {
+        ASSERT_TRUE(picture.SaveToFile(Path(name))) << name;
+        TextureImage loaded(QString(), gl);
+        EXPECT_TRUE(loaded.LoadFromFile(Path(name))) << name;
+        EXPECT_EQ(loaded.Width, 8);
+        EXPECT_EQ(loaded.Height, 8);
+    }
+}
+
+TEST_F(ImageFiles, OtherExtensionsAreRefusedAfterTheBufferIsReleased)
+{
+    TextureImage picture(QString(), gl);
+    PaintBusy(picture, 8, 8);
+    ASSERT_TRUE(picture.SaveToFile(Path("a.jpg")));
+    ASSERT_TRUE(QFile::copy(Path("a.jpg"), Path("a.jpeg")));
+    ASSERT_TRUE(QFile::copy(Path("a.jpg"), Path("noextension")));
+    for (const char* name : {"a.jpeg", "noextension"}) {
+        TextureImage loaded(QString(), gl);
+        PaintBusy(loaded, 2, 2);
+        EXPECT_FALSE(loaded.LoadFromFile(Path(name))) << name;
+        EXPECT_FALSE(loaded.Pixels) << name;
+    }
+    EXPECT_FALSE(picture.SaveToFile(Path("b.jpeg")));
+    EXPECT_FALSE(picture.SaveToFile(Path("b.tiff")));
+    EXPECT_FALSE(QFile::exists(Path("b.jpeg")));
+}
+
+TEST_F(ImageFiles, AMissingFileLeavesTheObjectAsItWas)
+{
+    TextureImage picture(QString(), gl);
+    PaintBusy(picture, 3, 3);
+    const std::uint8_t* buffer = picture.Pixels.get();
+    const QByteArray before = Buffer(picture);
+    for (const char* ext : AllExtensions) {
+        EXPECT_FALSE(picture.LoadFromFile(Path(QStringLiteral("missing") + ext)));
+        EXPECT_EQ(picture.Pixels.get(), buffer);
+        EXPECT_EQ(Buffer(picture), before);
+    }
+}
+
+TEST_F(ImageFiles, NothingIsWrittenWithoutAPicture)
+{
+    TextureImage picture(QString(), gl);
+    for (const char* ext : AllExtensions) {
+        const QString path = Path(QStringLiteral("none") + ext);
+        EXPECT_FALSE(picture.SaveToFile(path)) << ext;
+        EXPECT_FALSE(QFile::exists(path)) << ext;
+    }
+}
+
+TEST_F(ImageFiles, FileSystemErrorsPropagateAsImageErrors)
+{
+    TextureImage picture(QString(), gl);
+    PaintBusy(picture, 4, 4);
+    for (const char* ext : AllExtensions) {
+        const QString path = Path(QStringLiteral("no/such/folder/a") + ext);
+        try {
+            picture.SaveToFile(path);
+            ADD_FAILURE() << "no ImageError writing " << ext;
+        } catch (const ImageError& error) {
+            EXPECT_NE(std::string(error.what()).find(path.toStdString()), std::string::npos)
+                << error.what();
+        }
+        // A folder named like a picture exists but cannot be read as one.
+        const QString folder = Path(QStringLiteral("folder") + ext);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ExpectImageError(folder);
+    }
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+// A JPEG decoded straight into its base level gives what the full-size
+// decoder and the base level scaler give one after the other: same pixels,
+// same errors.
+#include "support/PictureFiles.h"
+#include "render/BaseLevel.h"
+#include "formats/JpegBaseLevel.h"
+#include "formats/JpegCodec.h"
+
+#include <turbojpeg.h>
+
+#include <cstring>
+
+namespace {
+
+using JpegBaseLevelTest = PictureFiles;
+
+struct Encoding {
+    int Width, Height;
+    int Format;      // TJPF_*
+    int Subsampling; // TJSAMP_*
+    int Flags;
+};
+
+QByteArray Encode(const Encoding& e)
+{
+    // Gradients under fine noise: every block has real work in it.
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(e.Width) * e.Height * 4);
+    for (int y = 0; y < e.Height; ++y)
+        for (int x = 0; x < e.Width; ++x) {
+            std::uint8_t* p = pixels.data() + (static_cast<std::size_t>(y) * e.Width + x) * 4;
+            const int noise = (x * 7919 + y * 104729) % 61;
+            p[0] = static_cast<std::uint8_t>(x * 255 / e.Width + noise / 2);
+            p[1] = static_cast<std::uint8_t>(y * 255 / e.Height);
+            p[2] = static_cast<std::uint8_t>((x + y) % 256 ^ noise);
+            p[3] = static_cast<std::uint8_t>(200 - noise);
+        }
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    EXPECT_EQ(tjCompress2(handle, pixels.data(), e.Width, 0, e.Height, e.Format, &jpeg, &size,
+                          e.Subsampling, 85, e.Flags),
+              0)
+        << tjGetErrorStr2(handle);
+    QByteArray bytes(reinterpret_cast<const char*>(jpeg), static_cast<qsizetype>(size));
+    tjFree(jpeg);
+    tjDestroy(handle);
+    return bytes;
+}
+
+// The full picture, then the base level from it.
+QByteArray TwoSteps(const QString& path, PictureSize& base, int maxSide)
+{
+    std::vector<std::uint8_t> full;
+    PictureSize size;
+    DecodeJpeg(path, [&](std::int64_t w, std::int64_t h) {
+        size = {static_cast<int>(w), static_cast<int>(h)};
+        full.resize(static_cast<std::size_t>(w * h * 4));
+        return full.data();
+    });
+    base = BaseLevelSize(size.Width, size.Height, maxSide);
+    QByteArray out(static_cast<qsizetype>(base.Width) * base.Height * 4, 0);
+    ScaleToBaseLevel(full.data(), size, reinterpret_cast<std::uint8_t*>(out.data()), base, 2);
+    return out;
+}
+
+TEST_F(JpegBaseLevelTest, SamePixelsAsDecodingThenScaling)
+{
+    const Encoding cases[] = {
+        {601, 403, TJPF_RGBX, TJSAMP_420, 0},             // down one way, up the other
+        {300, 1000, TJPF_RGBX, TJSAMP_444, 0},            // tall
+        {1030, 20, TJPF_RGBX, TJSAMP_422, 0},             // a strip
+        {257, 130, TJPF_GRAY, TJSAMP_GRAY, 0},            // grey
+        {200, 150, TJPF_CMYK, TJSAMP_420, 0},             // print inks
+        {333, 222, TJPF_RGBX, TJSAMP_420, TJFLAG_PROGRESSIVE},
+        {256, 128, TJPF_RGBX, TJSAMP_420, 0},             // already a base level
+    };
+    for (const Encoding& e : cases) {
+        const QString path = Path(QStringLiteral("c%1x%2.jpg").arg(e.Width).arg(e.Height));
+        Write(path, Encode(e));
+        for (const int maxSide : {16384, 64}) { // 64: shrunk past a small GL's limit
+            PictureSize base;
+            const QByteArray want = TwoSteps(path, base, maxSide);
+            const DecodedBaseLevel got = DecodeJpegBaseLevel(path, maxSide);
+            EXPECT_EQ(got.Original, (PictureSize{e.Width, e.Height}));
+            ASSERT_EQ(got.Base, base) << path.toStdString();
+            EXPECT_TRUE(std::memcmp(want.constData(), got.Pixels.get(), static_cast<std::size_t>(want.size())) == 0)
+                << path.toStdString() << " limit " << maxSide;
+        }
+    }
+}
+
+TEST_F(JpegBaseLevelTest, DamagedFilesFailWithTheFullDecodersTextAndNoThreadLeft)
+{
+    const QByteArray good = Encode({640, 480, TJPF_RGBX, TJSAMP_420, 0});
+    QByteArray flipped = good;
+    for (qsizetype i = flipped.size() / 2; i < flipped.size() / 2 + 64; ++i)
+        flipped[i] = static_cast<char>(0xFF);
+    const QByteArray cases[] = {
+        good.left(good.size() / 2),                    // cut short mid-scan
+        flipped,                                        // markers in the data
+        good.left(300),                                 // cut inside the headers
+        QByteArray("\xFF\xD8\xFF\xE0 not really a JPEG"), // a header that reads as 0 x 0
+        QByteArray("plain text"),
+    };
+    int serial = 0;
+    for (const QByteArray& bytes : cases) {
+        const QString path = Path(QStringLiteral("bad%1.jpg").arg(serial++));
+        Write(path, bytes);
+        std::string want;
+        try {
+            std::vector<std::uint8_t> sink;
+            DecodeJpeg(path, [&](std::int64_t w, std::int64_t h) {
+                sink.resize(static_cast<std::size_t>(std::max<std::int64_t>(1, w * h * 4)));
+                return sink.data();
+            });
+        } catch (const ImageError& e) {
+            want = e.what();
+        }
+        ASSERT_FALSE(want.empty()) << "case " << serial - 1 << " is not damaged";
+        try {
+            DecodeJpegBaseLevel(path, 16384);
+            ADD_FAILURE() << "no error for case " << serial - 1;
+        } catch (const ImageError& e) {
+            EXPECT_EQ(std::string(e.what()), want);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,75 @@
+// A base level sent in parts while it is still being made ends as the same
+// texture as one sent whole.
+#include "render/HeadlessContext.h"
+#include "formats/JpegBaseLevel.h"
+#include "render/PartialUpload.h"
+#include "render/TextureImage.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <turbojpeg.h>
+
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint8_t> TextureBytes(const TextureImage& texture, PictureSize size)
+{
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.Width) * size.Height * 4);
+    glBindTexture(GL_TEXTURE_2D, texture.TextureName);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
+    return bytes;
+}
+
+TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
+{
+    HeadlessContext context(16, 16);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cover.jpg"));
+    {
+        const int w = 1201, h = 1801;
+        std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
+        for (std::size_t i = 0; i < rgb.size(); ++i)
+            rgb[i] = static_cast<std::uint8_t>((i * 7919) % 251);
+        tjhandle handle = tjInitCompress();
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        ASSERT_EQ(tjCompress2(handle, rgb.data(), w, 0, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0), 0);
+        std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(jpeg),
+                                                                  static_cast<std::streamsize>(size));
+        tjFree(jpeg);
+        tjDestroy(handle);
+    }
+
+    BaseLevelProgress progress;
+    auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
+    TextureImage parts;
+    PartialUpload upload(parts, false);
+    bool sentEarly = false;
+    while (job.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+        upload.Follow(progress, 100);
+        sentEarly = sentEarly || upload.Taken();
+    }
+    DecodedBaseLevel level = job.get();
+    ASSERT_TRUE(sentEarly) << "the rows were reported before the picture was done";
+    EXPECT_EQ(level.Base, (PictureSize{1024, 2048}));
+    TextureImage picture;
+    picture.Width = level.Base.Width;
+    picture.Height = level.Base.Height;
+    picture.Pixels = std::move(level.Pixels);
+    upload.Finish(picture);
+
+    TextureImage whole;
+    whole.AllocatePixels(level.Base.Width, level.Base.Height, QStringLiteral("test"));
+    std::memcpy(whole.Pixels.get(), picture.Pixels.get(), whole.PixelBytes());
+    whole.Upload();
+    EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base));
+}
+
+} // namespace

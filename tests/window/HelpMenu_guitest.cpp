@@ -1,0 +1,310 @@
+#include "window/WindowFixture.h"
+#include "services/ProductInfo.h"
+#include "services/TestHttpServer.h"
+#include "window/UrlCatcher.h"
+#include "window/AboutDialog.h"
+#include "window/UpdateWindow.h"
+#include "window/ConfirmDialog.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct HelpMenuTest : WindowFixture {
+    UrlCatcher catcher;
+
+    void Start()
+    {
+        WindowFixture::Start();
+        form->UpdateTimeoutMs = 3000;
+    }
+
+    QVariant Stored(const QString& key) const
+    {
+        return QSettings(SettingsFile(), QSettings::IniFormat).value(key);
+    }
+};
+
+TEST_F(HelpMenuTest, HelpMailAndWebSiteOpenTheirTargets)
+{
+    Start();
+    form->helpContentsAction->trigger();
+    form->mailSupportAction->trigger();
+    form->websiteAction->trigger();
+    ASSERT_EQ(catcher.Opened.size(), 3);
+    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(QDir(dir.path()).filePath("Help/Default.htm")));
+    const QUrl mail = catcher.Opened[1];
+    EXPECT_EQ(mail.scheme(), "mailto");
+    EXPECT_EQ(mail.path(), "support@cubiform.example.com");
+    EXPECT_EQ(QUrlQuery(mail).queryItemValue("subject", QUrl::FullyDecoded),
+              "Cubiform Classic version 1.2 (Freeware)");
+    EXPECT_EQ(catcher.Opened[2], QUrl("https://www.cubiform.example.com"));
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+}
+
+TEST_F(HelpMenuTest, AnInstalledProgramFindsItsHelpUnderShare)
+{
+    // <prefix>/bin/cubiform with the page in <prefix>/share/cubiform/Help.
+    const QString bin = dir.filePath("bin");
+    QDir().mkpath(dir.filePath("share/cubiform/Help"));
+    QFile page(dir.filePath("share/cubiform/Help/Default.htm"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    MainWindowOptions options;
+    options.ProgramFolder = bin;
+    options.SettingsFile = SettingsFile();
+    options.Dialogs = &prompts;
+    form = std::make_unique<MainWindow>(options);
+    form->helpContentsAction->trigger();
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(dir.filePath("share/cubiform/Help/Default.htm")));
+}
+
+TEST_F(HelpMenuTest, AboutRunsTheAboutBox)
+{
+    Start();
+    prompts.DialogScripts.push_back([](QDialog& dialog) {
+        auto& about = dynamic_cast<AboutDialog&>(dialog);
+        about.CpuSpeed = [] { return QString(); };
+        about.show();
+        EXPECT_EQ(about.versionLabel->text(), "Version 1.2");
+        EXPECT_EQ(about.cpuSpeedLabel->text(), "CPU speed:");
+        about.hide();
+        return int(QDialog::Accepted);
+    });
+    form->aboutAction->trigger();
+    EXPECT_TRUE(prompts.DialogScripts.empty());
+    EXPECT_EQ(prompts.Asked.size(), 1);
+}
+
+struct UpdateMenuTest : HelpMenuTest {
+    TestHttpServer server;
+    QStringList shownCaptions;
+    QStringList firstMemoLines;
+
+    void Reply(const QByteArray& version)
+    {
+        const QByteArray body = "Cubiform\r\n" + version + "\r\n" + server.Base().toLatin1() + "\r\n" +
+                                server.Base().toLatin1() + "/download\r\nFixed the lid.\r\n\r\n";
+        server.Respond = [body](const TestHttpServer::Request&) { return TestHttpServer::Ok(body); };
+    }
+
+    // Looks at the update window and closes it with "Close".
+    void ExpectWindow()
+    {
+        prompts.DialogScripts.push_back([this](QDialog& dialog) {
+            auto& window = dynamic_cast<UpdateWindow&>(dialog);
+            shownCaptions << window.windowTitle();
+            firstMemoLines << window.textView->document()->firstBlock().text();
+            window.closeButton->click();
+            return window.result();
+        });
+    }
+
+    void ConfirmAutomaticCheck(bool ok)
+    {
+        prompts.DialogScripts.push_back([ok](QDialog& dialog) {
+            auto& confirm = dynamic_cast<ConfirmDialog&>(dialog);
+            EXPECT_EQ(confirm.textView->document()->blockCount(), 5);
+            EXPECT_EQ(confirm.textView->document()->firstBlock().text(), "Automatic update check will be activated.");
+            (ok ? confirm.okButton : confirm.cancelButton)->click();
+            return confirm.result();
+        });
+    }
+
+    void StartAgainst(const QString& base)
+    {
+        Store("Update/Website", base);
+        Start();
+    }
+};
+
+TEST_F(UpdateMenuTest, ANewerVersionShowsTheUpdateWindow)
+{
+    Reply("1.3");
+    StartAgainst(server.Base());
+    prompts.DialogScripts.push_back([this](QDialog& dialog) {
+        auto& window = dynamic_cast<UpdateWindow&>(dialog);
+        EXPECT_EQ(window.windowTitle(), "There is a new update");
+        EXPECT_EQ(window.textView->toPlainText(), "Version 1.3\n\nFixed the lid.");
+        EXPECT_TRUE(window.textView->isReadOnly());
+        EXPECT_EQ(window.textView->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(window.textView->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(window.size(), QSize(382, 242));
+        EXPECT_EQ(window.downloadButton->text(), "Download");
+        EXPECT_EQ(window.closeButton->text(), "Close");
+        window.downloadButton->click(); // opens the page named by the reply
+        EXPECT_EQ(catcher.Opened.value(0), QUrl(server.Base() + "/download"));
+        window.closeButton->click();
+        return window.result();
+    });
+    form->checkUpdateAction->trigger();
+    EXPECT_TRUE(prompts.DialogScripts.empty());
+    ASSERT_EQ(server.Requests.size(), 1);
+    EXPECT_TRUE(server.Requests[0].target.startsWith("/Cubiform/UpdateInfo.php?currentversion=1.2&id="));
+    EXPECT_TRUE(form->checkUpdateAction->isEnabled());
+}
+
+TEST_F(UpdateMenuTest, TheSameVersionSaysItIsTheLatest)
+{
+    Reply("1.2");
+    StartAgainst(server.Base());
+    ExpectWindow();
+    form->checkUpdateAction->trigger();
+    EXPECT_EQ(shownCaptions, QStringList({"You still have the latest version"}));
+    EXPECT_EQ(firstMemoLines, QStringList({"Version 1.2"}));
+}
+
+TEST_F(UpdateMenuTest, NoServerShowsNothing)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    StartAgainst(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    form->checkUpdateAction->trigger();
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+    EXPECT_TRUE(form->checkUpdateAction->isEnabled());
+    EXPECT_FALSE(Stored("Last update check").isValid());
+}
+
+TEST_F(UpdateMenuTest, DownloadOnlyOpensWebAddresses)
+{
+    Store("Update/DownloadURL", "file:///etc/passwd");
+    Start();
+    UpdateWindow window(form->Store(), prompts, form.get());
+    window.DownloadClicked();
+    Store("Update/DownloadURL", "https://downloads.example.org/cubiform");
+    UpdateWindow again(form->Store(), prompts, form.get());
+    again.DownloadClicked();
+    ASSERT_EQ(catcher.Opened.size(), 2);
+    EXPECT_EQ(catcher.Opened[0], QUrl("https://www.cubiform.example.com"));
+    EXPECT_EQ(catcher.Opened[1], QUrl("https://downloads.example.org/cubiform"));
+}
+
+TEST_F(UpdateMenuTest, TheMenuItemFlipsStoresAndArmsTheTimer)
+{
+    Start();
+    EXPECT_FALSE(form->automaticCheckAction->isChecked());
+    EXPECT_FALSE(form->updateTimer->isActive());
+    form->automaticCheckAction->trigger();
+    EXPECT_TRUE(form->automaticCheckAction->isChecked());
+    EXPECT_EQ(Stored("Preference/Automatic update check").toString(), "1");
+    EXPECT_TRUE(form->updateTimer->isActive());
+    EXPECT_EQ(form->updateTimer->interval(), 5000);
+    form->automaticCheckAction->trigger();
+    EXPECT_FALSE(form->automaticCheckAction->isChecked());
+    EXPECT_EQ(Stored("Preference/Automatic update check").toString(), "0");
+}
+
+TEST_F(UpdateMenuTest, TheStoredChoiceIsKeptAcrossStarts)
+{
+    Store("Preference/Automatic update check", "1");
+    Start();
+    EXPECT_TRUE(form->automaticCheckAction->isChecked());
+    EXPECT_TRUE(form->updateTimer->isActive());
+    form.reset();
+    Store("Preference/Automatic update check", "0");
+    Start();
+    EXPECT_FALSE(form->automaticCheckAction->isChecked());
+    EXPECT_FALSE(form->updateTimer->isActive());
+}
+
+TEST_F(UpdateMenuTest, TheFirstTimerExpiryRunsTheAutomaticCheckOnce)
+{
+    Reply("1.3");
+    Store("Preference/Automatic update check", "1");
+    StartAgainst(server.Base());
+    ConfirmAutomaticCheck(true);
+    ExpectWindow();
+    form->updateTimer->start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.DialogScripts.empty(); }, 5000));
+    EXPECT_EQ(shownCaptions, QStringList({"There is a new update"}));
+    EXPECT_EQ(firstMemoLines, QStringList({"Version 1.3"}));
+    EXPECT_EQ(server.Requests.size(), 1);
+    EXPECT_TRUE(Stored("Last update check").isValid());
+
+    // Later expiries do nothing more in this run.
+    Store("Last update check", QVariant());
+    form->updateTimer->start(1);
+    QTest::qWait(50);
+    EXPECT_EQ(server.Requests.size(), 1);
+    EXPECT_EQ(prompts.Asked.size(), 2);
+}
+
+TEST_F(UpdateMenuTest, TheAutomaticCheckShowsNoWindowForTheSameVersion)
+{
+    Reply("1.2");
+    Store("Preference/Automatic update check", "1");
+    StartAgainst(server.Base());
+    ConfirmAutomaticCheck(true);
+    form->updateTimer->start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.Requests.size() == 1; }, 5000));
+    QTest::qWait(20);
+    EXPECT_EQ(prompts.Asked, QStringList({"dialog:Confirmation"})); // no window for the same version
+}
+
+TEST_F(UpdateMenuTest, AnUncheckedItemRunsNoAutomaticCheck)
+{
+    Reply("1.3");
+    StartAgainst(server.Base());
+    form->updateTimer->start(1);
+    QTest::qWait(50);
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+    EXPECT_TRUE(server.Requests.isEmpty());
+}
+
+TEST_F(UpdateMenuTest, AStoreErrorIsToldNotThrown)
+{
+    Reply("1.3");
+    Store("Preference/Automatic update check", "1");
+    Store("Dialogs/AutoUpdateCheck", QByteArray("\x01\x02", 2)); // not a flag
+    StartAgainst(server.Base());
+    form->updateTimer->start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.Asked.isEmpty(); }, 5000));
+    EXPECT_TRUE(prompts.Asked.first().startsWith("tell:")) << prompts.Asked.first().toStdString();
+    EXPECT_TRUE(prompts.Asked.first().contains("AutoUpdateCheck"));
+    EXPECT_TRUE(server.Requests.isEmpty());
+    EXPECT_TRUE(form->checkUpdateAction->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+TEST(HelpPage, StandsAloneAndItsLinksLand)
+{
+    QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../help/Default.htm"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(page.contains("<title>Cubiform Classic help</title>"));
+    // Nothing fetched from elsewhere: no scripts, pictures or style sheets.
+    for (const char* outside : {"src=", "<link", "<script", "url(", "http:", "https:"})
+        EXPECT_FALSE(page.contains(QLatin1String(outside), Qt::CaseInsensitive)) << outside;
+    const QRegularExpression anchor(QStringLiteral("href=\"#([^\"]+)\""));
+    int links = 0;
+    for (auto it = anchor.globalMatch(page); it.hasNext(); ++links) {
+        const QString id = it.next().captured(1);
+        EXPECT_TRUE(page.contains("id=\"" + id + "\"")) << id.toStdString();
+    }
+    EXPECT_GE(links, 10);
+    for (const char* subject : {"Project", "Results", "Form", "Cover image", "Surrounding", "Box dimension",
+                                "cubiform render", "cubiform info"})
+        EXPECT_TRUE(page.contains(QLatin1String(subject))) << subject;
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+// Covers are read on worker threads: the window keeps working while a large
+// picture loads, the latest pick wins, and nothing outlives the window.
+#include "window/WindowFixture.h"
+
+#include "formats/ProjectFile.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+
+struct CoverLoadTest : WindowFixture {
+    // A photo-like JPEG: a colour with fine noise, large enough that reading
+    // it takes many turns of the event loop.
+    QString WriteLargeJpeg(const QString& name, QColor colour, QSize size = {3000, 2000})
+    {
+        QImage image(size, QImage::Format_RGB888);
+        QRandomGenerator noise(42);
+        for (int y = 0; y < size.height(); ++y) {
+            uchar* row = image.scanLine(y);
+            for (int x = 0; x < size.width(); ++x) {
+                const int n = static_cast<int>(noise.bounded(24u)) - 12;
+                row[3 * x] = static_cast<uchar>(std::clamp(colour.red() + n, 0, 255));
+                row[3 * x + 1] = static_cast<uchar>(std::clamp(colour.green() + n, 0, 255));
+                row[3 * x + 2] = static_cast<uchar>(std::clamp(colour.blue() + n, 0, 255));
+            }
+        }
+        const QString file = Path(name);
+        EXPECT_TRUE(image.save(file, "JPG", 90));
+        return file;
+    }
+
+    QColor Centre()
+    {
+        const QImage frame = Frame();
+        return frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    }
+
+    void FrontView()
+    {
+        form->formBox->setCurrentIndex(2); // the front faces the viewer
+        form->FormChosen();
+    }
+
+    static bool BusyCursorShown()
+    {
+        return QApplication::overrideCursor() &&
+               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    }
+};
+
+TEST_F(CoverLoadTest, TheWindowKeepsWorkingWhileALargeCoverLoads)
+{
+    Start();
+    FrontView();
+    ShowAndWaitForGL();
+    const QString big = WriteLargeJpeg("big.jpg", QColor(200, 30, 30));
+    int ticks = 0;
+    QTimer counter;
+    counter.setInterval(0);
+    QObject::connect(&counter, &QTimer::timeout, [&] { ++ticks; });
+    int ticksAtInstall = -1;
+    QObject::connect(form.get(), &MainWindow::CoverInstalled, [&](int) { ticksAtInstall = ticks; });
+    counter.start();
+
+    prompts.Files.push_back(big);
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    // Chosen, not yet read: the call came back at once with the slot as it was.
+    EXPECT_TRUE(form->CoverLoadsPending());
+    EXPECT_EQ(form->Covers[FrontBack].Path, "");
+    EXPECT_TRUE(BusyCursorShown());
+    WaitForCovers();
+    counter.stop();
+
+    EXPECT_GE(ticksAtInstall, 2) << "the event loop stood still during the load";
+    EXPECT_EQ(form->Covers[FrontBack].Path, big);
+    EXPECT_EQ(form->frontPreview->pixmap().size(), QSize(63, 42));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const QColor centre = Centre();
+    EXPECT_NEAR(centre.red(), 200, 12);
+    EXPECT_NEAR(centre.green(), 30, 12);
+}
+
+TEST_F(CoverLoadTest, TheLatestPickForASlotWins)
+{
+    Start();
+    FrontView();
+    ShowAndWaitForGL();
+    const QString big = WriteLargeJpeg("big.jpg", QColor(200, 30, 30));
+    const QString small = WritePicture("small.bmp", {40, 40}, Qt::blue, Qt::blue);
+    const QString side = WritePicture("side.bmp", {20, 90}, Qt::yellow, Qt::yellow);
+    QSignalSpy installed(form.get(), &MainWindow::CoverInstalled);
+
+    // The slow picture first, then the quick one: the slow one's result comes
+    // last and must not overwrite the later choice.
+    prompts.Files = {big, small, side};
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ASSERT_TRUE(form->SelectCoverImage(LeftRight, false)); // another slot is no rival
+    WaitForCovers();
+
+    ASSERT_EQ(installed.count(), 2);
+    EXPECT_EQ(form->Covers[FrontBack].Path, small);
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.size(), QSize(44, 44));
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(form->Covers[LeftRight].Path, side);
+    const QColor centre = Centre();
+    EXPECT_LT(centre.red(), 15);
+    EXPECT_GT(centre.blue(), 240);
+}
+
+TEST_F(CoverLoadTest, ADamagedPictureIsReportedAsBeforeAndChangesNothing)
+{
+    Start();
+    FrontView();
+    ShowAndWaitForGL();
+    const QString good = WritePicture("good.bmp", {40, 40}, Qt::green, Qt::green);
+    PickCover(FrontBack, good);
+    const QImage thumbBefore = form->Covers[FrontBack].Thumbnail;
+    const QImage previewBefore = form->frontPreview->pixmap().toImage();
+    const QColor centreBefore = Centre();
+
+    // Cut off in the middle of its pixels.
+    const QString whole = WriteLargeJpeg("whole.jpg", QColor(10, 10, 200), {600, 400});
+    QFile in(whole);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    QFile cut(Path("cut.jpg"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
+    QString expected;
+    try {
+        DecodeCoverImage(Path("cut.jpg"), form->frontPreview->size());
+    } catch (const ImageError& e) {
+        expected = QString::fromStdString(e.what());
+    }
+    ASSERT_FALSE(expected.isEmpty());
+
+    PickCover(FrontBack, Path("cut.jpg"));
+    EXPECT_EQ(prompts.Asked.last(), "tell:" + expected);
+    EXPECT_EQ(form->Covers[FrontBack].Path, good);
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail, thumbBefore);
+    EXPECT_EQ(form->frontPreview->pixmap().toImage(), previewBefore);
+    EXPECT_EQ(Centre(), centreBefore); // the texture too
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(CoverLoadTest, AProjectsThreeCoversAllArrive)
+{
+    Start();
+    ShowAndWaitForGL();
+    ProjectData data;
+    data.FrontBack = WriteLargeJpeg("front.jpg", QColor(220, 40, 40));
+    data.LeftRight = WriteLargeJpeg("side.jpg", QColor(40, 220, 40));
+    data.TopBottom = WriteLargeJpeg("top.jpg", QColor(40, 40, 220));
+    data.Form = 2;
+    QFile f(Path("three.pcf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(EncodeProject(data));
+    f.close();
+    QSignalSpy installed(form.get(), &MainWindow::CoverInstalled);
+
+    ASSERT_TRUE(form->OpenProjectFile(Path("three.pcf")));
+    EXPECT_TRUE(form->CoverLoadsPending());
+    EXPECT_EQ(form->projectLabel->text(), "three.pcf");
+    WaitForCovers();
+
+    ASSERT_EQ(installed.count(), 3);
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.size(), QSize(63, 42));
+    EXPECT_EQ(form->Covers[LeftRight].Thumbnail.size(), QSize(56, 37));
+    EXPECT_EQ(form->Covers[TopBottom].Thumbnail.size(), QSize(56, 37));
+    EXPECT_NEAR(form->Covers[LeftRight].Thumbnail.pixelColor(10, 10).green(), 220, 12);
+    const QColor centre = Centre();
+    EXPECT_NEAR(centre.red(), 220, 12);
+    EXPECT_NEAR(centre.green(), 40, 12);
+}
+
+TEST_F(CoverLoadTest, NewOrOpenDropsPicturesStillLoading)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString big = WriteLargeJpeg("big.jpg", QColor(200, 30, 30));
+    QSignalSpy installed(form.get(), &MainWindow::CoverInstalled);
+
+    prompts.Files.push_back(big);
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    prompts.Answers.push_back(QMessageBox::No);
+    form->NewProjectClicked();
+    WaitForCovers();
+    EXPECT_EQ(installed.count(), 0);
+    EXPECT_EQ(form->Covers[FrontBack].Path, "");
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.size(), QSize(80, 100));
+
+    // A project without covers: the side picture chosen before it is dropped.
+    QFile f(Path("bare.pcf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(EncodeProject(ProjectData{}));
+    f.close();
+    prompts.Files.push_back(big);
+    ASSERT_TRUE(form->SelectCoverImage(LeftRight, false));
+    ASSERT_TRUE(form->OpenProjectFile(Path("bare.pcf")));
+    WaitForCovers();
+    EXPECT_EQ(installed.count(), 0);
+    EXPECT_EQ(form->Covers[LeftRight].Path, "");
+}
+
+TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString big = WriteLargeJpeg("big.jpg", QColor(200, 30, 30));
+    prompts.Files = {big, big};
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ASSERT_TRUE(form->SelectCoverImage(TopBottom, false));
+    form->close();
+    form.reset();
+    QTest::qWait(50); // any result still queued would be delivered now
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The same after the window closed but before it is destroyed.
+    Start();
+    ShowAndWaitForGL();
+    prompts.Files.push_back(big);
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    form->close();
+    WaitForCovers();
+    EXPECT_EQ(form->Covers[FrontBack].Path, big);
+    form.reset();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+#include "window/WindowFixture.h"
+
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QLabel>
+#include <QScrollBar>
+
+namespace {
+
+using CoverTest = WindowFixture;
+
+TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
+{
+    Start();
+    form->formBox->setCurrentIndex(2);
+    form->FormChosen();
+    ShowAndWaitForGL();
+    const QString file = WritePicture("front.bmp", {640, 480}, Qt::red, Qt::red);
+    prompts.Files.push_back(file);
+    form->CoverClicked(form->frontPreview);
+    WaitForCovers();
+    ASSERT_EQ(prompts.FileRequests.size(), 1u);
+    EXPECT_EQ(prompts.FileRequests[0].Title, "Select image");
+    EXPECT_EQ(prompts.FileRequests[0].StartFolder, form->ProgramFolder());
+    EXPECT_EQ(prompts.FileRequests[0].Filter,
+              "Image (*.jpg;*.bmp)|*.jpg;*.bmp|jpg image|*.jpg|bmp image|*.bmp");
+    EXPECT_EQ(form->Covers[0].Path, file);
+    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(59, 44));
+    EXPECT_EQ(form->frontPreview->pixmap().size(), QSize(59, 44));
+    EXPECT_EQ(form->Covers[1].Path, "");
+    EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
+
+    const QImage frame = Frame();
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_GT(centre.red(), 240);
+    EXPECT_LT(centre.green(), 15);
+
+    // Reselecting starts at the current picture.
+    prompts.Files.push_back(QString());
+    form->CoverClicked(form->selectFrontAction);
+    EXPECT_FALSE(form->CoverLoadsPending());
+    EXPECT_EQ(prompts.FileRequests[1].FileName, file);
+    EXPECT_EQ(form->Covers[0].Path, file); // cancelled: unchanged
+    EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
+}
+
+TEST_F(CoverTest, ThumbnailRoundsHalvesToEven)
+{
+    Start();
+    ShowAndWaitForGL();
+    const std::pair<QSize, QSize> cases[] = {{{5, 88}, {2, 44}},
+                                             {{7, 88}, {4, 44}},
+                                             {{300, 300}, {44, 44}},
+                                             {{126, 88}, {63, 44}}};
+    int n = 0;
+    for (const auto& [picture, thumb] : cases) {
+        PickCover(FrontBack, WritePicture(QStringLiteral("p%1.bmp").arg(n++), picture, Qt::blue, Qt::blue));
+        EXPECT_EQ(form->Covers[0].Thumbnail.size(), thumb);
+    }
+    prompts.Files.push_back(WritePicture("wide.bmp", {1000, 100}, Qt::blue, Qt::blue));
+    form->CoverClicked(form->sidePreview);
+    WaitForCovers();
+    EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(56, 6));
+}
+
+TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString good = WritePicture("good.bmp", {40, 40}, Qt::green, Qt::green);
+    PickCover(TopBottom, good);
+    const QImage thumbBefore = form->Covers[2].Thumbnail;
+
+    QFile bad(Path("bad.bmp"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("BM this is not a picture at all");
+    bad.close();
+    const int asked = static_cast<int>(prompts.Asked.size());
+    PickCover(TopBottom, Path("bad.bmp")); // the damage shows only once it is read
+    ASSERT_EQ(prompts.Asked.size(), asked + 2); // the file dialog, then the error
+    EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
+    EXPECT_TRUE(prompts.Asked.last().contains("bad.bmp"));
+    EXPECT_EQ(form->Covers[2].Path, good);
+    EXPECT_EQ(form->Covers[2].Thumbnail, thumbBefore);
+
+    QImage(8, 8, QImage::Format_RGB888).save(Path("other.png"));
+    prompts.Files.push_back(Path("other.png"));
+    EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
+    EXPECT_EQ(form->Covers[2].Path, good);
+}
+
+TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
+{
+    Start();
+    form->formBox->setCurrentIndex(2);
+    form->FormChosen();
+    ShowAndWaitForGL();
+    PickCover(FrontBack, WritePicture("f.bmp", {64, 64}, Qt::black, Qt::black));
+    prompts.Answers.push_back(QMessageBox::No);
+    form->NewProjectClicked();
+    EXPECT_EQ(form->Covers[0].Path, "");
+    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(80, 100));
+    EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(20, 100));
+    EXPECT_EQ(form->Covers[2].Thumbnail.size(), QSize(100, 20));
+    // New project goes back to the first kind; show the front straight on again.
+    form->formBox->setCurrentIndex(2);
+    form->FormChosen();
+    const QImage frame = Frame();
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_NEAR(centre.red(), 255, 3);
+    EXPECT_NEAR(centre.green(), 185, 3);
+    EXPECT_NEAR(centre.blue(), 151, 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString side = WritePicture("side.bmp", {20, 90}, Qt::yellow, Qt::yellow);
+    const QString front = WritePicture("front.bmp", {30, 40}, Qt::cyan, Qt::cyan);
+    auto drop = [](QWidget* target, const QString& file) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        const bool accepted = enter.isAccepted();
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        return accepted;
+    };
+    EXPECT_TRUE(drop(form->sidePreview, side));
+    WaitForCovers();
+    EXPECT_EQ(form->Covers[LeftRight].Path, side);
+    EXPECT_TRUE(drop(form->view, front)); // the view takes the front cover
+    WaitForCovers();
+    EXPECT_EQ(form->Covers[FrontBack].Path, front);
+    EXPECT_TRUE(prompts.FileRequests.empty()); // no dialog for a drop
+
+    QFile(Path("notes.txt")).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(drop(form->topPreview, Path("notes.txt")));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CoverTest, PictureChosenBeforeTheViewExistsShowsOnceItDoes)
+{
+    Start();
+    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    form->FormChosen();
+    prompts.Files.push_back(WritePicture("early.bmp", {40, 40}, Qt::red, Qt::red));
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ShowAndWaitForGL();
+    WaitForCovers(); // the first paint reads it again for its texture
+    QTest::qWait(50);
+    const QImage frame = Frame();
+    const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    EXPECT_GT(centre.red(), 240);
+    EXPECT_LT(centre.green(), 15);
+}
+
+} // namespace

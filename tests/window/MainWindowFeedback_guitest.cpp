@@ -1,0 +1,212 @@
+// What the window says when something fails without asking anything, and
+// what it refuses to hand to the desktop.
+#include "window/WindowFixture.h"
+#include "services/TestHttpServer.h"
+#include "window/UrlCatcher.h"
+#include "window/AboutDialog.h"
+#include "window/UpdateWindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FeedbackTest : WindowFixture {
+    QString Message() const { return form->statusBar()->currentMessage(); }
+    void ClearMessage() { form->statusBar()->clearMessage(); }
+};
+
+TEST_F(FeedbackTest, BrowseOpensOnlyAnExistingLocalFolder)
+{
+    Start();
+    UrlCatcher catcher({QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https"),
+                        QStringLiteral("smb"), QStringLiteral("cubiform")});
+
+    // A downloaded project names a web address as its output folder.
+    const QString project = Path(QStringLiteral("downloaded.pcf"));
+    const QString local = form->Folder.OutputFolder;
+    form->Folder.OutputFolder = QStringLiteral("https://evil.example/run/");
+    ASSERT_TRUE(form->SaveProject(project));
+    form->Folder.OutputFolder = local;
+    ASSERT_TRUE(form->OpenProjectFile(project));
+    ASSERT_EQ(form->Folder.OutputFolder, QStringLiteral("https://evil.example/run/"));
+    form->browseButton->click();
+    EXPECT_TRUE(catcher.Opened.isEmpty());
+    EXPECT_EQ(Message(), QStringLiteral("The output folder https://evil.example/run/ does not exist."));
+
+    for (const QString& folder :
+         {QStringLiteral("smb://host/share/"), QStringLiteral("cubiform:run"), QStringLiteral("file:///tmp/"),
+          QStringLiteral("Output/"), QStringLiteral("//host/share/"), Path(QStringLiteral("gone/"))}) {
+        ClearMessage();
+        form->Folder.OutputFolder = folder;
+        form->browseButton->click();
+        EXPECT_EQ(Message(), QStringLiteral("The output folder %1 does not exist.").arg(folder));
+    }
+    form->Folder.OutputFolder.clear();
+    form->browseButton->click();
+    EXPECT_EQ(Message(), QStringLiteral("No output folder is set."));
+    EXPECT_TRUE(catcher.Opened.isEmpty());
+    EXPECT_TRUE(prompts.Asked.isEmpty()); // no box for any of them
+
+    ClearMessage();
+    form->Folder.OutputFolder = local;
+    form->browseButton->click();
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(local));
+    EXPECT_TRUE(Message().isEmpty());
+}
+
+TEST_F(FeedbackTest, LinksThatFindNoProgramSaySo)
+{
+    Start();
+    UrlRefuser nothing({QStringLiteral("file"), QStringLiteral("mailto"), QStringLiteral("http"),
+                        QStringLiteral("https")});
+    form->browseButton->click();
+    EXPECT_EQ(Message(), QStringLiteral("No program could open the folder %1.").arg(form->Folder.OutputFolder));
+    form->helpContentsAction->trigger();
+    EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+    form->mailSupportAction->trigger();
+    EXPECT_EQ(Message(), QStringLiteral("No mail program could be started."));
+    ClearMessage();
+    form->websiteAction->trigger();
+    EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+
+    // The about box's two links report to the window behind it.
+    prompts.DialogScripts.push_back([this](QDialog& dialog) {
+        auto& about = dynamic_cast<AboutDialog&>(dialog);
+        about.MailLinkClicked();
+        EXPECT_EQ(Message(), QStringLiteral("No mail program could be started."));
+        about.WebLinkClicked();
+        EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+        return int(QDialog::Accepted);
+    });
+    form->aboutAction->trigger();
+    EXPECT_TRUE(prompts.DialogScripts.empty());
+    EXPECT_EQ(prompts.Asked.size(), 1); // the about box itself, nothing more
+}
+
+TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString front = WritePicture(QStringLiteral("front.bmp"), QSize(40, 30), Qt::red, Qt::blue);
+    const QString side = Path(QStringLiteral("side.jpg"));
+    const QString top = Path(QStringLiteral("top.bmp"));
+    form->Covers[0].Path = QDir::toNativeSeparators(front);
+    form->Covers[1].Path = QDir::toNativeSeparators(side);
+    form->Covers[2].Path = QDir::toNativeSeparators(top);
+    const QString project = Path(QStringLiteral("covers.pcf"));
+    ASSERT_TRUE(form->SaveProject(project));
+
+    ASSERT_TRUE(form->OpenProjectFile(project));
+    EXPECT_EQ(Message(), QStringLiteral("Cover files not found: %1, %2")
+                             .arg(QDir::toNativeSeparators(side), QDir::toNativeSeparators(top)));
+    WaitForCovers();
+    EXPECT_FALSE(form->Covers[0].Thumbnail.isNull());
+    EXPECT_EQ(form->Covers[1].Path, QDir::toNativeSeparators(side));
+    EXPECT_EQ(form->Covers[2].Path, QDir::toNativeSeparators(top));
+
+    // One missing: the singular; none missing: nothing said.
+    WritePicture(QStringLiteral("top.bmp"), QSize(20, 20), Qt::green, Qt::green);
+    ClearMessage();
+    ASSERT_TRUE(form->OpenProjectFile(project));
+    EXPECT_EQ(Message(), QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(side)));
+    WaitForCovers();
+    ASSERT_TRUE(QFile::copy(front, side.chopped(4) + QStringLiteral(".bmp")));
+    form->Covers[1].Path = QDir::toNativeSeparators(side.chopped(4) + QStringLiteral(".bmp"));
+    ASSERT_TRUE(form->SaveProject(project));
+    ClearMessage();
+    ASSERT_TRUE(form->OpenProjectFile(project));
+    EXPECT_TRUE(Message().isEmpty());
+    WaitForCovers();
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+}
+
+TEST_F(FeedbackTest, APickedFileTheDialogDoesNotTakeIsNamed)
+{
+    Start();
+    const QString png = Path(QStringLiteral("cover.png"));
+    QImage(8, 8, QImage::Format_RGB888).save(png, "PNG");
+    prompts.Files.push_back(png);
+    EXPECT_FALSE(form->SelectCoverImage(0, false));
+    EXPECT_EQ(Message(), QStringLiteral("Only .jpg and .bmp files can be loaded: %1").arg(QDir::toNativeSeparators(png)));
+    EXPECT_TRUE(form->Covers[0].Path.isEmpty());
+
+    const QString gone = Path(QStringLiteral("gone.jpg"));
+    EXPECT_FALSE(form->SelectCoverImage(1, false, gone)); // dropped, then deleted
+    EXPECT_EQ(Message(), QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(gone)));
+    EXPECT_TRUE(form->Covers[1].Path.isEmpty());
+    EXPECT_EQ(prompts.Asked, QStringList{QStringLiteral("open:Select image")});
+}
+
+struct UpdateFeedbackTest : FeedbackTest {
+    TestHttpServer server;
+
+    void StartAgainstServer()
+    {
+        Store(QStringLiteral("Update/Website"), server.Base());
+        Start();
+        form->UpdateTimeoutMs = 3000;
+    }
+};
+
+TEST_F(UpdateFeedbackTest, AFailedCheckSaysSoAndAnAnswerDoesNot)
+{
+    server.Respond = [](const TestHttpServer::Request&) { return TestHttpServer::Status("404 Not Found"); };
+    StartAgainstServer();
+    form->checkUpdateAction->trigger();
+    EXPECT_EQ(Message(), QStringLiteral("The update check failed."));
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+
+    const QByteArray body = "Cubiform\r\n1.3\r\n" + server.Base().toLatin1() + "\r\n" +
+                            server.Base().toLatin1() + "/download\r\nNotes\r\n";
+    server.Respond = [body](const TestHttpServer::Request&) { return TestHttpServer::Ok(body); };
+    UrlRefuser nothing({QStringLiteral("http")});
+    prompts.DialogScripts.push_back([this](QDialog& dialog) {
+        auto& window = dynamic_cast<UpdateWindow&>(dialog);
+        window.downloadButton->click(); // "Download" with no browser
+        EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+        return int(QDialog::Rejected);
+    });
+    ClearMessage();
+    form->checkUpdateAction->trigger();
+    EXPECT_TRUE(prompts.DialogScripts.empty());
+    EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+}
+
+TEST_F(FeedbackTest, PreferencesThatCannotBeWrittenAreToldOnceAtExit)
+{
+    // Settings in a folder of their own, which becomes a plain file while the
+    // window runs: every write at exit then really fails.
+    const QString folder = Path(QStringLiteral("conf"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    MainWindowOptions options;
+    options.ProgramFolder = dir.path();
+    options.SettingsFile = folder + QStringLiteral("/settings.ini");
+    options.Dialogs = &prompts;
+    form = std::make_unique<MainWindow>(options);
+    ShowAndWaitForGL();
+    form->close();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    {
+        QFile blocker(folder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    form.reset();
+    EXPECT_EQ(prompts.Asked, QStringList{QStringLiteral("tell:Failed to set data for 'Project Folder'")});
+
+    // A store that can be written says nothing at exit.
+    prompts.Asked.clear();
+    Start();
+    form.reset();
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+}
+
+} // namespace

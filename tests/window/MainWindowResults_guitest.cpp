@@ -1,0 +1,331 @@
+#include "window/WindowFixture.h"
+#include "window/UrlCatcher.h"
+#include "window/ResultFiles.h"
+#include "window/SaveImageDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+struct ResultsTest : WindowFixture {
+    // What the panel shows: the output sits in the lower left of its framebuffer.
+    QImage ShownFrame()
+    {
+        form->view->RenderNow();
+        const QImage whole = form->view->grabFramebuffer();
+        const QSize out = form->OutputPixelSize();
+        return whole.copy(0, whole.height() - out.height(), out.width(), out.height())
+            .convertToFormat(QImage::Format_RGB888);
+    }
+
+    QSize LabelSize() const
+    {
+        return QSize(form->resultWidthLabel->text().toInt(), form->resultHeightLabel->text().toInt());
+    }
+
+    QVariant Stored(const QString& key) const
+    {
+        return QSettings(SettingsFile(), QSettings::IniFormat).value(key);
+    }
+
+    // Runs the "Save image as" dialog as its modal run would: shown, then
+    // driven by body; closed with Cancel unless body closed it.
+    void Answer(std::function<void(SaveImageDialog&)> body)
+    {
+        prompts.DialogScripts.push_back([this, body](QDialog& d) {
+            auto& dlg = dynamic_cast<SaveImageDialog&>(d);
+            EXPECT_TRUE(form->SuspendDraw);
+            dlg.show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+            body(dlg);
+            if (dlg.isVisible())
+                dlg.cancelButton->click();
+            return dlg.result();
+        });
+    }
+};
+
+TEST_F(ResultsTest, WriteSavesTheShownFrameAtTheOutputSizeAndReportsIt)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->resultWidthBar->setValue(123); // odd sizes test the row padding and the scaling
+    form->resultHeightBar->setValue(77);
+    QTest::qWait(50);
+    const QImage shown = ShownFrame();
+    ASSERT_EQ(shown.size(), QSize(123, 77));
+    ASSERT_NE(shown, shown.mirrored(false, true)); // orientation is visible
+
+    Answer([](SaveImageDialog& dlg) {
+        dlg.formatBox->setCurrentIndex(1);
+        dlg.okButton->click();
+    });
+    form->writeButton->click();
+    const QString bmp = form->LastOutput;
+    ASSERT_TRUE(bmp.startsWith(form->Folder.OutputFolder)) << bmp.toStdString();
+    ASSERT_TRUE(bmp.endsWith(".bmp"));
+    EXPECT_EQ(form->StatusText(2), "Last output: " + bmp);
+    const QImage written = ReadResultFile(bmp);
+    EXPECT_EQ(written.size(), LabelSize());
+    EXPECT_EQ(MaxPixelDifference(written, shown), 0);
+    EXPECT_FALSE(form->SuspendDraw);
+
+    // The menu item does the same; JPEG within its loss.
+    QTest::qWait(100); // the next time unit
+    Answer([](SaveImageDialog& dlg) {
+        dlg.formatBox->setCurrentIndex(0);
+        dlg.qualityBox->setValue(100);
+        dlg.okButton->click();
+    });
+    form->writeAction->trigger();
+    ASSERT_TRUE(form->LastOutput.endsWith(".jpg"));
+    const QImage jpeg = ReadResultFile(form->LastOutput);
+    EXPECT_EQ(jpeg.size(), LabelSize());
+    // Flat areas survive nearly unchanged; corners are the background.
+    const QColor corner = shown.pixelColor(2, 2);
+    EXPECT_NEAR(jpeg.pixelColor(2, 2).red(), corner.red(), 8);
+    EXPECT_NEAR(jpeg.pixelColor(2, 2).blue(), corner.blue(), 8);
+    long long total = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            total += std::abs(jpeg.pixelColor(x, y).red() - shown.pixelColor(x, y).red()) +
+                     std::abs(jpeg.pixelColor(x, y).blue() - shown.pixelColor(x, y).blue());
+    EXPECT_LT(total / (shown.width() * shown.height() * 2), 6);
+}
+
+TEST_F(ResultsTest, AChangeWhoseFrameIsStillBookedIsInTheWrittenPicture)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->resultWidthBar->setValue(140);
+    form->resultHeightBar->setValue(90);
+    QTest::qWait(50);
+    // Write at once: the frame for the new depth is only booked so far.
+    form->depthBar->setValue(form->depthBar->value() + 15);
+    ASSERT_TRUE(form->view->FramePending());
+    Answer([](SaveImageDialog& dlg) {
+        dlg.formatBox->setCurrentIndex(1);
+        dlg.okButton->click();
+    });
+    form->writeButton->click();
+    const QImage written = ReadResultFile(form->LastOutput);
+    ASSERT_FALSE(written.isNull());
+    const QImage shown = ShownFrame();
+    EXPECT_EQ(written.size(), shown.size());
+    EXPECT_EQ(MaxPixelDifference(written, shown), 0);
+}
+
+TEST_F(ResultsTest, ColoursAreNotSwappedInTheWrittenFile)
+{
+    Start();
+    ShowAndWaitForGL();
+    prompts.Colors.push_back(QColor(0, 0, 255)); // a blue surrounding
+    form->PickBackground();
+    ASSERT_EQ(ShownFrame().pixelColor(0, 0), QColor(0, 0, 255));
+    Answer([](SaveImageDialog& dlg) {
+        dlg.formatBox->setCurrentIndex(1);
+        dlg.okButton->click();
+    });
+    form->writeButton->click();
+    const QImage written = ReadResultFile(form->LastOutput);
+    ASSERT_FALSE(written.isNull());
+    EXPECT_EQ(written.pixelColor(0, 0), QColor(0, 0, 255));
+    EXPECT_EQ(written.pixelColor(written.width() - 1, written.height() - 1), QColor(0, 0, 255));
+}
+
+TEST_F(ResultsTest, CancelChangesNothingStoresTheDialogsSettingsAndDrawingResumes)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->statusPanels[2]->setText(QStringLiteral("before"));
+    const QString folder = form->Folder.OutputFolder;
+    Answer([](SaveImageDialog& dlg) {
+        dlg.qualityBox->setValue(40);
+        dlg.folderEdit->setText(QStringLiteral("/elsewhere/"));
+    });
+    form->writeButton->click();
+    EXPECT_EQ(prompts.Asked.last(), "dialog:Save image as");
+    EXPECT_EQ(form->StatusText(2), "before");
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_EQ(form->Folder.OutputFolder, folder);
+    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_EQ(Stored("Preference/Quality").toString(), "40");
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+
+    // The view draws again: a new background shows with the next frames.
+    prompts.Colors.push_back(QColor(255, 0, 0));
+    form->PickBackground();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form->view->grabFramebuffer().pixelColor(1, 1) == QColor(255, 0, 0); }, 3000));
+}
+
+TEST_F(ResultsTest, AFailedCaptureIsReportedBeforeTheDialogShows)
+{
+    Start(); // never shown: the panel has no context to read from
+    form->writeButton->click();
+    ASSERT_FALSE(prompts.Asked.isEmpty());
+    EXPECT_EQ(prompts.Asked.last(),
+              "tell:Can not allocate enough video memory. Try again with a smaller image.");
+    EXPECT_FALSE(prompts.Asked.join(' ').contains("dialog:"));
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_FALSE(form->SuspendDraw);
+    form.reset();
+    EXPECT_FALSE(Stored("Preference/Quality").isValid());
+    EXPECT_FALSE(Stored("Preference/Output format").isValid());
+    EXPECT_FALSE(Stored("Preference/Transparent").isValid());
+}
+
+TEST_F(ResultsTest, AWriteThatFailsKeepsTheDialogOpenAndRecordsNothing)
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Start();
+    ShowAndWaitForGL();
+    const QString folder = form->Folder.OutputFolder;
+    const QString status = form->StatusText(2);
+    bool stillOpen = false;
+    Answer([&](SaveImageDialog& dlg) {
+        dlg.folderEdit->setText(QDir::toNativeSeparators(dir.filePath(QStringLiteral("plain"))) +
+                             QDir::separator());
+        dlg.okButton->click();
+        stillOpen = dlg.isVisible();
+    });
+    form->writeButton->click();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(prompts.Asked.join('\n').contains("tell:" + QDir::toNativeSeparators(dir.filePath("plain"))))
+        << prompts.Asked.join('\n').toStdString();
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_EQ(form->StatusText(2), status);
+    EXPECT_EQ(form->Folder.OutputFolder, folder);
+}
+
+TEST_F(ResultsTest, AnOkThatWritesNothingRecordsNoLastOutput)
+{
+    Start();
+    QSettings(SettingsFile(), QSettings::IniFormat).setValue("Preference/Output format", "9");
+    ShowAndWaitForGL();
+    const QString other = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Projects")));
+    Answer([&](SaveImageDialog& dlg) {
+        dlg.folderEdit->setText(other);
+        dlg.okButton->click();
+    });
+    form->writeButton->click();
+    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_TRUE(form->StatusText(2).isEmpty());
+    // The folder the user accepted is kept, ending with a separator.
+    EXPECT_EQ(form->Folder.OutputFolder, other + QDir::separator());
+}
+
+TEST_F(ResultsTest, SizeClassesSetTheMaximumAndOnlyLargeMaximises)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->resultWidthBar->setValue(50);
+    for (int index : {0, 1}) {
+        form->sizeModeBox->setCurrentIndex(index);
+        form->sizeModeBox->activated(index);
+        EXPECT_FALSE(form->windowState() & Qt::WindowMaximized) << index;
+    }
+    EXPECT_EQ(form->resultWidthBar->maximum(), 300);
+    EXPECT_EQ(form->resultWidthBar->value(), 300);
+    EXPECT_EQ(form->resultHeightBar->value(), 300);
+    form->sizeModeBox->setCurrentIndex(0);
+    form->sizeModeBox->activated(0);
+    EXPECT_EQ(form->resultHeightBar->maximum(), 100);
+    EXPECT_EQ(form->resultHeightBar->value(), 100);
+    EXPECT_EQ(form->resultHeightLabel->text(), "100");
+    form->sizeModeBox->setCurrentIndex(2);
+    form->sizeModeBox->activated(2);
+    EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form->resultWidthBar->value(), 450);
+    EXPECT_EQ(form->resultWidthLabel->text(), "450");
+}
+
+TEST_F(ResultsTest, APanelLargerThanItsBoxIsCentredWithNegativeCorner)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->resultWidthBar->setValue(300);
+    form->resultHeightBar->setValue(300);
+    // A box smaller than the panel (the window's layout keeps it larger).
+    form->viewBox->setMaximumSize(140, 120);
+    const QWidget* box = form->viewBox;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box->width() <= 140; }, 2000));
+    QTest::qWait(50);
+    const QRect panel = form->view->geometry();
+    EXPECT_EQ(panel.left(), (box->width() - panel.width()) / 2);
+    EXPECT_EQ(panel.top(), (box->height() - panel.height()) / 2);
+    // 300 pixels are at least 150 logical ones up to a scale of 2.
+    EXPECT_LT(panel.left(), 0);
+    EXPECT_LT(panel.top(), 0);
+    EXPECT_GE(form->view->PixelSize().width(), 300);
+    if (form->view->devicePixelRatioF() == 1.0) {
+        EXPECT_EQ(panel.size(), QSize(300, 300));
+    }
+    // The smallest image: one pixel.
+    form->resultWidthBar->setValue(1);
+    form->resultHeightBar->setValue(1);
+    QTest::qWait(50);
+    EXPECT_EQ(ShownFrame().size(), QSize(1, 1));
+}
+
+TEST_F(ResultsTest, BrowseOpensTheOutputFolder)
+{
+    Start();
+    UrlCatcher catcher({QStringLiteral("file")});
+    form->browseButton->click();
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(QDir::fromNativeSeparators(form->Folder.OutputFolder)));
+}
+
+} // namespace
+
+namespace {
+
+// A cover that arrives while the result is being written changes neither the
+// picture taken nor the frame the view keeps; the view shows it afterwards.
+TEST_F(ResultsTest, WriteDuringACoverLoadSavesTheFrameShown)
+{
+    Start();
+    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    form->FormChosen();
+    ShowAndWaitForGL();
+    const QImage shown = ShownFrame();
+    QImage red(2000, 1500, QImage::Format_RGB888);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(Path("red.jpg"), "JPG", 90));
+
+    prompts.Files.push_back(Path("red.jpg"));
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    Answer([this](SaveImageDialog& dlg) {
+        WaitForCovers(); // installed while the dialog is up
+        EXPECT_EQ(form->Covers[FrontBack].Path, Path("red.jpg"));
+        dlg.formatBox->setCurrentIndex(1);
+        dlg.okButton->click();
+    });
+    form->writeButton->click();
+    ASSERT_TRUE(form->LastOutput.endsWith(".bmp"));
+    EXPECT_EQ(MaxPixelDifference(ReadResultFile(form->LastOutput), shown), 0);
+
+    const QImage after = ShownFrame();
+    const QColor centre = after.pixelColor(after.width() / 2, after.height() / 2);
+    EXPECT_GT(centre.red(), 240);
+    EXPECT_LT(centre.green(), 15);
+}
+
+} // namespace

@@ -1,0 +1,434 @@
+#include "window/SaveImageDialog.h"
+
+#include "window/ScriptedPrompts.h"
+#include "services/SettingsStore.h"
+#include "window/Prompts.h"
+#include "window/ResultFiles.h"
+#include "formats/TimeStamp.h"
+#include "window/FolderPickerDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QApplication>
+#include <QToolButton>
+
+namespace {
+
+struct SaveImageDlgTest : ::testing::Test {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<SettingsStore> store;
+    QImage bitmap;
+    const QDateTime noon{QDate(2005, 6, 1), QTime(12, 0)};
+
+    void SetUp() override
+    {
+        store = std::make_unique<SettingsStore>(SettingsFile());
+        store->OpenStore(QStringLiteral("\\Software\\Tralen\\Cubiform\\"));
+        bitmap = QImage(30, 20, QImage::Format_RGB888);
+        bitmap.fill(QColor(200, 40, 10));
+    }
+
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
+    QString Folder(const QString& name) const
+    {
+        return QDir::toNativeSeparators(dir.filePath(name)) + QDir::separator();
+    }
+    QVariant Stored(const QString& name) const
+    {
+        return QSettings(SettingsFile(), QSettings::IniFormat).value(QStringLiteral("Preference/") + name);
+    }
+    void Store(const QString& name, const QString& value)
+    {
+        store->StoreText(QStringLiteral("Preference"), name, value);
+    }
+
+    std::unique_ptr<SaveImageDialog> Make(const QString& folder)
+    {
+        auto dlg = std::make_unique<SaveImageDialog>(*store, prompts);
+        dlg->SetResultBitmap(&bitmap);
+        dlg->SetFolder(folder);
+        dlg->Clock = [this] { return noon; };
+        return dlg;
+    }
+
+    // Shows the dialog as a modal run would, without waiting on it.
+    static void Show(SaveImageDialog& dlg)
+    {
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    }
+};
+
+TEST_F(SaveImageDlgTest, LayoutFollowsTheDialogAndTheFormatListIsFixed)
+{
+    auto dlg = Make(Folder(QString()));
+    EXPECT_EQ(dlg->windowTitle(), "Save image as");
+    EXPECT_EQ(dlg->size(), QSize(444, 381));
+    ASSERT_EQ(dlg->formatBox->count(), 2);
+    EXPECT_EQ(dlg->formatBox->itemText(0), "JPG image");
+    EXPECT_EQ(dlg->formatBox->itemText(1), "BMP image");
+    EXPECT_FALSE(dlg->formatBox->isEditable());
+    EXPECT_FALSE(dlg->okButton->isEnabled()); // until shown
+    EXPECT_EQ(dlg->setFolderButton->text(), "Set");
+    EXPECT_EQ(dlg->qualityBox->minimum(), 10);
+    EXPECT_EQ(dlg->qualityBox->maximum(), 100);
+    EXPECT_EQ(dlg->qualityBox->singleStep(), 5);
+    EXPECT_TRUE(dlg->qualityBox->findChild<QLineEdit*>()->isReadOnly());
+    EXPECT_EQ(dlg->previewArea->palette().color(QPalette::Window), QColor(64, 128, 128));
+
+    Show(*dlg);
+    auto fits = [&] {
+        return dlg->folderEdit->width() == dlg->folderRow->width() - dlg->setPanel->width() - 16 &&
+               dlg->folderEdit->x() == 8;
+    };
+    EXPECT_TRUE(fits());
+    dlg->resize(700, 400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->folderRow->width() > 600; }, 2000));
+    EXPECT_TRUE(fits());
+    EXPECT_EQ(dlg->setPanel->geometry().right(), dlg->folderRow->width() - 1);
+    // The preview is the bitmap at 1:1.
+    EXPECT_EQ(dlg->preview->size(), bitmap.size());
+    EXPECT_FALSE(dlg->transparentBox->isVisible());
+}
+
+TEST_F(SaveImageDlgTest, PreferencesAreReadWhenShownAndStoredOnCloseOnlyIfShown)
+{
+    {
+        auto dlg = Make(Folder(QString()));
+        dlg->formatBox->setCurrentIndex(1);
+        dlg->qualityBox->setValue(35);
+    } // never shown: stores nothing
+    EXPECT_FALSE(Stored("Quality").isValid());
+    EXPECT_FALSE(Stored("Output format").isValid());
+
+    Store("Output format", "1");
+    Store("Quality", "5");
+    Store("Transparent", "1");
+    {
+        auto dlg = Make(Folder(QString()));
+        Show(*dlg);
+        EXPECT_EQ(dlg->formatBox->currentIndex(), 1);
+        EXPECT_EQ(dlg->qualityBox->value(), 10); // clamped to the spin range
+        EXPECT_TRUE(dlg->transparentBox->isChecked());
+        EXPECT_FALSE(dlg->transparentBox->isVisible());
+        EXPECT_FALSE(dlg->qualityBox->isVisible());
+        dlg->formatBox->setCurrentIndex(0);
+        dlg->qualityBox->setValue(85);
+        dlg->cancelButton->click(); // cancel stores too
+        EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(Stored("Output format").toString(), "0");
+    EXPECT_EQ(Stored("Quality").toString(), "85");
+    EXPECT_EQ(Stored("Transparent").toString(), "1");
+
+    Store("Quality", "150");
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    EXPECT_EQ(dlg->qualityBox->value(), 100);
+}
+
+TEST_F(SaveImageDlgTest, QualityControlsShowOnlyForJpeg)
+{
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    ASSERT_EQ(dlg->formatBox->currentIndex(), 0);
+    EXPECT_TRUE(dlg->qualityLabel->isVisible());
+    EXPECT_TRUE(dlg->qualityBox->isVisible());
+    dlg->formatBox->setCurrentIndex(1);
+    EXPECT_FALSE(dlg->qualityLabel->isVisible());
+    EXPECT_FALSE(dlg->qualityBox->isVisible());
+    dlg->formatBox->setCurrentIndex(0);
+    EXPECT_TRUE(dlg->qualityLabel->isVisible());
+    EXPECT_TRUE(dlg->qualityBox->isVisible());
+    // Spin steps of five, held at the limits.
+    dlg->qualityBox->setValue(95);
+    dlg->qualityBox->stepUp();
+    dlg->qualityBox->stepUp();
+    EXPECT_EQ(dlg->qualityBox->value(), 100);
+}
+
+TEST_F(SaveImageDlgTest, OkIsEnabledByTheFolderExistingWhenShownNotByTyping)
+{
+    auto missing = Make(Folder(QStringLiteral("nowhere")));
+    Show(*missing);
+    EXPECT_FALSE(missing->okButton->isEnabled());
+    missing->folderEdit->setText(Folder(QString()));
+    EXPECT_FALSE(missing->okButton->isEnabled());
+
+    auto present = Make(Folder(QString()));
+    Show(*present);
+    EXPECT_TRUE(present->okButton->isEnabled());
+    QTest::keyClicks(present->folderEdit, QStringLiteral("zzz"));
+    EXPECT_TRUE(present->okButton->isEnabled());
+}
+
+TEST_F(SaveImageDlgTest, SetAsksBeforeCreatingAMissingFolder)
+{
+    const QString start = Folder(QString());
+    auto dlg = Make(start);
+    Show(*dlg);
+    const QString wanted = Folder(QStringLiteral("a/b"));
+
+    // Cancelled picker: nothing.
+    dlg->setFolderButton->click();
+    EXPECT_EQ(prompts.Asked.last(), "folder:Select output folder");
+    EXPECT_EQ(dlg->folderEdit->text(), start);
+
+    // Declined: nothing made, the field unchanged.
+    prompts.Folders.push_back(wanted);
+    prompts.Answers.push_back(QMessageBox::Cancel);
+    dlg->setFolderButton->click();
+    EXPECT_EQ(prompts.Asked.last(), "ask:Directory " + wanted + " does not exists. Create it first?");
+    EXPECT_EQ(dlg->folderEdit->text(), start);
+    EXPECT_FALSE(QDir(wanted).exists());
+
+    // Accepted: made with its parents; the field ends with a separator.
+    dlg->okButton->setEnabled(false);
+    prompts.Folders.push_back(QDir::toNativeSeparators(dir.filePath(QStringLiteral("a/b"))));
+    prompts.Answers.push_back(QMessageBox::Ok);
+    dlg->setFolderButton->click();
+    EXPECT_TRUE(QDir(wanted).exists());
+    EXPECT_EQ(dlg->folderEdit->text(), wanted);
+    EXPECT_TRUE(dlg->okButton->isEnabled());
+
+    // An existing folder is taken without a question.
+    const int questions = static_cast<int>(prompts.Asked.size());
+    prompts.Folders.push_back(start);
+    dlg->setFolderButton->click();
+    EXPECT_EQ(prompts.Asked.size(), questions + 1); // only the picker
+    EXPECT_EQ(dlg->folderEdit->text(), start);
+}
+
+// The real folder picker with the other questions answered from the script.
+class RealPickerPrompts final : public Prompts {
+public:
+    explicit RealPickerPrompts(ScriptedPrompts& script) : script_(script) {}
+    QString OpenFile(QWidget* p, const FileDialogRequest& r) override { return script_.OpenFile(p, r); }
+    QString SaveFile(QWidget* p, const FileDialogRequest& r) override { return script_.SaveFile(p, r); }
+    std::optional<QColor> PickColor(QWidget* p, const QColor& c) override { return script_.PickColor(p, c); }
+    QString PickFolder(QWidget* p, const QString& comment, const QString& start) override
+    {
+        script_.Asked << QStringLiteral("folder:") + comment;
+        return real_.PickFolder(p, comment, start);
+    }
+    QMessageBox::StandardButton Ask(QWidget* p, const QString& t, const QString& text,
+                                    QMessageBox::StandardButtons b) override
+    {
+        return script_.Ask(p, t, text, b);
+    }
+    void Tell(QWidget* p, QMessageBox::Icon i, const QString& t, const QString& text) override
+    {
+        script_.Tell(p, i, t, text);
+    }
+    int Exec(QDialog& d) override { return script_.Exec(d); }
+
+private:
+    ScriptedPrompts& script_;
+    QtPrompts real_;
+};
+
+TEST_F(SaveImageDlgTest, ANewFolderTypedIntoThePickerIsOfferedAndMade)
+{
+    RealPickerPrompts real(prompts);
+    const QString start = Folder(QString());
+    SaveImageDialog dlg(*store, real);
+    dlg.SetResultBitmap(&bitmap);
+    dlg.SetFolder(start);
+    Show(dlg);
+
+    // Declined: nothing made, the field unchanged.
+    prompts.Answers.push_back(QMessageBox::Cancel);
+    AnswerNextFolderPicker(QStringLiteral("not now"), PickerKey::Enter);
+    dlg.setFolderButton->click();
+    EXPECT_EQ(prompts.Asked.last(),
+              "ask:Directory " + Folder(QStringLiteral("not now")) + " does not exists. Create it first?");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("not now"))));
+    EXPECT_EQ(dlg.folderEdit->text(), start);
+
+    // OK: made with its parent, and the field and OK follow.
+    dlg.okButton->setEnabled(false);
+    prompts.Answers.push_back(QMessageBox::Ok);
+    AnswerNextFolderPicker(QStringLiteral("shots/june"), PickerKey::Choose);
+    dlg.setFolderButton->click();
+    const QString made = Folder(QStringLiteral("shots/june"));
+    EXPECT_EQ(prompts.Asked.last(), "ask:Directory " + made + " does not exists. Create it first?");
+    EXPECT_TRUE(QFileInfo(made).isDir());
+    EXPECT_EQ(dlg.folderEdit->text(), made);
+    EXPECT_TRUE(dlg.okButton->isEnabled());
+}
+
+TEST_F(SaveImageDlgTest, ALargeResultOpensAtItsMiddleASmallOneWhole)
+{
+    // Each pixel tells where it is, so the view's middle tells what it shows.
+    auto located = [](int w, int h) {
+        QImage image(w, h, QImage::Format_RGB888);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, qRgb(x * 255 / (w - 1), y * 255 / (h - 1), 90));
+        return image;
+    };
+    auto middleShown = [](SaveImageDialog& dlg) {
+        QWidget* view = dlg.previewArea->viewport();
+        return view->grab().toImage().pixel(view->width() / 2, view->height() / 2);
+    };
+
+    bitmap = located(1500, 1100);
+    auto large = Make(Folder(QString()));
+    Show(*large);
+    for (QScrollBar* bar : {large->previewArea->horizontalScrollBar(), large->previewArea->verticalScrollBar()}) {
+        ASSERT_GT(bar->maximum(), 0);
+        EXPECT_NEAR(bar->value(), bar->maximum() / 2, 1);
+    }
+    const QRgb middle = middleShown(*large);
+    EXPECT_NEAR(qRed(middle), 127, 3);
+    EXPECT_NEAR(qGreen(middle), 127, 3);
+    // Resized untouched it stays on the middle; once the user scrolls it stays put.
+    large->resize(600, 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return large->previewArea->width() == 600; }, 2000));
+    QApplication::processEvents();
+    EXPECT_NEAR(qRed(middleShown(*large)), 127, 3);
+    QScrollBar* across = large->previewArea->horizontalScrollBar();
+    across->triggerAction(QAbstractSlider::SliderToMinimum);
+    large->resize(500, 420);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return large->previewArea->width() == 500; }, 2000));
+    QApplication::processEvents();
+    EXPECT_EQ(across->value(), 0);
+
+    // Wider than the view only: centred across, whole and centred down.
+    bitmap = located(1500, 60);
+    auto wide = Make(Folder(QString()));
+    Show(*wide);
+    const QScrollBar* wideAcross = wide->previewArea->horizontalScrollBar();
+    EXPECT_NEAR(wideAcross->value(), wideAcross->maximum() / 2, 1);
+    EXPECT_EQ(wide->previewArea->verticalScrollBar()->maximum(), 0);
+    EXPECT_NEAR(qRed(middleShown(*wide)), 127, 3);
+    EXPECT_NEAR(wide->preview->geometry().center().y(), wide->previewArea->viewport()->height() / 2, 1);
+
+    // Smaller than the view: no scrolling, the whole result in the middle.
+    bitmap = located(30, 20);
+    auto small = Make(Folder(QString()));
+    Show(*small);
+    EXPECT_EQ(small->previewArea->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(small->previewArea->verticalScrollBar()->maximum(), 0);
+    const QRect shown = small->preview->geometry();
+    EXPECT_TRUE(small->previewArea->viewport()->rect().contains(shown));
+    EXPECT_NEAR(shown.center().x(), small->previewArea->viewport()->width() / 2, 1);
+    EXPECT_NEAR(shown.center().y(), small->previewArea->viewport()->height() / 2, 1);
+}
+
+TEST_F(SaveImageDlgTest, AFolderThatCannotBeMadeIsReportedAndNothingChanges)
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString start = Folder(QString());
+    auto dlg = Make(start);
+    Show(*dlg);
+    prompts.Folders.push_back(Folder(QStringLiteral("plain/sub")));
+    prompts.Answers.push_back(QMessageBox::Ok);
+    dlg->setFolderButton->click();
+    EXPECT_TRUE(prompts.Asked.last().startsWith("tell:Can not create directory ")) << prompts.Asked.last().toStdString();
+    EXPECT_EQ(dlg->folderEdit->text(), start);
+    EXPECT_TRUE(dlg->okButton->isEnabled());
+}
+
+TEST_F(SaveImageDlgTest, OkWritesAJpegOrBmpNamedAfterTheClock)
+{
+    const QString folder = Folder(QString());
+    auto dlg = Make(folder);
+    Show(*dlg);
+    dlg->qualityBox->setValue(95);
+    dlg->okButton->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    const QString jpg = folder + "38504500000.jpg"; // one separator only
+    EXPECT_EQ(dlg->WrittenPath(), jpg);
+    EXPECT_LE(MaxPixelDifference(ReadResultFile(jpg), bitmap), 6);
+
+    // A folder typed without its separator gets one; BMP is exact.
+    auto bmp = Make(QDir::toNativeSeparators(dir.path()));
+    Show(*bmp);
+    bmp->formatBox->setCurrentIndex(1);
+    bmp->okButton->click();
+    const QString bmpPath = folder + "38504500000.bmp";
+    EXPECT_EQ(bmp->WrittenPath(), bmpPath);
+    EXPECT_EQ(MaxPixelDifference(ReadResultFile(bmpPath), bitmap), 0);
+
+    // The same time unit again: the same name, the file replaced.
+    bitmap.fill(Qt::blue);
+    auto again = Make(folder);
+    again->Clock = [this] { return noon.addMSecs(30); };
+    Show(*again);
+    again->formatBox->setCurrentIndex(1);
+    again->okButton->click();
+    EXPECT_EQ(again->WrittenPath(), bmpPath);
+    EXPECT_EQ(ReadResultFile(bmpPath).pixelColor(0, 0), QColor(Qt::blue));
+}
+
+TEST_F(SaveImageDlgTest, AFailedWriteIsShownAndTheDialogStaysOpen)
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    ASSERT_TRUE(dlg->okButton->isEnabled());
+    const QString bad = Folder(QStringLiteral("plain"));
+    dlg->folderEdit->setText(bad); // typed: OK stays as it was
+    dlg->okButton->click();
+    ASSERT_FALSE(prompts.Asked.isEmpty());
+    EXPECT_EQ(prompts.Asked.last(), "tell:" + bad + "38504500000.jpg: can not create the file (Not a directory)");
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->WrittenPath().isEmpty());
+    EXPECT_FALSE(QFile::exists(bad + "38504500000.jpg"));
+
+    // Another folder then works.
+    dlg->folderEdit->setText(Folder(QString()));
+    dlg->okButton->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(QFile::exists(dlg->WrittenPath()));
+}
+
+TEST_F(SaveImageDlgTest, AStoredFormatOutsideTheListWritesNothing)
+{
+    Store("Output format", "7");
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    EXPECT_EQ(dlg->formatBox->currentIndex(), -1);
+    EXPECT_FALSE(dlg->qualityBox->isVisible());
+    dlg->okButton->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg->WrittenPath().isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"settings.ini"});
+}
+
+TEST_F(SaveImageDlgTest, AStoredValueOfTheWrongKindIsReportedAndTheDefaultUsed)
+{
+    {
+        QSettings s(SettingsFile(), QSettings::IniFormat);
+        s.setValue(QStringLiteral("Preference/Quality"), QVariant(QStringList{"a", "b"}));
+    }
+    store = std::make_unique<SettingsStore>(SettingsFile());
+    store->OpenStore(QStringLiteral("\\Software\\Tralen\\Cubiform\\"));
+    auto dlg = Make(Folder(QString()));
+    Show(*dlg);
+    EXPECT_EQ(dlg->qualityBox->value(), 70);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.Asked.isEmpty(); }, 2000));
+    EXPECT_TRUE(prompts.Asked.last().contains("Quality")) << prompts.Asked.last().toStdString();
+}
+
+} // namespace
