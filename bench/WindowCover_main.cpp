@@ -8,11 +8,11 @@
 //
 //   window_cover COVER.jpg [SIDE.jpg [TOP.jpg]] [--settle-ms N]
 //   window_cover --make-cover OUT.jpg [--size WxH] [--seed N]
-#include "window/Application.h"
-#include "window/Prompts.h"
 #include "app/HugePages.h"
-#include "window/MainWindow.h"
+#include "window/Application.h"
 #include "window/GLPanel.h"
+#include "window/MainWindow.h"
+#include "window/Prompts.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -5,9 +5,9 @@
 //   make_demo FOLDER --size WxH       all three covers at W x H, as JPEG:
 //                                     large pictures for timing
 #include "formats/AtomicFile.h"
+#include "formats/ImageCodec.h"
 #include "formats/PictureWriter.h"
 #include "formats/ProjectFile.h"
-#include "formats/ImageCodec.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 // same pixels. The first byte picks the GL's largest texture side, so small
 // limits take the decoder's other path. The rest is the file.
 #include "FuzzSupport.h"
-#include "render/BaseLevel.h"
 #include "formats/JpegBaseLevel.h"
 #include "formats/JpegCodec.h"
+#include "render/BaseLevel.h"
 
 #include <cstring>
 #include <vector>

@@ -2,10 +2,10 @@
 // The box document of the command line, set up the way the window is right
 // after "New project" or after opening a project, then changed by the
 // command's options.
-#include "document/BoxDocument.h"
 #include "cli/RenderOptions.h"
-#include "formats/ProjectFile.h"
+#include "document/BoxDocument.h"
 #include "document/ProjectOpen.h"
+#include "formats/ProjectFile.h"
 #include "render/CoverImage.h"
 
 #include <QSize>

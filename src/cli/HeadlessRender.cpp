@@ -1,10 +1,10 @@
 #include "cli/HeadlessRender.h"
 
+#include "render/BaseLevel.h"
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
-#include "render/SceneDriver.h"
-#include "render/BaseLevel.h"
 #include "render/PartialUpload.h"
+#include "render/SceneDriver.h"
 
 #include <algorithm>
 #include <array>

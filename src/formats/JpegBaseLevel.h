@@ -3,8 +3,8 @@
 // rescaled on a second thread while later rows are still being decoded, so
 // the two cores share the work and the full-size picture never exists in
 // memory at once.
-#include "render/BaseLevel.h"
 #include "formats/ImageCodec.h"
+#include "render/BaseLevel.h"
 
 #include <atomic>
 #include <memory>

@@ -1,8 +1,8 @@
 #pragma once
 // The three cover image slots: front/back, left/right, top/bottom. Each has
 // the picture's path, a 24-bit preview thumbnail and its texture.
-#include "render/BaseLevel.h"
 #include "formats/JpegBaseLevel.h"
+#include "render/BaseLevel.h"
 #include "render/TextureImage.h"
 
 #include <QImage>

@@ -1,9 +1,9 @@
 #pragma once
 // One picture as an RGBA buffer (bottom row first) that becomes a mipmapped
 // OpenGL texture, and the read-back of the current viewport.
-#include "render/GLApi.h"
-#include "render/BaseLevel.h"
 #include "formats/ImageCodec.h"
+#include "render/BaseLevel.h"
+#include "render/GLApi.h"
 
 #include <QImage>
 #include <QString>

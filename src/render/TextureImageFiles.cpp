@@ -1,8 +1,8 @@
 #include "formats/AtomicFile.h"
-#include "formats/PictureWriter.h"
 #include "formats/BmpCodec.h"
 #include "formats/GifCodec.h"
 #include "formats/JpegCodec.h"
+#include "formats/PictureWriter.h"
 #include "formats/PngCodec.h"
 #include "render/TextureImage.h"
 

@@ -1,7 +1,7 @@
 #include "services/UpdateCheck.h"
 
-#include "services/SettingsStore.h"
 #include "services/ProductInfo.h"
+#include "services/SettingsStore.h"
 #include "services/UpdateReply.h"
 
 #include <QUrlQuery>

@@ -1,7 +1,7 @@
 #include "window/Application.h"
 
-#include "window/MainWindow.h"
 #include "services/ProductInfo.h"
+#include "window/MainWindow.h"
 
 #include <QMessageBox>
 

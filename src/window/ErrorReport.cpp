@@ -1,7 +1,7 @@
 #include "window/ErrorReport.h"
 
-#include "window/Prompts.h"
 #include "services/MailLinks.h"
+#include "window/Prompts.h"
 #include "window/ScreenCentre.h"
 #include "window/ShellOpen.h"
 

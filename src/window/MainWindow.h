@@ -2,12 +2,12 @@
 // The program's one window: the controls that hold the box document, the GL
 // view, the cover previews, the menu and the status bar. Handlers are grouped
 // by subject in MainWindow*.cpp files.
-#include "render/BoxRenderer.h"
 #include "document/BoxDocument.h"
+#include "render/BoxRenderer.h"
+#include "render/CoverImage.h"
+#include "render/SceneDriver.h"
 #include "services/Preferences.h"
 #include "window/Prompts.h"
-#include "render/SceneDriver.h"
-#include "render/CoverImage.h"
 
 #include <QMainWindow>
 #include <QThreadPool>
@@ -198,12 +198,13 @@ private:
     void BuildControls();
     void BuildMenu();
     void ConnectControls();
+    void ConnectView(); // the GL panel's callbacks (MainWindowView.cpp)
     // Each subject wires its own buttons and menu items (MainWindow<Subject>.cpp).
     void ConnectProjects();
     void ConnectResults();
     void ConnectHelp();
-    void FormCreate(const MainWindowOptions& options);
-    void FormDestroy();
+    void Initialise(const MainWindowOptions& options);
+    void Shutdown();
     void SetDefaultFolders();
     void ShowError(const QString& text);
     SlotTextures Textures();

@@ -1,8 +1,8 @@
 // Choosing the cover images of the three slots.
 #include "window/MainWindow.h"
 
-#include "window/GLPanel.h"
 #include "render/PartialUpload.h"
+#include "window/GLPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -139,7 +139,7 @@ void MainWindow::StartCoverLoad(int slot, const QString& fileName, const QString
     ++coverLoadsRunning_;
     SyncBusyCursor();
     const QSize previewSize = PreviewOf(slot)->size();
-    // The window waits for every load before it goes away (FormDestroy), so
+    // The window waits for every load before it goes away (Shutdown), so
     // the queued call never reaches a deleted window.
     auto load = std::make_shared<CoverLoad>();
     load->SlotPath = slotPath;

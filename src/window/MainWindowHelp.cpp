@@ -1,12 +1,12 @@
 // The help menu: help page, mail, web site, update check, about box.
 #include "window/MainWindow.h"
 
-#include "services/SettingsStore.h"
 #include "services/HelpPage.h"
 #include "services/MailLinks.h"
 #include "services/ProductInfo.h"
-#include "window/ShellOpen.h"
+#include "services/SettingsStore.h"
 #include "window/AboutDialog.h"
+#include "window/ShellOpen.h"
 #include "window/UpdateWindow.h"
 
 #include <QAction>

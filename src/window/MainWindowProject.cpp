@@ -1,10 +1,10 @@
 // New, Open, Save and Save as, and the project file's save and load routines.
 #include "window/MainWindow.h"
 
-#include "window/GLPanel.h"
 #include "document/ProjectApply.h"
 #include "document/ProjectOpen.h"
 #include "formats/ProjectError.h"
+#include "window/GLPanel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 #include "window/SaveImageDialog.h"
 
-#include "services/SettingsStore.h"
-#include "window/Prompts.h"
 #include "formats/AtomicFile.h"
 #include "formats/PictureWriter.h"
 #include "formats/TimeStamp.h"
+#include "services/SettingsStore.h"
+#include "window/Prompts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

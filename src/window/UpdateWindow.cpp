@@ -1,10 +1,10 @@
 #include "window/UpdateWindow.h"
 
 #include "services/SettingsStore.h"
+#include "window/ConfirmDialog.h"
 #include "window/Prompts.h"
 #include "window/ScreenCentre.h"
 #include "window/ShellOpen.h"
-#include "window/ConfirmDialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 // "cubiform render" run as a script runs it, judged by the pictures it
 // writes: probes at known points, not stored baselines.
 #include "cli/CliRunner.h"
-#include "formats/ProjectFile.h"
-#include "support/GLPixels.h"
-#include "support/Placeholders.h"
 #include "formats/AtomicFile.h"
 #include "formats/PictureWriter.h"
+#include "formats/ProjectFile.h"
 #include "render/TextureImage.h"
+#include "support/GLPixels.h"
+#include "support/Placeholders.h"
 
 #include <QDir>
 #include <QFile>

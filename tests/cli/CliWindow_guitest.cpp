@@ -1,12 +1,12 @@
 // One project, two surfaces: the window's captured frame and the picture
 // "cubiform render" writes must be the same pixels.
-#include "window/ScriptedPrompts.h"
-#include "window/MainWindow.h"
 #include "cli/CliRunner.h"
-#include "render/SceneDriver.h"
-#include "window/GLPanel.h"
 #include "formats/ProjectFile.h"
+#include "render/SceneDriver.h"
 #include "support/GLPixels.h"
+#include "window/GLPanel.h"
+#include "window/MainWindow.h"
+#include "window/ScriptedPrompts.h"
 
 #include <QFile>
 #include <QTemporaryDir>

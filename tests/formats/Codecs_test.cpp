@@ -1,7 +1,7 @@
 // JPEG, PNG and GIF through their codecs: round trips, what the writers set,
 // and damaged or oversized files.
-#include "support/PictureFiles.h"
 #include "formats/PngCodec.h"
+#include "support/PictureFiles.h"
 
 #include <gif_lib.h>
 #include <turbojpeg.h>

@@ -1,10 +1,10 @@
 // A JPEG decoded straight into its base level gives what the full-size
 // decoder and the base level scaler give one after the other: same pixels,
 // same errors.
-#include "support/PictureFiles.h"
-#include "render/BaseLevel.h"
 #include "formats/JpegBaseLevel.h"
 #include "formats/JpegCodec.h"
+#include "render/BaseLevel.h"
+#include "support/PictureFiles.h"
 
 #include <turbojpeg.h>
 

@@ -2,8 +2,8 @@
 // stored files depend on them, and pixels read back with the program's own
 // decoders.
 #include "formats/PictureWriter.h"
-#include "window/ResultFiles.h"
 #include "formats/PngCodec.h"
+#include "window/ResultFiles.h"
 
 #include <QDir>
 #include <QFile>

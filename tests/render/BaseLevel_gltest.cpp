@@ -1,8 +1,8 @@
 // The texture's base level against the real GLU mipmap builder, bit for bit.
 #include "render/BaseLevel.h"
 
-#include "render/HeadlessContext.h"
 #include "formats/ImageCodec.h"
+#include "render/HeadlessContext.h"
 #include "render/TextureImage.h"
 
 #include <gtest/gtest.h>

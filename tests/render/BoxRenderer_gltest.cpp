@@ -3,9 +3,9 @@
 #include "document/BoxDocument.h"
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
+#include "render/TextureImage.h"
 #include "support/GLPixels.h"
 #include "support/Placeholders.h"
-#include "render/TextureImage.h"
 
 #include <gtest/gtest.h>
 

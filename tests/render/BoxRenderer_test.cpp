@@ -1,9 +1,9 @@
 #include "render/BoxRenderer.h"
 
 #include "document/BoxDocument.h"
+#include "render/TextureImage.h"
 #include "support/Placeholders.h"
 #include "support/RecordingGL.h"
-#include "render/TextureImage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // A base level sent in parts while it is still being made ends as the same
 // texture as one sent whole.
-#include "render/HeadlessContext.h"
 #include "formats/JpegBaseLevel.h"
+#include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
 #include "render/TextureImage.h"
 

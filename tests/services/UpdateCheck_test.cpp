@@ -1,5 +1,5 @@
-#include "services/SettingsStore.h"
 #include "services/ProductInfo.h"
+#include "services/SettingsStore.h"
 #include "services/TestHttpServer.h"
 #include "services/UpdateCheck.h"
 #include "services/UpdateFetcher.h"

@@ -1,8 +1,8 @@
 #pragma once
 // Shared by the texture file tests: a temporary folder, raw file bytes, and
 // pictures painted straight into a TextureImage buffer.
-#include "support/RecordingGL.h"
 #include "render/TextureImage.h"
+#include "support/RecordingGL.h"
 
 #include <QByteArray>
 #include <QDir>

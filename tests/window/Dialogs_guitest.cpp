@@ -1,15 +1,15 @@
-#include "window/ScriptedPrompts.h"
-#include "services/SettingsStore.h"
-#include "window/Prompts.h"
-#include "window/FolderPickerDriver.h"
 #include "services/MailLinks.h"
 #include "services/ProductInfo.h"
-#include "window/UrlCatcher.h"
-#include "window/ScreenCentre.h"
+#include "services/SettingsStore.h"
 #include "window/AboutDialog.h"
 #include "window/ConfirmDialog.h"
 #include "window/ErrorReport.h"
 #include "window/FolderPicker.h"
+#include "window/FolderPickerDriver.h"
+#include "window/Prompts.h"
+#include "window/ScreenCentre.h"
+#include "window/ScriptedPrompts.h"
+#include "window/UrlCatcher.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,10 +1,10 @@
-#include "window/WindowFixture.h"
 #include "services/ProductInfo.h"
 #include "services/TestHttpServer.h"
-#include "window/UrlCatcher.h"
 #include "window/AboutDialog.h"
-#include "window/UpdateWindow.h"
 #include "window/ConfirmDialog.h"
+#include "window/UpdateWindow.h"
+#include "window/UrlCatcher.h"
+#include "window/WindowFixture.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,10 +1,10 @@
 // What the window says when something fails without asking anything, and
 // what it refuses to hand to the desktop.
-#include "window/WindowFixture.h"
 #include "services/TestHttpServer.h"
-#include "window/UrlCatcher.h"
 #include "window/AboutDialog.h"
 #include "window/UpdateWindow.h"
+#include "window/UrlCatcher.h"
+#include "window/WindowFixture.h"
 
 #include <QAction>
 #include <QDir>

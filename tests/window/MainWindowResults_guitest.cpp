@@ -1,7 +1,7 @@
-#include "window/WindowFixture.h"
-#include "window/UrlCatcher.h"
 #include "window/ResultFiles.h"
 #include "window/SaveImageDialog.h"
+#include "window/UrlCatcher.h"
+#include "window/WindowFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "window/SaveImageDialog.h"
 
-#include "window/ScriptedPrompts.h"
+#include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
+#include "window/FolderPickerDriver.h"
 #include "window/Prompts.h"
 #include "window/ResultFiles.h"
-#include "formats/TimeStamp.h"
-#include "window/FolderPickerDriver.h"
+#include "window/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // scripted answers for every dialog.
 #include "window/MainWindow.h"
 
-#include "window/ScriptedPrompts.h"
 #include "window/GLPanel.h"
+#include "window/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 

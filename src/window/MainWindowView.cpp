@@ -1,0 +1,137 @@
+// The GL view: its callbacks, the panel's place in the box and the frames it draws.
+#include "window/MainWindow.h"
+
+#include "render/BaseLevel.h"
+#include "services/ProductInfo.h"
+#include "services/SettingsStore.h"
+#include "window/GLPanel.h"
+#include "window/ScreenCentre.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+void MainWindow::ConnectView()
+{
+    view->OnGLInit = [this](GLPanel*) {
+        // Covers read from now on are scaled for this GL's largest texture.
+        GLint maxSide = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+        SetTextureSizeLimit(maxSide);
+        Renderer.InitGL(*SimpleGL, Params());
+    };
+    view->OnGLPrep = [this](GLPanel*) {
+        // Opaque handles only: asking a child widget for its native window id
+        // would turn it into a native window and break the view's composition.
+        Renderer.PrepareGL(*SimpleGL, reinterpret_cast<std::uintptr_t>(this),
+                                reinterpret_cast<std::uintptr_t>(view), Textures(),
+                                Thumbnails());
+        // Pictures chosen before the view existed had no context to become
+        // textures in; they are read again once this first paint is done.
+        const bool coversWaiting = std::any_of(Covers.begin(), Covers.end(),
+                                               [](const CoverImage& c) { return !c.Path.isEmpty(); });
+        if (pendingOpen_ || coversWaiting)
+            QTimer::singleShot(0, this, [this] {
+                // A load still running installs its own picture once it ends.
+                for (int slot = 0; slot < CoverSlotCount; ++slot)
+                    if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty() &&
+                        coverLoadsInSlot_[static_cast<std::size_t>(slot)] == 0)
+                        SelectCoverImage(slot, true);
+                if (auto open = std::exchange(pendingOpen_, nullptr))
+                    open();
+            });
+    };
+    view->OnResize = [this](GLPanel*) { ViewResized(); };
+    view->OnGLChanges = [this](GLPanel*) { ApplyGLChanges(); };
+    view->OnGLRelease = [this](GLPanel*) { ReleaseGLObjects(); };
+    view->OnGLDraw = [this](GLPanel*) {
+        DrawFlags flags;
+        flags.AppActive = AppActive;
+        flags.SuspendDraw = SuspendDraw;
+        if (!SuspendDraw)
+            ApplyOutputViewport(); // Qt resets the viewport to the whole panel for each paint
+        const float side = Params().SideAngle;
+        const float tilt = Params().TiltAngle;
+        Renderer.DrawFrame(Params(), Textures(), flags);
+        frameSkipped_ = AppActive && SuspendDraw;
+        if (frameSkipped_)
+            RedrawWhenResumed();
+        // The draw wraps an angle of 360 or more to 0, which shows differently.
+        if (Params().SideAngle != side || Params().TiltAngle != tilt)
+            view->RequestFrame();
+    };
+    view->OnMouseDown = [this](QMouseEvent* e) { ViewMousePressed(e); };
+    view->OnMouseMove = [this](QMouseEvent* e) { ViewMouseMoved(e); };
+    view->OnMouseUp = [this](QMouseEvent* e) { ViewMouseReleased(e); };
+    // One filter for the whole window: wheel turns anywhere in it, clicks on
+    // the colour panel and the previews, drops, and the scroll box's resizes.
+    qApp->installEventFilter(this);
+}
+
+SlotTextures MainWindow::Textures()
+{
+    return {Covers[0].Texture.get(), Covers[1].Texture.get(), Covers[2].Texture.get()};
+}
+
+SlotThumbnails MainWindow::Thumbnails()
+{
+    return {&Covers[0].Thumbnail, &Covers[1].Thumbnail, &Covers[2].Thumbnail};
+}
+
+void MainWindow::PlacePanel(int width, int height)
+{
+    // The output size counts device pixels: on a scaled screen the panel
+    // takes just enough logical pixels to hold them, so the view shows the
+    // result 1:1. Centred in the box, truncated toward zero; negative when it
+    // is larger.
+    const qreal ratio = view->devicePixelRatioF();
+    auto logical = [ratio](int pixels) {
+        if (ratio == 1.0)
+            return pixels;
+        int units = static_cast<int>(std::ceil(pixels / ratio - 1e-9));
+        while (std::lround(units * ratio) < pixels)
+            ++units;
+        return units;
+    };
+    const int w = logical(width);
+    const int h = logical(height);
+    const int left = (viewBox->width() - w) / 2;
+    const int top = (viewBox->height() - h) / 2;
+    view->setGeometry(left, top, w, h);
+}
+
+void MainWindow::RedrawWhenResumed()
+{
+    // Drawing is suspended only while a file is read or written, which may
+    // show a modal message; look again a little later rather than lose the frame.
+    if (resumeCheckPending_)
+        return;
+    resumeCheckPending_ = true;
+    QTimer::singleShot(SuspendedRetryMs, this, [this] {
+        resumeCheckPending_ = false;
+        if (frameSkipped_) // else a frame was drawn since
+            view->RequestFrame();
+    });
+}
