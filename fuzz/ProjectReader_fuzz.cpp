@@ -4,7 +4,7 @@
 //
 // Seeds: ProjectReader_fuzz --write-seeds=DIR writes a small corpus made by
 // the program's own writer and exits (libFuzzer ignores "--" flags).
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "document/ProjectApply.h"
 #include "formats/ProjectError.h"
 #include "formats/ProjectFile.h"
@@ -96,12 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const ProjectError&) {
         return 0;
     }
-    PlainBoxControls plain;
-    BoxModel model(plain.Controls());
-    model.FillFormTable();
+    BoxDocument model;
     model.ResetProject();
-    model.SizeModeChosen();
-    model.FormChosen();
+    model.ApplySizeClass();
+    model.ApplyForm();
     ApplyProject(model, record);
     // What was applied must read back as a record again.
     const ProjectData again = CaptureProject(model, CoverPathsOf(record), record.OutputFolder);

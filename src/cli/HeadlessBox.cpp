@@ -40,7 +40,10 @@ HeadlessBox::HeadlessBox()
 {
     for (CoverImage& slot : Covers)
         slot.Texture = std::make_unique<TextureImage>();
-    Document.OnResetCovers = [this] { ResetCoverImages(Covers); };
+    Document.OnChanged = [this](unsigned changes) {
+        if (changes & DocumentChange::CoversReset)
+            ResetCoverImages(Covers);
+    };
 }
 
 void HeadlessBox::NewProject()

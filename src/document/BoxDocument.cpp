@@ -183,9 +183,7 @@ void BoxDocument::ApplyFog()
     // -1 (no item) arrives as 255, as the index is truncated to a byte.
     const auto mode = static_cast<std::uint8_t>(fog_ & 0xFF);
     Params.FogMode = mode;
-    if (OnFogMode)
-        OnFogMode(mode);
-    Changed(DocumentChange::Fog | DocumentChange::View);
+    Changed(DocumentChange::Fog | DocumentChange::FogMode | DocumentChange::View);
 }
 
 void BoxDocument::SetSizeClass(int index)
@@ -197,8 +195,8 @@ void BoxDocument::SetSizeClass(int index)
 void BoxDocument::ApplySizeClass()
 {
     const int maximum = SizeClassMaximum(sizeClass_);
-    if (sizeClass_ == SizeClassLarge && OnMaximize)
-        OnMaximize();
+    if (sizeClass_ == SizeClassLarge)
+        Changed(DocumentChange::Maximize);
     Changed(DocumentChange::SizeClass);
     SetMaximum(Slider::ImageWidth, maximum);
     SetMaximum(Slider::ImageHeight, maximum);
@@ -222,8 +220,6 @@ void BoxDocument::ApplyBackground()
 
 void BoxDocument::ApplyOutputSize()
 {
-    if (OnOutputSize)
-        OnOutputSize(Position(Slider::ImageWidth), Position(Slider::ImageHeight));
     Changed(DocumentChange::OutputSize | DocumentChange::View);
 }
 
@@ -241,8 +237,7 @@ void BoxDocument::ResetProject()
     SelectFog(0);
     SelectBackground(0xFFFFFF);
     Changed(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog | DocumentChange::Background);
-    if (OnResetCovers)
-        OnResetCovers();
+    Changed(DocumentChange::CoversReset);
     SetPosition(Slider::Thickness, Range(Slider::Thickness).Maximum / 2);
     SetPosition(Slider::Height, Range(Slider::Height).Maximum / 2);
     SetPosition(Slider::Width, Range(Slider::Width).Maximum / 2);

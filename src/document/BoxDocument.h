@@ -58,6 +58,9 @@ inline constexpr unsigned Background = 1u << 4;  // the background colour
 inline constexpr unsigned Angles = 1u << 5;      // side or tilt angle
 inline constexpr unsigned OutputSize = 1u << 6;  // the result's width or height
 inline constexpr unsigned View = 1u << 7;        // anything the drawing reads
+inline constexpr unsigned FogMode = 1u << 8;     // a fog mode was applied (Params.FogMode)
+inline constexpr unsigned CoversReset = 1u << 9; // the placeholders go back into the slots
+inline constexpr unsigned Maximize = 1u << 10;   // "Large" asks for the whole screen
 } // namespace DocumentChange
 
 class BoxDocument {
@@ -91,13 +94,13 @@ public:
     // Selects the surrounding and applies its fog mode (-1 counts as 255).
     void SetFog(int index);
     // Selects the size mode; the result sliders take its maximum as range
-    // and position ("Large" asks the host to maximise).
+    // and position ("Large" tells the host Maximize).
     void SetSizeClass(int index);
     void SetBackground(std::uint32_t color);
     void SetAngles(float side, float tilt);
 
     // The new-project reset of the selections, colour, sizes and eye (the
-    // host puts the placeholder covers back through OnResetCovers).
+    // host puts the placeholder covers back when told CoversReset).
     void ResetProject();
     // "New project": the reset, then background, size mode, kind and fog applied.
     void NewProject();
@@ -117,12 +120,8 @@ public:
     void ApplyBackground();      // the colour into the parameters
     void ApplyOutputSize();      // the result sliders to the host
 
-    // -- What the host adds ------------------------------------------------
-    std::function<void(unsigned changes)> OnChanged; // DocumentChange flags
-    std::function<void(std::uint8_t mode)> OnFogMode; // the GL side of a fog mode
-    std::function<void()> OnResetCovers;               // placeholders back in the slots
-    std::function<void()> OnMaximize;                  // "Large" maximises the window
-    std::function<void(int, int)> OnOutputSize;        // the result's size in pixels
+    // What changed (DocumentChange flags), told at the moment it changes.
+    std::function<void(unsigned changes)> OnChanged;
 
 private:
     static constexpr std::size_t Index(Slider s) { return static_cast<std::size_t>(s); }

@@ -129,28 +129,11 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     Document.SelectFog(0);
     ShowDocument(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog);
     Document.Recompute();
-    Document.OnOutputSize = [this](int w, int h) { PlacePanel(w, h); };
     Document.ApplyOutputSize();
     for (CoverImage& slot : Covers)
         slot.Path.clear();
     Params().BackgroundRed = Params().BackgroundGreen = Params().BackgroundBlue = 1.0f;
     setWindowTitle(QString(ProductInfo::Caption));
-
-    Document.OnResetCovers = [this] {
-        DropCoverLoads(); // pictures of the project left behind
-        ResetCoverImages(Covers);
-        ShowPreviews();
-    };
-    Document.OnFogMode = [this](std::uint8_t mode) {
-        // Only modes 1 to 3 set the GL's fog mode; the others keep the one
-        // set last, so the last of those is all the next frame needs.
-        if (!view->FirstPaintPending() && mode >= 1 && mode <= 3)
-            pendingFogMode_ = mode;
-    };
-    Document.OnMaximize = [this] {
-        if (!isMaximized())
-            setWindowState(windowState() | Qt::WindowMaximized);
-    };
 
     if (options.Dialogs) {
         prompts_ = options.Dialogs;

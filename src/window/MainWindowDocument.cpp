@@ -74,7 +74,8 @@ void MainWindow::BindDocument()
     // Typed text is in force as it is typed (changes from code are silent).
     connect(surroundingBox, &QComboBox::editTextChanged, this, [this] { SurroundingChosen(); });
     connect(sizeModeBox, &QComboBox::editTextChanged, this, [this] { SizeModeChosen(); });
-    ShowDocument(~0u);
+    using namespace DocumentChange;
+    ShowDocument(Sliders | Form | Fog | SizeClass | Background | View); // what the widgets show
 }
 
 void MainWindow::ShowDocument(unsigned changes)
@@ -122,6 +123,22 @@ void MainWindow::ShowDocument(unsigned changes)
     }
     if (changes & Angles)
         ShowAngles();
+    if (changes & OutputSize)
+        PlacePanel(Document.Position(Slider::ImageWidth), Document.Position(Slider::ImageHeight));
+    if (changes & CoversReset) {
+        DropCoverLoads(); // pictures of the project left behind
+        ResetCoverImages(Covers);
+        ShowPreviews();
+    }
+    if (changes & FogMode) {
+        // Only modes 1 to 3 set the GL's fog mode; the others keep the one
+        // set last, so the last of those is all the next frame needs.
+        const std::uint8_t mode = Document.Params.FogMode;
+        if (!view->FirstPaintPending() && mode >= 1 && mode <= 3)
+            pendingFogMode_ = mode;
+    }
+    if ((changes & Maximize) && !isMaximized())
+        setWindowState(windowState() | Qt::WindowMaximized);
     // Every change of what the view shows books a frame; the panel draws
     // them as one at the next refresh.
     if (changes & View)

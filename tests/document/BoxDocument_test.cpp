@@ -164,7 +164,7 @@ TEST_F(BoxDocumentTest, SelectionOutsideTheTableFallsBackToTheFirstKind)
 TEST_F(BoxDocumentTest, ResetRestoresSizesEyeColourAndSelections)
 {
     int coverResets = 0;
-    doc.OnResetCovers = [&] { ++coverResets; };
+    doc.OnChanged = [&](unsigned c) { coverResets += (c & DocumentChange::CoversReset) ? 1 : 0; };
     doc.SetForm(6);
     doc.SelectSizeClass(2);
     doc.SelectFog(3);
@@ -190,7 +190,10 @@ TEST_F(BoxDocumentTest, ResetRestoresSizesEyeColourAndSelections)
 TEST_F(BoxDocumentTest, FogIndexIsTruncatedToAByte)
 {
     std::vector<int> sent;
-    doc.OnFogMode = [&](std::uint8_t m) { sent.push_back(m); };
+    doc.OnChanged = [&](unsigned c) {
+        if (c & DocumentChange::FogMode)
+            sent.push_back(doc.Params.FogMode);
+    };
     doc.SetFog(3);
     doc.SetFog(-1);
     EXPECT_EQ(doc.Params.FogMode, 255);
@@ -217,8 +220,11 @@ TEST_F(BoxDocumentTest, SizeClassSetsBothResultSlidersToItsMaximum)
 {
     int maximised = 0;
     std::vector<std::pair<int, int>> sizes;
-    doc.OnMaximize = [&] { ++maximised; };
-    doc.OnOutputSize = [&](int w, int h) { sizes.emplace_back(w, h); };
+    doc.OnChanged = [&](unsigned c) {
+        maximised += (c & DocumentChange::Maximize) ? 1 : 0;
+        if (c & DocumentChange::OutputSize)
+            sizes.emplace_back(doc.Position(Slider::ImageWidth), doc.Position(Slider::ImageHeight));
+    };
     const std::pair<int, int> cases[] = {{0, 100}, {1, 300}, {2, 450}, {-1, 100}};
     for (auto [index, maximum] : cases) {
         doc.SetPosition(Slider::ImageWidth, 5);
@@ -241,8 +247,11 @@ TEST_F(BoxDocumentTest, PositionsClampAndOnlyMovesCountAsChanges)
 {
     int changes = 0;
     std::vector<std::pair<int, int>> sizes;
-    doc.OnChanged = [&](unsigned c) { changes += (c & DocumentChange::Sliders) ? 1 : 0; };
-    doc.OnOutputSize = [&](int w, int h) { sizes.emplace_back(w, h); };
+    doc.OnChanged = [&](unsigned c) {
+        changes += (c & DocumentChange::Sliders) ? 1 : 0;
+        if (c & DocumentChange::OutputSize)
+            sizes.emplace_back(doc.Position(Slider::ImageWidth), doc.Position(Slider::ImageHeight));
+    };
     doc.SetPosition(Slider::Depth, doc.Position(Slider::Depth));
     EXPECT_EQ(changes, 0);
     doc.SetPosition(Slider::Depth, 200);

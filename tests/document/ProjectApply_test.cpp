@@ -16,7 +16,7 @@ struct Document {
 
     Document()
     {
-        model.OnMaximize = [this] { ++maximized; };
+        model.OnChanged = [this](unsigned c) { maximized += (c & DocumentChange::Maximize) ? 1 : 0; };
         model.NewProject();
     }
 

@@ -37,7 +37,10 @@ struct BoxSceneTest : ::testing::Test {
         for (auto& slot : slots)
             slot = std::make_unique<TextureImage>();
         model.ResetProject();
-        model.OnFogMode = [this](std::uint8_t mode) { renderer.SetFogMode(mode); };
+        model.OnChanged = [this](unsigned c) {
+            if (c & DocumentChange::FogMode)
+                renderer.SetFogMode(model.Params.FogMode);
+        };
         SelectForm(0);
         model.ApplyBackground();
         renderer.InitGL(driver, model.Params);

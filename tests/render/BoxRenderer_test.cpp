@@ -24,7 +24,10 @@ struct BoxRendererTest : ::testing::Test {
     void SetUp() override
     {
         RebuildSlotTextures(textures, {&thumbs[0], &thumbs[1], &thumbs[2]}); // names 1, 2, 3
-        model.OnFogMode = [this](std::uint8_t mode) { renderer.SetFogMode(mode); };
+        model.OnChanged = [this](unsigned c) {
+            if (c & DocumentChange::FogMode)
+                renderer.SetFogMode(model.Params.FogMode);
+        };
         SelectForm(0);
         gl.Reset();
     }
