@@ -9,6 +9,7 @@
 // record what changed and ask for a frame (or for RequestChanges), and the
 // callbacks make the GL calls.
 #include "render/PixelFormat.h"
+#include "render/SceneDriver.h"
 
 #include <QElapsedTimer>
 #include <QOpenGLWidget>
@@ -48,6 +49,14 @@ public:
     void SetGLColorBits(std::uint32_t bits) { format_.SetGLColorBits(bits); }
     void SetGLDepthBits(std::uint32_t bits) { format_.SetGLDepthBits(bits); }
     const PixelFormatState& PixelFormat() const { return format_; }
+
+    // The scene driver of this panel's context, with the handles the design
+    // keeps for it (nothing reads them): the window's and the panel's own.
+    // Opaque pointers, not native ids: asking a child widget for its native
+    // window id would make it a native window and break the composition.
+    SceneDriver& Driver() { return driver_; }
+    std::uintptr_t WindowHandle() const { return reinterpret_cast<std::uintptr_t>(window()); }
+    std::uintptr_t SurfaceHandle() const { return reinterpret_cast<std::uintptr_t>(this); }
 
     bool Active() const { return active_; }
     // False holds requested frames (none is drawn) until it is true again;
@@ -99,6 +108,7 @@ private:
     static constexpr int HiddenPollMs = 250;
 
     PixelFormatState format_;
+    SceneDriver driver_;
     QTimer fpsTimer_;
     QTimer loopTimer_;
     QElapsedTimer frameClock_;

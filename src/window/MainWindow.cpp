@@ -90,7 +90,6 @@ void MainWindow::SetDefaultFolders()
 void MainWindow::Initialise(const MainWindowOptions& options)
 {
     SuspendDraw = false;
-    SimpleGL = std::make_unique<SceneDriver>();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         // Only a real switch to another application stops the drawing; a
         // display without a window manager never activates us at all.
@@ -239,7 +238,6 @@ void MainWindow::Shutdown()
     }
     for (CoverImage& slot : Covers)
         slot.Thumbnail = QImage();
-    SimpleGL.reset();
 }
 
 void MainWindow::ShowError(const QString& text)

@@ -5,7 +5,6 @@
 #include "document/BoxDocument.h"
 #include "render/BoxRenderer.h"
 #include "render/CoverImage.h"
-#include "render/SceneDriver.h"
 #include "services/Preferences.h"
 #include "window/Prompts.h"
 
@@ -99,7 +98,6 @@ public:
     BoxDocument Document;
     BoxParameters& Params() { return Document.Params; }
     CoverImages Covers;
-    std::unique_ptr<SceneDriver> SimpleGL;
     BoxRenderer Renderer;
     Folders Folder;
     QString ProjectFile;

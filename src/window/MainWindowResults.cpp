@@ -57,7 +57,7 @@ void MainWindow::ApplyOutputViewport()
     // The panel may hold a pixel more than the output on a scaled screen:
     // the output fills its lower left, so the capture reads exactly it.
     const QSize pixels = OutputPixelSize();
-    SimpleGL->SetViewport(SystemGL(), pixels.width(), pixels.height());
+    view->Driver().SetViewport(SystemGL(), pixels.width(), pixels.height());
 }
 
 void MainWindow::WriteClicked()

@@ -40,14 +40,11 @@ void MainWindow::ConnectView()
         GLint maxSide = 0;
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
         SetTextureSizeLimit(maxSide);
-        Renderer.InitGL(*SimpleGL, Params());
+        Renderer.InitGL(view->Driver(), Params());
     };
     view->OnGLPrep = [this](GLPanel*) {
-        // Opaque handles only: asking a child widget for its native window id
-        // would turn it into a native window and break the view's composition.
-        Renderer.PrepareGL(*SimpleGL, reinterpret_cast<std::uintptr_t>(this),
-                                reinterpret_cast<std::uintptr_t>(view), Textures(),
-                                Thumbnails());
+        Renderer.PrepareGL(view->Driver(), view->WindowHandle(), view->SurfaceHandle(), Textures(),
+                           Thumbnails());
         // Pictures chosen before the view existed had no context to become
         // textures in; they are read again once this first paint is done.
         const bool coversWaiting = std::any_of(Covers.begin(), Covers.end(),
