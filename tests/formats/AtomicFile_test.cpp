@@ -3,6 +3,7 @@
 // the superuser): a file where a folder should be, a folder where the file
 // should be, a file size limit, a full device.
 #include "formats/AtomicFile.h"
+#include "support/TempFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,21 +19,7 @@
 
 namespace {
 
-struct AtomicFile : ::testing::Test {
-    QTemporaryDir dir;
-    QString Path(const QString& name) const { return dir.filePath(name); }
-
-    void Write(const QString& path, const QByteArray& bytes) const
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray Read(const QString& path) const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-    }
+struct AtomicFile : TempFiles {
     QStringList Entries() const
     {
         return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);

@@ -3,7 +3,8 @@
 // decoders.
 #include "formats/PictureWriter.h"
 #include "formats/PngCodec.h"
-#include "window/ResultFiles.h"
+#include "support/ResultFiles.h"
+#include "support/TempFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,15 +63,7 @@ QByteArray Bytes(std::initializer_list<int> values)
     return bytes;
 }
 
-struct PictureWriter : ::testing::Test {
-    QTemporaryDir dir;
-    QString Path(const QString& name) const { return dir.filePath(name); }
-    void Write(const QString& path, const QByteArray& bytes) const
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+struct PictureWriter : TempFiles {
     QByteArray Encode24(const QImage& image) const
     {
         return EncodeBmp(RgbaRows::Of(AsRgba(image, QStringLiteral("x"))), BmpLayout::Bgr24, QStringLiteral("x"));

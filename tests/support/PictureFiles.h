@@ -3,6 +3,7 @@
 // pictures painted straight into a TextureImage buffer.
 #include "render/TextureImage.h"
 #include "support/RecordingGL.h"
+#include "support/TempFiles.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -15,28 +16,11 @@
 #include <cstdlib>
 #include <functional>
 
-class PictureFiles : public ::testing::Test {
+class PictureFiles : public TempFiles {
 public:
-    QTemporaryDir dir;
     RecordingGL gl; // loading and saving must not touch it
 
     void TearDown() override { EXPECT_TRUE(gl.Calls.isEmpty()) << gl.Calls.join(", ").toStdString(); }
-
-    QString Path(const QString& name) const { return dir.filePath(name); }
-
-    static QByteArray Read(const QString& path)
-    {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-        return file.readAll();
-    }
-
-    static void Write(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
 
     // Fills the buffer pixel by pixel; x and y count from the bottom left.
     using Painter = std::function<void(int x, int y, std::uint8_t* rgba)>;

@@ -1,4 +1,4 @@
-#include "window/ResultFiles.h"
+#include "support/ResultFiles.h"
 #include "window/SaveImageDialog.h"
 #include "window/UrlCatcher.h"
 #include "window/WindowFixture.h"

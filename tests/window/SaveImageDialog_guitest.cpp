@@ -2,9 +2,9 @@
 
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
+#include "support/ResultFiles.h"
 #include "window/FolderPickerDriver.h"
 #include "window/Prompts.h"
-#include "window/ResultFiles.h"
 #include "window/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
