@@ -61,6 +61,7 @@ inline constexpr unsigned View = 1u << 7;        // anything the drawing reads
 inline constexpr unsigned FogMode = 1u << 8;     // a fog mode was applied (Params.FogMode)
 inline constexpr unsigned CoversReset = 1u << 9; // the placeholders go back into the slots
 inline constexpr unsigned Maximize = 1u << 10;   // "Large" asks for the whole screen
+inline constexpr unsigned Looks = 1u << 11;      // shadow, reflection, light, textures or samples (Params.Looks)
 } // namespace DocumentChange
 
 class BoxDocument {

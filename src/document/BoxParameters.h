@@ -1,5 +1,6 @@
 #pragma once
 #include "document/BoxForm.h"
+#include "document/BoxLooks.h"
 
 #include <cstdint>
 
@@ -21,4 +22,5 @@ struct BoxParameters {
     float BackgroundBlue = 1.0f;
     std::uint8_t FogMode = 0;
     BoxForm CurrentForm;
+    BoxLooks Looks;
 };
