@@ -50,6 +50,14 @@ ProjectData Seed(int variant)
         d.BackgroundColor = -1;
         d.Depth = 100000;
         break;
+    case 3:
+        d.Looks.Shadow = 60;
+        d.Looks.ShadowSoftness = 0;
+        d.Looks.Reflection = 100;
+        d.Looks.Light = 50;
+        d.Looks.SmoothTextures = true;
+        d.Looks.Samples = 32;
+        break;
     default: break;
     }
     return d;
@@ -59,7 +67,7 @@ void WriteSeeds(const QString& folder)
 {
     QDir().mkpath(folder);
     std::vector<QByteArray> seeds;
-    for (int v = 0; v < 3; ++v)
+    for (int v = 0; v < 4; ++v)
         seeds.push_back(EncodeProject(Seed(v)));
     QByteArray newer = seeds[0];
     newer[1] = 12;
@@ -103,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ApplyProject(model, record);
     // What was applied must read back as a record again.
     const ProjectData again = CaptureProject(model, CoverPathsOf(record), record.OutputFolder);
-    if (DecodeProject(EncodeProject(again)).ImageWidth != again.ImageWidth)
+    const ProjectData reread = DecodeProject(EncodeProject(again));
+    if (reread.ImageWidth != again.ImageWidth || reread.Looks != again.Looks || !LookLimits::IsSampleCount(reread.Looks.Samples))
         std::abort();
     return 0;
 }

@@ -90,7 +90,7 @@ int Render(const QStringList& args, std::FILE* err)
         PendingCovers covers(box);
         RenderRequest request;
         request.Size = size;
-        request.Samples = options.Samples;
+        request.Samples = box.Document.Params.Looks.Samples; // the project's, or --samples
         request.Transparent = options.Transparent;
         GLTeardown teardown; // the GL side is freed while the picture is written
         const QImage picture = RenderBox(box, covers, request, clock, &teardown);
@@ -143,12 +143,18 @@ QString UsageText()
         "  --eye N              eye angle 0..60\n"
         "  --side-angle DEG     --tilt-angle DEG      view angles in degrees\n"
         "  --front FILE         --side FILE           --top FILE   cover images (.jpg, .bmp)\n"
+        "Looks (0 or absent: the classic picture; a project keeps its own unless set):\n"
+        "  --shadow [S]         ground shadow 0..100 (alone: 60)\n"
+        "  --shadow-softness N  0 (hard)..100 (soft), default 50\n"
+        "  --reflection [S]     floor reflection 0..100 (alone: 30)\n"
+        "  --light [S]          directional light 0..100 (alone: 50)\n"
+        "  --smooth-textures    filtered covers: no shimmer on large artwork\n"
         "Output:\n"
         "  -o, --output IMAGE   the picture to write\n"
         "  --save-project FILE  write the project with the options applied\n"
         "  --size WxH           output pixels, 1..16384 each (default: the project's)\n"
         "  --scale N            multiply the output size, 1..16; the picture stays the same\n"
-        "  --samples N          anti-aliasing: 1 (off), 2, 4, 8 or 16 as the OpenGL offers\n"
+        "  --samples N          anti-aliasing: 1 (off), 2, 4, 8, 16 or 32 (default: the project's)\n"
         "  --quality N          JPEG quality 10..100 (default 70)\n"
         "  --transparent        .png/.tga: background gets alpha 0\n"
         "\n"

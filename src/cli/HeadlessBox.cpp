@@ -34,6 +34,20 @@ void CheckCoverFile(const QString& path, int slot)
         throw BadInput(QStringLiteral("%1: a cover image must be a .jpg or .bmp file").arg(path));
 }
 
+// The options' looks over those the project brought.
+BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
+{
+    const LookOptions& l = o.Looks;
+    looks.Shadow = l.Shadow.value_or(looks.Shadow);
+    looks.ShadowSoftness = l.ShadowSoftness.value_or(looks.ShadowSoftness);
+    looks.Reflection = l.Reflection.value_or(looks.Reflection);
+    looks.Light = l.Light.value_or(looks.Light);
+    looks.SmoothTextures = looks.SmoothTextures || l.SmoothTextures;
+    if (o.SamplesGiven)
+        looks.Samples = o.Samples;
+    return looks;
+}
+
 } // namespace
 
 HeadlessBox::HeadlessBox()
@@ -80,6 +94,7 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
     if (o.TiltAngle)
         Document.Params.TiltAngle = *o.TiltAngle;
     Document.Recompute();
+    Document.SetLooks(LooksWithOptions(Document.Params.Looks, o));
     for (std::size_t i = 0; i < Covers.size(); ++i)
         if (o.Covers[i])
         {

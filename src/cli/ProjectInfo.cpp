@@ -26,6 +26,25 @@ QString HexColor(std::int32_t bgr)
         .toUpper();
 }
 
+// The looks on one line, in the order of the file's block.
+QByteArray LooksJson(const BoxLooks& l)
+{
+    const std::pair<const char*, QJsonValue> values[] = {
+        {"shadow", l.Shadow},   {"shadowSoftness", l.ShadowSoftness}, {"reflection", l.Reflection},
+        {"light", l.Light},     {"smoothTextures", l.SmoothTextures}, {"samples", l.Samples},
+    };
+    QByteArray out = "{";
+    for (const auto& [key, value] : values) {
+        if (out.size() > 1)
+            out += ", ";
+        out += '"';
+        out += key;
+        out += "\": ";
+        out += Encoded(value);
+    }
+    return out + "}";
+}
+
 } // namespace
 
 QByteArray ProjectInfoJson(const ProjectData& d)
@@ -61,8 +80,9 @@ QByteArray ProjectInfoJson(const ProjectData& d)
         out += values[i].first;
         out += "\": ";
         out += Encoded(values[i].second);
-        out += i + 1 < values.size() ? ",\n" : "\n";
+        out += ",\n";
     }
+    out += "    \"looks\": " + LooksJson(d.Looks) + "\n";
     out += "}\n";
     return out;
 }

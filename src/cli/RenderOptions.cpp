@@ -1,6 +1,7 @@
 #include "cli/RenderOptions.h"
 
 #include "document/BoxDocument.h"
+#include "document/BoxLooks.h"
 
 #include <QRegularExpression>
 
@@ -73,10 +74,24 @@ int Choice(const QString& option, const QString& value, const QStringList& capti
 
 int SampleCount(const QString& option, const QString& value)
 {
-    const int n = IntegerIn(option, value, 1, 16);
-    if (n != 1 && n != 2 && n != 4 && n != 8 && n != 16)
-        throw BadValue(option, value, QStringLiteral("not 1, 2, 4, 8 or 16"));
+    const int n = IntegerIn(option, value, LookLimits::SampleCounts.front(), LookLimits::SampleCounts.back());
+    if (!LookLimits::IsSampleCount(n))
+        throw BadValue(option, value, QStringLiteral("not 1, 2, 4, 8, 16 or 32"));
     return n;
+}
+
+// What may follow an option whose value is optional: a number, signed or
+// not, so that "--shadow -5" is refused as out of range rather than taken
+// for an unknown option, while "--shadow -o x.png" is the bare flag.
+bool LooksLikeNumber(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[+-]?\\d+$"));
+    return pattern.match(text).hasMatch();
+}
+
+int Strength(const QString& option, const std::optional<QString>& value, int bare)
+{
+    return value ? IntegerIn(option, *value, LookLimits::MinStrength, LookLimits::MaxStrength) : bare;
 }
 
 } // namespace
@@ -133,6 +148,13 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
                 throw UsageError(QStringLiteral("%1 needs a value").arg(arg));
             return arguments[++i];
         };
+        const auto optionalValue = [&]() -> std::optional<QString> {
+            if (inlineValue)
+                return value;
+            if (i + 1 < arguments.size() && LooksLikeNumber(arguments[i + 1]))
+                return arguments[++i];
+            return std::nullopt;
+        };
         const auto flag = [&] {
             if (inlineValue)
                 throw UsageError(QStringLiteral("%1 takes no value").arg(arg));
@@ -184,6 +206,18 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
             o.Scale = IntegerIn(arg, next(), 1, MaxScale);
         } else if (arg == QLatin1String("--samples")) {
             o.Samples = SampleCount(arg, next());
+            o.SamplesGiven = true;
+        } else if (arg == QLatin1String("--shadow")) {
+            o.Looks.Shadow = Strength(arg, optionalValue(), LookLimits::DefaultShadow);
+        } else if (arg == QLatin1String("--shadow-softness")) {
+            o.Looks.ShadowSoftness = Strength(arg, next(), LookLimits::DefaultSoftness);
+        } else if (arg == QLatin1String("--reflection")) {
+            o.Looks.Reflection = Strength(arg, optionalValue(), LookLimits::DefaultReflection);
+        } else if (arg == QLatin1String("--light")) {
+            o.Looks.Light = Strength(arg, optionalValue(), LookLimits::DefaultLight);
+        } else if (arg == QLatin1String("--smooth-textures")) {
+            flag();
+            o.Looks.SmoothTextures = true;
         } else if (arg == QLatin1String("--quality")) {
             o.Quality = IntegerIn(arg, next(), MinJpegQuality, MaxJpegQuality);
             o.QualityGiven = true;

@@ -25,6 +25,16 @@ struct SliderOptions {
     std::optional<int> Eye;        // eyeAngleBox
 };
 
+// The looks a render may set over the project's; a bare --shadow,
+// --reflection or --light takes the LookLimits default.
+struct LookOptions {
+    std::optional<int> Shadow;
+    std::optional<int> ShadowSoftness;
+    std::optional<int> Reflection;
+    std::optional<int> Light;
+    bool SmoothTextures = false; // only turns them on
+};
+
 inline constexpr int DefaultJpegQuality = 70;
 // The window's "Save image as" offers 10..100; the same range here means a
 // command-line picture can always be made again from the window.
@@ -47,7 +57,9 @@ struct RenderOptions {
     std::optional<float> TiltAngle;
     std::optional<QSize> Size;
     int Scale = 1;
-    int Samples = 1;
+    LookOptions Looks;
+    int Samples = 1;           // one of LookLimits::SampleCounts
+    bool SamplesGiven = false; // else the project's samples stay
     int Quality = DefaultJpegQuality;
     bool QualityGiven = false;
     bool Transparent = false;

@@ -230,6 +230,25 @@ void BoxDocument::SetAngles(float side, float tilt)
     Changed(DocumentChange::Angles | DocumentChange::View);
 }
 
+void BoxDocument::SetLooks(const BoxLooks& wanted)
+{
+    const auto strength = [](int v) { return std::clamp(v, LookLimits::MinStrength, LookLimits::MaxStrength); };
+    BoxLooks looks;
+    looks.Shadow = strength(wanted.Shadow);
+    looks.ShadowSoftness = strength(wanted.ShadowSoftness);
+    looks.Reflection = strength(wanted.Reflection);
+    looks.Light = strength(wanted.Light);
+    looks.SmoothTextures = wanted.SmoothTextures;
+    looks.Samples = LookLimits::SampleCounts.front();
+    for (int count : LookLimits::SampleCounts)
+        if (count <= wanted.Samples)
+            looks.Samples = count;
+    if (looks == Params.Looks)
+        return;
+    Params.Looks = looks;
+    Changed(DocumentChange::Looks | DocumentChange::View);
+}
+
 void BoxDocument::ResetProject()
 {
     SelectSizeClass(SizeClassMedium);

@@ -99,6 +99,11 @@ public:
     void SetSizeClass(int index);
     void SetBackground(std::uint32_t color);
     void SetAngles(float side, float tilt);
+    // Strengths clamped to 0..100, samples to the nearest count at or below
+    // (at least 1); tells Looks | View when anything changed. The looks are
+    // not part of the new-project reset: they are a studio style, kept
+    // until a project brings its own.
+    void SetLooks(const BoxLooks& looks);
 
     // The new-project reset of the selections, colour, sizes and eye (the
     // host puts the placeholder covers back when told CoversReset).

@@ -14,6 +14,14 @@ inline constexpr int DefaultLight = 50;
 // Anti-aliasing samples per pixel: beyond what the GL multisamples, the
 // picture is drawn larger and filtered down.
 inline constexpr std::array<int, 6> SampleCounts = {1, 2, 4, 8, 16, 32};
+
+inline constexpr bool IsSampleCount(int n)
+{
+    for (int count : SampleCounts)
+        if (count == n)
+            return true;
+    return false;
+}
 } // namespace LookLimits
 
 struct BoxLooks {

@@ -26,6 +26,7 @@ ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
     d.Eye = doc.Position(Slider::Eye);
     d.SideAngle = doc.Params.SideAngle;
     d.TiltAngle = doc.Params.TiltAngle;
+    d.Looks = doc.Params.Looks;
     return d;
 }
 
@@ -55,4 +56,6 @@ void ApplyProject(BoxDocument& doc, const ProjectData& data)
     doc.SetAngles(data.SideAngle, data.TiltAngle);
     doc.Recompute();
     doc.ApplyBackground();
+    // A project without looks has them all off.
+    doc.SetLooks(data.Looks);
 }

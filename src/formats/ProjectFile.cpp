@@ -8,6 +8,86 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+const QString ExtensionMark = QStringLiteral("CFXB");
+const QString LooksBlockName = QStringLiteral("Looks");
+constexpr std::int32_t LooksBlockVersion = 1;
+
+[[noreturn]] void ThrowInvalidValue()
+{
+    throw ProjectError(ProjectError::Kind::InvalidPropertyValue, InvalidPropertyValueText());
+}
+
+QByteArray ExtensionBlock(const QString& name, std::int32_t version, const QByteArray& values)
+{
+    ValueWriter header;
+    header.WriteString(ExtensionMark);
+    header.WriteString(name);
+    header.WriteInteger(version);
+    header.WriteInteger(static_cast<std::int32_t>(values.size()));
+    return header.Bytes() + values;
+}
+
+QByteArray LooksValues(const BoxLooks& looks)
+{
+    ValueWriter w;
+    for (int value : {looks.Shadow, looks.ShadowSoftness, looks.Reflection, looks.Light,
+                      looks.SmoothTextures ? 1 : 0, looks.Samples})
+        w.WriteInteger(value);
+    return w.Bytes();
+}
+
+int ReadIn(ValueReader& r, int minimum, int maximum)
+{
+    const std::int32_t v = r.ReadInteger();
+    if (v < minimum || v > maximum)
+        ThrowInvalidValue();
+    return v;
+}
+
+BoxLooks ReadLooks(const QByteArray& values)
+{
+    using namespace LookLimits;
+    ValueReader r(values);
+    BoxLooks looks;
+    looks.Shadow = ReadIn(r, MinStrength, MaxStrength);
+    looks.ShadowSoftness = ReadIn(r, MinStrength, MaxStrength);
+    looks.Reflection = ReadIn(r, MinStrength, MaxStrength);
+    looks.Light = ReadIn(r, MinStrength, MaxStrength);
+    looks.SmoothTextures = ReadIn(r, 0, 1) == 1;
+    looks.Samples = r.ReadInteger();
+    if (!IsSampleCount(looks.Samples))
+        ThrowInvalidValue();
+    return looks; // values of a later version stay unread
+}
+
+// The blocks after value 21, read on from where `r` stands.
+void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
+{
+    ValueWriter markWriter;
+    markWriter.WriteString(ExtensionMark);
+    const QByteArray mark = markWriter.Bytes();
+    bool looksSeen = false;
+    while (QByteArrayView(bytes).sliced(r.Position()).startsWith(mark)) {
+        r.ReadString(); // the mark
+        const QString name = r.ReadString();
+        const std::int32_t version = r.ReadInteger();
+        const std::int32_t length = r.ReadInteger();
+        if (version < 1 || length < 0)
+            ThrowInvalidValue();
+        const QByteArray values = r.ReadBytes(static_cast<std::uint64_t>(length));
+        if (name == LooksBlockName) {
+            if (looksSeen)
+                ThrowInvalidValue();
+            looksSeen = true;
+            d.Looks = ReadLooks(values);
+        }
+    }
+}
+
+} // namespace
+
 QByteArray EncodeProject(const ProjectData& data)
 {
     ValueWriter w;
@@ -26,7 +106,9 @@ QByteArray EncodeProject(const ProjectData& data)
         w.WriteInteger(position);
     w.WriteFloat(static_cast<double>(data.SideAngle));
     w.WriteFloat(static_cast<double>(data.TiltAngle));
-    return w.Bytes();
+    if (data.Looks == BoxLooks{})
+        return w.Bytes();
+    return w.Bytes() + ExtensionBlock(LooksBlockName, LooksBlockVersion, LooksValues(data.Looks));
 }
 
 ProjectData DecodeProject(const QByteArray& bytes)
@@ -50,6 +132,7 @@ ProjectData DecodeProject(const QByteArray& bytes)
         *position = r.ReadInteger();
     d.SideAngle = DoubleToFloat(r.ReadFloat());
     d.TiltAngle = DoubleToFloat(r.ReadFloat());
+    ReadExtensions(r, bytes, d);
     return d;
 }
 

@@ -2,6 +2,18 @@
 // The project file (.pcf): 21 tagged values in a fixed order, no header
 // but the leading version. Encoding and decoding work on whole buffers; the
 // file functions store and fetch those buffers.
+//
+// Values beyond the classic ones follow value 21 in extension blocks, which
+// a classic reader never looks at. Each block is tagged values:
+//   String "CFXB"   marks an extension block
+//   String name     "Looks"; blocks of unknown names are skipped
+//   Integer version 1; later versions only append values
+//   Integer length  bytes of the values that follow
+//   values          a reader takes those it knows and skips the rest
+// Bytes after value 21 that do not start with the mark are ignored, as
+// they always were.
+#include "document/BoxLooks.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -35,6 +47,9 @@ struct ProjectData {
     std::int32_t Eye = 40;
     float SideAngle = 36.0f;
     float TiltAngle = 0.0f;
+    // From the "Looks" block; written only when not all at their defaults,
+    // so a classic project's bytes never change.
+    BoxLooks Looks;
 
     bool operator==(const ProjectData&) const = default;
 };
@@ -42,10 +57,13 @@ struct ProjectData {
 // Always writes the current format version, whatever data.Version says.
 QByteArray EncodeProject(const ProjectData& data);
 
-// Reads and checks all 21 values before returning, so a caller never applies
-// half a file. Throws ProjectError: kind NewerVersion (version above 11,
-// nothing after it is read), InvalidPropertyValue or StreamRead. Bytes after
-// the last value are ignored.
+// Reads and checks all 21 values and every extension block before
+// returning, so a caller never applies half a file. Throws ProjectError:
+// kind NewerVersion (version above 11, nothing after it is read),
+// InvalidPropertyValue (also a look value out of its range, or a second
+// "Looks" block) or StreamRead (also a block that ends early or claims more
+// bytes than there are). Bytes after the last value that are no extension
+// block are ignored.
 ProjectData DecodeProject(const QByteArray& bytes);
 
 // Replaces the file only once the new one is complete, so a failed save

@@ -117,6 +117,12 @@ std::uint64_t ValueReader::ReadLE(int byteCount)
     return value;
 }
 
+QByteArray ValueReader::ReadBytes(std::uint64_t count)
+{
+    const auto* p = Take(count);
+    return QByteArray(reinterpret_cast<const char*>(p), static_cast<qsizetype>(count));
+}
+
 std::uint8_t ValueReader::ReadTag()
 {
     return *Take(1);

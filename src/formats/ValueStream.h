@@ -47,6 +47,8 @@ public:
     QString ReadString();
     // Extended floats, and integers converted.
     double ReadFloat();
+    // The next `count` bytes as they are, untagged.
+    QByteArray ReadBytes(std::uint64_t count);
 
     qsizetype Position() const { return pos_; }
 

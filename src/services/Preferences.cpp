@@ -8,6 +8,7 @@
 namespace {
 
 const QString Preference = QStringLiteral("Preference");
+const QString LooksSection = QStringLiteral("Looks");
 
 // Runs one store operation; an error is noted and the fallback kept.
 template <typename T, typename Op>
@@ -109,5 +110,40 @@ QStringList SavePreferences(SettingsStore& store, const BoxDocument& doc, const 
     number(QStringLiteral("Form mode"), doc.Form());
     number(QStringLiteral("Fog"), doc.Fog());
     number(QStringLiteral("Background color"), static_cast<int>(doc.Background()));
+    return problems;
+}
+
+QStringList LoadLookPreferences(SettingsStore& store, BoxDocument& doc)
+{
+    QStringList problems;
+    BoxLooks looks = doc.Params.Looks;
+    auto number = [&](const QString& name, int& value) {
+        value = Collect(problems, value, [&] { return store.LoadNumber(LooksSection, name, value); });
+    };
+    number(QStringLiteral("Shadow"), looks.Shadow);
+    number(QStringLiteral("Shadow softness"), looks.ShadowSoftness);
+    number(QStringLiteral("Reflection"), looks.Reflection);
+    number(QStringLiteral("Light"), looks.Light);
+    looks.SmoothTextures = Collect(problems, looks.SmoothTextures, [&] {
+        return store.LoadFlag(LooksSection, QStringLiteral("Smooth textures"), looks.SmoothTextures);
+    });
+    number(QStringLiteral("Samples"), looks.Samples);
+    doc.SetLooks(looks);
+    return problems;
+}
+
+QStringList SaveLookPreferences(SettingsStore& store, const BoxDocument& doc)
+{
+    QStringList problems;
+    const BoxLooks& looks = doc.Params.Looks;
+    auto number = [&](const QString& name, int value) {
+        Attempt(problems, [&] { store.StoreNumber(LooksSection, name, value); });
+    };
+    number(QStringLiteral("Shadow"), looks.Shadow);
+    number(QStringLiteral("Shadow softness"), looks.ShadowSoftness);
+    number(QStringLiteral("Reflection"), looks.Reflection);
+    number(QStringLiteral("Light"), looks.Light);
+    Attempt(problems, [&] { store.StoreFlag(LooksSection, QStringLiteral("Smooth textures"), looks.SmoothTextures); });
+    number(QStringLiteral("Samples"), looks.Samples);
     return problems;
 }

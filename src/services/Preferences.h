@@ -27,3 +27,10 @@ QStringList LoadPreferences(SettingsStore& store, BoxDocument& document, Folders
 // Writes all seven values, also after one of them failed; the returned list
 // holds one "Failed to set data for '<name>'" per value that was not written.
 QStringList SavePreferences(SettingsStore& store, const BoxDocument& document, const Folders& folders);
+
+// The looks last used, in a section of their own ("Looks"), so that the
+// seven values above stay as they are. Values are clamped into their ranges
+// as the document takes them; one that cannot be read keeps what the
+// document holds and is reported.
+QStringList LoadLookPreferences(SettingsStore& store, BoxDocument& document);
+QStringList SaveLookPreferences(SettingsStore& store, const BoxDocument& document);

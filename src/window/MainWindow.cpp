@@ -151,6 +151,7 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     SetDefaultFolders();
     Document.ResetProject();
     StartupProblems << LoadPreferences(*store_, Document, Folder);
+    StartupProblems << LoadLookPreferences(*store_, Document);
     Document.ApplySizeClass();
     Document.ApplyForm();
     Document.ApplyFog();
@@ -223,7 +224,8 @@ void MainWindow::Shutdown()
     WaitForCoverLoads();
     SyncBusyCursor();
     qApp->removeEventFilter(this);
-    const QStringList problems = SavePreferences(*store_, Document, Folder);
+    QStringList problems = SavePreferences(*store_, Document, Folder);
+    problems << SaveLookPreferences(*store_, Document);
     if (!problems.isEmpty()) {
         // Once, with the first value: when the store refuses one it usually refuses all.
         updateTimer->stop(); // no update check inside the box

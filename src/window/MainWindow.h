@@ -16,7 +16,9 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -63,6 +65,21 @@ public:
     QLabel* widthLabel = nullptr;
     QLabel* heightLabel = nullptr;
     QLabel* thicknessLabel = nullptr;
+    // "Look": the studio looks, all off in the classic picture, in a
+    // non-modal panel that "Look..." opens.
+    QToolButton* lookButton = nullptr;
+    QDialog* lookPanel = nullptr;
+    QGroupBox* lookGroup = nullptr;
+    QScrollBar* shadowBar = nullptr;
+    QScrollBar* softnessBar = nullptr;
+    QScrollBar* reflectionBar = nullptr;
+    QScrollBar* lightBar = nullptr;
+    QLabel* shadowLabel = nullptr;
+    QLabel* softnessLabel = nullptr;
+    QLabel* reflectionLabel = nullptr;
+    QLabel* lightLabel = nullptr;
+    QCheckBox* smoothTexturesBox = nullptr;
+    QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
     QWidget* viewBox = nullptr;
     GLPanel* view = nullptr;
     QSpinBox* eyeAngleBox = nullptr;
@@ -125,6 +142,9 @@ public:
     void FormChosen();
     void SurroundingChosen();
     void SizeModeChosen();
+    // The look controls' values go to the document together.
+    void LookChosen();
+    void ShowLookPanel();
     void ApplySliders() { Document.Recompute(); }
     void ApplyOutputSize() { Document.ApplyOutputSize(); }
     void SliderScrolled();

@@ -9,9 +9,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -257,8 +259,12 @@ void MainWindow::BuildControls()
     surroundingBox->setEditable(true);
     surroundingBox->setInsertPolicy(QComboBox::NoInsert);
     surroundingBox->addItems(FogCaptions());
+    lookButton = MakeButton(surrounding, "lookButton", QStringLiteral("Look..."),
+                            QStringLiteral("Shadow, reflection, light, smooth textures, anti-aliasing"));
+    lookButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     surroundRow->addWidget(colorPanel);
     surroundRow->addWidget(surroundingBox, 1);
+    surroundRow->addWidget(lookButton);
     left->addWidget(surrounding);
 
     auto* dimension = MakeGroup(controlColumn, "GroupBox5", QStringLiteral("Box dimension"));
@@ -281,7 +287,61 @@ void MainWindow::BuildControls()
         ++row;
     }
     left->addWidget(dimension);
+
     left->addStretch(1);
+
+    // The column has no room for another group at the default size: the looks
+    // live in a small panel that stays open beside the window while the
+    // view shows each change.
+    lookPanel = new QDialog(this, Qt::Tool);
+    lookPanel->setObjectName(QStringLiteral("lookPanel"));
+    lookPanel->setWindowTitle(QStringLiteral("Look"));
+    lookPanel->setModal(false);
+    lookPanel->setFont(small);
+    auto* panelRows = new QVBoxLayout(lookPanel);
+    panelRows->setContentsMargins(3, 3, 3, 3);
+    lookGroup = MakeGroup(lookPanel, "lookGroup", QStringLiteral("Look"));
+    auto* lookGrid = new QGridLayout(lookGroup);
+    lookGrid->setVerticalSpacing(1);
+    using namespace LookLimits;
+    shadowBar = MakeBar(lookGroup, "shadowBar", MinStrength, MaxStrength, 0);
+    softnessBar = MakeBar(lookGroup, "softnessBar", MinStrength, MaxStrength, DefaultSoftness);
+    reflectionBar = MakeBar(lookGroup, "reflectionBar", MinStrength, MaxStrength, 0);
+    lightBar = MakeBar(lookGroup, "lightBar", MinStrength, MaxStrength, 0);
+    shadowLabel = MakeLabel(lookGroup, "shadowLabel");
+    softnessLabel = MakeLabel(lookGroup, "softnessLabel");
+    reflectionLabel = MakeLabel(lookGroup, "reflectionLabel");
+    lightLabel = MakeLabel(lookGroup, "lightLabel");
+    const std::tuple<const char*, QScrollBar*, QLabel*, const char*> looks[] = {
+        {"Shadow", shadowBar, shadowLabel, "Ground shadow under the box; 0: none"},
+        {"Softness", softnessBar, softnessLabel, "Shadow edge: 0 hard, 100 soft"},
+        {"Reflection", reflectionBar, reflectionLabel, "Mirror image on the floor; 0: none"},
+        {"Light", lightBar, lightLabel, "Directional light on the faces; 0: flat"}};
+    row = 0;
+    for (const auto& [caption, bar, label, hint] : looks) {
+        lookGrid->addWidget(new QLabel(QLatin1String(caption), lookGroup), row, 0);
+        bar->setToolTip(QLatin1String(hint));
+        lookGrid->addWidget(bar, row, 1);
+        label->setMinimumWidth(ValueLabelWidth(*label));
+        lookGrid->addWidget(label, row, 2);
+        ++row;
+    }
+    auto* lookOptions = new QHBoxLayout;
+    smoothTexturesBox = new QCheckBox(QStringLiteral("Smooth textures"), lookGroup);
+    smoothTexturesBox->setObjectName(QStringLiteral("smoothTexturesBox"));
+    smoothTexturesBox->setToolTip(QStringLiteral("Filtered covers: no shimmer on large artwork"));
+    samplesBox = new QComboBox(lookGroup);
+    samplesBox->setObjectName(QStringLiteral("samplesBox"));
+    samplesBox->setToolTip(QStringLiteral("Anti-aliasing samples per pixel"));
+    for (int count : SampleCounts)
+        samplesBox->addItem(count == 1 ? QStringLiteral("1 (off)") : QString::number(count));
+    lookOptions->addWidget(smoothTexturesBox);
+    lookOptions->addStretch(1);
+    lookOptions->addWidget(new QLabel(QStringLiteral("Samples"), lookGroup));
+    lookOptions->addWidget(samplesBox);
+    lookGrid->addLayout(lookOptions, row, 0, 1, 3);
+    panelRows->addWidget(lookGroup);
+    lookPanel->setFixedSize(lookPanel->sizeHint());
     columns->addWidget(controlColumn);
 
     // Right area: the view and the bar below it.

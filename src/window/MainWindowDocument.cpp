@@ -3,13 +3,19 @@
 
 #include "window/GLPanel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QToolButton>
 #include <QLabel>
 #include <QPalette>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+
+#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -57,6 +63,33 @@ void MainWindow::SizeModeChosen()
     Document.SetSizeClass(ChosenIndex(*sizeModeBox));
 }
 
+void MainWindow::LookChosen()
+{
+    BoxLooks looks = Document.Params.Looks;
+    looks.Shadow = shadowBar->value();
+    looks.ShadowSoftness = softnessBar->value();
+    looks.Reflection = reflectionBar->value();
+    looks.Light = lightBar->value();
+    looks.SmoothTextures = smoothTexturesBox->isChecked();
+    const int sample = samplesBox->currentIndex();
+    if (sample >= 0 && sample < static_cast<int>(LookLimits::SampleCounts.size()))
+        looks.Samples = LookLimits::SampleCounts[static_cast<std::size_t>(sample)];
+    Document.SetLooks(looks);
+}
+
+void MainWindow::ShowLookPanel()
+{
+    if (!lookPanel->isVisible()) {
+        // First in the view's upper right corner, clear of the box and the
+        // controls; later where it was left.
+        if (lookPanel->pos().isNull())
+            lookPanel->move(viewBox->mapToGlobal(QPoint(std::max(0, viewBox->width() - lookPanel->width() - 8), 8)));
+        lookPanel->show();
+    }
+    lookPanel->raise();
+    lookPanel->activateWindow();
+}
+
 void MainWindow::BindDocument()
 {
     const std::pair<QScrollBar*, Slider> bars[] = {
@@ -74,8 +107,13 @@ void MainWindow::BindDocument()
     // Typed text is in force as it is typed (changes from code are silent).
     connect(surroundingBox, &QComboBox::editTextChanged, this, [this] { SurroundingChosen(); });
     connect(sizeModeBox, &QComboBox::editTextChanged, this, [this] { SizeModeChosen(); });
+    for (QScrollBar* bar : {shadowBar, softnessBar, reflectionBar, lightBar})
+        connect(bar, &QScrollBar::valueChanged, this, [this] { LookChosen(); });
+    connect(lookButton, &QToolButton::clicked, this, [this] { ShowLookPanel(); });
+    connect(smoothTexturesBox, &QCheckBox::toggled, this, [this] { LookChosen(); });
+    connect(samplesBox, &QComboBox::currentIndexChanged, this, [this] { LookChosen(); });
     using namespace DocumentChange;
-    ShowDocument(Sliders | Form | Fog | SizeClass | Background | View); // what the widgets show
+    ShowDocument(Sliders | Form | Fog | SizeClass | Background | Looks | View); // what the widgets show
 }
 
 void MainWindow::ShowDocument(unsigned changes)
@@ -120,6 +158,23 @@ void MainWindow::ShowDocument(unsigned changes)
         palette.setColor(QPalette::Window, QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                                                   static_cast<int>((c >> 16) & 0xFF)));
         colorPanel->setPalette(palette);
+    }
+    if (changes & Looks) {
+        const BoxLooks& looks = Document.Params.Looks;
+        const std::tuple<QScrollBar*, QLabel*, int> bars[] = {{shadowBar, shadowLabel, looks.Shadow},
+                                                              {softnessBar, softnessLabel, looks.ShadowSoftness},
+                                                              {reflectionBar, reflectionLabel, looks.Reflection},
+                                                              {lightBar, lightLabel, looks.Light}};
+        for (const auto& [bar, label, value] : bars) {
+            const QSignalBlocker block(bar);
+            bar->setValue(value);
+            label->setText(QString::number(value));
+        }
+        const QSignalBlocker blockSmooth(smoothTexturesBox);
+        smoothTexturesBox->setChecked(looks.SmoothTextures);
+        const QSignalBlocker blockSamples(samplesBox);
+        const auto& counts = LookLimits::SampleCounts;
+        samplesBox->setCurrentIndex(static_cast<int>(std::find(counts.begin(), counts.end(), looks.Samples) - counts.begin()));
     }
     if (changes & Angles)
         ShowAngles();

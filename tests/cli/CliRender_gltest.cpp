@@ -233,6 +233,23 @@ TEST_F(RenderTest, SamplesSmoothTheEdges)
     EXPECT_GT(MixedPixels(four, white, FrontColor), 40);
 }
 
+// The render's samples come from the project's looks unless --samples says otherwise.
+TEST_F(RenderTest, AProjectsSamplesAreUsed)
+{
+    const QStringList args = {QStringLiteral("--form"), QStringLiteral("4"), QStringLiteral("--turn"),
+                              QStringLiteral("150"), QStringLiteral("--size"), QStringLiteral("96x96")};
+    ProjectData data;
+    data.Looks.Samples = 4;
+    const QString project = Path(QStringLiteral("four.pcf"));
+    ASSERT_TRUE(SaveProjectFile(project, EncodeProject(data)));
+    const QImage fromProject = Render(QStringList{project} + args);
+    const QImage asked = Render(args + QStringList{QStringLiteral("--samples"), QStringLiteral("4")});
+    const QImage one = Render(QStringList{project} + args + QStringList{QStringLiteral("--samples"), QStringLiteral("1")});
+    EXPECT_EQ(fromProject, asked);
+    EXPECT_NE(fromProject, one);
+    EXPECT_EQ(one, Render(args));
+}
+
 TEST_F(RenderTest, EveryFormatIsReadableAndTheRightKind)
 {
     const QStringList args = {QStringLiteral("--form"), QStringLiteral("2"), QStringLiteral("--size"),

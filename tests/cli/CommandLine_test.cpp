@@ -78,7 +78,7 @@ TEST(RenderOptions, ValuesAreCheckedAgainstTheControlsRanges)
           Args({"--side-angle", "1e39"}), Args({"--background", "#12345"}),
           Args({"--background", "red"}), Args({"--size", "0x10"}), Args({"--size", "16385x1"}),
           Args({"--size", "10"}), Args({"--scale", "17"}), Args({"--samples", "3"}),
-          Args({"--samples", "32"}), Args({"--quality", "9"}), Args({"--quality", "101"}),
+          Args({"--samples", "64"}), Args({"--quality", "9"}), Args({"--quality", "101"}),
           Args({"--form", "10"}), Args({"--form", "Box"}), Args({"--fog", "-1"}),
           Args({"--fog", "Foggy"})}) {
         const auto [status, text] = ParseFailure(bad + Args({"-o", "x.jpg"}));
@@ -108,6 +108,77 @@ TEST(RenderOptions, WrongUseIsAUsageError)
     const auto [status, text] = ParseFailure(Args({"-o", "box.gif"}));
     EXPECT_EQ(status, ExitBadInput);
     EXPECT_TRUE(text.startsWith("box.gif:")) << text.toStdString();
+}
+
+TEST(RenderOptions, LooksTakeAnOptionalValueWithoutEatingTheNextOption)
+{
+    // Bare, before another option, before the project, and with a value.
+    RenderOptions o = ParseRenderArguments(Args({"--shadow", "-o", "x.png", "--light", "p.pcf", "--reflection"}));
+    EXPECT_EQ(o.Looks.Shadow, LookLimits::DefaultShadow);
+    EXPECT_EQ(o.Looks.Light, LookLimits::DefaultLight);
+    EXPECT_EQ(o.Looks.Reflection, LookLimits::DefaultReflection);
+    EXPECT_EQ(o.Output, "x.png");
+    EXPECT_EQ(o.Project, "p.pcf");
+    EXPECT_FALSE(o.Looks.ShadowSoftness);
+    EXPECT_FALSE(o.Looks.SmoothTextures);
+    EXPECT_FALSE(o.SamplesGiven);
+
+    o = ParseRenderArguments(Args({"--shadow", "40", "--reflection=0", "--light", "+100", "--shadow-softness",
+                                   "0", "--smooth-textures", "--samples", "32", "-o", "x.png"}));
+    EXPECT_EQ(o.Looks.Shadow, 40);
+    EXPECT_EQ(o.Looks.Reflection, 0);
+    EXPECT_EQ(o.Looks.Light, 100);
+    EXPECT_EQ(o.Looks.ShadowSoftness, 0);
+    EXPECT_TRUE(o.Looks.SmoothTextures);
+    EXPECT_EQ(o.Samples, 32);
+    EXPECT_TRUE(o.SamplesGiven);
+    for (int n : LookLimits::SampleCounts)
+        EXPECT_EQ(ParseRenderArguments(Args({"-o", "x.png", "--samples"}) + QStringList{QString::number(n)}).Samples, n);
+
+    // A number after the option is its value, checked; anything else is not.
+    for (const QStringList& bad : {Args({"--shadow", "101"}), Args({"--shadow", "-5"}), Args({"--light=abc"}),
+                                   Args({"--reflection="}), Args({"--shadow-softness", "101"}),
+                                   Args({"--shadow-softness", "soft"}), Args({"--samples", "0"})}) {
+        const auto [status, text] = ParseFailure(bad + Args({"-o", "x.jpg"}));
+        EXPECT_EQ(status, ExitBadInput) << bad.join(' ').toStdString();
+        EXPECT_TRUE(text.startsWith(bad[0].section('=', 0, 0))) << text.toStdString();
+    }
+    EXPECT_EQ(ParseFailure(Args({"-o", "x.png", "--shadow-softness"})).first, ExitUsage);
+    EXPECT_EQ(ParseFailure(Args({"--smooth-textures=1", "-o", "x.png"})).first, ExitUsage);
+}
+
+TEST(HeadlessBox, LookOptionsApplyOverTheProjectsLooks)
+{
+    ProjectData data;
+    data.Looks.Shadow = 20;
+    data.Looks.ShadowSoftness = 90;
+    data.Looks.Reflection = 10;
+    data.Looks.SmoothTextures = true;
+    data.Looks.Samples = 16;
+
+    HeadlessBox box;
+    box.OpenProject(OpenedProject{data, QStringLiteral("/projects")});
+    EXPECT_EQ(box.Document.Params.Looks, data.Looks);
+    // No look option: the project's looks, samples included, stay.
+    box.ApplyOptions(ParseRenderArguments(Args({"--width", "30", "-o", "x.png"})));
+    EXPECT_EQ(box.Document.Params.Looks, data.Looks);
+    EXPECT_EQ(box.Capture().Looks, data.Looks);
+
+    box.ApplyOptions(ParseRenderArguments(Args({"--shadow", "--light", "5", "--samples", "2", "-o", "x.png"})));
+    BoxLooks expected = data.Looks;
+    expected.Shadow = LookLimits::DefaultShadow;
+    expected.Light = 5;
+    expected.Samples = 2;
+    EXPECT_EQ(box.Document.Params.Looks, expected);
+
+    // A new project starts with every look off; the options alone set them.
+    HeadlessBox fresh;
+    fresh.NewProject();
+    EXPECT_TRUE(fresh.Document.Params.Looks.AllOff());
+    fresh.ApplyOptions(ParseRenderArguments(Args({"--reflection", "--smooth-textures", "-o", "x.png"})));
+    EXPECT_EQ(fresh.Document.Params.Looks.Reflection, LookLimits::DefaultReflection);
+    EXPECT_TRUE(fresh.Document.Params.Looks.SmoothTextures);
+    EXPECT_EQ(fresh.Document.Params.Looks.Samples, 1);
 }
 
 TEST(HeadlessBox, OpeningAProjectGivesWhatTheWindowsControlsHold)
@@ -215,7 +286,8 @@ TEST(ProjectInfo, EveryValueUnderItsKeyAsStored)
     QJsonParseError error{};
     const QJsonObject o = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
-    EXPECT_EQ(o.keys().size(), 21);
+    EXPECT_EQ(o.keys().size(), 22); // the 21 values and "looks"
+    EXPECT_TRUE(o["looks"].isObject());
     EXPECT_EQ(o["version"].toInt(), -3);
     EXPECT_EQ(o["front"].toString(), d.FrontBack);
     EXPECT_EQ(o["background"].toString(), "#0180FF");
@@ -288,6 +360,63 @@ TEST_F(CommandTest, SavedProjectReadsBackThroughInfo)
     QFile a(saved), b(again);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(CommandTest, LooksAreSavedShownByInfoAndKeptOnResave)
+{
+    const QString saved = Path("looks.pcf");
+    CliResult r = RunCubiform(Args({"render", "--shadow", "--reflection", "15", "--smooth-textures", "--samples",
+                                    "32", "--save-project"}) + QStringList{saved});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+
+    r = RunCubiform(Args({"info"}) + QStringList{saved});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.Out.toUtf8()).object();
+    EXPECT_EQ(o["version"].toInt(), 11);
+    const QJsonObject looks = o["looks"].toObject();
+    EXPECT_EQ(looks["shadow"].toInt(), LookLimits::DefaultShadow);
+    EXPECT_EQ(looks["shadowSoftness"].toInt(), LookLimits::DefaultSoftness);
+    EXPECT_EQ(looks["reflection"].toInt(), 15);
+    EXPECT_EQ(looks["light"].toInt(), 0);
+    EXPECT_EQ(looks["smoothTextures"].toBool(), true);
+    EXPECT_EQ(looks["samples"].toInt(), 32);
+    // The classic keys keep their order; the looks come last.
+    EXPECT_LT(r.Out.indexOf("\"tiltAngle\""), r.Out.indexOf("\"looks\""));
+    EXPECT_TRUE(r.Out.startsWith("{\n    \"version\": 11,\n    \"front\": "));
+
+    // Re-saved with a look option turned down, the rest stays.
+    const QString again = Path("again.pcf");
+    r = RunCubiform(QStringList{QStringLiteral("render"), saved, QStringLiteral("--shadow"), QStringLiteral("0"),
+                                QStringLiteral("--save-project"), again});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const std::optional<QByteArray> bytes = LoadProjectBytes(again);
+    ASSERT_TRUE(bytes);
+    const BoxLooks read = DecodeProject(*bytes).Looks;
+    EXPECT_EQ(read.Shadow, 0);
+    EXPECT_EQ(read.Reflection, 15);
+    EXPECT_EQ(read.Samples, 32);
+
+    // A classic project shows every look off.
+    WriteBytes(Path("classic.pcf"), EncodeProject(ProjectData{}));
+    r = RunCubiform(Args({"info"}) + QStringList{Path("classic.pcf")});
+    const QJsonObject off = QJsonDocument::fromJson(r.Out.toUtf8()).object()["looks"].toObject();
+    EXPECT_EQ(off["shadow"].toInt(-1), 0);
+    EXPECT_EQ(off["samples"].toInt(), 1);
+    EXPECT_EQ(off["smoothTextures"].toBool(true), false);
+}
+
+TEST_F(CommandTest, AMalformedLooksBlockIsRefusedLikeAnyDamagedProject)
+{
+    ProjectData data;
+    data.Looks.Shadow = 50;
+    QByteArray bytes = EncodeProject(data);
+    bytes.chop(1); // the samples' payload
+    WriteBytes(Path("cut.pcf"), bytes);
+    const CliResult r = RunCubiform({QStringLiteral("render"), Path("cut.pcf"), QStringLiteral("--save-project"),
+                                     Path("out.pcf")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: Stream read error\n").arg(Path("cut.pcf")));
+    EXPECT_FALSE(QFile::exists(Path("out.pcf")));
 }
 
 TEST_F(CommandTest, NewProjectSavedWithoutAPictureKeepsTheFolderItRanIn)

@@ -286,4 +286,53 @@ TEST_F(BoxDocumentTest, NewProjectAppliesTheResetSelections)
     EXPECT_EQ(doc.Params.SideAngle, 36.0f);
 }
 
+TEST_F(BoxDocumentTest, LooksAreClampedAndOnlyRealChangesAreTold)
+{
+    std::vector<unsigned> told;
+    doc.OnChanged = [&](unsigned changes) { told.push_back(changes); };
+    BoxLooks wanted;
+    wanted.Shadow = 140;
+    wanted.ShadowSoftness = -3;
+    wanted.Reflection = 30;
+    wanted.Light = 101;
+    wanted.SmoothTextures = true;
+    wanted.Samples = 12;
+    doc.SetLooks(wanted);
+    EXPECT_EQ(doc.Params.Looks.Shadow, 100);
+    EXPECT_EQ(doc.Params.Looks.ShadowSoftness, 0);
+    EXPECT_EQ(doc.Params.Looks.Reflection, 30);
+    EXPECT_EQ(doc.Params.Looks.Light, 100);
+    EXPECT_TRUE(doc.Params.Looks.SmoothTextures);
+    EXPECT_EQ(doc.Params.Looks.Samples, 8); // the count at or below
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], DocumentChange::Looks | DocumentChange::View);
+
+    // The same looks again, even asked for with other out-of-range values, change nothing.
+    wanted.Shadow = 1000;
+    doc.SetLooks(wanted);
+    EXPECT_EQ(told.size(), 1u);
+
+    for (auto [asked, got] : {std::pair{0, 1}, std::pair{-7, 1}, std::pair{3, 2}, std::pair{32, 32},
+                              std::pair{33, 32}, std::pair{std::numeric_limits<int>::max(), 32}}) {
+        BoxLooks l;
+        l.Samples = asked;
+        doc.SetLooks(l);
+        EXPECT_EQ(doc.Params.Looks.Samples, got) << asked;
+    }
+}
+
+TEST_F(BoxDocumentTest, NewProjectKeepsTheLooksInForce)
+{
+    BoxLooks looks;
+    looks.Shadow = 40;
+    looks.Samples = 16;
+    doc.SetLooks(looks);
+    doc.NewProject();
+    EXPECT_EQ(doc.Params.Looks, looks);
+    // and they are never part of what a recompute or a box kind sets
+    doc.SetForm(5);
+    doc.SetSizeClass(2);
+    EXPECT_EQ(doc.Params.Looks, looks);
+}
+
 } // namespace

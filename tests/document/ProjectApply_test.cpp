@@ -169,4 +169,35 @@ TEST(ProjectApplyTest, OutOfRangeValuesAreClampedIntoTheirRanges)
     EXPECT_EQ(doc.model.Params.BackgroundRed, 0.0f);
 }
 
+TEST(ProjectApplyTest, LooksTravelWithTheProjectAndAClassicOneTurnsThemOff)
+{
+    Document saved;
+    SetUnusual(saved);
+    BoxLooks looks;
+    looks.Shadow = 75;
+    looks.ShadowSoftness = 20;
+    looks.Reflection = 5;
+    looks.Light = 100;
+    looks.SmoothTextures = true;
+    looks.Samples = 16;
+    saved.model.SetLooks(looks);
+    const ProjectData decoded = DecodeProject(EncodeProject(CaptureProject(saved.model, Covers, QString())));
+    EXPECT_EQ(decoded.Looks, looks);
+
+    Document loaded;
+    unsigned told = 0;
+    loaded.model.OnChanged = [&](unsigned c) { told |= c; };
+    ApplyProject(loaded.model, decoded);
+    EXPECT_EQ(loaded.model.Params.Looks, looks);
+    EXPECT_TRUE(told & DocumentChange::Looks);
+    EXPECT_EQ(loaded.Positions(), saved.Positions()); // the looks move no slider
+
+    // A project saved without looks, opened over one with looks.
+    ProjectData classic = decoded;
+    classic.Looks = BoxLooks{};
+    ApplyProject(loaded.model, DecodeProject(EncodeProject(classic)));
+    EXPECT_TRUE(loaded.model.Params.Looks.AllOff());
+    EXPECT_EQ(loaded.model.Params.Looks, BoxLooks{});
+}
+
 } // namespace

@@ -202,4 +202,195 @@ TEST(ProjectFileTest, DamagedFilesFailCleanly)
     }
 }
 
+// -- The "Looks" extension block -------------------------------------------
+
+BoxLooks SomeLooks()
+{
+    BoxLooks l;
+    l.Shadow = 60;
+    l.ShadowSoftness = 0;
+    l.Reflection = 100;
+    l.Light = 45;
+    l.SmoothTextures = true;
+    l.Samples = 32;
+    return l;
+}
+
+// A block as a later or other writer may make it: the mark, a name, a
+// version, the length of `values` (or `claimed`), then the values.
+QByteArray Block(const QString& name, std::int32_t version, const QByteArray& values,
+                 std::optional<std::int32_t> claimed = std::nullopt)
+{
+    ValueWriter w;
+    w.WriteString(QStringLiteral("CFXB"));
+    w.WriteString(name);
+    w.WriteInteger(version);
+    w.WriteInteger(claimed.value_or(static_cast<std::int32_t>(values.size())));
+    return w.Bytes() + values;
+}
+
+QByteArray Integers(std::initializer_list<std::int32_t> values)
+{
+    ValueWriter w;
+    for (std::int32_t v : values)
+        w.WriteInteger(v);
+    return w.Bytes();
+}
+
+QByteArray LooksValues(int shadow, int softness, int reflection, int light, int smooth, int samples)
+{
+    return Integers({shadow, softness, reflection, light, smooth, samples});
+}
+
+TEST(ProjectLooksTest, DefaultLooksWriteTheClassicBytesOnly)
+{
+    ProjectData d = Varied();
+    d.Looks = BoxLooks{};
+    const QByteArray classic = EncodeProject(d);
+    // Softness alone is not at its default, so it is kept.
+    d.Looks.ShadowSoftness = 10;
+    EXPECT_GT(EncodeProject(d).size(), classic.size());
+    EXPECT_TRUE(EncodeProject(d).startsWith(classic));
+    // The worked example has no looks and its bytes are checked above; a
+    // decoded classic file has every look off.
+    EXPECT_EQ(DecodeProject(classic).Looks, BoxLooks{});
+    EXPECT_TRUE(DecodeProject(classic).Looks.AllOff());
+}
+
+TEST(ProjectLooksTest, LooksRoundTripAfterTheClassicValues)
+{
+    ProjectData d = Varied();
+    d.Looks = SomeLooks();
+    const QByteArray bytes = EncodeProject(d);
+    EXPECT_EQ(DecodeProject(bytes), d);
+    ProjectData classic = d;
+    classic.Looks = BoxLooks{};
+    const QByteArray classicBytes = EncodeProject(classic);
+    EXPECT_EQ(bytes.left(classicBytes.size()), classicBytes);
+    EXPECT_EQ(bytes.mid(classicBytes.size()), Block(QStringLiteral("Looks"), 1, LooksValues(60, 0, 100, 45, 1, 32)));
+    EXPECT_EQ(bytes.left(2), Hex("020B")); // the version stays 11
+}
+
+// A reader that knows only the 21 classic values, as an older program is:
+// it stops after value 21, whatever follows.
+ProjectData ClassicRead(const QByteArray& bytes, qsizetype* stoppedAt = nullptr)
+{
+    ValueReader r(bytes);
+    ProjectData d;
+    d.Version = r.ReadInteger();
+    d.FrontBack = r.ReadString();
+    d.LeftRight = r.ReadString();
+    d.TopBottom = r.ReadString();
+    d.OutputFolder = r.ReadString();
+    for (std::int32_t* v : {&d.SizeClass, &d.Fog, &d.Form, &d.BackgroundColor, &d.ImageWidth,
+                            &d.ImageHeight, &d.Breed, &d.Height, &d.Thick, &d.Depth, &d.Vertical,
+                            &d.Horizontal, &d.Turn, &d.Eye})
+        *v = r.ReadInteger();
+    d.SideAngle = static_cast<float>(r.ReadFloat());
+    d.TiltAngle = static_cast<float>(r.ReadFloat());
+    if (stoppedAt)
+        *stoppedAt = r.Position();
+    return d;
+}
+
+TEST(ProjectLooksTest, AClassicReaderReadsTheSameClassicValues)
+{
+    ProjectData d = Varied();
+    d.Looks = SomeLooks();
+    const QByteArray bytes = EncodeProject(d);
+    qsizetype stopped = 0;
+    const ProjectData classic = ClassicRead(bytes, &stopped);
+    EXPECT_LT(stopped, bytes.size()); // the block was there and left unread
+    ProjectData expected = d;
+    expected.Looks = BoxLooks{};
+    EXPECT_EQ(classic, expected);
+    // and the program's own reader, given only those bytes, agrees
+    EXPECT_EQ(DecodeProject(bytes.left(stopped)), expected);
+}
+
+TEST(ProjectLooksTest, LaterBlocksAndLaterValuesAreSkipped)
+{
+    const QByteArray classic = EncodeProject(Example());
+    const QByteArray later = Block(QStringLiteral("Turntable"), 3, Integers({7, 8, 9}) + QByteArray("\x00\xFF", 2));
+    // A later version of the looks block appends values a reader does not know.
+    const QByteArray looks2 = Block(QStringLiteral("Looks"), 2, LooksValues(10, 20, 30, 40, 0, 4) + Integers({99, -5}));
+    const ProjectData d = DecodeProject(classic + later + looks2 + later + QByteArray("trailing junk"));
+    EXPECT_EQ(d.Looks.Shadow, 10);
+    EXPECT_EQ(d.Looks.ShadowSoftness, 20);
+    EXPECT_EQ(d.Looks.Reflection, 30);
+    EXPECT_EQ(d.Looks.Light, 40);
+    EXPECT_FALSE(d.Looks.SmoothTextures);
+    EXPECT_EQ(d.Looks.Samples, 4);
+    ProjectData classicValues = d;
+    classicValues.Looks = BoxLooks{};
+    EXPECT_EQ(classicValues, Example());
+}
+
+TEST(ProjectLooksTest, MalformedBlocksAreRefused)
+{
+    using Kind = ProjectError::Kind;
+    const QByteArray classic = EncodeProject(Example());
+    const QByteArray good = LooksValues(60, 50, 30, 50, 1, 8);
+    const std::pair<QByteArray, Kind> cases[] = {
+        {Block(QStringLiteral("Looks"), 1, LooksValues(101, 50, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, LooksValues(60, -1, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 500, 0, 1)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 2, 1)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 3)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 64)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 0)), Kind::InvalidPropertyValue},
+        // a string where a value belongs
+        {Block(QStringLiteral("Looks"), 1, Hex("0600") + good), Kind::InvalidPropertyValue},
+        // fewer values than version 1 has
+        {Block(QStringLiteral("Looks"), 1, good.left(good.size() - 2)), Kind::StreamRead},
+        // bad version and bad lengths
+        {Block(QStringLiteral("Looks"), 0, good), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), -1, good), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, good, -1), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, good, static_cast<std::int32_t>(good.size() + 1)), Kind::StreamRead},
+        {Block(QStringLiteral("Looks"), 1, good, 0x7FFFFFFF), Kind::StreamRead},
+        {Block(QStringLiteral("Other"), 1, good, 1000), Kind::StreamRead},
+        // a name that is no string, and two looks blocks
+        {Hex("0604") + QByteArray("CFXB") + Hex("0205") + good, Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Looks"), 1, good) + Block(QStringLiteral("Looks"), 1, good), Kind::InvalidPropertyValue},
+    };
+    for (const auto& [block, kind] : cases) {
+        const auto error = DecodeError(classic + block);
+        ASSERT_TRUE(error.has_value()) << block.toHex().toStdString();
+        EXPECT_EQ(error->kind(), kind) << block.toHex().toStdString();
+    }
+    // Every truncation of a block past its mark is a read error.
+    const QByteArray whole = Block(QStringLiteral("Looks"), 1, good);
+    for (qsizetype n = 6; n < whole.size(); ++n) {
+        const auto error = DecodeError(classic + whole.left(n));
+        ASSERT_TRUE(error.has_value()) << n;
+        EXPECT_EQ(error->kind(), Kind::StreamRead) << n;
+    }
+    // Fewer bytes than the mark are no block: trailing bytes, ignored as ever.
+    for (qsizetype n = 0; n < 6; ++n)
+        EXPECT_EQ(DecodeProject(classic + whole.left(n)), Example()) << n;
+}
+
+TEST(ProjectLooksTest, DamagedBlocksFailCleanly)
+{
+    ProjectData d = Example();
+    d.Looks = SomeLooks();
+    const QByteArray bytes = EncodeProject(d);
+    const qsizetype from = EncodeProject(Example()).size();
+    for (qsizetype i = from; i < bytes.size(); ++i) {
+        for (char value : {'\x00', '\x02', '\x04', '\x06', '\x7F', '\x80', '\xFF'}) {
+            QByteArray damaged = bytes;
+            damaged[i] = value;
+            try {
+                const ProjectData read = DecodeProject(damaged);
+                // Whatever was read is within the ranges.
+                EXPECT_TRUE(LookLimits::IsSampleCount(read.Looks.Samples));
+                EXPECT_LE(read.Looks.Shadow, 100);
+                EXPECT_GE(read.Looks.Shadow, 0);
+            } catch (const ProjectError&) {
+            }
+        }
+    }
+}
+
 } // namespace

@@ -420,4 +420,62 @@ TEST_F(PreferencesTest, SaveWritesTheSevenValues)
     EXPECT_EQ(raw.value(QStringLiteral("Background color")).toString(), QStringLiteral("255"));
 }
 
+TEST_F(PreferencesTest, TheLastLooksAreRememberedInTheirOwnSection)
+{
+    BoxLooks looks;
+    looks.Shadow = 35;
+    looks.ShadowSoftness = 80;
+    looks.Reflection = 12;
+    looks.Light = 64;
+    looks.SmoothTextures = true;
+    looks.Samples = 32;
+    model.SetLooks(looks);
+    {
+        auto store = Open();
+        EXPECT_TRUE(SavePreferences(*store, model, folders).isEmpty());
+        EXPECT_TRUE(SaveLookPreferences(*store, model).isEmpty());
+    }
+    {
+        QSettings raw(file, QSettings::IniFormat);
+        raw.beginGroup(QStringLiteral("Preference"));
+        EXPECT_EQ(raw.childKeys().size(), 7); // the classic values, untouched
+        raw.endGroup();
+        raw.beginGroup(QStringLiteral("Looks"));
+        EXPECT_EQ(raw.value(QStringLiteral("Shadow softness")).toString(), QStringLiteral("80"));
+        EXPECT_EQ(raw.value(QStringLiteral("Smooth textures")).toString(), QStringLiteral("1"));
+        EXPECT_EQ(raw.value(QStringLiteral("Samples")).toString(), QStringLiteral("32"));
+    }
+    BoxDocument next;
+    auto store = Open();
+    EXPECT_TRUE(LoadLookPreferences(*store, next).isEmpty());
+    EXPECT_EQ(next.Params.Looks, looks);
+}
+
+TEST_F(PreferencesTest, OddStoredLooksAreClampedOrReportedAndNeverStopTheStart)
+{
+    WriteFile("[Looks]\nShadow=500\nShadow%20softness=-4\nReflection=@ByteArray(7)\nLight=abc\n"
+              "Smooth%20textures=2\nSamples=5\n");
+    auto store = Open();
+    BoxLooks before;
+    before.Reflection = 9;
+    model.SetLooks(before);
+    const QStringList problems = LoadLookPreferences(*store, model);
+    EXPECT_EQ(problems, QStringList{QStringLiteral("Invalid data type for 'Reflection'")});
+    const BoxLooks& l = model.Params.Looks;
+    EXPECT_EQ(l.Shadow, 100);
+    EXPECT_EQ(l.ShadowSoftness, 0);
+    EXPECT_EQ(l.Reflection, 9); // kept
+    EXPECT_EQ(l.Light, 0);      // not a number: the value held
+    EXPECT_TRUE(l.SmoothTextures);
+    EXPECT_EQ(l.Samples, 4);
+
+    // Nothing stored: the looks stay as they are (all off at a first start).
+    BoxDocument first;
+    QTemporaryDir other;
+    SettingsStore empty(other.filePath(QStringLiteral("s.ini")));
+    empty.OpenStore(ProductKey);
+    EXPECT_TRUE(LoadLookPreferences(empty, first).isEmpty());
+    EXPECT_TRUE(first.Params.Looks.AllOff());
+}
+
 } // namespace

@@ -1,0 +1,186 @@
+// The "Look" group: its controls and the document agree, a change books a
+// frame, and the looks travel with projects and preferences.
+#include "window/WindowFixture.h"
+
+#include "formats/ProjectFile.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QApplication>
+#include <QDialog>
+#include <QGroupBox>
+#include <QToolButton>
+
+namespace {
+
+BoxLooks SomeLooks()
+{
+    BoxLooks l;
+    l.Shadow = 45;
+    l.ShadowSoftness = 10;
+    l.Reflection = 25;
+    l.Light = 70;
+    l.SmoothTextures = true;
+    l.Samples = 16;
+    return l;
+}
+
+struct LooksTest : WindowFixture {
+    // What the look controls show.
+    BoxLooks Shown() const
+    {
+        BoxLooks l;
+        l.Shadow = form->shadowBar->value();
+        l.ShadowSoftness = form->softnessBar->value();
+        l.Reflection = form->reflectionBar->value();
+        l.Light = form->lightBar->value();
+        l.SmoothTextures = form->smoothTexturesBox->isChecked();
+        l.Samples = form->samplesBox->currentText().section(QLatin1Char(' '), 0, 0).toInt();
+        return l;
+    }
+
+    void Write(const QString& file, const QByteArray& bytes)
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+};
+
+TEST_F(LooksTest, ALookChangedInTheGroupGoesToTheDocumentAndIsDrawn)
+{
+    Start();
+    ShowAndWaitForGL();
+    EXPECT_TRUE(form->Params().Looks.AllOff()); // a first start: the classic picture
+    EXPECT_EQ(Shown(), form->Params().Looks);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FramePending(); }, 5000));
+
+    const int drawn = form->view->FramesDrawn();
+    form->shadowBar->setValue(40);
+    EXPECT_EQ(form->Params().Looks.Shadow, 40);
+    EXPECT_EQ(form->shadowLabel->text(), "40");
+    EXPECT_TRUE(form->view->FramePending());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->view->FramesDrawn() > drawn; }, 5000));
+
+    form->samplesBox->setCurrentIndex(5);
+    EXPECT_EQ(form->Params().Looks.Samples, 32);
+    form->smoothTexturesBox->setChecked(true);
+    EXPECT_TRUE(form->Params().Looks.SmoothTextures);
+    form->lightBar->setValue(100);
+    form->reflectionBar->setValue(5);
+    form->softnessBar->setValue(0);
+    BoxLooks expected;
+    expected.Shadow = 40;
+    expected.ShadowSoftness = 0;
+    expected.Reflection = 5;
+    expected.Light = 100;
+    expected.SmoothTextures = true;
+    expected.Samples = 32;
+    EXPECT_EQ(form->Params().Looks, expected);
+
+    // The other way: the document's looks show in the group.
+    form->Document.SetLooks(SomeLooks());
+    EXPECT_EQ(Shown(), SomeLooks());
+    EXPECT_EQ(form->lightLabel->text(), "70");
+    EXPECT_EQ(form->Params().Looks, SomeLooks()); // showing them sets nothing back
+}
+
+TEST_F(LooksTest, LooksAreSavedWithTheProjectAndRestoredOnOpen)
+{
+    Start();
+    const QString plain = Path("plain.pcf");
+    ASSERT_TRUE(form->SaveProject(plain));
+    QFile classic(plain);
+    ASSERT_TRUE(classic.open(QIODevice::ReadOnly));
+    const QByteArray classicBytes = classic.readAll();
+    EXPECT_FALSE(classicBytes.contains("CFXB")); // looks off: the classic file
+
+    form->Document.SetLooks(SomeLooks());
+    const QString styled = Path("styled.pcf");
+    ASSERT_TRUE(form->SaveProject(styled));
+
+    form->Document.SetLooks(BoxLooks{});
+    ASSERT_TRUE(form->OpenProjectFile(styled));
+    EXPECT_EQ(form->Params().Looks, SomeLooks());
+    EXPECT_EQ(Shown(), SomeLooks());
+
+    // A project without looks opens with every look off.
+    ASSERT_TRUE(form->OpenProjectFile(plain));
+    EXPECT_EQ(form->Params().Looks, BoxLooks{});
+    EXPECT_EQ(Shown(), BoxLooks{});
+}
+
+TEST_F(LooksTest, AMalformedLooksBlockLeavesTheWindowAsItWas)
+{
+    Start();
+    ProjectData data;
+    data.Form = 6;
+    data.Looks = SomeLooks();
+    QByteArray bytes = EncodeProject(data);
+    // The block ends in six one-byte values; the shadow's becomes 101.
+    bytes[bytes.size() - 11] = 101;
+    Write(Path("bad.pcf"), bytes);
+
+    form->Document.SetLooks(SomeLooks());
+    form->Document.SetLooks([] { BoxLooks l; l.Reflection = 3; return l; }());
+    const BoxLooks before = form->Params().Looks;
+    const int formBefore = form->formBox->currentIndex();
+    EXPECT_FALSE(form->OpenProjectFile(Path("bad.pcf")));
+    EXPECT_TRUE(prompts.Asked.last().contains("Invalid property value")) << prompts.Asked.last().toStdString();
+    EXPECT_EQ(form->Params().Looks, before);
+    EXPECT_EQ(Shown(), before);
+    EXPECT_EQ(form->formBox->currentIndex(), formBefore);
+    EXPECT_EQ(form->ProjectFile, "");
+
+    // A cut block too.
+    bytes = EncodeProject(data);
+    Write(Path("cut.pcf"), bytes.left(bytes.size() - 3));
+    EXPECT_FALSE(form->OpenProjectFile(Path("cut.pcf")));
+    EXPECT_TRUE(prompts.Asked.last().contains("Stream read error"));
+    EXPECT_EQ(form->Params().Looks, before);
+}
+
+TEST_F(LooksTest, TheLastLooksAreRememberedAndNewProjectKeepsThem)
+{
+    Start();
+    form->Document.SetLooks(SomeLooks());
+    form.reset(); // the window closes and stores its preferences
+    QSettings raw(SettingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(raw.value(QStringLiteral("Looks/Samples")).toString(), "16");
+
+    Start();
+    EXPECT_EQ(form->Params().Looks, SomeLooks());
+    EXPECT_EQ(Shown(), SomeLooks());
+
+    prompts.Answers.push_back(QMessageBox::No);
+    form->NewProjectClicked();
+    EXPECT_EQ(form->Params().Looks, SomeLooks());
+    EXPECT_EQ(Shown(), SomeLooks());
+}
+
+TEST_F(LooksTest, TheLookButtonOpensAPanelThatLeavesTheWindowUsable)
+{
+    Start();
+    // The button costs the column no height: the window keeps its default size.
+    EXPECT_LE(form->minimumSizeHint().height(), 650);
+    EXPECT_LE(form->minimumSizeHint().width(), 900);
+    ShowAndWaitForGL();
+    EXPECT_FALSE(form->lookPanel->isVisible());
+    QTest::mouseClick(form->lookButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->lookPanel));
+    EXPECT_FALSE(form->lookPanel->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Every control in the panel shows whole.
+    for (QWidget* w : {static_cast<QWidget*>(form->shadowBar), static_cast<QWidget*>(form->lightBar),
+                       static_cast<QWidget*>(form->samplesBox), static_cast<QWidget*>(form->smoothTexturesBox)})
+        EXPECT_GE(w->width(), w->minimumSizeHint().width());
+    // The window goes on working while it is open.
+    form->widthBar->setValue(20);
+    EXPECT_EQ(form->Document.Position(Slider::Width), 20);
+    form->reflectionBar->setValue(60);
+    EXPECT_EQ(form->Params().Looks.Reflection, 60);
+    form->lookPanel->close();
+    EXPECT_EQ(form->Params().Looks.Reflection, 60); // closing is no cancel
+}
+
+} // namespace
