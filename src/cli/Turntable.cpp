@@ -242,7 +242,7 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     box.ApplyOptions(options);
     RenderRequest request;
     request.Size = box.OutputSize(options);
-    request.Samples = options.Samples;
+    request.Samples = box.Document.Params.Looks.Samples; // the project's, or --samples
     request.Transparent = options.Transparent;
 
     // Frame 0 is what render shows: an angle of 360 or more shows as 0 there.
