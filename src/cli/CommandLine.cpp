@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/Batch.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
@@ -123,6 +124,8 @@ QString UsageText()
         "  cubiform render [PROJECT.pcf] [OPTIONS] -o IMAGE\n"
         "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
         "  cubiform info PROJECT.pcf      print the project's values as JSON\n"
+        "  cubiform batch MANIFEST [-j N] [--fail-fast] [--skip-existing]\n"
+        "                 [--report FILE.csv] [--shard K/N]\n"
         "  cubiform --help | --version\n"
         "\n"
         "render draws the box as the window shows it right after opening PROJECT\n"
@@ -150,6 +153,15 @@ QString UsageText()
         "  --quality N          JPEG quality 10..100 (default 70)\n"
         "  --transparent        .png/.tga: background gets alpha 0\n"
         "\n"
+        "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
+        "lines. Columns: project, front, side, top, output and any render option by\n"
+        "its long name (form, size, transparent, ...); paths are from its folder.\n"
+        "  -j N                 workers (default: one per core)\n"
+        "  --fail-fast          stop at the first row that fails\n"
+        "  --skip-existing      skip rows whose output is newer than their inputs\n"
+        "  --report FILE.csv    write the failed rows (line, output, reason)\n"
+        "  --shard K/N          only rows K, K+N, K+2N, ... (K counts from 1)\n"
+        "\n"
         "Exit status: 0 done, 1 bad input (one line on standard error), 2 wrong use.\n");
 }
 
@@ -158,7 +170,8 @@ bool IsCommandLineRequest(const QStringList& arguments)
     if (arguments.isEmpty())
         return false;
     const QString& first = arguments.first();
-    return first == QLatin1String("render") || first == QLatin1String("info") || IsHelp(first) ||
+    return first == QLatin1String("render") || first == QLatin1String("info") ||
+           first == QLatin1String("batch") || IsHelp(first) ||
            IsVersion(first);
 }
 
@@ -179,6 +192,8 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return Info(rest, out);
         if (command == QLatin1String("render"))
             return Render(rest, err);
+        if (command == QLatin1String("batch"))
+            return RunBatch(rest, err);
         throw UsageError(QStringLiteral("unknown command %1").arg(command));
     } catch (const CommandLineError& e) {
         Print(err, QStringLiteral("cubiform: %1\n").arg(e.Text()));
