@@ -122,11 +122,12 @@ void CheckCoverFiles(const HeadlessBox& box)
     }
 }
 
-PendingCovers::PendingCovers(const HeadlessBox& box)
+PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
 {
     CheckCoverFiles(box);
     for (std::size_t i = 0; i < paths_.size(); ++i)
-        paths_[i] = CoverFile(box.Covers[i]);
+        if (wanted[i])
+            paths_[i] = CoverFile(box.Covers[i]);
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
     // Two at a time: each keeps two threads busy already, and a third would

@@ -48,10 +48,10 @@ public:
 // placeholder) into their textures' base levels, each on its own thread; the
 // caller goes on (creating the GL context, say) and collects them with
 // FinishDecodingCovers. Missing files and other extensions are refused at
-// once. No GL is needed.
+// once (in every slot). No GL is needed. Slots not `wanted` are not read.
 class PendingCovers {
 public:
-    explicit PendingCovers(const HeadlessBox& box);
+    explicit PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted = {true, true, true});
     PendingCovers(const PendingCovers&) = delete;
     PendingCovers& operator=(const PendingCovers&) = delete;
     ~PendingCovers(); // waits for reads still running

@@ -1,47 +1,12 @@
 #include "cli/HeadlessRender.h"
 
-#include "render/BaseLevel.h"
-#include "render/BoxRenderer.h"
+#include "cli/RenderSession.h"
 #include "render/HeadlessContext.h"
-#include "render/PartialUpload.h"
-#include "render/SceneDriver.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <utility>
-
-namespace {
-
-// GL buffers of a picture beyond this many samples in all are refused before
-// the driver is asked: software drivers may take the machine's memory first
-// and fail later. 2^29 samples is 4 GiB of colour and depth.
-constexpr qint64 MaxTotalSamples = qint64{1} << 29;
-
-QString MemoryText()
-{
-    return QStringLiteral("Can not allocate enough video memory. Try again with a smaller image.");
-}
-
-QRgb BackgroundOf(const BoxParameters& p)
-{
-    const auto byte = [](float v) { return static_cast<int>(std::lround(v * 255.0f)); };
-    return qRgb(byte(p.BackgroundRed), byte(p.BackgroundGreen), byte(p.BackgroundBlue));
-}
-
-// Frees the slots' textures while their context is still current.
-struct TextureRelease {
-    CoverImages& covers;
-    ~TextureRelease()
-    {
-        for (CoverImage& slot : covers)
-            slot.Texture = std::make_unique<TextureImage>();
-    }
-};
-
-} // namespace
 
 QRgb ContrastColor(QRgb c)
 {
@@ -110,118 +75,6 @@ void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std
 QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& request,
                  PhaseClock& clock, GLTeardown* teardown)
 {
-    const QSize size = request.Size;
-    std::optional<CommandLineError> contextFailure;
-    std::unique_ptr<HeadlessContext> context;
-    if (qint64{size.width()} * size.height() * request.Samples > MaxTotalSamples)
-        contextFailure = BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
-                                      .arg(size.width())
-                                      .arg(size.height())
-                                      .arg(request.Samples)
-                                      .arg(MemoryText()));
-    else
-        try {
-            context = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
-            GLint maxSide = 0;
-            glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-            SetTextureSizeLimit(maxSide); // for covers read from now on
-        } catch (const HeadlessContextError& e) {
-            contextFailure = BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
-        }
-    BoxRenderer renderer;
-    SceneDriver driver;
-    const TextureRelease release{box.Covers};
-    const auto slotTextures = [&]() -> SlotTextures {
-        return {box.Covers[0].Texture.get(), box.Covers[1].Texture.get(), box.Covers[2].Texture.get()};
-    };
-    const DrawFlags flags; // active, not suspended
-    if (context) {
-        renderer.InitGL(driver, box.Document.Params);
-        renderer.PrepareGL(driver, 0, 0, slotTextures(),
-                                {&box.Covers[0].Thumbnail, &box.Covers[1].Thumbnail,
-                                 &box.Covers[2].Thumbnail});
-        // The driver compiles its shaders for this scene on the first draw;
-        // drawing once with the placeholders, into a corner too small to
-        // cost anything, does that while the covers are still being read.
-        // The real frame sets the whole view and clears it all again.
-        driver.SetViewport(SystemGL(), 8, 8);
-        BoxParameters warmUp = box.Document.Params;
-        renderer.DrawFrame(warmUp, slotTextures(), flags);
-        SystemGL().Finish();
-        driver.SetViewport(SystemGL(), size.width(), size.height());
-    }
-    clock.Mark("context");
-    // A cover's rows go to its texture as they are made, while later rows
-    // are still being read; each cover is done as soon as it is read, while
-    // the others may still be reading. A damaged cover is the user's to fix
-    // first, whatever the GL says.
-    std::array<PartialUpload, 3> parts = {PartialUpload(*box.Covers[0].Texture, true),
-                                          PartialUpload(*box.Covers[1].Texture, true),
-                                          PartialUpload(*box.Covers[2].Texture, true)};
-    pending.Collect(
-        [&](std::size_t slot, DecodedCover&& cover) {
-            if (!context)
-                return;
-            if (!parts[slot].Taken()) {
-                InstallCoverImage(box.Covers[slot], std::move(cover));
-                return;
-            }
-            parts[slot].Finish(*cover.Picture);
-            InstallUploadedCover(box.Covers[slot], std::move(cover));
-        },
-        [&](std::size_t slot, const BaseLevelProgress& progress) {
-            if (context)
-                parts[slot].Follow(progress);
-        });
-    if (contextFailure)
-        throw *contextFailure;
-    if (clock.Enabled())
-        SystemGL().Finish();
-    clock.Mark("covers"); // read, scaled and uploaded
-
-    const SlotTextures textures = slotTextures();
-    // The window draws without pause: an angle of 360 or more is wrapped by
-    // the first frame, and what it shows (and writes) from then on is the
-    // wrapped view.
-    BoxParameters params = box.Document.Params;
-    renderer.DrawFrame(params, textures, flags);
-    if (params.SideAngle != box.Document.Params.SideAngle || params.TiltAngle != box.Document.Params.TiltAngle)
-        renderer.DrawFrame(params, textures, flags);
-    if (clock.Enabled())
-        SystemGL().Finish();
-    clock.Mark("draw");
-
-    QImage picture;
-    try {
-        picture = context->ReadImage();
-    } catch (const std::bad_alloc&) {
-        throw BadInput(QStringLiteral("%1 x %2 pixels: %3").arg(size.width()).arg(size.height()).arg(MemoryText()));
-    }
-    clock.Mark("read back");
-    const auto handOver = [&] {
-        if (!teardown)
-            return;
-        std::vector<std::unique_ptr<TextureImage>> uploaded;
-        for (CoverImage& slot : box.Covers)
-            uploaded.push_back(std::exchange(slot.Texture, std::make_unique<TextureImage>()));
-        teardown->Start(std::move(context), std::move(uploaded));
-    };
-    if (!request.Transparent) {
-        handOver();
-        return picture;
-    }
-
-    // A second frame in front of a far-off background tells box from background.
-    const QRgb background = BackgroundOf(params);
-    const QRgb contrast = ContrastColor(background);
-    BoxParameters second = params;
-    second.BackgroundRed = static_cast<float>(qRed(contrast) / 255.0);
-    second.BackgroundGreen = static_cast<float>(qGreen(contrast) / 255.0);
-    second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
-    renderer.DrawFrame(second, textures, flags);
-    const QImage other = context->ReadImage();
-    handOver();
-    QImage combined = CombineTransparent(picture, other, background, contrast);
-    clock.Mark("transparent");
-    return combined;
+    RenderSession session;
+    return session.Render(box, pending, request, clock, teardown);
 }

@@ -119,6 +119,12 @@ EGLContext CreateContext(EGLDisplay display)
     return context;
 }
 
+// EGL answers "which context is current" for the thread's bound API, and a
+// thread that never chose one has OpenGL ES bound: without this, a thread
+// that took over a context (to free it, or a render worker) would not see
+// it as current, never release it and leave it stuck to the thread.
+void UseOpenGL() { eglBindAPI(EGL_OPENGL_API); }
+
 void DrainGLErrors()
 {
     for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
@@ -147,6 +153,7 @@ HeadlessContext::HeadlessContext(int width, int height, int samples)
         throw HeadlessContextError("A picture of " + std::to_string(width) + " x " +
                                    std::to_string(height) + " pixels cannot be rendered");
 
+    UseOpenGL();
     previousDisplay_ = eglGetCurrentDisplay();
     previousContext_ = eglGetCurrentContext();
     previousDraw_ = eglGetCurrentSurface(EGL_DRAW);
@@ -194,8 +201,11 @@ HeadlessContext::HeadlessContext(int width, int height, int samples)
 HeadlessContext::~HeadlessContext()
 {
     // The context's own buffers go with it; only the current binding needs care.
+    UseOpenGL();
     if (eglGetCurrentContext() == context_) {
-        const bool restored = previousContext_ != EGL_NO_CONTEXT &&
+        // What was current at creation belongs to the creating thread.
+        const bool restored = owner_ == std::this_thread::get_id() &&
+                              previousContext_ != EGL_NO_CONTEXT &&
                               eglMakeCurrent(previousDisplay_, previousDraw_, previousRead_,
                                              previousContext_) == EGL_TRUE;
         if (!restored)
@@ -206,6 +216,7 @@ HeadlessContext::~HeadlessContext()
 
 void HeadlessContext::MakeCurrent()
 {
+    UseOpenGL();
     if (eglGetCurrentContext() == context_)
         return;
     if (!eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_))
@@ -215,6 +226,7 @@ void HeadlessContext::MakeCurrent()
 
 void HeadlessContext::Detach()
 {
+    UseOpenGL();
     if (eglGetCurrentContext() == context_)
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }

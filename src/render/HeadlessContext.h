@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 class HeadlessContextError : public std::runtime_error {
@@ -29,7 +30,7 @@ public:
     // cannot be had; what was current before then stays current.
     HeadlessContext(int width, int height, int samples = 1);
     // If current, hands back to the context that was current at creation
-    // (or to none).
+    // (or to none; always none on another thread than the creating one).
     ~HeadlessContext();
     HeadlessContext(const HeadlessContext&) = delete;
     HeadlessContext& operator=(const HeadlessContext&) = delete;
@@ -71,6 +72,7 @@ private:
     void* previousContext_ = nullptr;
     void* previousDraw_ = nullptr;
     void* previousRead_ = nullptr;
+    std::thread::id owner_ = std::this_thread::get_id();
 
     int width_ = 0;
     int height_ = 0;

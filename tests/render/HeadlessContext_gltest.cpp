@@ -8,8 +8,11 @@
 #include <EGL/egl.h>
 
 #include <cstdlib>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -176,6 +179,43 @@ TEST(HeadlessContextTest, ManyContextsComeAndGoAndTheCurrentOneIsPutBack)
     }
     EXPECT_EQ(eglGetCurrentContext(), outerContext);
     EXPECT_EQ(outer.ReadImage().pixel(1, 1), TopColor);
+}
+
+TEST(HeadlessContextTest, AContextMovesBetweenThreadsAndSeveralDrawAtOnce)
+{
+    HeadlessContext context(8, 8);
+    PaintHalves(8, 8, TopColor, TopColor);
+    context.Detach();
+    std::thread([&] {
+        // A fresh thread has OpenGL ES bound; the context must still be seen
+        // as current here and really be let go of again.
+        context.MakeCurrent();
+        EXPECT_EQ(context.ReadImage().pixel(1, 1), TopColor);
+        PaintHalves(8, 8, BottomColor, BottomColor);
+        context.Detach();
+    }).join();
+    ASSERT_NO_THROW(context.MakeCurrent()); // refused while still bound to the other thread
+    EXPECT_EQ(context.ReadImage().pixel(1, 1), BottomColor);
+
+    // One context per thread, drawing side by side; each sees only its own.
+    std::atomic<int> right{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 2; ++t)
+        workers.emplace_back([t, &right] {
+            const QRgb colour = t == 0 ? TopColor : BottomColor;
+            for (int round = 0; round < 10; ++round) {
+                HeadlessContext own(10 + t, 10 + round);
+                PaintHalves(10 + t, 10 + round, colour, colour);
+                const QImage image = own.ReadImage();
+                if (image.width() == 10 + t && image.pixel(2, 2) == colour)
+                    ++right;
+            }
+            EXPECT_EQ(eglGetCurrentContext(), EGL_NO_CONTEXT); // nothing left bound to the thread
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(right.load(), 20);
+    EXPECT_EQ(context.ReadImage().pixel(1, 1), BottomColor);
 }
 
 } // namespace

@@ -1,0 +1,329 @@
+#include "cli/RenderSession.h"
+
+#include "render/BaseLevel.h"
+#include "render/HeadlessContext.h"
+#include "render/PartialUpload.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <utility>
+
+namespace {
+
+// GL buffers of a picture beyond this many samples in all are refused before
+// the driver is asked: software drivers may take the machine's memory first
+// and fail later. 2^29 samples is 4 GiB of colour and depth.
+constexpr qint64 MaxTotalSamples = qint64{1} << 29;
+
+QString MemoryText()
+{
+    return QStringLiteral("Can not allocate enough video memory. Try again with a smaller image.");
+}
+
+QRgb BackgroundOf(const BoxParameters& p)
+{
+    const auto byte = [](float v) { return static_cast<int>(std::lround(v * 255.0f)); };
+    return qRgb(byte(p.BackgroundRed), byte(p.BackgroundGreen), byte(p.BackgroundBlue));
+}
+
+} // namespace
+
+RenderSession::RenderSession() = default;
+
+RenderSession::~RenderSession() { DropContext(); }
+
+RenderSession::SlotKeys RenderSession::KeysOf(const HeadlessBox& box)
+{
+    SlotKeys keys;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const QString file = CoverFile(box.Covers[i]);
+        if (file.isEmpty())
+            continue;
+        CoverKey key;
+        key.File = QFileInfo(file).absoluteFilePath();
+        // Nanoseconds, unlike QFileInfo: a cover rewritten within the same
+        // millisecond at the same size is still seen as changed.
+        const std::filesystem::path path(file.toStdString());
+        std::error_code error;
+        const auto size = std::filesystem::file_size(path, error);
+        key.Size = error ? -1 : static_cast<std::int64_t>(size);
+        const auto modified = std::filesystem::last_write_time(path, error);
+        key.Modified = error ? 0 : static_cast<std::int64_t>(modified.time_since_epoch().count());
+        keys[i] = std::move(key);
+    }
+    return keys;
+}
+
+RenderSession::CachedCover* RenderSession::Find(const CoverKey& key)
+{
+    for (CachedCover& cover : covers_)
+        if (cover.Key == key)
+            return &cover;
+    return nullptr;
+}
+
+QImage RenderSession::Render(HeadlessBox& box, const RenderRequest& request, PhaseClock& clock)
+{
+    CheckCoverFiles(box); // the same refusals, before anything is read
+    if (context_ && context_->Samples() != request.Samples)
+        DropContext(); // its textures with it, so every cover is read again
+    const SlotKeys keys = KeysOf(box);
+    std::array<bool, 3> reading{};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (!keys[i] || (context_ && Find(*keys[i])))
+            continue;
+        // A file in two slots is read once.
+        bool earlier = false;
+        for (std::size_t j = 0; j < i; ++j)
+            earlier = earlier || (reading[j] && keys[j] == keys[i]);
+        reading[i] = !earlier;
+    }
+    PendingCovers covers(box, reading);
+    return Run(box, covers, keys, reading, request, clock, nullptr);
+}
+
+QImage RenderSession::Render(HeadlessBox& box, PendingCovers& covers, const RenderRequest& request,
+                             PhaseClock& clock, GLTeardown* teardown)
+{
+    const SlotKeys keys = KeysOf(box);
+    std::array<bool, 3> reading{};
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        reading[i] = keys[i].has_value();
+    return Run(box, covers, keys, reading, request, clock, teardown);
+}
+
+bool RenderSession::PrepareContext(const RenderRequest& request)
+{
+    const QSize size = request.Size;
+    if (context_ && context_->Samples() != request.Samples)
+        DropContext();
+    if (context_) {
+        context_->MakeCurrent();
+        if (context_->Width() != size.width() || context_->Height() != size.height())
+            context_->Resize(size.width(), size.height()); // keeps the old buffers when refused
+        return false;
+    }
+    context_ = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
+    ++contextsMade_;
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    SetTextureSizeLimit(maxSide); // for covers read from now on
+    // A slot without a picture shows its placeholder, as after "New project".
+    for (int i = 0; i < CoverSlotCount; ++i) {
+        QImage placeholder(PlaceholderSize(i), QImage::Format_RGB888);
+        placeholder.fill(QColor(PlaceholderColor(i)));
+        auto texture = std::make_unique<TextureImage>();
+        texture->LoadFromBitmap(placeholder);
+        texture->Upload();
+        placeholders_[static_cast<std::size_t>(i)] = std::move(texture);
+    }
+    return true;
+}
+
+QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKeys& keys,
+                          const std::array<bool, 3>& reading, const RenderRequest& request,
+                          PhaseClock& clock, GLTeardown* teardown)
+{
+    ++renders_;
+    const struct AfterRender {
+        RenderSession& session;
+        ~AfterRender() { session.Evict(); }
+    } afterRender{*this};
+
+    const QSize size = request.Size;
+    std::optional<CommandLineError> contextFailure;
+    bool fresh = false;
+    if (qint64{size.width()} * size.height() * request.Samples > MaxTotalSamples)
+        contextFailure = BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
+                                      .arg(size.width())
+                                      .arg(size.height())
+                                      .arg(request.Samples)
+                                      .arg(MemoryText()));
+    else
+        try {
+            fresh = PrepareContext(request);
+        } catch (const HeadlessContextError& e) {
+            contextFailure = BadInput(QStringLiteral("no usable OpenGL: %1").arg(QString::fromStdString(e.what())));
+        }
+    const bool drawing = !contextFailure;
+    const DrawFlags flags; // active, not suspended
+    const SlotTextures placeholders = {placeholders_[0].get(), placeholders_[1].get(), placeholders_[2].get()};
+    if (drawing) {
+        renderer_.InitGL(driver_, box.Document.Params); // also this box's fog mode
+        if (fresh) {
+            driver_.SetWindow(0, 0, 0);
+            // The driver compiles its shaders for this scene on the first
+            // draw; drawing once with the placeholders, into a corner too
+            // small to cost anything, does that while the covers are still
+            // being read. The real frame sets the whole view and clears it
+            // all again.
+            driver_.SetViewport(SystemGL(), 8, 8);
+            BoxParameters warmUp = box.Document.Params;
+            renderer_.DrawFrame(warmUp, placeholders, flags);
+            SystemGL().Finish();
+        }
+        driver_.SetViewport(SystemGL(), size.width(), size.height());
+    }
+    clock.Mark("context");
+
+    // A cover's rows go to its texture as they are made, while later rows
+    // are still being read; each cover is done as soon as it is read, while
+    // the others may still be reading. A damaged cover is the user's to fix
+    // first, whatever the GL says.
+    std::array<std::unique_ptr<TextureImage>, 3> incoming;
+    std::array<std::optional<PartialUpload>, 3> parts;
+    if (drawing)
+        for (std::size_t i = 0; i < incoming.size(); ++i)
+            if (reading[i]) {
+                incoming[i] = std::make_unique<TextureImage>();
+                parts[i].emplace(*incoming[i], true);
+            }
+    pending.Collect(
+        [&](std::size_t slot, DecodedCover&& cover) {
+            ++coversRead_;
+            if (!drawing || !keys[slot])
+                return;
+            TextureImage& texture = *incoming[slot];
+            if (parts[slot]->Taken()) {
+                parts[slot]->Finish(*cover.Picture);
+            } else {
+                texture.TakePicture(*cover.Picture);
+                texture.Upload();
+                // The texture holds the picture now; nothing reads the buffer again.
+                texture.FreeBuffers();
+            }
+            const std::int64_t bytes = std::int64_t{cover.Picture->Width} * cover.Picture->Height * 4;
+            CachedCover* cached = Find(*keys[slot]);
+            if (!cached)
+                cached = &covers_.emplace_back();
+            cached->Key = *keys[slot];
+            cached->Texture = std::move(incoming[slot]);
+            cached->Bytes = std::max(bytes, std::int64_t{texture.Width} * texture.Height * 4);
+            cached->LastUse = renders_;
+        },
+        [&](std::size_t slot, const BaseLevelProgress& progress) {
+            if (drawing && parts[slot])
+                parts[slot]->Follow(progress);
+        });
+    if (contextFailure)
+        throw *contextFailure;
+    if (clock.Enabled())
+        SystemGL().Finish();
+    clock.Mark("covers"); // read, scaled and uploaded
+
+    SlotTextures textures = placeholders;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (!keys[i])
+            continue;
+        CachedCover* cached = Find(*keys[i]);
+        if (!cached) // read in another slot moments ago? then it is there
+            continue;
+        cached->LastUse = renders_;
+        textures[i] = cached->Texture.get();
+        // The slot now names the file it shows, as when a cover is loaded.
+        box.Covers[i].Path = CoverFile(box.Covers[i]);
+    }
+
+    // The window draws without pause: an angle of 360 or more is wrapped by
+    // the first frame, and what it shows (and writes) from then on is the
+    // wrapped view.
+    BoxParameters params = box.Document.Params;
+    const QImage picture = DrawPicture(params, textures, &clock);
+    if (!request.Transparent) {
+        if (teardown)
+            HandOver(*teardown);
+        return picture;
+    }
+
+    // A second frame in front of a far-off background tells box from background.
+    const QRgb background = BackgroundOf(params);
+    const QRgb contrast = ContrastColor(background);
+    BoxParameters second = params;
+    second.BackgroundRed = static_cast<float>(qRed(contrast) / 255.0);
+    second.BackgroundGreen = static_cast<float>(qGreen(contrast) / 255.0);
+    second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
+    const QImage other = DrawPicture(second, textures, nullptr);
+    if (teardown)
+        HandOver(*teardown);
+    QImage combined = CombineTransparent(picture, other, background, contrast);
+    clock.Mark("transparent");
+    return combined;
+}
+
+QImage RenderSession::DrawPicture(BoxParameters& params, const SlotTextures& textures, PhaseClock* clock)
+{
+    const float side = params.SideAngle;
+    const float tilt = params.TiltAngle;
+    const DrawFlags flags;
+    renderer_.DrawFrame(params, textures, flags);
+    if (params.SideAngle != side || params.TiltAngle != tilt)
+        renderer_.DrawFrame(params, textures, flags);
+    if (clock) {
+        if (clock->Enabled())
+            SystemGL().Finish();
+        clock->Mark("draw");
+    }
+    QImage picture;
+    try {
+        picture = context_->ReadImage();
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels: %3")
+                           .arg(context_->Width())
+                           .arg(context_->Height())
+                           .arg(MemoryText()));
+    }
+    if (clock)
+        clock->Mark("read back");
+    return picture;
+}
+
+void RenderSession::Evict()
+{
+    std::int64_t kept = 0;
+    for (const CachedCover& cover : covers_)
+        if (cover.LastUse != renders_)
+            kept += cover.Bytes;
+    while (kept > cacheBytes_) {
+        auto oldest = covers_.end();
+        for (auto it = covers_.begin(); it != covers_.end(); ++it)
+            if (it->LastUse != renders_ && (oldest == covers_.end() || it->LastUse < oldest->LastUse))
+                oldest = it;
+        if (oldest == covers_.end())
+            break;
+        kept -= oldest->Bytes;
+        covers_.erase(oldest); // the context is current: the texture goes with it
+    }
+}
+
+void RenderSession::DropContext()
+{
+    if (!context_)
+        return;
+    try {
+        context_->MakeCurrent(); // the textures are deleted in it
+    } catch (const HeadlessContextError&) {
+        for (CachedCover& cover : covers_)
+            cover.Texture->TextureName = 0; // they go with the context
+        for (auto& texture : placeholders_)
+            if (texture)
+                texture->TextureName = 0;
+    }
+    covers_.clear();
+    placeholders_ = {};
+    context_.reset();
+}
+
+void RenderSession::HandOver(GLTeardown& teardown)
+{
+    std::vector<std::unique_ptr<TextureImage>> textures;
+    for (CachedCover& cover : covers_)
+        textures.push_back(std::move(cover.Texture));
+    for (auto& texture : placeholders_)
+        if (texture)
+            textures.push_back(std::move(texture));
+    covers_.clear();
+    teardown.Start(std::move(context_), std::move(textures));
+}

@@ -1,0 +1,87 @@
+#pragma once
+// Many box shots from one GL context: the context is kept while the size and
+// sample count allow, and a cover file already decoded into a texture is not
+// read again. One session belongs to one thread; several sessions on several
+// threads render side by side, each in its own context.
+#include "cli/HeadlessBox.h"
+#include "cli/HeadlessRender.h"
+#include "cli/PhaseClock.h"
+#include "render/BoxRenderer.h"
+#include "render/SceneDriver.h"
+
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class HeadlessContext;
+class TextureImage;
+
+class RenderSession {
+public:
+    RenderSession();
+    ~RenderSession();
+    RenderSession(const RenderSession&) = delete;
+    RenderSession& operator=(const RenderSession&) = delete;
+
+    // The box as RenderBox draws it: the same pixels. A new size reuses the
+    // context; another sample count makes a new one. A cover whose file
+    // (path, size, modification time) is unchanged since it was read is not
+    // read again. Throws CommandLineError exactly as RenderBox does; the
+    // session stays usable after any failure.
+    QImage Render(HeadlessBox& box, const RenderRequest& request, PhaseClock& clock);
+
+    // The one-shot render: every cover in `covers` (begun before, so that
+    // reading overlaps the context's creation) is taken as read anew. With a
+    // teardown, the GL side is handed to it right after the last read-back.
+    QImage Render(HeadlessBox& box, PendingCovers& covers, const RenderRequest& request,
+                  PhaseClock& clock, GLTeardown* teardown);
+
+    // Texture bytes kept for covers the last render did not use; the least
+    // recently used go first. 0 keeps only the last render's covers.
+    void SetCoverCacheBytes(std::int64_t bytes) { cacheBytes_ = bytes; }
+
+    int CoversRead() const { return coversRead_; }
+    int ContextsMade() const { return contextsMade_; }
+
+private:
+    struct CoverKey {
+        QString File;
+        std::int64_t Size = -1;
+        std::int64_t Modified = 0; // nanoseconds
+        bool operator==(const CoverKey&) const = default;
+    };
+    using SlotKeys = std::array<std::optional<CoverKey>, 3>;
+    struct CachedCover {
+        CoverKey Key;
+        std::unique_ptr<TextureImage> Texture;
+        std::int64_t Bytes = 0;
+        std::uint64_t LastUse = 0;
+    };
+
+    static SlotKeys KeysOf(const HeadlessBox& box);
+    CachedCover* Find(const CoverKey& key);
+    QImage Run(HeadlessBox& box, PendingCovers& covers, const SlotKeys& keys,
+               const std::array<bool, 3>& reading, const RenderRequest& request, PhaseClock& clock,
+               GLTeardown* teardown);
+    // True when a new context was made (its shaders not yet compiled).
+    bool PrepareContext(const RenderRequest& request);
+    // One frame of `params` (wrapping its angles as the window does) read back.
+    QImage DrawPicture(BoxParameters& params, const SlotTextures& textures, PhaseClock* clock);
+    void Evict();
+    void DropContext();
+    void HandOver(GLTeardown& teardown);
+
+    std::unique_ptr<HeadlessContext> context_;
+    BoxRenderer renderer_;
+    SceneDriver driver_;
+    std::array<std::unique_ptr<TextureImage>, 3> placeholders_;
+    std::vector<CachedCover> covers_;
+    std::uint64_t renders_ = 0;
+    std::int64_t cacheBytes_ = std::int64_t{256} << 20;
+    int coversRead_ = 0;
+    int contextsMade_ = 0;
+};
