@@ -6,6 +6,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/RenderSession.h"
 #include "formats/AtomicFile.h"
 #include "formats/ProjectError.h"
 
@@ -33,16 +34,6 @@ int JobCount(const QString& option, const QString& value)
         throw UsageError(QStringLiteral("%1 %2: not a number of workers 1..%3").arg(option, value).arg(MaxJobs));
     return n;
 }
-
-// One worker's drawing: the box of a row into a picture.
-class RowRenderer {
-public:
-    QImage Render(HeadlessBox& box, const RenderRequest& request, PhaseClock& clock)
-    {
-        PendingCovers covers(box);
-        return RenderBox(box, covers, request, clock);
-    }
-};
 
 OpenedProject ReadTemplate(const QString& path)
 {
@@ -131,7 +122,7 @@ public:
 private:
     void Work()
     {
-        RowRenderer renderer;
+        RenderSession session; // one context and one set of covers for all its rows
         while (!stop_) {
             const int index = next_++;
             if (index >= static_cast<int>(jobs_.size()))
@@ -140,7 +131,7 @@ private:
             QString reason;
             RowOutcome outcome = RowOutcome::Failed;
             try {
-                outcome = Do(job, renderer);
+                outcome = Do(job, session);
             } catch (const CommandLineError& e) {
                 reason = e.Text();
             } catch (const std::bad_alloc&) {
@@ -158,7 +149,7 @@ private:
         }
     }
 
-    RowOutcome Do(const BatchJob& job, RowRenderer& renderer)
+    RowOutcome Do(const BatchJob& job, RenderSession& session)
     {
         if (!job.Options)
             throw BadInput(job.Error);
@@ -189,7 +180,7 @@ private:
         request.Samples = options.Samples;
         request.Transparent = options.Transparent;
         PhaseClock clock;
-        const QImage picture = renderer.Render(box, request, clock);
+        const QImage picture = session.Render(box, request, clock);
         QDir().mkpath(QFileInfo(options.Output).absolutePath());
         WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
         return RowOutcome::Done;
