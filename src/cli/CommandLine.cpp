@@ -5,6 +5,7 @@
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
 #include "cli/ProjectInfo.h"
+#include "cli/Turntable.h"
 #include "formats/ProjectError.h"
 #include "services/ProductInfo.h"
 
@@ -123,6 +124,7 @@ QString UsageText()
         "  cubiform PROJECT.pcf           start the window with the project opened\n"
         "  cubiform render [PROJECT.pcf] [OPTIONS] -o IMAGE\n"
         "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
+        "  cubiform turntable [PROJECT.pcf] [OPTIONS] -o SPIN.gif | -o NAME-%03d.png\n"
         "  cubiform info PROJECT.pcf      print the project's values as JSON\n"
         "  cubiform batch MANIFEST [-j N] [--fail-fast] [--skip-existing]\n"
         "                 [--report FILE.csv] [--shard K/N]\n"
@@ -153,6 +155,14 @@ QString UsageText()
         "  --quality N          JPEG quality 10..100 (default 70)\n"
         "  --transparent        .png/.tga: background gets alpha 0\n"
         "\n"
+        "turntable turns the side angle once around from the project's, frame k at\n"
+        "angle + 360 k / N, with the render options above, into an endlessly looping\n"
+        "GIF or numbered pictures (%03d: 000, 001, ...; the folder is made if missing).\n"
+        "  --frames N           frames in the turn, 2..720 (default 36)\n"
+        "  --fps F              GIF frames a second, 1..50 (default 25); delays are in\n"
+        "                       hundredths, rounded so the turn takes 100 N / F of them\n"
+        "  --tilt               turn the tilt angle around as well\n"
+        "\n"
         "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
         "lines. Columns: project, front, side, top, output and any render option by\n"
         "its long name (form, size, transparent, ...); paths are from its folder.\n"
@@ -171,7 +181,7 @@ bool IsCommandLineRequest(const QStringList& arguments)
         return false;
     const QString& first = arguments.first();
     return first == QLatin1String("render") || first == QLatin1String("info") ||
-           first == QLatin1String("batch") || IsHelp(first) ||
+           first == QLatin1String("turntable") || first == QLatin1String("batch") || IsHelp(first) ||
            IsVersion(first);
 }
 
@@ -192,6 +202,8 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return Info(rest, out);
         if (command == QLatin1String("render"))
             return Render(rest, err);
+        if (command == QLatin1String("turntable"))
+            return RunTurntable(rest, err);
         if (command == QLatin1String("batch"))
             return RunBatch(rest, err);
         throw UsageError(QStringLiteral("unknown command %1").arg(command));

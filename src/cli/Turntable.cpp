@@ -1,0 +1,322 @@
+#include "cli/Turntable.h"
+
+#include "cli/HeadlessBox.h"
+#include "cli/ImageOutput.h"
+#include "cli/RenderSession.h"
+#include "formats/AtomicFile.h"
+#include "formats/GifAnimation.h"
+#include "formats/ProjectError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+CommandLineError BadValue(const QString& option, const QString& value, const QString& why)
+{
+    return BadInput(QStringLiteral("%1 %2: %3").arg(option, Quoted(value), why));
+}
+
+bool IsGif(const QString& name) { return name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive); }
+
+OpenedProject ReadProject(const QString& path)
+{
+    try {
+        std::optional<OpenedProject> project = ReadProjectFile(path);
+        if (!project)
+            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
+        return std::move(*project);
+    } catch (const ProjectError& e) {
+        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1: not enough memory to read the project").arg(path));
+    }
+}
+
+// Folders made for the frames, deepest last, so a failed run can take back
+// exactly those it made (and only while empty).
+struct MadeFolders {
+    std::vector<QString> folders;
+    bool keep = false;
+
+    void Make(const QString& folder)
+    {
+        std::vector<QString> missing;
+        for (QString f = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); !QFileInfo::exists(f);) {
+            missing.push_back(f);
+            const QString parent = QFileInfo(f).path();
+            if (parent == f)
+                break;
+            f = parent;
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            if (!QDir().mkdir(*it))
+                throw BadInput(QStringLiteral("%1: the folder cannot be made (%2)")
+                                   .arg(QDir::toNativeSeparators(*it), QString::fromLocal8Bit(std::strerror(errno))));
+            folders.push_back(*it);
+        }
+    }
+    ~MadeFolders()
+    {
+        if (keep)
+            return;
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+            QDir().rmdir(*it);
+    }
+};
+
+// "frame 12/36" rewritten in place on a terminal; nothing elsewhere.
+class Progress {
+public:
+    explicit Progress(std::FILE* stream) : stream_(stream), shown_(isatty(fileno(stream)) == 1) {}
+    ~Progress()
+    {
+        if (shown_ && written_)
+            std::fputc('\n', stream_); // an error line then starts on its own line
+    }
+    void Frame(int done, int total)
+    {
+        if (!shown_)
+            return;
+        std::fprintf(stream_, "\rframe %d/%d", done, total);
+        std::fflush(stream_);
+        written_ = true;
+    }
+
+private:
+    std::FILE* stream_;
+    bool shown_;
+    bool written_ = false;
+};
+
+} // namespace
+
+QString FrameNamePattern::NameOf(int frame) const
+{
+    return Before + QStringLiteral("%1").arg(frame, Width, 10, QLatin1Char('0')) + After;
+}
+
+std::optional<FrameNamePattern> ParseFrameNamePattern(const QString& name)
+{
+    if (!name.contains(QLatin1Char('%')))
+        return std::nullopt;
+    const auto refuse = [&] {
+        // Put together, not by arg(): the text itself holds % signs.
+        return UsageError(name + QStringLiteral(": numbered pictures need exactly one %d or %0Nd (N 1..9) in "
+                                                "the file name, as in spin-%03d.png; write %% for a percent sign"));
+    };
+    FrameNamePattern pattern;
+    bool found = false;
+    QString* part = &pattern.Before;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (c != QLatin1Char('%')) {
+            *part += c;
+            continue;
+        }
+        const QString rest = name.mid(i + 1, 3);
+        if (rest.startsWith(QLatin1Char('%'))) {
+            *part += QLatin1Char('%');
+            ++i;
+        } else if (!found && rest.startsWith(QLatin1Char('d'))) {
+            found = true;
+            part = &pattern.After;
+            ++i;
+        } else if (!found && rest.size() == 3 && rest[0] == QLatin1Char('0') && rest[1] >= QLatin1Char('1') &&
+                   rest[1] <= QLatin1Char('9') && rest[2] == QLatin1Char('d')) {
+            found = true;
+            pattern.Width = rest[1].digitValue();
+            part = &pattern.After;
+            i += 3;
+        } else {
+            throw refuse();
+        }
+    }
+    if (!found || pattern.After.contains(QLatin1Char('/')) || pattern.After.contains(QDir::separator()))
+        throw refuse();
+    return pattern;
+}
+
+TurntableOptions ParseTurntableArguments(const QStringList& arguments)
+{
+    TurntableOptions t;
+    bool fpsGiven = false;
+    QStringList shared;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString arg = arguments[i];
+        QString value;
+        bool inlineValue = false;
+        if (arg.startsWith(QLatin1String("--")) && arg.indexOf(QLatin1Char('=')) > 0) {
+            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            arg = arg.left(arg.indexOf(QLatin1Char('=')));
+            inlineValue = true;
+        }
+        const auto next = [&]() -> QString {
+            if (inlineValue)
+                return value;
+            if (i + 1 >= arguments.size())
+                throw UsageError(QStringLiteral("%1 needs a value").arg(arg));
+            return arguments[++i];
+        };
+        if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
+            t.Output = next();
+            if (t.Output.isEmpty())
+                throw UsageError(QStringLiteral("%1 needs a file name").arg(arg));
+        } else if (arg == QLatin1String("--frames")) {
+            const QString v = next();
+            bool ok = false;
+            const qlonglong n = v.toLongLong(&ok);
+            if (!ok)
+                throw BadValue(arg, v, QStringLiteral("not a whole number"));
+            if (n < MinTurntableFrames || n > MaxTurntableFrames)
+                throw BadValue(arg, v, QStringLiteral("out of range %1..%2").arg(MinTurntableFrames).arg(MaxTurntableFrames));
+            t.FrameCount = static_cast<int>(n);
+        } else if (arg == QLatin1String("--fps")) {
+            const QString v = next();
+            bool ok = false;
+            const double fps = v.toDouble(&ok);
+            if (!ok || !std::isfinite(fps))
+                throw BadValue(arg, v, QStringLiteral("not a number"));
+            if (fps < 1.0 || fps > MaxTurntableFps)
+                throw BadValue(arg, v, QStringLiteral("out of range 1..%1").arg(MaxTurntableFps));
+            t.Fps = fps;
+            fpsGiven = true;
+        } else if (arg == QLatin1String("--tilt")) {
+            if (inlineValue)
+                throw UsageError(QStringLiteral("%1 takes no value").arg(arg));
+            t.Tilt = true;
+        } else {
+            // A render option, with its value when it takes one.
+            shared << arguments[i];
+            const bool flag = arg == QLatin1String("--transparent") || arg == QLatin1String("--timings");
+            if (arg.startsWith(QLatin1String("--")) && !inlineValue && !flag && i + 1 < arguments.size())
+                shared << arguments[++i];
+        }
+    }
+    if (t.Output.isEmpty())
+        throw UsageError(QStringLiteral("turntable needs -o ANIMATION.gif or -o NAME-%03d.png"));
+    t.Frames = ParseFrameNamePattern(t.Output);
+    if (!t.Frames && !IsGif(t.Output))
+        throw UsageError(t.Output + QStringLiteral(": turntable writes a .gif, or numbered pictures named "
+                                                   "with %03d (spin-%03d.png)"));
+    if (t.Frames && fpsGiven)
+        throw UsageError(QStringLiteral("--fps is for a .gif; numbered pictures have no timing"));
+    // The shared options are checked as render checks them, against the
+    // first frame's name (a GIF's frames are checked as PNG pictures).
+    const QString firstName = t.Frames ? t.Frames->NameOf(0) : QStringLiteral("frame.png");
+    t.Render = ParseRenderArguments(shared + QStringList{QStringLiteral("-o"), firstName});
+    if (!t.Render.SaveProject.isEmpty())
+        throw UsageError(QStringLiteral("--save-project is for render; turntable writes no project"));
+    if (!t.Frames && t.Render.Transparent)
+        throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a .gif"));
+    return t;
+}
+
+float TurntableAngle(float start, int frame, int frames)
+{
+    double angle = static_cast<double>(start) + 360.0 * frame / frames;
+    if (angle >= 360.0)
+        angle -= 360.0;
+    return static_cast<float>(angle);
+}
+
+int RunTurntable(const QStringList& arguments, std::FILE* err)
+{
+    const TurntableOptions t = ParseTurntableArguments(arguments);
+    const RenderOptions& options = t.Render;
+
+    HeadlessBox box;
+    if (options.Project.isEmpty())
+        box.NewProject();
+    else
+        box.OpenProject(ReadProject(options.Project));
+    box.ApplyOptions(options);
+    RenderRequest request;
+    request.Size = box.OutputSize(options);
+    request.Samples = options.Samples;
+    request.Transparent = options.Transparent;
+
+    // Frame 0 is what render shows: an angle of 360 or more shows as 0 there.
+    const BoxParameters start = box.Document.Params;
+    const float side = start.SideAngle >= 360.0f ? 0.0f : start.SideAngle;
+    const float tilt = start.TiltAngle >= 360.0f ? 0.0f : start.TiltAngle;
+
+    // Numbered pictures are written into a hidden folder beside them and
+    // moved in place only when every frame is done: a failed run leaves no
+    // part of a turn behind.
+    MadeFolders made;
+    std::optional<QTemporaryDir> staging;
+    QString targetFolder;
+    if (t.Frames) {
+        targetFolder = QFileInfo(t.Frames->NameOf(0)).absolutePath();
+        made.Make(targetFolder);
+        staging.emplace(targetFolder + QStringLiteral("/.turntable-XXXXXX"));
+        if (!staging->isValid())
+            throw BadInput(QStringLiteral("%1: cannot be written (%2)")
+                               .arg(QDir::toNativeSeparators(targetFolder), staging->errorString()));
+    } else if (!QFileInfo(QFileInfo(t.Output).absolutePath()).isDir()) {
+        throw BadInput(QStringLiteral("%1: the folder does not exist").arg(t.Output)); // before any frame
+    }
+
+    std::optional<GifAnimation> gif;
+    if (!t.Frames)
+        try {
+            gif.emplace(request.Size.width(), request.Size.height(), t.Output);
+        } catch (const ImageError& e) {
+            throw BadInput(QString::fromStdString(e.what()));
+        }
+    const std::vector<int> delays = GifFrameDelays(t.FrameCount, t.Fps);
+    std::vector<QString> names;
+
+    RenderSession session; // one context for the whole turn
+    {
+        Progress progress(err);
+        for (int k = 0; k < t.FrameCount; ++k) {
+            box.Document.Params.SideAngle = TurntableAngle(side, k, t.FrameCount);
+            if (t.Tilt)
+                box.Document.Params.TiltAngle = TurntableAngle(tilt, k, t.FrameCount);
+            PhaseClock clock;
+            const QImage picture = session.Render(box, request, clock);
+            if (gif) {
+                try {
+                    gif->AddFrame(RgbaRows::Of(picture), delays[static_cast<std::size_t>(k)]);
+                } catch (const ImageError& e) {
+                    throw BadInput(QString::fromStdString(e.what()));
+                } catch (const std::bad_alloc&) {
+                    throw BadInput(QStringLiteral("%1: not enough memory to write the animation").arg(t.Output));
+                }
+            } else {
+                const QString name = QFileInfo(t.Frames->NameOf(k)).fileName();
+                WritePicture(picture, staging->filePath(name), options.Format, options.Quality, options.Transparent);
+                names.push_back(name);
+            }
+            progress.Frame(k + 1, t.FrameCount);
+        }
+    }
+
+    if (gif) {
+        try {
+            WriteFileAtomically(t.Output, gif->Finish());
+        } catch (const ImageError& e) {
+            throw BadInput(QString::fromStdString(e.what()));
+        }
+        return 0;
+    }
+    for (const QString& name : names) {
+        const QString to = QDir(targetFolder).filePath(name);
+        if (std::rename(QFile::encodeName(staging->filePath(name)).constData(), QFile::encodeName(to).constData()) != 0)
+            throw BadInput(QStringLiteral("%1: cannot be written (%2)")
+                               .arg(QDir::toNativeSeparators(to), QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    made.keep = true;
+    return 0;
+}
