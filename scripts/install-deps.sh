@@ -10,6 +10,7 @@ packages=(
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libdeflate-dev libgif-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth
+  parallel
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info
 )

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/Batch.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
@@ -125,6 +126,8 @@ QString UsageText()
         "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
         "  cubiform turntable [PROJECT.pcf] [OPTIONS] -o SPIN.gif | -o NAME-%03d.png\n"
         "  cubiform info PROJECT.pcf      print the project's values as JSON\n"
+        "  cubiform batch MANIFEST [-j N] [--fail-fast] [--skip-existing]\n"
+        "                 [--report FILE.csv] [--shard K/N]\n"
         "  cubiform --help | --version\n"
         "\n"
         "render draws the box as the window shows it right after opening PROJECT\n"
@@ -166,6 +169,15 @@ QString UsageText()
         "                       hundredths, rounded so the turn takes 100 N / F of them\n"
         "  --tilt               turn the tilt angle around as well\n"
         "\n"
+        "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
+        "lines. Columns: project, front, side, top, output and any render option by\n"
+        "its long name (form, size, transparent, ...); paths are from its folder.\n"
+        "  -j N                 workers (default: one per core)\n"
+        "  --fail-fast          stop at the first row that fails\n"
+        "  --skip-existing      skip rows whose output is newer than their inputs\n"
+        "  --report FILE.csv    write the failed rows (line, output, reason)\n"
+        "  --shard K/N          only rows K, K+N, K+2N, ... (K counts from 1)\n"
+        "\n"
         "Exit status: 0 done, 1 bad input (one line on standard error), 2 wrong use.\n");
 }
 
@@ -175,7 +187,7 @@ bool IsCommandLineRequest(const QStringList& arguments)
         return false;
     const QString& first = arguments.first();
     return first == QLatin1String("render") || first == QLatin1String("info") ||
-           first == QLatin1String("turntable") || IsHelp(first) ||
+           first == QLatin1String("turntable") || first == QLatin1String("batch") || IsHelp(first) ||
            IsVersion(first);
 }
 
@@ -198,6 +210,8 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return Render(rest, err);
         if (command == QLatin1String("turntable"))
             return RunTurntable(rest, err);
+        if (command == QLatin1String("batch"))
+            return RunBatch(rest, err);
         throw UsageError(QStringLiteral("unknown command %1").arg(command));
     } catch (const CommandLineError& e) {
         Print(err, QStringLiteral("cubiform: %1\n").arg(e.Text()));

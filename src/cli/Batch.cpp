@@ -1,0 +1,299 @@
+#include "cli/Batch.h"
+
+#include "cli/BatchManifest.h"
+#include "cli/BatchProgress.h"
+#include "cli/CommandLineError.h"
+#include "cli/HeadlessBox.h"
+#include "cli/HeadlessRender.h"
+#include "cli/ImageOutput.h"
+#include "cli/RenderSession.h"
+#include "formats/AtomicFile.h"
+#include "formats/ProjectError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int MaxJobs = 256;
+
+int JobCount(const QString& option, const QString& value)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1 || n > MaxJobs)
+        throw UsageError(QStringLiteral("%1 %2: not a number of workers 1..%3").arg(option, value).arg(MaxJobs));
+    return n;
+}
+
+OpenedProject ReadTemplate(const QString& path)
+{
+    try {
+        std::optional<OpenedProject> project = ReadProjectFile(path);
+        if (!project)
+            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
+        return std::move(*project);
+    } catch (const ProjectError& e) {
+        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
+    }
+}
+
+std::filesystem::file_time_type ModifiedAt(const QString& path, bool& exists)
+{
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(std::filesystem::path(path.toStdString()), error);
+    exists = !error;
+    return time;
+}
+
+// The output is there and newer than every file it is made from.
+bool UpToDate(const QString& output, const QStringList& inputs)
+{
+    bool exists = false;
+    const auto made = ModifiedAt(output, exists);
+    if (!exists)
+        return false;
+    for (const QString& input : inputs) {
+        const auto changed = ModifiedAt(input, exists);
+        if (!exists || changed >= made)
+            return false;
+    }
+    return true;
+}
+
+struct Failure {
+    int Line;
+    QString Output;
+    QString Reason;
+};
+
+// One CSV field, quoted when it has to be.
+QString CsvField(const QString& text)
+{
+    static const QRegularExpression special(QStringLiteral("[\",\r\n]|^\\s|\\s$"));
+    if (!special.match(text).hasMatch())
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void WriteReport(const QString& path, std::vector<Failure> failures)
+{
+    std::sort(failures.begin(), failures.end(), [](const Failure& a, const Failure& b) { return a.Line < b.Line; });
+    QString text = QStringLiteral("line,output,reason\r\n");
+    for (const Failure& f : failures)
+        text += QStringLiteral("%1,%2,%3\r\n").arg(f.Line).arg(CsvField(f.Output), CsvField(f.Reason));
+    try {
+        WriteFileAtomically(path, text.toUtf8());
+    } catch (const ImageError& e) {
+        throw BadInput(QString::fromStdString(e.what()));
+    }
+}
+
+class BatchRun {
+public:
+    BatchRun(std::vector<BatchJob> jobs, const BatchOptions& options, BatchProgress& progress)
+        : jobs_(std::move(jobs)), options_(options), progress_(progress)
+    {
+    }
+
+    void Run(int workers)
+    {
+        std::vector<std::thread> threads;
+        for (int i = 0; i < workers; ++i)
+            threads.emplace_back([this] { Work(); });
+        for (std::thread& t : threads)
+            t.join();
+    }
+
+    int NotStarted() const { return static_cast<int>(jobs_.size()) - std::min<int>(next_, static_cast<int>(jobs_.size())); }
+    const std::vector<Failure>& Failures() const { return failures_; }
+
+private:
+    void Work()
+    {
+        RenderSession session; // one context and one set of covers for all its rows
+        while (!stop_) {
+            const int index = next_++;
+            if (index >= static_cast<int>(jobs_.size()))
+                return;
+            const BatchJob& job = jobs_[static_cast<std::size_t>(index)];
+            QString reason;
+            RowOutcome outcome = RowOutcome::Failed;
+            try {
+                outcome = Do(job, session);
+            } catch (const CommandLineError& e) {
+                reason = e.Text();
+            } catch (const std::bad_alloc&) {
+                reason = QStringLiteral("not enough memory");
+            } catch (const std::exception& e) {
+                reason = QString::fromLocal8Bit(e.what());
+            }
+            if (outcome == RowOutcome::Failed) {
+                const std::lock_guard lock(mutex_);
+                failures_.push_back({job.Line, job.Output, reason});
+                if (options_.FailFast)
+                    stop_ = true;
+            }
+            progress_.Finished(job.Line, job.Output, outcome, reason);
+        }
+    }
+
+    RowOutcome Do(const BatchJob& job, RenderSession& session)
+    {
+        if (!job.Options)
+            throw BadInput(job.Error);
+        const RenderOptions& options = *job.Options;
+        HeadlessBox box;
+        if (options.Project.isEmpty()) {
+            box.NewProject();
+            box.OutputFolder = QDir::toNativeSeparators(QFileInfo(options.Output).absolutePath()) + QDir::separator();
+        } else {
+            box.OpenProject(ReadTemplate(options.Project));
+        }
+        box.ApplyOptions(options);
+        const QSize size = box.OutputSize(options);
+
+        if (options_.SkipExisting) {
+            QStringList inputs;
+            if (!options.Project.isEmpty())
+                inputs << options.Project;
+            for (const CoverImage& slot : box.Covers)
+                if (const QString file = CoverFile(slot); !file.isEmpty())
+                    inputs << file;
+            if (UpToDate(options.Output, inputs))
+                return RowOutcome::Skipped;
+        }
+
+        RenderRequest request;
+        request.Size = size;
+        request.Samples = options.Samples;
+        request.Transparent = options.Transparent;
+        PhaseClock clock;
+        const QImage picture = session.Render(box, request, clock);
+        QDir().mkpath(QFileInfo(options.Output).absolutePath());
+        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
+        return RowOutcome::Done;
+    }
+
+    const std::vector<BatchJob> jobs_;
+    const BatchOptions& options_;
+    BatchProgress& progress_;
+    std::atomic<int> next_{0};
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Failure> failures_;
+};
+
+// Software GL draws with a thread per core in every context; workers that
+// each draw that way only take turns at the cores.
+void ShareRasterThreads(int workers)
+{
+    if (qEnvironmentVariableIsSet("LP_NUM_THREADS"))
+        return;
+    const int cores = std::max(1, QThread::idealThreadCount());
+    qputenv("LP_NUM_THREADS", QByteArray::number(std::max(1, cores / workers)));
+}
+
+} // namespace
+
+BatchOptions ParseBatchArguments(const QStringList& arguments)
+{
+    BatchOptions o;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString arg = arguments[i];
+        QString value;
+        bool inlineValue = false;
+        if (arg.startsWith(QLatin1String("--")) && arg.indexOf(QLatin1Char('=')) > 0) {
+            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            arg = arg.left(arg.indexOf(QLatin1Char('=')));
+            inlineValue = true;
+        } else if (arg.startsWith(QLatin1String("-j")) && arg.size() > 2) {
+            value = arg.mid(2);
+            arg = QStringLiteral("-j");
+            inlineValue = true;
+        }
+        const auto next = [&]() -> QString {
+            if (inlineValue)
+                return value;
+            if (i + 1 >= arguments.size())
+                throw UsageError(QStringLiteral("%1 needs a value").arg(arg));
+            return arguments[++i];
+        };
+        const auto flag = [&] {
+            if (inlineValue)
+                throw UsageError(QStringLiteral("%1 takes no value").arg(arg));
+        };
+        if (arg == QLatin1String("-j") || arg == QLatin1String("--jobs")) {
+            o.Jobs = JobCount(arg, next());
+        } else if (arg == QLatin1String("--fail-fast")) {
+            flag();
+            o.FailFast = true;
+        } else if (arg == QLatin1String("--skip-existing")) {
+            flag();
+            o.SkipExisting = true;
+        } else if (arg == QLatin1String("--report")) {
+            o.Report = next();
+            if (o.Report.isEmpty())
+                throw UsageError(QStringLiteral("--report needs a file name"));
+        } else if (arg == QLatin1String("--shard")) {
+            const QString shard = next();
+            static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
+            const QRegularExpressionMatch m = pattern.match(shard);
+            if (!m.hasMatch() || m.captured(2).toInt() < 1 || m.captured(1).toInt() < 1 ||
+                m.captured(1).toInt() > m.captured(2).toInt())
+                throw UsageError(QStringLiteral("--shard %1: not K/N with 1 <= K <= N").arg(shard));
+            o.Shard = m.captured(1).toInt();
+            o.Shards = m.captured(2).toInt();
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            throw UsageError(QStringLiteral("unknown option %1").arg(arg));
+        } else if (o.Manifest.isEmpty()) {
+            o.Manifest = arg;
+            if (o.Manifest.isEmpty())
+                throw UsageError(QStringLiteral("the manifest file name is empty"));
+        } else {
+            throw UsageError(QStringLiteral("batch takes one manifest; %1 is one too many").arg(arg));
+        }
+    }
+    if (o.Manifest.isEmpty())
+        throw UsageError(QStringLiteral("batch needs a manifest (.csv or .jsonl)"));
+    return o;
+}
+
+int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> terminal)
+{
+    const BatchOptions options = ParseBatchArguments(arguments);
+    // Everything about the manifest is known before the first row is drawn.
+    const Manifest manifest = ReadManifest(options.Manifest);
+    std::vector<BatchJob> all;
+    try {
+        all = PrepareJobs(manifest);
+    } catch (const CommandLineError& e) {
+        throw BadInput(QStringLiteral("%1: %2").arg(options.Manifest, e.Text()));
+    }
+    std::vector<BatchJob> jobs;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (InShard(static_cast<int>(i), options.Shard, options.Shards))
+            jobs.push_back(std::move(all[i]));
+
+    const int workers = std::max(1, std::min<int>(options.Jobs > 0 ? options.Jobs : QThread::idealThreadCount(),
+                                                  static_cast<int>(jobs.size())));
+    ShareRasterThreads(workers);
+    BatchProgress progress(err, terminal.value_or(isatty(fileno(err)) == 1), static_cast<int>(jobs.size()));
+    BatchRun run(std::move(jobs), options, progress);
+    run.Run(workers);
+    progress.Summary(run.NotStarted());
+    if (!options.Report.isEmpty())
+        WriteReport(options.Report, run.Failures());
+    return run.Failures().empty() ? 0 : ExitBadInput;
+}

@@ -1,0 +1,366 @@
+#include "cli/BatchManifest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace {
+
+QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+CommandLineError AtLine(int line, const QString& text)
+{
+    return BadInput(QStringLiteral("line %1: %2").arg(line).arg(text));
+}
+
+QString WithoutBom(const QByteArray& bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
+
+struct Record {
+    int Line = 0;
+    QStringList Fields;
+};
+
+// RFC 4180, also with bare LF or CR line ends. A line with nothing on it is
+// no record.
+std::vector<Record> CsvRecords(const QString& text)
+{
+    std::vector<Record> records;
+    Record record;
+    QString field;
+    bool inQuotes = false;
+    bool quoted = false;     // this field began with a quote
+    bool afterQuote = false; // its closing quote has been seen
+    int line = 1;
+    int quoteLine = 1;
+    record.Line = 1;
+    const auto endField = [&] {
+        record.Fields << field;
+        field.clear();
+        quoted = afterQuote = false;
+    };
+    const auto endRecord = [&] {
+        const bool blank = record.Fields.isEmpty() && field.isEmpty() && !quoted;
+        endField();
+        if (!blank)
+            records.push_back(record);
+        record = Record{};
+        record.Line = line;
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (inQuotes) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    inQuotes = false;
+                    afterQuote = true;
+                }
+                continue;
+            }
+            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+                continue; // CRLF inside a field is one line end
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                ++line;
+            field += c == QLatin1Char('\r') ? QChar(QLatin1Char('\n')) : c;
+            continue;
+        }
+        if (c == QLatin1Char('"') && field.isEmpty() && !quoted) {
+            inQuotes = quoted = true;
+            quoteLine = line;
+        } else if (c == QLatin1Char(',')) {
+            endField();
+        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+            ++line;
+            endRecord();
+        } else if (afterQuote) {
+            if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+                throw AtLine(line, QStringLiteral("text after the closing quote of a field"));
+        } else {
+            field += c;
+        }
+    }
+    if (inQuotes)
+        throw AtLine(quoteLine, QStringLiteral("a quoted field is not closed"));
+    if (!record.Fields.isEmpty() || !field.isEmpty() || quoted)
+        endRecord();
+    return records;
+}
+
+Manifest ParseCsv(const QString& text)
+{
+    const std::vector<Record> records = CsvRecords(text);
+    if (records.empty())
+        throw BadInput(QStringLiteral("the manifest is empty (it needs a header row)"));
+    const Record& header = records.front();
+    QStringList names;
+    for (const QString& field : header.Fields) {
+        const QString name = field.trimmed().toLower();
+        if (name.isEmpty())
+            throw AtLine(header.Line, QStringLiteral("a column has no name"));
+        if (names.contains(name))
+            throw AtLine(header.Line, QStringLiteral("column %1 is named twice").arg(Quoted(name)));
+        names << name;
+    }
+    Manifest manifest;
+    for (const QString& name : names)
+        manifest.Columns.emplace_back(name, header.Line);
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        const Record& record = records[r];
+        ManifestRow row;
+        row.Line = record.Line;
+        if (record.Fields.size() != names.size()) {
+            row.Error = QStringLiteral("%1 fields where the header has %2")
+                            .arg(record.Fields.size())
+                            .arg(names.size());
+        } else {
+            for (qsizetype i = 0; i < names.size(); ++i)
+                row.Cells.emplace_back(names[i], record.Fields[i]);
+        }
+        manifest.Rows.push_back(std::move(row));
+    }
+    return manifest;
+}
+
+// One JSON value as the text a command line would carry.
+std::optional<QString> CellText(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::String: return value.toString();
+    case QJsonValue::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Null: return QString();
+    case QJsonValue::Double: return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    default: return std::nullopt;
+    }
+}
+
+Manifest ParseJsonLines(const QString& text)
+{
+    Manifest manifest;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed(); // also a CR of CRLF
+        if (line.isEmpty())
+            continue;
+        ManifestRow row;
+        row.Line = static_cast<int>(i + 1);
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError) {
+            row.Error = QStringLiteral("not JSON (%1)").arg(error.errorString());
+        } else if (!document.isObject()) {
+            row.Error = QStringLiteral("not a JSON object");
+        } else {
+            const QJsonObject object = document.object();
+            for (auto it = object.begin(); it != object.end(); ++it) {
+                const std::optional<QString> cell = CellText(it.value());
+                if (!cell) {
+                    row.Error = QStringLiteral("%1: not a string, number or true/false").arg(it.key());
+                    row.Cells.clear();
+                    break;
+                }
+                row.Cells.emplace_back(it.key().trimmed().toLower(), *cell);
+            }
+            for (const auto& cell : row.Cells)
+                if (std::none_of(manifest.Columns.begin(), manifest.Columns.end(),
+                                 [&](const auto& c) { return c.first == cell.first; }))
+                    manifest.Columns.emplace_back(cell.first, row.Line);
+        }
+        manifest.Rows.push_back(std::move(row));
+    }
+    return manifest;
+}
+
+enum class Column { Project, Cover, Output, Flag, Value };
+
+// What a column is, found by asking the render parser itself, so every
+// option it knows (also ones added later) is a column with no list to keep.
+Column Classify(const QString& name)
+{
+    if (name == QLatin1String("project"))
+        return Column::Project;
+    if (name == QLatin1String("front") || name == QLatin1String("side") || name == QLatin1String("top"))
+        return Column::Cover;
+    if (name == QLatin1String("output"))
+        return Column::Output;
+    static const QRegularExpression word(QStringLiteral("^[a-z0-9][a-z0-9-]*$"));
+    const QString option = QStringLiteral("--") + name;
+    if (name == QLatin1String("save-project") || name == QLatin1String("timings") || !word.match(name).hasMatch())
+        throw BadInput(QStringLiteral("unknown column %1").arg(Quoted(name)));
+    try {
+        ParseRenderArguments({option + QStringLiteral("=1"), QStringLiteral("-o"), QStringLiteral("probe.png")});
+    } catch (const CommandLineError& e) {
+        if (e.Text() == QStringLiteral("unknown option %1").arg(option))
+            throw BadInput(QStringLiteral("unknown column %1 (not a render option)").arg(Quoted(name)));
+        if (e.Text() == QStringLiteral("%1 takes no value").arg(option))
+            return Column::Flag;
+    }
+    return Column::Value;
+}
+
+std::optional<bool> FlagValue(const QString& value)
+{
+    const QString v = value.toLower();
+    if (v.isEmpty() || v == QLatin1String("false") || v == QLatin1String("no") || v == QLatin1String("0"))
+        return false;
+    if (v == QLatin1String("true") || v == QLatin1String("yes") || v == QLatin1String("1"))
+        return true;
+    return std::nullopt;
+}
+
+QString Resolve(const QString& folder, const QString& path)
+{
+    return QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+}
+
+QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QString, Column>& kinds)
+{
+    QStringList arguments;
+    QString project;
+    for (const auto& [name, cell] : row.Cells) {
+        auto kind = kinds.find(name);
+        if (kind == kinds.end())
+            kind = kinds.emplace(name, Classify(name)).first;
+        const QString value = cell.trimmed();
+        switch (kind->second) {
+        case Column::Project:
+            if (!value.isEmpty())
+                project = Resolve(folder, value);
+            break;
+        case Column::Cover:
+            if (!value.isEmpty())
+                arguments << QStringLiteral("--") + name << Resolve(folder, value);
+            break;
+        case Column::Output:
+            if (!value.isEmpty())
+                arguments << QStringLiteral("-o") << Resolve(folder, value);
+            break;
+        case Column::Flag: {
+            const std::optional<bool> on = FlagValue(value);
+            if (!on)
+                throw BadInput(QStringLiteral("%1 %2: not true or false").arg(name, Quoted(value)));
+            if (*on)
+                arguments << QStringLiteral("--") + name;
+            break;
+        }
+        case Column::Value:
+            // One argument: a value that starts with "-" is still a value.
+            if (!value.isEmpty())
+                arguments << QStringLiteral("--%1=%2").arg(name, value);
+            break;
+        }
+    }
+    if (!project.isEmpty())
+        arguments.prepend(project);
+    return arguments;
+}
+
+QString OutputCell(const ManifestRow& row)
+{
+    for (const auto& [name, cell] : row.Cells)
+        if (name == QLatin1String("output"))
+            return cell.trimmed();
+    return {};
+}
+
+} // namespace
+
+ManifestKind ManifestKindOf(const QString& path, const QByteArray& bytes)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("csv"))
+        return ManifestKind::Csv;
+    if (suffix == QLatin1String("jsonl") || suffix == QLatin1String("ndjson"))
+        return ManifestKind::JsonLines;
+    return WithoutBom(bytes).trimmed().startsWith(QLatin1Char('{')) ? ManifestKind::JsonLines
+                                                                     : ManifestKind::Csv;
+}
+
+Manifest ParseManifest(const QByteArray& bytes, ManifestKind kind, const QString& folder)
+{
+    const QString text = WithoutBom(bytes);
+    Manifest manifest = kind == ManifestKind::Csv ? ParseCsv(text) : ParseJsonLines(text);
+    manifest.Folder = folder;
+    return manifest;
+}
+
+Manifest ReadManifest(const QString& path)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw BadInput(QStringLiteral("%1: no such manifest").arg(path));
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        throw BadInput(QStringLiteral("%1: the manifest cannot be read").arg(path));
+    const QByteArray bytes = file.readAll();
+    try {
+        return ParseManifest(bytes, ManifestKindOf(path, bytes), info.absolutePath());
+    } catch (const CommandLineError& e) {
+        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
+    }
+}
+
+QStringList RowArguments(const ManifestRow& row, const QString& folder)
+{
+    std::map<QString, Column> kinds;
+    return Arguments(row, folder, kinds);
+}
+
+std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
+{
+    // Every column first: one that is not known stops the whole manifest.
+    std::map<QString, Column> kinds;
+    for (const auto& [name, line] : manifest.Columns) {
+        try {
+            kinds.emplace(name, Classify(name));
+        } catch (const CommandLineError& e) {
+            throw AtLine(line, e.Text());
+        }
+    }
+
+    std::vector<BatchJob> jobs;
+    std::map<QString, int> outputs; // resolved output -> line of the row that writes it
+    for (const ManifestRow& row : manifest.Rows) {
+        BatchJob job;
+        job.Line = row.Line;
+        job.Output = OutputCell(row);
+        if (!row.Error.isEmpty()) {
+            job.Error = row.Error;
+        } else if (job.Output.isEmpty()) {
+            job.Error = QStringLiteral("no output");
+        } else {
+            const QString output = Resolve(manifest.Folder, job.Output);
+            const auto [earlier, first] = outputs.emplace(output, row.Line);
+            if (!first) {
+                job.Error = QStringLiteral("the same output as line %1").arg(earlier->second);
+            } else {
+                try {
+                    job.Options = ParseRenderArguments(Arguments(row, manifest.Folder, kinds));
+                } catch (const CommandLineError& e) {
+                    job.Error = e.Text();
+                }
+            }
+        }
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
