@@ -152,7 +152,7 @@ TEST_F(BatchTest, JsonLinesWithAProjectTemplateAndBadLines)
     ASSERT_EQ(rows.size(), 5u) << r.Err.toStdString();
     EXPECT_EQ(rows.at(1), QStringLiteral("ok"));
     EXPECT_EQ(rows.at(3), QStringLiteral("ok"));
-    EXPECT_EQ(rows.at(4), QStringLiteral("failed: --samples \"3\": not 1, 2, 4, 8 or 16"));
+    EXPECT_EQ(rows.at(4), QStringLiteral("failed: --samples \"3\": not 1, 2, 4, 8, 16 or 32"));
     EXPECT_TRUE(rows.at(5).startsWith(QStringLiteral("failed: not JSON"))) << rows.at(5).toStdString();
     EXPECT_TRUE(rows.at(6).contains(QStringLiteral("nothing.pcf: no such project file"))) << rows.at(6).toStdString();
     const QImage a(Path(QStringLiteral("a.bmp")));
