@@ -93,7 +93,7 @@ int Render(const QStringList& args, std::FILE* err)
         request.Transparent = options.Transparent;
         GLTeardown teardown; // the GL side is freed while the picture is written
         const QImage picture = RenderBox(box, covers, request, clock, &teardown);
-        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
+        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi);
         clock.Mark("encode");
     } else {
         CheckCoverFiles(box);
@@ -140,7 +140,8 @@ QString UsageText()
         "  --turn N             tenths of a degree -1800..1800\n"
         "  --eye N              eye angle 0..60\n"
         "  --side-angle DEG     --tilt-angle DEG      view angles in degrees\n"
-        "  --front FILE         --side FILE           --top FILE   cover images (.jpg, .bmp)\n"
+        "  --front FILE         --side FILE           --top FILE   cover images\n"
+        "                       (.jpg, .bmp, .png, .gif, .tga; alpha is ignored)\n"
         "Output:\n"
         "  -o, --output IMAGE   the picture to write\n"
         "  --save-project FILE  write the project with the options applied\n"
@@ -149,6 +150,8 @@ QString UsageText()
         "  --samples N          anti-aliasing: 1 (off), 2, 4, 8 or 16 as the OpenGL offers\n"
         "  --quality N          JPEG quality 10..100 (default 70)\n"
         "  --transparent        .png/.tga: background gets alpha 0\n"
+        "  --dpi N              print resolution 1..10000 recorded in a .jpg, .png or\n"
+        "                       .bmp (a .tga has no field for it)\n"
         "\n"
         "Exit status: 0 done, 1 bad input (one line on standard error), 2 wrong use.\n");
 }

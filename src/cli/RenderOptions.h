@@ -31,6 +31,9 @@ inline constexpr int DefaultJpegQuality = 70;
 inline constexpr int MinJpegQuality = 10;
 inline constexpr int MaxJpegQuality = 100;
 inline constexpr int MaxOutputSide = 16384;
+// --dpi: the print resolution recorded in the picture.
+inline constexpr int MinDpi = 1;
+inline constexpr int MaxDpi = 10000;
 inline constexpr int MaxScale = 16;
 
 struct RenderOptions {
@@ -51,6 +54,7 @@ struct RenderOptions {
     int Quality = DefaultJpegQuality;
     bool QualityGiven = false;
     bool Transparent = false;
+    std::optional<int> Dpi; // --dpi N; none: the file records what it always did
     bool Timings = false; // phase times on standard error (not in the usage)
 };
 
@@ -58,6 +62,9 @@ struct RenderOptions {
 // or a combination that makes no sense; ExitBadInput for a value that is
 // malformed or outside its range.
 RenderOptions ParseRenderArguments(const QStringList& arguments);
+
+// Why --dpi and a .tga picture do not go together: the format has no field for it.
+QString DpiFormatText();
 
 // The format an output name asks for, by its extension in any letter case.
 std::optional<OutputFormat> OutputFormatOf(const QString& fileName);
