@@ -1,5 +1,6 @@
 // Writes small valid pictures of every format as seed corpora:
-//   make_seeds FOLDER  ->  FOLDER/TgaReader/*, FOLDER/ImageLoad/* and FOLDER/JpegBaseLevel/*
+//   make_seeds FOLDER  ->  FOLDER/TgaReader/*, FOLDER/TgaCodec/*, FOLDER/ImageLoad/* and
+//   FOLDER/JpegBaseLevel/*
 // ImageLoad seeds start with the byte that picks their extension.
 #include "FuzzSupport.h"
 #include "render/TextureImage.h"
@@ -53,7 +54,8 @@ int main(int argc, char** argv)
     const QString tga = root.filePath(QStringLiteral("TgaReader"));
     const QString load = root.filePath(QStringLiteral("ImageLoad"));
     const QString jpeg = root.filePath(QStringLiteral("JpegBaseLevel"));
-    for (const QString& folder : {pictures, tga, load, jpeg})
+    const QString coverTga = root.filePath(QStringLiteral("TgaCodec"));
+    for (const QString& folder : {pictures, tga, load, jpeg, coverTga})
         if (!QDir().mkpath(folder))
             return 1;
 
@@ -103,6 +105,23 @@ int main(int argc, char** argv)
     tga24.close();
     written << tga24.fileName();
 
+    // Kinds only the cover reader takes: run-length true colour from the top,
+    // grey, and a run-length colour-mapped picture with an ID.
+    const QByteArray coverSeeds[] = {
+        QByteArray("\0\0\x0A\0\0\0\0\0\0\0\0\0\x04\0\x02\0\x20\x28", 18) +
+            QByteArray("\x83\x10\x20\x30\xFF\x03\x01\x02\x03\x04\x05\x06\x07\x08"
+                       "\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10", 22),
+        QByteArray("\0\0\x03\0\0\0\0\0\0\0\0\0\x03\0\x02\0\x08\0", 18) + QByteArray("\x10\x40\x80\xC0\xE0\xFF", 6),
+        QByteArray("\x02\x01\x09\x00\x00\x02\x00\x18\0\0\0\0\x03\0\x02\0\x08\0", 18) + "id" +
+            QByteArray("\x10\x20\x30\xA0\xB0\xC0", 6) + QByteArray("\x82\x00\x02\x01\x00\x01", 6),
+    };
+    int coverSeed = 0;
+    for (const QByteArray& bytes : coverSeeds) {
+        QFile seed(QDir(coverTga).filePath(QStringLiteral("cover%1.tga").arg(coverSeed++)));
+        if (!seed.open(QIODevice::WriteOnly) || seed.write(bytes) != bytes.size())
+            return 1;
+    }
+
     for (const QString& name : written) {
         const QString file = QFileInfo(name).fileName();
         const QString ext = QFileInfo(name).suffix().toLower();
@@ -112,7 +131,8 @@ int main(int argc, char** argv)
                 selector = i;
         if (selector < 0 || !Copy(name, QDir(load).filePath(file), selector))
             return 1;
-        if (ext == QLatin1String("tga") && !Copy(name, QDir(tga).filePath(file), -1))
+        if (ext == QLatin1String("tga") && (!Copy(name, QDir(tga).filePath(file), -1) ||
+                                            !Copy(name, QDir(coverTga).filePath(file), -1)))
             return 1;
         if (ext == QLatin1String("jpg") && !Copy(name, QDir(jpeg).filePath(file), 0))
             return 1;

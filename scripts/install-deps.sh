@@ -13,6 +13,7 @@ packages=(
   parallel
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info
+  dpkg-dev fakeroot file lintian
 )
 
 missing=()

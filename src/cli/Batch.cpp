@@ -182,7 +182,7 @@ private:
         PhaseClock clock;
         const QImage picture = session.Render(box, request, clock);
         QDir().mkpath(QFileInfo(options.Output).absolutePath());
-        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
+        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi);
         return RowOutcome::Done;
     }
 

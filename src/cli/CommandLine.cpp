@@ -95,7 +95,7 @@ int Render(const QStringList& args, std::FILE* err)
         request.Transparent = options.Transparent;
         GLTeardown teardown; // the GL side is freed while the picture is written
         const QImage picture = RenderBox(box, covers, request, clock, &teardown);
-        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent);
+        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi);
         clock.Mark("encode");
     } else {
         CheckCoverFiles(box);
@@ -145,7 +145,8 @@ QString UsageText()
         "  --turn N             tenths of a degree -1800..1800\n"
         "  --eye N              eye angle 0..60\n"
         "  --side-angle DEG     --tilt-angle DEG      view angles in degrees\n"
-        "  --front FILE         --side FILE           --top FILE   cover images (.jpg, .bmp)\n"
+        "  --front FILE         --side FILE           --top FILE   cover images\n"
+        "                       (.jpg, .bmp, .png, .gif, .tga; alpha is ignored)\n"
         "Looks (0 or absent: the classic picture; a project keeps its own unless set):\n"
         "  --shadow [S]         ground shadow 0..100 (alone: 60)\n"
         "  --shadow-softness N  0 (hard)..100 (soft), default 50\n"
@@ -160,6 +161,8 @@ QString UsageText()
         "  --samples N          anti-aliasing: 1 (off), 2, 4, 8, 16 or 32 (default: the project's)\n"
         "  --quality N          JPEG quality 10..100 (default 70)\n"
         "  --transparent        .png/.tga: background gets alpha 0\n"
+        "  --dpi N              print resolution 1..10000 recorded in a .jpg, .png or\n"
+        "                       .bmp (a .tga has no field for it)\n"
         "\n"
         "turntable turns the side angle once around from the project's, frame k at\n"
         "angle + 360 k / N, with the render options above, into an endlessly looping\n"

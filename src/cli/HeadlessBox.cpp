@@ -31,7 +31,7 @@ void CheckCoverFile(const QString& path, int slot)
         throw BadInput(QStringLiteral("%1: the %2 cover image is not a file")
                            .arg(path, QLatin1String(SlotName(slot))));
     if (!IsCoverImageFile(path))
-        throw BadInput(QStringLiteral("%1: a cover image must be a .jpg or .bmp file").arg(path));
+        throw BadInput(QStringLiteral("%1: a cover image must be a .jpg, .bmp, .png, .gif or .tga file").arg(path));
 }
 
 // The options' looks over those the project brought.

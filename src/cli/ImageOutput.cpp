@@ -6,8 +6,10 @@
 #include <new>
 
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format, int quality,
-                  bool keepAlpha)
+                  bool keepAlpha, std::optional<int> dotsPerInch)
 {
+    if (dotsPerInch && format == OutputFormat::Tga)
+        throw UsageError(DpiFormatText());
     const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
     if (rgba.isNull())
         throw BadInput(QStringLiteral("%1: not enough memory to write the picture").arg(fileName));
@@ -15,9 +17,9 @@ void WritePicture(const QImage& picture, const QString& fileName, OutputFormat f
         const RgbaRows rows = RgbaRows::Of(rgba);
         QByteArray bytes;
         switch (format) {
-        case OutputFormat::Jpeg: bytes = EncodeJpeg(rows, quality, fileName); break;
-        case OutputFormat::Png: bytes = EncodePng(rows, keepAlpha, PngOutputLevel, fileName); break;
-        case OutputFormat::Bmp: bytes = EncodeBmp(rows, BmpLayout::Bgr24, fileName); break;
+        case OutputFormat::Jpeg: bytes = EncodeJpeg(rows, quality, fileName, dotsPerInch); break;
+        case OutputFormat::Png: bytes = EncodePng(rows, keepAlpha, PngOutputLevel, fileName, dotsPerInch); break;
+        case OutputFormat::Bmp: bytes = EncodeBmp(rows, BmpLayout::Bgr24, fileName, dotsPerInch); break;
         case OutputFormat::Tga:
             bytes = EncodeTga(rows, keepAlpha ? TgaLayout::Bgra32 : TgaLayout::Bgr24, fileName);
             break;

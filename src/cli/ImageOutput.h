@@ -7,8 +7,12 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 // `picture` is upright RGBA. With `keepAlpha` (PNG and TGA only) the alpha
 // channel is written; otherwise the picture is stored opaque: 24-bit BMP and
-// TGA, RGB PNG, JPEG at `quality`. Throws CommandLineError naming `fileName`.
+// TGA, RGB PNG, JPEG at `quality`. `dotsPerInch` (JPEG, PNG, BMP; a TGA has
+// no field for it and is refused) records the print resolution; without it
+// the bytes are as they always were. Throws CommandLineError naming `fileName`.
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format,
-                  int quality, bool keepAlpha);
+                  int quality, bool keepAlpha, std::optional<int> dotsPerInch = std::nullopt);

@@ -108,6 +108,25 @@ std::optional<int> ChoiceIndex(const QString& value, const QStringList& captions
     return std::nullopt;
 }
 
+int RenderOptionValuesAt(const QStringList& arguments, qsizetype index)
+{
+    const QString& arg = arguments[index];
+    if (!arg.startsWith(QLatin1Char('-')) || arg.size() < 2 || arg.contains(QLatin1Char('=')))
+        return 0;
+    if (arg == QLatin1String("--transparent") || arg == QLatin1String("--timings") ||
+        arg == QLatin1String("--smooth-textures"))
+        return 0;
+    const bool hasNext = index + 1 < arguments.size();
+    if (arg == QLatin1String("--shadow") || arg == QLatin1String("--reflection") || arg == QLatin1String("--light"))
+        return hasNext && LooksLikeNumber(arguments[index + 1]) ? 1 : 0;
+    return hasNext ? 1 : 0;
+}
+
+QString DpiFormatText()
+{
+    return QStringLiteral("--dpi is for .jpg, .png and .bmp pictures (a .tga file has no resolution field)");
+}
+
 std::optional<OutputFormat> OutputFormatOf(const QString& fileName)
 {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
@@ -221,6 +240,8 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
         } else if (arg == QLatin1String("--quality")) {
             o.Quality = IntegerIn(arg, next(), MinJpegQuality, MaxJpegQuality);
             o.QualityGiven = true;
+        } else if (arg == QLatin1String("--dpi")) {
+            o.Dpi = IntegerIn(arg, next(), MinDpi, MaxDpi);
         } else if (arg == QLatin1String("--transparent")) {
             flag();
             o.Transparent = true;
@@ -253,6 +274,10 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
             throw UsageError(QStringLiteral("--quality is for JPEG pictures (.jpg, .jpeg) only"));
         if (o.Transparent && o.Format != OutputFormat::Png && o.Format != OutputFormat::Tga)
             throw UsageError(QStringLiteral("--transparent needs a .png or .tga picture"));
+        if (o.Dpi && o.Format == OutputFormat::Tga)
+            throw UsageError(DpiFormatText());
+    } else if (o.Dpi) {
+        throw UsageError(QStringLiteral("--dpi needs -o IMAGE"));
     } else if (o.QualityGiven || o.Transparent) {
         throw UsageError(QStringLiteral("%1 needs -o IMAGE")
                              .arg(o.QualityGiven ? QStringLiteral("--quality")

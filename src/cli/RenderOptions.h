@@ -41,6 +41,9 @@ inline constexpr int DefaultJpegQuality = 70;
 inline constexpr int MinJpegQuality = 10;
 inline constexpr int MaxJpegQuality = 100;
 inline constexpr int MaxOutputSide = 16384;
+// --dpi: the print resolution recorded in the picture.
+inline constexpr int MinDpi = 1;
+inline constexpr int MaxDpi = 10000;
 inline constexpr int MaxScale = 16;
 
 struct RenderOptions {
@@ -63,6 +66,7 @@ struct RenderOptions {
     int Quality = DefaultJpegQuality;
     bool QualityGiven = false;
     bool Transparent = false;
+    std::optional<int> Dpi; // --dpi N; none: the file records what it always did
     bool Timings = false; // phase times on standard error (not in the usage)
 };
 
@@ -70,6 +74,14 @@ struct RenderOptions {
 // or a combination that makes no sense; ExitBadInput for a value that is
 // malformed or outside its range.
 RenderOptions ParseRenderArguments(const QStringList& arguments);
+
+// Why --dpi and a .tga picture do not go together: the format has no field for it.
+QString DpiFormatText();
+
+// How many of the arguments after arguments[index] (an option, perhaps with
+// "=value") belong to it when ParseRenderArguments reads them: 0 or 1. For
+// commands that pass their other arguments on to the render options.
+int RenderOptionValuesAt(const QStringList& arguments, qsizetype index);
 
 // The format an output name asks for, by its extension in any letter case.
 std::optional<OutputFormat> OutputFormatOf(const QString& fileName);

@@ -197,8 +197,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
         } else {
             // A render option, with its value when it takes one.
             shared << arguments[i];
-            const bool flag = arg == QLatin1String("--transparent") || arg == QLatin1String("--timings");
-            if (arg.startsWith(QLatin1String("--")) && !inlineValue && !flag && i + 1 < arguments.size())
+            if (RenderOptionValuesAt(arguments, i) == 1)
                 shared << arguments[++i];
         }
     }
@@ -296,7 +295,8 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
                 }
             } else {
                 const QString name = QFileInfo(t.Frames->NameOf(k)).fileName();
-                WritePicture(picture, staging->filePath(name), options.Format, options.Quality, options.Transparent);
+                WritePicture(picture, staging->filePath(name), options.Format, options.Quality, options.Transparent,
+                             options.Dpi);
                 names.push_back(name);
             }
             progress.Frame(k + 1, t.FrameCount);

@@ -24,12 +24,25 @@ void PutLe32(char* at, std::uint32_t value)
     PutLe16(at + 2, value >> 16);
 }
 
+void PutBe16(char* at, std::uint32_t value)
+{
+    at[0] = static_cast<char>((value >> 8) & 0xFF);
+    at[1] = static_cast<char>(value & 0xFF);
+}
+
 void PutBe32(char* at, std::uint32_t value)
 {
     at[0] = static_cast<char>(value >> 24);
     at[1] = static_cast<char>(value >> 16);
     at[2] = static_cast<char>(value >> 8);
     at[3] = static_cast<char>(value);
+}
+
+// JFIF keeps 16 bits of density; PNG and BMP have room for more.
+void RequireDpi(DotsPerInch dpi, const QString& what)
+{
+    if (dpi && (*dpi < 1 || *dpi > 0xFFFF))
+        throw FileFailure(what, QStringLiteral("a resolution of %1 dots per inch cannot be stored").arg(*dpi));
 }
 
 void RequirePixels(const RgbaRows& picture, const QString& what)
@@ -135,8 +148,15 @@ QImage AsRgba(const QImage& image, const QString& what)
     return rgba;
 }
 
-QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what)
+std::uint32_t PixelsPerMetre(int dotsPerInch)
 {
+    // An inch is 0.0254 m; rounded to the nearest whole pixel.
+    return static_cast<std::uint32_t>((std::int64_t{dotsPerInch} * 10000 + 127) / 254);
+}
+
+QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what, DotsPerInch dpi)
+{
+    RequireDpi(dpi, what);
     RequirePixels(picture, what);
     const std::unique_ptr<void, TjFree> handle(tjInitCompress());
     if (!handle)
@@ -156,11 +176,23 @@ QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what)
                                     .arg(QString::fromLocal8Bit(tjGetErrorStr2(handle.get()))));
     if (size > static_cast<unsigned long>(std::numeric_limits<int>::max()))
         throw FileFailure(what, QStringLiteral("the encoded picture is too large"));
-    return QByteArray(reinterpret_cast<const char*>(encoded), static_cast<qsizetype>(size));
+    QByteArray file(reinterpret_cast<const char*>(encoded), static_cast<qsizetype>(size));
+    if (dpi) {
+        // The encoder always leads with a JFIF APP0 segment; its density
+        // fields are set in place, so nothing else in the file moves.
+        static const char jfif[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF";
+        if (file.size() < 18 || !file.startsWith(QByteArray(jfif, sizeof jfif)))
+            throw FileFailure(what, QStringLiteral("the JPEG encoder wrote no JFIF header to hold the resolution"));
+        file[13] = 1; // dots per inch
+        PutBe16(file.data() + 14, static_cast<std::uint32_t>(*dpi));
+        PutBe16(file.data() + 16, static_cast<std::uint32_t>(*dpi));
+    }
+    return file;
 }
 
-QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what)
+QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what, DotsPerInch dpi)
 {
+    RequireDpi(dpi, what);
     RequirePixels(picture, what);
     std::size_t filteredSize = 0;
     std::unique_ptr<std::uint8_t[]> filtered = UpFiltered(picture, keepAlpha ? 4 : 3, filteredSize);
@@ -181,7 +213,8 @@ QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const Q
     // A chunk's length must stay below 2^31; smaller pieces also suit streaming readers.
     constexpr std::size_t MaxIdat = std::size_t{1} << 20;
     const std::size_t idatChunks = (compressedSize + MaxIdat - 1) / MaxIdat;
-    const std::size_t fileSize = 8 + (12 + 13) + (12 + 1) + idatChunks * 12 + compressedSize + 12;
+    const std::size_t fileSize =
+        8 + (12 + 13) + (12 + 1) + (dpi ? 12 + 9 : 0) + idatChunks * 12 + compressedSize + 12;
     if (fileSize > static_cast<std::size_t>(std::numeric_limits<qsizetype>::max()))
         throw FileFailure(what, QStringLiteral("the encoded picture is too large"));
 
@@ -198,14 +231,22 @@ QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const Q
     file.append("\x89PNG\r\n\x1A\n", 8);
     AppendChunk(file, "IHDR", header, sizeof header);
     AppendChunk(file, "sRGB", &perceptual, 1);
+    if (dpi) { // before the first IDAT, as pHYs must be
+        std::uint8_t physical[9];
+        PutBe32(reinterpret_cast<char*>(physical), PixelsPerMetre(*dpi));
+        PutBe32(reinterpret_cast<char*>(physical) + 4, PixelsPerMetre(*dpi));
+        physical[8] = 1; // the unit is the metre
+        AppendChunk(file, "pHYs", physical, sizeof physical);
+    }
     for (std::size_t at = 0; at < compressedSize; at += MaxIdat)
         AppendChunk(file, "IDAT", compressed.get() + at, std::min(MaxIdat, compressedSize - at));
     AppendChunk(file, "IEND", nullptr, 0);
     return file;
 }
 
-QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& what)
+QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& what, DotsPerInch dpi)
 {
+    RequireDpi(dpi, what);
     const bool padded = layout == BmpLayout::Bgr24;
     const int channels = padded ? 3 : 4;
     const std::int64_t width = std::max(picture.Width, 0);
@@ -229,7 +270,10 @@ QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& w
     PutLe16(h + 28, static_cast<std::uint32_t>(channels * 8));
     PutLe32(h + 30, 0);                                  // uncompressed
     PutLe32(h + 34, static_cast<std::uint32_t>(pixelBytes));
-    if (padded) {
+    if (dpi) {
+        PutLe32(h + 38, PixelsPerMetre(*dpi));
+        PutLe32(h + 42, PixelsPerMetre(*dpi));
+    } else if (padded) {
         PutLe32(h + 38, 3780); // 96 dots per inch
         PutLe32(h + 42, 3780);
     }

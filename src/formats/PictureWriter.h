@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 // Pixels as the encoders read them: red, green, blue, alpha, a byte each;
 // `Stride` bytes from one row to the one below it, negative for a buffer
@@ -34,13 +35,23 @@ struct RgbaRows {
 // when there is no picture, it is beyond the size limits or memory runs out.
 QImage AsRgba(const QImage& image, const QString& what);
 
+// The print resolution a picture may record, in dots per inch. Without one
+// every encoder writes exactly the bytes it always did. 1..65535 fits every
+// format's field; other values throw.
+using DotsPerInch = std::optional<int>;
+// Whole pixels per metre, as PNG and BMP store it: 300 dpi gives 11811.
+std::uint32_t PixelsPerMetre(int dotsPerInch);
+
 // JPEG File Interchange Format, baseline, 4:2:0 chroma, quality clamped to
-// 1..100; alpha is ignored.
-QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what);
+// 1..100; alpha is ignored. A resolution goes into the JFIF density (dots
+// per inch); without one it stays "no unit, 1:1".
+QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what, DotsPerInch dpi = {});
 
 // 8-bit RGB (alpha dropped) or, with keepAlpha, RGBA PNG marked sRGB.
-// `level` is libdeflate's, 0 (stored) .. 12.
-QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what);
+// `level` is libdeflate's, 0 (stored) .. 12. A resolution adds a pHYs chunk
+// (pixels per metre).
+QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what,
+                     DotsPerInch dpi = {});
 // The command line's effort: about zlib's default size in a fraction of its time.
 inline constexpr int PngOutputLevel = 4;
 
@@ -50,7 +61,8 @@ enum class BmpLayout {
     Bgr24,  // rows padded to 4 bytes, 96 dots per inch: the result's bitmap
     Bgra32, // alpha kept, no resolution: the texture object's bitmap
 };
-QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& what);
+// A given resolution replaces the layout's in the header (pixels per metre).
+QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& what, DotsPerInch dpi = {});
 
 // Uncompressed true-colour Targa, rows bottom first in blue-green-red order.
 enum class TgaLayout {

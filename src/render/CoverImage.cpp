@@ -2,6 +2,7 @@
 
 #include "document/Numbers.h"
 #include "formats/JpegBaseLevel.h"
+#include "formats/TgaCodec.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -70,15 +71,42 @@ QString LowerExtension(const QString& fileName)
 bool IsCoverImageFile(const QString& fileName)
 {
     const QString ext = LowerExtension(fileName);
-    return ext == QLatin1String(".jpg") || ext == QLatin1String(".bmp");
+    return ext == QLatin1String(".jpg") || ext == QLatin1String(".bmp") || ext == QLatin1String(".png") ||
+           ext == QLatin1String(".gif") || ext == QLatin1String(".tga");
 }
+
+namespace {
+
+// The whole picture, opaque. A Targa goes through the cover reader, which
+// knows every common kind; the texture object's own Targa reader stays as
+// narrow as it always was.
+bool LoadCoverPicture(TextureImage& picture, const QString& fileName)
+{
+    if (LowerExtension(fileName) != QLatin1String(".tga"))
+        return picture.LoadFromFile(fileName);
+    picture.FreeBuffers();
+    try {
+        DecodeTga(fileName, [&](std::int64_t width, std::int64_t height) {
+            picture.AllocatePixels(width, height, fileName);
+            return picture.Pixels.get();
+        });
+    } catch (...) {
+        picture.FreeBuffers();
+        throw;
+    }
+    picture.BitsPerPixel = 32;
+    picture.FillAlpha(255); // a cover is opaque, whatever the file's alpha
+    return true;
+}
+
+} // namespace
 
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
 {
     if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
         return false;
     TextureImage decoded;
-    if (!decoded.LoadFromFile(fileName))
+    if (!LoadCoverPicture(decoded, fileName))
         return false;
     bitmap = decoded.ToImage().convertToFormat(QImage::Format_RGB888);
     return true;
@@ -118,7 +146,7 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
         decoded->Height = base.Base.Height;
         decoded->BitsPerPixel = 32;
     } else {
-        if (!decoded->LoadFromFile(fileName))
+        if (!LoadCoverPicture(*decoded, fileName))
             return std::nullopt;
         original = QSize(decoded->Width, decoded->Height);
         decoded->PrepareBaseLevel(maxTextureSize);

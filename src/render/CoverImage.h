@@ -42,10 +42,11 @@ inline QString CoverFile(const CoverImage& slot) { return CoverFile(slot.Path, s
 // or preview gives an empty size.
 QSize ThumbnailFit(QSize picture, QSize preview);
 
-// Cover pictures are JPEG or BMP files, by extension in any letter case.
+// Cover pictures are JPEG, BMP, PNG, GIF or TGA files (".jpg", ".bmp", ".png",
+// ".gif", ".tga"), by extension in any letter case. Alpha is dropped.
 bool IsCoverImageFile(const QString& fileName);
 
-// Reads a ".jpg" or ".bmp" picture into a 24-bit bitmap; false for a missing
+// Reads a cover picture into a 24-bit bitmap; false for a missing
 // file or another extension; a damaged file throws ImageError.
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
 

@@ -20,7 +20,8 @@
 namespace {
 
 const QString ImageFilter =
-    QStringLiteral("Image (*.jpg;*.bmp)|*.jpg;*.bmp|jpg image|*.jpg|bmp image|*.bmp");
+    QStringLiteral("Image (*.jpg;*.bmp;*.png;*.gif;*.tga)|*.jpg;*.bmp;*.png;*.gif;*.tga|jpg image|*.jpg|"
+                   "bmp image|*.bmp|png image|*.png|gif image|*.gif|tga image|*.tga");
 
 } // namespace
 
@@ -122,7 +123,7 @@ bool MainWindow::SelectCoverImage(int slot, bool useStoredPath, const QString& d
     }
     if (!IsCoverImageFile(fileName)) {
         if (!useStoredPath)
-            ShowStatusMessage(QStringLiteral("Only .jpg and .bmp files can be loaded: %1")
+            ShowStatusMessage(QStringLiteral("Only .jpg, .bmp, .png, .gif and .tga files can be loaded: %1")
                                   .arg(QDir::toNativeSeparators(fileName)));
         return false;
     }

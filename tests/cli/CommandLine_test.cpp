@@ -488,7 +488,7 @@ TEST_F(CommandTest, MissingCoversAreNamed)
     EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: the side cover image does not exist\n").arg(Path("gone.jpg")));
     r = RunCubiform({QStringLiteral("render"), QStringLiteral("--top"), Path("p.pcf"), QStringLiteral("--save-project"), Path("o.pcf")});
     EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(r.Err.contains(".jpg or .bmp")) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(".jpg, .bmp, .png, .gif or .tga")) << r.Err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("o.pcf")));
 }
 

@@ -1,5 +1,6 @@
 // The turntable's arguments, frame names and GIF timing.
 #include "cli/Turntable.h"
+#include "document/BoxLooks.h"
 #include "formats/GifAnimation.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,18 @@ TEST(TurntableTest, ArgumentsShareRendersOptionsAndCheckTheirOwn)
     EXPECT_EQ(d.Render.Format, OutputFormat::Jpeg);
     EXPECT_EQ(d.Render.Quality, 90);
     ASSERT_TRUE(d.Frames);
+
+    // Looks that are flags or take an optional number leave the next option alone.
+    const TurntableOptions l = ParseTurntableArguments(
+        {QStringLiteral("--shadow"), QStringLiteral("--frames"), QStringLiteral("8"), QStringLiteral("--light"),
+         QStringLiteral("20"), QStringLiteral("--smooth-textures"), QStringLiteral("--tilt"),
+         QStringLiteral("--reflection"), QStringLiteral("-o"), QStringLiteral("spin.gif")});
+    EXPECT_EQ(l.FrameCount, 8);
+    EXPECT_TRUE(l.Tilt);
+    EXPECT_EQ(l.Render.Looks.Shadow, LookLimits::DefaultShadow);
+    EXPECT_EQ(l.Render.Looks.Light, 20);
+    EXPECT_EQ(l.Render.Looks.Reflection, LookLimits::DefaultReflection);
+    EXPECT_TRUE(l.Render.Looks.SmoothTextures);
 
     const struct {
         QStringList args;

@@ -25,7 +25,8 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     EXPECT_EQ(prompts.FileRequests[0].Title, "Select image");
     EXPECT_EQ(prompts.FileRequests[0].StartFolder, form->ProgramFolder());
     EXPECT_EQ(prompts.FileRequests[0].Filter,
-              "Image (*.jpg;*.bmp)|*.jpg;*.bmp|jpg image|*.jpg|bmp image|*.bmp");
+              "Image (*.jpg;*.bmp;*.png;*.gif;*.tga)|*.jpg;*.bmp;*.png;*.gif;*.tga|jpg image|*.jpg|"
+              "bmp image|*.bmp|png image|*.png|gif image|*.gif|tga image|*.tga");
     EXPECT_EQ(form->Covers[0].Path, file);
     EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(59, 44));
     EXPECT_EQ(form->frontPreview->pixmap().size(), QSize(59, 44));
@@ -85,8 +86,8 @@ TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
     EXPECT_EQ(form->Covers[2].Path, good);
     EXPECT_EQ(form->Covers[2].Thumbnail, thumbBefore);
 
-    QImage(8, 8, QImage::Format_RGB888).save(Path("other.png"));
-    prompts.Files.push_back(Path("other.png"));
+    QImage(8, 8, QImage::Format_RGB888).save(Path("other.ppm"), "PPM");
+    prompts.Files.push_back(Path("other.ppm"));
     EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
     EXPECT_EQ(form->Covers[2].Path, good);
 }

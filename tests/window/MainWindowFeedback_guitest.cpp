@@ -132,11 +132,12 @@ TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
 TEST_F(FeedbackTest, APickedFileTheDialogDoesNotTakeIsNamed)
 {
     Start();
-    const QString png = Path(QStringLiteral("cover.png"));
-    QImage(8, 8, QImage::Format_RGB888).save(png, "PNG");
-    prompts.Files.push_back(png);
+    const QString ppm = Path(QStringLiteral("cover.ppm"));
+    QImage(8, 8, QImage::Format_RGB888).save(ppm, "PPM");
+    prompts.Files.push_back(ppm);
     EXPECT_FALSE(form->SelectCoverImage(0, false));
-    EXPECT_EQ(Message(), QStringLiteral("Only .jpg and .bmp files can be loaded: %1").arg(QDir::toNativeSeparators(png)));
+    EXPECT_EQ(Message(), QStringLiteral("Only .jpg, .bmp, .png, .gif and .tga files can be loaded: %1")
+                             .arg(QDir::toNativeSeparators(ppm)));
     EXPECT_TRUE(form->Covers[0].Path.isEmpty());
 
     const QString gone = Path(QStringLiteral("gone.jpg"));

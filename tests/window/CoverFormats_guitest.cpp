@@ -1,0 +1,129 @@
+// PNG, GIF and TGA covers in the window: picked and dropped like JPEG, with
+// their thumbnail and face; a damaged one is told and leaves the slot.
+#include "window/WindowFixture.h"
+
+#include "formats/GifCodec.h"
+
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QMimeData>
+
+namespace {
+
+using CoverFormatsWindow = WindowFixture;
+
+// Red left, blue right, with an alpha the window must ignore.
+QImage HalfAndHalf(QSize size)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, x < size.width() / 2 ? qRgba(230, 10, 10, 0) : qRgba(10, 10, 230, 40));
+    return image;
+}
+
+// The same picture as a run-length TGA, rows from the top.
+QByteArray TgaOf(const QImage& image)
+{
+    QByteArray file(18, '\0');
+    file[2] = 10;
+    file[12] = static_cast<char>(image.width());
+    file[14] = static_cast<char>(image.height());
+    file[16] = 32;
+    file[17] = 0x28;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            file += '\0'; // a raw packet of one pixel
+            file += static_cast<char>(qBlue(c));
+            file += static_cast<char>(qGreen(c));
+            file += static_cast<char>(qRed(c));
+            file += static_cast<char>(qAlpha(c));
+        }
+    return file;
+}
+
+TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
+{
+    Start();
+    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    form->FormChosen();
+    ShowAndWaitForGL();
+    const QImage picture = HalfAndHalf({64, 48});
+    ASSERT_TRUE(picture.save(Path("c.png"), "PNG"));
+    const QImage bottomUp = picture.mirrored(false, true);
+    EncodeGif(Path("c.gif"), bottomUp.constBits(), 64, 48);
+    QFile tga(Path("c.tga"));
+    ASSERT_TRUE(tga.open(QIODevice::WriteOnly));
+    tga.write(TgaOf(picture));
+    tga.close();
+
+    for (const char* name : {"c.png", "c.gif", "c.tga"}) {
+        PickCover(FrontBack, WritePicture(QStringLiteral("reset.bmp"), {8, 8}, Qt::green, Qt::green));
+        const QString file = Path(QLatin1String(name));
+        PickCover(FrontBack, file);
+        EXPECT_EQ(form->Covers[FrontBack].Path, file) << name;
+        const QImage thumb = form->Covers[FrontBack].Thumbnail;
+        ASSERT_FALSE(thumb.isNull()) << name;
+        // Opaque colours, left red and right blue, whatever the alpha said.
+        EXPECT_GT(thumb.pixelColor(2, thumb.height() / 2).red(), 200) << name;
+        EXPECT_GT(thumb.pixelColor(thumb.width() - 3, thumb.height() / 2).blue(), 200) << name;
+        const QImage frame = Frame();
+        const QColor centreLeft = frame.pixelColor(frame.width() / 2 - 20, frame.height() / 2);
+        const QColor centreRight = frame.pixelColor(frame.width() / 2 + 20, frame.height() / 2);
+        EXPECT_GT(centreLeft.red(), 200) << name;
+        EXPECT_GT(centreRight.blue(), 200) << name;
+    }
+}
+
+TEST_F(CoverFormatsWindow, DamagedFilesAreToldAndLeaveTheSlot)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString good = WritePicture(QStringLiteral("good.bmp"), {40, 40}, Qt::green, Qt::green);
+    PickCover(TopBottom, good);
+    const QImage before = form->Covers[TopBottom].Thumbnail;
+    ASSERT_TRUE(HalfAndHalf({16, 16}).save(Path("whole.png"), "PNG"));
+    QFile whole(Path("whole.png"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray png = whole.readAll();
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } damaged[] = {
+        {"cut.png", png.left(png.size() - 30)},
+        {"bad.gif", QByteArray("GIF89a nothing more")},
+        {"cut.tga", TgaOf(HalfAndHalf({16, 16})).chopped(7)},
+    };
+    for (const auto& d : damaged) {
+        QFile f(Path(QLatin1String(d.name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(d.bytes);
+        f.close();
+        const auto asked = prompts.Asked.size();
+        PickCover(TopBottom, Path(QLatin1String(d.name)));
+        ASSERT_EQ(prompts.Asked.size(), asked + 2) << d.name; // the file dialog, then the error
+        EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
+        EXPECT_TRUE(prompts.Asked.last().contains(QLatin1String(d.name))) << prompts.Asked.last().toStdString();
+        EXPECT_EQ(form->Covers[TopBottom].Path, good) << d.name;
+        EXPECT_EQ(form->Covers[TopBottom].Thumbnail, before) << d.name;
+    }
+}
+
+TEST_F(CoverFormatsWindow, TheNewFormatsMayBeDropped)
+{
+    Start();
+    ShowAndWaitForGL();
+    ASSERT_TRUE(HalfAndHalf({20, 90}).save(Path("side.PNG"), "PNG"));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Path("side.PNG"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->sidePreview, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->sidePreview, &dropped);
+    WaitForCovers();
+    EXPECT_EQ(form->Covers[LeftRight].Path, Path("side.PNG"));
+}
+
+} // namespace
