@@ -5,6 +5,7 @@
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
 #include "render/SceneDriver.h"
+#include "render/Supersample.h"
 
 #include <algorithm>
 #include <array>
@@ -121,7 +122,8 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
                                       .arg(MemoryText()));
     else
         try {
-            context = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
+            // More samples than one are drawn in buffers of their own (RenderWithSamples).
+            context = std::make_unique<HeadlessContext>(size.width(), size.height());
             GLint maxSide = 0;
             glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
             SetTextureSizeLimit(maxSide); // for covers read from now on
@@ -175,6 +177,7 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
         });
     if (contextFailure)
         throw *contextFailure;
+    ApplyTextureLook(box.Document.Params.Looks, slotTextures());
     if (clock.Enabled())
         SystemGL().Finish();
     clock.Mark("covers"); // read, scaled and uploaded
@@ -184,16 +187,34 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     // the first frame, and what it shows (and writes) from then on is the
     // wrapped view.
     BoxParameters params = box.Document.Params;
-    renderer.DrawFrame(params, textures, flags);
-    if (params.SideAngle != box.Document.Params.SideAngle || params.TiltAngle != box.Document.Params.TiltAngle)
+    const SamplePlan plan = PlanSamples(request.Samples, context->Limits().MaxSamples);
+    const auto readPicture = [&](const BoxParameters& p) {
+        if (plan.Single())
+            return context->ReadImage();
+        try {
+            return RenderWithSamples(SystemGL(), size, plan, [&] {
+                BoxParameters frame = p;
+                renderer.DrawFrame(frame, textures, flags);
+            });
+        } catch (const SampleError&) {
+            throw BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
+                               .arg(size.width()).arg(size.height()).arg(request.Samples).arg(MemoryText()));
+        }
+    };
+    if (plan.Single()) {
         renderer.DrawFrame(params, textures, flags);
+        if (params.SideAngle != box.Document.Params.SideAngle || params.TiltAngle != box.Document.Params.TiltAngle)
+            renderer.DrawFrame(params, textures, flags);
+    } else {
+        WrapViewAngles(params); // as the window's first frame would
+    }
     if (clock.Enabled())
         SystemGL().Finish();
     clock.Mark("draw");
 
     QImage picture;
     try {
-        picture = context->ReadImage();
+        picture = readPicture(params);
     } catch (const std::bad_alloc&) {
         throw BadInput(QStringLiteral("%1 x %2 pixels: %3").arg(size.width()).arg(size.height()).arg(MemoryText()));
     }
@@ -218,8 +239,9 @@ QImage RenderBox(HeadlessBox& box, PendingCovers& pending, const RenderRequest& 
     second.BackgroundRed = static_cast<float>(qRed(contrast) / 255.0);
     second.BackgroundGreen = static_cast<float>(qGreen(contrast) / 255.0);
     second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
-    renderer.DrawFrame(second, textures, flags);
-    const QImage other = context->ReadImage();
+    if (plan.Single())
+        renderer.DrawFrame(second, textures, flags);
+    const QImage other = readPicture(second);
     handOver();
     QImage combined = CombineTransparent(picture, other, background, contrast);
     clock.Mark("transparent");
