@@ -296,6 +296,7 @@ void MainWindow::ReleaseGLObjects()
     retiredTextures_.clear();
     for (CoverImage& slot : Covers)
         slot.Texture.reset();
+    Renderer.ReleaseGL();
 }
 
 void MainWindow::SendCoverRows()
