@@ -184,8 +184,14 @@ void TextureImage::SetSmooth(bool on)
         return;
     gl_.BindTexture(GL_TEXTURE_2D, TextureName);
     const char* extensions = gl_.GetString(GL_EXTENSIONS);
-    const bool anisotropic = extensions && (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") ||
-                                            std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
+    // A software rasteriser pays for anisotropic filtering on every pixel
+    // (about twice the frame); trilinear alone already ends the moire there.
+    const char* renderer = gl_.GetString(GL_RENDERER);
+    const bool software = renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
+                                       std::strstr(renderer, "swrast"));
+    const bool anisotropic = !software && extensions &&
+                             (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") ||
+                              std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
     if (!on) {
         gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
         if (anisotropic)
@@ -218,7 +224,6 @@ void TextureImage::SetSmooth(bool on)
     if (anisotropic) {
         GLfloat most = 1.0f;
         gl_.GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
-        // Beyond 8 the software rasteriser slows down for no visible gain.
         gl_.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, std::min(most, 8.0f));
     }
     smooth_ = true;

@@ -23,7 +23,7 @@ QString GLEnumName(GLenum value)
         NAME(GL_VIEWPORT) NAME(GL_PACK_ALIGNMENT) NAME(GL_PACK_ROW_LENGTH)
         NAME(GL_PACK_SKIP_ROWS) NAME(GL_PACK_SKIP_PIXELS) NAME(GL_PROXY_TEXTURE_2D)
         NAME(GL_TEXTURE_WIDTH) NAME(GL_UNPACK_ALIGNMENT) NAME(GL_BLEND) NAME(GL_SRC_ALPHA)
-        NAME(GL_ONE_MINUS_SRC_ALPHA) NAME(GL_LINEAR_MIPMAP_LINEAR) NAME(GL_EXTENSIONS)
+        NAME(GL_ONE_MINUS_SRC_ALPHA) NAME(GL_LINEAR_MIPMAP_LINEAR) NAME(GL_EXTENSIONS) NAME(GL_RENDERER)
         NAME(GL_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_ALPHA)
         NAME(GL_CLAMP_TO_EDGE) NAME(GL_TEXTURE_MAX_LEVEL)
 #undef NAME
@@ -148,6 +148,10 @@ void RecordingGL::TexImage2D(GLenum target, GLint level, GLint internalFormat, G
                  .arg(h)
                  .arg(border)
                  .arg(GLEnumName(format), GLEnumName(type));
+    if (target == GL_TEXTURE_2D && level == 0) {
+        textureWidth_ = w;
+        textureHeight_ = h;
+    }
     if (target == GL_PROXY_TEXTURE_2D) // answered like a GL with MaxTextureSize
         proxyWidth_ = (w << level) <= MaxTextureSize && (h << level) <= MaxTextureSize ? w : 0;
 }
@@ -167,6 +171,8 @@ void RecordingGL::GetTexLevelParameteriv(GLenum target, GLint level, GLenum pnam
 {
     Calls << QStringLiteral("GetTexLevelParameteriv(%1,%2,%3)").arg(GLEnumName(target)).arg(level).arg(GLEnumName(pname));
     *params = target == GL_PROXY_TEXTURE_2D && pname == GL_TEXTURE_WIDTH ? proxyWidth_ : 0;
+    if (target == GL_TEXTURE_2D && level == 0) // the last base level sent
+        *params = pname == GL_TEXTURE_WIDTH ? textureWidth_ : pname == GL_TEXTURE_HEIGHT ? textureHeight_ : 0;
 }
 void RecordingGL::GetIntegerv(GLenum pname, GLint* params)
 {

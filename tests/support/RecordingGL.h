@@ -75,6 +75,7 @@ public:
 
 private:
     GLint proxyWidth_ = 0;
+    GLint textureWidth_ = 0, textureHeight_ = 0;
 };
 
 // Symbolic name of the GL enums the program uses ("GL_FOG"), else the number.
