@@ -51,6 +51,14 @@ public:
     void GetIntegerv(GLenum, GLint*) override {}
     void PixelStorei(GLenum, GLint) override {}
     void ReadPixels(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*) override {}
+    void BlendFunc(GLenum, GLenum) override {}
+    void DepthMask(GLboolean) override {}
+    void ColorMask(GLboolean, GLboolean, GLboolean, GLboolean) override {}
+    void TexParameterf(GLenum, GLenum, GLfloat) override {}
+    void GetFloatv(GLenum, GLfloat*) override {}
+    const char* GetString(GLenum) override { return nullptr; }
+    void GetTexImage(GLenum, GLint, GLenum, GLenum, void*) override {}
+    void Frustum(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) override {}
 };
 
 // A file in the temporary folder named after this process, removed at exit.

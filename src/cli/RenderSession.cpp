@@ -3,6 +3,7 @@
 #include "render/BaseLevel.h"
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
+#include "render/Supersample.h"
 
 #include <QFileInfo>
 
@@ -68,8 +69,6 @@ RenderSession::CachedCover* RenderSession::Find(const CoverKey& key)
 QImage RenderSession::Render(HeadlessBox& box, const RenderRequest& request, PhaseClock& clock)
 {
     CheckCoverFiles(box); // the same refusals, before anything is read
-    if (context_ && context_->Samples() != request.Samples)
-        DropContext(); // its textures with it, so every cover is read again
     const SlotKeys keys = KeysOf(box);
     std::array<bool, 3> reading{};
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -98,15 +97,14 @@ QImage RenderSession::Render(HeadlessBox& box, PendingCovers& covers, const Rend
 bool RenderSession::PrepareContext(const RenderRequest& request)
 {
     const QSize size = request.Size;
-    if (context_ && context_->Samples() != request.Samples)
-        DropContext();
     if (context_) {
         context_->MakeCurrent();
         if (context_->Width() != size.width() || context_->Height() != size.height())
             context_->Resize(size.width(), size.height()); // keeps the old buffers when refused
         return false;
     }
-    context_ = std::make_unique<HeadlessContext>(size.width(), size.height(), request.Samples);
+    // More samples than one are drawn in buffers of their own (RenderWithSamples).
+    context_ = std::make_unique<HeadlessContext>(size.width(), size.height());
     ++contextsMade_;
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
@@ -226,12 +224,13 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         // The slot now names the file it shows, as when a cover is loaded.
         box.Covers[i].Path = CoverFile(box.Covers[i]);
     }
+    ApplyTextureLook(box.Document.Params.Looks, textures);
 
     // The window draws without pause: an angle of 360 or more is wrapped by
     // the first frame, and what it shows (and writes) from then on is the
     // wrapped view.
     BoxParameters params = box.Document.Params;
-    const QImage picture = DrawPicture(params, textures, &clock);
+    const QImage picture = DrawPicture(params, textures, request.Samples, &clock);
     if (!request.Transparent) {
         if (teardown)
             HandOver(*teardown);
@@ -245,7 +244,7 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     second.BackgroundRed = static_cast<float>(qRed(contrast) / 255.0);
     second.BackgroundGreen = static_cast<float>(qGreen(contrast) / 255.0);
     second.BackgroundBlue = static_cast<float>(qBlue(contrast) / 255.0);
-    const QImage other = DrawPicture(second, textures, nullptr);
+    const QImage other = DrawPicture(second, textures, request.Samples, nullptr);
     if (teardown)
         HandOver(*teardown);
     QImage combined = CombineTransparent(picture, other, background, contrast);
@@ -253,27 +252,44 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     return combined;
 }
 
-QImage RenderSession::DrawPicture(BoxParameters& params, const SlotTextures& textures, PhaseClock* clock)
+QImage RenderSession::DrawPicture(BoxParameters& params, const SlotTextures& textures, int samples,
+                                  PhaseClock* clock)
 {
-    const float side = params.SideAngle;
-    const float tilt = params.TiltAngle;
     const DrawFlags flags;
-    renderer_.DrawFrame(params, textures, flags);
-    if (params.SideAngle != side || params.TiltAngle != tilt)
+    const SamplePlan plan = PlanSamples(samples, context_->Limits().MaxSamples);
+    if (plan.Single()) {
+        const float side = params.SideAngle;
+        const float tilt = params.TiltAngle;
         renderer_.DrawFrame(params, textures, flags);
+        if (params.SideAngle != side || params.TiltAngle != tilt)
+            renderer_.DrawFrame(params, textures, flags);
+    } else {
+        WrapViewAngles(params); // as the window's first frame would
+    }
     if (clock) {
         if (clock->Enabled())
             SystemGL().Finish();
         clock->Mark("draw");
     }
+    const QSize size(context_->Width(), context_->Height());
     QImage picture;
     try {
-        picture = context_->ReadImage();
-    } catch (const std::bad_alloc&) {
-        throw BadInput(QStringLiteral("%1 x %2 pixels: %3")
-                           .arg(context_->Width())
-                           .arg(context_->Height())
+        if (plan.Single()) {
+            picture = context_->ReadImage();
+        } else {
+            picture = RenderWithSamples(SystemGL(), size, plan, [&] {
+                BoxParameters frame = params;
+                renderer_.DrawFrame(frame, textures, flags);
+            });
+        }
+    } catch (const SampleError&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(samples)
                            .arg(MemoryText()));
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels: %3").arg(size.width()).arg(size.height()).arg(MemoryText()));
     }
     if (clock)
         clock->Mark("read back");

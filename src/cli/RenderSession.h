@@ -1,7 +1,7 @@
 #pragma once
-// Many box shots from one GL context: the context is kept while the size and
-// sample count allow, and a cover file already decoded into a texture is not
-// read again. One session belongs to one thread; several sessions on several
+// Many box shots from one GL context: the context is kept (resized when the
+// size changes; more samples are drawn in buffers of their own), and a cover
+// file already decoded into a texture is not read again. One session belongs to one thread; several sessions on several
 // threads render side by side, each in its own context.
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
@@ -27,8 +27,8 @@ public:
     RenderSession(const RenderSession&) = delete;
     RenderSession& operator=(const RenderSession&) = delete;
 
-    // The box as RenderBox draws it: the same pixels. A new size reuses the
-    // context; another sample count makes a new one. A cover whose file
+    // The box as RenderBox draws it: the same pixels. A new size or sample
+    // count reuses the context. A cover whose file
     // (path, size, modification time) is unchanged since it was read is not
     // read again. Throws CommandLineError exactly as RenderBox does; the
     // session stays usable after any failure.
@@ -70,7 +70,7 @@ private:
     // True when a new context was made (its shaders not yet compiled).
     bool PrepareContext(const RenderRequest& request);
     // One frame of `params` (wrapping its angles as the window does) read back.
-    QImage DrawPicture(BoxParameters& params, const SlotTextures& textures, PhaseClock* clock);
+    QImage DrawPicture(BoxParameters& params, const SlotTextures& textures, int samples, PhaseClock* clock);
     void Evict();
     void DropContext();
     void HandOver(GLTeardown& teardown);

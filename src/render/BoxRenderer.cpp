@@ -1,32 +1,10 @@
 #include "render/BoxRenderer.h"
 
+#include "render/StudioLooks.h"
 #include "render/TextureImage.h"
 
 #include <cmath>
 
-namespace {
-
-struct Corner {
-    float s, t;  // texture coordinate
-    float x, y, z; // -1 or +1: which half-extent, with its sign
-};
-
-struct Face {
-    int slot;
-    Corner corners[4];
-};
-
-// Each face shows its picture unmirrored when seen from outside the box.
-constexpr Face Faces[6] = {
-    {0, {{0, 0, -1, -1, 1}, {1, 0, 1, -1, 1}, {1, 1, 1, 1, 1}, {0, 1, -1, 1, 1}}},     // front
-    {0, {{1, 0, -1, -1, -1}, {1, 1, -1, 1, -1}, {0, 1, 1, 1, -1}, {0, 0, 1, -1, -1}}}, // back
-    {2, {{0, 1, -1, 1, -1}, {0, 0, -1, 1, 1}, {1, 0, 1, 1, 1}, {1, 1, 1, 1, -1}}},     // top
-    {2, {{1, 1, -1, -1, -1}, {0, 1, 1, -1, -1}, {0, 0, 1, -1, 1}, {1, 0, -1, -1, 1}}}, // bottom
-    {1, {{1, 0, 1, -1, -1}, {1, 1, 1, 1, -1}, {0, 1, 1, 1, 1}, {0, 0, 1, -1, 1}}},     // right
-    {1, {{0, 0, -1, -1, -1}, {1, 0, -1, -1, 1}, {1, 1, -1, 1, 1}, {0, 1, -1, 1, -1}}}, // left
-};
-
-} // namespace
 
 float EyeLift(std::int32_t eyeAngle)
 {
@@ -41,6 +19,14 @@ void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thu
         textures[i]->LoadFromBitmap(*thumbnails[i]);
         textures[i]->Upload();
     }
+}
+
+void WrapViewAngles(BoxParameters& p)
+{
+    if (p.SideAngle >= 360.0f)
+        p.SideAngle = 0.0f;
+    if (p.TiltAngle >= 360.0f)
+        p.TiltAngle = 0.0f;
 }
 
 void BoxRenderer::InitGL(SceneDriver& driver, const BoxParameters& params)
@@ -86,6 +72,11 @@ void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
     if (flags.SuspendDraw)
         return;
 
+    const bool looks = DrawsLooks(p.Looks);
+    // The pose of this frame, before the angles may wrap.
+    const BoxPose pose = looks ? PoseOf(p) : BoxPose{};
+    ApplyTextureLook(p.Looks, textures);
+
     gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
     gl_.LoadIdentity();
     if (p.FogMode != 0)
@@ -104,26 +95,29 @@ void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
     gl_.Rotatef(p.TiltAngle, 1.0f, 0.0f, 0.0f);
     gl_.Rotatef(p.Turn / 10.0f, 0.0f, 0.0f, 1.0f);
     // The frame above already used the full angle; only then wrap it.
-    if (p.SideAngle >= 360.0f)
-        p.SideAngle = 0.0f;
-    if (p.TiltAngle >= 360.0f)
-        p.TiltAngle = 0.0f;
+    WrapViewAngles(p);
 
-    DrawFaces(p, textures);
+    DrawFaces(p, textures, looks ? &pose : nullptr);
     DrawBackground(p);
+    if (looks && (p.Looks.Shadow > 0 || p.Looks.Reflection > 0) && pose.EyeAboveFloor())
+        DrawFloor(p, pose, textures);
     gl_.Flush();
 }
 
-void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures)
+void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures, const BoxPose* pose)
 {
     const float w = p.HalfWidth, h = p.HalfHeight, t = p.HalfThickness;
     const int faceCount = t > ThinCardLimit ? 6 : 2;
     for (int f = 0; f < faceCount; ++f) {
-        const Face& face = Faces[f];
-        if (TextureImage* texture = textures[static_cast<std::size_t>(face.slot)])
+        const BoxFace& face = BoxFaces[f];
+        if (TextureImage* texture = textures[static_cast<std::size_t>(face.Slot)])
             texture->Bind();
+        if (pose && p.Looks.Light > 0) {
+            const float n = FaceBrightness(*pose, FaceNormal(face), p.Looks.Light);
+            gl_.Color4f(n, n, n, 1.0f);
+        }
         gl_.Begin(GL_QUADS);
-        for (const Corner& c : face.corners) {
+        for (const FaceCorner& c : face.Corners) {
             gl_.TexCoord2f(c.s, c.t);
             gl_.Vertex3f(c.x * w, c.y * h, c.z * t);
         }
@@ -146,4 +140,96 @@ void BoxRenderer::DrawBackground(const BoxParameters& p)
     gl_.Vertex3f(30.0f, 30.0f, z);
     gl_.Vertex3f(-30.0f, 30.0f, z);
     gl_.End();
+}
+
+void ApplyTextureLook(const BoxLooks& looks, const SlotTextures& textures)
+{
+    // Only a texture that was ever made smooth is touched when the look is off.
+    for (TextureImage* texture : textures)
+        if (texture && texture->Smooth() != looks.SmoothTextures)
+            texture->SetSmooth(looks.SmoothTextures);
+}
+
+void BoxRenderer::PlaceWorld(const BoxParameters& p)
+{
+    // The same calls as the frame's, so the floor lines up with the box exactly.
+    gl_.LoadIdentity();
+    gl_.Rotatef(static_cast<float>(p.EyeAngle), 1.0f, 0.0f, 0.0f);
+    gl_.Translatef(0.0f, EyeLift(p.EyeAngle), 0.0f);
+    gl_.Translatef(0.0f, 0.0f, -p.Depth / 10.0f);
+    gl_.Translatef(0.0f, p.VerticalOffset / 10.0f, 0.0f);
+    gl_.Translatef(p.HorizontalOffset / 100.0f, 0.0f, 0.0f);
+}
+
+void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const SlotTextures& textures)
+{
+    PlaceWorld(p);
+    // Blended over what is there; the depth test keeps the box in front and
+    // the alpha stays that of the background, so a transparent picture sees
+    // the floor's looks only through the two backgrounds' difference.
+    gl_.Enable(GL_BLEND);
+    gl_.BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    gl_.DepthMask(GL_FALSE);
+    gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    gl_.Enable(GL_TEXTURE_2D);
+
+    if (p.Looks.Reflection > 0) {
+        if (p.FogMode != 0)
+            gl_.Enable(GL_FOG); // the mirrored box stands in the same fog
+        const int faceCount = p.HalfThickness > ThinCardLimit ? 6 : 2;
+        for (const MirrorFace& face : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light)) {
+            if (TextureImage* texture = textures[static_cast<std::size_t>(face.Slot)])
+                texture->Bind();
+            gl_.Begin(GL_QUADS);
+            for (const MirrorVertex& v : face.Quads) {
+                gl_.Color4f(face.Brightness, face.Brightness, face.Brightness, v.Alpha);
+                gl_.TexCoord2f(v.S, v.T);
+                gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
+            }
+            gl_.End();
+        }
+        gl_.Disable(GL_FOG);
+    }
+
+    if (p.Looks.Shadow > 0) {
+        const ShadowMask mask = MakeShadowMask(pose, p.Looks.Shadow, p.Looks.ShadowSoftness);
+        if (shadowTexture_ == 0)
+            gl_.GenTextures(1, &shadowTexture_);
+        gl_.BindTexture(GL_TEXTURE_2D, shadowTexture_);
+        gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, mask.Size, mask.Size, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
+                       mask.Alpha.data());
+        gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        // Black, its alpha from the mask (an alpha texture modulates only alpha).
+        gl_.Color4f(0.0f, 0.0f, 0.0f, 1.0f);
+        const float y = pose.FloorY;
+        gl_.Begin(GL_QUADS);
+        gl_.TexCoord2f(0.0f, 0.0f);
+        gl_.Vertex3f(mask.MinX, y, mask.MinZ);
+        gl_.TexCoord2f(0.0f, 1.0f);
+        gl_.Vertex3f(mask.MinX, y, mask.MaxZ);
+        gl_.TexCoord2f(1.0f, 1.0f);
+        gl_.Vertex3f(mask.MaxX, y, mask.MaxZ);
+        gl_.TexCoord2f(1.0f, 0.0f);
+        gl_.Vertex3f(mask.MaxX, y, mask.MinZ);
+        gl_.End();
+    }
+
+    // Back to the state the classic frame relies on.
+    gl_.BindTexture(GL_TEXTURE_2D, 0);
+    gl_.Disable(GL_TEXTURE_2D);
+    gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl_.DepthMask(GL_TRUE);
+    gl_.Disable(GL_BLEND);
+}
+
+void BoxRenderer::ReleaseGL()
+{
+    if (shadowTexture_ != 0)
+        gl_.DeleteTextures(1, &shadowTexture_);
+    shadowTexture_ = 0;
 }

@@ -13,6 +13,7 @@
 #include <functional>
 
 class TextureImage;
+struct BoxPose;
 
 // Slot order: FrontBack, LeftRight, TopBottom. A null entry binds nothing.
 using SlotTextures = std::array<TextureImage*, 3>;
@@ -43,15 +44,32 @@ public:
     // The GL side of the fog-mode setter: 1 linear, 2 exp2, 3 exp, else nothing.
     void SetFogMode(std::uint8_t mode);
 
+    // Frees the renderer's own texture (the shadow's); needs the context
+    // current. Without it the texture goes with its context.
+    void ReleaseGL();
+
 private:
-    void DrawFaces(const BoxParameters& params, const SlotTextures& textures);
+    // A pose (only with looks) gives the faces their light.
+    void DrawFaces(const BoxParameters& params, const SlotTextures& textures, const BoxPose* pose);
     void DrawBackground(const BoxParameters& params);
+    // Shadow and reflection, blended over the background.
+    void DrawFloor(const BoxParameters& params, const BoxPose& pose, const SlotTextures& textures);
+    // The model-view of the world the box stands in, before its own turns.
+    void PlaceWorld(const BoxParameters& params);
 
     GLApi& gl_;
+    GLuint shadowTexture_ = 0;
 };
 
 // Slots 0, 1, 2 in turn: the thumbnail goes into the texture, then uploads.
 void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails);
+
+// An angle of 360 or more becomes 0, as a drawn frame leaves it.
+void WrapViewAngles(BoxParameters& params);
+
+// Makes each slot's texture follow the smooth-textures look; a texture
+// that never was smooth is not touched while the look is off.
+void ApplyTextureLook(const BoxLooks& looks, const SlotTextures& textures);
 
 // Vertical lift of the view for an eye angle. The angle / 180 is used as
 // radians as it stands: the look of every stored view depends on it.

@@ -47,6 +47,18 @@ public:
     virtual void PixelStorei(GLenum pname, GLint param) = 0;
     virtual void ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
                             void* pixels) = 0;
+
+    // For the studio looks only: the classic frame never calls these.
+    virtual void BlendFunc(GLenum sfactor, GLenum dfactor) = 0;
+    virtual void DepthMask(GLboolean flag) = 0;
+    virtual void ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) = 0;
+    virtual void TexParameterf(GLenum target, GLenum pname, GLfloat param) = 0;
+    virtual void GetFloatv(GLenum pname, GLfloat* params) = 0;
+    // Null when there is no context.
+    virtual const char* GetString(GLenum name) = 0;
+    virtual void GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels) = 0;
+    virtual void Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top,
+                         GLdouble zNear, GLdouble zFar) = 0;
 };
 
 // Forwards to the OpenGL driver of whatever context is current.

@@ -69,6 +69,24 @@ public:
     {
         glReadPixels(x, y, w, h, format, type, pixels);
     }
+    void BlendFunc(GLenum sfactor, GLenum dfactor) override { glBlendFunc(sfactor, dfactor); }
+    void DepthMask(GLboolean flag) override { glDepthMask(flag); }
+    void ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) override { glColorMask(r, g, b, a); }
+    void TexParameterf(GLenum target, GLenum pname, GLfloat param) override
+    {
+        glTexParameterf(target, pname, param);
+    }
+    void GetFloatv(GLenum pname, GLfloat* params) override { glGetFloatv(pname, params); }
+    const char* GetString(GLenum name) override { return reinterpret_cast<const char*>(glGetString(name)); }
+    void GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels) override
+    {
+        glGetTexImage(target, level, format, type, pixels);
+    }
+    void Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,
+                 GLdouble zFar) override
+    {
+        glFrustum(left, right, bottom, top, zNear, zFar);
+    }
 };
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "render/TextureImage.h"
 
 #include "render/BaseLevel.h"
+#include "render/MipLevels.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -111,6 +113,7 @@ bool TextureImage::LoadFromBitmap(const QImage& bitmap)
 
 void TextureImage::NewTexture()
 {
+    smooth_ = levelsMade_ = false;
     if (TextureName != 0)
         gl_.DeleteTextures(1, &TextureName);
     gl_.GenTextures(1, &TextureName);
@@ -161,6 +164,7 @@ void TextureImage::UploadRows(int firstRow, int rows, int width, const std::uint
 {
     if (TextureName == 0 || rows < 1)
         return;
+    smooth_ = levelsMade_ = false; // the levels under it are out of date
     gl_.BindTexture(GL_TEXTURE_2D, TextureName);
     gl_.TexSubImage2D(GL_TEXTURE_2D, 0, 0, firstRow, width, rows, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }
@@ -170,6 +174,59 @@ void TextureImage::TakeTexture(TextureImage& other)
     if (TextureName != 0)
         gl_.DeleteTextures(1, &TextureName);
     TextureName = std::exchange(other.TextureName, 0);
+    smooth_ = std::exchange(other.smooth_, false);
+    levelsMade_ = std::exchange(other.levelsMade_, false);
+}
+
+void TextureImage::SetSmooth(bool on)
+{
+    if (TextureName == 0)
+        return;
+    gl_.BindTexture(GL_TEXTURE_2D, TextureName);
+    const char* extensions = gl_.GetString(GL_EXTENSIONS);
+    // A software rasteriser pays for anisotropic filtering on every pixel
+    // (about twice the frame); trilinear alone already ends the moire there.
+    const char* renderer = gl_.GetString(GL_RENDERER);
+    const bool software = renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
+                                       std::strstr(renderer, "swrast"));
+    const bool anisotropic = !software && extensions &&
+                             (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") ||
+                              std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
+    if (!on) {
+        gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(MinFilter));
+        if (anisotropic)
+            gl_.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
+        smooth_ = false;
+        return;
+    }
+    if (!levelsMade_) {
+        GLint width = 0, height = 0;
+        gl_.GetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        gl_.GetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        if (width < 1 || height < 1)
+            return;
+        // Read back from the GL: a cover's own buffer is gone once it is uploaded.
+        std::vector<std::uint8_t> base;
+        try {
+            base.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+        } catch (const std::bad_alloc&) {
+            return; // stays sharp: better than no picture
+        }
+        gl_.PixelStorei(GL_PACK_ALIGNMENT, 4);
+        gl_.GetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, base.data());
+        const std::vector<MipLevel> levels = LevelsUnder(base.data(), width, height, Workers());
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            gl_.TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i + 1), GL_RGBA, levels[i].Width, levels[i].Height,
+                           0, GL_RGBA, GL_UNSIGNED_BYTE, levels[i].Pixels.data());
+        levelsMade_ = true;
+    }
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    if (anisotropic) {
+        GLfloat most = 1.0f;
+        gl_.GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+        gl_.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, std::min(most, 8.0f));
+    }
+    smooth_ = true;
 }
 
 // GLU's question: would the level below this size, and all under it, fit?

@@ -39,6 +39,12 @@ public:
     // Takes the other object's texture, in place of its own (deleted).
     void TakeTexture(TextureImage& other);
     void Bind();
+    // The smooth-textures look: on, the levels under the base level are made
+    // from what the texture holds (once) and it is sampled trilinear and,
+    // where the GL offers it, anisotropic; off, it samples only the base
+    // level again, as the classic picture does.
+    void SetSmooth(bool on);
+    bool Smooth() const { return smooth_; }
     void SetQuality(int quality);
     bool SaveToFile(const QString& fileName);
     bool CaptureToFile(const QString& fileName);
@@ -89,4 +95,6 @@ private:
     bool WriteTga(const QString& fileName);
 
     GLApi& gl_;
+    bool smooth_ = false;
+    bool levelsMade_ = false; // the levels under the base are in the texture
 };

@@ -185,6 +185,8 @@ public:
 
     // Results.
     void WriteClicked();
+    // The result as written: the frame shown, or drawn again with the looks' samples.
+    bool GrabResult(QImage& bitmap);
     void BrowseClicked();
     // The output size in pixels: the view draws and the capture reads exactly this.
     QSize OutputPixelSize() const;

@@ -297,6 +297,7 @@ void MainWindow::ReleaseGLObjects()
     retiredTextures_.clear();
     for (CoverImage& slot : Covers)
         slot.Texture.reset();
+    Renderer.ReleaseGL();
 }
 
 void MainWindow::SendCoverRows()

@@ -1,6 +1,7 @@
 // Writing the result image and the output folder.
 #include "window/MainWindow.h"
 
+#include "render/Supersample.h"
 #include "window/GLPanel.h"
 #include "window/SaveImageDialog.h"
 #include "window/ShellOpen.h"
@@ -81,7 +82,7 @@ void MainWindow::WriteClicked()
     bool grabbed = false;
     view->ReadFrame([&] {
         ApplyOutputViewport();
-        grabbed = GrabFrameToBitmap(bitmap);
+        grabbed = GrabResult(bitmap);
     });
     if (!grabbed) {
         ShowError(QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
@@ -101,6 +102,30 @@ void MainWindow::WriteClicked()
     if (!dialog->WrittenPath().isEmpty()) {
         LastOutput = dialog->WrittenPath();
         statusPanels[2]->setText(QStringLiteral("Last output: ") + LastOutput);
+    }
+}
+
+bool MainWindow::GrabResult(QImage& bitmap)
+{
+    const int samples = Params().Looks.Samples;
+    if (samples <= 1)
+        return GrabFrameToBitmap(bitmap);
+    // Drawn anew with the command line's plan, so both give the same pixels.
+    try {
+        const SamplePlan plan = PlanSamples(samples, CurrentMaxSamples());
+        const QImage picture = RenderWithSamples(SystemGL(), OutputPixelSize(), plan, [this] {
+            BoxParameters frame = Params();
+            Renderer.DrawFrame(frame, Textures(), DrawFlags{});
+        });
+        QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        if (rgb.isNull())
+            return false;
+        bitmap = std::move(rgb);
+        return true;
+    } catch (const SampleError&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 

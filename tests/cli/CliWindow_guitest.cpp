@@ -1,6 +1,9 @@
 // One project, two surfaces: the window's captured frame and the picture
 // "cubiform render" writes must be the same pixels.
 #include "cli/CliRunner.h"
+#include "cli/HeadlessBox.h"
+#include "cli/HeadlessRender.h"
+#include "document/ProjectOpen.h"
 #include "formats/ProjectFile.h"
 #include "render/SceneDriver.h"
 #include "support/GLPixels.h"
@@ -11,6 +14,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <thread>
 
 namespace {
 
@@ -150,3 +155,61 @@ TEST_F(WindowAndCommandLine, SameProjectSamePixels)
 }
 
 } // namespace
+
+// The looks reach the project through the document; until the command line
+// has options for them, the headless side is the command's own RenderBox,
+// on a thread of its own so its context never meets the window's.
+TEST_F(WindowAndCommandLine, LooksAndSamplesGiveTheSamePixels)
+{
+    QImage cover(64, 80, QImage::Format_RGB888);
+    for (int y = 0; y < cover.height(); ++y)
+        for (int x = 0; x < cover.width(); ++x)
+            cover.setPixel(x, y, (x / 4 + y / 4) % 2 ? qRgb(240, 200, 40) : qRgb(30, 60, 200));
+    ASSERT_TRUE(cover.save(Path("front.bmp"), "BMP"));
+    ProjectData data;
+    data.FrontBack = Path("front.bmp");
+    data.BackgroundColor = 0x00605040;
+    data.ImageWidth = 220;
+    data.ImageHeight = 200;
+    data.Eye = 20;
+    const QString project = Path("looks.pcf");
+    QFile f(project);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(EncodeProject(data));
+    f.close();
+
+    for (const BoxLooks looks : {BoxLooks{70, 40, 40, 60, true, 1}, BoxLooks{50, 60, 30, 40, true, 8},
+                                 BoxLooks{0, 50, 0, 0, false, 16}}) {
+        SCOPED_TRACE(looks.Samples);
+        OpenInWindow(data);
+        form->Params().Looks = looks;
+        form->view->RenderNow();
+        QImage window;
+        EXPECT_TRUE(form->view->ReadFrame([&] {
+            form->ApplyOutputViewport();
+            EXPECT_TRUE(form->GrabResult(window));
+        }));
+        window = window.convertToFormat(QImage::Format_RGB32);
+
+        QImage shot;
+        std::thread([&] {
+            HeadlessBox box;
+            box.OpenProject(*ReadProjectFile(project));
+            box.Document.Params.Looks = looks;
+            PendingCovers covers(box);
+            RenderRequest request;
+            request.Size = QSize(data.ImageWidth, data.ImageHeight);
+            request.Samples = looks.Samples;
+            PhaseClock clock;
+            shot = RenderBox(box, covers, request, clock).convertToFormat(QImage::Format_RGB32);
+        }).join();
+        ASSERT_EQ(window.size(), shot.size());
+        EXPECT_EQ(DifferentPixels(window, shot), 0);
+        if (DifferentPixels(window, shot) != 0) {
+            window.save(Path("window.png"));
+            shot.save(Path("shot.png"));
+            dir.setAutoRemove(false);
+            ADD_FAILURE() << "kept for a look: " << dir.path().toStdString();
+        }
+    }
+}

@@ -22,7 +22,10 @@ QString GLEnumName(GLenum value)
         NAME(GL_TEXTURE_MIN_FILTER) NAME(GL_REPEAT) NAME(GL_RGBA) NAME(GL_UNSIGNED_BYTE)
         NAME(GL_VIEWPORT) NAME(GL_PACK_ALIGNMENT) NAME(GL_PACK_ROW_LENGTH)
         NAME(GL_PACK_SKIP_ROWS) NAME(GL_PACK_SKIP_PIXELS) NAME(GL_PROXY_TEXTURE_2D)
-        NAME(GL_TEXTURE_WIDTH) NAME(GL_UNPACK_ALIGNMENT)
+        NAME(GL_TEXTURE_WIDTH) NAME(GL_UNPACK_ALIGNMENT) NAME(GL_BLEND) NAME(GL_SRC_ALPHA)
+        NAME(GL_ONE_MINUS_SRC_ALPHA) NAME(GL_LINEAR_MIPMAP_LINEAR) NAME(GL_EXTENSIONS) NAME(GL_RENDERER)
+        NAME(GL_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_ALPHA)
+        NAME(GL_CLAMP_TO_EDGE) NAME(GL_TEXTURE_MAX_LEVEL)
 #undef NAME
     default: return QString::number(value);
     }
@@ -145,6 +148,10 @@ void RecordingGL::TexImage2D(GLenum target, GLint level, GLint internalFormat, G
                  .arg(h)
                  .arg(border)
                  .arg(GLEnumName(format), GLEnumName(type));
+    if (target == GL_TEXTURE_2D && level == 0) {
+        textureWidth_ = w;
+        textureHeight_ = h;
+    }
     if (target == GL_PROXY_TEXTURE_2D) // answered like a GL with MaxTextureSize
         proxyWidth_ = (w << level) <= MaxTextureSize && (h << level) <= MaxTextureSize ? w : 0;
 }
@@ -164,6 +171,8 @@ void RecordingGL::GetTexLevelParameteriv(GLenum target, GLint level, GLenum pnam
 {
     Calls << QStringLiteral("GetTexLevelParameteriv(%1,%2,%3)").arg(GLEnumName(target)).arg(level).arg(GLEnumName(pname));
     *params = target == GL_PROXY_TEXTURE_2D && pname == GL_TEXTURE_WIDTH ? proxyWidth_ : 0;
+    if (target == GL_TEXTURE_2D && level == 0) // the last base level sent
+        *params = pname == GL_TEXTURE_WIDTH ? textureWidth_ : pname == GL_TEXTURE_HEIGHT ? textureHeight_ : 0;
 }
 void RecordingGL::GetIntegerv(GLenum pname, GLint* params)
 {
@@ -185,4 +194,38 @@ void RecordingGL::ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum form
                  .arg(h)
                  .arg(GLEnumName(format), GLEnumName(type));
     std::memset(pixels, ReadPixelsFill, static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+}
+void RecordingGL::BlendFunc(GLenum sfactor, GLenum dfactor)
+{
+    Calls << QStringLiteral("BlendFunc(%1,%2)").arg(GLEnumName(sfactor), GLEnumName(dfactor));
+}
+void RecordingGL::DepthMask(GLboolean flag) { Calls << QStringLiteral("DepthMask(%1)").arg(flag); }
+void RecordingGL::ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
+{
+    Calls << QStringLiteral("ColorMask(%1,%2,%3,%4)").arg(r).arg(g).arg(b).arg(a);
+}
+void RecordingGL::TexParameterf(GLenum target, GLenum pname, GLfloat param)
+{
+    Calls << QStringLiteral("TexParameterf(%1,%2,%3)").arg(GLEnumName(target), GLEnumName(pname), F(param));
+}
+void RecordingGL::GetFloatv(GLenum pname, GLfloat* params)
+{
+    Calls << QStringLiteral("GetFloatv(%1)").arg(GLEnumName(pname));
+    if (pname == GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT)
+        *params = MaxAnisotropy;
+}
+const char* RecordingGL::GetString(GLenum name)
+{
+    Calls << QStringLiteral("GetString(%1)").arg(GLEnumName(name));
+    return name == GL_EXTENSIONS ? Extensions : "";
+}
+void RecordingGL::GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels)
+{
+    Calls << QStringLiteral("GetTexImage(%1,%2,%3,%4)").arg(GLEnumName(target)).arg(level).arg(GLEnumName(format), GLEnumName(type));
+    (void)pixels; // the size asked for before is 0 x 0: nothing to fill
+}
+void RecordingGL::Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,
+                          GLdouble zFar)
+{
+    Calls << QStringLiteral("Frustum(%1,%2,%3,%4,%5,%6)").arg(F(left), F(right), F(bottom), F(top), F(zNear), F(zFar));
 }

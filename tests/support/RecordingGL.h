@@ -59,9 +59,23 @@ public:
     void PixelStorei(GLenum pname, GLint param) override;
     void ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
                     void* pixels) override;
+    void BlendFunc(GLenum sfactor, GLenum dfactor) override;
+    void DepthMask(GLboolean flag) override;
+    void ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) override;
+    void TexParameterf(GLenum target, GLenum pname, GLfloat param) override;
+    void GetFloatv(GLenum pname, GLfloat* params) override;
+    const char* GetString(GLenum name) override;
+    void GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels) override;
+    void Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,
+                 GLdouble zFar) override;
+
+    // Answered for GetString(GL_EXTENSIONS) and GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT).
+    const char* Extensions = "";
+    GLfloat MaxAnisotropy = 0.0f;
 
 private:
     GLint proxyWidth_ = 0;
+    GLint textureWidth_ = 0, textureHeight_ = 0;
 };
 
 // Symbolic name of the GL enums the program uses ("GL_FOG"), else the number.

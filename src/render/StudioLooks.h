@@ -1,0 +1,90 @@
+#pragma once
+// The geometry behind the studio looks, without GL: where the box stands on
+// its floor, how bright each face is, the blurred footprint that becomes the
+// ground shadow and the mirrored faces of the reflection. The "world" is the
+// frame after the view's offsets and before the box's own turns; its floor
+// is horizontal there, so the eye angle looks down onto it.
+#include "document/BoxParameters.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+struct Vec3 {
+    float x = 0, y = 0, z = 0;
+};
+
+// Row-major rotation, as glRotatef builds it.
+struct Mat3 {
+    float m[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    Vec3 operator*(Vec3 v) const;
+    Mat3 operator*(const Mat3& o) const;
+};
+Mat3 RotationDegrees(float angle, Vec3 axis);
+
+struct BoxPose {
+    Mat3 Box;       // side angle, tilt and turn: box frame to world
+    Mat3 Eye;       // eye angle: world to eye (rotation only)
+    Vec3 Camera;    // the eye's position in the world
+    Vec3 Half;      // half extents in the box frame
+    float FloorY = 0; // just under the lowest corner
+    float TopY = 0;   // the highest corner
+    // Corners in the world, index bits: x (1), y (2), z (4) on the plus side.
+    std::array<Vec3, 8> Corners{};
+
+    // Shadow and reflection only make sense when the eye is above the floor.
+    bool EyeAboveFloor() const { return Camera.y > FloorY; }
+};
+
+BoxPose PoseOf(const BoxParameters& p);
+
+// True when the frame draws anything beyond the classic picture (the sample
+// count only matters to the captured result).
+bool DrawsLooks(const BoxLooks& looks);
+
+// Brightness 0..1 of a face with this outward normal (box frame) under the
+// fixed light from the upper right front of the eye: 1 when light is 0.
+float FaceBrightness(const BoxPose& pose, Vec3 normal, int light);
+
+// The box's footprint on its floor, blurred, as alpha over a square of
+// Size x Size texels spanning [MinX, MaxX] x [MinZ, MaxZ] of the floor (row 0
+// at MinZ). Strength 0..100 sets the darkest alpha, softness 0..100 the blur.
+struct ShadowMask {
+    int Size = 0;
+    float MinX = 0, MaxX = 0, MinZ = 0, MaxZ = 0;
+    std::vector<std::uint8_t> Alpha;
+};
+ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int size = 128);
+
+// One vertex of the reflection: world position, texture coordinate, alpha.
+struct MirrorVertex {
+    Vec3 Position;
+    float S = 0, T = 0;
+    float Alpha = 0;
+};
+
+// The faded reflection as quads (four vertices each) of a grid per face,
+// only faces turned to the eye and only quads not fully faded.
+struct MirrorFace {
+    int Face = 0; // index into the box's faces
+    int Slot = 0;
+    float Brightness = 1;
+    std::vector<MirrorVertex> Quads;
+};
+
+// A face of the box: its slot and corners (texture coordinate, then -1/+1
+// per half extent), each seen unmirrored from outside.
+struct FaceCorner {
+    float s, t;
+    float x, y, z;
+};
+struct BoxFace {
+    int Slot;
+    FaceCorner Corners[4];
+};
+extern const BoxFace BoxFaces[6];
+// The face's outward normal in the box frame: the axis its corners share.
+Vec3 FaceNormal(const BoxFace& face);
+
+std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int strength, int light,
+                                    int grid = 8);
