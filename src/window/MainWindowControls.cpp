@@ -321,6 +321,7 @@ void MainWindow::BuildControls()
     for (const auto& [caption, bar, label, hint] : looks) {
         lookGrid->addWidget(new QLabel(QLatin1String(caption), lookGroup), row, 0);
         bar->setToolTip(QLatin1String(hint));
+        bar->setPageStep(10); // 0..100 in ten clicks; a look is set by feel, not by the unit
         lookGrid->addWidget(bar, row, 1);
         label->setMinimumWidth(ValueLabelWidth(*label));
         lookGrid->addWidget(label, row, 2);

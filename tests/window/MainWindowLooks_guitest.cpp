@@ -179,6 +179,10 @@ TEST_F(LooksTest, TheLookButtonOpensAPanelThatLeavesTheWindowUsable)
     EXPECT_EQ(form->Document.Position(Slider::Width), 20);
     form->reflectionBar->setValue(60);
     EXPECT_EQ(form->Params().Looks.Reflection, 60);
+    // A click in the trough moves a look by a tenth of its range.
+    const QRect track = form->shadowBar->rect().adjusted(20, 0, -20, 0);
+    QTest::mouseClick(form->shadowBar, Qt::LeftButton, {}, QPoint(track.right() - 4, track.center().y()));
+    EXPECT_EQ(form->Params().Looks.Shadow, 10);
     form->lookPanel->close();
     EXPECT_EQ(form->Params().Looks.Reflection, 60); // closing is no cancel
 }
