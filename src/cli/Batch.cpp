@@ -35,18 +35,6 @@ int JobCount(const QString& option, const QString& value)
     return n;
 }
 
-OpenedProject ReadTemplate(const QString& path)
-{
-    try {
-        std::optional<OpenedProject> project = ReadProjectFile(path);
-        if (!project)
-            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
-        return std::move(*project);
-    } catch (const ProjectError& e) {
-        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
-    }
-}
-
 std::filesystem::file_time_type ModifiedAt(const QString& path, bool& exists)
 {
     std::error_code error;
@@ -159,7 +147,7 @@ private:
             box.NewProject();
             box.OutputFolder = QDir::toNativeSeparators(QFileInfo(options.Output).absolutePath()) + QDir::separator();
         } else {
-            box.OpenProject(ReadTemplate(options.Project));
+            box.OpenProject(ReadProject(options.Project));
         }
         box.ApplyOptions(options);
         const QSize size = box.OutputSize(options);

@@ -28,21 +28,6 @@ bool IsHelp(const QString& a)
 
 bool IsVersion(const QString& a) { return a == QLatin1String("--version"); }
 
-// The project at `path`, read and checked; CommandLineError for every way it fails.
-OpenedProject ReadProject(const QString& path)
-{
-    try {
-        std::optional<OpenedProject> project = ReadProjectFile(path);
-        if (!project)
-            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
-        return std::move(*project);
-    } catch (const ProjectError& e) {
-        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
-    } catch (const std::bad_alloc&) {
-        throw BadInput(QStringLiteral("%1: not enough memory to read the project").arg(path));
-    }
-}
-
 QString WithSeparator(const QString& path)
 {
     QString folder = QDir::toNativeSeparators(path);

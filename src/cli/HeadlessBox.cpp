@@ -1,6 +1,7 @@
 #include "cli/HeadlessBox.h"
 
 #include "document/ProjectApply.h"
+#include "formats/ProjectError.h"
 #include "formats/ImageCodec.h"
 
 #include <QDir>
@@ -49,6 +50,20 @@ BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
 }
 
 } // namespace
+
+OpenedProject ReadProject(const QString& path)
+{
+    try {
+        std::optional<OpenedProject> project = ReadProjectFile(path);
+        if (!project)
+            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
+        return std::move(*project);
+    } catch (const ProjectError& e) {
+        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1: not enough memory to read the project").arg(path));
+    }
+}
 
 HeadlessBox::HeadlessBox()
 {

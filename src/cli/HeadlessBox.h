@@ -16,6 +16,10 @@
 #include <future>
 #include <optional>
 
+// The project at `path`, read and checked; CommandLineError for every way it
+// fails (missing, malformed, too large for memory).
+OpenedProject ReadProject(const QString& path);
+
 class HeadlessBox {
 public:
     HeadlessBox();

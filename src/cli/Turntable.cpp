@@ -28,20 +28,6 @@ CommandLineError BadValue(const QString& option, const QString& value, const QSt
 
 bool IsGif(const QString& name) { return name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive); }
 
-OpenedProject ReadProject(const QString& path)
-{
-    try {
-        std::optional<OpenedProject> project = ReadProjectFile(path);
-        if (!project)
-            throw BadInput(QStringLiteral("%1: no such project file").arg(path));
-        return std::move(*project);
-    } catch (const ProjectError& e) {
-        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
-    } catch (const std::bad_alloc&) {
-        throw BadInput(QStringLiteral("%1: not enough memory to read the project").arg(path));
-    }
-}
-
 // Folders made for the frames, deepest last, so a failed run can take back
 // exactly those it made (and only while empty).
 struct MadeFolders {

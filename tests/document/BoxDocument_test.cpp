@@ -290,13 +290,8 @@ TEST_F(BoxDocumentTest, LooksAreClampedAndOnlyRealChangesAreTold)
 {
     std::vector<unsigned> told;
     doc.OnChanged = [&](unsigned changes) { told.push_back(changes); };
-    BoxLooks wanted;
-    wanted.Shadow = 140;
-    wanted.ShadowSoftness = -3;
-    wanted.Reflection = 30;
-    wanted.Light = 101;
-    wanted.SmoothTextures = true;
-    wanted.Samples = 12;
+    BoxLooks wanted{.Shadow = 140, .ShadowSoftness = -3, .Reflection = 30,
+                    .Light = 101, .SmoothTextures = true, .Samples = 12};
     doc.SetLooks(wanted);
     EXPECT_EQ(doc.Params.Looks.Shadow, 100);
     EXPECT_EQ(doc.Params.Looks.ShadowSoftness, 0);

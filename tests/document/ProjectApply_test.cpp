@@ -173,13 +173,8 @@ TEST(ProjectApplyTest, LooksTravelWithTheProjectAndAClassicOneTurnsThemOff)
 {
     Document saved;
     SetUnusual(saved);
-    BoxLooks looks;
-    looks.Shadow = 75;
-    looks.ShadowSoftness = 20;
-    looks.Reflection = 5;
-    looks.Light = 100;
-    looks.SmoothTextures = true;
-    looks.Samples = 16;
+    BoxLooks looks{.Shadow = 75, .ShadowSoftness = 20, .Reflection = 5,
+                   .Light = 100, .SmoothTextures = true, .Samples = 16};
     saved.model.SetLooks(looks);
     const ProjectData decoded = DecodeProject(EncodeProject(CaptureProject(saved.model, Covers, QString())));
     EXPECT_EQ(decoded.Looks, looks);

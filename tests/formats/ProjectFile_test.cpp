@@ -206,13 +206,8 @@ TEST(ProjectFileTest, DamagedFilesFailCleanly)
 
 BoxLooks SomeLooks()
 {
-    BoxLooks l;
-    l.Shadow = 60;
-    l.ShadowSoftness = 0;
-    l.Reflection = 100;
-    l.Light = 45;
-    l.SmoothTextures = true;
-    l.Samples = 32;
+    BoxLooks l{.Shadow = 60, .ShadowSoftness = 0, .Reflection = 100,
+               .Light = 45, .SmoothTextures = true, .Samples = 32};
     return l;
 }
 

@@ -422,13 +422,8 @@ TEST_F(PreferencesTest, SaveWritesTheSevenValues)
 
 TEST_F(PreferencesTest, TheLastLooksAreRememberedInTheirOwnSection)
 {
-    BoxLooks looks;
-    looks.Shadow = 35;
-    looks.ShadowSoftness = 80;
-    looks.Reflection = 12;
-    looks.Light = 64;
-    looks.SmoothTextures = true;
-    looks.Samples = 32;
+    BoxLooks looks{.Shadow = 35, .ShadowSoftness = 80, .Reflection = 12,
+                   .Light = 64, .SmoothTextures = true, .Samples = 32};
     model.SetLooks(looks);
     {
         auto store = Open();

@@ -15,13 +15,8 @@ namespace {
 
 BoxLooks SomeLooks()
 {
-    BoxLooks l;
-    l.Shadow = 45;
-    l.ShadowSoftness = 10;
-    l.Reflection = 25;
-    l.Light = 70;
-    l.SmoothTextures = true;
-    l.Samples = 16;
+    BoxLooks l{.Shadow = 45, .ShadowSoftness = 10, .Reflection = 25,
+               .Light = 70, .SmoothTextures = true, .Samples = 16};
     return l;
 }
 
@@ -29,13 +24,8 @@ struct LooksTest : WindowFixture {
     // What the look controls show.
     BoxLooks Shown() const
     {
-        BoxLooks l;
-        l.Shadow = form->shadowBar->value();
-        l.ShadowSoftness = form->softnessBar->value();
-        l.Reflection = form->reflectionBar->value();
-        l.Light = form->lightBar->value();
-        l.SmoothTextures = form->smoothTexturesBox->isChecked();
-        l.Samples = form->samplesBox->currentText().section(QLatin1Char(' '), 0, 0).toInt();
+        BoxLooks l{.Shadow = form->shadowBar->value(), .ShadowSoftness = form->softnessBar->value(), .Reflection = form->reflectionBar->value(),
+                   .Light = form->lightBar->value(), .SmoothTextures = form->smoothTexturesBox->isChecked(), .Samples = form->samplesBox->currentText().section(QLatin1Char(' '), 0, 0).toInt()};
         return l;
     }
 
@@ -69,13 +59,8 @@ TEST_F(LooksTest, ALookChangedInTheGroupGoesToTheDocumentAndIsDrawn)
     form->lightBar->setValue(100);
     form->reflectionBar->setValue(5);
     form->softnessBar->setValue(0);
-    BoxLooks expected;
-    expected.Shadow = 40;
-    expected.ShadowSoftness = 0;
-    expected.Reflection = 5;
-    expected.Light = 100;
-    expected.SmoothTextures = true;
-    expected.Samples = 32;
+    BoxLooks expected{.Shadow = 40, .ShadowSoftness = 0, .Reflection = 5,
+                      .Light = 100, .SmoothTextures = true, .Samples = 32};
     EXPECT_EQ(form->Params().Looks, expected);
 
     // The other way: the document's looks show in the group.
