@@ -3,6 +3,7 @@
 #include "cli/BatchManifest.h"
 #include "cli/BatchProgress.h"
 #include "cli/CommandLineError.h"
+#include "cli/OptionReader.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
@@ -199,29 +200,11 @@ BatchOptions ParseBatchArguments(const QStringList& arguments)
 {
     BatchOptions o;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString arg = arguments[i];
-        QString value;
-        bool inlineValue = false;
-        if (arg.startsWith(QLatin1String("--")) && arg.indexOf(QLatin1Char('=')) > 0) {
-            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            arg = arg.left(arg.indexOf(QLatin1Char('=')));
-            inlineValue = true;
-        } else if (arg.startsWith(QLatin1String("-j")) && arg.size() > 2) {
-            value = arg.mid(2);
-            arg = QStringLiteral("-j");
-            inlineValue = true;
-        }
-        const auto next = [&]() -> QString {
-            if (inlineValue)
-                return value;
-            if (i + 1 >= arguments.size())
-                throw UsageError(QStringLiteral("%1 needs a value").arg(arg));
-            return arguments[++i];
-        };
-        const auto flag = [&] {
-            if (inlineValue)
-                throw UsageError(QStringLiteral("%1 takes no value").arg(arg));
-        };
+        OptionReader option(arguments, i);
+        option.SplitShort(QLatin1String("-j"));
+        const QString arg = option.Name();
+        const auto next = [&] { return option.Value(); };
+        const auto flag = [&] { option.NoValue(); };
         if (arg == QLatin1String("-j") || arg == QLatin1String("--jobs")) {
             o.Jobs = JobCount(arg, next());
         } else if (arg == QLatin1String("--fail-fast")) {

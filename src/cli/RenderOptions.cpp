@@ -1,5 +1,7 @@
 #include "cli/RenderOptions.h"
 
+#include "cli/OptionReader.h"
+
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 
@@ -149,35 +151,11 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
     RenderOptions o;
     bool projectGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString arg = arguments[i];
-        QString value;
-        bool inlineValue = false;
-        if (arg.startsWith(QLatin1String("--"))) {
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            if (eq > 0) {
-                value = arg.mid(eq + 1);
-                arg = arg.left(eq);
-                inlineValue = true;
-            }
-        }
-        const auto next = [&]() -> QString {
-            if (inlineValue)
-                return value;
-            if (i + 1 >= arguments.size())
-                throw UsageError(QStringLiteral("%1 needs a value").arg(arg));
-            return arguments[++i];
-        };
-        const auto optionalValue = [&]() -> std::optional<QString> {
-            if (inlineValue)
-                return value;
-            if (i + 1 < arguments.size() && LooksLikeNumber(arguments[i + 1]))
-                return arguments[++i];
-            return std::nullopt;
-        };
-        const auto flag = [&] {
-            if (inlineValue)
-                throw UsageError(QStringLiteral("%1 takes no value").arg(arg));
-        };
+        OptionReader option(arguments, i);
+        const QString arg = option.Name();
+        const auto next = [&] { return option.Value(); };
+        const auto optionalValue = [&] { return option.ValueIf(LooksLikeNumber); };
+        const auto flag = [&] { option.NoValue(); };
 
         if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
             o.Output = next();

@@ -2,6 +2,7 @@
 
 #include "cli/HeadlessBox.h"
 #include "cli/ImageOutput.h"
+#include "cli/OptionReader.h"
 #include "cli/RenderSession.h"
 #include "formats/AtomicFile.h"
 #include "formats/GifAnimation.h"
@@ -138,21 +139,9 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     bool fpsGiven = false;
     QStringList shared;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString arg = arguments[i];
-        QString value;
-        bool inlineValue = false;
-        if (arg.startsWith(QLatin1String("--")) && arg.indexOf(QLatin1Char('=')) > 0) {
-            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            arg = arg.left(arg.indexOf(QLatin1Char('=')));
-            inlineValue = true;
-        }
-        const auto next = [&]() -> QString {
-            if (inlineValue)
-                return value;
-            if (i + 1 >= arguments.size())
-                throw UsageError(QStringLiteral("%1 needs a value").arg(arg));
-            return arguments[++i];
-        };
+        OptionReader option(arguments, i);
+        const QString arg = option.Name();
+        const auto next = [&] { return option.Value(); };
         if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
             t.Output = next();
             if (t.Output.isEmpty())
@@ -177,8 +166,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
             t.Fps = fps;
             fpsGiven = true;
         } else if (arg == QLatin1String("--tilt")) {
-            if (inlineValue)
-                throw UsageError(QStringLiteral("%1 takes no value").arg(arg));
+            option.NoValue();
             t.Tilt = true;
         } else {
             // A render option, with its value when it takes one.
