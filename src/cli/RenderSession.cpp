@@ -208,9 +208,6 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         });
     if (contextFailure)
         throw *contextFailure;
-    if (clock.Enabled())
-        SystemGL().Finish();
-    clock.Mark("covers"); // read, scaled and uploaded
 
     SlotTextures textures = placeholders;
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -224,7 +221,10 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         // The slot now names the file it shows, as when a cover is loaded.
         box.Covers[i].Path = CoverFile(box.Covers[i]);
     }
-    ApplyTextureLook(box.Document.Params.Looks, textures);
+    ApplyTextureLook(box.Document.Params.Looks, textures); // smooth textures make their levels once
+    if (clock.Enabled())
+        SystemGL().Finish();
+    clock.Mark("covers"); // read, scaled and uploaded
 
     // The window draws without pause: an angle of 360 or more is wrapped by
     // the first frame, and what it shows (and writes) from then on is the
