@@ -187,6 +187,7 @@ public:
     void WriteClicked();
     // The result as written: the frame shown, or drawn again with the looks' samples.
     bool GrabResult(QImage& bitmap);
+    bool GrabResult(QImage& bitmap, int samples);
     void BrowseClicked();
     // The output size in pixels: the view draws and the capture reads exactly this.
     QSize OutputPixelSize() const;

@@ -78,21 +78,33 @@ void MainWindow::WriteClicked()
     // Pending repaints and input run now; none of them draws a new frame.
     QCoreApplication::processEvents();
 
-    // The panel's framebuffer still holds the frame last shown.
-    bool grabbed = false;
-    view->ReadFrame([&] {
-        ApplyOutputViewport();
-        grabbed = GrabResult(bitmap);
-    });
-    if (!grabbed) {
+    // The panel's framebuffer still holds the frame last shown; drawing
+    // stays suspended while the dialog is up, so it still does for a re-draw.
+    const auto grab = [this](int samples, QImage& result) {
+        bool grabbed = false;
+        view->ReadFrame([&] {
+            ApplyOutputViewport();
+            grabbed = GrabResult(result, samples);
+        });
+        return grabbed;
+    };
+    const int samples = Params().Looks.Samples;
+    if (!grab(samples, bitmap)) {
         ShowError(QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
         return;
     }
 
     dialog->SetResultBitmap(&bitmap);
+    dialog->SetSamples(samples);
+    dialog->Redraw = grab;
     dialog->SetFolder(Folder.OutputFolder);
     if (Dialogs().Exec(*dialog) != QDialog::Accepted)
         return;
+
+    // The count the picture was written with is the one the user settled on.
+    BoxLooks looks = Params().Looks;
+    looks.Samples = dialog->Samples();
+    Document.SetLooks(looks);
 
     QString folder = QDir::toNativeSeparators(dialog->FolderText());
     if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
@@ -107,7 +119,11 @@ void MainWindow::WriteClicked()
 
 bool MainWindow::GrabResult(QImage& bitmap)
 {
-    const int samples = Params().Looks.Samples;
+    return GrabResult(bitmap, Params().Looks.Samples);
+}
+
+bool MainWindow::GrabResult(QImage& bitmap, int samples)
+{
     if (samples <= 1)
         return GrabFrameToBitmap(bitmap);
     // Drawn anew with the command line's plan, so both give the same pixels.

@@ -1,11 +1,13 @@
 #include "window/SaveImageDialog.h"
 
+#include "document/BoxLooks.h"
 #include "formats/AtomicFile.h"
 #include "formats/PictureWriter.h"
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
 #include "window/Prompts.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -23,6 +25,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -71,6 +74,21 @@ void WriteResultFile(const QString& path, const QByteArray& bytes)
                                          : QStringLiteral("can not create the file (%1)"))
                                     .arg(reason));
     }
+}
+
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+int SampleIndex(int samples)
+{
+    const auto& counts = LookLimits::SampleCounts;
+    const auto* found = std::find(counts.begin(), counts.end(), samples);
+    return found == counts.end() ? -1 : static_cast<int>(found - counts.begin());
 }
 
 } // namespace
@@ -149,6 +167,16 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     qualityLabel->setBuddy(qualityBox);
     transparentBox = new QCheckBox(QStringLiteral("Transparent"), bottom);
     transparentBox->setObjectName(QStringLiteral("transparentBox"));
+    samplesLabel = new QLabel(QStringLiteral("Samples"), bottom);
+    samplesLabel->setObjectName(QStringLiteral("samplesLabel"));
+    samplesBox = new QComboBox(bottom);
+    samplesBox->setObjectName(QStringLiteral("samplesBox"));
+    samplesBox->setToolTip(QStringLiteral("Anti-aliasing samples per pixel"));
+    for (int count : LookLimits::SampleCounts)
+        samplesBox->addItem(count == 1 ? QStringLiteral("1 (off)") : QString::number(count));
+    samplesLabel->setBuddy(samplesBox);
+    samplesLabel->hide(); // until a way to draw anew is given
+    samplesBox->hide();
     okButton = new QPushButton(QStringLiteral("OK"), bottom);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setEnabled(false);
@@ -159,12 +187,15 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     row->addWidget(qualityLabel);
     row->addWidget(qualityBox);
     row->addWidget(transparentBox);
+    row->addWidget(samplesLabel);
+    row->addWidget(samplesBox);
     row->addStretch(1);
     row->addWidget(okButton);
     row->addWidget(cancelButton);
     rows->addWidget(bottom);
 
     connect(formatBox, &QComboBox::currentIndexChanged, this, [this] { FormatChosen(); });
+    connect(samplesBox, &QComboBox::currentIndexChanged, this, [this] { SamplesChosen(); });
     connect(setFolderButton, &QToolButton::clicked, this, [this] { SetFolderClicked(); });
     connect(okButton, &QPushButton::clicked, this, [this] { OkClicked(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -225,7 +256,24 @@ void SaveImageDialog::CentrePreview()
         bar->setValue(bar->minimum() + (bar->maximum() - bar->minimum()) / 2);
 }
 
+void SaveImageDialog::SetSamples(int samples)
+{
+    samples_ = samples;
+    const QSignalBlocker block(samplesBox);
+    samplesBox->setCurrentIndex(SampleIndex(samples));
+}
+
 void SaveImageDialog::PrepareShow()
+{
+    ShowBitmap();
+    samplesLabel->setVisible(static_cast<bool>(Redraw));
+    samplesBox->setVisible(static_cast<bool>(Redraw));
+    EnableOkByFolder();
+    LoadPreferences();
+    FormatChosen();
+}
+
+void SaveImageDialog::ShowBitmap()
 {
     if (bitmap_ && !bitmap_->isNull()) {
         // One bitmap pixel on one screen pixel, as the main view shows it.
@@ -236,9 +284,6 @@ void SaveImageDialog::PrepareShow()
         preview->resize(static_cast<int>(std::ceil(bitmap_->width() / ratio)),
                        static_cast<int>(std::ceil(bitmap_->height() / ratio)));
     }
-    EnableOkByFolder();
-    LoadPreferences();
-    FormatChosen();
 }
 
 void SaveImageDialog::LoadPreferences()
@@ -301,6 +346,33 @@ void SaveImageDialog::FormatChosen()
         qualityLabel->show();
         qualityBox->show();
     }
+}
+
+void SaveImageDialog::SamplesChosen()
+{
+    const int index = samplesBox->currentIndex();
+    if (!Redraw || index < 0 || index >= static_cast<int>(LookLimits::SampleCounts.size()))
+        return;
+    const int wanted = LookLimits::SampleCounts[static_cast<std::size_t>(index)];
+    if (wanted == samples_)
+        return;
+    QImage picture;
+    bool drawn = false;
+    {
+        const BusyCursor busy;
+        drawn = Redraw(wanted, picture) && !picture.isNull();
+    }
+    if (!drawn) {
+        // The picture shown stays, and with it the count it was drawn with.
+        SetSamples(samples_);
+        prompts_.Tell(this, QMessageBox::Critical, windowTitle(),
+                      QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
+        return;
+    }
+    redrawn_ = std::move(picture);
+    bitmap_ = &redrawn_;
+    samples_ = wanted;
+    ShowBitmap();
 }
 
 void SaveImageDialog::EnableOkByFolder()

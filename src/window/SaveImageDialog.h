@@ -35,6 +35,14 @@ public:
     QString WrittenPath() const { return writtenPath_; }
     bool WasShown() const { return shown_; }
 
+    // Draws the result anew with another anti-aliasing sample count; false
+    // when the GL could not. Without it the dialog offers no sample choice.
+    std::function<bool(int samples, QImage& result)> Redraw;
+    // The sample count the given result was drawn with.
+    void SetSamples(int samples);
+    // The sample count of the picture shown, the one OK writes.
+    int Samples() const { return samples_; }
+
     // The clock that names the files (tests set a fixed one).
     std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
 
@@ -48,10 +56,13 @@ public:
     QLabel* qualityLabel = nullptr;
     QSpinBox* qualityBox = nullptr;
     QCheckBox* transparentBox = nullptr;
+    QLabel* samplesLabel = nullptr;
+    QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
 
     void FormatChosen();
+    void SamplesChosen();
     void SetFolderClicked();
     void OkClicked();
 
@@ -63,6 +74,7 @@ protected:
 
 private:
     void PrepareShow();
+    void ShowBitmap();
     // A result larger than the view opens at its middle, not its top left.
     void CentrePreview();
     void FitFolderField();
@@ -74,6 +86,8 @@ private:
     SettingsStore& store_;
     Prompts& prompts_;
     const QImage* bitmap_ = nullptr;
+    QImage redrawn_; // the result drawn with the samples chosen here
+    int samples_ = 1;
     QString writtenPath_;
     bool shown_ = false;
     bool stored_ = false;

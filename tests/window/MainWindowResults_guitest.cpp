@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,6 +172,67 @@ TEST_F(ResultsTest, CancelChangesNothingStoresTheDialogsSettingsAndDrawingResume
     form->PickBackground();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return form->view->grabFramebuffer().pixelColor(1, 1) == QColor(255, 0, 0); }, 3000));
+}
+
+// Anti-aliased edges add in-between colours.
+int DistinctColours(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            colours.insert(rgb.pixel(x, y));
+    return static_cast<int>(colours.size());
+}
+
+TEST_F(ResultsTest, TheDialogsSampleChoiceRedrawsAndOkMakesItTheLooksCount)
+{
+    Start();
+    ShowAndWaitForGL();
+    form->resultWidthBar->setValue(160);
+    form->resultHeightBar->setValue(120);
+    QTest::qWait(50);
+    ASSERT_EQ(form->Params().Looks.Samples, 1);
+    QImage plain, smooth;
+    Answer([&](SaveImageDialog& dlg) {
+        EXPECT_TRUE(dlg.samplesBox->isVisible());
+        EXPECT_EQ(dlg.samplesBox->currentText(), "1 (off)");
+        // The dialog widens for the choice rather than squeezing the row.
+        for (QWidget* w : {static_cast<QWidget*>(dlg.formatBox), static_cast<QWidget*>(dlg.qualityBox),
+                           static_cast<QWidget*>(dlg.samplesLabel), static_cast<QWidget*>(dlg.samplesBox),
+                           static_cast<QWidget*>(dlg.okButton), static_cast<QWidget*>(dlg.cancelButton)})
+            EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+        plain = dlg.preview->pixmap().toImage();
+        dlg.samplesBox->setCurrentIndex(4); // 16
+        smooth = dlg.preview->pixmap().toImage();
+        EXPECT_EQ(form->Params().Looks.Samples, 1); // not before OK
+        dlg.formatBox->setCurrentIndex(1);
+        dlg.okButton->click();
+    });
+    form->writeButton->click();
+    ASSERT_EQ(smooth.size(), QSize(160, 120));
+    EXPECT_GT(DistinctColours(smooth), DistinctColours(plain) + 10);
+    ASSERT_TRUE(form->LastOutput.endsWith(".bmp"));
+    const QImage written = ReadResultFile(form->LastOutput);
+    EXPECT_EQ(MaxPixelDifference(written, smooth), 0);
+    EXPECT_GT(MaxPixelDifference(written, plain), 0);
+    // The written count is the document's now: the Look panel shows it.
+    EXPECT_EQ(form->Params().Looks.Samples, 16);
+    EXPECT_EQ(form->samplesBox->currentText(), "16");
+
+    // The next write starts from it; a choice cancelled is forgotten.
+    QImage two;
+    Answer([&](SaveImageDialog& dlg) {
+        EXPECT_EQ(dlg.samplesBox->currentText(), "16");
+        EXPECT_EQ(MaxPixelDifference(dlg.preview->pixmap().toImage(), smooth), 0);
+        dlg.samplesBox->setCurrentIndex(0);
+        two = dlg.preview->pixmap().toImage();
+    });
+    form->writeButton->click();
+    EXPECT_EQ(MaxPixelDifference(two, plain), 0); // back to the frame shown
+    EXPECT_EQ(form->Params().Looks.Samples, 16);
+    EXPECT_EQ(form->samplesBox->currentText(), "16");
+    EXPECT_FALSE(form->SuspendDraw);
 }
 
 TEST_F(ResultsTest, AFailedCaptureIsReportedBeforeTheDialogShows)

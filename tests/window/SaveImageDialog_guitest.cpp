@@ -104,6 +104,9 @@ TEST_F(SaveImageDlgTest, LayoutFollowsTheDialogAndTheFormatListIsFixed)
     // The preview is the bitmap at 1:1.
     EXPECT_EQ(dlg->preview->size(), bitmap.size());
     EXPECT_FALSE(dlg->transparentBox->isVisible());
+    // Nothing to draw anew with: no sample choice.
+    EXPECT_FALSE(dlg->samplesBox->isVisible());
+    EXPECT_FALSE(dlg->samplesLabel->isVisible());
 }
 
 TEST_F(SaveImageDlgTest, PreferencesAreReadWhenShownAndStoredOnCloseOnlyIfShown)
@@ -377,6 +380,60 @@ TEST_F(SaveImageDlgTest, OkWritesAJpegOrBmpNamedAfterTheClock)
     again->okButton->click();
     EXPECT_EQ(again->WrittenPath(), bmpPath);
     EXPECT_EQ(ReadResultFile(bmpPath).pixelColor(0, 0), QColor(Qt::blue));
+}
+
+TEST_F(SaveImageDlgTest, ASampleChoiceDrawsAnewAndAFailedDrawKeepsTheChoiceAndPicture)
+{
+    const QString folder = Folder(QString());
+    auto dlg = Make(folder);
+    QList<int> drawn;
+    bool fail = false;
+    bool busyWhileDrawing = false;
+    // A picture whose red tells the count it was drawn with.
+    dlg->Redraw = [&](int samples, QImage& result) {
+        drawn << samples;
+        busyWhileDrawing = QApplication::overrideCursor() &&
+                           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        if (fail)
+            return false;
+        result = QImage(bitmap.size(), QImage::Format_RGB888);
+        result.fill(QColor(samples * 7, 0, 0));
+        return true;
+    };
+    dlg->SetSamples(4);
+    Show(*dlg);
+    const auto shown = [&] { return dlg->preview->pixmap().toImage().pixelColor(0, 0); };
+    ASSERT_TRUE(dlg->samplesBox->isVisible());
+    ASSERT_EQ(dlg->samplesBox->count(), 6);
+    EXPECT_EQ(dlg->samplesBox->itemText(0), "1 (off)");
+    EXPECT_EQ(dlg->samplesBox->currentText(), "4");
+    EXPECT_TRUE(drawn.isEmpty()); // the given picture has that count already
+    EXPECT_EQ(shown(), QColor(200, 40, 10));
+
+    dlg->samplesBox->setCurrentIndex(3);
+    EXPECT_EQ(drawn, QList<int>{8});
+    EXPECT_TRUE(busyWhileDrawing);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(dlg->Samples(), 8);
+    EXPECT_EQ(shown(), QColor(56, 0, 0));
+    EXPECT_EQ(bitmap.pixelColor(0, 0), QColor(200, 40, 10)); // the caller's stays
+
+    fail = true;
+    dlg->samplesBox->setCurrentIndex(5);
+    EXPECT_EQ(drawn, (QList<int>{8, 32}));
+    ASSERT_FALSE(prompts.Asked.isEmpty());
+    EXPECT_EQ(prompts.Asked.last(), "tell:Can not allocate enough video memory. Try again with a smaller image.");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(dlg->samplesBox->currentText(), "8");
+    EXPECT_EQ(dlg->Samples(), 8);
+    EXPECT_EQ(shown(), QColor(56, 0, 0));
+
+    // OK writes the picture shown.
+    dlg->formatBox->setCurrentIndex(1);
+    dlg->okButton->click();
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(ReadResultFile(dlg->WrittenPath()).pixelColor(0, 0), QColor(56, 0, 0));
+    EXPECT_EQ(drawn.size(), 2);
 }
 
 TEST_F(SaveImageDlgTest, AFailedWriteIsShownAndTheDialogStaysOpen)
