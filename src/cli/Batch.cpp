@@ -23,6 +23,10 @@
 #include <thread>
 #include <unistd.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 constexpr int MaxJobs = 256;
@@ -166,7 +170,7 @@ private:
 
         RenderRequest request;
         request.Size = size;
-        request.Samples = options.Samples;
+        request.Samples = box.Document.Params.Looks.Samples; // the project's, or the row's samples
         request.Transparent = options.Transparent;
         PhaseClock clock;
         const QImage picture = session.Render(box, request, clock);
@@ -192,6 +196,18 @@ void ShareRasterThreads(int workers)
         return;
     const int cores = std::max(1, QThread::idealThreadCount());
     qputenv("LP_NUM_THREADS", QByteArray::number(std::max(1, cores / workers)));
+}
+
+// Every row allocates and frees the same large buffers (a decoded cover, its
+// texture level, the picture). Left to its defaults, the allocator hands
+// them back to the system after each row and the next row pays for zeroed
+// pages again; a batch keeps them instead.
+void KeepFreedBuffers()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
 }
 
 } // namespace
@@ -260,6 +276,7 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
     const int workers = std::max(1, std::min<int>(options.Jobs > 0 ? options.Jobs : QThread::idealThreadCount(),
                                                   static_cast<int>(jobs.size())));
     ShareRasterThreads(workers);
+    KeepFreedBuffers();
     BatchProgress progress(err, terminal.value_or(isatty(fileno(err)) == 1), static_cast<int>(jobs.size()));
     BatchRun run(std::move(jobs), options, progress);
     run.Run(workers);

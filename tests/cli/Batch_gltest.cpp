@@ -161,6 +161,27 @@ TEST_F(BatchTest, JsonLinesWithAProjectTemplateAndBadLines)
     EXPECT_EQ(QImage(Path(QStringLiteral("b.png"))).size(), QSize(50, 40));
 }
 
+TEST_F(BatchTest, ATemplatesLooksAndSamplesAreDrawnAsRenderDrawsThem)
+{
+    Cover(QStringLiteral("red.jpg"), qRgb(200, 30, 30));
+    ASSERT_EQ(RunCubiform({QStringLiteral("render"), QStringLiteral("--shadow"), QStringLiteral("50"),
+                           QStringLiteral("--light"), QStringLiteral("--samples"), QStringLiteral("4"),
+                           QStringLiteral("--save-project"), Path(QStringLiteral("t.pcf"))})
+                  .Status,
+              0);
+    const QString manifest = Manifest(QStringLiteral("m.csv"), "project,front,size,output\n"
+                                                               "t.pcf,red.jpg,72x60,out/a.png\n");
+    const CliResult r = Batch({manifest});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const QString single = Path(QStringLiteral("single.png"));
+    ASSERT_EQ(RunCubiform({QStringLiteral("render"), Path(QStringLiteral("t.pcf")), QStringLiteral("--front"),
+                           Path(QStringLiteral("red.jpg")), QStringLiteral("--size"), QStringLiteral("72x60"),
+                           QStringLiteral("-o"), single})
+                  .Status,
+              0);
+    EXPECT_EQ(Read(Path(QStringLiteral("out/a.png"))), Read(single));
+}
+
 TEST_F(BatchTest, WrongUseAndUnusableManifestsDoNoWork)
 {
     Cover(QStringLiteral("red.jpg"), qRgb(200, 30, 30));
