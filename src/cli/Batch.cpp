@@ -19,6 +19,11 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <system_error>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -116,33 +121,87 @@ private:
     void Work()
     {
         RenderSession session; // one context and one set of covers for all its rows
+        // The previous row's picture is encoded and written while this row
+        // draws; at most one waits, so memory stays that of two pictures.
+        std::future<void> writing;
+        const auto waitForWriting = [&] {
+            if (writing.valid())
+                writing.get();
+        };
         while (!stop_) {
             const int index = next_++;
             if (index >= static_cast<int>(jobs_.size()))
-                return;
+                break;
             const BatchJob& job = jobs_[static_cast<std::size_t>(index)];
-            QString reason;
-            RowOutcome outcome = RowOutcome::Failed;
+            std::optional<Drawn> drawn;
+            const std::optional<QString> failure = Attempt([&] { drawn = Draw(job, session); });
+            if (failure || !drawn->Picture) {
+                Report(job, failure ? RowOutcome::Failed : RowOutcome::Skipped, failure.value_or(QString()));
+                continue;
+            }
+            waitForWriting();
+            if (drawn->Picture->sizeInBytes() > MaxPictureWrittenAside) {
+                Write(job, std::move(*drawn));
+                continue;
+            }
+            auto pending = std::make_shared<Drawn>(std::move(*drawn));
             try {
-                outcome = Do(job, session);
-            } catch (const CommandLineError& e) {
-                reason = e.Text();
-            } catch (const std::bad_alloc&) {
-                reason = QStringLiteral("not enough memory");
-            } catch (const std::exception& e) {
-                reason = QString::fromLocal8Bit(e.what());
+                writing = std::async(std::launch::async, [this, &job, pending] { Write(job, std::move(*pending)); });
+            } catch (const std::system_error&) {
+                Write(job, std::move(*pending)); // no thread to spare: written now
             }
-            if (outcome == RowOutcome::Failed) {
-                const std::lock_guard lock(mutex_);
-                failures_.push_back({job.Line, job.Output, reason});
-                if (options_.FailFast)
-                    stop_ = true;
-            }
-            progress_.Finished(job.Line, job.Output, outcome, reason);
+        }
+        waitForWriting();
+    }
+
+    // What a row drew, or no picture when it was skipped.
+    struct Drawn {
+        std::optional<QImage> Picture;
+        const RenderOptions* Options = nullptr;
+    };
+
+    // A larger picture is written before the next row draws.
+    static constexpr qsizetype MaxPictureWrittenAside = qsizetype{256} << 20;
+
+    // The reason a step failed, in the words the row's report gives it.
+    static std::optional<QString> Attempt(const std::function<void()>& step)
+    {
+        try {
+            step();
+            return std::nullopt;
+        } catch (const CommandLineError& e) {
+            return e.Text();
+        } catch (const std::bad_alloc&) {
+            return QStringLiteral("not enough memory");
+        } catch (const std::exception& e) {
+            return QString::fromLocal8Bit(e.what());
         }
     }
 
-    RowOutcome Do(const BatchJob& job, RenderSession& session)
+    void Write(const BatchJob& job, Drawn drawn)
+    {
+        const RenderOptions& options = *drawn.Options;
+        const std::optional<QString> failure = Attempt([&] {
+            QDir().mkpath(QFileInfo(options.Output).absolutePath());
+            WritePicture(*drawn.Picture, options.Output, options.Format, options.Quality, options.Transparent,
+                         options.Dpi);
+        });
+        drawn.Picture.reset();
+        Report(job, failure ? RowOutcome::Failed : RowOutcome::Done, failure.value_or(QString()));
+    }
+
+    void Report(const BatchJob& job, RowOutcome outcome, const QString& reason)
+    {
+        if (outcome == RowOutcome::Failed) {
+            const std::lock_guard lock(mutex_);
+            failures_.push_back({job.Line, job.Output, reason});
+            if (options_.FailFast)
+                stop_ = true;
+        }
+        progress_.Finished(job.Line, job.Output, outcome, reason);
+    }
+
+    Drawn Draw(const BatchJob& job, RenderSession& session)
     {
         if (!job.Options)
             throw BadInput(job.Error);
@@ -165,7 +224,7 @@ private:
                 if (const QString file = CoverFile(slot); !file.isEmpty())
                     inputs << file;
             if (UpToDate(options.Output, inputs))
-                return RowOutcome::Skipped;
+                return {};
         }
 
         RenderRequest request;
@@ -173,10 +232,7 @@ private:
         request.Samples = box.Document.Params.Looks.Samples; // the project's, or the row's samples
         request.Transparent = options.Transparent;
         PhaseClock clock;
-        const QImage picture = session.Render(box, request, clock);
-        QDir().mkpath(QFileInfo(options.Output).absolutePath());
-        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi);
-        return RowOutcome::Done;
+        return {session.Render(box, request, clock), &options};
     }
 
     const std::vector<BatchJob> jobs_;
@@ -200,11 +256,14 @@ void ShareRasterThreads(int workers)
 
 // Every row allocates and frees the same large buffers (a decoded cover, its
 // texture level, the picture). Left to its defaults, the allocator hands
-// them back to the system after each row and the next row pays for zeroed
-// pages again; a batch keeps them instead.
+// them back to the system after each row, and the covers' reading threads,
+// new for every row, take fresh arenas: the next row pays for zeroed pages
+// again (a fifth of the page faults remain with one arena). A batch keeps
+// them instead; its few large allocations do not contend for the one arena.
 void KeepFreedBuffers()
 {
 #ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif

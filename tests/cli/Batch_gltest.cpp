@@ -235,6 +235,27 @@ TEST_F(BatchTest, PicturesDoNotDependOnWorkersOrOrder)
     EXPECT_EQ(Read(Path(QStringLiteral("solo/small.jpg"))), first[QStringLiteral("small.jpg")]);
 }
 
+TEST_F(BatchTest, APictureThatCannotBeWrittenFailsItsOwnRowOnly)
+{
+    // A row's picture is written while the next one draws: its failure must
+    // still be told for its own line, and the rows around it written.
+    Cover(QStringLiteral("red.jpg"), qRgb(200, 30, 30));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out/taken.png")));
+    const QString manifest = Manifest(QStringLiteral("m.csv"), "front,size,output\n"
+                                                               "red.jpg,40x30,out/a.png\n"
+                                                               "red.jpg,40x30,out/taken.png\n"
+                                                               "red.jpg,40x30,out/c.png\n");
+    const CliResult r = Batch({manifest, QStringLiteral("-j1")});
+    EXPECT_EQ(r.Status, 1);
+    const std::map<int, QString> rows = RowLines(r.Err);
+    ASSERT_EQ(rows.size(), 3u) << r.Err.toStdString();
+    EXPECT_EQ(rows.at(2), QStringLiteral("ok"));
+    EXPECT_TRUE(rows.at(3).startsWith(QStringLiteral("failed: ")) && rows.at(3).contains(QStringLiteral("taken.png")))
+        << rows.at(3).toStdString();
+    EXPECT_EQ(rows.at(4), QStringLiteral("ok"));
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("done 2, skipped 0, failed 1"))) << r.Err.toStdString();
+}
+
 TEST_F(BatchTest, FailFastStopsAtTheFirstFailure)
 {
     const QString manifest = ManyRows(QStringLiteral("m.csv"), 12);
