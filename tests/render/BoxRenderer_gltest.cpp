@@ -5,7 +5,7 @@
 #include "render/HeadlessContext.h"
 #include "render/TextureImage.h"
 #include "support/GLPixels.h"
-#include "support/Placeholders.h"
+#include "support/HeadlessScene.h"
 
 #include <gtest/gtest.h>
 
@@ -22,39 +22,22 @@ const QRgb FrontColor = PlaceholderColors[0];
 const QRgb SideColor = PlaceholderColors[1];
 const QRgb TopColor = PlaceholderColors[2];
 
-struct BoxSceneTest : ::testing::Test {
-    std::unique_ptr<HeadlessContext> context; // outlives the textures below
-    BoxRenderer renderer;
-    SceneDriver driver;
-    std::unique_ptr<TextureImage> slots[3];
-    std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
-    BoxDocument model;
-    DrawFlags flags;
-
+struct BoxSceneTest : ::testing::Test, HeadlessScene {
     void SetUp() override
     {
-        ASSERT_NO_THROW(context = std::make_unique<HeadlessContext>(Side, Side));
-        for (auto& slot : slots)
-            slot = std::make_unique<TextureImage>();
-        model.ResetProject();
+        Open(Side);
+        if (HasFatalFailure())
+            return;
         model.OnChanged = [this](unsigned c) {
             if (c & DocumentChange::FogMode)
                 renderer.SetFogMode(model.Params.FogMode);
         };
         SelectForm(0);
         model.ApplyBackground();
-        renderer.InitGL(driver, model.Params);
-        renderer.PrepareGL(driver, 1, 2, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
-        driver.SetViewport(SystemGL(), Side, Side);
+        Prepare(Side, 1, 2);
     }
 
-    void TearDown() override
-    {
-        for (auto& slot : slots)
-            slot.reset();
-    }
-
-    SlotTextures Textures() { return {slots[0].get(), slots[1].get(), slots[2].get()}; }
+    void TearDown() override { Close(); }
 
     void SelectForm(int index)
     {

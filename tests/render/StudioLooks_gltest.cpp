@@ -7,7 +7,7 @@
 #include "render/Supersample.h"
 #include "render/TextureImage.h"
 #include "support/GLPixels.h"
-#include "support/Placeholders.h"
+#include "support/HeadlessScene.h"
 
 #include <gtest/gtest.h>
 
@@ -21,50 +21,30 @@ namespace {
 constexpr int Side = 240;
 const QRgb Grey = qRgb(128, 128, 128);
 
-struct LooksTest : ::testing::Test {
-    std::unique_ptr<HeadlessContext> context; // outlives the textures below
-    BoxRenderer renderer;
-    SceneDriver driver;
-    std::unique_ptr<TextureImage> slots[3];
-    std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
-    BoxDocument model;
-    DrawFlags flags;
-
+struct LooksTest : ::testing::Test, HeadlessScene {
     void SetUp() override
     {
-        ASSERT_NO_THROW(context = std::make_unique<HeadlessContext>(Side, Side));
-        for (auto& slot : slots)
-            slot = std::make_unique<TextureImage>();
-        model.ResetProject();
+        Open(Side);
+        if (HasFatalFailure())
+            return;
         model.SetForm(0);
         model.SelectBackground(0x00808080);
         model.ApplyBackground();
-        renderer.InitGL(driver, model.Params);
-        renderer.PrepareGL(driver, 0, 0, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
-        driver.SetViewport(SystemGL(), Side, Side);
+        Prepare(Side);
     }
 
     void TearDown() override
     {
         renderer.ReleaseGL();
-        for (auto& slot : slots)
-            slot.reset();
+        Close();
     }
-
-    SlotTextures Textures() { return {slots[0].get(), slots[1].get(), slots[2].get()}; }
 
     QImage Frame(const BoxLooks& looks = {})
     {
         BoxParameters p = model.Params;
         p.Looks = looks;
         renderer.DrawFrame(p, Textures(), flags);
-        QImage image = context->ReadImage().convertToFormat(QImage::Format_RGB32);
-        if (const char* dump = std::getenv("LOOKS_DUMP")) {
-            static int n = 0;
-            image.save(QStringLiteral("%1/%2-%3.png").arg(QString::fromUtf8(dump)).arg(
-                QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())).arg(n++));
-        }
-        return image;
+        return context->ReadImage().convertToFormat(QImage::Format_RGB32);
     }
 
     void SetFront(const QImage& picture)
