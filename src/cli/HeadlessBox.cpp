@@ -163,7 +163,10 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
     // Two at a time: each keeps two threads busy already, and a third would
     // only hold another picture in memory meanwhile.
     auto turns = std::make_shared<std::counting_semaphore<2>>(2);
-    for (std::size_t i = 0; i < paths_.size(); ++i)
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        // Rows the GL has taken are not read again: a few megabytes of
+        // rows, reused, instead of a fresh buffer the size of the level.
+        progress_[i].RecycleRows(std::size_t{4} << 20);
         if (!paths_[i].isEmpty())
             jobs_[i] = std::async(std::launch::async, [path = paths_[i], progress = &progress_[i], turns] {
                 turns->acquire();
@@ -173,6 +176,7 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
                 } turn{*turns};
                 return DecodeCoverImage(path, QSize(), TextureSizeLimit(), progress);
             });
+    }
 }
 
 PendingCovers::~PendingCovers()
@@ -182,7 +186,7 @@ PendingCovers::~PendingCovers()
             job.wait();
 }
 
-void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready,
+void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&, BaseLevelProgress&)>& ready,
                             const std::function<void(std::size_t, const BaseLevelProgress&)>& partial)
 {
     std::array<std::optional<CommandLineError>, 3> failures;
@@ -193,7 +197,7 @@ void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&
             if (!cover)
                 failures[i] = BadInput(QStringLiteral("%1: the picture cannot be read").arg(path));
             else
-                ready(i, std::move(*cover));
+                ready(i, std::move(*cover), progress_[i]);
         } catch (const ImageError& e) {
             failures[i] = BadInput(QString::fromStdString(e.what()));
         } catch (const std::bad_alloc&) {

@@ -60,12 +60,15 @@ public:
     PendingCovers& operator=(const PendingCovers&) = delete;
     ~PendingCovers(); // waits for reads still running
 
-    // Hands each cover to `ready` (slot, picture) as soon as it is read, in
-    // whatever order they finish, and returns when all are done; until
-    // then, `partial` is shown each unfinished cover's progress every few
-    // milliseconds. Throws CommandLineError naming the file when one is
-    // damaged (the first by slot when several are).
-    void Collect(const std::function<void(std::size_t, DecodedCover&&)>& ready,
+    // Hands each cover to `ready` (slot, picture, its progress) as soon as
+    // it is read, in whatever order they finish, and returns when all are
+    // done; until then, `partial` is shown each unfinished cover's progress
+    // every few milliseconds. Throws CommandLineError naming the file when
+    // one is damaged (the first by slot when several are).
+    //
+    // A JPEG's rows are made in a ring its progress recycles (RecycleRows):
+    // the reader sends them on with PartialUpload, or gathers them.
+    void Collect(const std::function<void(std::size_t, DecodedCover&&, BaseLevelProgress&)>& ready,
                  const std::function<void(std::size_t, const BaseLevelProgress&)>& partial = {});
 
 private:

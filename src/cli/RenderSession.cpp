@@ -180,14 +180,16 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
                 parts[i].emplace(*incoming[i], true);
             }
     pending.Collect(
-        [&](std::size_t slot, DecodedCover&& cover) {
+        [&](std::size_t slot, DecodedCover&& cover, BaseLevelProgress& progress) {
             ++coversRead_;
             if (!drawing || !keys[slot])
                 return;
             TextureImage& texture = *incoming[slot];
             if (parts[slot]->Taken()) {
-                parts[slot]->Finish(*cover.Picture);
+                parts[slot]->Finish(progress);
             } else {
+                if (progress.Pixels() == cover.Picture->Pixels.get())
+                    progress.Gather(); // the rows the ring holds, back in the picture
                 texture.TakePicture(*cover.Picture);
                 texture.Upload();
                 // The texture holds the picture now; nothing reads the buffer again.

@@ -5,6 +5,7 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
@@ -154,7 +155,9 @@ public:
                 running_.push_back(top);
             }
             for (int row = top; row > end; --row)
-                scaler_.ScaleRow(row, rows_.data(), out_ + static_cast<std::size_t>(row) * outBytes, cache);
+                scaler_.ScaleRow(row, rows_.data(),
+                                 progress_ ? progress_->RowToMake(row) : out_ + static_cast<std::size_t>(row) * outBytes,
+                                 cache);
             bool wake = false;
             {
                 const std::lock_guard lock(mutex_);
@@ -254,11 +257,74 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
 
 } // namespace
 
-void BaseLevelProgress::Started(PictureSize size, const std::uint8_t* pixels)
+void BaseLevelProgress::Started(PictureSize size, std::uint8_t* pixels)
 {
     size_ = size;
+    rowBytes_ = static_cast<std::size_t>(size.Width) * 4;
+    // A ring smaller than a few rows would hardly ever be free again.
+    ringRows_ = static_cast<int>(std::max<std::size_t>(16, ringBytes_ / std::max<std::size_t>(rowBytes_, 1)));
+    if (ringBytes_ > 0 && size.Height > ringRows_) {
+        ring_ = std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes_ * static_cast<std::size_t>(ringRows_));
+        ringHolds_.assign(static_cast<std::size_t>(ringRows_), -1);
+        rows_.assign(static_cast<std::size_t>(size.Height), nullptr);
+    }
     final_.store(size.Height, std::memory_order_relaxed); // no row yet
     pixels_.store(pixels, std::memory_order_release);
+}
+
+std::uint8_t* BaseLevelProgress::RowToMake(int row)
+{
+    std::uint8_t* const inPlace = pixels_.load(std::memory_order_relaxed) + static_cast<std::size_t>(row) * rowBytes_;
+    if (!ring_)
+        return inPlace;
+    std::unique_lock lock(making_);
+    const auto place = static_cast<std::size_t>(row % ringRows_);
+    // Rows are made top down: what the place holds is a higher row, free
+    // again once the reader has sent it.
+    const int held = ringHolds_[place];
+    // Sequentially consistent with SentFrom: one of the two sees the other.
+    const auto free = [&] { return held < 0 || held >= sentFrom_.load(); };
+    // A reader that is sending rows is usually only a moment behind; one
+    // that has not begun (its GL is still being made) may be long.
+    if (!free() && sentFrom_.load() != INT_MAX) {
+        waiting_.store(true);
+        sent_.wait_for(lock, std::chrono::milliseconds(50), free);
+        waiting_.store(false);
+    }
+    std::uint8_t* at = inPlace;
+    if (free()) {
+        ringHolds_[place] = row;
+        at = ring_.get() + place * rowBytes_;
+    }
+    rows_[static_cast<std::size_t>(row)] = at;
+    return at;
+}
+
+void BaseLevelProgress::SentFrom(int row) const
+{
+    sentFrom_.store(row);
+    if (waiting_.load()) {
+        const std::lock_guard lock(making_);
+        sent_.notify_all();
+    }
+}
+
+const std::uint8_t* BaseLevelProgress::Row(int row) const
+{
+    if (!rows_.empty())
+        return rows_[static_cast<std::size_t>(row)];
+    return Pixels() + static_cast<std::size_t>(row) * rowBytes_;
+}
+
+void BaseLevelProgress::Gather()
+{
+    std::uint8_t* const pixels = pixels_.load(std::memory_order_acquire);
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        std::uint8_t* const place = pixels + row * rowBytes_;
+        if (rows_[row] && rows_[row] != place)
+            std::memcpy(place, rows_[row], rowBytes_);
+        rows_[row] = place;
+    }
 }
 
 DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize,

@@ -7,7 +7,11 @@
 #include "render/BaseLevel.h"
 
 #include <atomic>
+#include <climits>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 struct DecodedBaseLevel {
     PictureSize Original;                // the picture as the file stores it
@@ -18,11 +22,23 @@ struct DecodedBaseLevel {
 // Which rows of a base level still being made are final, for a reader on
 // another thread (the GL's, which can send them on meanwhile). Rows are
 // made from the top of the picture down.
+//
+// A reader that sends every row on and never reads it again may ask for the
+// rows to be made in a small ring instead of their places in the buffer:
+// ring memory is reused once the reader has sent its rows, so a cover costs
+// a few megabytes of fresh memory instead of its whole size. A row whose
+// ring place is still unsent goes to its place in the buffer, so the maker
+// never waits for the reader.
 class BaseLevelProgress {
 public:
+    // By the reader, before the maker starts: the ring's size.
+    void RecycleRows(std::size_t ringBytes) { ringBytes_ = ringBytes; }
+
     // By the maker, once, when the buffer exists.
-    void Started(PictureSize size, const std::uint8_t* pixels);
-    // By the maker: rows `row` (bottom-first index) up to the top are final.
+    void Started(PictureSize size, std::uint8_t* pixels);
+    // By the maker: where to make row `row` (bottom-first index).
+    std::uint8_t* RowToMake(int row);
+    // By the maker: rows `row` up to the top are final.
     void FinalFrom(int row) { final_.store(row, std::memory_order_release); }
 
     // The buffer, or null before it exists; its size.
@@ -30,16 +46,37 @@ public:
     PictureSize Size() const { return size_; } // once Pixels() is not null
     // The lowest final row: rows from it to the top may be read.
     int Final() const { return final_.load(std::memory_order_acquire); }
+    // Where a final row is: in the ring, or at its place in the buffer.
+    const std::uint8_t* Row(int row) const;
+
+    // By the reader: rows `row` up to the top have been sent on, so their
+    // ring places may be reused.
+    void SentFrom(int row) const;
+    // By a reader that sent nothing, once the maker is done: copies the
+    // rows in the ring to their places, so the buffer holds the whole picture.
+    void Gather();
 
 private:
     PictureSize size_;
-    std::atomic<const std::uint8_t*> pixels_{nullptr};
+    std::size_t rowBytes_ = 0;
+    std::atomic<std::uint8_t*> pixels_{nullptr};
     std::atomic<int> final_{0};
+    mutable std::atomic<int> sentFrom_{INT_MAX}; // the reader's side of a const progress
+    std::size_t ringBytes_ = 0;
+    int ringRows_ = 0;
+    std::unique_ptr<std::uint8_t[]> ring_;
+    std::vector<int> ringHolds_;           // the row each ring place holds, or -1
+    std::vector<std::uint8_t*> rows_;      // where each row was made, with a ring
+    mutable std::mutex making_;            // several scaling threads may ask at once
+    mutable std::condition_variable sent_; // a maker waiting for its ring to be sent
+    mutable std::atomic<bool> waiting_{false};
 };
 
 // Same pixels as DecodeJpeg followed by ScaleToBaseLevel, and the same
 // errors (ImageError with DecodeJpeg's texts) for damaged files. With a
 // progress, rows are reported as they become final (only while the rows
-// stream; otherwise the picture is only there when this returns).
+// stream; otherwise the picture is only there when this returns). With a
+// progress that recycles rows, the rows made in its ring are not in Pixels
+// until the progress gathers them.
 DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize,
                                      BaseLevelProgress* progress = nullptr);

@@ -15,15 +15,20 @@ public:
 
     // Sends what became final since the last call, at most `most` rows. The
     // first call that sees the buffer makes the texture; when the GL will
-    // not take that size as it is, nothing is sent at all.
+    // not take that size as it is, nothing is sent at all. Rows sent are
+    // handed back to a progress that makes them in a ring.
     void Follow(const BaseLevelProgress& progress, int most = INT_MAX);
     // True when the texture holds the rows sent (and Finish completes it).
     bool Taken() const { return taken_; }
     // Sends every row not sent yet, from the finished picture.
     void Finish(const TextureImage& picture);
+    // The same from the progress of a finished picture, whose rows may be
+    // in its ring rather than in the picture.
+    void Finish(const BaseLevelProgress& finished) { Follow(finished); }
 
 private:
-    void Send(PictureSize size, const std::uint8_t* pixels, int from, int most);
+    template <typename RowAt>
+    void Send(PictureSize size, const std::uint8_t* pixels, int from, int most, const RowAt& rowAt);
 
     TextureImage& texture_;
     bool giveBack_;

@@ -9,6 +9,8 @@
 #include <turbojpeg.h>
 
 #include <cstring>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -123,6 +125,58 @@ TEST_F(JpegBaseLevelTest, DamagedFilesFailWithTheFullDecodersTextAndNoThreadLeft
         } catch (const ImageError& e) {
             EXPECT_EQ(std::string(e.what()), want);
         }
+    }
+}
+
+TEST_F(JpegBaseLevelTest, RowsMadeInARingReachAReaderThatSendsThemOrAGatherThatDoesNot)
+{
+    const QString path = Path(QStringLiteral("ring.jpg"));
+    Write(path, Encode({1200, 1801, TJPF_RGBX, TJSAMP_420, 0}));
+    PictureSize base;
+    const QByteArray want = TwoSteps(path, base, 16384);
+    ASSERT_EQ(base, (PictureSize{1024, 2048}));
+    const std::size_t rowBytes = 1024 * 4;
+    constexpr int RingRows = 64;
+
+    // A reader that copies each final row out and hands its place back, as
+    // the GL's thread does: every row arrives intact though places are reused.
+    {
+        BaseLevelProgress progress;
+        progress.RecycleRows(RingRows * rowBytes);
+        auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
+        QByteArray got(want.size(), 0);
+        int sentFrom = base.Height, fromRing = 0;
+        const auto send = [&] {
+            const std::uint8_t* pixels = progress.Pixels();
+            if (!pixels)
+                return;
+            const int final = progress.Final();
+            for (int row = final; row < sentFrom; ++row) {
+                const std::uint8_t* at = progress.Row(row);
+                fromRing += at != pixels + row * rowBytes;
+                std::memcpy(got.data() + row * rowBytes, at, rowBytes);
+            }
+            sentFrom = std::min(sentFrom, final);
+            progress.SentFrom(sentFrom);
+        };
+        while (job.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            send();
+            std::this_thread::yield();
+        }
+        const DecodedBaseLevel level = job.get();
+        send();
+        EXPECT_EQ(sentFrom, 0);
+        EXPECT_TRUE(got == want);
+        EXPECT_GT(fromRing, RingRows) << "ring places were reused";
+    }
+    // A reader that sends nothing: gathered, the picture is whole.
+    {
+        BaseLevelProgress progress;
+        progress.RecycleRows(RingRows * rowBytes);
+        DecodedBaseLevel level = DecodeJpegBaseLevel(path, 16384, &progress);
+        ASSERT_EQ(progress.Pixels(), level.Pixels.get());
+        progress.Gather();
+        EXPECT_TRUE(std::memcmp(want.constData(), level.Pixels.get(), static_cast<std::size_t>(want.size())) == 0);
     }
 }
 

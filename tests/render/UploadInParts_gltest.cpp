@@ -47,29 +47,41 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
         tjDestroy(handle);
     }
 
-    BaseLevelProgress progress;
-    auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
-    TextureImage parts;
-    PartialUpload upload(parts, false);
-    bool sentEarly = false;
-    while (job.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
-        upload.Follow(progress, 100);
-        sentEarly = sentEarly || upload.Taken();
-    }
-    DecodedBaseLevel level = job.get();
-    ASSERT_TRUE(sentEarly) << "the rows were reported before the picture was done";
-    EXPECT_EQ(level.Base, (PictureSize{1024, 2048}));
-    TextureImage picture;
-    picture.Width = level.Base.Width;
-    picture.Height = level.Base.Height;
-    picture.Pixels = std::move(level.Pixels);
-    upload.Finish(picture);
+    // Once with the rows in the picture, once made in a small ring the
+    // sending hands back.
+    for (const bool ring : {false, true}) {
+        SCOPED_TRACE(ring ? "ring" : "in place");
+        BaseLevelProgress progress;
+        if (ring)
+            progress.RecycleRows(std::size_t{64} * 1024 * 4);
+        auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
+        TextureImage parts;
+        PartialUpload upload(parts, ring);
+        bool sentEarly = false;
+        while (job.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+            upload.Follow(progress, 100);
+            sentEarly = sentEarly || upload.Taken();
+        }
+        DecodedBaseLevel level = job.get();
+        ASSERT_TRUE(sentEarly) << "the rows were reported before the picture was done";
+        EXPECT_EQ(level.Base, (PictureSize{1024, 2048}));
+        TextureImage picture;
+        picture.Width = level.Base.Width;
+        picture.Height = level.Base.Height;
+        picture.Pixels = std::move(level.Pixels);
+        if (ring)
+            upload.Finish(progress);
+        else
+            upload.Finish(picture);
 
-    TextureImage whole;
-    whole.AllocatePixels(level.Base.Width, level.Base.Height, QStringLiteral("test"));
-    std::memcpy(whole.Pixels.get(), picture.Pixels.get(), whole.PixelBytes());
-    whole.Upload();
-    EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base));
+        // The whole level, decoded again in one piece.
+        const DecodedBaseLevel again = DecodeJpegBaseLevel(path, 16384);
+        TextureImage whole;
+        whole.AllocatePixels(again.Base.Width, again.Base.Height, QStringLiteral("test"));
+        std::memcpy(whole.Pixels.get(), again.Pixels.get(), whole.PixelBytes());
+        whole.Upload();
+        EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base));
+    }
 }
 
 } // namespace
