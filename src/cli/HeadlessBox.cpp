@@ -161,8 +161,11 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
     // Two at a time: each keeps two threads busy already, and a third would
-    // only hold another picture in memory meanwhile.
-    auto turns = std::make_shared<std::counting_semaphore<2>>(2);
+    // only hold another picture in memory meanwhile. Only one until the GL
+    // is there (GLReady): the GL is made sooner, and takes the rows sooner,
+    // so fewer of them need a place of their own.
+    turns_ = std::make_shared<std::counting_semaphore<2>>(1);
+    auto& turns = turns_;
     for (std::size_t i = 0; i < paths_.size(); ++i) {
         // Rows the GL has taken are not read again: a few megabytes of
         // rows, reused, instead of a fresh buffer the size of the level.
@@ -176,6 +179,14 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
                 } turn{*turns};
                 return DecodeCoverImage(path, QSize(), TextureSizeLimit(), progress);
             });
+    }
+}
+
+void PendingCovers::GLReady()
+{
+    if (!glReady_) {
+        glReady_ = true;
+        turns_->release();
     }
 }
 

@@ -14,7 +14,9 @@
 #include <array>
 #include <functional>
 #include <future>
+#include <memory>
 #include <optional>
+#include <semaphore>
 
 // The project at `path`, read and checked; CommandLineError for every way it
 // fails (missing, malformed, too large for memory).
@@ -60,6 +62,9 @@ public:
     PendingCovers& operator=(const PendingCovers&) = delete;
     ~PendingCovers(); // waits for reads still running
 
+    // The GL context exists (or will not): a second cover may be read.
+    void GLReady();
+
     // Hands each cover to `ready` (slot, picture, its progress) as soon as
     // it is read, in whatever order they finish, and returns when all are
     // done; until then, `partial` is shown each unfinished cover's progress
@@ -74,6 +79,8 @@ public:
 private:
     std::array<QString, 3> paths_;
     std::array<BaseLevelProgress, 3> progress_;
+    std::shared_ptr<std::counting_semaphore<2>> turns_;
+    bool glReady_ = false;
     std::array<std::future<std::optional<DecodedCover>>, 3> jobs_;
 };
 

@@ -165,6 +165,7 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         }
         driver_.SetViewport(SystemGL(), size.width(), size.height());
     }
+    pending.GLReady();
     clock.Mark("context");
 
     // A cover's rows go to its texture as they are made, while later rows

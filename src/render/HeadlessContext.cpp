@@ -351,13 +351,21 @@ std::vector<std::uint8_t> HeadlessContext::ReadPixels()
 
 QImage HeadlessContext::ReadImage()
 {
-    const std::vector<std::uint8_t> pixels = ReadPixels();
     QImage image(width_, height_, QImage::Format_RGBA8888);
     if (image.isNull())
         throw HeadlessContextError("Not enough memory for a picture of " + std::to_string(width_) +
                                    " x " + std::to_string(height_) + " pixels");
+    // Read straight into the picture (its rows are unpadded: four bytes a
+    // pixel), then turn it the right way up in place: no second buffer.
+    MakeCurrent();
+    Resolve();
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
     const std::size_t row = static_cast<std::size_t>(width_) * 4;
-    for (int y = 0; y < height_; ++y)
-        std::memcpy(image.scanLine(y), pixels.data() + static_cast<std::size_t>(height_ - 1 - y) * row, row);
+    for (int y = 0; y < height_ / 2; ++y)
+        std::swap_ranges(image.scanLine(y), image.scanLine(y) + row, image.scanLine(height_ - 1 - y));
     return image;
 }
