@@ -26,6 +26,8 @@
 #include <system_error>
 #include <mutex>
 #include <thread>
+
+#include <csignal>
 #include <unistd.h>
 
 #ifdef __GLIBC__
@@ -98,6 +100,40 @@ void WriteReport(const QString& path, std::vector<Failure> failures)
     }
 }
 
+// Ctrl-C (or a polite kill) stops a batch between rows: the rows being
+// drawn are finished and written, so no temporary file is left behind and
+// --skip-existing goes on from there. A second one ends it at once.
+class StopOnSignals {
+public:
+    StopOnSignals()
+    {
+        caught = 0;
+        struct sigaction action = {};
+        action.sa_handler = [](int signal) { caught = signal; };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND; // the next one takes its usual course
+        sigaction(SIGINT, &action, &previousInterrupt_);
+        sigaction(SIGTERM, &action, &previousTerminate_);
+    }
+    ~StopOnSignals()
+    {
+        sigaction(SIGINT, &previousInterrupt_, nullptr);
+        sigaction(SIGTERM, &previousTerminate_, nullptr);
+    }
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+    // The signal that asked to stop, or 0.
+    static int Caught() { return caught; }
+
+private:
+    static inline volatile std::sig_atomic_t caught = 0;
+    struct sigaction previousInterrupt_ = {};
+    struct sigaction previousTerminate_ = {};
+};
+
+QString SignalName(int signal) { return signal == SIGINT ? QStringLiteral("an interrupt") : QStringLiteral("a request to stop"); }
+
 class BatchRun {
 public:
     BatchRun(std::vector<BatchJob> jobs, const BatchOptions& options, BatchProgress& progress)
@@ -129,6 +165,13 @@ private:
                 writing.get();
         };
         while (!stop_) {
+            if (const int signal = StopOnSignals::Caught()) {
+                if (!stopNoted_.exchange(true))
+                    progress_.Note(QStringLiteral("stopping after %1: finishing the rows being drawn "
+                                                  "(press Ctrl-C again to quit at once)")
+                                       .arg(SignalName(signal)));
+                break;
+            }
             const int index = next_++;
             if (index >= static_cast<int>(jobs_.size()))
                 break;
@@ -240,6 +283,7 @@ private:
     BatchProgress& progress_;
     std::atomic<int> next_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> stopNoted_{false};
     std::mutex mutex_;
     std::vector<Failure> failures_;
 };
@@ -338,9 +382,17 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
     KeepFreedBuffers();
     BatchProgress progress(err, terminal.value_or(isatty(fileno(err)) == 1), static_cast<int>(jobs.size()));
     BatchRun run(std::move(jobs), options, progress);
+    const StopOnSignals stopping;
     run.Run(workers);
+    // Stopped with rows left (a signal after the last row began changes nothing).
+    const int signal = run.NotStarted() > 0 ? StopOnSignals::Caught() : 0;
+    if (signal)
+        progress.Note(QStringLiteral("stopped after %1; run the same command with --skip-existing to go on")
+                          .arg(SignalName(signal)));
     progress.Summary(run.NotStarted());
     if (!options.Report.isEmpty())
         WriteReport(options.Report, run.Failures());
+    if (signal)
+        return 128 + signal; // as the shell reports a command a signal ended
     return run.Failures().empty() ? 0 : ExitBadInput;
 }

@@ -24,7 +24,8 @@ BatchOptions ParseBatchArguments(const QStringList& arguments);
 inline bool InShard(int index, int shard, int shards) { return index % shards == shard - 1; }
 
 // Exit status: 0 every row done or skipped, 1 a row failed or the manifest
-// is unusable. Progress and the summary go to `err`; `terminal` chooses the
+// is unusable, 128 + the signal when SIGINT or SIGTERM stopped it between
+// rows (the rows being drawn are finished first). Progress and the summary go to `err`; `terminal` chooses the
 // progress bar (default: whether `err` is a terminal). Throws
 // CommandLineError for wrong use and for a manifest that cannot be run.
 int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> terminal = {});

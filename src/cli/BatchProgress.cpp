@@ -91,6 +91,16 @@ void BatchProgress::Finished(int line, const QString& output, RowOutcome outcome
     Print(screen + Bar(clock_()));
 }
 
+void BatchProgress::Note(const QString& text)
+{
+    const std::lock_guard lock(mutex_);
+    if (!terminal_) {
+        Print(text + QLatin1Char('\n'));
+        return;
+    }
+    Print(QLatin1String(ClearLine()) + text + QLatin1Char('\n') + Bar(clock_()));
+}
+
 void BatchProgress::Summary(int notStarted)
 {
     const std::lock_guard lock(mutex_);

@@ -18,6 +18,8 @@ public:
     BatchProgress(std::FILE* stream, bool terminal, int total, Clock clock = {});
 
     void Finished(int line, const QString& output, RowOutcome outcome, const QString& reason = {});
+    // A line of its own, above the bar on a terminal.
+    void Note(const QString& text);
     // "done D, skipped S, failed F[, not started N] in TIME"; ends the bar first.
     void Summary(int notStarted);
 

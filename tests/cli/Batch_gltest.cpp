@@ -337,6 +337,46 @@ TEST_F(BatchTest, AKilledBatchLeavesWholePicturesAndResumes)
     EXPECT_EQ(written(), 40);
 }
 
+TEST_F(BatchTest, CtrlCOrTerminateStopsBetweenRowsWithNothingHalfDone)
+{
+    const QString manifest = ManyRows(QStringLiteral("m.csv"), 60, QStringLiteral("300x300"));
+    const auto written = [&] {
+        return static_cast<int>(QDir(Path(QStringLiteral("out"))).entryList({QStringLiteral("*.png")}, QDir::Files).size());
+    };
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+        QDir(Path(QStringLiteral("out"))).removeRecursively();
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(CUBIFORM_EXE), {QStringLiteral("batch"), manifest, QStringLiteral("-j2")});
+        ASSERT_TRUE(process.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (written() < 3 && waited.elapsed() < 50000)
+            QThread::msleep(5);
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        ASSERT_LT(written(), 60) << "the batch ended before the signal";
+        EXPECT_EQ(process.exitCode(), 128 + signal) << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("run the same command with --skip-existing to go on")))
+            << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("not started"))) << err.toStdString();
+        // Every row that began was finished: whole pictures, no temporary file.
+        const QStringList all = QDir(Path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(static_cast<int>(all.size()), written()) << all.join(QLatin1Char(' ')).toStdString();
+        for (const QString& name : all)
+            EXPECT_EQ(QImage(Path(QStringLiteral("out/") + name)).size(), QSize(300, 300)) << name.toStdString();
+        EXPECT_EQ(static_cast<int>(RowLines(err).size()), written());
+    }
+    const CliResult r = Batch({manifest, QStringLiteral("--skip-existing")});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_EQ(written(), 60);
+}
+
 TEST_F(BatchTest, ShardsCoverTheBatchOnce)
 {
     const QString manifest = ManyRows(QStringLiteral("m.csv"), 10);
