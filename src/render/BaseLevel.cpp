@@ -119,6 +119,9 @@ BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
     area_ = convx * convy;
     xs_ = Spans(source.Width, target.Width, false);
     ys_ = Spans(source.Height, target.Height, true);
+    // With a row between the first and last, GLU adds that row's terms
+    // after both; a column inside one source column orders them otherwise.
+    narrowMiddleRow_ = std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High > x.Low; });
     if (std::all_of(xs_.begin(), xs_.end(), [](const Span& x) { return x.High - x.Low <= 2; }))
         for (const Span& x : xs_) {
             switch (x.High - x.Low) {
@@ -264,7 +267,7 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
         lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
     }
     const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
-    if (widened && spanRows <= 2 && !narrowColumns_.empty()) {
+    if (widened && !narrowColumns_.empty() && (spanRows <= 2 || (spanRows == 3 && narrowMiddleRow_))) {
         ScaleNarrowRow(y, wide, lastSafeColumn, careful, out);
         return;
     }
@@ -276,18 +279,21 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
 }
 
 // The common case of a cover near its base level's size: each output pixel
-// reads at most two rows and three columns. Every branch of GLU's footprint
-// is then the same six weighted terms in the same order, those a branch does
-// not have weighted 0 (adding +0 to a sum of non-negative terms changes
-// nothing), and each weight is GLU's product of a row part and a column
-// factor, formed four at a time. The loop runs without a branch.
+// reads at most three rows and three columns. Every branch of GLU's
+// footprint is then the same weighted terms in the same order, those a
+// branch does not have weighted 0 (adding +0 to a sum of non-negative terms
+// changes nothing; a term weighted 1 is the term itself), and each weight is
+// GLU's product of a row part and a column factor, formed four at a time.
+// The loop runs without a branch but for the row count.
 template <typename Careful>
 void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn,
                                      const Careful& careful, std::uint8_t* out) const
 {
-    const bool twoRows = y.High > y.Low;
+    const int rows = y.High - y.Low + 1;
+    const bool twoRows = rows > 1;
     const Lanes* low = wide[0];
-    const Lanes* high = wide[twoRows ? 1 : 0];
+    const Lanes* high = wide[rows - 1];
+    const Lanes* middle = wide[rows > 2 ? 1 : 0];
     const float lowPart = twoRows ? 1 - y.LowFrac : y.HighFrac - y.LowFrac;
     const float highPart = y.HighFrac;
     // Locals: the byte stores below could alias any member.
@@ -312,6 +318,12 @@ void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, in
             total += high[c.Low] * highWeights[0];
             total += high[c.Middle] * highWeights[1];
             total += high[c.High] * highWeights[2];
+        }
+        if (rows > 2) {
+            // The middle row: its two edge columns summed first, then the
+            // whole columns between them, unweighted.
+            total += middle[c.Low] * c.Factors[0] + middle[c.High] * c.Factors[2];
+            total += middle[c.Middle] * c.Factors[1];
         }
         StoreBytes(total / area, out);
     }

@@ -95,6 +95,7 @@ private:
         int Low, Middle, High;
     };
     std::vector<NarrowColumn> narrowColumns_; // filled when no output column reads more than three
+    bool narrowMiddleRow_ = false;            // and they may read three rows too
     std::vector<Span> xs_, ys_;
 };
 

@@ -82,6 +82,8 @@ protected:
 // Every way the builder can take: scaled down, scaled up, one axis only,
 // a single row or column, sizes it keeps, and sizes beyond the GL's largest
 // texture (both sides halved, in one case down to its plain halving).
+// 1500 x 1500 and 700 x 1400 shrink both ways by less than two: footprints
+// of two and three rows and columns.
 INSTANTIATE_TEST_SUITE_P(
     Sizes, BaseLevelTest,
     ::testing::Values(PictureSize{37, 23}, PictureSize{301, 7}, PictureSize{5, 300},
@@ -89,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureSize{41, 1}, PictureSize{1, 1}, PictureSize{64, 32}, PictureSize{64, 45},
                       PictureSize{90, 64}, PictureSize{1201, 801}, PictureSize{6000 / 4, 4000 / 4},
                       PictureSize{250, 190}, PictureSize{500, 300}, PictureSize{8000 / 4, 6000 / 4},
-                      PictureSize{40000, 23}, PictureSize{32768, 2}),
+                      PictureSize{40000, 23}, PictureSize{32768, 2},
+                      PictureSize{1500, 1500}, PictureSize{700, 1400}),
     [](const ::testing::TestParamInfo<PictureSize>& sizeInfo) {
         return std::to_string(sizeInfo.param.Width) + "x" + std::to_string(sizeInfo.param.Height);
     });
