@@ -11,6 +11,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 // Every float operation below happens in the order and precision of the GLU
 // builder, one lane per colour channel; this file is compiled without
@@ -300,7 +303,15 @@ void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, in
     const float area = area_;
     const NarrowColumn* columns = narrowColumns_.data();
     const std::size_t count = narrowColumns_.size();
-    for (std::size_t j = 0; j < count; ++j, out += 4) {
+    std::size_t j = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx) {
+        j = NarrowPairs(columns, count, rows, low, middle, high, lowPart, highPart, area, lastSafeColumn, out);
+        out += j * 4;
+    }
+#endif
+    for (; j < count; ++j, out += 4) {
         const NarrowColumn& c = columns[j];
         if (c.High > lastSafeColumn) {
             StoreBytes(Footprint(y, xs_[j], careful) / area, out);
@@ -328,6 +339,60 @@ void BaseLevelScaler::ScaleNarrowRow(const Span& y, const Lanes* const* wide, in
         StoreBytes(total / area, out);
     }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+namespace {
+
+// Lanes 0..3 are the first pixel's channels, 4..7 the second's.
+__attribute__((target("avx"))) inline __m256 TwoPixels(const Lanes& a, const Lanes& b)
+{
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(reinterpret_cast<__m128>(a)), reinterpret_cast<__m128>(b), 1);
+}
+
+} // namespace
+
+__attribute__((target("avx"))) std::size_t
+BaseLevelScaler::NarrowPairs(const NarrowColumn* columns, std::size_t count, int rows, const Lanes* low,
+                             const Lanes* middle, const Lanes* high, float lowPart, float highPart, float area,
+                             int lastSafeColumn, std::uint8_t* out)
+{
+    const auto two = TwoPixels;
+    const __m256 lowParts = _mm256_set1_ps(lowPart);
+    const __m256 highParts = _mm256_set1_ps(highPart);
+    const __m256 areas = _mm256_set1_ps(area);
+    std::size_t j = 0;
+    for (; j + 1 < count && columns[j + 1].High <= lastSafeColumn; j += 2, out += 8) {
+        const NarrowColumn& a = columns[j];
+        const NarrowColumn& b = columns[j + 1];
+        const __m256 factors = two(a.Factors, b.Factors);
+        // Each weight is a factor times the row's part, then spread over
+        // its pixel's four channels.
+        const __m256 lowWeights = _mm256_mul_ps(factors, lowParts);
+        __m256 total = _mm256_setzero_ps();
+        total = _mm256_add_ps(total, _mm256_mul_ps(two(low[a.Low], low[b.Low]), _mm256_permute_ps(lowWeights, 0x00)));
+        total = _mm256_add_ps(total, _mm256_mul_ps(two(low[a.Middle], low[b.Middle]), _mm256_permute_ps(lowWeights, 0x55)));
+        total = _mm256_add_ps(total, _mm256_mul_ps(two(low[a.High], low[b.High]), _mm256_permute_ps(lowWeights, 0xAA)));
+        if (rows > 1) {
+            const __m256 highWeights = _mm256_mul_ps(factors, highParts);
+            total = _mm256_add_ps(total, _mm256_mul_ps(two(high[a.Low], high[b.Low]), _mm256_permute_ps(highWeights, 0x00)));
+            total = _mm256_add_ps(total, _mm256_mul_ps(two(high[a.Middle], high[b.Middle]), _mm256_permute_ps(highWeights, 0x55)));
+            total = _mm256_add_ps(total, _mm256_mul_ps(two(high[a.High], high[b.High]), _mm256_permute_ps(highWeights, 0xAA)));
+        }
+        if (rows > 2) {
+            const __m256 edges =
+                _mm256_add_ps(_mm256_mul_ps(two(middle[a.Low], middle[b.Low]), _mm256_permute_ps(factors, 0x00)),
+                              _mm256_mul_ps(two(middle[a.High], middle[b.High]), _mm256_permute_ps(factors, 0xAA)));
+            total = _mm256_add_ps(total, edges);
+            total = _mm256_add_ps(total, _mm256_mul_ps(two(middle[a.Middle], middle[b.Middle]), _mm256_permute_ps(factors, 0x55)));
+        }
+        // Truncated, as StoreBytes does, eight channels at once.
+        const __m256i whole = _mm256_cvttps_epi32(_mm256_div_ps(total, areas));
+        const __m128i shorts = _mm_packs_epi32(_mm256_castsi256_si128(whole), _mm256_extractf128_si256(whole, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(shorts, shorts));
+    }
+    return j;
+}
+#endif
 
 void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8_t* out,
                       PictureSize target, int threads)

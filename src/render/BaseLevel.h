@@ -94,6 +94,13 @@ private:
         Lanes Factors;    // the weights of its first, middle and last column, but for the row part
         int Low, Middle, High;
     };
+    // ScaleNarrowRow's loop two pixels at a time with eight-lane AVX
+    // arithmetic (the same operations, so the same results); returns how
+    // many columns it did, from the first, stopping before any column
+    // past `lastSafeColumn`.
+    static std::size_t NarrowPairs(const NarrowColumn* columns, std::size_t count, int rows, const Lanes* low,
+                                   const Lanes* middle, const Lanes* high, float lowPart, float highPart,
+                                   float area, int lastSafeColumn, std::uint8_t* out);
     std::vector<NarrowColumn> narrowColumns_; // filled when no output column reads more than three
     bool narrowMiddleRow_ = false;            // and they may read three rows too
     std::vector<Span> xs_, ys_;
