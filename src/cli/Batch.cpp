@@ -20,6 +20,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <future>
 #include <memory>
 #include <optional>
@@ -139,6 +140,13 @@ public:
     BatchRun(std::vector<BatchJob> jobs, const BatchOptions& options, BatchProgress& progress)
         : jobs_(std::move(jobs)), options_(options), progress_(progress)
     {
+        // The rows' own cover files, as the session names them. A project
+        // template's covers are not counted: they stay with the others.
+        for (const BatchJob& job : jobs_)
+            if (job.Options)
+                for (const std::optional<QString>& cover : job.Options->Covers)
+                    if (cover && !cover->isEmpty())
+                        ++coverUses_[QFileInfo(*cover).absoluteFilePath()];
     }
 
     void Run(int workers)
@@ -157,6 +165,12 @@ private:
     void Work()
     {
         RenderSession session; // one context and one set of covers for all its rows
+        // A catalogue's fronts are mostly each used once: kept, they would
+        // only fill the memory of every worker.
+        session.SetUsedOnce([this](const QString& file) {
+            const auto it = coverUses_.find(file);
+            return it != coverUses_.end() && it->second == 1;
+        });
         // The previous row's picture is encoded and written while this row
         // draws; at most one waits, so memory stays that of two pictures.
         std::future<void> writing;
@@ -279,6 +293,7 @@ private:
     }
 
     const std::vector<BatchJob> jobs_;
+    std::map<QString, int> coverUses_;
     const BatchOptions& options_;
     BatchProgress& progress_;
     std::atomic<int> next_{0};

@@ -301,6 +301,8 @@ QImage RenderSession::DrawPicture(BoxParameters& params, const SlotTextures& tex
 
 void RenderSession::Evict()
 {
+    if (usedOnce_) // the context is current: their textures go with them
+        std::erase_if(covers_, [&](const CachedCover& cover) { return usedOnce_(cover.Key.File); });
     std::int64_t kept = 0;
     for (const CachedCover& cover : covers_)
         if (cover.LastUse != renders_)

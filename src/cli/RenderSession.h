@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,6 +44,9 @@ public:
     // Texture bytes kept for covers the last render did not use; the least
     // recently used go first. 0 keeps only the last render's covers.
     void SetCoverCacheBytes(std::int64_t bytes) { cacheBytes_ = bytes; }
+    // Cover files (absolute paths) no later render will ask for: dropped
+    // as soon as the render that used them is done, whatever room is left.
+    void SetUsedOnce(std::function<bool(const QString& file)> usedOnce) { usedOnce_ = std::move(usedOnce); }
 
     int CoversRead() const { return coversRead_; }
     int ContextsMade() const { return contextsMade_; }
@@ -82,6 +86,7 @@ private:
     std::vector<CachedCover> covers_;
     std::uint64_t renders_ = 0;
     std::int64_t cacheBytes_ = std::int64_t{256} << 20;
+    std::function<bool(const QString&)> usedOnce_;
     int coversRead_ = 0;
     int contextsMade_ = 0;
 };

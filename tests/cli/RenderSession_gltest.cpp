@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -141,6 +142,20 @@ TEST_F(SessionTest, CoversBeyondTheCacheAreForgottenOldestFirst)
     const QString args = QStringLiteral("--front one.jpg --size 32x32");
     EXPECT_EQ(InSession(session, args), OneShot(args));
     EXPECT_EQ(session.CoversRead(), 4);
+}
+
+TEST_F(SessionTest, CoversUsedOnceAreDroppedAfterTheirRenderAndTheRestKept)
+{
+    RenderSession session;
+    const QString once = QFileInfo(Path(QStringLiteral("one.jpg"))).absoluteFilePath();
+    session.SetUsedOnce([&](const QString& file) { return file == once; });
+    InSession(session, QStringLiteral("--front one.jpg --side side.bmp --size 32x32"));
+    EXPECT_EQ(session.CoversRead(), 2);
+    // The shared side cover is still there; the one-off front is read again
+    // (were it asked for after all) and still draws as a fresh session does.
+    const QString args = QStringLiteral("--front one.jpg --side side.bmp --form 3 --size 32x32");
+    EXPECT_EQ(InSession(session, args), OneShot(args));
+    EXPECT_EQ(session.CoversRead(), 3);
 }
 
 TEST_F(SessionTest, AFailedRenderFailsAsTheOneShotDoesAndTheNextOneIsRight)
