@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -303,6 +304,24 @@ private:
     std::vector<Failure> failures_;
 };
 
+// A batch killed outright (SIGKILL, out of memory) can leave a hidden
+// temporary file beside an output; the next run over the same outputs
+// clears those its dead predecessor left.
+int ClearAbandonedTemporaries(const std::vector<BatchJob>& jobs)
+{
+    constexpr int Minutes = 10; // far longer than any one picture takes to write
+    std::map<QString, QSet<QString>> names; // folder -> output file names
+    for (const BatchJob& job : jobs)
+        if (job.Options && !job.Options->Output.isEmpty()) {
+            const QFileInfo output(job.Options->Output);
+            names[output.absolutePath()].insert(output.fileName());
+        }
+    int removed = 0;
+    for (const auto& [folder, files] : names)
+        removed += RemoveAbandonedTemporaries(folder, files, Minutes * 60);
+    return removed;
+}
+
 // Software GL draws with a thread per core in every context; workers that
 // each draw that way only take turns at the cores.
 void ShareRasterThreads(int workers)
@@ -395,7 +414,11 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
                                                   static_cast<int>(jobs.size())));
     ShareRasterThreads(workers);
     KeepFreedBuffers();
+    const int cleared = ClearAbandonedTemporaries(jobs);
     BatchProgress progress(err, terminal.value_or(isatty(fileno(err)) == 1), static_cast<int>(jobs.size()));
+    if (cleared > 0)
+        progress.Note(QStringLiteral("removed %1 temporary file(s) an interrupted batch left beside the outputs")
+                          .arg(cleared));
     BatchRun run(std::move(jobs), options, progress);
     const StopOnSignals stopping;
     run.Run(workers);

@@ -1,18 +1,22 @@
 #include "formats/AtomicFile.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #ifndef _WIN32
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -100,6 +104,13 @@ void WriteInPlace(const QString& path, const QString& target, const QByteArray& 
         throw FileWriteError(FileWriteError::Step::Write, path, Reason(error));
 }
 
+// ".NAME.PID-N.part": hidden, and telling which process made it.
+const QRegularExpression& TemporaryName()
+{
+    static const QRegularExpression name(QStringLiteral("^\\.(.+)\\.(\\d+)-\\d+\\.part$"));
+    return name;
+}
+
 // A new file beside the target that no other writer uses at the same time.
 std::FILE* CreateTemporary(const QFileInfo& target, QString& name)
 {
@@ -160,4 +171,32 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes)
         throw FileWriteError(FileWriteError::Step::Replace, path,
                              QString::fromLocal8Bit(renamed.message().c_str()));
     }
+}
+
+int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names, int age)
+{
+#ifdef _WIN32
+    (void)folder;
+    (void)names;
+    (void)age;
+    return 0;
+#else
+    int removed = 0;
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-age);
+    const QDir dir(folder);
+    for (const QFileInfo& file : dir.entryInfoList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch m = TemporaryName().match(file.fileName());
+        if (!m.hasMatch() || !names.contains(m.captured(1)) || file.lastModified().toUTC() > before)
+            continue;
+        bool ok = false;
+        const qint64 pid = m.captured(2).toLongLong(&ok);
+        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == QCoreApplication::applicationPid())
+            continue;
+        // Alive, or someone else's: not ours to judge.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        removed += QFile::remove(file.filePath()) ? 1 : 0;
+    }
+    return removed;
+#endif
 }

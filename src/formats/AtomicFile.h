@@ -6,6 +6,7 @@
 #include "formats/ImageCodec.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 class FileWriteError : public ImageError {
@@ -39,3 +40,10 @@ private:
 // file keeps its permissions.
 // Throws FileWriteError.
 void WriteFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Temporary files of WriteFileAtomically that a process killed mid-write
+// left in `folder` for one of `names` (file names in that folder): those of
+// processes no longer running on this machine and untouched for at least
+// `age` seconds, so no writer still at work, here or on another machine
+// sharing the folder, loses its file. Removes them; returns how many.
+int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names, int age);

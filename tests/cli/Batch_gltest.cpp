@@ -5,6 +5,7 @@
 #include "formats/PictureWriter.h"
 #include "support/TempFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -375,6 +376,33 @@ TEST_F(BatchTest, CtrlCOrTerminateStopsBetweenRowsWithNothingHalfDone)
     const CliResult r = Batch({manifest, QStringLiteral("--skip-existing")});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_EQ(written(), 60);
+}
+
+TEST_F(BatchTest, TemporariesAKilledBatchLeftAreClearedByTheNextRun)
+{
+    const QString manifest = ManyRows(QStringLiteral("m.csv"), 3);
+    QDir().mkpath(Path(QStringLiteral("out")));
+    const pid_t child = fork(); // a process number no longer in use
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    const auto leftover = [&](const QString& name) {
+        const QString path = Path(QStringLiteral("out/.%1.%2-0.part").arg(name).arg(child));
+        Write(path, "half a picture");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+        EXPECT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        return path;
+    };
+    const QString ours = leftover(QStringLiteral("001.png"));
+    const QString other = leftover(QStringLiteral("notes.png")); // no row writes it: not the batch's to remove
+    const CliResult r = Batch({manifest});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("removed 1 temporary file(s) an interrupted batch left")))
+        << r.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(ours));
+    EXPECT_TRUE(QFileInfo::exists(other));
+    EXPECT_EQ(QImage(Path(QStringLiteral("out/001.png"))).size(), QSize(96, 96));
 }
 
 TEST_F(BatchTest, ShardsCoverTheBatchOnce)

@@ -16,6 +16,9 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
 
 namespace {
 
@@ -162,6 +165,52 @@ TEST_F(AtomicFile, DevicesAreWrittenIntoAndStayDevices)
     EXPECT_TRUE(IsCharacterDevice("/dev/full"));
     EXPECT_TRUE(IsCharacterDevice("/dev/null"));
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("full.bmp"), QStringLiteral("null.bmp")}));
+}
+
+// The number of a process that has just ended.
+pid_t EndedProcess()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST_F(AtomicFile, OnlyOldTemporariesOfEndedProcessesForTheGivenNamesAreCleared)
+{
+    const pid_t ended = EndedProcess();
+    const auto temporary = [&](const QString& name, qint64 pid, bool old) {
+        const QString path = Path(QStringLiteral(".%1.%2-0.part").arg(name).arg(pid));
+        Write(path, "half a picture");
+        if (old) {
+            const utimbuf times{time(nullptr) - 3600, time(nullptr) - 3600};
+            utime(QFile::encodeName(path).constData(), &times);
+        }
+        return QFileInfo(path).fileName();
+    };
+    const QString abandoned = temporary(QStringLiteral("a.png"), ended, true);
+    const QString dotted = temporary(QStringLiteral("b.1-2.png"), ended, true);
+    const QStringList kept = {
+        temporary(QStringLiteral("c.png"), ended, false),            // perhaps still being written elsewhere
+        temporary(QStringLiteral("d.png"), getppid(), true),         // its writer still runs
+        temporary(QStringLiteral("e.png"), ended, true),             // not one of the names
+        temporary(QStringLiteral("f.png"), getpid(), true),          // this process's own
+    };
+    Write(Path(QStringLiteral(".a.png.part")), "not a temporary of ours");
+    Write(Path(QStringLiteral("a.png")), "the picture");
+
+    const QSet<QString> names = {QStringLiteral("a.png"), QStringLiteral("b.1-2.png"), QStringLiteral("c.png"),
+                                 QStringLiteral("d.png"), QStringLiteral("f.png")};
+    EXPECT_EQ(RemoveAbandonedTemporaries(dir.path(), names, 600), 2);
+    const QStringList left = Entries();
+    EXPECT_FALSE(left.contains(abandoned));
+    EXPECT_FALSE(left.contains(dotted));
+    for (const QString& name : kept)
+        EXPECT_TRUE(left.contains(name)) << name.toStdString();
+    EXPECT_TRUE(left.contains(QStringLiteral(".a.png.part")));
+    EXPECT_TRUE(left.contains(QStringLiteral("a.png")));
+    EXPECT_EQ(RemoveAbandonedTemporaries(Path(QStringLiteral("no such folder")), names, 600), 0);
 }
 
 } // namespace
