@@ -8,6 +8,7 @@
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
 #include "cli/RenderSession.h"
+#include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
 #include "formats/ProjectError.h"
 
@@ -29,7 +30,6 @@
 #include <mutex>
 #include <thread>
 
-#include <csignal>
 #include <unistd.h>
 
 #ifdef __GLIBC__
@@ -102,40 +102,6 @@ void WriteReport(const QString& path, std::vector<Failure> failures)
     }
 }
 
-// Ctrl-C (or a polite kill) stops a batch between rows: the rows being
-// drawn are finished and written, so no temporary file is left behind and
-// --skip-existing goes on from there. A second one ends it at once.
-class StopOnSignals {
-public:
-    StopOnSignals()
-    {
-        caught = 0;
-        struct sigaction action = {};
-        action.sa_handler = [](int signal) { caught = signal; };
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND; // the next one takes its usual course
-        sigaction(SIGINT, &action, &previousInterrupt_);
-        sigaction(SIGTERM, &action, &previousTerminate_);
-    }
-    ~StopOnSignals()
-    {
-        sigaction(SIGINT, &previousInterrupt_, nullptr);
-        sigaction(SIGTERM, &previousTerminate_, nullptr);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-
-    // The signal that asked to stop, or 0.
-    static int Caught() { return caught; }
-
-private:
-    static inline volatile std::sig_atomic_t caught = 0;
-    struct sigaction previousInterrupt_ = {};
-    struct sigaction previousTerminate_ = {};
-};
-
-QString SignalName(int signal) { return signal == SIGINT ? QStringLiteral("an interrupt") : QStringLiteral("a request to stop"); }
-
 class BatchRun {
 public:
     BatchRun(std::vector<BatchJob> jobs, const BatchOptions& options, BatchProgress& progress)
@@ -184,7 +150,7 @@ private:
                 if (!stopNoted_.exchange(true))
                     progress_.Note(QStringLiteral("stopping after %1: finishing the rows being drawn "
                                                   "(press Ctrl-C again to quit at once)")
-                                       .arg(SignalName(signal)));
+                                       .arg(StopOnSignals::Name(signal)));
                 break;
             }
             const int index = next_++;
@@ -426,7 +392,7 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
     const int signal = run.NotStarted() > 0 ? StopOnSignals::Caught() : 0;
     if (signal)
         progress.Note(QStringLiteral("stopped after %1; run the same command with --skip-existing to go on")
-                          .arg(SignalName(signal)));
+                          .arg(StopOnSignals::Name(signal)));
     progress.Summary(run.NotStarted());
     if (!options.Report.isEmpty())
         WriteReport(options.Report, run.Failures());

@@ -4,6 +4,7 @@
 #include "cli/ImageOutput.h"
 #include "cli/OptionReader.h"
 #include "cli/RenderSession.h"
+#include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
 #include "formats/GifAnimation.h"
 #include "formats/ProjectError.h"
@@ -77,6 +78,14 @@ public:
         std::fprintf(stream_, "\rframe %d/%d", done, total);
         std::fflush(stream_);
         written_ = true;
+    }
+    void Stopped(const QString& why)
+    {
+        if (shown_ && written_)
+            std::fputc('\n', stream_);
+        written_ = false;
+        std::fprintf(stream_, "%s\n", why.toLocal8Bit().constData());
+        std::fflush(stream_);
     }
 
 private:
@@ -251,9 +260,19 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     std::vector<QString> names;
 
     RenderSession session; // one context for the whole turn
+    const StopOnSignals stopping;
     {
         Progress progress(err);
         for (int k = 0; k < t.FrameCount; ++k) {
+            if (const int signal = StopOnSignals::Caught()) {
+                // The staging folder and the folders made for it go with
+                // their owners; nothing of the turn is left.
+                progress.Stopped(QStringLiteral("stopped after %1 at frame %2 of %3; nothing was written")
+                                     .arg(StopOnSignals::Name(signal))
+                                     .arg(k)
+                                     .arg(t.FrameCount));
+                return 128 + signal;
+            }
             box.Document.Params.SideAngle = TurntableAngle(side, k, t.FrameCount);
             if (t.Tilt)
                 box.Document.Params.TiltAngle = TurntableAngle(tilt, k, t.FrameCount);

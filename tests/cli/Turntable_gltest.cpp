@@ -6,12 +6,16 @@
 #include "support/TempFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QThread>
 
 #include <gif_lib.h>
 #include <pty.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
 
@@ -179,6 +183,39 @@ TEST_F(TurntableRun, FailuresSayWhyAndLeaveNothingBehind)
     EXPECT_EQ(r.Status, 1);
     EXPECT_TRUE(r.Err.startsWith(QStringLiteral("cubiform: --frames \"0\": out of range 2..720"))) << r.Err.toStdString();
     EXPECT_EQ(Files(), before);
+}
+
+TEST_F(TurntableRun, CtrlCStopsBetweenFramesAndLeavesNothingBehind)
+{
+    const QStringList before = Files();
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(CUBIFORM_EXE),
+                  {QStringLiteral("turntable"), QStringLiteral("--front"), QStringLiteral("front.jpg"),
+                   QStringLiteral("--size"), QStringLiteral("300x300"), QStringLiteral("--frames"),
+                   QStringLiteral("720"), QStringLiteral("-o"), QStringLiteral("made/spin-%03d.png")});
+    ASSERT_TRUE(process.waitForStarted());
+    // Wait until frames are being staged in the hidden folder.
+    const auto staged = [&] {
+        const QStringList hidden = QDir(Path(QStringLiteral("made"))).entryList({QStringLiteral(".turntable-*")},
+                                                                            QDir::Dirs | QDir::Hidden);
+        return !hidden.isEmpty() && !QDir(Path(QStringLiteral("made/") + hidden.first())).isEmpty();
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!staged() && waited.elapsed() < 60000 && process.state() == QProcess::Running)
+        QThread::msleep(5);
+    ASSERT_TRUE(staged()) << "no frame was staged";
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("stopped after an interrupt at frame"))) << err.toStdString();
+    EXPECT_EQ(Files(), before) << "the staging folder and the folder made for it are gone";
 }
 
 TEST(TurntableProgress, OnATerminalEachFrameIsCountedInPlace)
