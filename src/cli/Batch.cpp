@@ -22,8 +22,8 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <system_error>

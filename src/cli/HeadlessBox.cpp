@@ -160,10 +160,10 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
             paths_[i] = CoverFile(box.Covers[i]);
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
-    // Two at a time: each keeps two threads busy already, and a third would
-    // only hold another picture in memory meanwhile. Only one until the GL
-    // is there (GLReady): the GL is made sooner, and takes the rows sooner,
-    // so fewer of them need a place of their own.
+    // Two at a time: each keeps two threads busy already, and a third only
+    // makes more rows than the GL takes at once, which then need places of
+    // their own (measured slower). Only one until the GL is there (GLReady):
+    // the GL is made sooner and takes the rows sooner.
     turns_ = std::make_shared<std::counting_semaphore<2>>(1);
     auto& turns = turns_;
     for (std::size_t i = 0; i < paths_.size(); ++i) {
@@ -192,6 +192,10 @@ void PendingCovers::GLReady()
 
 PendingCovers::~PendingCovers()
 {
+    // Collect may have ended early (an error): readers still running must
+    // not wait for rows nobody will take any more.
+    for (BaseLevelProgress& progress : progress_)
+        progress.ReaderGone();
     for (auto& job : jobs_)
         if (job.valid())
             job.wait();

@@ -286,9 +286,9 @@ std::uint8_t* BaseLevelProgress::RowToMake(int row)
     const auto free = [&] { return held < 0 || held >= sentFrom_.load(); };
     // A reader that is sending rows is usually only a moment behind; one
     // that has not begun (its GL is still being made) may be long.
-    if (!free() && sentFrom_.load() != INT_MAX) {
+    if (!free() && sentFrom_.load() != INT_MAX && !readerGone_.load()) {
         waiting_.store(true);
-        sent_.wait_for(lock, std::chrono::milliseconds(50), free);
+        sent_.wait_for(lock, std::chrono::milliseconds(50), [&] { return free() || readerGone_.load(); });
         waiting_.store(false);
     }
     std::uint8_t* at = inPlace;
@@ -307,6 +307,13 @@ void BaseLevelProgress::SentFrom(int row) const
         const std::lock_guard lock(making_);
         sent_.notify_all();
     }
+}
+
+void BaseLevelProgress::ReaderGone()
+{
+    readerGone_.store(true);
+    const std::lock_guard lock(making_);
+    sent_.notify_all();
 }
 
 const std::uint8_t* BaseLevelProgress::Row(int row) const

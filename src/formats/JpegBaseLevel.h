@@ -27,8 +27,9 @@ struct DecodedBaseLevel {
 // rows to be made in a small ring instead of their places in the buffer:
 // ring memory is reused once the reader has sent its rows, so a cover costs
 // a few megabytes of fresh memory instead of its whole size. A row whose
-// ring place is still unsent goes to its place in the buffer, so the maker
-// never waits for the reader.
+// ring place is still unsent waits a moment for a reader that is sending,
+// or goes to its place in the buffer: the maker never stalls on a reader
+// that has not begun or has stopped.
 class BaseLevelProgress {
 public:
     // By the reader, before the maker starts: the ring's size.
@@ -52,6 +53,9 @@ public:
     // By the reader: rows `row` up to the top have been sent on, so their
     // ring places may be reused.
     void SentFrom(int row) const;
+    // By the reader when it stops following before the maker is done (an
+    // error elsewhere): the maker no longer waits for ring places.
+    void ReaderGone();
     // By a reader that sent nothing, once the maker is done: copies the
     // rows in the ring to their places, so the buffer holds the whole picture.
     void Gather();
@@ -70,6 +74,7 @@ private:
     mutable std::mutex making_;            // several scaling threads may ask at once
     mutable std::condition_variable sent_; // a maker waiting for its ring to be sent
     mutable std::atomic<bool> waiting_{false};
+    std::atomic<bool> readerGone_{false};
 };
 
 // Same pixels as DecodeJpeg followed by ScaleToBaseLevel, and the same

@@ -169,6 +169,20 @@ TEST_F(JpegBaseLevelTest, RowsMadeInARingReachAReaderThatSendsThemOrAGatherThatD
         EXPECT_TRUE(got == want);
         EXPECT_GT(fromRing, RingRows) << "ring places were reused";
     }
+    // A reader that stops following part way (an error elsewhere) does not
+    // hold the maker up: it no longer waits for ring places once told.
+    {
+        BaseLevelProgress progress;
+        progress.RecycleRows(RingRows * rowBytes);
+        auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
+        while (!progress.Pixels() || progress.Final() > base.Height - 2 * RingRows)
+            std::this_thread::yield();
+        progress.SentFrom(progress.Final()); // began, then went away
+        progress.ReaderGone();
+        // Without it, each of the ~1900 rows left would wait its 50 ms.
+        ASSERT_EQ(job.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        job.get();
+    }
     // A reader that sends nothing: gathered, the picture is whole.
     {
         BaseLevelProgress progress;
