@@ -9,8 +9,11 @@
 #include "formats/GifAnimation.h"
 #include "formats/ProjectError.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -93,6 +96,21 @@ private:
     bool shown_;
     bool written_ = false;
 };
+
+// The staging folder of a turntable killed outright stays behind; the next
+// turntable into the same folder removes those whose process has ended and
+// that nothing has touched for ten minutes (a turntable elsewhere sharing
+// the folder adds a frame far more often).
+void ClearAbandonedStaging(const QString& folder)
+{
+    static const QRegularExpression name(QStringLiteral("^\\.turntable-(\\d+)-.{6}$"));
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-10 * 60);
+    for (const QFileInfo& dir : QDir(folder).entryInfoList({QStringLiteral(".turntable-*")}, QDir::Dirs | QDir::Hidden)) {
+        const QRegularExpressionMatch m = name.match(dir.fileName());
+        if (m.hasMatch() && dir.lastModified().toUTC() <= before && ProcessEnded(m.captured(1).toLongLong()))
+            QDir(dir.filePath()).removeRecursively();
+    }
+}
 
 } // namespace
 
@@ -241,7 +259,9 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     if (t.Frames) {
         targetFolder = QFileInfo(t.Frames->NameOf(0)).absolutePath();
         made.Make(targetFolder);
-        staging.emplace(targetFolder + QStringLiteral("/.turntable-XXXXXX"));
+        ClearAbandonedStaging(targetFolder);
+        staging.emplace(
+            targetFolder + QStringLiteral("/.turntable-%1-XXXXXX").arg(QCoreApplication::applicationPid()));
         if (!staging->isValid())
             throw BadInput(QStringLiteral("%1: cannot be written (%2)")
                                .arg(QDir::toNativeSeparators(targetFolder), staging->errorString()));

@@ -190,13 +190,22 @@ int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names
             continue;
         bool ok = false;
         const qint64 pid = m.captured(2).toLongLong(&ok);
-        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == QCoreApplication::applicationPid())
-            continue;
-        // Alive, or someone else's: not ours to judge.
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
-            continue;
-        removed += QFile::remove(file.filePath()) ? 1 : 0;
+        if (ok && ProcessEnded(pid))
+            removed += QFile::remove(file.filePath()) ? 1 : 0;
     }
     return removed;
+#endif
+}
+
+bool ProcessEnded(qint64 pid)
+{
+#ifdef _WIN32
+    (void)pid;
+    return false;
+#else
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == QCoreApplication::applicationPid())
+        return false;
+    // Alive, or someone else's (EPERM): not ours to judge.
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 #endif
 }

@@ -47,3 +47,7 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes);
 // `age` seconds, so no writer still at work, here or on another machine
 // sharing the folder, loses its file. Removes them; returns how many.
 int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names, int age);
+
+// True when no process with that number runs on this machine (and it is not
+// this one); false when one does, or when that cannot be told.
+bool ProcessEnded(qint64 pid);

@@ -13,7 +13,9 @@
 
 #include <gif_lib.h>
 #include <pty.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <csignal>
 #include <cstring>
@@ -216,6 +218,35 @@ TEST_F(TurntableRun, CtrlCStopsBetweenFramesAndLeavesNothingBehind)
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     EXPECT_TRUE(err.contains(QStringLiteral("stopped after an interrupt at frame"))) << err.toStdString();
     EXPECT_EQ(Files(), before) << "the staging folder and the folder made for it are gone";
+}
+
+TEST_F(TurntableRun, StagingFoldersOfKilledTurntablesAreClearedByTheNext)
+{
+    const pid_t ended = fork(); // a process number no longer in use
+    if (ended == 0)
+        _exit(0);
+    waitpid(ended, nullptr, 0);
+    const auto staging = [&](qint64 pid, const char* suffix, bool old) {
+        const QString name = QStringLiteral(".turntable-%1-%2").arg(pid).arg(QLatin1String(suffix));
+        EXPECT_TRUE(QDir().mkpath(Path(QStringLiteral("made/") + name)));
+        Write(Path(QStringLiteral("made/%1/spin-000.png").arg(name)), "a frame");
+        if (old) {
+            const utimbuf times{time(nullptr) - 3600, time(nullptr) - 3600};
+            utime(QFile::encodeName(Path(QStringLiteral("made/") + name)).constData(), &times);
+        }
+        return name;
+    };
+    const QString abandoned = staging(ended, "aB3xYz", true);
+    const QString recent = staging(ended, "Qw12er", false); // perhaps another machine's, at work
+    const QString running = staging(getppid(), "zzzzzz", true); // its turntable still runs
+    const CliResult r = Turntable({QStringLiteral("--front"), QStringLiteral("front.jpg"), QStringLiteral("--frames"),
+                                   QStringLiteral("2"), QStringLiteral("-o"), QStringLiteral("made/spin-%03d.png")});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const QStringList left = Files(QStringLiteral("made"));
+    QStringList want = {recent, running, QStringLiteral("spin-000.png"), QStringLiteral("spin-001.png")};
+    want.sort();
+    EXPECT_EQ(left.join(QLatin1Char(' ')).toStdString(), want.join(QLatin1Char(' ')).toStdString())
+        << "only " << abandoned.toStdString() << " goes";
 }
 
 TEST(TurntableProgress, OnATerminalEachFrameIsCountedInPlace)
