@@ -66,6 +66,29 @@ public:
         return QDir(Path(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
+    // Starts "cubiform batch ARGS" without a display, to be stopped part way.
+    void StartBatch(QProcess& process, const QStringList& args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(CUBIFORM_EXE), QStringList{QStringLiteral("batch")} + args);
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    // Pictures under out/ so far, and a wait (of at most 50 s) for `count` of them.
+    int Written() const
+    {
+        return static_cast<int>(QDir(Path(QStringLiteral("out"))).entryList({QStringLiteral("*.png")}, QDir::Files).size());
+    }
+    void WaitForWritten(int count) const
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (Written() < count && waited.elapsed() < 50000)
+            QThread::msleep(5);
+    }
+
     // A manifest of `rows` rows drawing the two covers in turn at a few sizes.
     QString ManyRows(const QString& name, int rows, const QString& size = QStringLiteral("96x96"))
     {
@@ -300,18 +323,8 @@ TEST_F(BatchTest, AKilledBatchLeavesWholePicturesAndResumes)
 {
     const QString manifest = ManyRows(QStringLiteral("m.csv"), 40, QStringLiteral("300x300"));
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(CUBIFORM_EXE), {QStringLiteral("batch"), manifest, QStringLiteral("-j1")});
-    ASSERT_TRUE(process.waitForStarted());
-    const auto written = [&] {
-        return static_cast<int>(QDir(Path(QStringLiteral("out"))).entryList({QStringLiteral("*.png")}, QDir::Files).size());
-    };
-    QElapsedTimer waited;
-    waited.start();
-    while (written() < 3 && waited.elapsed() < 50000)
-        QThread::msleep(5);
+    StartBatch(process, {manifest, QStringLiteral("-j1")});
+    WaitForWritten(3);
     ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
     process.waitForFinished();
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
@@ -335,47 +348,37 @@ TEST_F(BatchTest, AKilledBatchLeavesWholePicturesAndResumes)
         const QString name = QStringLiteral("%1.png").arg(line - 2, 3, 10, QLatin1Char('0'));
         EXPECT_EQ(what, done.contains(name) ? QStringLiteral("skipped (up to date)") : QStringLiteral("ok")) << line;
     }
-    EXPECT_EQ(written(), 40);
+    EXPECT_EQ(Written(), 40);
 }
 
 TEST_F(BatchTest, CtrlCOrTerminateStopsBetweenRowsWithNothingHalfDone)
 {
     const QString manifest = ManyRows(QStringLiteral("m.csv"), 60, QStringLiteral("300x300"));
-    const auto written = [&] {
-        return static_cast<int>(QDir(Path(QStringLiteral("out"))).entryList({QStringLiteral("*.png")}, QDir::Files).size());
-    };
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
         QDir(Path(QStringLiteral("out"))).removeRecursively();
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(CUBIFORM_EXE), {QStringLiteral("batch"), manifest, QStringLiteral("-j2")});
-        ASSERT_TRUE(process.waitForStarted());
-        QElapsedTimer waited;
-        waited.start();
-        while (written() < 3 && waited.elapsed() < 50000)
-            QThread::msleep(5);
+        StartBatch(process, {manifest, QStringLiteral("-j2")});
+        WaitForWritten(3);
         ::kill(static_cast<pid_t>(process.processId()), signal);
         ASSERT_TRUE(process.waitForFinished(60000));
         ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
         const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-        ASSERT_LT(written(), 60) << "the batch ended before the signal";
+        ASSERT_LT(Written(), 60) << "the batch ended before the signal";
         EXPECT_EQ(process.exitCode(), 128 + signal) << err.toStdString();
         EXPECT_TRUE(err.contains(QStringLiteral("run the same command with --skip-existing to go on")))
             << err.toStdString();
         EXPECT_TRUE(err.contains(QStringLiteral("not started"))) << err.toStdString();
         // Every row that began was finished: whole pictures, no temporary file.
         const QStringList all = QDir(Path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden);
-        EXPECT_EQ(static_cast<int>(all.size()), written()) << all.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(static_cast<int>(all.size()), Written()) << all.join(QLatin1Char(' ')).toStdString();
         for (const QString& name : all)
             EXPECT_EQ(QImage(Path(QStringLiteral("out/") + name)).size(), QSize(300, 300)) << name.toStdString();
-        EXPECT_EQ(static_cast<int>(RowLines(err).size()), written());
+        EXPECT_EQ(static_cast<int>(RowLines(err).size()), Written());
     }
     const CliResult r = Batch({manifest, QStringLiteral("--skip-existing")});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
-    EXPECT_EQ(written(), 60);
+    EXPECT_EQ(Written(), 60);
 }
 
 TEST_F(BatchTest, TemporariesAKilledBatchLeftAreClearedByTheNextRun)
