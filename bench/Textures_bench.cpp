@@ -1,5 +1,6 @@
 // Image file speed: decoding a large camera-sized JPEG cover and encoding a
 // result image of the largest output size class.
+#include "render/BaseLevel.h"
 #include "render/TextureImage.h"
 
 #include <QTemporaryDir>
@@ -69,5 +70,23 @@ void JpegEncode450x450(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 450 * 450);
 }
 BENCHMARK(JpegEncode450x450)->Unit(benchmark::kMicrosecond);
+
+// The base level of a 24 MP cover on one thread (its rows are rescaled on a
+// thread of their own while the decoder runs): 6000 x 4000 -> 4096 x 4096,
+// and a catalogue cover 1500 x 1500 -> 1024 x 1024.
+void BaseLevelRescale(benchmark::State& state)
+{
+    const PictureSize source{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
+    const PictureSize target{static_cast<int>(state.range(2)), static_cast<int>(state.range(3))};
+    TextureImage picture;
+    PaintPhoto(picture, source.Width, source.Height);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(target.Width) * target.Height * 4);
+    for (auto _ : state) {
+        ScaleToBaseLevel(picture.Pixels.get(), source, out.data(), target, 1);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * target.Width * target.Height);
+}
+BENCHMARK(BaseLevelRescale)->Args({6000, 4000, 4096, 4096})->Args({1500, 1500, 1024, 1024})->Unit(benchmark::kMillisecond);
 
 } // namespace

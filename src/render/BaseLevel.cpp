@@ -244,10 +244,31 @@ const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, 
     row_[i] = row;
     data_[i].resize(static_cast<std::size_t>(width));
     Lanes* to = data_[i].data();
-    for (int x = 0; x < width; ++x)
+    int x = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        x = WidenPairs(bytes, width, to);
+#endif
+    for (; x < width; ++x)
         to[x] = SourceReader::Widen(bytes + static_cast<std::size_t>(x) * 4);
     return to;
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// A quarter of a large cover's rescaling went into this conversion one pixel
+// at a time; eight channels a step is the same exact conversion.
+__attribute__((target("avx2"))) int BaseLevelScaler::RowCache::WidenPairs(const std::uint8_t* bytes, int width,
+                                                                           Lanes* to)
+{
+    int x = 0;
+    for (; x + 1 < width; x += 2) {
+        const __m128i pair = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + static_cast<std::size_t>(x) * 4));
+        _mm256_storeu_ps(reinterpret_cast<float*>(to + x), _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(pair)));
+    }
+    return x;
+}
+#endif
 
 void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::uint8_t* out, RowCache& cache) const
 {

@@ -63,6 +63,8 @@ public:
         const Lanes* Get(int row, const std::uint8_t* bytes, int width);
 
     private:
+        // Pixels from the first, two at a time with AVX2; returns how many.
+        static int WidenPairs(const std::uint8_t* bytes, int width, Lanes* to);
         int row_[Slots] = {-1, -1, -1, -1};
         std::vector<Lanes> data_[Slots];
         int next_ = 0;
