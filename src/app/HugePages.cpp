@@ -4,6 +4,7 @@
 #include <cstring>
 
 #if defined(__linux__) && defined(__GLIBC__)
+#include <sys/prctl.h>
 #include <unistd.h>
 #endif
 
@@ -13,6 +14,10 @@ constexpr const char* Tunable = "glibc.malloc.hugetlb";
 // Carries the user's own value (or its absence) across the restart.
 constexpr const char* Saved = "CUBIFORM_SAVED_TUNABLES";
 constexpr const char* WasUnset = "\x01unset";
+// The process's name as the first start had it: started again through
+// /proc/self/exe it would be "exe" in ps and top, and pkill or killall
+// by name would miss it.
+constexpr const char* SavedName = "CUBIFORM_SAVED_NAME";
 
 bool Sanitized()
 {
@@ -50,6 +55,10 @@ void RestartWithHugePages(char** argv)
         else
             setenv("GLIBC_TUNABLES", saved, 1);
         unsetenv(Saved);
+        if (const char* name = std::getenv(SavedName)) {
+            prctl(PR_SET_NAME, name);
+            unsetenv(SavedName);
+        }
         return;
     }
     if (Sanitized() || std::getenv("LD_PRELOAD"))
@@ -58,6 +67,9 @@ void RestartWithHugePages(char** argv)
     const std::optional<std::string> tunables = TunablesWithHugePages(current);
     if (!tunables)
         return;
+    char name[17] = {}; // the kernel's 16 bytes, and an end
+    if (prctl(PR_GET_NAME, name) == 0)
+        setenv(SavedName, name, 1);
     setenv(Saved, current ? current : WasUnset, 1);
     setenv("GLIBC_TUNABLES", tunables->c_str(), 1);
     execv("/proc/self/exe", argv);
@@ -67,6 +79,7 @@ void RestartWithHugePages(char** argv)
     else
         unsetenv("GLIBC_TUNABLES");
     unsetenv(Saved);
+    unsetenv(SavedName);
 #else
     (void)argv;
 #endif

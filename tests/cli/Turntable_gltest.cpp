@@ -6,6 +6,7 @@
 #include "support/TempFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -211,6 +212,11 @@ TEST_F(TurntableRun, CtrlCStopsBetweenFramesAndLeavesNothingBehind)
     while (!staged() && waited.elapsed() < 60000 && process.state() == QProcess::Running)
         QThread::msleep(5);
     ASSERT_TRUE(staged()) << "no frame was staged";
+    // Meanwhile it goes by its own name, though it started itself again
+    // for huge pages: pkill and killall find it, ps and top show it.
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(process.processId()));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    EXPECT_EQ(comm.readAll().trimmed(), QFileInfo(QStringLiteral(CUBIFORM_EXE)).fileName().left(15).toUtf8());
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(60000));
     ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
