@@ -1,5 +1,6 @@
 // Image file speed: decoding a large camera-sized JPEG cover and encoding a
 // result image of the largest output size class.
+#include "formats/PictureWriter.h"
 #include "render/BaseLevel.h"
 #include "render/TextureImage.h"
 
@@ -88,5 +89,20 @@ void BaseLevelRescale(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * target.Width * target.Height);
 }
 BENCHMARK(BaseLevelRescale)->Args({6000, 4000, 4096, 4096})->Args({1500, 1500, 1024, 1024})->Unit(benchmark::kMillisecond);
+
+// The command line's PNG of an 1800 x 1800 shot, on one thread and on two.
+void PngEncode1800(benchmark::State& state)
+{
+    TextureImage picture;
+    PaintPhoto(picture, 1800, 1800);
+    const RgbaRows rows = RgbaRows::BottomUp(picture.Pixels.get(), 1800, 1800);
+    for (auto _ : state) {
+        const QByteArray file = EncodePng(rows, false, PngOutputLevel, QStringLiteral("bench"), {},
+                                          static_cast<int>(state.range(0)));
+        benchmark::DoNotOptimize(file.data());
+    }
+    state.SetItemsProcessed(state.iterations() * 1800 * 1800);
+}
+BENCHMARK(PngEncode1800)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

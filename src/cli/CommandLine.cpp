@@ -12,6 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <thread>
+
 namespace {
 
 void Print(std::FILE* stream, const QString& text)
@@ -80,7 +83,9 @@ int Render(const QStringList& args, std::FILE* err)
         request.Transparent = options.Transparent;
         GLTeardown teardown; // the GL side is freed while the picture is written
         const QImage picture = RenderBox(box, covers, request, clock, &teardown);
-        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi);
+        // The picture is all that is left to wait for: every core compresses it.
+        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi,
+                     static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
         clock.Mark("encode");
     } else {
         CheckCoverFiles(box);

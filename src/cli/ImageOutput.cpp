@@ -6,7 +6,7 @@
 #include <new>
 
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format, int quality,
-                  bool keepAlpha, std::optional<int> dotsPerInch)
+                  bool keepAlpha, std::optional<int> dotsPerInch, int threads)
 {
     if (dotsPerInch && format == OutputFormat::Tga)
         throw UsageError(DpiFormatText());
@@ -18,7 +18,7 @@ void WritePicture(const QImage& picture, const QString& fileName, OutputFormat f
         QByteArray bytes;
         switch (format) {
         case OutputFormat::Jpeg: bytes = EncodeJpeg(rows, quality, fileName, dotsPerInch); break;
-        case OutputFormat::Png: bytes = EncodePng(rows, keepAlpha, PngOutputLevel, fileName, dotsPerInch); break;
+        case OutputFormat::Png: bytes = EncodePng(rows, keepAlpha, PngOutputLevel, fileName, dotsPerInch, threads); break;
         case OutputFormat::Bmp: bytes = EncodeBmp(rows, BmpLayout::Bgr24, fileName, dotsPerInch); break;
         case OutputFormat::Tga:
             bytes = EncodeTga(rows, keepAlpha ? TgaLayout::Bgra32 : TgaLayout::Bgr24, fileName);

@@ -13,6 +13,8 @@
 // channel is written; otherwise the picture is stored opaque: 24-bit BMP and
 // TGA, RGB PNG, JPEG at `quality`. `dotsPerInch` (JPEG, PNG, BMP; a TGA has
 // no field for it and is refused) records the print resolution; without it
-// the bytes are as they always were. Throws CommandLineError naming `fileName`.
+// the bytes are as they always were. A PNG may be compressed by up to
+// `threads` threads: for a picture the process is only waiting for, not one
+// written while the next is drawn. Throws CommandLineError naming `fileName`.
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format,
-                  int quality, bool keepAlpha, std::optional<int> dotsPerInch = std::nullopt);
+                  int quality, bool keepAlpha, std::optional<int> dotsPerInch = std::nullopt, int threads = 1);

@@ -1,5 +1,7 @@
 #include "formats/PictureWriter.h"
 
+#include "formats/ZlibParts.h"
+
 #include <libdeflate.h>
 #include <turbojpeg.h>
 
@@ -190,25 +192,17 @@ QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what,
     return file;
 }
 
-QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what, DotsPerInch dpi)
+QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what, DotsPerInch dpi,
+                     int threads)
 {
     RequireDpi(dpi, what);
     RequirePixels(picture, what);
     std::size_t filteredSize = 0;
     std::unique_ptr<std::uint8_t[]> filtered = UpFiltered(picture, keepAlpha ? 4 : 3, filteredSize);
 
-    const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-        libdeflate_alloc_compressor(std::clamp(level, 0, 12)), &libdeflate_free_compressor);
-    if (!compressor)
-        throw std::bad_alloc();
-    // Left uninitialised: only the pages the compressed stream reaches get touched.
-    const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
-    const auto compressed = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
-    const std::size_t compressedSize =
-        libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, compressed.get(), bound);
+    const std::vector<std::uint8_t> compressed = ZlibCompressInParts(filtered.get(), filteredSize, level, threads);
     filtered.reset();
-    if (compressedSize == 0)
-        throw FileFailure(what, QStringLiteral("the PNG encoder failed (no room for the compressed picture)"));
+    const std::size_t compressedSize = compressed.size();
 
     // A chunk's length must stay below 2^31; smaller pieces also suit streaming readers.
     constexpr std::size_t MaxIdat = std::size_t{1} << 20;
@@ -239,7 +233,7 @@ QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const Q
         AppendChunk(file, "pHYs", physical, sizeof physical);
     }
     for (std::size_t at = 0; at < compressedSize; at += MaxIdat)
-        AppendChunk(file, "IDAT", compressed.get() + at, std::min(MaxIdat, compressedSize - at));
+        AppendChunk(file, "IDAT", compressed.data() + at, std::min(MaxIdat, compressedSize - at));
     AppendChunk(file, "IEND", nullptr, 0);
     return file;
 }

@@ -49,9 +49,10 @@ QByteArray EncodeJpeg(const RgbaRows& picture, int quality, const QString& what,
 
 // 8-bit RGB (alpha dropped) or, with keepAlpha, RGBA PNG marked sRGB.
 // `level` is libdeflate's, 0 (stored) .. 12. A resolution adds a pHYs chunk
-// (pixels per metre).
+// (pixels per metre). A large picture is compressed by up to `threads`
+// threads (the same pixels, a file a few bytes larger).
 QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const QString& what,
-                     DotsPerInch dpi = {});
+                     DotsPerInch dpi = {}, int threads = 1);
 // The command line's effort: about zlib's default size in a fraction of its time.
 inline constexpr int PngOutputLevel = 4;
 

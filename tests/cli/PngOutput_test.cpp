@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,14 +96,17 @@ TEST_F(PngOutputTest, OddSizesDecodeToTheSamePixelsAsTheReferenceWriter)
     } cases[] = {{1, 1, false},  {1, 37, false},  {37, 1, false},  {7, 3, false},
                  {3, 7, true},   {101, 43, false}, {43, 101, true}, {257, 129, false},
                  // Barely compressible and over 1 MiB packed: the data spans several chunks.
-                 {641, 479, true}};
+                 {641, 479, true},
+                 // Large enough to be compressed in parts by several threads.
+                 {1500, 1000, false}};
     unsigned seed = 1;
     for (const Case& c : cases) {
         const QImage source = Painted(c.width, c.height, seed++, c.noise);
-        for (const bool keepAlpha : {false, true}) {
-            SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << (keepAlpha ? " RGBA" : " RGB"));
+        for (const auto& [keepAlpha, threads] : {std::pair{false, 1}, {true, 1}, {false, 3}, {true, 3}}) {
+            SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << (keepAlpha ? " RGBA" : " RGB")
+                                            << ", " << threads << " threads");
             const QString ours = Path(QStringLiteral("ours.png")), reference = Path(QStringLiteral("reference.png"));
-            WritePicture(source, ours, OutputFormat::Png, 70, keepAlpha);
+            WritePicture(source, ours, OutputFormat::Png, 70, keepAlpha, std::nullopt, threads);
             WriteReference(source, reference, keepAlpha);
 
             const Decoded a = DecodeWithLibpng(ours), b = DecodeWithLibpng(reference);
