@@ -18,6 +18,13 @@ void PartialUpload::Follow(const BaseLevelProgress& progress, int most)
         progress.SentFrom(sentFrom_);
 }
 
+void PartialUpload::BeginWith(GLuint name, PictureSize size)
+{
+    texture_.AdoptEmptyTexture(name);
+    begun_ = taken_ = true;
+    sentFrom_ = size.Height;
+}
+
 void PartialUpload::Finish(const TextureImage& picture)
 {
     const std::size_t rowBytes = static_cast<std::size_t>(picture.Width) * 4;

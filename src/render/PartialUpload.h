@@ -18,6 +18,10 @@ public:
     // not take that size as it is, nothing is sent at all. Rows sent are
     // handed back to a progress that makes them in a ring.
     void Follow(const BaseLevelProgress& progress, int most = INT_MAX);
+    // Instead of the first Follow making the texture: `name`, an empty
+    // texture of the picture's size made in a context sharing this one's
+    // objects, taken over by the texture (which holds none yet).
+    void BeginWith(GLuint name, PictureSize size);
     // True when the texture holds the rows sent (and Finish completes it).
     bool Taken() const { return taken_; }
     // Sends every row not sent yet, from the finished picture.

@@ -160,6 +160,12 @@ bool TextureImage::BeginUploadInParts(int width, int height)
     return true;
 }
 
+void TextureImage::AdoptEmptyTexture(GLuint name)
+{
+    TextureName = name;
+    smooth_ = levelsMade_ = false;
+}
+
 void TextureImage::UploadRows(int firstRow, int rows, int width, const std::uint8_t* pixels)
 {
     if (TextureName == 0 || rows < 1)

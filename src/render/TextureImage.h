@@ -35,6 +35,10 @@ public:
     // texture, when the GL would not take that size as it is), then rows
     // are filled in any order; it is complete once every row is sent.
     bool BeginUploadInParts(int width, int height);
+    // The same texture made elsewhere (by BeginUploadInParts in a context
+    // sharing this one's objects): this object owns it from now on. It must
+    // hold no texture yet, as no GL call is made here.
+    void AdoptEmptyTexture(GLuint name);
     void UploadRows(int firstRow, int rows, int width, const std::uint8_t* pixels);
     // Takes the other object's texture, in place of its own (deleted).
     void TakeTexture(TextureImage& other);

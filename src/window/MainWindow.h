@@ -7,6 +7,7 @@
 #include "render/CoverImage.h"
 #include "services/Preferences.h"
 #include "window/Prompts.h"
+#include "window/TextureMaker.h"
 
 #include <QMainWindow>
 #include <QThreadPool>
@@ -165,7 +166,7 @@ public:
     void CoverClicked(QObject* sender);
     bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
     // True while any cover load still runs, also one whose result will be dropped.
-    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0; }
+    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0 || texturesBeingMade_ > 0; }
     QLabel* PreviewOf(int slot) const;
     void ShowPreviews();
 
@@ -256,6 +257,13 @@ private:
     void InstallCoverTexture(int slot, CoverLoad& load);
     void DropPendingTextures();
     void ReleaseGLObjects();
+    // A large cover's texture is made by textureMaker_ (when there is one):
+    // true while `load` waits for it, the request made on the first call.
+    bool WaitsForTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
+    void TextureMade(const std::shared_ptr<CoverLoad>& load, unsigned name);
+    std::unique_ptr<TextureMaker> textureMaker_;
+    bool textureMakerTried_ = false;
+    int texturesBeingMade_ = 0;
     std::optional<std::uint8_t> pendingFogMode_; // the last mode that sets the GL's fog mode
     bool texturesFromThumbnails_ = false;        // New project: placeholders into the textures
     std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> pendingTextures_;

@@ -42,6 +42,10 @@ struct MainWindow::CoverLoad {
     QString PreviousPath;
     QString PreviousFolder;
     QImage PreviousThumbnail;
+    // Its texture asked of the texture maker: the size asked for, and
+    // whether the maker could not make it (this window then makes it).
+    std::optional<PictureSize> TextureAsked;
+    bool TextureRefused = false;
 };
 
 namespace {
@@ -49,6 +53,8 @@ namespace {
 // Rows sent per timer tick: a few milliseconds of copying at most.
 constexpr int RowsPerTick = 1024;
 constexpr int SendIntervalMs = 4;
+// Textures from this many texels on are made on the texture maker's thread.
+constexpr std::int64_t MadeAsideTexels = std::int64_t{2048} * 2048;
 
 } // namespace
 
@@ -265,19 +271,65 @@ void MainWindow::ApplyGLChanges()
         RebuildSlotTextures(Textures(), Thumbnails());
     if (pendingFogMode_)
         Renderer.SetFogMode(*std::exchange(pendingFogMode_, std::nullopt));
-    for (int slot = 0; slot < CoverSlotCount; ++slot)
-        if (const std::shared_ptr<CoverLoad> load = std::exchange(pendingTextures_[static_cast<std::size_t>(slot)], nullptr))
+    for (int slot = 0; slot < CoverSlotCount; ++slot) {
+        std::shared_ptr<CoverLoad>& pending = pendingTextures_[static_cast<std::size_t>(slot)];
+        if (pending && !pending->Parts && pending->Cover &&
+            WaitsForTexture(pending, {pending->Cover->Picture->Width, pending->Cover->Picture->Height}))
+            continue; // installed once its texture is there
+        if (const std::shared_ptr<CoverLoad> load = std::exchange(pending, nullptr))
             InstallCoverTexture(slot, *load);
+    }
     // Rows of covers still loading go to textures of their own.
     for (const std::shared_ptr<CoverLoad>& load : currentLoads_) {
         if (!load || !load->Progress.Pixels())
             continue;
+        if (!load->Parts && WaitsForTexture(load, load->Progress.Size()))
+            continue; // the rows wait in the picture meanwhile
         if (!load->Parts) {
             load->Staging = std::make_unique<TextureImage>();
             load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
         }
         load->Parts->Follow(load->Progress, RowsPerTick);
     }
+}
+
+bool MainWindow::WaitsForTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size)
+{
+    if (load->TextureRefused || std::int64_t{size.Width} * size.Height < MadeAsideTexels)
+        return false;
+    if (load->TextureAsked)
+        return true;
+    if (!std::exchange(textureMakerTried_, true))
+        textureMaker_ = TextureMaker::Start(view->context()); // the view's context is current here
+    if (!textureMaker_)
+        return false;
+    load->TextureAsked = size;
+    ++texturesBeingMade_;
+    SyncBusyCursor();
+    textureMaker_->Make(size.Width, size.Height, [this, load](unsigned name) { TextureMade(load, name); });
+    return true;
+}
+
+void MainWindow::TextureMade(const std::shared_ptr<CoverLoad>& load, unsigned name)
+{
+    --texturesBeingMade_;
+    const bool wanted = std::find(currentLoads_.begin(), currentLoads_.end(), load) != currentLoads_.end() ||
+                        std::find(pendingTextures_.begin(), pendingTextures_.end(), load) != pendingTextures_.end();
+    if (name == 0) {
+        load->TextureRefused = true; // made here after all, as before
+    } else if (!wanted || load->Parts) {
+        // A later pick, New or Open overtook it: it goes with the next GL changes.
+        auto unused = std::make_unique<TextureImage>();
+        unused->AdoptEmptyTexture(name);
+        retiredTextures_.push_back(std::move(unused));
+    } else {
+        load->Staging = std::make_unique<TextureImage>();
+        load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
+        load->Parts->BeginWith(name, *load->TextureAsked);
+    }
+    SyncBusyCursor();
+    if (view)
+        view->RequestChanges();
 }
 
 void MainWindow::DropPendingTextures()
@@ -293,6 +345,8 @@ void MainWindow::DropPendingTextures()
 
 void MainWindow::ReleaseGLObjects()
 {
+    textureMaker_.reset(); // textures it has not handed over go with the context
+    texturesBeingMade_ = 0;
     DropPendingTextures();
     retiredTextures_.clear();
     for (CoverImage& slot : Covers)
@@ -358,7 +412,7 @@ void MainWindow::SyncBusyCursor()
 {
     // One entry on the override stack, pushed while loads run and no dialog
     // of ours is up; popped on every way out, the last one included.
-    const bool wanted = coverLoadsRunning_ > 0 && coverModalDepth_ == 0 && !destroyed_;
+    const bool wanted = (coverLoadsRunning_ > 0 || texturesBeingMade_ > 0) && coverModalDepth_ == 0 && !destroyed_;
     if (wanted == coverCursorShown_)
         return;
     coverCursorShown_ = wanted;
