@@ -76,6 +76,22 @@ TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
     }
 }
 
+// A large picture read whole (not row by row, as a JPEG is) has its
+// texture made on the texture maker's thread too, and fills it whole.
+TEST_F(CoverFormatsWindow, ALargePictureReadWholeDressesTheFace)
+{
+    Start();
+    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    form->FormChosen();
+    ShowAndWaitForGL();
+    PickCover(FrontBack, WritePicture(QStringLiteral("large.bmp"), {2100, 1600}, QColor(230, 10, 10),
+                                      QColor(10, 10, 230))); // a 2048 x 2048 texture
+    EXPECT_FALSE(form->CoverLoadsPending());
+    const QImage frame = Frame();
+    EXPECT_GT(frame.pixelColor(frame.width() / 2 - 20, frame.height() / 2).red(), 200);
+    EXPECT_GT(frame.pixelColor(frame.width() / 2 + 20, frame.height() / 2).blue(), 200);
+}
+
 TEST_F(CoverFormatsWindow, DamagedFilesAreToldAndLeaveTheSlot)
 {
     Start();
