@@ -11,6 +11,7 @@
 #include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
 #include "formats/ProjectError.h"
+#include "render/WorkerThreads.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +23,6 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -131,6 +131,9 @@ public:
 private:
     void Work()
     {
+        // One core's work: -j N keeps N cores busy, and -j 1 leaves the
+        // others to the user.
+        const OneThreadHere oneThread;
         RenderSession session; // one context and one set of covers for all its rows
         // A catalogue's fronts are mostly each used once: kept, they would
         // only fill the memory of every worker.
@@ -138,13 +141,6 @@ private:
             const auto it = coverUses_.find(file);
             return it != coverUses_.end() && it->second == 1;
         });
-        // The previous row's picture is encoded and written while this row
-        // draws; at most one waits, so memory stays that of two pictures.
-        std::future<void> writing;
-        const auto waitForWriting = [&] {
-            if (writing.valid())
-                writing.get();
-        };
         while (!stop_) {
             if (const int signal = StopOnSignals::Caught()) {
                 if (!stopNoted_.exchange(true))
@@ -163,19 +159,8 @@ private:
                 Report(job, failure ? RowOutcome::Failed : RowOutcome::Skipped, failure.value_or(QString()));
                 continue;
             }
-            waitForWriting();
-            if (drawn->Picture->sizeInBytes() > MaxPictureWrittenAside) {
-                Write(job, std::move(*drawn));
-                continue;
-            }
-            auto pending = std::make_shared<Drawn>(std::move(*drawn));
-            try {
-                writing = std::async(std::launch::async, [this, &job, pending] { Write(job, std::move(*pending)); });
-            } catch (const std::system_error&) {
-                Write(job, std::move(*pending)); // no thread to spare: written now
-            }
+            Write(job, std::move(*drawn));
         }
-        waitForWriting();
     }
 
     // What a row drew, or no picture when it was skipped.
@@ -183,9 +168,6 @@ private:
         std::optional<QImage> Picture;
         const RenderOptions* Options = nullptr;
     };
-
-    // A larger picture is written before the next row draws.
-    static constexpr qsizetype MaxPictureWrittenAside = qsizetype{256} << 20;
 
     // The reason a step failed, in the words the row's report gives it.
     static std::optional<QString> Attempt(const std::function<void()>& step)
@@ -288,14 +270,12 @@ int ClearAbandonedTemporaries(const std::vector<BatchJob>& jobs)
     return removed;
 }
 
-// Software GL draws with a thread per core in every context; workers that
-// each draw that way only take turns at the cores.
-void ShareRasterThreads(int workers)
+// Each worker stands for one core: software GL, which draws with a thread
+// per core in every context, draws on the worker's own thread instead.
+void DrawOnWorkerThreads()
 {
-    if (qEnvironmentVariableIsSet("LP_NUM_THREADS"))
-        return;
-    const int cores = std::max(1, QThread::idealThreadCount());
-    qputenv("LP_NUM_THREADS", QByteArray::number(std::max(1, cores / workers)));
+    if (!qEnvironmentVariableIsSet("LP_NUM_THREADS"))
+        qputenv("LP_NUM_THREADS", "0");
 }
 
 // Every row allocates and frees the same large buffers (a decoded cover, its
@@ -378,7 +358,7 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
 
     const int workers = std::max(1, std::min<int>(options.Jobs > 0 ? options.Jobs : QThread::idealThreadCount(),
                                                   static_cast<int>(jobs.size())));
-    ShareRasterThreads(workers);
+    DrawOnWorkerThreads();
     KeepFreedBuffers();
     const int cleared = ClearAbandonedTemporaries(jobs);
     BatchProgress progress(err, terminal.value_or(isatty(fileno(err)) == 1), static_cast<int>(jobs.size()));

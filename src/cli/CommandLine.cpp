@@ -165,7 +165,7 @@ QString UsageText()
         "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
         "lines. Columns: project, front, side, top, output and any render option by\n"
         "its long name (form, size, transparent, ...); paths are from its folder.\n"
-        "  -j N                 workers (default: one per core)\n"
+        "  -j N                 workers, each on one core (default: one per core)\n"
         "  --fail-fast          stop at the first row that fails\n"
         "  --skip-existing      skip rows whose output is newer than their inputs\n"
         "  --report FILE.csv    write the failed rows (line, output, reason)\n"

@@ -3,6 +3,7 @@
 #include "document/ProjectApply.h"
 #include "formats/ProjectError.h"
 #include "formats/ImageCodec.h"
+#include "render/WorkerThreads.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -166,6 +167,21 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
     // the GL is made sooner and takes the rows sooner.
     turns_ = std::make_shared<std::counting_semaphore<2>>(1);
     auto& turns = turns_;
+    if (WorkerThreads() == 1) {
+        // A worker given one core reads its covers itself, each whole.
+        for (std::size_t i = 0; i < paths_.size(); ++i) {
+            if (paths_[i].isEmpty())
+                continue;
+            std::promise<std::optional<DecodedCover>> read;
+            try {
+                read.set_value(DecodeCoverImage(paths_[i], QSize(), TextureSizeLimit(), nullptr));
+            } catch (...) {
+                read.set_exception(std::current_exception());
+            }
+            jobs_[i] = read.get_future();
+        }
+        return;
+    }
     for (std::size_t i = 0; i < paths_.size(); ++i) {
         // Rows the GL has taken are not read again: a few megabytes of
         // rows, reused, instead of a fresh buffer the size of the level.

@@ -1,6 +1,7 @@
 #include "formats/JpegBaseLevel.h"
 
 #include "formats/JpegCodec.h"
+#include "render/WorkerThreads.h"
 
 #include <turbojpeg.h>
 
@@ -28,7 +29,6 @@ constexpr int ScalingThreads = 1;
 // TurboJPEG's limit for progressive files: crafted ones take minutes.
 constexpr int MaxScans = 500;
 
-int Workers() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 ImageError Damaged(const QString& fileName, const char* reason)
 {
@@ -363,11 +363,14 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     }
     result.Base = BaseLevelSize(width, height, maxTextureSize);
     const BaseLevelScaler scaler(result.Original, result.Base);
-    bool streams = result.Base != result.Original;
+    // Streaming takes a thread to decode and one to scale; on one thread
+    // the whole picture is decoded first.
+    bool streams = result.Base != result.Original && WorkerThreads() > 1;
     for (int row = 0; streams && row < result.Base.Height; ++row)
         streams = scaler.LastSourceRow(row) - scaler.FirstSourceRow(row) < MaxRowsPerOutputRow;
     if (!streams) {
-        // Kept as it is, or shrunk past a small GL's limit: whole picture first.
+        // Kept as it is, shrunk past a small GL's limit, or on one thread:
+        // whole picture first.
         std::unique_ptr<std::uint8_t[]> full;
         DecodeJpeg(fileName, [&](std::int64_t w, std::int64_t h) {
             CheckImageSize(w, h, fileName);
@@ -379,7 +382,7 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
             return result;
         }
         result.Pixels = AllocatePicture(static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
-        ScaleToBaseLevel(full.get(), result.Original, result.Pixels.get(), result.Base, Workers());
+        ScaleToBaseLevel(full.get(), result.Original, result.Pixels.get(), result.Base, WorkerThreads());
         return result;
     }
 

@@ -1,6 +1,7 @@
 #include "render/Supersample.h"
 
 #include "render/SceneDriver.h"
+#include "render/WorkerThreads.h"
 
 #include <algorithm>
 #include <cmath>
@@ -256,7 +257,7 @@ QImage RenderWithSamples(GLApi& gl, QSize output, const SamplePlan& plan, const 
             buffers.Read(w, h, big.data());
             BoxDownsample(big.data(), w, h, f,
                           result.data() + (static_cast<std::size_t>(tile.Y) * output.width() + tile.X) * 4,
-                          output.width(), 2);
+                          output.width(), std::min(2, WorkerThreads()));
         }
     }
     // Back to the view the caller had.

@@ -2,18 +2,12 @@
 
 #include "render/BaseLevel.h"
 #include "render/MipLevels.h"
+#include "render/WorkerThreads.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <thread>
 #include <utility>
-
-namespace {
-
-int Workers() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
-
-} // namespace
 
 TextureImage::TextureImage(const QString& fileName, GLApi& gl) : gl_(gl)
 {
@@ -142,7 +136,7 @@ void TextureImage::Upload()
         return;
     }
     const auto level = AllocatePicture(static_cast<std::size_t>(base.Width) * base.Height * 4);
-    ScaleToBaseLevel(Pixels.get(), {Width, Height}, level.get(), base, Workers());
+    ScaleToBaseLevel(Pixels.get(), {Width, Height}, level.get(), base, WorkerThreads());
     gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, base.Width, base.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                    level.get());
 }
@@ -220,7 +214,7 @@ void TextureImage::SetSmooth(bool on)
         }
         gl_.PixelStorei(GL_PACK_ALIGNMENT, 4);
         gl_.GetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, base.data());
-        const std::vector<MipLevel> levels = LevelsUnder(base.data(), width, height, Workers());
+        const std::vector<MipLevel> levels = LevelsUnder(base.data(), width, height, WorkerThreads());
         for (std::size_t i = 0; i < levels.size(); ++i)
             gl_.TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i + 1), GL_RGBA, levels[i].Width, levels[i].Height,
                            0, GL_RGBA, GL_UNSIGNED_BYTE, levels[i].Pixels.data());
@@ -262,7 +256,7 @@ void TextureImage::PrepareBaseLevel(int maxTextureSize)
         Height = source.Height;
         throw;
     }
-    ScaleToBaseLevel(full.get(), source, Pixels.get(), base, Workers());
+    ScaleToBaseLevel(full.get(), source, Pixels.get(), base, WorkerThreads());
 }
 
 void TextureImage::Bind()

@@ -110,7 +110,8 @@ public:
 
 TEST_F(BatchTest, GoodAndBadRowsInCsv_TheSamePicturesAsRender)
 {
-    const QString red = Cover(QStringLiteral("red.jpg"), qRgb(200, 30, 30));
+    // Scaled to its texture: read whole on a worker's one thread, streamed by render.
+    const QString red = Cover(QStringLiteral("red.jpg"), qRgb(200, 30, 30), 300);
     Write(Path(QStringLiteral("broken.jpg")), "not a picture at all");
     const QString manifest = Manifest(QStringLiteral("m.csv"),
                                       "front,form,size,transparent,output\r\n"
@@ -261,8 +262,7 @@ TEST_F(BatchTest, PicturesDoNotDependOnWorkersOrOrder)
 
 TEST_F(BatchTest, APictureThatCannotBeWrittenFailsItsOwnRowOnly)
 {
-    // A row's picture is written while the next one draws: its failure must
-    // still be told for its own line, and the rows around it written.
+    // Its failure is told for its own line, and the rows around it written.
     Cover(QStringLiteral("red.jpg"), qRgb(200, 30, 30));
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out/taken.png")));
     const QString manifest = Manifest(QStringLiteral("m.csv"), "front,size,output\n"

@@ -4,12 +4,14 @@
 #include "formats/JpegBaseLevel.h"
 #include "formats/JpegCodec.h"
 #include "render/BaseLevel.h"
+#include "render/WorkerThreads.h"
 #include "support/PictureFiles.h"
 
 #include <turbojpeg.h>
 
 #include <cstring>
 #include <future>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -82,11 +84,16 @@ TEST_F(JpegBaseLevelTest, SamePixelsAsDecodingThenScaling)
         for (const int maxSide : {16384, 64}) { // 64: shrunk past a small GL's limit
             PictureSize base;
             const QByteArray want = TwoSteps(path, base, maxSide);
-            const DecodedBaseLevel got = DecodeJpegBaseLevel(path, maxSide);
-            EXPECT_EQ(got.Original, (PictureSize{e.Width, e.Height}));
-            ASSERT_EQ(got.Base, base) << path.toStdString();
-            EXPECT_TRUE(std::memcmp(want.constData(), got.Pixels.get(), static_cast<std::size_t>(want.size())) == 0)
-                << path.toStdString() << " limit " << maxSide;
+            for (const bool oneThread : {false, true}) { // streamed, or decoded whole on one thread
+                std::optional<OneThreadHere> one;
+                if (oneThread)
+                    one.emplace();
+                const DecodedBaseLevel got = DecodeJpegBaseLevel(path, maxSide);
+                EXPECT_EQ(got.Original, (PictureSize{e.Width, e.Height}));
+                ASSERT_EQ(got.Base, base) << path.toStdString();
+                EXPECT_TRUE(std::memcmp(want.constData(), got.Pixels.get(), static_cast<std::size_t>(want.size())) == 0)
+                    << path.toStdString() << " limit " << maxSide << " one thread " << oneThread;
+            }
         }
     }
 }
@@ -119,11 +126,16 @@ TEST_F(JpegBaseLevelTest, DamagedFilesFailWithTheFullDecodersTextAndNoThreadLeft
             want = e.what();
         }
         ASSERT_FALSE(want.empty()) << "case " << serial - 1 << " is not damaged";
-        try {
-            DecodeJpegBaseLevel(path, 16384);
-            ADD_FAILURE() << "no error for case " << serial - 1;
-        } catch (const ImageError& e) {
-            EXPECT_EQ(std::string(e.what()), want);
+        for (const bool oneThread : {false, true}) {
+            std::optional<OneThreadHere> one;
+            if (oneThread)
+                one.emplace();
+            try {
+                DecodeJpegBaseLevel(path, 16384);
+                ADD_FAILURE() << "no error for case " << serial - 1;
+            } catch (const ImageError& e) {
+                EXPECT_EQ(std::string(e.what()), want);
+            }
         }
     }
 }
