@@ -257,8 +257,9 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
 
 } // namespace
 
-void BaseLevelProgress::Started(PictureSize size, std::uint8_t* pixels)
+void BaseLevelProgress::Started(PictureSize original, PictureSize size, std::uint8_t* pixels)
 {
+    original_ = original;
     size_ = size;
     rowBytes_ = static_cast<std::size_t>(size.Width) * 4;
     // A ring smaller than a few rows would hardly ever be free again.
@@ -298,6 +299,14 @@ std::uint8_t* BaseLevelProgress::RowToMake(int row)
     }
     rows_[static_cast<std::size_t>(row)] = at;
     return at;
+}
+
+void BaseLevelProgress::FinalFrom(int row)
+{
+    if (watcher_)
+        for (int r = final_.load(std::memory_order_relaxed) - 1; r >= row; --r)
+            watcher_(r, Row(r));
+    final_.store(row, std::memory_order_release);
 }
 
 void BaseLevelProgress::SentFrom(int row) const
@@ -388,7 +397,7 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
 
     result.Pixels = AllocatePicture(static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
     if (progress)
-        progress->Started(result.Base, result.Pixels.get());
+        progress->Started(result.Original, result.Base, result.Pixels.get());
     RowRing ring(scaler, result.Pixels.get(), progress);
     DecodeJob job{&data, result.Original, colorspace == TJCS_CMYK || colorspace == TJCS_YCCK, &ring, {}};
     jpeg_decompress_struct info{};

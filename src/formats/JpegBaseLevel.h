@@ -9,6 +9,7 @@
 #include <atomic>
 #include <climits>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -35,16 +36,23 @@ public:
     // By the reader, before the maker starts: the ring's size.
     void RecycleRows(std::size_t ringBytes) { ringBytes_ = ringBytes; }
 
-    // By the maker, once, when the buffer exists.
-    void Started(PictureSize size, std::uint8_t* pixels);
+    // By a reader, before the maker starts (or cleared once it is done):
+    // sees each row as it becomes final, on the maker's thread, before any
+    // reader may send it on and its ring place be reused.
+    void WatchRows(std::function<void(int row, const std::uint8_t* pixels)> watcher) { watcher_ = std::move(watcher); }
+
+    // By the maker, once, when the buffer exists: the picture's size as the
+    // file stores it, and the base level's.
+    void Started(PictureSize original, PictureSize size, std::uint8_t* pixels);
     // By the maker: where to make row `row` (bottom-first index).
     std::uint8_t* RowToMake(int row);
     // By the maker: rows `row` up to the top are final.
-    void FinalFrom(int row) { final_.store(row, std::memory_order_release); }
+    void FinalFrom(int row);
 
-    // The buffer, or null before it exists; its size.
+    // The buffer, or null before it exists; its size, and the picture's.
     const std::uint8_t* Pixels() const { return pixels_.load(std::memory_order_acquire); }
     PictureSize Size() const { return size_; } // once Pixels() is not null
+    PictureSize Original() const { return original_; }
     // The lowest final row: rows from it to the top may be read.
     int Final() const { return final_.load(std::memory_order_acquire); }
     // Where a final row is: in the ring, or at its place in the buffer.
@@ -61,8 +69,10 @@ public:
     void Gather();
 
 private:
+    PictureSize original_;
     PictureSize size_;
     std::size_t rowBytes_ = 0;
+    std::function<void(int, const std::uint8_t*)> watcher_;
     std::atomic<std::uint8_t*> pixels_{nullptr};
     std::atomic<int> final_{0};
     mutable std::atomic<int> sentFrom_{INT_MAX}; // the reader's side of a const progress

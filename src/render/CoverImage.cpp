@@ -3,11 +3,14 @@
 #include "document/Numbers.h"
 #include "formats/JpegBaseLevel.h"
 #include "formats/TgaCodec.h"
+#include "render/Thumbnail.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <new>
+#include <optional>
 
 QSize PlaceholderSize(int slot)
 {
@@ -112,25 +115,6 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
     return true;
 }
 
-namespace {
-
-// Nearest samples down to a few times the thumbnail, then a smooth filter:
-// as good as smoothing the whole picture at this size, for a fraction of it.
-QImage ThumbnailOf(const TextureImage& picture, QSize fit)
-{
-    const QImage bottomUp(picture.Pixels.get(), picture.Width, picture.Height, picture.Width * 4,
-                          QImage::Format_RGBA8888);
-    const QSize near(std::min(picture.Width, fit.width() * 8), std::min(picture.Height, fit.height() * 8));
-    const QImage reduced = near == bottomUp.size()
-                               ? bottomUp
-                               : bottomUp.scaled(near, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    return reduced.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .mirrored(false, true)
-        .convertToFormat(QImage::Format_RGB888);
-}
-
-} // namespace
-
 std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
                                              int maxTextureSize, BaseLevelProgress* progress)
 {
@@ -138,7 +122,31 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
         return std::nullopt;
     auto decoded = std::make_unique<TextureImage>(); // no GL work: only its buffer is used
     QSize original;
+    // A JPEG whose rows stream may have them made in a ring the reader
+    // recycles: the thumbnail takes the rows it reads as they are made.
+    std::optional<ThumbnailRows> thumbnailRows;
     if (LowerExtension(fileName) == QLatin1String(".jpg")) {
+        struct Unwatch {
+            BaseLevelProgress* progress;
+            ~Unwatch()
+            {
+                if (progress)
+                    progress->WatchRows({});
+            }
+        } unwatch{progress && !previewSize.isEmpty() ? progress : nullptr};
+        if (unwatch.progress)
+            progress->WatchRows([&](int row, const std::uint8_t* pixels) noexcept {
+                try {
+                    if (!thumbnailRows) {
+                        const PictureSize stored = progress->Original();
+                        thumbnailRows.emplace(progress->Size(),
+                                              ThumbnailFit(QSize(stored.Width, stored.Height), previewSize));
+                    }
+                    thumbnailRows->Take(row, pixels);
+                } catch (const std::bad_alloc&) {
+                    // Left incomplete: told below, on the reading thread.
+                }
+            });
         DecodedBaseLevel base = DecodeJpegBaseLevel(fileName, maxTextureSize, progress);
         original = QSize(base.Original.Width, base.Original.Height);
         decoded->Pixels = std::move(base.Pixels);
@@ -154,8 +162,13 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
     if (original.isEmpty() || !decoded->Pixels)
         throw ImageError(QStringLiteral("%1: the picture has no pixels").arg(fileName).toStdString());
     QImage thumbnail;
-    if (!previewSize.isEmpty())
+    if (thumbnailRows) {
+        if (!thumbnailRows->Complete())
+            throw std::bad_alloc(); // its rows may be gone from the picture by now
+        thumbnail = thumbnailRows->Finish();
+    } else if (!previewSize.isEmpty()) {
         thumbnail = ThumbnailOf(*decoded, ThumbnailFit(original, previewSize));
+    }
     return DecodedCover{fileName, std::move(decoded), std::move(thumbnail)};
 }
 

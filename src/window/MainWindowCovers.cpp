@@ -34,7 +34,7 @@ struct MainWindow::CoverLoad {
     // (the view keeps drawing the slot's), which the slot takes at the end.
     BaseLevelProgress Progress;
     std::unique_ptr<TextureImage> Staging;
-    std::unique_ptr<PartialUpload> Parts; // the thumbnail reads every row: none are given back
+    std::unique_ptr<PartialUpload> Parts;
     // What the slot's path and folder become.
     QString SlotPath;
     QString SlotFolder;
@@ -53,6 +53,10 @@ namespace {
 // Rows sent per timer tick: a few milliseconds of copying at most.
 constexpr int RowsPerTick = 1024;
 constexpr int SendIntervalMs = 4;
+// A large cover's rows are made in a ring of this size, reused as they are
+// sent, instead of a whole picture of fresh memory (64 MB for 24 MP): about
+// 30 ms of a decoder's rows, so it seldom waits while the view draws.
+constexpr std::size_t RingBytes = std::size_t{16} << 20;
 // Textures from this many texels on are made on the texture maker's thread.
 constexpr std::int64_t MadeAsideTexels = std::int64_t{2048} * 2048;
 
@@ -151,7 +155,9 @@ void MainWindow::StartCoverLoad(int slot, const QString& fileName, const QString
     auto load = std::make_shared<CoverLoad>();
     load->SlotPath = slotPath;
     load->SlotFolder = slotFolder;
-    currentLoads_[index] = load;
+    load->Progress.RecycleRows(RingBytes);
+    if (const std::shared_ptr<CoverLoad> overtaken = std::exchange(currentLoads_[index], load))
+        overtaken->Progress.ReaderGone(); // its rows are no longer sent: it must not wait for that
     if (!coverSendTimer_.isActive())
         coverSendTimer_.start(SendIntervalMs);
     coverPool_.start([this, slot, generation, fileName, previewSize, load] {
@@ -243,9 +249,16 @@ void MainWindow::InstallCoverTexture(int slot, CoverLoad& load)
     try {
         if (load.Parts && load.Parts->Taken()) {
             // Most rows are there already: the rest, then the slot takes it.
-            load.Parts->Finish(*load.Cover->Picture);
+            // Rows that streamed may be in their ring; a picture read whole
+            // is all in its buffer.
+            if (load.Progress.Pixels() == load.Cover->Picture->Pixels.get())
+                load.Parts->Finish(load.Progress);
+            else
+                load.Parts->Finish(*load.Cover->Picture);
             cover.Texture->TakeTexture(*load.Staging);
         } else {
+            if (load.Progress.Pixels() == load.Cover->Picture->Pixels.get())
+                load.Progress.Gather(); // none were sent: the ring's rows back in the picture
             cover.Texture->TakePicture(*load.Cover->Picture);
             cover.Texture->Upload();
             cover.Texture->FreeBuffers(); // the texture holds the picture now
@@ -284,7 +297,7 @@ void MainWindow::ApplyGLChanges()
         if (!load || !load->Progress.Pixels())
             continue;
         if (!load->Parts && WaitsForTexture(load, load->Progress.Size()))
-            continue; // the rows wait in the picture meanwhile
+            continue; // the rows wait in the ring and the picture meanwhile
         if (!load->Parts) {
             load->Staging = std::make_unique<TextureImage>();
             load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
@@ -390,6 +403,9 @@ void MainWindow::DropCoverLoads()
 void MainWindow::WaitForCoverLoads()
 {
     DropCoverLoads();
+    for (const std::shared_ptr<CoverLoad>& load : currentLoads_)
+        if (load)
+            load->Progress.ReaderGone(); // no rows are sent while this waits
     coverPool_.waitForDone();
     coverSendTimer_.stop();
     for (std::shared_ptr<CoverLoad>& load : currentLoads_) {

@@ -3,6 +3,7 @@
 #include "window/WindowFixture.h"
 
 #include "formats/ProjectFile.h"
+#include "render/CoverImage.h"
 
 #include <QApplication>
 #include <QFile>
@@ -179,6 +180,40 @@ TEST_F(CoverLoadTest, AProjectsThreeCoversAllArrive)
     const QColor centre = Centre();
     EXPECT_NEAR(centre.red(), 220, 12);
     EXPECT_NEAR(centre.green(), 40, 12);
+}
+
+TEST_F(CoverLoadTest, ALargeCoverMadeInARingHasTheThumbnailAndFaceOfOneReadWhole)
+{
+    Start();
+    FrontView();
+    ShowAndWaitForGL();
+    // Bands down a picture whose base level (4096 x 4096) is larger than
+    // the ring its rows are made in: a row read from a recycled ring place
+    // would show in the thumbnail.
+    QImage bands(4200, 4200, QImage::Format_RGB888);
+    for (int y = 0; y < bands.height(); ++y) {
+        const QColor colour = QColor::fromHsv(y / 7 * 37 % 360, 200, 220);
+        uchar* row = bands.scanLine(y);
+        for (int x = 0; x < bands.width(); ++x) {
+            row[3 * x] = static_cast<uchar>(colour.red());
+            row[3 * x + 1] = static_cast<uchar>(colour.green());
+            row[3 * x + 2] = static_cast<uchar>(colour.blue());
+        }
+    }
+    const QString big = Path("bands.jpg");
+    ASSERT_TRUE(bands.save(big, "JPG", 92));
+    prompts.Files.push_back(big);
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    WaitForCovers();
+
+    const std::optional<DecodedCover> whole = DecodeCoverImage(big, form->PreviewOf(FrontBack)->size());
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(form->Covers[FrontBack].Thumbnail, whole->Thumbnail);
+    // The face shows the picture's middle, not rows left black.
+    const QColor centre = Centre();
+    const QColor middle = bands.pixelColor(2100, 2100);
+    EXPECT_GT(centre.value(), 100);
+    EXPECT_NEAR(centre.hue(), middle.hue(), 40);
 }
 
 TEST_F(CoverLoadTest, NewOrOpenDropsPicturesStillLoading)
