@@ -80,6 +80,8 @@ public:
     // there never was a context: nothing of the GL's needs freeing.
     bool ReleaseGL();
 
+    // True while a frame is being drawn: GL changes made now show in it.
+    bool InFrame() const { return inFrame_; }
     bool FirstPaintPending() const { return firstPaintPending_; }
     int FramesDrawn() const { return framesDrawn_; }
     int BufferSwaps() const { return bufferSwaps_; }

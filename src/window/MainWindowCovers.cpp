@@ -289,8 +289,13 @@ void MainWindow::ApplyGLChanges()
         if (pending && !pending->Parts && pending->Cover &&
             WaitsForTexture(pending, {pending->Cover->Picture->Width, pending->Cover->Picture->Height}))
             continue; // installed once its texture is there
-        if (const std::shared_ptr<CoverLoad> load = std::exchange(pending, nullptr))
+        if (const std::shared_ptr<CoverLoad> load = std::exchange(pending, nullptr)) {
             InstallCoverTexture(slot, *load);
+            // A texture made aside may arrive after the cover's own frame:
+            // the face then needs one more.
+            if (!view->InFrame())
+                view->RequestFrame();
+        }
     }
     // Rows of covers still loading go to textures of their own.
     for (const std::shared_ptr<CoverLoad>& load : currentLoads_) {

@@ -4,6 +4,8 @@
 
 #include "formats/GifCodec.h"
 
+#include <QOpenGLContext>
+
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QMimeData>
@@ -87,6 +89,18 @@ TEST_F(CoverFormatsWindow, ALargePictureReadWholeDressesTheFace)
     PickCover(FrontBack, WritePicture(QStringLiteral("large.bmp"), {2100, 1600}, QColor(230, 10, 10),
                                       QColor(10, 10, 230))); // a 2048 x 2048 texture
     EXPECT_FALSE(form->CoverLoadsPending());
+    // Its texture came after the load had ended: the window drew the face
+    // without anything else asking for a frame.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FramePending(); }, 3000));
+    QTest::qWait(50);
+    const int w = form->view->PixelSize().width(), h = form->view->PixelSize().height();
+    std::uint8_t left[4] = {}, right[4] = {};
+    ASSERT_TRUE(form->view->ReadFrame([&] {
+        glReadPixels(w / 2 - 20, h / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, left);
+        glReadPixels(w / 2 + 20, h / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, right);
+    }));
+    EXPECT_GT(left[0], 200);
+    EXPECT_GT(right[2], 200);
     const QImage frame = Frame();
     EXPECT_GT(frame.pixelColor(frame.width() / 2 - 20, frame.height() / 2).red(), 200);
     EXPECT_GT(frame.pixelColor(frame.width() / 2 + 20, frame.height() / 2).blue(), 200);
