@@ -208,10 +208,10 @@ void PendingCovers::GLReady()
 
 PendingCovers::~PendingCovers()
 {
-    // Collect may have ended early (an error): readers still running must
-    // not wait for rows nobody will take any more.
+    // Collect may have ended early (an error): readers still running stop
+    // instead of making rows nobody will take any more.
     for (BaseLevelProgress& progress : progress_)
-        progress.ReaderGone();
+        progress.Cancel();
     for (auto& job : jobs_)
         if (job.valid())
             job.wait();

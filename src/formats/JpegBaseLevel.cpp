@@ -218,6 +218,7 @@ struct DecodeJob {
     PictureSize size; // as the header said
     bool cmyk;
     RowRing* ring;
+    const BaseLevelProgress* progress; // may cancel the decode
     ErrorTrap trap;
 };
 
@@ -244,6 +245,8 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
         return false;
     }
     while (info.output_scanline < info.output_height) {
+        if (job.progress && job.progress->Cancelled())
+            return false;
         const int top = static_cast<int>(info.output_scanline);
         JSAMPROW row = job.ring->Slot(top);
         jpeg_read_scanlines(&info, &row, 1);
@@ -399,7 +402,7 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     if (progress)
         progress->Started(result.Original, result.Base, result.Pixels.get());
     RowRing ring(scaler, result.Pixels.get(), progress);
-    DecodeJob job{&data, result.Original, colorspace == TJCS_CMYK || colorspace == TJCS_YCCK, &ring, {}};
+    DecodeJob job{&data, result.Original, colorspace == TJCS_CMYK || colorspace == TJCS_YCCK, &ring, progress, {}};
     jpeg_decompress_struct info{};
     bool decoded = false;
     {
@@ -413,6 +416,8 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
             thread.join();
     }
     jpeg_destroy_decompress(&info);
+    if (!decoded && progress && progress->Cancelled())
+        throw FileFailure(fileName, QStringLiteral("reading was stopped: the picture is no longer wanted"));
     if (!decoded)
         throw Damaged(fileName, job.trap.text);
     return result;

@@ -64,6 +64,15 @@ public:
     // By the reader when it stops following before the maker is done (an
     // error elsewhere): the maker no longer waits for ring places.
     void ReaderGone();
+    // By a reader that no longer wants the picture (another was chosen, the
+    // window closes): the decoder stops at its next row, and the decode
+    // fails with an ImageError saying so, instead of running to its end.
+    void Cancel()
+    {
+        cancelled_.store(true, std::memory_order_relaxed);
+        ReaderGone();
+    }
+    bool Cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
     // By a reader that sent nothing, once the maker is done: copies the
     // rows in the ring to their places, so the buffer holds the whole picture.
     void Gather();
@@ -85,6 +94,7 @@ private:
     mutable std::condition_variable sent_; // a maker waiting for its ring to be sent
     mutable std::atomic<bool> waiting_{false};
     std::atomic<bool> readerGone_{false};
+    std::atomic<bool> cancelled_{false};
 };
 
 // Same pixels as DecodeJpeg followed by ScaleToBaseLevel, and the same

@@ -156,8 +156,10 @@ void MainWindow::StartCoverLoad(int slot, const QString& fileName, const QString
     load->SlotPath = slotPath;
     load->SlotFolder = slotFolder;
     load->Progress.RecycleRows(RingBytes);
+    // The pick it overtakes stops reading: its rows would only take the
+    // cores from this one.
     if (const std::shared_ptr<CoverLoad> overtaken = std::exchange(currentLoads_[index], load))
-        overtaken->Progress.ReaderGone(); // its rows are no longer sent: it must not wait for that
+        overtaken->Progress.Cancel();
     if (!coverSendTimer_.isActive())
         coverSendTimer_.start(SendIntervalMs);
     coverPool_.start([this, slot, generation, fileName, previewSize, load] {
@@ -403,14 +405,16 @@ void MainWindow::DropCoverLoads()
 {
     for (quint64& generation : coverGeneration_)
         ++generation;
+    // Their results will not be used: reading stops, and nothing waits for
+    // rows to be sent.
+    for (const std::shared_ptr<CoverLoad>& load : currentLoads_)
+        if (load)
+            load->Progress.Cancel();
 }
 
 void MainWindow::WaitForCoverLoads()
 {
     DropCoverLoads();
-    for (const std::shared_ptr<CoverLoad>& load : currentLoads_)
-        if (load)
-            load->Progress.ReaderGone(); // no rows are sent while this waits
     coverPool_.waitForDone();
     coverSendTimer_.stop();
     for (std::shared_ptr<CoverLoad>& load : currentLoads_) {

@@ -195,6 +195,26 @@ TEST_F(JpegBaseLevelTest, RowsMadeInARingReachAReaderThatSendsThemOrAGatherThatD
         ASSERT_EQ(job.wait_for(std::chrono::seconds(30)), std::future_status::ready);
         job.get();
     }
+    // A reader that no longer wants the picture stops the decoder at once,
+    // here while it waits for a ring place the reader will never send.
+    {
+        BaseLevelProgress progress;
+        progress.RecycleRows(RingRows * rowBytes);
+        auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
+        while (!progress.Pixels() || progress.Final() > base.Height - RingRows / 2)
+            std::this_thread::yield();
+        progress.SentFrom(base.Height); // begun, sending nothing: the maker waits
+        progress.Cancel();
+        ASSERT_EQ(job.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        try {
+            job.get();
+            ADD_FAILURE() << "a cancelled decode gave a picture";
+        } catch (const ImageError& e) {
+            EXPECT_TRUE(QString::fromStdString(e.what()).contains(QLatin1String("reading was stopped"))) << e.what();
+            EXPECT_TRUE(QString::fromStdString(e.what()).contains(path)) << e.what();
+        }
+        EXPECT_GT(progress.Final(), base.Height / 2) << "it stopped well before the end";
+    }
     // A reader that sends nothing: gathered, the picture is whole.
     {
         BaseLevelProgress progress;
