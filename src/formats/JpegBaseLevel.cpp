@@ -29,7 +29,6 @@ constexpr int ScalingThreads = 1;
 // TurboJPEG's limit for progressive files: crafted ones take minutes.
 constexpr int MaxScans = 500;
 
-
 ImageError Damaged(const QString& fileName, const char* reason)
 {
     return FileFailure(fileName, QStringLiteral("the JPEG data is damaged or not supported (%1)")
