@@ -7,13 +7,11 @@
 #include "cli/ProjectInfo.h"
 #include "cli/Turntable.h"
 #include "formats/ProjectError.h"
+#include "render/WorkerThreads.h"
 #include "services/ProductInfo.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <algorithm>
-#include <thread>
 
 namespace {
 
@@ -85,7 +83,7 @@ int Render(const QStringList& args, std::FILE* err)
         const QImage picture = RenderBox(box, covers, request, clock, &teardown);
         // The picture is all that is left to wait for: every core compresses it.
         WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi,
-                     static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+                     WorkerThreads());
         clock.Mark("encode");
     } else {
         CheckCoverFiles(box);
