@@ -74,11 +74,13 @@ BENCHMARK(JpegEncode450x450)->Unit(benchmark::kMicrosecond);
 
 // The base level of a 24 MP cover on one thread (its rows are rescaled on a
 // thread of their own while the decoder runs): 6000 x 4000 -> 4096 x 4096,
-// and a catalogue cover 1500 x 1500 -> 1024 x 1024.
+// and a catalogue cover 1500 x 1500 -> 1024 x 1024; the last argument turns
+// the AVX-512 loop off (0) or on (1, where the processor has it).
 void BaseLevelRescale(benchmark::State& state)
 {
     const PictureSize source{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
     const PictureSize target{static_cast<int>(state.range(2)), static_cast<int>(state.range(3))};
+    BaseLevelScaler::UseAvx512(state.range(4) != 0);
     TextureImage picture;
     PaintPhoto(picture, source.Width, source.Height);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(target.Width) * target.Height * 4);
@@ -88,7 +90,10 @@ void BaseLevelRescale(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * target.Width * target.Height);
 }
-BENCHMARK(BaseLevelRescale)->Args({6000, 4000, 4096, 4096})->Args({1500, 1500, 1024, 1024})->Unit(benchmark::kMillisecond);
+BENCHMARK(BaseLevelRescale)
+    ->ArgsProduct({{6000}, {4000}, {4096}, {4096}, {0, 1}})
+    ->ArgsProduct({{1500}, {1500}, {1024}, {1024}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The command line's PNG of an 1800 x 1800 shot, on one thread and on two.
 void PngEncode1800(benchmark::State& state)

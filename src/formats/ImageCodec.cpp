@@ -107,7 +107,9 @@ std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
     if (hint > limit)
         throw tooLarge();
     constexpr std::size_t step = 65536;
-    std::vector<std::uint8_t> data(hint > 0 ? static_cast<std::size_t>(hint) : step);
+    // One byte more than the hint: a file that still has its size then ends
+    // in the first read, without growing (copying) the buffer to find that out.
+    std::vector<std::uint8_t> data(hint > 0 ? static_cast<std::size_t>(hint) + 1 : step);
     std::size_t used = 0;
     for (;;) {
         used += std::fread(data.data() + used, 1, data.size() - used, file.get());

@@ -22,6 +22,17 @@
 namespace {
 
 std::atomic<int> textureSizeLimit{static_cast<int>(MaxImageSide)};
+std::atomic<bool> avx512Wanted{true};
+
+bool HasAvx512()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has;
+#else
+    return false;
+#endif
+}
 
 // Source pixel reader with GLU's addressing: a column past the row's end
 // runs on into the next row, as a flat pointer would; nothing past the last
@@ -138,6 +149,31 @@ BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
                 narrowColumns_.push_back({Lanes{1 - x.LowFrac, 1, x.HighFrac, 0}, x.Low, x.Low + 1, x.High});
             }
         }
+    if (!narrowColumns_.empty() && HasAvx512())
+        MakeColumnGroups();
+}
+
+void BaseLevelScaler::UseAvx512(bool on) { avx512Wanted.store(on, std::memory_order_relaxed); }
+
+void BaseLevelScaler::MakeColumnGroups()
+{
+    const std::size_t count = narrowColumns_.size();
+    for (std::size_t j = 0; j < count;) {
+        ColumnGroup& group = groups_.emplace_back();
+        group = {};
+        group.Base = narrowColumns_[j].Low;
+        group.First = static_cast<int>(j);
+        for (int lane = 0; lane < 16 && j < count && narrowColumns_[j].High - group.Base < 32; ++lane, ++j) {
+            const NarrowColumn& c = narrowColumns_[j];
+            const int columns[3] = {c.Low, c.Middle, c.High};
+            for (int k = 0; k < 3; ++k) {
+                group.Index[k][lane] = columns[k] - group.Base;
+                group.Factors[k][lane] = c.Factors[k];
+            }
+            group.LastHigh = c.High;
+            ++group.Count;
+        }
+    }
 }
 
 std::vector<BaseLevelScaler::Span> BaseLevelScaler::Spans(int in, int out, bool clampHigh)
@@ -255,6 +291,44 @@ const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, 
     return to;
 }
 
+const float* BaseLevelScaler::RowCache::GetPlanes(int row, const std::uint8_t* bytes, int width)
+{
+    for (int i = 0; i < Slots; ++i)
+        if (planeRow_[i] == row)
+            return planes_[i].data();
+    const int i = nextPlane_;
+    nextPlane_ = (nextPlane_ + 1) % Slots;
+    planeRow_[i] = row;
+    planes_[i].resize(PlaneStride(width) * 4); // the zeros past each plane's end stay
+    Planes(bytes, width, planes_[i].data());
+    return planes_[i].data();
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// GCC 12's AVX-512 headers start results from deliberately undefined
+// registers, which its own warning then reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+__attribute__((target("avx512f"))) void BaseLevelScaler::RowCache::Planes(const std::uint8_t* bytes, int width,
+                                                                           float* to)
+{
+    const std::size_t stride = PlaneStride(width);
+    const __m512i byte = _mm512_set1_epi32(0xFF);
+    for (int x = 0; x < width; x += 16) {
+        // The last step reads only the pixels there are and writes zeros
+        // for the rest, into the planes' padding.
+        const __mmask16 present = width - x >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (width - x)) - 1);
+        const __m512i pixels = _mm512_maskz_loadu_epi32(present, bytes + static_cast<std::size_t>(x) * 4);
+        for (int c = 0; c < 4; ++c)
+            _mm512_storeu_ps(to + c * stride + x,
+                             _mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(pixels, 8 * c), byte)));
+    }
+}
+#pragma GCC diagnostic pop
+#else
+void BaseLevelScaler::RowCache::Planes(const std::uint8_t*, int, float*) {}
+#endif
+
 #if defined(__x86_64__) && defined(__GNUC__)
 // A quarter of a large cover's rescaling went into this conversion one pixel
 // at a time; eight channels a step is the same exact conversion.
@@ -285,16 +359,22 @@ void BaseLevelScaler::ScaleRow(int row, const std::uint8_t* const* rows, std::ui
     const Lanes* wide[RowCache::Slots] = {};
     const bool widened = spanRows <= RowCache::Slots;
     int lastSafeColumn = -1;
-    if (widened) {
+    if (widened)
+        lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
+    const bool narrow =
+        widened && !narrowColumns_.empty() && (spanRows <= 2 || (spanRows == 3 && narrowMiddleRow_));
+    if (narrow && !groups_.empty() && avx512Wanted.load(std::memory_order_relaxed)) {
+        ScaleNarrowRowInGroups(y, rows, lastSafeColumn, careful, out, cache);
+        return;
+    }
+    if (widened)
         for (int m = 0; m < spanRows; ++m)
             wide[m] = cache.Get(y.Low + m, rows[y.Low + m], source_.Width);
-        lastSafeColumn = source_.Width - 1 - std::max(0, spanRows - 2); // room for the drift
-    }
-    const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
-    if (widened && !narrowColumns_.empty() && (spanRows <= 2 || (spanRows == 3 && narrowMiddleRow_))) {
+    if (narrow) {
         ScaleNarrowRow(y, wide, lastSafeColumn, careful, out);
         return;
     }
+    const auto quick = [&wide, &y](int r, int c) { return wide[r - y.Low][c]; };
     for (const Span& x : xs_) {
         const Lanes total = x.High <= lastSafeColumn ? Footprint(y, x, quick) : Footprint(y, x, careful);
         StoreBytes(total / area_, out);
@@ -412,6 +492,96 @@ BaseLevelScaler::NarrowPairs(const NarrowColumn* columns, std::size_t count, int
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(shorts, shorts));
     }
     return j;
+}
+#endif
+
+template <typename Careful>
+void BaseLevelScaler::ScaleNarrowRowInGroups(const Span& y, const std::uint8_t* const* rows, int lastSafeColumn,
+                                             const Careful& careful, std::uint8_t* out, RowCache& cache) const
+{
+    const int count = y.High - y.Low + 1;
+    const float* planes[3] = {};
+    for (int m = 0; m < count; ++m)
+        planes[m] = cache.GetPlanes(y.Low + m, rows[y.Low + m], source_.Width);
+    const bool twoRows = count > 1;
+    const float lowPart = twoRows ? 1 - y.LowFrac : y.HighFrac - y.LowFrac;
+    // The groups that read no column past the last safe one; the columns
+    // after them take GLU's own way, as in ScaleNarrowRow.
+    const auto safe = std::partition_point(groups_.begin(), groups_.end(),
+                                           [&](const ColumnGroup& g) { return g.LastHigh <= lastSafeColumn; });
+    const std::size_t done = static_cast<std::size_t>(safe - groups_.begin());
+    NarrowGroups(groups_.data(), done, count, planes[0], planes[count > 2 ? 1 : 0], planes[count - 1],
+                 RowCache::PlaneStride(source_.Width), lowPart, y.HighFrac, area_, out);
+    for (std::size_t j = done ? static_cast<std::size_t>(groups_[done - 1].First + groups_[done - 1].Count) : 0;
+         j < xs_.size(); ++j)
+        StoreBytes(Footprint(y, xs_[j], careful) / area_, out + j * 4);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized" // as in Planes
+namespace {
+
+// Sixteen source floats picked from the 32 at `from`.
+__attribute__((target("avx512f"))) inline __m512 PlaneColumns(const float* from, __m512i index)
+{
+    return _mm512_permutex2var_ps(_mm512_loadu_ps(from), index, _mm512_loadu_ps(from + 16));
+}
+
+} // namespace
+
+// ScaleNarrowRow's sums for sixteen output pixels at a time, one channel
+// after another: the same products and sums in the same order, so the same
+// results. Each group's source columns come out of two registers of a
+// plane by a permute.
+__attribute__((target("avx512f"))) void
+BaseLevelScaler::NarrowGroups(const ColumnGroup* groups, std::size_t count, int rows, const float* low,
+                              const float* middle, const float* high, std::size_t stride, float lowPart,
+                              float highPart, float area, std::uint8_t* out)
+{
+    const __m512 lowParts = _mm512_set1_ps(lowPart);
+    const __m512 highParts = _mm512_set1_ps(highPart);
+    const __m512 areas = _mm512_set1_ps(area);
+    const __m512i largest = _mm512_set1_epi32(255);
+    for (const ColumnGroup* g = groups; g != groups + count; ++g) {
+        __m512i index[3];
+        __m512 factors[3], lowWeights[3], highWeights[3];
+        for (int k = 0; k < 3; ++k) {
+            index[k] = _mm512_load_si512(g->Index[k]);
+            factors[k] = _mm512_load_ps(g->Factors[k]);
+            lowWeights[k] = _mm512_mul_ps(factors[k], lowParts);
+            highWeights[k] = _mm512_mul_ps(factors[k], highParts);
+        }
+        __m512i pixels = _mm512_setzero_si512();
+        for (int c = 0; c < 4; ++c) {
+            const std::size_t at = c * stride + static_cast<std::size_t>(g->Base);
+#define column(plane, k) PlaneColumns((plane) + at, index[k])
+            __m512 total = _mm512_setzero_ps();
+            for (int k = 0; k < 3; ++k)
+                total = _mm512_add_ps(total, _mm512_mul_ps(column(low, k), lowWeights[k]));
+            if (rows > 1)
+                for (int k = 0; k < 3; ++k)
+                    total = _mm512_add_ps(total, _mm512_mul_ps(column(high, k), highWeights[k]));
+            if (rows > 2) {
+                const __m512 edges = _mm512_add_ps(_mm512_mul_ps(column(middle, 0), factors[0]),
+                                                   _mm512_mul_ps(column(middle, 2), factors[2]));
+                total = _mm512_add_ps(total, edges);
+                total = _mm512_add_ps(total, _mm512_mul_ps(column(middle, 1), factors[1]));
+            }
+            // Truncated and held to a byte, as StoreBytes does.
+            const __m512i whole = _mm512_min_epi32(_mm512_cvttps_epi32(_mm512_div_ps(total, areas)), largest);
+            pixels = _mm512_or_si512(pixels, _mm512_slli_epi32(whole, 8 * c));
+#undef column
+        }
+        _mm512_mask_storeu_epi32(out + static_cast<std::size_t>(g->First) * 4, __mmask16((1u << g->Count) - 1),
+                                 pixels);
+    }
+}
+#pragma GCC diagnostic pop
+#else
+void BaseLevelScaler::NarrowGroups(const ColumnGroup*, std::size_t, int, const float*, const float*, const float*,
+                                   std::size_t, float, float, float, std::uint8_t*)
+{
 }
 #endif
 

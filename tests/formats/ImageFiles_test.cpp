@@ -82,3 +82,21 @@ TEST_F(ImageFiles, FileSystemErrorsPropagateAsImageErrors)
 }
 
 } // namespace
+
+// Whole files come back byte for byte, whatever their size against the
+// reader's buffer steps.
+TEST_F(ImageFiles, WholeFilesAreReadByteForByte)
+{
+    for (const std::size_t size : {0, 1, 65535, 65536, 65537, 200000}) {
+        std::vector<std::uint8_t> bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+        const QString name = Path(QStringLiteral("bytes%1.bin").arg(size));
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(size)),
+                  static_cast<qint64>(size));
+        file.close();
+        EXPECT_EQ(ReadWholeFile(name), bytes) << size << " bytes";
+    }
+}
