@@ -3,7 +3,7 @@
 // and filling it page by page costs a good part of a render (tens of
 // thousands of page faults). glibc can ask for huge pages for its large
 // allocations, including the GL driver's textures, but only when told so
-// at start-up; the program then starts itself once more with that setting.
+// at start-up; the window then starts itself once more with that setting.
 #include <optional>
 #include <string>
 

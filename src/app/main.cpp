@@ -24,7 +24,6 @@ bool DisplayAvailable()
 
 int main(int argc, char** argv)
 {
-    RestartWithHugePages(argv);
     // render and info need no display: no GUI application is made for them.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -39,6 +38,10 @@ int main(int argc, char** argv)
                      UsageText().toLocal8Bit().constData());
         return 2;
     }
+    // Only the window: it reuses its memory for cover after cover. A command
+    // touches its memory once and exits, and there fresh huge pages are
+    // slower to come by than small ones on some virtual machines.
+    RestartWithHugePages(argv);
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "cubiform: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), "

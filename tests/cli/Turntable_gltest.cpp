@@ -212,8 +212,8 @@ TEST_F(TurntableRun, CtrlCStopsBetweenFramesAndLeavesNothingBehind)
     while (!staged() && waited.elapsed() < 60000 && process.state() == QProcess::Running)
         QThread::msleep(5);
     ASSERT_TRUE(staged()) << "no frame was staged";
-    // Meanwhile it goes by its own name, though it started itself again
-    // for huge pages: pkill and killall find it, ps and top show it.
+    // Meanwhile it goes by its own name: pkill and killall find it, ps and
+    // top show it.
     QFile comm(QStringLiteral("/proc/%1/comm").arg(process.processId()));
     ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
     EXPECT_EQ(comm.readAll().trimmed(), QFileInfo(QStringLiteral(CUBIFORM_EXE)).fileName().left(15).toUtf8());
