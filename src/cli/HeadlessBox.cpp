@@ -182,6 +182,9 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
         }
         return;
     }
+    // The first cover's scaling thread starts while this thread makes the
+    // GL, when no thread can start: it is started now.
+    KeepSpareThreads(1);
     for (std::size_t i = 0; i < paths_.size(); ++i) {
         // Rows the GL has taken are not read again: a few megabytes of
         // rows, reused, instead of a fresh buffer the size of the level.

@@ -405,14 +405,14 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     jpeg_decompress_struct info{};
     bool decoded = false;
     {
-        std::vector<std::thread> scaling;
+        std::vector<RunAside> scaling;
         for (int i = 0; i < ScalingThreads; ++i)
             scaling.emplace_back([&ring] { ring.Scale(); });
         decoded = RunDecoder(job, info);
         if (!decoded)
             ring.Stop();
-        for (std::thread& thread : scaling)
-            thread.join();
+        for (RunAside& scaled : scaling)
+            scaled.Wait();
     }
     jpeg_destroy_decompress(&info);
     if (!decoded && progress && progress->Cancelled())
