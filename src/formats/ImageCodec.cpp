@@ -92,20 +92,34 @@ FileHandle OpenFile(const QString& fileName, const char* mode)
     return file;
 }
 
+namespace {
+
+// No picture within the limits needs a larger file.
+constexpr std::int64_t FileLimit = MaxImageBytes + (std::int64_t{1} << 20);
+
+ImageError TooLarge(const QString& fileName)
+{
+    return FileFailure(fileName, QStringLiteral("the file is larger than a picture this program handles can be"));
+}
+
+// The file's size as it was when asked (0 when unknown), refused before
+// anything is read when it is over the limit. Only a hint: the file may
+// change while it is read.
+std::int64_t SizeHint(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    const std::int64_t hint = info.isFile() ? info.size() : 0;
+    if (hint > FileLimit)
+        throw TooLarge(fileName);
+    return hint;
+}
+
+} // namespace
+
 std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
 {
     const FileHandle file = OpenFile(fileName, "rb");
-    // No picture within the limits needs a larger file: refuse it before
-    // reading. The size is only a hint; the file may change while it is read.
-    constexpr std::int64_t limit = MaxImageBytes + (std::int64_t{1} << 20);
-    const QFileInfo info(fileName);
-    const std::int64_t hint = info.isFile() ? info.size() : 0;
-    const auto tooLarge = [&] {
-        return FileFailure(fileName, QStringLiteral("the file is larger than a picture this program "
-                                                    "handles can be"));
-    };
-    if (hint > limit)
-        throw tooLarge();
+    const std::int64_t hint = SizeHint(fileName);
     constexpr std::size_t step = 65536;
     // One byte more than the hint: a file that still has its size then ends
     // in the first read, without growing (copying) the buffer to find that out.
@@ -115,12 +129,33 @@ std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
         used += std::fread(data.data() + used, 1, data.size() - used, file.get());
         if (used < data.size())
             break;
-        if (static_cast<std::int64_t>(used) > limit)
-            throw tooLarge();
+        if (static_cast<std::int64_t>(used) > FileLimit)
+            throw TooLarge(fileName);
         data.resize(data.size() + step);
     }
     data.resize(used);
     if (std::ferror(file.get()))
         throw FileFailure(fileName, QStringLiteral("cannot be read (%1)").arg(SystemReason()));
     return data;
+}
+
+FileStart ReadFileStart(const QString& fileName, std::size_t bytes)
+{
+    FileStart start;
+    start.File = OpenFile(fileName, "rb");
+    SizeHint(fileName);
+    start.Head.resize(bytes);
+    const std::size_t used = std::fread(start.Head.data(), 1, bytes, start.File.get());
+    if (std::ferror(start.File.get()))
+        throw FileFailure(fileName, QStringLiteral("cannot be read (%1)").arg(SystemReason()));
+    start.Head.resize(used);
+    if (used < bytes) {
+        start.Whole = true;
+    } else {
+        const int next = std::fgetc(start.File.get());
+        start.Whole = next == EOF;
+        if (!start.Whole)
+            std::ungetc(next, start.File.get());
+    }
+    return start;
 }

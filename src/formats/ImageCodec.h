@@ -51,6 +51,15 @@ FileHandle OpenFile(const QString& fileName, const char* mode);
 // The whole file in memory; ImageError on any file-system error.
 std::vector<std::uint8_t> ReadWholeFile(const QString& fileName);
 
+// A file's first bytes, and the file open where they end, for a decoder that
+// reads the rest as it goes. The same refusals as ReadWholeFile.
+struct FileStart {
+    FileHandle File;
+    std::vector<std::uint8_t> Head; // at most the bytes asked for
+    bool Whole = false;              // the head is the whole file
+};
+FileStart ReadFileStart(const QString& fileName, std::size_t bytes);
+
 // Asks the system to back a large, fresh picture buffer with huge pages:
 // filling it then takes a few hundred page faults instead of tens of
 // thousands. Only a hint; does nothing for small buffers or where unknown.

@@ -10,12 +10,16 @@
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace {
 
@@ -28,6 +32,9 @@ constexpr int MaxRowsPerOutputRow = 16;
 constexpr int ScalingThreads = 1;
 // TurboJPEG's limit for progressive files: crafted ones take minutes.
 constexpr int MaxScans = 500;
+// A file's first bytes, read before the decoder starts: room for the header
+// of nearly every JPEG, metadata included.
+constexpr std::size_t HeadBytes = 256 * 1024;
 
 ImageError Damaged(const QString& fileName, const char* reason)
 {
@@ -88,7 +95,7 @@ public:
     RowRing(const BaseLevelScaler& scaler, std::uint8_t* out, BaseLevelProgress* progress)
         : scaler_(scaler), out_(out), progress_(progress), height_(scaler.Source().Height),
           rowBytes_(static_cast<std::size_t>(scaler.Source().Width) * 4),
-          ring_(rowBytes_ * RingRows), rows_(static_cast<std::size_t>(height_), nullptr)
+          ring_(std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes_ * RingRows)), rows_(static_cast<std::size_t>(height_), nullptr)
     {
         nextRow_ = scaler_.Target().Height - 1;
         oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(nextRow_);
@@ -105,7 +112,7 @@ public:
             decoderWaits_ = false;
             freeBelow_ = oldestNeeded_ + RingRows;
         }
-        return ring_.data() + static_cast<std::size_t>(top % RingRows) * rowBytes_;
+        return ring_.get() + static_cast<std::size_t>(top % RingRows) * rowBytes_;
     }
 
     void Decoded(int top, const std::uint8_t* row)
@@ -198,7 +205,7 @@ private:
     BaseLevelProgress* progress_;
     int height_;
     std::size_t rowBytes_;
-    std::vector<std::uint8_t> ring_;
+    std::unique_ptr<std::uint8_t[]> ring_; // not zeroed: the decoder writes each row before it is read
     std::vector<const std::uint8_t*> rows_; // written before the rows are published
     int freeBelow_ = 0;                     // the decoder's own view of the room
     std::mutex mutex_;
@@ -212,8 +219,56 @@ private:
     bool stopped_ = false;
 };
 
+// The decoder's input: the bytes read before, then the rest of the file as
+// the decoder asks for it, in small pieces. At the file's end, a read error
+// included, it gets what libjpeg's memory source gives at the end of its
+// buffer: a warning (which fails the decode) and an end marker.
+struct FileSource {
+    jpeg_source_mgr manager; // first: libjpeg sees only this
+    std::FILE* rest;         // null: the bytes before are all there is
+    int readError;           // errno of a failed read, or 0
+    JOCTET piece[65536];
+};
+
+boolean FillFromFile(j_decompress_ptr info)
+{
+    auto* source = reinterpret_cast<FileSource*>(info->src);
+    std::size_t got = 0;
+    if (source->rest) {
+        got = std::fread(source->piece, 1, sizeof source->piece, source->rest);
+        if (got == 0 && std::ferror(source->rest) && !source->readError)
+            source->readError = errno ? errno : EIO;
+    }
+    if (got == 0) {
+        static const JOCTET end[2] = {0xFF, JPEG_EOI};
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->manager.next_input_byte = end;
+        source->manager.bytes_in_buffer = sizeof end;
+        return TRUE;
+    }
+    source->manager.next_input_byte = source->piece;
+    source->manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void SkipInFile(j_decompress_ptr info, long count)
+{
+    jpeg_source_mgr& manager = *info->src;
+    if (count <= 0)
+        return;
+    while (count > static_cast<long>(manager.bytes_in_buffer)) {
+        count -= static_cast<long>(manager.bytes_in_buffer);
+        FillFromFile(info);
+    }
+    manager.next_input_byte += count;
+    manager.bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void NoSourceStep(j_decompress_ptr) {}
+
 struct DecodeJob {
-    const std::vector<std::uint8_t>* data;
+    const std::vector<std::uint8_t>* data; // the file, or its start when `source.rest` is set
+    FileSource source;
     PictureSize size; // as the header said
     bool cmyk;
     RowRing* ring;
@@ -233,7 +288,14 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
     jpeg_create_decompress(&info);
     progress.progress_monitor = LimitScans;
     info.progress = &progress;
-    jpeg_mem_src(&info, job.data->data(), static_cast<unsigned long>(job.data->size()));
+    job.source.manager.next_input_byte = job.data->data();
+    job.source.manager.bytes_in_buffer = job.data->size();
+    job.source.manager.init_source = NoSourceStep;
+    job.source.manager.fill_input_buffer = FillFromFile;
+    job.source.manager.skip_input_data = SkipInFile;
+    job.source.manager.resync_to_restart = jpeg_resync_to_restart;
+    job.source.manager.term_source = NoSourceStep;
+    info.src = &job.source.manager;
     jpeg_read_header(&info, TRUE);
     info.out_color_space = job.cmyk ? JCS_CMYK : JCS_EXT_RGBA;
     jpeg_start_decompress(&info);
@@ -348,14 +410,29 @@ void BaseLevelProgress::Gather()
 DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize,
                                      BaseLevelProgress* progress)
 {
-    const std::vector<std::uint8_t> data = ReadWholeFile(fileName);
+    // The file's start, where the header nearly always is; the decoder
+    // reads the rest as it goes, so a cover costs no buffer of its size
+    // and decoding begins without waiting for the whole file.
+    FileStart start = ReadFileStart(fileName, HeadBytes);
     // The header as the full-size decoder reads it: same size checks, same
     // refusals, same texts.
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     {
         const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
-        if (!handle || tjDecompressHeader3(handle.get(), data.data(), static_cast<unsigned long>(data.size()),
-                                           &width, &height, &subsampling, &colorspace) != 0)
+        const auto readHeader = [&](const std::vector<std::uint8_t>& bytes) {
+            return handle && tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                                                 &width, &height, &subsampling, &colorspace) == 0;
+        };
+        bool read = readHeader(start.Head);
+        if (!start.Whole && (!read || width < 1 || height < 1)) {
+            // A header past the start (large metadata) reads as damaged or
+            // empty there: the whole file, as before.
+            start.File.reset();
+            start.Head = ReadWholeFile(fileName);
+            start.Whole = true;
+            read = readHeader(start.Head);
+        }
+        if (!read)
             throw Damaged(fileName, tjGetErrorStr2(handle.get()));
     }
     CheckImageSize(width, height, fileName);
@@ -401,14 +478,20 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     if (progress)
         progress->Started(result.Original, result.Base, result.Pixels.get());
     RowRing ring(scaler, result.Pixels.get(), progress);
-    DecodeJob job{&data, result.Original, colorspace == TJCS_CMYK || colorspace == TJCS_YCCK, &ring, progress, {}};
+    auto job = std::make_unique<DecodeJob>();
+    job->data = &start.Head;
+    job->source.rest = start.Whole ? nullptr : start.File.get();
+    job->size = result.Original;
+    job->cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+    job->ring = &ring;
+    job->progress = progress;
     jpeg_decompress_struct info{};
     bool decoded = false;
     {
         std::vector<RunAside> scaling;
         for (int i = 0; i < ScalingThreads; ++i)
             scaling.emplace_back([&ring] { ring.Scale(); });
-        decoded = RunDecoder(job, info);
+        decoded = RunDecoder(*job, info);
         if (!decoded)
             ring.Stop();
         for (RunAside& scaled : scaling)
@@ -417,7 +500,10 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     jpeg_destroy_decompress(&info);
     if (!decoded && progress && progress->Cancelled())
         throw FileFailure(fileName, QStringLiteral("reading was stopped: the picture is no longer wanted"));
+    if (!decoded && job->source.readError)
+        throw FileFailure(fileName, QStringLiteral("cannot be read (%1)")
+                                        .arg(QString::fromLocal8Bit(std::strerror(job->source.readError))));
     if (!decoded)
-        throw Damaged(fileName, job.trap.text);
+        throw Damaged(fileName, job->trap.text);
     return result;
 }

@@ -140,6 +140,50 @@ TEST_F(JpegBaseLevelTest, DamagedFilesFailWithTheFullDecodersTextAndNoThreadLeft
     }
 }
 
+// Files larger than what is read before decoding: the rest is read as the
+// decoder goes, past a header that does not fit in that part too, with the
+// same pixels, and the same error when the file ends early.
+TEST_F(JpegBaseLevelTest, LargeFilesAreReadAsTheyAreDecoded)
+{
+    const QByteArray big = Encode({1800, 1400, TJPF_RGBX, TJSAMP_444, 0});
+    ASSERT_GT(big.size(), 600 * 1024) << "too small to be read in parts";
+    // Five application segments of 60 KB before the picture's own header.
+    QByteArray padded = big.left(2);
+    for (int i = 0; i < 5; ++i) {
+        const int length = 60 * 1024;
+        padded += QByteArray("\xFF\xE9", 2);
+        padded += static_cast<char>(length >> 8);
+        padded += static_cast<char>(length & 0xFF);
+        padded += QByteArray(length - 2, static_cast<char>('a' + i));
+    }
+    padded += big.mid(2);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {{"big.jpg", big}, {"padded.jpg", padded}, {"cut.jpg", big.left(big.size() * 3 / 4)}};
+    for (const auto& c : cases) {
+        const QString path = Path(QString::fromLatin1(c.name));
+        Write(path, c.bytes);
+        std::string wantError;
+        PictureSize base;
+        QByteArray want;
+        try {
+            want = TwoSteps(path, base, 16384);
+        } catch (const ImageError& e) {
+            wantError = e.what();
+        }
+        try {
+            const DecodedBaseLevel got = DecodeJpegBaseLevel(path, 16384);
+            EXPECT_EQ(wantError, "") << c.name;
+            ASSERT_EQ(got.Base, base) << c.name;
+            EXPECT_TRUE(std::memcmp(want.constData(), got.Pixels.get(), static_cast<std::size_t>(want.size())) == 0)
+                << c.name;
+        } catch (const ImageError& e) {
+            EXPECT_EQ(std::string(e.what()), wantError) << c.name;
+        }
+    }
+}
+
 TEST_F(JpegBaseLevelTest, RowsMadeInARingReachAReaderThatSendsThemOrAGatherThatDoesNot)
 {
     const QString path = Path(QStringLiteral("ring.jpg"));
