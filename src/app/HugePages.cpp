@@ -11,6 +11,12 @@
 namespace {
 
 constexpr const char* Tunable = "glibc.malloc.hugetlb";
+// Blocks of a few megabytes (rows of covers being read, the GL's own
+// buffers) come and go with every cover the window loads. Left to glibc's
+// sliding limit, each may become a mapping of its own, and three covers
+// settled 40 to 50 MB higher; from the heap they are reused.
+constexpr const char* Threshold = "glibc.malloc.mmap_threshold";
+constexpr const char* ThresholdValue = "8388608";
 // Carries the user's own value (or its absence) across the restart.
 constexpr const char* Saved = "CUBIFORM_SAVED_TUNABLES";
 constexpr const char* WasUnset = "\x01unset";
@@ -41,7 +47,10 @@ std::optional<std::string> TunablesWithHugePages(const char* current)
     const std::string value = current ? current : "";
     if (value.find(Tunable) != std::string::npos)
         return std::nullopt;
-    return (value.empty() ? std::string() : value + ":") + Tunable + "=1";
+    std::string tunables = (value.empty() ? std::string() : value + ":") + Tunable + "=1";
+    if (value.find(Threshold) == std::string::npos)
+        tunables += std::string(":") + Threshold + "=" + ThresholdValue;
+    return tunables;
 }
 
 void RestartWithHugePages(char** argv)

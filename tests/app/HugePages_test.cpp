@@ -7,9 +7,12 @@ namespace {
 
 TEST(HugePagesTest, TheSettingJoinsTheUsersOwnAndIsNotAskedForTwice)
 {
-    EXPECT_EQ(TunablesWithHugePages(nullptr), "glibc.malloc.hugetlb=1");
-    EXPECT_EQ(TunablesWithHugePages(""), "glibc.malloc.hugetlb=1");
-    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3"), "glibc.malloc.check=3:glibc.malloc.hugetlb=1");
+    const std::string ours = "glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=8388608";
+    EXPECT_EQ(TunablesWithHugePages(nullptr), ours);
+    EXPECT_EQ(TunablesWithHugePages(""), ours);
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3"), "glibc.malloc.check=3:" + ours);
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.mmap_threshold=65536"),
+              "glibc.malloc.mmap_threshold=65536:glibc.malloc.hugetlb=1");
     // The user's own choice, whatever it is, stands.
     EXPECT_EQ(TunablesWithHugePages("glibc.malloc.hugetlb=0"), std::nullopt);
     EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3:glibc.malloc.hugetlb=2"), std::nullopt);
