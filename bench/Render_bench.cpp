@@ -1,9 +1,10 @@
 // Frame, capture and texture upload costs on the windowless context, in wall
 // time: the software rasteriser works on threads of its own.
 // Run: cmake --preset bench && ninja -C build-bench Render_bench && build-bench/bench/Render_bench
-#include "app/BoxModel.h"
+#include "document/BoxDocument.h"
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
+#include "render/SceneDriver.h"
 #include "render/TextureImage.h"
 
 #include <benchmark/benchmark.h>
@@ -21,8 +22,7 @@ struct Scene {
     TextureImage front, side, top;
     BoxRenderer renderer;
     SceneDriver driver;
-    PlainBoxControls plain;
-    BoxModel model{plain.Controls()};
+    BoxDocument model;
 
     Scene()
     {
@@ -31,10 +31,7 @@ struct Scene {
         thumbs[0].fill(qRgb(255, 185, 151));
         thumbs[1].fill(qRgb(150, 203, 203));
         thumbs[2].fill(qRgb(168, 255, 168));
-        model.FillFormTable();
         model.ResetProject();
-        plain.formBox.SetItemIndex(0);
-        model.FormChosen();
         renderer.InitGL(driver, model.Params);
         renderer.PrepareGL(driver, 0, 0, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
         driver.SetViewport(SystemGL(), Side, Side);
