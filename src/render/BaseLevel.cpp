@@ -270,14 +270,26 @@ Lanes Footprint(const BaseLevelScaler::Span& y, const BaseLevelScaler::Span& x, 
 
 } // namespace
 
-const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, int width)
+int BaseLevelScaler::RowCache::Place(int* rows, int& next, int row, bool& held)
 {
     for (int i = 0; i < Slots; ++i)
-        if (row_[i] == row)
-            return data_[i].data();
-    const int i = next_;
-    next_ = (next_ + 1) % Slots;
-    row_[i] = row;
+        if (rows[i] == row) {
+            held = true;
+            return i;
+        }
+    const int i = next; // the oldest
+    next = (next + 1) % Slots;
+    rows[i] = row;
+    held = false;
+    return i;
+}
+
+const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, int width)
+{
+    bool held = false;
+    const int i = Place(row_, next_, row, held);
+    if (held)
+        return data_[i].data();
     data_[i].resize(static_cast<std::size_t>(width));
     Lanes* to = data_[i].data();
     int x = 0;
@@ -293,12 +305,10 @@ const Lanes* BaseLevelScaler::RowCache::Get(int row, const std::uint8_t* bytes, 
 
 const float* BaseLevelScaler::RowCache::GetPlanes(int row, const std::uint8_t* bytes, int width)
 {
-    for (int i = 0; i < Slots; ++i)
-        if (planeRow_[i] == row)
-            return planes_[i].data();
-    const int i = nextPlane_;
-    nextPlane_ = (nextPlane_ + 1) % Slots;
-    planeRow_[i] = row;
+    bool held = false;
+    const int i = Place(planeRow_, nextPlane_, row, held);
+    if (held)
+        return planes_[i].data();
     planes_[i].resize(PlaneStride(width) * 4); // the zeros past each plane's end stay
     Planes(bytes, width, planes_[i].data());
     return planes_[i].data();

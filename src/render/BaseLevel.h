@@ -71,6 +71,8 @@ public:
         // Pixels from the first, two at a time with AVX2; returns how many.
         static int WidenPairs(const std::uint8_t* bytes, int width, Lanes* to);
         static void Planes(const std::uint8_t* bytes, int width, float* to);
+        // The slot of `rows` holding `row` (`held`), or the oldest, now given to it.
+        static int Place(int* rows, int& next, int row, bool& held);
         int row_[Slots] = {-1, -1, -1, -1};
         std::vector<Lanes> data_[Slots];
         int next_ = 0;
