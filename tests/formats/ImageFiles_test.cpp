@@ -100,3 +100,26 @@ TEST_F(ImageFiles, WholeFilesAreReadByteForByte)
         EXPECT_EQ(ReadWholeFile(name), bytes) << size << " bytes";
     }
 }
+
+// A file's start and the rest read from where it ends give the whole file,
+// at sizes on either side of the start's.
+TEST_F(ImageFiles, AFilesStartAndItsRestMakeTheWholeFile)
+{
+    constexpr std::size_t start = 1000;
+    for (const std::size_t size : {0, 999, 1000, 1001, 5000}) {
+        QByteArray bytes(static_cast<qsizetype>(size), '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[static_cast<qsizetype>(i)] = static_cast<char>(i * 13 + i / 7);
+        const QString name = Path(QStringLiteral("start%1.bin").arg(size));
+        Write(name, bytes);
+        FileStart read = ReadFileStart(name, start);
+        EXPECT_EQ(read.Head.size(), std::min(size, start)) << size;
+        EXPECT_EQ(read.Whole, size <= start) << size;
+        QByteArray all(reinterpret_cast<const char*>(read.Head.data()), static_cast<qsizetype>(read.Head.size()));
+        char piece[300];
+        std::size_t got = 0;
+        while ((got = std::fread(piece, 1, sizeof piece, read.File.get())) > 0)
+            all.append(piece, static_cast<qsizetype>(got));
+        EXPECT_EQ(all, bytes) << size << " bytes";
+    }
+}

@@ -157,10 +157,16 @@ TEST_F(JpegBaseLevelTest, LargeFilesAreReadAsTheyAreDecoded)
         padded += QByteArray(length - 2, static_cast<char>('a' + i));
     }
     padded += big.mid(2);
+    // A 60 KB comment after the last scan, skipped while the rest is read.
+    QByteArray trailer = big.left(big.size() - 2);
+    trailer += QByteArray("\xFF\xFE\xF0\x00", 4) + QByteArray(60 * 1024 - 2, 'c') + big.right(2);
     const struct {
         const char* name;
         QByteArray bytes;
-    } cases[] = {{"big.jpg", big}, {"padded.jpg", padded}, {"cut.jpg", big.left(big.size() * 3 / 4)}};
+    } cases[] = {{"big.jpg", big},
+                 {"padded.jpg", padded},
+                 {"trailer.jpg", trailer},
+                 {"cut.jpg", big.left(big.size() * 3 / 4)}};
     for (const auto& c : cases) {
         const QString path = Path(QString::fromLatin1(c.name));
         Write(path, c.bytes);

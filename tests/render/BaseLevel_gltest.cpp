@@ -93,7 +93,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureSize{90, 64}, PictureSize{1201, 801}, PictureSize{6000 / 4, 4000 / 4},
                       PictureSize{250, 190}, PictureSize{500, 300}, PictureSize{8000 / 4, 6000 / 4},
                       PictureSize{40000, 23}, PictureSize{32768, 2},
-                      PictureSize{1500, 1500}, PictureSize{700, 1400}),
+                      PictureSize{1500, 1500}, PictureSize{700, 1400},
+                      // Source columns nearly two to one: groups of fewer than
+                      // sixteen columns, and a row's last columns past them.
+                      PictureSize{1999, 37}, PictureSize{47, 1999}),
     [](const ::testing::TestParamInfo<PictureSize>& sizeInfo) {
         return std::to_string(sizeInfo.param.Width) + "x" + std::to_string(sizeInfo.param.Height);
     });
