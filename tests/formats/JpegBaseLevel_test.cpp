@@ -5,6 +5,7 @@
 #include "formats/JpegCodec.h"
 #include "render/BaseLevel.h"
 #include "render/WorkerThreads.h"
+#include "support/JpegBytes.h"
 #include "support/PictureFiles.h"
 
 #include <turbojpeg.h>
@@ -38,17 +39,7 @@ QByteArray Encode(const Encoding& e)
             p[2] = static_cast<std::uint8_t>((x + y) % 256 ^ noise);
             p[3] = static_cast<std::uint8_t>(200 - noise);
         }
-    tjhandle handle = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    EXPECT_EQ(tjCompress2(handle, pixels.data(), e.Width, 0, e.Height, e.Format, &jpeg, &size,
-                          e.Subsampling, 85, e.Flags),
-              0)
-        << tjGetErrorStr2(handle);
-    QByteArray bytes(reinterpret_cast<const char*>(jpeg), static_cast<qsizetype>(size));
-    tjFree(jpeg);
-    tjDestroy(handle);
-    return bytes;
+    return EncodeJpeg(pixels.data(), e.Width, e.Height, e.Format, e.Subsampling, 85, e.Flags);
 }
 
 // The full picture, then the base level from it.

@@ -4,6 +4,7 @@
 #include "formats/JpegBaseLevel.h"
 #include "render/CoverImage.h"
 #include "render/Thumbnail.h"
+#include "support/JpegBytes.h"
 #include "support/PictureFiles.h"
 
 #include <turbojpeg.h>
@@ -80,14 +81,7 @@ QByteArray Jpeg(int width, int height)
             p[1] = static_cast<std::uint8_t>(y * 255 / height);
             p[2] = static_cast<std::uint8_t>((x * 13 + y * 29) % 251);
         }
-    tjhandle handle = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    EXPECT_EQ(tjCompress2(handle, pixels.data(), width, 0, height, TJPF_RGBX, &jpeg, &size, TJSAMP_420, 90, 0), 0);
-    QByteArray bytes(reinterpret_cast<const char*>(jpeg), static_cast<qsizetype>(size));
-    tjFree(jpeg);
-    tjDestroy(handle);
-    return bytes;
+    return EncodeJpeg(pixels.data(), width, height, TJPF_RGBX, TJSAMP_420, 90);
 }
 
 TEST_F(ThumbnailTest, ACoverReadIntoARecycledRingHasTheThumbnailOfOneReadWhole)

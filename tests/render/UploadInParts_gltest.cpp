@@ -4,6 +4,7 @@
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
 #include "render/TextureImage.h"
+#include "support/JpegBytes.h"
 
 #include <QTemporaryDir>
 
@@ -37,14 +38,8 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
         std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
         for (std::size_t i = 0; i < rgb.size(); ++i)
             rgb[i] = static_cast<std::uint8_t>((i * 7919) % 251);
-        tjhandle handle = tjInitCompress();
-        unsigned char* jpeg = nullptr;
-        unsigned long size = 0;
-        ASSERT_EQ(tjCompress2(handle, rgb.data(), w, 0, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0), 0);
-        std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(jpeg),
-                                                                  static_cast<std::streamsize>(size));
-        tjFree(jpeg);
-        tjDestroy(handle);
+        const QByteArray jpeg = EncodeJpeg(rgb.data(), w, h, TJPF_RGB, TJSAMP_420, 90);
+        std::ofstream(path.toStdString(), std::ios::binary).write(jpeg.constData(), jpeg.size());
     }
 
     // Once with the rows in the picture, once made in a small ring the
