@@ -143,7 +143,7 @@ FileStart ReadFileStart(const QString& fileName, std::size_t bytes)
 {
     FileStart start;
     start.File = OpenFile(fileName, "rb");
-    SizeHint(fileName);
+    SizeHint(fileName); // refuses a file over the limit
     start.Head.resize(bytes);
     const std::size_t used = std::fread(start.Head.data(), 1, bytes, start.File.get());
     if (std::ferror(start.File.get()))

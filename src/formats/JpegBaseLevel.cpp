@@ -9,8 +9,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <csetjmp>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -95,7 +95,8 @@ public:
     RowRing(const BaseLevelScaler& scaler, std::uint8_t* out, BaseLevelProgress* progress)
         : scaler_(scaler), out_(out), progress_(progress), height_(scaler.Source().Height),
           rowBytes_(static_cast<std::size_t>(scaler.Source().Width) * 4),
-          ring_(std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes_ * RingRows)), rows_(static_cast<std::size_t>(height_), nullptr)
+          ring_(std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes_ * RingRows)),
+          rows_(static_cast<std::size_t>(height_), nullptr)
     {
         nextRow_ = scaler_.Target().Height - 1;
         oldestNeeded_ = height_ - 1 - scaler_.LastSourceRow(nextRow_);

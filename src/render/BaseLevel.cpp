@@ -565,23 +565,24 @@ BaseLevelScaler::NarrowGroups(const ColumnGroup* groups, std::size_t count, int 
         __m512i pixels = _mm512_setzero_si512();
         for (int c = 0; c < 4; ++c) {
             const std::size_t at = c * stride + static_cast<std::size_t>(g->Base);
-#define column(plane, k) PlaneColumns((plane) + at, index[k])
+            const float* lowAt = low + at;
+            const float* highAt = high + at;
+            const float* middleAt = middle + at;
             __m512 total = _mm512_setzero_ps();
             for (int k = 0; k < 3; ++k)
-                total = _mm512_add_ps(total, _mm512_mul_ps(column(low, k), lowWeights[k]));
+                total = _mm512_add_ps(total, _mm512_mul_ps(PlaneColumns(lowAt, index[k]), lowWeights[k]));
             if (rows > 1)
                 for (int k = 0; k < 3; ++k)
-                    total = _mm512_add_ps(total, _mm512_mul_ps(column(high, k), highWeights[k]));
+                    total = _mm512_add_ps(total, _mm512_mul_ps(PlaneColumns(highAt, index[k]), highWeights[k]));
             if (rows > 2) {
-                const __m512 edges = _mm512_add_ps(_mm512_mul_ps(column(middle, 0), factors[0]),
-                                                   _mm512_mul_ps(column(middle, 2), factors[2]));
+                const __m512 edges = _mm512_add_ps(_mm512_mul_ps(PlaneColumns(middleAt, index[0]), factors[0]),
+                                                   _mm512_mul_ps(PlaneColumns(middleAt, index[2]), factors[2]));
                 total = _mm512_add_ps(total, edges);
-                total = _mm512_add_ps(total, _mm512_mul_ps(column(middle, 1), factors[1]));
+                total = _mm512_add_ps(total, _mm512_mul_ps(PlaneColumns(middleAt, index[1]), factors[1]));
             }
             // Truncated and held to a byte, as StoreBytes does.
             const __m512i whole = _mm512_min_epi32(_mm512_cvttps_epi32(_mm512_div_ps(total, areas)), largest);
             pixels = _mm512_or_si512(pixels, _mm512_slli_epi32(whole, 8 * c));
-#undef column
         }
         _mm512_mask_storeu_epi32(out + static_cast<std::size_t>(g->First) * 4, __mmask16((1u << g->Count) - 1),
                                  pixels);
