@@ -32,12 +32,7 @@ int main(int argc, char** argv)
         const QCoreApplication app(argc, argv);
         return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr);
     }
-    // Anything else opens the window (with a project); a long option here is a typo.
-    if (!arguments.isEmpty() && arguments.first().startsWith(QLatin1String("--"))) {
-        std::fprintf(stderr, "cubiform: unknown option %s\n\n%s", argv[1],
-                     UsageText().toLocal8Bit().constData());
-        return 2;
-    }
+    // Anything else opens the window (with a project).
     // Only the window: it reuses its memory for cover after cover. A command
     // touches its memory once and exits, and there fresh huge pages are
     // slower to come by than small ones on some virtual machines.

@@ -1,10 +1,12 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Batch.h"
+#include "cli/CommandHelp.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
 #include "cli/ProjectInfo.h"
+#include "cli/ShownPath.h"
 #include "cli/Turntable.h"
 #include "formats/ProjectError.h"
 #include "render/WorkerThreads.h"
@@ -12,6 +14,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +32,13 @@ bool IsHelp(const QString& a)
 }
 
 bool IsVersion(const QString& a) { return a == QLatin1String("--version"); }
+
+// A word that plainly names a project file, there or not.
+bool LooksLikeProjectPath(const QString& word)
+{
+    return word.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive) || word.contains(QLatin1Char('/')) ||
+           word.contains(QDir::separator());
+}
 
 QString WithSeparator(const QString& path)
 {
@@ -104,82 +115,21 @@ int Render(const QStringList& args, std::FILE* err)
 
 } // namespace
 
-QString UsageText()
-{
-    return QStringLiteral(
-        "Usage:\n"
-        "  cubiform                       start the window\n"
-        "  cubiform PROJECT.pcf           start the window with the project opened\n"
-        "  cubiform render [PROJECT.pcf] [OPTIONS] -o IMAGE\n"
-        "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
-        "  cubiform turntable [PROJECT.pcf] [OPTIONS] -o SPIN.gif | -o NAME-%03d.png\n"
-        "  cubiform info PROJECT.pcf      print the project's values as JSON\n"
-        "  cubiform batch MANIFEST [-j N] [--fail-fast] [--skip-existing]\n"
-        "                 [--report FILE.csv] [--shard K/N]\n"
-        "  cubiform --help | --version\n"
-        "\n"
-        "render draws the box as the window shows it right after opening PROJECT\n"
-        "(or after \"New project\" without one), with no display needed.\n"
-        "IMAGE is .jpg/.jpeg, .png, .bmp (24-bit) or .tga, by its extension.\n"
-        "\n"
-        "Options, applied after the project in this order:\n"
-        "  --form N|NAME        box kind 0..9 or its caption (moves depth, offsets,\n"
-        "                       turn, eye and both angles to the kind's values)\n"
-        "  --fog N|NAME         0..3: \"Clear view\", \"Natural view\", \"dimmed light\", \"Dark\"\n"
-        "  --background #RRGGBB background colour\n"
-        "  --width N            box width 1..100      --height N     box height 1..100\n"
-        "  --thickness N        box thickness 1..100  --depth N      distance 2..80\n"
-        "  --vertical N         offset -300..300      --horizontal N offset -300..300\n"
-        "  --turn N             tenths of a degree -1800..1800\n"
-        "  --eye N              eye angle 0..60\n"
-        "  --side-angle DEG     --tilt-angle DEG      view angles in degrees\n"
-        "  --front FILE         --side FILE           --top FILE   cover images\n"
-        "                       (.jpg, .bmp, .png, .gif, .tga; alpha is ignored)\n"
-        "Looks (0 or absent: the classic picture; a project keeps its own unless set):\n"
-        "  --shadow [S]         ground shadow 0..100 (alone: 60)\n"
-        "  --shadow-softness N  0 (hard)..100 (soft), default 50\n"
-        "  --reflection [S]     floor reflection 0..100 (alone: 30)\n"
-        "  --light [S]          directional light 0..100 (alone: 50)\n"
-        "  --smooth-textures    filtered covers: no shimmer on large artwork\n"
-        "Output:\n"
-        "  -o, --output IMAGE   the picture to write\n"
-        "  --save-project FILE  write the project with the options applied\n"
-        "  --size WxH           output pixels, 1..16384 each (default: the project's)\n"
-        "  --scale N            multiply the output size, 1..16; the picture stays the same\n"
-        "  --samples N          anti-aliasing: 1 (off), 2, 4, 8, 16 or 32 (default: the project's)\n"
-        "  --quality N          JPEG quality 10..100 (default 70)\n"
-        "  --transparent        .png/.tga: background gets alpha 0\n"
-        "  --dpi N              print resolution 1..10000 recorded in a .jpg, .png or\n"
-        "                       .bmp (a .tga has no field for it)\n"
-        "\n"
-        "turntable turns the side angle once around from the project's, frame k at\n"
-        "angle + 360 k / N, with the render options above, into an endlessly looping\n"
-        "GIF or numbered pictures (%03d: 000, 001, ...; the folder is made if missing).\n"
-        "  --frames N           frames in the turn, 2..720 (default 36)\n"
-        "  --fps F              GIF frames a second, 1..50 (default 25); delays are in\n"
-        "                       hundredths, rounded so the turn takes 100 N / F of them\n"
-        "  --tilt               turn the tilt angle around as well\n"
-        "\n"
-        "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
-        "lines. Columns: project, front, side, top, output and any render option by\n"
-        "its long name (form, size, transparent, ...); paths are from its folder.\n"
-        "  -j N                 workers, each on one core (default: one per core)\n"
-        "  --fail-fast          stop at the first row that fails\n"
-        "  --skip-existing      skip rows whose output is newer than their inputs\n"
-        "  --report FILE.csv    write the failed rows (line, output, reason)\n"
-        "  --shard K/N          only rows K, K+N, K+2N, ... (K counts from 1)\n"
-        "\n"
-        "Exit status: 0 done, 1 bad input (one line on standard error), 2 wrong use.\n");
-}
-
 bool IsCommandLineRequest(const QStringList& arguments)
 {
     if (arguments.isEmpty())
         return false;
     const QString& first = arguments.first();
-    return first == QLatin1String("render") || first == QLatin1String("info") ||
-           first == QLatin1String("turntable") || first == QLatin1String("batch") || IsHelp(first) ||
-           IsVersion(first);
+    if (IsCommandName(first) || IsHelp(first) || IsVersion(first))
+        return true;
+    // A long option without a command is a typo, not a project to open.
+    if (first.startsWith(QLatin1String("--")))
+        return true;
+    // The window takes a project (which it reports when it is missing) and
+    // its toolkit's own "-option"s; any other word is a mistyped command.
+    if (first.isEmpty() || first.startsWith(QLatin1Char('-')) || LooksLikeProjectPath(first))
+        return false;
+    return !QFileInfo::exists(first);
 }
 
 int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
@@ -189,6 +139,10 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
     try {
         if (IsHelp(command)) {
             Print(out, UsageText());
+            return 0;
+        }
+        if (IsCommandName(command) && std::any_of(rest.begin(), rest.end(), IsHelp)) {
+            Print(out, CommandHelp(command));
             return 0;
         }
         if (IsVersion(command)) {
@@ -203,11 +157,15 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return RunTurntable(rest, err);
         if (command == QLatin1String("batch"))
             return RunBatch(rest, err);
-        throw UsageError(QStringLiteral("unknown command %1").arg(command));
+        if (command.startsWith(QLatin1Char('-')))
+            throw UsageError(QStringLiteral("unknown option %1").arg(command));
+        const QString nearest = NearestCommand(command);
+        throw UsageError(QStringLiteral("unknown command \"%1\"").arg(ShownPath(command)) +
+                         (nearest.isEmpty() ? QString() : QStringLiteral(" (did you mean \"%1\"?)").arg(nearest)));
     } catch (const CommandLineError& e) {
         Print(err, QStringLiteral("cubiform: %1\n").arg(e.Text()));
         if (e.Status() == ExitUsage)
-            Print(err, QLatin1Char('\n') + UsageText());
+            Print(err, TryHelpText());
         return e.Status();
     } catch (const std::bad_alloc&) {
         Print(err, QStringLiteral("cubiform: not enough memory\n"));

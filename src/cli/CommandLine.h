@@ -7,12 +7,11 @@
 #include <cstdio>
 
 // True when the arguments (without the program name) are for the command
-// line rather than the window.
+// line rather than the window: a command, --help, --version, a long option,
+// or a first word that names no file and plainly no project (a mistyped
+// command, which the command line then reports).
 bool IsCommandLineRequest(const QStringList& arguments);
 
 // Runs the command; returns the exit status (0 done, 1 bad input, 2 wrong
 // use). Never throws: every failure becomes one line on `err`.
 int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err);
-
-// The usage text printed by --help and after a usage error.
-QString UsageText();
