@@ -2,6 +2,11 @@
 
 #include "document/Numbers.h"
 #include "formats/JpegBaseLevel.h"
+#include "formats/BmpCodec.h"
+#include "formats/GifCodec.h"
+#include "formats/JpegCodec.h"
+#include "formats/PictureKind.h"
+#include "formats/PngCodec.h"
 #include "formats/TgaCodec.h"
 #include "render/Thumbnail.h"
 
@@ -80,24 +85,37 @@ bool IsCoverImageFile(const QString& fileName)
 
 namespace {
 
-// The whole picture, opaque. A Targa goes through the cover reader, which
-// knows every common kind; the texture object's own Targa reader stays as
-// narrow as it always was.
+// The whole picture, opaque, read as its content says whatever its name
+// says. A Targa goes through the cover reader, which knows every common
+// kind; the texture object's own Targa reader stays as narrow as it always
+// was.
 bool LoadCoverPicture(TextureImage& picture, const QString& fileName)
 {
-    if (LowerExtension(fileName) != QLatin1String(".tga"))
-        return picture.LoadFromFile(fileName);
+    using Decoder = void (*)(const QString&, const AllocateRgba&);
+    Decoder decode = nullptr;
+    const PictureKind kind = CoverPictureKind(fileName);
+    switch (kind) {
+    case PictureKind::Jpeg: decode = DecodeJpeg; break;
+    case PictureKind::Png: decode = DecodePng; break;
+    case PictureKind::Gif: decode = DecodeGif; break;
+    case PictureKind::Bmp: decode = DecodeBmp; break;
+    case PictureKind::Tga: decode = DecodeTga; break;
+    case PictureKind::Unknown: return false;
+    }
     picture.FreeBuffers();
     try {
-        DecodeTga(fileName, [&](std::int64_t width, std::int64_t height) {
+        decode(fileName, [&](std::int64_t width, std::int64_t height) {
             picture.AllocatePixels(width, height, fileName);
             return picture.Pixels.get();
         });
     } catch (...) {
-        picture.FreeBuffers();
+        picture.FreeBuffers(); // never half a picture
         throw;
     }
     picture.BitsPerPixel = 32;
+    // No row to copy; a Targa's empty picture is told apart later, as before.
+    if (kind != PictureKind::Tga && (!picture.Pixels || picture.Width == 0 || picture.Height == 0))
+        return false;
     picture.FillAlpha(255); // a cover is opaque, whatever the file's alpha
     return true;
 }
@@ -125,7 +143,7 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
     // A JPEG whose rows stream may have them made in a ring the reader
     // recycles: the thumbnail takes the rows it reads as they are made.
     std::optional<ThumbnailRows> thumbnailRows;
-    if (LowerExtension(fileName) == QLatin1String(".jpg")) {
+    if (CoverPictureKind(fileName) == PictureKind::Jpeg) {
         struct Unwatch {
             BaseLevelProgress* progress;
             ~Unwatch()
