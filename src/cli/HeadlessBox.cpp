@@ -1,8 +1,11 @@
 #include "cli/HeadlessBox.h"
 
+#include "cli/ShownPath.h"
+
 #include "document/ProjectApply.h"
 #include "formats/ProjectError.h"
 #include "formats/ImageCodec.h"
+#include "formats/PictureKind.h"
 #include "render/WorkerThreads.h"
 
 #include <QDir>
@@ -25,6 +28,7 @@ const char* SlotName(int slot)
 
 void CheckCoverFile(const QString& path, int slot)
 {
+    CheckPathLength(path);
     const QFileInfo info(path);
     if (!info.exists())
         throw BadInput(QStringLiteral("%1: the %2 cover image does not exist")
@@ -50,17 +54,36 @@ BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
     return looks;
 }
 
+// The project reader's classic text, after what it means here: a picture
+// given where the project goes (--front forgotten), or a file cut short.
+QString ProjectFailureText(const QString& path, const ProjectError& e)
+{
+    using Kind = ProjectError::Kind;
+    if (e.kind() != Kind::InvalidPropertyValue && e.kind() != Kind::StreamRead)
+        return e.Text();
+    if (const PictureKind picture = SniffPictureKind(path); picture != PictureKind::Unknown)
+        return QStringLiteral("a %1 picture, not a project; to put it on the box, use --front %2 (%3)")
+            .arg(PictureKindName(picture), path, e.Text());
+    if (e.kind() == Kind::StreamRead)
+        return QStringLiteral("%1 (%2)")
+            .arg(QFileInfo(path).size() == 0 ? QStringLiteral("the project file is empty")
+                                             : QStringLiteral("the project is cut short"),
+                 e.Text());
+    return e.Text();
+}
+
 } // namespace
 
 OpenedProject ReadProject(const QString& path)
 {
+    CheckPathLength(path);
     try {
         std::optional<OpenedProject> project = ReadProjectFile(path);
         if (!project)
             throw BadInput(QStringLiteral("%1: no such project file").arg(path));
         return std::move(*project);
     } catch (const ProjectError& e) {
-        throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
+        throw BadInput(QStringLiteral("%1: %2").arg(path, ProjectFailureText(path, e)));
     } catch (const std::bad_alloc&) {
         throw BadInput(QStringLiteral("%1: not enough memory to read the project").arg(path));
     }

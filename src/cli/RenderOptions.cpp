@@ -1,10 +1,13 @@
 #include "cli/RenderOptions.h"
 
 #include "cli/OptionReader.h"
+#include "cli/ShownPath.h"
 
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -82,18 +85,33 @@ int SampleCount(const QString& option, const QString& value)
     return n;
 }
 
-// What may follow an option whose value is optional: a number, signed or
-// not, so that "--shadow -5" is refused as out of range rather than taken
-// for an unknown option, while "--shadow -o x.png" is the bare flag.
-bool LooksLikeNumber(const QString& text)
+// What may follow an option whose value is optional: anything that starts
+// like a number ("--shadow -5" and "--light 50.5" are refused, not taken for
+// an option or a project), and a word that names neither an option nor a
+// file ("--shadow abc"). "--shadow -o x.png" is the bare look, and so is
+// "--shadow box.pcf": a file there, or a name that plainly is a project's.
+bool IsLookValue(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[+-]?\\d+$"));
-    return pattern.match(text).hasMatch();
+    static const QRegularExpression numeric(QStringLiteral("^[+-]?\\.?\\d"));
+    if (numeric.match(text).hasMatch())
+        return true;
+    if (text.isEmpty() || text.startsWith(QLatin1Char('-')) ||
+        text.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive) || text.contains(QLatin1Char('/')) ||
+        text.contains(QDir::separator()))
+        return false;
+    return !QFileInfo::exists(text);
 }
 
 int Strength(const QString& option, const std::optional<QString>& value, int bare)
 {
-    return value ? IntegerIn(option, *value, LookLimits::MinStrength, LookLimits::MaxStrength) : bare;
+    if (!value)
+        return bare;
+    bool ok = false;
+    value->toLongLong(&ok);
+    if (!ok)
+        throw BadValue(option, *value,
+                       QStringLiteral("not a whole number %1..%2").arg(LookLimits::MinStrength).arg(LookLimits::MaxStrength));
+    return IntegerIn(option, *value, LookLimits::MinStrength, LookLimits::MaxStrength);
 }
 
 } // namespace
@@ -120,7 +138,7 @@ int RenderOptionValuesAt(const QStringList& arguments, qsizetype index)
         return 0;
     const bool hasNext = index + 1 < arguments.size();
     if (arg == QLatin1String("--shadow") || arg == QLatin1String("--reflection") || arg == QLatin1String("--light"))
-        return hasNext && LooksLikeNumber(arguments[index + 1]) ? 1 : 0;
+        return hasNext && IsLookValue(arguments[index + 1]) ? 1 : 0;
     return hasNext ? 1 : 0;
 }
 
@@ -154,7 +172,7 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
         OptionReader option(arguments, i);
         const QString arg = option.Name();
         const auto next = [&] { return option.Value(); };
-        const auto optionalValue = [&] { return option.ValueIf(LooksLikeNumber); };
+        const auto optionalValue = [&] { return option.ValueIf(IsLookValue); };
         const auto flag = [&] { option.NoValue(); };
 
         if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
@@ -239,6 +257,11 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
         }
     }
 
+    for (const QString* path : {&o.Project, &o.Output, &o.SaveProject})
+        CheckPathLength(*path);
+    for (const std::optional<QString>& cover : o.Covers)
+        if (cover)
+            CheckPathLength(*cover);
     if (o.Output.isEmpty() && o.SaveProject.isEmpty())
         throw UsageError(QStringLiteral("render needs -o IMAGE, --save-project OUT.pcf or both"));
     if (!o.Output.isEmpty()) {

@@ -415,7 +415,7 @@ TEST_F(CommandTest, AMalformedLooksBlockIsRefusedLikeAnyDamagedProject)
     const CliResult r = RunCubiform({QStringLiteral("render"), Path("cut.pcf"), QStringLiteral("--save-project"),
                                      Path("out.pcf")});
     EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: Stream read error\n").arg(Path("cut.pcf")));
+    EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: the project is cut short (Stream read error)\n").arg(Path("cut.pcf")));
     EXPECT_FALSE(QFile::exists(Path("out.pcf")));
 }
 
@@ -454,8 +454,8 @@ TEST_F(CommandTest, DamagedProjectsAreRefusedWithTheirMessageAndNothingIsWritten
         QByteArray bytes;
         QString message;
     } cases[] = {
-        {"truncated.pcf", good.left(good.size() - 3), QStringLiteral("Stream read error")},
-        {"empty.pcf", QByteArray(), QStringLiteral("Stream read error")},
+        {"truncated.pcf", good.left(good.size() - 3), QStringLiteral("the project is cut short (Stream read error)")},
+        {"empty.pcf", QByteArray(), QStringLiteral("the project file is empty (Stream read error)")},
         {"newer.pcf", newer, QStringLiteral("File version is higher than than the program's. Get an update.")},
         {"tag.pcf", wrongTag, QStringLiteral("Invalid property value")},
         {"garbage.pcf", QByteArray("\x7f" "ELF garbage bytes, not a project at all"), QStringLiteral("Invalid property value")},

@@ -1,0 +1,184 @@
+// Errors that say what is wrong: the one line and a pointer to --help, each
+// command's own help, mistyped commands, and the real cause where a reader's
+// classic text alone would mislead.
+#include "cli/CliRunner.h"
+#include "cli/CommandHelp.h"
+#include "cli/RenderOptions.h"
+#include "formats/ProjectFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString TryLine = QStringLiteral("Try 'cubiform --help'.\n");
+
+struct CommandErrors : ::testing::Test {
+    QTemporaryDir dir;
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    void Write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+std::pair<int, QString> ParseFailure(const QStringList& args)
+{
+    try {
+        ParseRenderArguments(args);
+        return {0, {}};
+    } catch (const CommandLineError& e) {
+        return {e.Status(), e.Text()};
+    }
+}
+
+TEST_F(CommandErrors, WrongUseIsOneLineAndAPointerToHelp)
+{
+    for (const QStringList& args :
+         {QStringList{"render", "--frnot", "a.bmp", "-o", "x.png"}, QStringList{"info"}, QStringList{"--rendr"},
+          QStringList{"batch"}, QStringList{"turntable", "-o", "spin.png"}}) {
+        const CliResult r = RunCubiform(args);
+        EXPECT_EQ(r.Status, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.Err.count(QLatin1Char('\n')), 2) << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.startsWith("cubiform: ")) << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.endsWith(TryLine)) << r.Err.toStdString();
+    }
+    // Bad input stays one line, with no pointer to the help.
+    const CliResult r = RunCubiform({"info", Path("none.pcf")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err.count(QLatin1Char('\n')), 1) << r.Err.toStdString();
+}
+
+TEST_F(CommandErrors, EachCommandHasItsOwnHelp)
+{
+    const struct {
+        const char* command;
+        const char* has;
+        const char* hasNot;
+    } cases[] = {
+        {"render", "--shadow [S]", "--shard K/N"},
+        {"turntable", "--fps F", "--shard K/N"},
+        {"batch", "--shard K/N", "--shadow [S]"},
+        {"info", "cubiform info PROJECT.pcf", "--shadow [S]"},
+    };
+    for (const auto& c : cases)
+        for (const char* help : {"--help", "-h"}) {
+            // Also after other arguments: "render box.pcf --help".
+            for (const QStringList& args : {QStringList{c.command, help}, QStringList{c.command, "x.pcf", help}}) {
+                const CliResult r = RunCubiform(args);
+                EXPECT_EQ(r.Status, 0) << args.join(' ').toStdString() << r.Err.toStdString();
+                EXPECT_TRUE(r.Err.isEmpty());
+                EXPECT_TRUE(r.Out.startsWith("Usage:\n  cubiform " + QString::fromUtf8(c.command)))
+                    << r.Out.toStdString();
+                EXPECT_TRUE(r.Out.contains(QString::fromUtf8(c.has))) << c.command;
+                EXPECT_FALSE(r.Out.contains(QString::fromUtf8(c.hasNot))) << c.command;
+            }
+        }
+    // Every line of a command's help is a line of the whole usage: one text, not two.
+    for (const QString& command : CommandNames())
+        for (const QString& line : CommandHelp(command).split(QLatin1Char('\n')))
+            EXPECT_TRUE(UsageText().contains(line)) << line.toStdString();
+}
+
+TEST_F(CommandErrors, AMistypedCommandIsNamedWithoutTheWindow)
+{
+    CliResult r = RunCubiform({"rendr", "x.pcf", "-o", "a.png"}, dir.path());
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err, "cubiform: unknown command \"rendr\" (did you mean \"render\"?)\n" + TryLine);
+    r = RunCubiform({"trntable"}, dir.path());
+    EXPECT_EQ(r.Err, "cubiform: unknown command \"trntable\" (did you mean \"turntable\"?)\n" + TryLine);
+    r = RunCubiform({"frobnicate"}, dir.path());
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err, "cubiform: unknown command \"frobnicate\"\n" + TryLine);
+
+    // A file that is there, or a name that plainly is a project's, still
+    // goes to the window (which needs a display here, and says so).
+    Write(QStringLiteral("rendr"), EncodeProject(ProjectData{}));
+    for (const QString& window : {QStringLiteral("rendr"), QStringLiteral("missing.pcf"), QStringLiteral("sub/box")}) {
+        r = RunCubiform({window}, dir.path());
+        EXPECT_EQ(r.Status, 1) << window.toStdString();
+        EXPECT_TRUE(r.Err.contains("no display")) << r.Err.toStdString();
+    }
+}
+
+TEST_F(CommandErrors, APictureGivenAsTheProjectIsCalledOne)
+{
+    QImage picture(4, 4, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(Path("cover.jpg"), "PNG")); // the content counts, not the name
+    const CliResult r = RunCubiform({"render", Path("cover.jpg"), "-o", Path("x.png")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: a PNG picture, not a project; to put it on the box, use --front "
+                                    "%1 (Invalid property value)\n")
+                         .arg(Path("cover.jpg")));
+    EXPECT_FALSE(QFile::exists(Path("x.png")));
+}
+
+TEST_F(CommandErrors, AProjectCutShortIsSaidToBe)
+{
+    const QByteArray good = EncodeProject(ProjectData{});
+    Write(QStringLiteral("cut.pcf"), good.left(good.size() / 2));
+    Write(QStringLiteral("empty.pcf"), QByteArray());
+    CliResult r = RunCubiform({"info", Path("cut.pcf")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: the project is cut short (Stream read error)\n").arg(Path("cut.pcf")));
+    r = RunCubiform({"info", Path("empty.pcf")});
+    EXPECT_EQ(r.Err, QStringLiteral("cubiform: %1: the project file is empty (Stream read error)\n").arg(Path("empty.pcf")));
+}
+
+TEST_F(CommandErrors, ALooksValueThatIsNoWholeNumberIsCalledThat)
+{
+    for (const QStringList& args : {QStringList{"--shadow", "abc", "-o", "x.png"},
+                                    QStringList{"p.pcf", "--light", "50.5", "-o", "x.png"},
+                                    QStringList{"--reflection", ".5", "-o", "x.png"}, QStringList{"--shadow=abc", "-o", "x.png"}}) {
+        const auto [status, text] = ParseFailure(args);
+        EXPECT_EQ(status, ExitBadInput) << args.join(' ').toStdString();
+        EXPECT_TRUE(text.endsWith(": not a whole number 0..100")) << text.toStdString();
+    }
+    EXPECT_EQ(ParseFailure({"--shadow", "abc", "-o", "x.png"}).second, "--shadow \"abc\": not a whole number 0..100");
+
+    // A file that is there, or a project's name, follows a bare look.
+    const QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    Write(QStringLiteral("box"), EncodeProject(ProjectData{}));
+    const RenderOptions there = ParseRenderArguments({"--shadow", "box", "-o", "x.png"});
+    const RenderOptions named = ParseRenderArguments({"--light", "gone.pcf", "-o", "x.png"});
+    QDir::setCurrent(current);
+    EXPECT_EQ(there.Project, "box");
+    EXPECT_EQ(there.Looks.Shadow, 60);
+    EXPECT_EQ(named.Project, "gone.pcf");
+    EXPECT_EQ(named.Looks.Light, 50);
+
+    // The command line agrees: the value is named, not taken for a project.
+    const CliResult r = RunCubiform({"render", "--shadow", "abc", "-o", Path("x.png")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "cubiform: --shadow \"abc\": not a whole number 0..100\n");
+}
+
+TEST_F(CommandErrors, AnAbsurdlyLongPathIsTooLongAndShownShort)
+{
+    const QString longPath = dir.path() + QLatin1Char('/') + QString(100000, QLatin1Char('a')) + QStringLiteral(".pcf");
+    const auto [status, text] = ParseFailure({longPath, "-o", "x.png"});
+    EXPECT_EQ(status, ExitBadInput);
+    EXPECT_LT(text.size(), 200);
+    EXPECT_TRUE(text.contains(QStringLiteral("the path is too long (%1 characters)").arg(longPath.size())))
+        << text.toStdString();
+    EXPECT_TRUE(text.startsWith(longPath.left(60) + QChar(0x2026) + longPath.right(20))) << text.toStdString();
+
+    // In a project a cover's path may be any length: refused as too long, shown short.
+    ProjectData data;
+    data.FrontBack = QString(5 << 20, QLatin1Char('c')) + QStringLiteral(".jpg");
+    Write(QStringLiteral("p.pcf"), EncodeProject(data));
+    const CliResult r = RunCubiform({"render", Path("p.pcf"), "--save-project", Path("o.pcf")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_LT(r.Err.size(), 300);
+    EXPECT_TRUE(r.Err.contains("the path is too long")) << r.Err.left(300).toStdString();
+    // Only a name beyond the system's limits is too long.
+    EXPECT_EQ(ParseFailure({QString(200, QLatin1Char('b')) + ".pcf", "-o", "x.png"}).first, 0);
+}
+
+} // namespace
