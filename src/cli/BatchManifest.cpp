@@ -1,12 +1,11 @@
 #include "cli/BatchManifest.h"
 
+#include "cli/JsonLinesManifest.h"
+#include "cli/ShownPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
-#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -132,6 +131,8 @@ Manifest ParseCsv(const QString& text)
             row.Error = QStringLiteral("%1 fields where the header has %2")
                             .arg(record.Fields.size())
                             .arg(names.size());
+            if (const qsizetype at = names.indexOf(QStringLiteral("output")); at >= 0 && at < record.Fields.size())
+                row.Output = record.Fields[at].trimmed();
         } else {
             for (qsizetype i = 0; i < names.size(); ++i)
                 row.Cells.emplace_back(names[i], record.Fields[i]);
@@ -141,56 +142,7 @@ Manifest ParseCsv(const QString& text)
     return manifest;
 }
 
-// One JSON value as the text a command line would carry.
-std::optional<QString> CellText(const QJsonValue& value)
-{
-    switch (value.type()) {
-    case QJsonValue::String: return value.toString();
-    case QJsonValue::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QJsonValue::Null: return QString();
-    case QJsonValue::Double: return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    default: return std::nullopt;
-    }
-}
-
-Manifest ParseJsonLines(const QString& text)
-{
-    Manifest manifest;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString line = lines[i].trimmed(); // also a CR of CRLF
-        if (line.isEmpty())
-            continue;
-        ManifestRow row;
-        row.Line = static_cast<int>(i + 1);
-        QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-        if (error.error != QJsonParseError::NoError) {
-            row.Error = QStringLiteral("not JSON (%1)").arg(error.errorString());
-        } else if (!document.isObject()) {
-            row.Error = QStringLiteral("not a JSON object");
-        } else {
-            const QJsonObject object = document.object();
-            for (auto it = object.begin(); it != object.end(); ++it) {
-                const std::optional<QString> cell = CellText(it.value());
-                if (!cell) {
-                    row.Error = QStringLiteral("%1: not a string, number or true/false").arg(it.key());
-                    row.Cells.clear();
-                    break;
-                }
-                row.Cells.emplace_back(it.key().trimmed().toLower(), *cell);
-            }
-            for (const auto& cell : row.Cells)
-                if (std::none_of(manifest.Columns.begin(), manifest.Columns.end(),
-                                 [&](const auto& c) { return c.first == cell.first; }))
-                    manifest.Columns.emplace_back(cell.first, row.Line);
-        }
-        manifest.Rows.push_back(std::move(row));
-    }
-    return manifest;
-}
-
-enum class Column { Project, Cover, Output, Flag, Value };
+enum class Column { Project, Cover, Output, Flag, Look, Value };
 
 // What a column is, found by asking the render parser itself, so every
 // option it knows (also ones added later) is a column with no list to keep.
@@ -214,6 +166,12 @@ Column Classify(const QString& name)
         if (e.Text() == QStringLiteral("%1 takes no value").arg(option))
             return Column::Flag;
     }
+    // An option whose value may be left out (--shadow alone is 60).
+    try {
+        ParseRenderArguments({option, QStringLiteral("-o"), QStringLiteral("probe.png")});
+        return Column::Look;
+    } catch (const CommandLineError&) {
+    }
     return Column::Value;
 }
 
@@ -224,6 +182,17 @@ std::optional<bool> FlagValue(const QString& value)
         return false;
     if (v == QLatin1String("true") || v == QLatin1String("yes") || v == QLatin1String("1"))
         return true;
+    return std::nullopt;
+}
+
+// The words a look's cell may turn it on or off with (numbers are its strength).
+std::optional<bool> SwitchWord(const QString& value)
+{
+    const QString v = value.toLower();
+    if (v == QLatin1String("yes") || v == QLatin1String("true") || v == QLatin1String("on"))
+        return true;
+    if (v == QLatin1String("no") || v == QLatin1String("false") || v == QLatin1String("off"))
+        return false;
     return std::nullopt;
 }
 
@@ -262,6 +231,15 @@ QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QS
                 arguments << QStringLiteral("--") + name;
             break;
         }
+        case Column::Look:
+            // yes/true/on: the bare look, its default; no/false/off: none.
+            if (const std::optional<bool> on = SwitchWord(value); on && *on)
+                arguments << QStringLiteral("--") + name;
+            else if (on)
+                arguments << QStringLiteral("--%1=0").arg(name);
+            else if (!value.isEmpty())
+                arguments << QStringLiteral("--%1=%2").arg(name, value);
+            break;
         case Column::Value:
             // One argument: a value that starts with "-" is still a value.
             if (!value.isEmpty())
@@ -298,6 +276,10 @@ ManifestKind ManifestKindOf(const QString& path, const QByteArray& bytes)
 Manifest ParseManifest(const QByteArray& bytes, ManifestKind kind, const QString& folder)
 {
     const QString text = WithoutBom(bytes);
+    // Nothing but blanks is the same mistake in both forms.
+    if (text.trimmed().isEmpty())
+        throw BadInput(kind == ManifestKind::Csv ? QStringLiteral("the manifest is empty (it needs a header row)")
+                                                 : QStringLiteral("the manifest is empty (it has no rows)"));
     Manifest manifest = kind == ManifestKind::Csv ? ParseCsv(text) : ParseJsonLines(text);
     manifest.Folder = folder;
     return manifest;
@@ -305,6 +287,7 @@ Manifest ParseManifest(const QByteArray& bytes, ManifestKind kind, const QString
 
 Manifest ReadManifest(const QString& path)
 {
+    CheckPathLength(path);
     QFile file(path);
     const QFileInfo info(path);
     if (!info.exists())
@@ -342,7 +325,7 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
     for (const ManifestRow& row : manifest.Rows) {
         BatchJob job;
         job.Line = row.Line;
-        job.Output = OutputCell(row);
+        job.Output = row.Cells.empty() ? row.Output : OutputCell(row);
         if (!row.Error.isEmpty()) {
             job.Error = row.Error;
         } else if (job.Output.isEmpty()) {

@@ -18,6 +18,7 @@ struct ManifestRow {
     int Line = 0; // the physical line the record starts on, from 1
     std::vector<std::pair<QString, QString>> Cells;
     QString Error; // the record itself is malformed (field count, a JSON value)
+    QString Output; // a malformed record's output, when it can be told: for messages
 };
 
 struct Manifest {

@@ -165,3 +165,71 @@ TEST(BatchRows, AColumnThatIsNoOptionStopsTheWholeManifest)
               "line 2: unknown column \"save-project\"");
     EXPECT_EQ(ErrorOf([] { PrepareJobs(Csv("output,--form\na.png,1\n")); }), "line 1: unknown column \"--form\"");
 }
+
+TEST(BatchForms, AnEmptyManifestIsTheSameMistakeInBothForms)
+{
+    for (const QByteArray& empty : {QByteArray(), QByteArray(" \r\n\t\n"), QByteArray("\xEF\xBB\xBF"),
+                                    QByteArray("\xEF\xBB\xBF\n\n")}) {
+        EXPECT_EQ(ErrorOf([&] { Csv(empty); }), "the manifest is empty (it needs a header row)");
+        EXPECT_EQ(ErrorOf([&] { Json(empty); }), "the manifest is empty (it has no rows)");
+    }
+}
+
+TEST(BatchForms, AKeyGivenTwiceIsRefusedLikeAColumnNamedTwice)
+{
+    const Manifest m = Json("{\"output\": \"a.png\", \"form\": 1, \"Form\": 2}\n"
+                            "{\"output\": \"b.png\", \"shadow\": 10, \"shadow\": 20}\n"
+                            "{\"output\": \"c.png\", \"front\": \"x \\\"shadow\\\": .jpg\", \"nested\": null}\n");
+    ASSERT_EQ(m.Rows.size(), 3u);
+    EXPECT_EQ(m.Rows[0].Error, QStringLiteral("\"form\" is given twice"));
+    EXPECT_EQ(m.Rows[1].Error, QStringLiteral("\"shadow\" is given twice"));
+    EXPECT_TRUE(m.Rows[2].Error.isEmpty()) << m.Rows[2].Error.toStdString(); // a key's name inside a value
+    // The refused rows still name their outputs.
+    EXPECT_EQ(m.Rows[0].Output, QStringLiteral("a.png"));
+    EXPECT_EQ(m.Rows[1].Output, QStringLiteral("b.png"));
+}
+
+TEST(BatchForms, ALookCellMayAskForItsBareDefault)
+{
+    const Manifest m = Csv("output,shadow,reflection,light\n"
+                           "a.png,yes,true,ON\n"
+                           "b.png,no,false,off\n"
+                           "c.png,0,,45\n");
+    const std::vector<BatchJob> jobs = PrepareJobs(m);
+    ASSERT_EQ(jobs.size(), 3u);
+    for (const BatchJob& job : jobs)
+        ASSERT_TRUE(job.Options) << job.Error.toStdString();
+    EXPECT_EQ(jobs[0].Options->Looks.Shadow, 60);
+    EXPECT_EQ(jobs[0].Options->Looks.Reflection, 30);
+    EXPECT_EQ(jobs[0].Options->Looks.Light, 50);
+    EXPECT_EQ(jobs[1].Options->Looks.Shadow, 0);
+    EXPECT_EQ(jobs[1].Options->Looks.Reflection, 0);
+    EXPECT_EQ(jobs[1].Options->Looks.Light, 0);
+    EXPECT_EQ(jobs[2].Options->Looks.Shadow, 0);
+    EXPECT_FALSE(jobs[2].Options->Looks.Reflection); // blank: not given, the project's stays
+    EXPECT_EQ(jobs[2].Options->Looks.Light, 45);
+    // JSON's true and false too; a word that is neither is still refused.
+    const std::vector<BatchJob> json = PrepareJobs(Json("{\"output\": \"a.png\", \"shadow\": true, \"light\": false}\n"
+                                                        "{\"output\": \"b.png\", \"shadow\": \"lots\"}\n"));
+    ASSERT_TRUE(json[0].Options) << json[0].Error.toStdString();
+    EXPECT_EQ(json[0].Options->Looks.Shadow, 60);
+    EXPECT_EQ(json[0].Options->Looks.Light, 0);
+    EXPECT_EQ(json[1].Error, QStringLiteral("--shadow \"lots\": not a whole number 0..100"));
+}
+
+TEST(BatchForms, ARowThatCannotBeReadNamesItsOutput)
+{
+    const std::vector<BatchJob> json = PrepareJobs(Json("{\"output\": \"a.png\", \"size\": }\n"
+                                                        "{\"output\": \"b.png\", \"top\": [\"x.jpg\"]}\n"
+                                                        "not json at all\n"));
+    ASSERT_EQ(json.size(), 3u);
+    EXPECT_EQ(json[0].Line, 1);
+    EXPECT_EQ(json[0].Output, QStringLiteral("a.png"));
+    EXPECT_TRUE(json[0].Error.startsWith(QStringLiteral("not JSON"))) << json[0].Error.toStdString();
+    EXPECT_EQ(json[1].Output, QStringLiteral("b.png"));
+    EXPECT_EQ(json[2].Output, QString());
+    const std::vector<BatchJob> csv = PrepareJobs(Csv("front,output,size\na.jpg,a.png\nb.jpg\n"));
+    EXPECT_EQ(csv[0].Output, QStringLiteral("a.png"));
+    EXPECT_EQ(csv[0].Error, QStringLiteral("2 fields where the header has 3"));
+    EXPECT_EQ(csv[1].Output, QString());
+}
