@@ -208,8 +208,8 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     if (!t.Frames && !IsGif(t.Output))
         throw UsageError(t.Output + QStringLiteral(": turntable writes a .gif, or numbered pictures named "
                                                    "with %03d (spin-%03d.png)"));
-    if (t.Frames && fpsGiven)
-        throw UsageError(QStringLiteral("--fps is for a .gif; numbered pictures have no timing"));
+    // Harmless with numbered pictures (a script may pass it for both): said, not refused.
+    t.FpsIgnored = t.Frames && fpsGiven;
     // The shared options are checked as render checks them, against the
     // first frame's name (a GIF's frames are checked as PNG pictures).
     const QString firstName = t.Frames ? t.Frames->NameOf(0) : QStringLiteral("frame.png");
@@ -233,6 +233,8 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
 {
     const TurntableOptions t = ParseTurntableArguments(arguments);
     const RenderOptions& options = t.Render;
+    if (t.FpsIgnored)
+        std::fprintf(err, "cubiform: note: --fps is ignored; numbered pictures have no timing\n");
 
     HeadlessBox box;
     if (options.Project.isEmpty())

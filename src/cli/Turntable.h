@@ -40,6 +40,7 @@ struct TurntableOptions {
     int FrameCount = DefaultTurntableFrames;
     double Fps = DefaultTurntableFps;
     bool Tilt = false;
+    bool FpsIgnored = false; // --fps with numbered pictures: noted, no effect
 };
 
 // Throws CommandLineError as ParseRenderArguments does.

@@ -96,7 +96,6 @@ TEST(TurntableTest, ArgumentsShareRendersOptionsAndCheckTheirOwn)
         {{QStringLiteral("--frames")}, ExitUsage},
         {{QStringLiteral("--size"), QStringLiteral("40x30")}, ExitUsage},                        // no output
         {{QStringLiteral("-o"), QStringLiteral("spin.png")}, ExitUsage},                         // not numbered
-        {{QStringLiteral("--fps"), QStringLiteral("10"), QStringLiteral("-o"), QStringLiteral("s-%d.png")}, ExitUsage},
         {{QStringLiteral("--transparent"), QStringLiteral("-o"), QStringLiteral("s.gif")}, ExitUsage},
         {{QStringLiteral("--quality"), QStringLiteral("80"), QStringLiteral("-o"), QStringLiteral("s.gif")}, ExitUsage},
         {{QStringLiteral("--save-project"), QStringLiteral("p.pcf"), QStringLiteral("-o"), QStringLiteral("s.gif")}, ExitUsage},
@@ -107,6 +106,24 @@ TEST(TurntableTest, ArgumentsShareRendersOptionsAndCheckTheirOwn)
     };
     for (const auto& c : cases)
         EXPECT_EQ(StatusOf([&] { ParseTurntableArguments(c.args); }), c.status) << c.args.join(' ').toStdString();
+}
+
+TEST(TurntableTest, FpsWithNumberedPicturesIsNotedNotRefused)
+{
+    const TurntableOptions numbered = ParseTurntableArguments(
+        {QStringLiteral("--fps"), QStringLiteral("10"), QStringLiteral("-o"), QStringLiteral("s-%d.png")});
+    EXPECT_TRUE(numbered.FpsIgnored);
+    EXPECT_TRUE(numbered.Frames);
+    const TurntableOptions gif =
+        ParseTurntableArguments({QStringLiteral("--fps"), QStringLiteral("10"), QStringLiteral("-o"), QStringLiteral("s.gif")});
+    EXPECT_FALSE(gif.FpsIgnored);
+    EXPECT_EQ(gif.Fps, 10.0);
+    // Still checked: a value out of range is refused with numbered pictures too.
+    EXPECT_EQ(StatusOf([] {
+                  ParseTurntableArguments({QStringLiteral("--fps"), QStringLiteral("90"), QStringLiteral("-o"),
+                                           QStringLiteral("s-%d.png")});
+              }),
+              ExitBadInput);
 }
 
 TEST(TurntableTest, AnglesGoOnceAroundAndStayBelowAFullTurn)
