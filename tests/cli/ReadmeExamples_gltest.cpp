@@ -1,0 +1,175 @@
+// The README's command-line examples, run as written on the demo project and
+// its covers under the names the README uses: each must succeed and leave a
+// picture that can be read.
+#include "cli/CliRunner.h"
+#include "render/CoverImage.h"
+#include "support/JpegBytes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <vector>
+
+namespace {
+
+QString Readme()
+{
+    QFile file(QStringLiteral(CUBIFORM_README));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(file.readAll());
+}
+
+// The README's "Command line" section, up to the next top-level heading.
+QString CommandLineSection(const QString& readme)
+{
+    const qsizetype start = readme.indexOf(QStringLiteral("\n## Command line\n"));
+    const qsizetype end = readme.indexOf(QStringLiteral("\n## "), start + 1);
+    EXPECT_GE(start, 0);
+    return readme.mid(start, end - start);
+}
+
+// The "cubiform ..." lines of a text's sh blocks.
+QStringList ShellLines(const QString& text)
+{
+    QStringList lines;
+    bool inBlock = false;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("```")))
+            inBlock = !inBlock && line == QLatin1String("```sh");
+        else if (inBlock && line.startsWith(QLatin1String("cubiform ")))
+            lines << line;
+    }
+    return lines;
+}
+
+// Words as the shell splits them: quotes group, "#" outside them starts a comment.
+QStringList ShellWords(const QString& line)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    QChar quote;
+    for (const QChar c : line) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            else
+                word += c;
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            quote = c;
+            inWord = true;
+        } else if (c == QLatin1Char('#') && !inWord) {
+            break;
+        } else if (c.isSpace()) {
+            if (inWord)
+                words << word;
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words << word;
+    return words;
+}
+
+// Every "cubiform ..." line of the command-line section's sh blocks, the
+// one-line turntable example in its text, and the turntable blocks.
+std::vector<QStringList> Examples()
+{
+    const QString readme = Readme();
+    const QString section = CommandLineSection(readme);
+    QStringList lines = ShellLines(section);
+    static const QRegularExpression inText(QStringLiteral("`(cubiform turntable [^`]*)`"));
+    for (auto it = inText.globalMatch(section); it.hasNext();)
+        lines << it.next().captured(1);
+    for (const QString& line : ShellLines(readme))
+        if (line.startsWith(QLatin1String("cubiform turntable ")) && !lines.contains(line))
+            lines << line;
+    std::vector<QStringList> examples;
+    for (const QString& line : lines)
+        examples.push_back(ShellWords(line).mid(1));
+    return examples;
+}
+
+// The picture an example writes: after -o, else its --save-project.
+QString OutputOf(const QStringList& args)
+{
+    for (const char* option : {"-o", "--save-project"})
+        if (const qsizetype at = args.indexOf(QString::fromUtf8(option)); at >= 0 && at + 1 < args.size())
+            return QString(args[at + 1]).replace(QStringLiteral("%03d"), QStringLiteral("000")); // a first frame
+    return {};
+}
+
+struct ReadmeExamples : ::testing::Test {
+    QTemporaryDir dir;
+    QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+
+    void SetUp() override
+    {
+        const QFileInfo demo(QStringLiteral(CUBIFORM_DEMO_PROJECT));
+        ASSERT_TRUE(demo.isFile()) << "build the demo target first";
+        ASSERT_TRUE(QFile::copy(demo.filePath(), Path("box.pcf")));
+        const QString front = demo.dir().filePath(QStringLiteral("front.jpg"));
+        ASSERT_TRUE(QFile::copy(front, Path("cover.jpg")));
+        QImage cover;
+        ASSERT_TRUE(ReadImageToBitmap(front, cover));
+        ASSERT_TRUE(cover.save(Path("cover.png"), "PNG"));
+    }
+};
+
+TEST_F(ReadmeExamples, EveryCommandLineExampleWorksAsWritten)
+{
+    const std::vector<QStringList> examples = Examples();
+    ASSERT_GE(examples.size(), 13u); // eight in the first block, two looks, three turntables
+    for (const QStringList& args : examples) {
+        const std::string shown = args.join(' ').toStdString();
+        const CliResult r = RunCubiform(args, dir.path());
+        EXPECT_EQ(r.Status, 0) << shown << "\n" << r.Err.toStdString();
+        const QString output = OutputOf(args);
+        if (output.isEmpty()) {
+            EXPECT_FALSE(r.Out.isEmpty()) << shown; // info and --help print
+            continue;
+        }
+        const QString written = dir.filePath(output);
+        ASSERT_TRUE(QFile::exists(written)) << shown;
+        if (output.endsWith(QLatin1String(".pcf")))
+            continue;
+        // Read back with the program's own readers.
+        QImage picture;
+        EXPECT_TRUE(ReadImageToBitmap(written, picture)) << shown;
+        EXPECT_FALSE(picture.isNull()) << shown;
+    }
+}
+
+TEST_F(ReadmeExamples, TheCdExampleShowsTheCoverOnItsLargeFace)
+{
+    std::vector<QStringList> cd;
+    for (const QStringList& args : Examples())
+        if (args.contains(QStringLiteral("CD jewel box")))
+            cd.push_back(args);
+    ASSERT_EQ(cd.size(), 1u);
+    // A cover of one strong colour in place of the demo's artwork.
+    std::vector<std::uint8_t> green(64 * 64 * 3);
+    for (std::size_t i = 0; i < green.size(); i += 3)
+        green[i + 1] = 255;
+    QFile cover(Path("cover.jpg"));
+    ASSERT_TRUE(cover.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cover.write(EncodeJpeg(green.data(), 64, 64, TJPF_RGB, TJSAMP_444, 95));
+    cover.close();
+
+    const CliResult r = RunCubiform(cd.front(), dir.path());
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    QImage picture;
+    ASSERT_TRUE(ReadImageToBitmap(dir.filePath(OutputOf(cd.front())), picture));
+    const QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    EXPECT_GT(centre.green(), 150) << centre.name().toStdString();
+    EXPECT_LT(centre.red(), 90) << centre.name().toStdString();
+    EXPECT_LT(centre.blue(), 90) << centre.name().toStdString();
+}
+
+} // namespace
