@@ -4,6 +4,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/OutputGuard.h"
 #include "cli/ProjectInfo.h"
 #include "cli/Turntable.h"
 #include "formats/ProjectError.h"
@@ -70,6 +71,7 @@ int Render(const QStringList& args, std::FILE* err)
         box.OpenProject(ReadProject(options.Project));
     }
     box.ApplyOptions(options);
+    RefuseOutputsOverInputs({options.Output, options.SaveProject}, JobInputs(box, options));
     const QSize size = box.OutputSize(options);
     clock.Mark("start");
 
