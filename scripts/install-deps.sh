@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth
   parallel
+  python3-yaml
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info
   dpkg-dev fakeroot file lintian

@@ -2,11 +2,13 @@
 
 #include "cli/BatchManifest.h"
 #include "cli/BatchProgress.h"
+#include "cli/BatchState.h"
 #include "cli/CommandLineError.h"
 #include "cli/OptionReader.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/OutputGuard.h"
 #include "cli/RenderSession.h"
 #include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
@@ -21,12 +23,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <system_error>
 #include <mutex>
 #include <thread>
 
@@ -47,29 +47,6 @@ int JobCount(const QString& option, const QString& value)
     if (!ok || n < 1 || n > MaxJobs)
         throw UsageError(QStringLiteral("%1 %2: not a number of workers 1..%3").arg(option, value).arg(MaxJobs));
     return n;
-}
-
-std::filesystem::file_time_type ModifiedAt(const QString& path, bool& exists)
-{
-    std::error_code error;
-    const auto time = std::filesystem::last_write_time(std::filesystem::path(path.toStdString()), error);
-    exists = !error;
-    return time;
-}
-
-// The output is there and newer than every file it is made from.
-bool UpToDate(const QString& output, const QStringList& inputs)
-{
-    bool exists = false;
-    const auto made = ModifiedAt(output, exists);
-    if (!exists)
-        return false;
-    for (const QString& input : inputs) {
-        const auto changed = ModifiedAt(input, exists);
-        if (!exists || changed >= made)
-            return false;
-    }
-    return true;
 }
 
 struct Failure {
@@ -96,6 +73,8 @@ void WriteReport(const QString& path, std::vector<Failure> failures)
     for (const Failure& f : failures)
         text += QStringLiteral("%1,%2,%3\r\n").arg(f.Line).arg(CsvField(f.Output), CsvField(f.Reason));
     try {
+        // Its folder is made as the pictures' are, and before the work, not after.
+        QDir().mkpath(QFileInfo(path).absolutePath());
         WriteFileAtomically(path, text.toUtf8());
     } catch (const ImageError& e) {
         throw BadInput(QString::fromStdString(e.what()));
@@ -124,6 +103,9 @@ public:
         for (std::thread& t : threads)
             t.join();
     }
+
+    // Whatever is recorded and not yet saved in the folders' state files.
+    void SaveState() { state_.Save(); }
 
     int NotStarted() const { return static_cast<int>(jobs_.size()) - std::min<int>(next_, static_cast<int>(jobs_.size())); }
     const std::vector<Failure>& Failures() const { return failures_; }
@@ -167,6 +149,7 @@ private:
     struct Drawn {
         std::optional<QImage> Picture;
         const RenderOptions* Options = nullptr;
+        QString Fingerprint;
     };
 
     // The reason a step failed, in the words the row's report gives it.
@@ -189,8 +172,12 @@ private:
         const RenderOptions& options = *drawn.Options;
         const std::optional<QString> failure = Attempt([&] {
             QDir().mkpath(QFileInfo(options.Output).absolutePath());
+            // Recorded before the picture takes its name: a resume never
+            // finds a picture with an older picture's record.
             WritePicture(*drawn.Picture, options.Output, options.Format, options.Quality, options.Transparent,
-                         options.Dpi);
+                         options.Dpi, 1, [&](const QString& written) {
+                             state_.Record(options.Output, written, drawn.Fingerprint);
+                         });
         });
         drawn.Picture.reset();
         Report(job, failure ? RowOutcome::Failed : RowOutcome::Done, failure.value_or(QString()));
@@ -221,24 +208,18 @@ private:
         }
         box.ApplyOptions(options);
         const QSize size = box.OutputSize(options);
-
-        if (options_.SkipExisting) {
-            QStringList inputs;
-            if (!options.Project.isEmpty())
-                inputs << options.Project;
-            for (const CoverImage& slot : box.Covers)
-                if (const QString file = CoverFile(slot); !file.isEmpty())
-                    inputs << file;
-            if (UpToDate(options.Output, inputs))
-                return {};
-        }
+        const std::vector<JobInput> inputs = JobInputs(box, options);
+        RefuseOutputsOverInputs({options.Output}, inputs);
+        QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
+        if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
+            return {};
 
         RenderRequest request;
         request.Size = size;
         request.Samples = box.Document.Params.Looks.Samples; // the project's, or the row's samples
         request.Transparent = options.Transparent;
         PhaseClock clock;
-        return {session.Render(box, request, clock), &options};
+        return {session.Render(box, request, clock), &options, std::move(fingerprint)};
     }
 
     const std::vector<BatchJob> jobs_;
@@ -250,23 +231,25 @@ private:
     std::atomic<bool> stopNoted_{false};
     std::mutex mutex_;
     std::vector<Failure> failures_;
+    BatchState state_;
 };
 
 // A batch killed outright (SIGKILL, out of memory) can leave a hidden
-// temporary file beside an output; the next run over the same outputs
-// clears those its dead predecessor left.
+// temporary file beside an output (or its folder's state file); the next run
+// over the same outputs clears those no running writer holds.
 int ClearAbandonedTemporaries(const std::vector<BatchJob>& jobs)
 {
-    constexpr int Minutes = 10; // far longer than any one picture takes to write
     std::map<QString, QSet<QString>> names; // folder -> output file names
     for (const BatchJob& job : jobs)
         if (job.Options && !job.Options->Output.isEmpty()) {
             const QFileInfo output(job.Options->Output);
-            names[output.absolutePath()].insert(output.fileName());
+            QSet<QString>& files = names[output.absolutePath()];
+            files.insert(output.fileName());
+            files.insert(QLatin1String(BatchStateName));
         }
     int removed = 0;
     for (const auto& [folder, files] : names)
-        removed += RemoveAbandonedTemporaries(folder, files, Minutes * 60);
+        removed += RemoveAbandonedTemporaries(folder, files);
     return removed;
 }
 
@@ -351,6 +334,9 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
     } catch (const CommandLineError& e) {
         throw BadInput(QStringLiteral("%1: %2").arg(options.Manifest, e.Text()));
     }
+    // The whole manifest, not only this shard: the others run at the same time.
+    RefuseRowsReadingOtherRowsOutputs(all, options.Manifest);
+    RefuseOutputsOverInputs({options.Report}, {{options.Manifest, QStringLiteral("manifest")}});
     std::vector<BatchJob> jobs;
     for (std::size_t i = 0; i < all.size(); ++i)
         if (InShard(static_cast<int>(i), options.Shard, options.Shards))
@@ -368,6 +354,7 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
     BatchRun run(std::move(jobs), options, progress);
     const StopOnSignals stopping;
     run.Run(workers);
+    run.SaveState();
     // Stopped with rows left (a signal after the last row began changes nothing).
     const int signal = run.NotStarted() > 0 ? StopOnSignals::Caught() : 0;
     if (signal)

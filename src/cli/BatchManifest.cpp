@@ -337,7 +337,8 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
                 job.Error = QStringLiteral("the same output as line %1").arg(earlier->second);
             } else {
                 try {
-                    job.Options = ParseRenderArguments(Arguments(row, manifest.Folder, kinds));
+                    job.Arguments = Arguments(row, manifest.Folder, kinds);
+                    job.Options = ParseRenderArguments(job.Arguments);
                 } catch (const CommandLineError& e) {
                     job.Error = e.Text();
                 }

@@ -43,6 +43,7 @@ struct BatchJob {
     int Line = 0;
     QString Output; // as the row names it, for messages
     std::optional<RenderOptions> Options;
+    QStringList Arguments; // what Options were parsed from
     QString Error;
 };
 

@@ -93,7 +93,7 @@ QString BatchText()
         "its long name (form, size, transparent, ...); paths are from its folder.\n"
         "  -j N                 workers, each on one core (default: one per core)\n"
         "  --fail-fast          stop at the first row that fails\n"
-        "  --skip-existing      skip rows whose output is newer than their inputs\n"
+        "  --skip-existing      skip rows drawn before from the same inputs and options\n"
         "  --report FILE.csv    write the failed rows (line, output, reason)\n"
         "  --shard K/N          only rows K, K+N, K+2N, ... (K counts from 1)\n");
 }

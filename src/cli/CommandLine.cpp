@@ -5,6 +5,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/OutputGuard.h"
 #include "cli/ProjectInfo.h"
 #include "cli/ShownPath.h"
 #include "cli/Turntable.h"
@@ -81,6 +82,7 @@ int Render(const QStringList& args, std::FILE* err)
         box.OpenProject(ReadProject(options.Project));
     }
     box.ApplyOptions(options);
+    RefuseOutputsOverInputs({options.Output, options.SaveProject}, JobInputs(box, options));
     const QSize size = box.OutputSize(options);
     clock.Mark("start");
 

@@ -6,7 +6,8 @@
 #include <new>
 
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format, int quality,
-                  bool keepAlpha, std::optional<int> dotsPerInch, int threads)
+                  bool keepAlpha, std::optional<int> dotsPerInch, int threads,
+                  const std::function<void(const QString& temporary)>& beforeReplace)
 {
     if (dotsPerInch && format == OutputFormat::Tga)
         throw UsageError(DpiFormatText());
@@ -24,7 +25,7 @@ void WritePicture(const QImage& picture, const QString& fileName, OutputFormat f
             bytes = EncodeTga(rows, keepAlpha ? TgaLayout::Bgra32 : TgaLayout::Bgr24, fileName);
             break;
         }
-        WriteFileAtomically(fileName, bytes);
+        WriteFileAtomically(fileName, bytes, beforeReplace);
     } catch (const ImageError& e) {
         throw BadInput(QString::fromStdString(e.what()));
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // `picture` is upright RGBA. With `keepAlpha` (PNG and TGA only) the alpha
@@ -15,6 +16,9 @@
 // no field for it and is refused) records the print resolution; without it
 // the bytes are as they always were. A PNG may be compressed by up to
 // `threads` threads: for a picture the process is only waiting for, not one
-// written while the next is drawn. Throws CommandLineError naming `fileName`.
+// written while the next is drawn. `beforeReplace` sees the written file
+// before it takes the name (see WriteFileAtomically). Throws
+// CommandLineError naming `fileName`.
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format,
-                  int quality, bool keepAlpha, std::optional<int> dotsPerInch = std::nullopt, int threads = 1);
+                  int quality, bool keepAlpha, std::optional<int> dotsPerInch = std::nullopt, int threads = 1,
+                  const std::function<void(const QString& temporary)>& beforeReplace = {});

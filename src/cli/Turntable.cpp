@@ -3,6 +3,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/ImageOutput.h"
 #include "cli/OptionReader.h"
+#include "cli/OutputGuard.h"
 #include "cli/RenderSession.h"
 #include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
@@ -17,6 +18,9 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <utility>
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
@@ -97,18 +101,59 @@ private:
     bool written_ = false;
 };
 
+// The lock file inside a staging folder, held for as long as the turntable
+// that made it runs.
+const char StagingLockName[] = ".lock";
+
+class StagingLock {
+public:
+    StagingLock() = default;
+    explicit StagingLock(const QString& folder)
+    {
+        fd_ = ::open(QFile::encodeName(QDir(folder).filePath(QLatin1String(StagingLockName))).constData(),
+                     O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0)
+            ::flock(fd_, LOCK_EX | LOCK_NB); // the folder is new: nobody else holds it
+    }
+    StagingLock(StagingLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    StagingLock& operator=(StagingLock&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~StagingLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+private:
+    int fd_ = -1;
+};
+
 // The staging folder of a turntable killed outright stays behind; the next
-// turntable into the same folder removes those whose process has ended and
-// that nothing has touched for ten minutes (a turntable elsewhere sharing
-// the folder adds a frame far more often).
+// turntable into the same folder removes those whose lock nobody holds,
+// whatever their process number (numbers are reused: in a container every
+// turntable may be number 1). One without a lock file (made by an older
+// version, or just being made) goes only once its process has ended and
+// nothing has touched it for ten minutes.
 void ClearAbandonedStaging(const QString& folder)
 {
     static const QRegularExpression name(QStringLiteral("^\\.turntable-(\\d+)-.{6}$"));
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-10 * 60);
     for (const QFileInfo& dir : QDir(folder).entryInfoList({QStringLiteral(".turntable-*")}, QDir::Dirs | QDir::Hidden)) {
         const QRegularExpressionMatch m = name.match(dir.fileName());
-        if (m.hasMatch() && dir.lastModified().toUTC() <= before && ProcessEnded(m.captured(1).toLongLong()))
+        if (!m.hasMatch() || dir.isSymLink())
+            continue;
+        const QByteArray lockFile = QFile::encodeName(QDir(dir.filePath()).filePath(QLatin1String(StagingLockName)));
+        const int fd = ::open(lockFile.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                QDir(dir.filePath()).removeRecursively();
+            ::close(fd);
+        } else if (errno == ENOENT && dir.lastModified().toUTC() <= before && ProcessEnded(m.captured(1).toLongLong())) {
             QDir(dir.filePath()).removeRecursively();
+        }
     }
 }
 
@@ -242,6 +287,13 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     else
         box.OpenProject(ReadProject(options.Project));
     box.ApplyOptions(options);
+    QStringList outputs{t.Output};
+    if (t.Frames) {
+        outputs.clear();
+        for (int k = 0; k < t.FrameCount; ++k)
+            outputs << t.Frames->NameOf(k);
+    }
+    RefuseOutputsOverInputs(outputs, JobInputs(box, options));
     RenderRequest request;
     request.Size = box.OutputSize(options);
     request.Samples = box.Document.Params.Looks.Samples; // the project's, or --samples
@@ -257,6 +309,7 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     // part of a turn behind.
     MadeFolders made;
     std::optional<QTemporaryDir> staging;
+    StagingLock stagingLock; // let go before the folder is removed
     QString targetFolder;
     if (t.Frames) {
         targetFolder = QFileInfo(t.Frames->NameOf(0)).absolutePath();
@@ -267,6 +320,7 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
         if (!staging->isValid())
             throw BadInput(QStringLiteral("%1: cannot be written (%2)")
                                .arg(QDir::toNativeSeparators(targetFolder), staging->errorString()));
+        stagingLock = StagingLock(staging->path());
     } else if (!QFileInfo(QFileInfo(t.Output).absolutePath()).isDir()) {
         throw BadInput(QStringLiteral("%1: the folder does not exist").arg(t.Output)); // before any frame
     }

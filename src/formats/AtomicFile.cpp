@@ -1,7 +1,6 @@
 #include "formats/AtomicFile.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +16,9 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -111,21 +113,68 @@ const QRegularExpression& TemporaryName()
     return name;
 }
 
-// A new file beside the target that no other writer uses at the same time.
-std::FILE* CreateTemporary(const QFileInfo& target, QString& name)
+// A new file beside the target that no other writer uses at the same time,
+// locked for as long as `lock` (a second descriptor of it) stays open: a
+// cleanup takes only files it can lock.
+std::FILE* CreateTemporary(const QFileInfo& target, QString& name, int& lock)
 {
     static std::atomic<int> counter{0};
+    lock = -1;
     for (;;) {
         name = target.dir().filePath(QStringLiteral(".%1.%2-%3.part")
                                          .arg(target.fileName())
                                          .arg(QCoreApplication::applicationPid())
                                          .arg(counter++));
+#ifdef _WIN32
         if (std::FILE* file = Open(name, "wbx"))
             return file;
         if (errno != EEXIST)
             return nullptr;
+#else
+        std::FILE* file = Open(name, "wbxe");
+        if (!file) {
+            if (errno != EEXIST)
+                return nullptr;
+            continue;
+        }
+        // A cleanup may have taken the new file between its making and its
+        // locking (it then removes it): start again under another name. A
+        // file system without locks leaves it unlocked, and a cleanup there
+        // cannot take it either.
+        if (::flock(fileno(file), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK)
+                return file;
+            std::fclose(file);
+            continue;
+        }
+        struct stat opened {}, named {};
+        if (::fstat(fileno(file), &opened) == 0 && ::stat(QFile::encodeName(name).constData(), &named) == 0 &&
+            opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
+            lock = ::fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+            if (lock >= 0)
+                return file;
+            const int error = errno;
+            std::fclose(file);
+            QFile::remove(name);
+            errno = error;
+            return nullptr;
+        }
+        std::fclose(file);
+#endif
     }
 }
+
+// Closes the descriptor that holds a temporary file's lock.
+struct LockHolder {
+    int fd = -1;
+    ~LockHolder()
+    {
+#ifndef _WIN32
+        if (fd >= 0)
+            ::close(fd);
+#endif
+    }
+};
 
 } // namespace
 
@@ -134,7 +183,7 @@ FileWriteError::FileWriteError(Step step, const QString& path, const QString& re
 {
 }
 
-void WriteFileAtomically(const QString& path, const QByteArray& bytes)
+void WriteFileAtomically(const QString& path, const QByteArray& bytes, const BeforeReplace& beforeReplace)
 {
     const QString finalName = FinalTarget(path);
     const QFileInfo target(finalName);
@@ -151,7 +200,8 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes)
         throw FileWriteError(FileWriteError::Step::Create, path, Reason(EACCES));
 
     QString temporary;
-    std::FILE* file = CreateTemporary(target, temporary);
+    LockHolder lock; // released once the file has its name, or is gone
+    std::FILE* file = CreateTemporary(target, temporary, lock.fd);
     if (!file) {
         const int error = errno;
         const bool noFolder = !QFileInfo(target.absolutePath()).isDir();
@@ -164,6 +214,14 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes)
         QFile::remove(temporary);
         throw FileWriteError(FileWriteError::Step::Write, path, Reason(error));
     }
+    if (beforeReplace) {
+        try {
+            beforeReplace(temporary);
+        } catch (...) {
+            QFile::remove(temporary);
+            throw;
+        }
+    }
     std::error_code renamed;
     std::filesystem::rename(FsPath(temporary), FsPath(finalName), renamed);
     if (renamed) {
@@ -173,25 +231,31 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes)
     }
 }
 
-int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names, int age)
+int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names)
 {
 #ifdef _WIN32
     (void)folder;
     (void)names;
-    (void)age;
     return 0;
 #else
     int removed = 0;
-    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-age);
     const QDir dir(folder);
     for (const QFileInfo& file : dir.entryInfoList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden)) {
         const QRegularExpressionMatch m = TemporaryName().match(file.fileName());
-        if (!m.hasMatch() || !names.contains(m.captured(1)) || file.lastModified().toUTC() > before)
+        if (!m.hasMatch() || !names.contains(m.captured(1)))
             continue;
-        bool ok = false;
-        const qint64 pid = m.captured(2).toLongLong(&ok);
-        if (ok && ProcessEnded(pid))
-            removed += QFile::remove(file.filePath()) ? 1 : 0;
+        const QByteArray name = QFile::encodeName(file.filePath());
+        const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Only while it is locked here, and only if the name still leads to
+        // the file locked (not a writer's fresh one of the same name).
+        struct stat locked {}, named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &locked) == 0 &&
+            ::lstat(name.constData(), &named) == 0 && locked.st_ino == named.st_ino &&
+            locked.st_dev == named.st_dev && ::unlink(name.constData()) == 0)
+            ++removed;
+        ::close(fd);
     }
     return removed;
 #endif

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
 class FileWriteError : public ImageError {
 public:
     enum class Step {
@@ -34,19 +36,25 @@ private:
     QString reason_;
 };
 
+// Called with the temporary file's name once it is written and flushed, just
+// before it is renamed over the target (the name it will have keeps its
+// inode, size and time); an exception from it leaves the target as it was.
+using BeforeReplace = std::function<void(const QString& temporary)>;
+
 // A symbolic link is followed: the file it names is replaced and the link
 // stays. A path that names a device or a pipe is written into directly; there
 // is nothing there to replace. A write-protected file is refused; a replaced
-// file keeps its permissions.
+// file keeps its permissions. The temporary file is locked (flock) while it
+// is written, so a cleanup can tell it from one a killed process left.
 // Throws FileWriteError.
-void WriteFileAtomically(const QString& path, const QByteArray& bytes);
+void WriteFileAtomically(const QString& path, const QByteArray& bytes, const BeforeReplace& beforeReplace = {});
 
-// Temporary files of WriteFileAtomically that a process killed mid-write
-// left in `folder` for one of `names` (file names in that folder): those of
-// processes no longer running on this machine and untouched for at least
-// `age` seconds, so no writer still at work, here or on another machine
-// sharing the folder, loses its file. Removes them; returns how many.
-int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names, int age);
+// Temporary files of WriteFileAtomically in `folder` for one of `names`
+// (file names in that folder) that no process holds locked, which only a
+// killed writer leaves: they are removed, whatever their age and the process
+// number in their name (numbers are reused, and every process of a container
+// may be number 1). Returns how many.
+int RemoveAbandonedTemporaries(const QString& folder, const QSet<QString>& names);
 
 // True when no process with that number runs on this machine (and it is not
 // this one); false when one does, or when that cannot be told.

@@ -14,6 +14,8 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -177,8 +179,10 @@ pid_t EndedProcess()
     return child;
 }
 
-TEST_F(AtomicFile, OnlyOldTemporariesOfEndedProcessesForTheGivenNamesAreCleared)
+TEST_F(AtomicFile, OnlyUnlockedTemporariesForTheGivenNamesAreCleared)
 {
+    // Whatever the process number and the age: a number still in use may
+    // be another process's now (every process of a container may be 1).
     const pid_t ended = EndedProcess();
     const auto temporary = [&](const QString& name, qint64 pid, bool old) {
         const QString path = Path(QStringLiteral(".%1.%2-0.part").arg(name).arg(pid));
@@ -189,28 +193,58 @@ TEST_F(AtomicFile, OnlyOldTemporariesOfEndedProcessesForTheGivenNamesAreCleared)
         }
         return QFileInfo(path).fileName();
     };
-    const QString abandoned = temporary(QStringLiteral("a.png"), ended, true);
-    const QString dotted = temporary(QStringLiteral("b.1-2.png"), ended, true);
-    const QStringList kept = {
-        temporary(QStringLiteral("c.png"), ended, false),            // perhaps still being written elsewhere
-        temporary(QStringLiteral("d.png"), getppid(), true),         // its writer still runs
-        temporary(QStringLiteral("e.png"), ended, true),             // not one of the names
-        temporary(QStringLiteral("f.png"), getpid(), true),          // this process's own
+    const QStringList abandoned = {
+        temporary(QStringLiteral("a.png"), ended, true),
+        temporary(QStringLiteral("b.1-2.png"), ended, true),
+        temporary(QStringLiteral("c.png"), ended, false),
+        temporary(QStringLiteral("d.png"), getppid(), true), // a number in use, by another process now
+        temporary(QStringLiteral("f.png"), getpid(), false), // a killed earlier process with this number
+        temporary(QStringLiteral("g.png"), 1, false),
     };
+    const QString notOurs = temporary(QStringLiteral("e.png"), ended, true); // not one of the names
+    const QString written = temporary(QStringLiteral("h.png"), ended, true); // a writer holds it
+    const int writer = ::open(QFile::encodeName(Path(written)).constData(), O_RDONLY);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
     Write(Path(QStringLiteral(".a.png.part")), "not a temporary of ours");
     Write(Path(QStringLiteral("a.png")), "the picture");
 
     const QSet<QString> names = {QStringLiteral("a.png"), QStringLiteral("b.1-2.png"), QStringLiteral("c.png"),
-                                 QStringLiteral("d.png"), QStringLiteral("f.png")};
-    EXPECT_EQ(RemoveAbandonedTemporaries(dir.path(), names, 600), 2);
+                                 QStringLiteral("d.png"), QStringLiteral("f.png"),     QStringLiteral("g.png"),
+                                 QStringLiteral("h.png")};
+    EXPECT_EQ(RemoveAbandonedTemporaries(dir.path(), names), 6);
     const QStringList left = Entries();
-    EXPECT_FALSE(left.contains(abandoned));
-    EXPECT_FALSE(left.contains(dotted));
-    for (const QString& name : kept)
+    for (const QString& name : abandoned)
+        EXPECT_FALSE(left.contains(name)) << name.toStdString();
+    for (const QString& name : {notOurs, written, QStringLiteral(".a.png.part"), QStringLiteral("a.png")})
         EXPECT_TRUE(left.contains(name)) << name.toStdString();
-    EXPECT_TRUE(left.contains(QStringLiteral(".a.png.part")));
-    EXPECT_TRUE(left.contains(QStringLiteral("a.png")));
-    EXPECT_EQ(RemoveAbandonedTemporaries(Path(QStringLiteral("no such folder")), names, 600), 0);
+    ::close(writer);
+    EXPECT_EQ(RemoveAbandonedTemporaries(dir.path(), names), 1); // let go: now it is abandoned
+    EXPECT_EQ(RemoveAbandonedTemporaries(Path(QStringLiteral("no such folder")), names), 0);
+}
+
+TEST_F(AtomicFile, AFileBeingWrittenIsLockedUntilItHasItsName)
+{
+    const QString path = Path(QStringLiteral("shot.png"));
+    Write(path, "old");
+    QString seen;
+    int cleared = -1;
+    WriteFileAtomically(path, "new picture", [&](const QString& temporary) {
+        seen = temporary;
+        EXPECT_EQ(TempFiles::Read(temporary), QByteArray("new picture"));
+        cleared = RemoveAbandonedTemporaries(dir.path(), {QStringLiteral("shot.png")});
+    });
+    EXPECT_EQ(cleared, 0);
+    EXPECT_TRUE(seen.startsWith(Path(QStringLiteral(".shot.png."))) && seen.endsWith(QStringLiteral(".part")))
+        << seen.toStdString();
+    EXPECT_EQ(Read(path), QByteArray("new picture"));
+    EXPECT_EQ(Entries(), QStringList{QStringLiteral("shot.png")});
+
+    // A step that fails before the rename leaves the old file and no temporary.
+    EXPECT_THROW(WriteFileAtomically(path, "newer", [](const QString&) { throw std::runtime_error("no"); }),
+                 std::runtime_error);
+    EXPECT_EQ(Read(path), QByteArray("new picture"));
+    EXPECT_EQ(Entries(), QStringList{QStringLiteral("shot.png")});
 }
 
 } // namespace
