@@ -172,12 +172,21 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const S
     gl_.DepthMask(GL_FALSE);
     gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     gl_.Enable(GL_TEXTURE_2D);
+    // The floor touches the box: where both meet at a pixel, the box wins by
+    // depth, not by a gap that would show the mirrored bottom as a band.
+    gl_.Enable(GL_POLYGON_OFFSET_FILL);
+    gl_.PolygonOffset(1.0f, 2.0f);
 
     if (p.Looks.Reflection > 0) {
         if (p.FogMode != 0)
             gl_.Enable(GL_FOG); // the mirrored box stands in the same fog
         const int faceCount = p.HalfThickness > ThinCardLimit ? 6 : 2;
-        for (const MirrorFace& face : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light)) {
+        GLint viewport[4] = {0, 0, 0, 0};
+        GLfloat projection[16] = {};
+        gl_.GetIntegerv(GL_VIEWPORT, viewport);
+        gl_.GetFloatv(GL_PROJECTION_MATRIX, projection);
+        const float overlap = QuarterPixel(pose, projection[5], viewport[3]);
+        for (const MirrorFace& face : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap)) {
             if (TextureImage* texture = textures[static_cast<std::size_t>(face.Slot)])
                 texture->Bind();
             gl_.Begin(GL_QUADS);
@@ -220,6 +229,7 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const S
     }
 
     // Back to the state the classic frame relies on.
+    gl_.Disable(GL_POLYGON_OFFSET_FILL);
     gl_.BindTexture(GL_TEXTURE_2D, 0);
     gl_.Disable(GL_TEXTURE_2D);
     gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);

@@ -51,6 +51,7 @@ public:
     // For the studio looks only: the classic frame never calls these.
     virtual void BlendFunc(GLenum sfactor, GLenum dfactor) = 0;
     virtual void DepthMask(GLboolean flag) = 0;
+    virtual void PolygonOffset(GLfloat factor, GLfloat units) = 0;
     virtual void ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) = 0;
     virtual void TexParameterf(GLenum target, GLenum pname, GLfloat param) = 0;
     virtual void GetFloatv(GLenum pname, GLfloat* params) = 0;

@@ -4,13 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
 constexpr float Pi = 3.14159265358979f;
-// How far under the lowest corner the floor lies: enough that the depth
-// test never lets the floor win over the box's own bottom edge.
-constexpr float FloorGap = 0.002f;
 // Not even a full-strength shadow is quite black.
 constexpr float DarkestShadow = 0.9f;
 // A face turned away keeps this much; a face turned to the light reaches
@@ -158,7 +156,17 @@ BoxPose PoseOf(const BoxParameters& p)
         low = std::min(low, pose.Corners[static_cast<std::size_t>(i)].y);
         high = std::max(high, pose.Corners[static_cast<std::size_t>(i)].y);
     }
-    pose.FloorY = low - FloorGap;
+    if (p.HalfThickness <= ThinCardLimit) {
+        // A card is drawn as two faces a hair apart and no edges: it stands on
+        // the face turned to the eye, the other one hides behind it.
+        const Vec3 normal = pose.Box * Vec3{0, 0, 1};
+        const bool frontSeen = Dot(normal, Sub(pose.Camera, pose.Box * Vec3{0, 0, pose.Half.z})) > 0;
+        low = 1e30f;
+        for (int i = 0; i < 8; ++i)
+            if (((i & 4) != 0) == frontSeen)
+                low = std::min(low, pose.Corners[static_cast<std::size_t>(i)].y);
+    }
+    pose.FloorY = low;
     pose.TopY = high;
     return pose;
 }
@@ -230,14 +238,16 @@ ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int s
     return mask;
 }
 
-std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int strength, int light, int grid)
+std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int strength, int light, int grid,
+                                    float overlap)
 {
     std::vector<MirrorFace> out;
     const float floorY = pose.FloorY;
     // The reflection is gone at this height above the floor.
     const float fade = std::max(0.5f * (pose.TopY - floorY), 0.3f * LargestSide(pose));
     const float top = static_cast<float>(std::clamp(strength, 0, 100)) / 100.0f;
-    const auto mirrored = [&](Vec3 w) { return Vec3{w.x, 2 * floorY - w.y, w.z}; };
+    const auto mirrored = [&](Vec3 w) { return Vec3{w.x, 2 * floorY - w.y + overlap, w.z}; };
+    const float onFloor = 1e-6f * LargestSide(pose);
     for (int f = 0; f < faceCount; ++f) {
         const BoxFace& face = BoxFaces[f];
         const Vec3 normal = FaceNormal(face);
@@ -247,6 +257,10 @@ std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int stre
             const FaceCorner& c = face.Corners[i];
             world[i] = pose.Box * Vec3{c.x * pose.Half.x, c.y * pose.Half.y, c.z * pose.Half.z};
         }
+        // A face lying on the floor is hidden under the box, and so is its
+        // mirror image; drawn, it would show at the box's edge.
+        if (std::all_of(std::begin(world), std::end(world), [&](Vec3 w) { return w.y <= floorY + onFloor; }))
+            continue;
         const Vec3 centre = Lerp(Lerp(world[0], world[1], 0.5f), Lerp(world[3], world[2], 0.5f), 0.5f);
         // Only faces that turn to the eye: the box is convex, so they never overlap.
         if (Dot({n.x, -n.y, n.z}, Sub(pose.Camera, mirrored(centre))) <= 0)
@@ -281,4 +295,12 @@ std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int stre
             out.push_back(std::move(mf));
     }
     return out;
+}
+
+float QuarterPixel(const BoxPose& pose, float focal, int viewportHeight)
+{
+    const float distance = -(pose.Eye * Vec3{-pose.Camera.x, -pose.Camera.y, -pose.Camera.z}).z;
+    if (focal <= 0 || viewportHeight <= 0 || distance <= 0)
+        return 0;
+    return 0.25f * distance / (focal * 0.5f * static_cast<float>(viewportHeight));
 }

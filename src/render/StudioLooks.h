@@ -27,7 +27,7 @@ struct BoxPose {
     Mat3 Eye;       // eye angle: world to eye (rotation only)
     Vec3 Camera;    // the eye's position in the world
     Vec3 Half;      // half extents in the box frame
-    float FloorY = 0; // just under the lowest corner
+    float FloorY = 0; // the lowest corner's: the box stands on its floor
     float TopY = 0;   // the highest corner
     // Corners in the world, index bits: x (1), y (2), z (4) on the plus side.
     std::array<Vec3, 8> Corners{};
@@ -86,5 +86,13 @@ extern const BoxFace BoxFaces[6];
 // The face's outward normal in the box frame: the axis its corners share.
 Vec3 FaceNormal(const BoxFace& face);
 
+// overlap raises the mirror image by that much (world units), so that it
+// reaches under the box's edge rather than leave a crack where the
+// rasteriser rounds the two edges apart; the box hides what it overlaps.
 std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int strength, int light,
-                                    int grid = 8);
+                                    int grid = 8, float overlap = 0);
+
+// A quarter of a pixel at the box's distance, in world units, for a
+// projection with this focal factor (the matrix's [1][1]) and viewport
+// height; 0 when either is unknown.
+float QuarterPixel(const BoxPose& pose, float focal, int viewportHeight);

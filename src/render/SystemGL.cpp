@@ -71,6 +71,7 @@ public:
     }
     void BlendFunc(GLenum sfactor, GLenum dfactor) override { glBlendFunc(sfactor, dfactor); }
     void DepthMask(GLboolean flag) override { glDepthMask(flag); }
+    void PolygonOffset(GLfloat factor, GLfloat units) override { glPolygonOffset(factor, units); }
     void ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) override { glColorMask(r, g, b, a); }
     void TexParameterf(GLenum target, GLenum pname, GLfloat param) override
     {

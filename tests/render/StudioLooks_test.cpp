@@ -116,7 +116,7 @@ struct PoseTest : ::testing::Test {
     }
 };
 
-TEST_F(PoseTest, FloorLiesJustUnderTheLowestCornerWhateverTheTurn)
+TEST_F(PoseTest, FloorTouchesTheLowestCornerWhateverTheTurn)
 {
     for (const float side : {0.0f, 30.0f, 75.0f})
         for (const float tilt : {0.0f, -20.0f, 40.0f}) {
@@ -127,8 +127,7 @@ TEST_F(PoseTest, FloorLiesJustUnderTheLowestCornerWhateverTheTurn)
             float lowest = 1e9f;
             for (const Vec3& c : pose.Corners)
                 lowest = std::min(lowest, c.y);
-            EXPECT_LT(pose.FloorY, lowest);
-            EXPECT_GT(pose.FloorY, lowest - 0.01f);
+            EXPECT_EQ(pose.FloorY, lowest) << "the box stands on its floor, no gap";
             EXPECT_GT(pose.TopY, pose.FloorY);
         }
     // The eye looks down from above the floor; under it, no floor looks.
@@ -194,6 +193,51 @@ TEST_F(PoseTest, MirroredFacesLieUnderTheFloorFacingTheEyeAndFade)
     EXPECT_TRUE(MirrorFaces(pose, 6, 0, 0).empty());
 }
 
+TEST_F(PoseTest, MirrorMeetsTheBoxAtItsEdgeAndLeavesOutTheBottomItStandsOn)
+{
+    model.Params.SideAngle = 20.0f;
+    model.Params.TiltAngle = 0.0f;
+    const BoxPose pose = PoseOf(model.Params);
+    const std::vector<MirrorFace> faces = MirrorFaces(pose, 6, 100, 0);
+    ASSERT_FALSE(faces.empty());
+    float highest = -1e9f;
+    for (const MirrorFace& face : faces) {
+        EXPECT_NE(face.Face, 3) << "the bottom lies on the floor, hidden under the box";
+        for (const MirrorVertex& v : face.Quads)
+            highest = std::max(highest, v.Position.y);
+    }
+    EXPECT_EQ(highest, pose.FloorY) << "the mirror image starts at the box's own edge";
+    // Raised by the overlap, it reaches just under that edge.
+    float raised = -1e9f;
+    for (const MirrorFace& face : MirrorFaces(pose, 6, 100, 0, 8, 0.001f))
+        for (const MirrorVertex& v : face.Quads)
+            raised = std::max(raised, v.Position.y);
+    EXPECT_NEAR(raised, pose.FloorY + 0.001f, 1e-6f);
+    // A quarter pixel: halved by twice the pixels, never zero with a projection.
+    const float focal = 1.0f / std::tan(22.5f * 3.14159265f / 180.0f);
+    const float quarter = QuarterPixel(pose, focal, 1000);
+    EXPECT_GT(quarter, 1e-4f);
+    EXPECT_LT(quarter, 1e-2f);
+    EXPECT_NEAR(QuarterPixel(pose, focal, 2000), quarter / 2, 1e-7f);
+    EXPECT_EQ(QuarterPixel(pose, 0.0f, 1000), 0.0f) << "unknown projection: no overlap";
+}
+
+TEST_F(PoseTest, CardStandsOnTheFaceTurnedToTheEye)
+{
+    model.SetForm(3); // a card, leaning back
+    const BoxPose pose = PoseOf(model.Params);
+    ASSERT_LE(model.Params.HalfThickness, ThinCardLimit);
+    // The front (z plus) is the face the eye sees: the floor is at its lowest corner.
+    float front = 1e9f, all = 1e9f;
+    for (int i = 0; i < 8; ++i) {
+        all = std::min(all, pose.Corners[static_cast<std::size_t>(i)].y);
+        if (i & 4)
+            front = std::min(front, pose.Corners[static_cast<std::size_t>(i)].y);
+    }
+    EXPECT_LT(all, front) << "the back face dips lower, a hair behind";
+    EXPECT_EQ(pose.FloorY, front);
+}
+
 struct RecordedLooksTest : ::testing::Test {
     RecordingGL gl;
     BoxRenderer renderer{gl};
@@ -221,7 +265,8 @@ TEST_F(RecordedLooksTest, LooksOffMakeTheClassicCallsOnly)
     samplesOnly.ShadowSoftness = 0;
     EXPECT_EQ(Frame(samplesOnly), classic);
     for (const QString& call : classic)
-        EXPECT_FALSE(call.startsWith("Blend") || call.startsWith("DepthMask") || call.startsWith("ColorMask"));
+        EXPECT_FALSE(call.startsWith("Blend") || call.startsWith("DepthMask") || call.startsWith("ColorMask") ||
+                     call.startsWith("PolygonOffset") || call.contains("GL_POLYGON_OFFSET_FILL"));
 }
 
 TEST_F(RecordedLooksTest, FloorLooksPutTheStateBackForTheNextClassicFrame)
@@ -235,6 +280,9 @@ TEST_F(RecordedLooksTest, FloorLooksPutTheStateBackForTheNextClassicFrame)
     EXPECT_EQ(calls.count("DepthMask(1)"), 1);
     EXPECT_EQ(calls.count("ColorMask(1,1,1,0)"), 1) << "the background's alpha is kept";
     EXPECT_EQ(calls.count("ColorMask(1,1,1,1)"), 1);
+    EXPECT_EQ(calls.count("Enable(GL_POLYGON_OFFSET_FILL)"), 1) << "the box wins where the floor meets it";
+    EXPECT_EQ(calls.count("Disable(GL_POLYGON_OFFSET_FILL)"), 1);
+    EXPECT_LT(calls.indexOf("Disable(GL_POLYGON_OFFSET_FILL)"), calls.indexOf("Flush()"));
     // The shadow's texture is made once and reused.
     EXPECT_EQ(calls.count("GenTextures(1)"), 1);
     EXPECT_EQ(Frame(looks).count("GenTextures(1)"), 0);

@@ -25,7 +25,7 @@ QString GLEnumName(GLenum value)
         NAME(GL_TEXTURE_WIDTH) NAME(GL_UNPACK_ALIGNMENT) NAME(GL_BLEND) NAME(GL_SRC_ALPHA)
         NAME(GL_ONE_MINUS_SRC_ALPHA) NAME(GL_LINEAR_MIPMAP_LINEAR) NAME(GL_EXTENSIONS) NAME(GL_RENDERER)
         NAME(GL_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_ALPHA)
-        NAME(GL_CLAMP_TO_EDGE) NAME(GL_TEXTURE_MAX_LEVEL)
+        NAME(GL_CLAMP_TO_EDGE) NAME(GL_TEXTURE_MAX_LEVEL) NAME(GL_POLYGON_OFFSET_FILL)
 #undef NAME
     default: return QString::number(value);
     }
@@ -200,6 +200,10 @@ void RecordingGL::BlendFunc(GLenum sfactor, GLenum dfactor)
     Calls << QStringLiteral("BlendFunc(%1,%2)").arg(GLEnumName(sfactor), GLEnumName(dfactor));
 }
 void RecordingGL::DepthMask(GLboolean flag) { Calls << QStringLiteral("DepthMask(%1)").arg(flag); }
+void RecordingGL::PolygonOffset(GLfloat factor, GLfloat units)
+{
+    Calls << QStringLiteral("PolygonOffset(%1,%2)").arg(factor).arg(units);
+}
 void RecordingGL::ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
 {
     Calls << QStringLiteral("ColorMask(%1,%2,%3,%4)").arg(r).arg(g).arg(b).arg(a);

@@ -61,6 +61,7 @@ public:
                     void* pixels) override;
     void BlendFunc(GLenum sfactor, GLenum dfactor) override;
     void DepthMask(GLboolean flag) override;
+    void PolygonOffset(GLfloat factor, GLfloat units) override;
     void ColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) override;
     void TexParameterf(GLenum target, GLenum pname, GLfloat param) override;
     void GetFloatv(GLenum pname, GLfloat* params) override;
