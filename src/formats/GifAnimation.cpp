@@ -1,5 +1,7 @@
 #include "formats/GifAnimation.h"
 
+#include "formats/PaletteDither.h"
+
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -78,44 +80,15 @@ void GifAnimation::AddFrame(const RgbaRows& picture, int delay)
         throw FileFailure(e.What, QStringLiteral("every frame of a GIF animation must be %1 x %2 pixels")
                                       .arg(e.Width)
                                       .arg(e.Height));
-    const std::size_t count = static_cast<std::size_t>(e.Width) * static_cast<std::size_t>(e.Height);
-    std::vector<GifByteType> indexes(count);
+    if (e.Width <= 0 || e.Height <= 0)
+        throw FileFailure(e.What, QStringLiteral("a GIF frame needs at least one pixel"));
+    IndexedPicture frame = ReduceTo256Colours(picture); // giflib may mask the indexes in place
+    // A colour table holds a power of two colours, at least two.
     std::array<GifColorType, 256> colours{};
-    int size = 256;
-    {
-        std::vector<GifByteType> red(count), green(count), blue(count);
-        std::size_t i = 0;
-        for (int y = 0; y < e.Height; ++y) {
-            const std::uint8_t* src = picture.Row(y);
-            for (int x = 0; x < e.Width; ++x, ++i, src += 4) {
-                red[i] = src[0];
-                green[i] = src[1];
-                blue[i] = src[2];
-            }
-        }
-        if (GifQuantizeBuffer(static_cast<unsigned>(e.Width), static_cast<unsigned>(e.Height), &size,
-                              red.data(), green.data(), blue.data(), indexes.data(),
-                              colours.data()) == GIF_ERROR)
-            throw FileFailure(e.What, QStringLiteral("the GIF palette could not be made"));
-        // The quantizer gives each colour the middle of its box, on a grid of
-        // 32 levels, so a white background comes out grey: each colour
-        // becomes the mean of the pixels it stands for instead.
-        std::array<std::array<std::uint64_t, 4>, 256> sums{};
-        for (std::size_t p = 0; p < count; ++p) {
-            auto& sum = sums[indexes[p]];
-            sum[0] += red[p];
-            sum[1] += green[p];
-            sum[2] += blue[p];
-            ++sum[3];
-        }
-        for (std::size_t c = 0; c < sums.size(); ++c)
-            if (const std::uint64_t n = sums[c][3]) {
-                colours[c].Red = static_cast<GifByteType>((sums[c][0] + n / 2) / n);
-                colours[c].Green = static_cast<GifByteType>((sums[c][1] + n / 2) / n);
-                colours[c].Blue = static_cast<GifByteType>((sums[c][2] + n / 2) / n);
-            }
-    }
-    const std::unique_ptr<ColorMapObject, MapFree> map(GifMakeMapObject(256, colours.data()));
+    for (std::size_t i = 0; i < frame.Colours.size(); ++i)
+        colours[i] = {frame.Colours[i][0], frame.Colours[i][1], frame.Colours[i][2]};
+    const int tableSize = 1 << GifBitSize(static_cast<int>(frame.Colours.size()));
+    const std::unique_ptr<ColorMapObject, MapFree> map(GifMakeMapObject(tableSize, colours.data()));
     if (!map)
         throw Failure(e.What, E_GIF_ERR_NOT_ENOUGH_MEM);
 
@@ -126,7 +99,8 @@ void GifAnimation::AddFrame(const RgbaRows& picture, int delay)
     e.Check(EGifPutExtension(e.Gif, GRAPHICS_EXT_FUNC_CODE, length, extension));
     e.Check(EGifPutImageDesc(e.Gif, 0, 0, e.Width, e.Height, false, map.get()));
     for (int y = 0; y < e.Height; ++y)
-        e.Check(EGifPutLine(e.Gif, indexes.data() + static_cast<std::size_t>(y) * e.Width, e.Width));
+        e.Check(EGifPutLine(e.Gif, frame.Indexes.data() + static_cast<std::size_t>(y) * e.Width,
+                            e.Width));
 }
 
 QByteArray GifAnimation::Finish()

@@ -1,7 +1,8 @@
 #pragma once
 // An animated GIF89a made frame by frame: every frame fills the whole screen
-// with a palette of its own (giflib's quantizer, up to 256 colours), and the
-// animation loops without end (the NETSCAPE2.0 extension).
+// with a palette of its own (up to 256 colours chosen for it, with error
+// diffusion; see PaletteDither.h), and the animation loops without end (the
+// NETSCAPE2.0 extension).
 #include "formats/PictureWriter.h"
 
 #include <QByteArray>
