@@ -12,6 +12,7 @@ packages=(
   xvfb xauth
   parallel
   python3-yaml
+  imagemagick
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info
   dpkg-dev fakeroot file lintian
