@@ -113,14 +113,22 @@ bool Split(std::vector<Weighted>& colours, Group& group, Group& second)
     std::size_t bestAxis = 0;
     int bestCut = -1; // values up to it go first
     Sums bestFirst;
+    // Only the values the group spans: groups soon span few.
+    std::array<int, 3> low{255, 255, 255}, high{0, 0, 0};
+    for (std::size_t i = group.Begin; i < group.End; ++i)
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            low[axis] = std::min<int>(low[axis], colours[i].Colour[axis]);
+            high[axis] = std::max<int>(high[axis], colours[i].Colour[axis]);
+        }
+    std::array<Sums, 256> bins;
     for (std::size_t axis = 0; axis < 3; ++axis) {
-        std::array<Sums, 256> bins;
+        std::fill(bins.begin() + low[axis], bins.begin() + high[axis] + 1, Sums{});
         for (std::size_t i = group.Begin; i < group.End; ++i)
             bins[colours[i].Colour[axis]].Add(colours[i]);
         Sums first;
-        for (int v = 0; v < 255; ++v) {
+        for (int v = low[axis]; v < high[axis]; ++v) {
             first.Add(bins[static_cast<std::size_t>(v)]);
-            if (first.Count == 0 || first.Count == group.Total.Count)
+            if (first.Count == 0)
                 continue;
             const double gain = first.Centred() + group.Total.Minus(first).Centred();
             if (gain > bestGain) {
