@@ -1,6 +1,7 @@
 #include "cli/BatchManifest.h"
 
 #include "cli/JsonLinesManifest.h"
+#include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
 
 #include <QDir>
@@ -142,37 +143,45 @@ Manifest ParseCsv(const QString& text)
     return manifest;
 }
 
-enum class Column { Project, Cover, Output, Flag, Look, Value };
+enum class Column { Project, File, Flag, Look, Value };
 
-// What a column is, found by asking the render parser itself, so every
-// option it knows (also ones added later) is a column with no list to keep.
-Column Classify(const QString& name)
+// What a column is, by the render option of that name in the option table.
+// "project" is the render's one argument without a name.
+Column Classify(const QString& name, const RenderOptionSpec** option)
 {
+    *option = nullptr;
     if (name == QLatin1String("project"))
         return Column::Project;
-    if (name == QLatin1String("front") || name == QLatin1String("side") || name == QLatin1String("top"))
-        return Column::Cover;
-    if (name == QLatin1String("output"))
-        return Column::Output;
+    const RenderOptionSpec* spec = FindRenderOption(QStringLiteral("--") + name);
     static const QRegularExpression word(QStringLiteral("^[a-z0-9][a-z0-9-]*$"));
-    const QString option = QStringLiteral("--") + name;
-    if (name == QLatin1String("save-project") || name == QLatin1String("timings") || !word.match(name).hasMatch())
+    if (!word.match(name).hasMatch() || (spec && !spec->ManifestColumn))
         throw BadInput(QStringLiteral("unknown column %1").arg(Quoted(name)));
-    try {
-        ParseRenderArguments({option + QStringLiteral("=1"), QStringLiteral("-o"), QStringLiteral("probe.png")});
-    } catch (const CommandLineError& e) {
-        if (e.Text() == QStringLiteral("unknown option %1").arg(option))
-            throw BadInput(QStringLiteral("unknown column %1 (not a render option)").arg(Quoted(name)));
-        if (e.Text() == QStringLiteral("%1 takes no value").arg(option))
-            return Column::Flag;
-    }
-    // An option whose value may be left out (--shadow alone is 60).
-    try {
-        ParseRenderArguments({option, QStringLiteral("-o"), QStringLiteral("probe.png")});
-        return Column::Look;
-    } catch (const CommandLineError&) {
+    if (!spec)
+        throw BadInput(QStringLiteral("unknown column %1 (not a render option)").arg(Quoted(name)));
+    *option = spec;
+    if (spec->Kind == OptionKind::File)
+        return Column::File;
+    switch (spec->Arity) {
+    case OptionArity::None:
+        return Column::Flag;
+    case OptionArity::Optional:
+        return Column::Look; // --shadow alone is 60
+    case OptionArity::Required:
+        break;
     }
     return Column::Value;
+}
+
+struct ColumnKind {
+    Column Kind = Column::Value;
+    const RenderOptionSpec* Option = nullptr;
+};
+
+ColumnKind Classify(const QString& name)
+{
+    ColumnKind kind;
+    kind.Kind = Classify(name, &kind.Option);
+    return kind;
 }
 
 std::optional<bool> FlagValue(const QString& value)
@@ -201,7 +210,7 @@ QString Resolve(const QString& folder, const QString& path)
     return QDir::cleanPath(QDir(folder).absoluteFilePath(path));
 }
 
-QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QString, Column>& kinds)
+QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QString, ColumnKind>& kinds)
 {
     QStringList arguments;
     QString project;
@@ -210,18 +219,17 @@ QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QS
         if (kind == kinds.end())
             kind = kinds.emplace(name, Classify(name)).first;
         const QString value = cell.trimmed();
-        switch (kind->second) {
+        switch (kind->second.Kind) {
         case Column::Project:
             if (!value.isEmpty())
                 project = Resolve(folder, value);
             break;
-        case Column::Cover:
-            if (!value.isEmpty())
-                arguments << QStringLiteral("--") + name << Resolve(folder, value);
-            break;
-        case Column::Output:
-            if (!value.isEmpty())
-                arguments << QStringLiteral("-o") << Resolve(folder, value);
+        case Column::File:
+            // A path from the manifest's folder, after the option's shortest name.
+            if (!value.isEmpty()) {
+                const RenderOptionSpec& spec = *kind->second.Option;
+                arguments << (spec.Short ? QLatin1String(spec.Short) : spec.LongName()) << Resolve(folder, value);
+            }
             break;
         case Column::Flag: {
             const std::optional<bool> on = FlagValue(value);
@@ -304,14 +312,14 @@ Manifest ReadManifest(const QString& path)
 
 QStringList RowArguments(const ManifestRow& row, const QString& folder)
 {
-    std::map<QString, Column> kinds;
+    std::map<QString, ColumnKind> kinds;
     return Arguments(row, folder, kinds);
 }
 
 std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
 {
     // Every column first: one that is not known stops the whole manifest.
-    std::map<QString, Column> kinds;
+    std::map<QString, ColumnKind> kinds;
     for (const auto& [name, line] : manifest.Columns) {
         try {
             kinds.emplace(name, Classify(name));

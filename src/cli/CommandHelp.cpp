@@ -1,6 +1,9 @@
 #include "cli/CommandHelp.h"
 
+#include "cli/OptionTable.h"
+
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -39,38 +42,69 @@ QString RenderIntro()
                           "IMAGE is .jpg/.jpeg, .png, .bmp (24-bit) or .tga, by its extension.\n");
 }
 
+// Where the usage puts an option's words when the table does not say.
+constexpr int HelpColumn = 23;
+
+QString PaddedTo(QString line, int column)
+{
+    const qsizetype lineStart = line.lastIndexOf(QLatin1Char('\n')) + 1;
+    const qsizetype width = line.size() - lineStart;
+    line += QString(std::max<qsizetype>(column - width, 1), QLatin1Char(' '));
+    return line;
+}
+
+QString SectionHeading(OptionSection section)
+{
+    switch (section) {
+    case OptionSection::Box:
+        return QStringLiteral("Options, applied after the project in this order:\n");
+    case OptionSection::Looks:
+        return QStringLiteral("Looks (0 or absent: the classic picture; a project keeps its own unless set):\n");
+    case OptionSection::Output:
+        return QStringLiteral("Output:\n");
+    case OptionSection::Hidden:
+        break;
+    }
+    return {};
+}
+
+// The option table as usage lines: an option starts a line or, with its
+// UsageColumn, continues the one before.
 QString RenderOptionsText()
 {
-    return QStringLiteral(
-        "Options, applied after the project in this order:\n"
-        "  --form N|NAME        box kind 0..9 or its caption (moves depth, offsets,\n"
-        "                       turn, eye and both angles to the kind's values)\n"
-        "  --fog N|NAME         0..3: \"Clear view\", \"Natural view\", \"dimmed light\", \"Dark\"\n"
-        "  --background #RRGGBB background colour\n"
-        "  --width N            box width 1..100      --height N     box height 1..100\n"
-        "  --thickness N        box thickness 1..100  --depth N      distance 2..80\n"
-        "  --vertical N         offset -300..300      --horizontal N offset -300..300\n"
-        "  --turn N             tenths of a degree -1800..1800\n"
-        "  --eye N              eye angle 0..60\n"
-        "  --side-angle DEG     --tilt-angle DEG      view angles in degrees\n"
-        "  --front FILE         --side FILE           --top FILE   cover images\n"
-        "                       (.jpg, .bmp, .png, .gif, .tga; alpha is ignored)\n"
-        "Looks (0 or absent: the classic picture; a project keeps its own unless set):\n"
-        "  --shadow [S]         ground shadow 0..100 (alone: 60)\n"
-        "  --shadow-softness N  0 (hard)..100 (soft), default 50\n"
-        "  --reflection [S]     floor reflection 0..100 (alone: 30)\n"
-        "  --light [S]          directional light 0..100 (alone: 50)\n"
-        "  --smooth-textures    filtered covers: no shimmer on large artwork\n"
-        "Output:\n"
-        "  -o, --output IMAGE   the picture to write\n"
-        "  --save-project FILE  write the project with the options applied\n"
-        "  --size WxH           output pixels, 1..16384 each (default: the project's)\n"
-        "  --scale N            multiply the output size, 1..16; the picture stays the same\n"
-        "  --samples N          anti-aliasing: 1 (off), 2, 4, 8, 16 or 32 (default: the project's)\n"
-        "  --quality N          JPEG quality 10..100 (default 70)\n"
-        "  --transparent        .png/.tga: background gets alpha 0\n"
-        "  --dpi N              print resolution 1..10000 recorded in a .jpg, .png or\n"
-        "                       .bmp (a .tga has no field for it)\n");
+    QString text;
+    QString line;
+    std::optional<OptionSection> section;
+    const auto endLine = [&] {
+        if (!line.isEmpty())
+            text += line + QLatin1Char('\n');
+        line.clear();
+    };
+    for (const RenderOptionSpec& spec : RenderOptionTable()) {
+        if (spec.Section == OptionSection::Hidden)
+            continue;
+        if (spec.Section != section) {
+            endLine();
+            text += SectionHeading(spec.Section);
+            section = spec.Section;
+        }
+        QString synopsis = spec.Names();
+        if (spec.ValueName)
+            synopsis += QLatin1Char(' ') + QLatin1String(spec.ValueName);
+        if (spec.UsageColumn == 0) {
+            endLine();
+            line = QStringLiteral("  ") + synopsis;
+        } else {
+            line = PaddedTo(line, spec.UsageColumn) + synopsis;
+        }
+        const QString help = spec.HelpText();
+        if (help.isEmpty())
+            continue;
+        line = PaddedTo(line, spec.HelpColumn ? spec.HelpColumn : HelpColumn);
+        line += QString(help).replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(HelpColumn, QLatin1Char(' ')));
+    }
+    endLine();
+    return text;
 }
 
 QString TurntableText()

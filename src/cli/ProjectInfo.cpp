@@ -1,9 +1,12 @@
 #include "cli/ProjectInfo.h"
 
+#include "cli/OptionTable.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -16,29 +19,60 @@ QByteArray Encoded(const QJsonValue& value)
     return array.mid(1, array.size() - 2); // without the brackets
 }
 
-QString HexColor(std::int32_t bgr)
+using Fields = std::vector<std::pair<QString, QJsonValue>>;
+
+void AddOption(Fields& fields, const RenderOptionSpec& spec, const ProjectData& d)
 {
-    const auto v = static_cast<std::uint32_t>(bgr);
-    return QStringLiteral("#%1%2%3")
-        .arg(v & 0xFFu, 2, 16, QLatin1Char('0'))
-        .arg((v >> 8) & 0xFFu, 2, 16, QLatin1Char('0'))
-        .arg((v >> 16) & 0xFFu, 2, 16, QLatin1Char('0'))
-        .toUpper();
+    const QStringList keys = spec.Keys();
+    const QJsonArray values = spec.Info(d);
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        fields.emplace_back(keys[i], values.at(i));
+}
+
+// The file's order; a name with "--" stands for that option's keys in the
+// option table. Options with a key that are not named here follow them.
+const char* const FileOrder[] = {
+    "version", "--front", "--side", "--top", "outputFolder", "sizeClass", "--fog", "--form", "--background", "--size",
+    "--width", "--height", "--thickness", "--depth", "--vertical", "--horizontal", "--turn", "--eye", "--side-angle",
+    "--tilt-angle",
+};
+
+Fields TopFields(const ProjectData& d)
+{
+    Fields fields;
+    std::vector<const RenderOptionSpec*> done;
+    for (const char* name : FileOrder) {
+        const QString key = QLatin1String(name);
+        if (key == QLatin1String("version"))
+            fields.emplace_back(key, d.Version);
+        else if (key == QLatin1String("outputFolder"))
+            fields.emplace_back(key, d.OutputFolder);
+        else if (key == QLatin1String("sizeClass"))
+            fields.emplace_back(key, d.SizeClass);
+        else if (const RenderOptionSpec* spec = FindRenderOption(key); spec && spec->Json == InfoBlock::Top) {
+            AddOption(fields, *spec, d);
+            done.push_back(spec);
+        }
+    }
+    for (const RenderOptionSpec& spec : RenderOptionTable())
+        if (spec.Json == InfoBlock::Top && std::find(done.begin(), done.end(), &spec) == done.end())
+            AddOption(fields, spec, d);
+    return fields;
 }
 
 // The looks on one line, in the order of the file's block.
-QByteArray LooksJson(const BoxLooks& l)
+QByteArray LooksJson(const ProjectData& d)
 {
-    const std::pair<const char*, QJsonValue> values[] = {
-        {"shadow", l.Shadow},   {"shadowSoftness", l.ShadowSoftness}, {"reflection", l.Reflection},
-        {"light", l.Light},     {"smoothTextures", l.SmoothTextures}, {"samples", l.Samples},
-    };
+    Fields values;
+    for (const RenderOptionSpec& spec : RenderOptionTable())
+        if (spec.Json == InfoBlock::Looks)
+            AddOption(values, spec, d);
     QByteArray out = "{";
     for (const auto& [key, value] : values) {
         if (out.size() > 1)
             out += ", ";
         out += '"';
-        out += key;
+        out += key.toUtf8();
         out += "\": ";
         out += Encoded(value);
     }
@@ -50,39 +84,16 @@ QByteArray LooksJson(const BoxLooks& l)
 QByteArray ProjectInfoJson(const ProjectData& d)
 {
     // QJsonObject would sort the keys; the file's order reads better.
-    const std::vector<std::pair<const char*, QJsonValue>> values = {
-        {"version", d.Version},
-        {"front", d.FrontBack},
-        {"side", d.LeftRight},
-        {"top", d.TopBottom},
-        {"outputFolder", d.OutputFolder},
-        {"sizeClass", d.SizeClass},
-        {"fog", d.Fog},
-        {"form", d.Form},
-        {"background", HexColor(d.BackgroundColor)},
-        {"imageWidth", d.ImageWidth},
-        {"imageHeight", d.ImageHeight},
-        {"boxWidth", d.Breed},
-        {"boxHeight", d.Height},
-        {"boxThickness", d.Thick},
-        {"depth", d.Depth},
-        {"vertical", d.Vertical},
-        {"horizontal", d.Horizontal},
-        {"turn", d.Turn},
-        {"eye", d.Eye},
-        // Not finite (a damaged file) has no JSON number: null.
-        {"sideAngle", static_cast<double>(d.SideAngle)},
-        {"tiltAngle", static_cast<double>(d.TiltAngle)},
-    };
+    const Fields values = TopFields(d);
     QByteArray out = "{\n";
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (const auto& [key, value] : values) {
         out += "    \"";
-        out += values[i].first;
+        out += key.toUtf8();
         out += "\": ";
-        out += Encoded(values[i].second);
+        out += Encoded(value);
         out += ",\n";
     }
-    out += "    \"looks\": " + LooksJson(d.Looks) + "\n";
+    out += "    \"looks\": " + LooksJson(d) + "\n";
     out += "}\n";
     return out;
 }

@@ -1,0 +1,85 @@
+#pragma once
+// Every option of "cubiform render" (and so of turntable and the batch
+// manifest's columns), declared once: the parser, the usage text, the JSON
+// of "info" and the manifest's columns are all read from this table.
+#include "cli/RenderOptions.h"
+
+#include <QJsonArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+struct ProjectData;
+
+// What follows an option's name.
+enum class OptionArity {
+    None,     // a flag: "--transparent"
+    Required, // "--width 40", "--width=40"
+    Optional, // "--shadow" alone takes the bare value; "--shadow 40"
+};
+
+// How the value is read; the usage and the checks follow from it.
+enum class OptionKind { Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File };
+
+// Where the usage lists an option; Hidden ones are not listed.
+enum class OptionSection { Box, Looks, Output, Hidden };
+
+// Which block of "info" holds an option's JSON.
+enum class InfoBlock { None, Top, Looks };
+
+struct OptionRange {
+    int Min = 0;
+    int Max = 0;
+};
+
+struct RenderOptionSpec;
+using ApplyOption = void (*)(RenderOptions&, const RenderOptionSpec&, const QString& written,
+                             const std::optional<QString>& value);
+
+struct RenderOptionSpec {
+    const char* Name;             // long name without "--"; also its manifest column
+    const char* Short;            // "-o", or nullptr
+    OptionArity Arity;
+    OptionKind Kind;
+    const char* ValueName;        // "N", "FILE", "[S]"; nullptr for a flag
+    std::optional<OptionRange> Range; // integers (and each side of a size)
+    std::optional<int> Default;   // what leaving it out means, when that is a number
+    std::optional<int> Bare;      // the value of an Optional option written alone
+    OptionSection Section;
+    // The usage's words, each line of them; {min}, {max}, {default}, {bare},
+    // {choices} and {counts} stand for what the table and the document say.
+    // Empty: shared with the next option on the same usage line.
+    const char* Help;
+    int UsageColumn;              // 0: starts a usage line; else continues it there
+    int HelpColumn;               // 0: the usual column
+    InfoBlock Json;
+    const char* JsonKeys;         // comma separated, as many as Info gives values
+    QJsonArray (*Info)(const ProjectData&);
+    bool ManifestColumn;          // a batch manifest may name it as a column
+    ApplyOption Apply;
+
+    QString LongName() const { return QStringLiteral("--") + QLatin1String(Name); }
+    // "-o, --output" or "--width".
+    QString Names() const;
+    // The usage's words with the placeholders filled in.
+    QString HelpText() const;
+    // The range a value is checked against; for a choice, 0..captions-1.
+    std::optional<OptionRange> ValueRange() const;
+    QStringList Keys() const;
+};
+
+// In the order of the usage text.
+const std::vector<RenderOptionSpec>& RenderOptionTable();
+
+// The option written as NAME ("--width", "-o"; no "=value"), or nullptr.
+const RenderOptionSpec* FindRenderOption(const QString& name);
+
+// The captions a choice option takes by name.
+QStringList OptionChoices(const RenderOptionSpec& spec);
+
+// "1, 2, 4, 8, 16 or 32": LookLimits::SampleCounts in words.
+QString SampleCountWords();
+
+// Whether an argument after an Optional option is its value.
+bool IsLookValue(const QString& text);

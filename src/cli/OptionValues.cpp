@@ -1,0 +1,97 @@
+#include "cli/OptionValues.h"
+
+#include "cli/OptionTable.h"
+
+#include "document/BoxLooks.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+CommandLineError BadValue(const QString& option, const QString& value, const QString& why)
+{
+    return BadInput(QStringLiteral("%1 %2: %3").arg(option, Quoted(value), why));
+}
+
+} // namespace
+
+int IntegerIn(const QString& option, const QString& value, int minimum, int maximum)
+{
+    bool ok = false;
+    const qlonglong n = value.toLongLong(&ok);
+    if (!ok)
+        throw BadValue(option, value, QStringLiteral("not a whole number"));
+    if (n < minimum || n > maximum)
+        throw BadValue(option, value, QStringLiteral("out of range %1..%2").arg(minimum).arg(maximum));
+    return static_cast<int>(n);
+}
+
+float Angle(const QString& option, const QString& value)
+{
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || std::fabs(d) > std::numeric_limits<float>::max())
+        throw BadValue(option, value, QStringLiteral("not a finite number of degrees"));
+    return static_cast<float>(d);
+}
+
+std::uint32_t Colour(const QString& option, const QString& value)
+{
+    static const QRegularExpression pattern(QStringLiteral("^#([0-9A-Fa-f]{6})$"));
+    const QRegularExpressionMatch m = pattern.match(value);
+    if (!m.hasMatch())
+        throw BadValue(option, value, QStringLiteral("not a colour of the form #RRGGBB"));
+    const std::uint32_t rgb = m.captured(1).toUInt(nullptr, 16);
+    return ((rgb >> 16) & 0xFFu) | (rgb & 0xFF00u) | ((rgb & 0xFFu) << 16);
+}
+
+QSize OutputSize(const QString& option, const QString& value, int minimum, int maximum)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d+)[xX](\\d+)$"));
+    const QRegularExpressionMatch m = pattern.match(value);
+    if (!m.hasMatch())
+        throw BadValue(option, value, QStringLiteral("not a size of the form WIDTHxHEIGHT"));
+    const int w = IntegerIn(option, m.captured(1), minimum, maximum);
+    const int h = IntegerIn(option, m.captured(2), minimum, maximum);
+    return {w, h};
+}
+
+int Choice(const QString& option, const QString& value, const QStringList& captions)
+{
+    if (const std::optional<int> index = ChoiceIndex(value, captions))
+        return *index;
+    throw BadValue(option, value,
+                   QStringLiteral("not 0..%1 nor one of: %2")
+                       .arg(captions.size() - 1)
+                       .arg(captions.join(QStringLiteral(", "))));
+}
+
+int SampleCount(const QString& option, const QString& value)
+{
+    const int n = IntegerIn(option, value, LookLimits::SampleCounts.front(), LookLimits::SampleCounts.back());
+    if (!LookLimits::IsSampleCount(n))
+        throw BadValue(option, value, QStringLiteral("not ") + SampleCountWords());
+    return n;
+}
+
+int Strength(const QString& option, const QString& value)
+{
+    bool ok = false;
+    value.toLongLong(&ok);
+    if (!ok)
+        throw BadValue(option, value,
+                       QStringLiteral("not a whole number %1..%2").arg(LookLimits::MinStrength).arg(LookLimits::MaxStrength));
+    return IntegerIn(option, value, LookLimits::MinStrength, LookLimits::MaxStrength);
+}
+
+QString NamedFile(const QString& option, const QString& value)
+{
+    if (value.isEmpty())
+        throw UsageError(QStringLiteral("%1 needs a file name").arg(option));
+    return value;
+}

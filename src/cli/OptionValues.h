@@ -1,0 +1,25 @@
+#pragma once
+// Reading one option's value, each kind with its own wording of what is
+// wrong with it: CommandLineError (bad input) naming the option and value.
+#include "cli/CommandLineError.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+int IntegerIn(const QString& option, const QString& value, int minimum, int maximum);
+// Degrees, any finite float.
+float Angle(const QString& option, const QString& value);
+// "#RRGGBB" as the panel holds it: 0x00BBGGRR.
+std::uint32_t Colour(const QString& option, const QString& value);
+// "WxH", each side in minimum..maximum.
+QSize OutputSize(const QString& option, const QString& value, int minimum, int maximum);
+// "N" or one of the captions in any letter case.
+int Choice(const QString& option, const QString& value, const QStringList& captions);
+int SampleCount(const QString& option, const QString& value);
+// A look's strength, LookLimits::MinStrength..MaxStrength.
+int Strength(const QString& option, const QString& value);
+// A file name that must not be empty (UsageError otherwise).
+QString NamedFile(const QString& option, const QString& value);
