@@ -1,5 +1,6 @@
 #include "cli/HeadlessBox.h"
 
+#include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
 
 #include "document/ProjectApply.h"
@@ -38,20 +39,6 @@ void CheckCoverFile(const QString& path, int slot)
                            .arg(path, QLatin1String(SlotName(slot))));
     if (!IsCoverImageFile(path))
         throw BadInput(QStringLiteral("%1: a cover image must be a .jpg, .bmp, .png, .gif or .tga file").arg(path));
-}
-
-// The options' looks over those the project brought.
-BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
-{
-    const LookOptions& l = o.Looks;
-    looks.Shadow = l.Shadow.value_or(looks.Shadow);
-    looks.ShadowSoftness = l.ShadowSoftness.value_or(looks.ShadowSoftness);
-    looks.Reflection = l.Reflection.value_or(looks.Reflection);
-    looks.Light = l.Light.value_or(looks.Light);
-    looks.SmoothTextures = looks.SmoothTextures || l.SmoothTextures;
-    if (o.SamplesGiven)
-        looks.Samples = o.Samples;
-    return looks;
 }
 
 // The project reader's classic text, after what it means here: a picture

@@ -22,9 +22,9 @@ int Integer(const RenderOptionSpec& s, const QString& arg, const Value& v)
     return IntegerIn(arg, *v, r.Min, r.Max);
 }
 
-int Look(const RenderOptionSpec& s, const QString& arg, const Value& v)
+void ApplyLook(RenderOptions& o, const RenderOptionSpec& s, const QString& arg, const Value& v)
 {
-    return v ? Strength(arg, *v) : *s.Bare;
+    o.Looks.*(s.Look->Given) = v ? Strength(arg, *v) : *s.Bare;
 }
 
 QString HexColour(std::int32_t bgr)
@@ -51,126 +51,184 @@ constexpr std::nullopt_t None = std::nullopt;
 std::vector<RenderOptionSpec> MakeTable()
 {
     return {
-        // name, short, arity, kind, value, range, default, bare, section, help, usage column, help column,
+        // name, short, arity, kind, value, range, default, bare, section, help, usage column, help
+        // column,
         // info block, info keys, info values, manifest column, apply
         {"form", nullptr, A::Required, K::Choice, "N|NAME", None, None, None, Sec::Box,
-         "box kind {min}..{max} or its caption (moves depth, offsets,\nturn, eye and both angles to the kind's values)",
+         "box kind {min}..{max} or its caption (moves depth, offsets,\nturn, eye and both angles "
+         "to the kind's values)",
          0, 0, J::Top, "form", [](const ProjectData& d) { return QJsonArray{d.Form}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Form = Choice(a, *v, OptionChoices(s)); }},
-        {"fog", nullptr, A::Required, K::Choice, "N|NAME", None, None, None, Sec::Box, "{min}..{max}: {choices}", 0, 0,
-         J::Top, "fog", [](const ProjectData& d) { return QJsonArray{d.Fog}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Fog = Choice(a, *v, OptionChoices(s)); }},
-        {"background", nullptr, A::Required, K::Colour, "#RRGGBB", None, None, None, Sec::Box, "background colour", 0, 0,
-         J::Top, "background", [](const ProjectData& d) { return QJsonArray{HexColour(d.BackgroundColor)}; }, true,
-         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.Background = Colour(a, *v); }},
-        {"width", nullptr, A::Required, K::Integer, "N", OptionRange{SizeMin, SizeMax}, None, None, Sec::Box,
-         "box width {min}..{max}", 0, 0, J::Top, "boxWidth", [](const ProjectData& d) { return QJsonArray{d.Breed}; },
-         true, [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Width = Integer(s, a, v); }},
-        {"height", nullptr, A::Required, K::Integer, "N", OptionRange{SizeMin, SizeMax}, None, None, Sec::Box,
-         "box height {min}..{max}", Beside, BesideHelp, J::Top, "boxHeight",
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Form = Choice(a, *v, OptionChoices(s));
+         }},
+        {"fog", nullptr, A::Required, K::Choice, "N|NAME", None, None, None, Sec::Box,
+         "{min}..{max}: {choices}", 0, 0, J::Top, "fog",
+         [](const ProjectData& d) { return QJsonArray{d.Fog}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Fog = Choice(a, *v, OptionChoices(s));
+         }},
+        {"background", nullptr, A::Required, K::Colour, "#RRGGBB", None, None, None, Sec::Box,
+         "background colour", 0, 0, J::Top, "background",
+         [](const ProjectData& d) { return QJsonArray{HexColour(d.BackgroundColor)}; }, true,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) {
+             o.Background = Colour(a, *v);
+         }},
+        {"width", nullptr, A::Required, K::Integer, "N", OptionRange{SizeMin, SizeMax}, None, None,
+         Sec::Box, "box width {min}..{max}", 0, 0, J::Top, "boxWidth",
+         [](const ProjectData& d) { return QJsonArray{d.Breed}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Width = Integer(s, a, v);
+         }},
+        {"height", nullptr, A::Required, K::Integer, "N", OptionRange{SizeMin, SizeMax}, None, None,
+         Sec::Box, "box height {min}..{max}", Beside, BesideHelp, J::Top, "boxHeight",
          [](const ProjectData& d) { return QJsonArray{d.Height}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Height = Integer(s, a, v); }},
-        {"thickness", nullptr, A::Required, K::Integer, "N", OptionRange{SizeMin, SizeMax}, None, None, Sec::Box,
-         "box thickness {min}..{max}", 0, 0, J::Top, "boxThickness",
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Height = Integer(s, a, v);
+         }},
+        {"thickness", nullptr, A::Required, K::Integer, "N", OptionRange{SizeMin, SizeMax}, None,
+         None, Sec::Box, "box thickness {min}..{max}", 0, 0, J::Top, "boxThickness",
          [](const ProjectData& d) { return QJsonArray{d.Thick}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Thickness = Integer(s, a, v); }},
-        {"depth", nullptr, A::Required, K::Integer, "N", OptionRange{DepthMin, DepthMax}, None, None, Sec::Box,
-         "distance {min}..{max}", Beside, BesideHelp, J::Top, "depth", [](const ProjectData& d) { return QJsonArray{d.Depth}; },
-         true, [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Depth = Integer(s, a, v); }},
-        {"vertical", nullptr, A::Required, K::Integer, "N", OptionRange{OffsetMin, OffsetMax}, None, None, Sec::Box,
-         "offset {min}..{max}", 0, 0, J::Top, "vertical", [](const ProjectData& d) { return QJsonArray{d.Vertical}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Vertical = Integer(s, a, v); }},
-        {"horizontal", nullptr, A::Required, K::Integer, "N", OptionRange{OffsetMin, OffsetMax}, None, None, Sec::Box,
-         "offset {min}..{max}", Beside, BesideHelp, J::Top, "horizontal",
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Thickness = Integer(s, a, v);
+         }},
+        {"depth", nullptr, A::Required, K::Integer, "N", OptionRange{DepthMin, DepthMax}, None,
+         None, Sec::Box, "distance {min}..{max}", Beside, BesideHelp, J::Top, "depth",
+         [](const ProjectData& d) { return QJsonArray{d.Depth}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Depth = Integer(s, a, v);
+         }},
+        {"vertical", nullptr, A::Required, K::Integer, "N", OptionRange{OffsetMin, OffsetMax}, None,
+         None, Sec::Box, "offset {min}..{max}", 0, 0, J::Top, "vertical",
+         [](const ProjectData& d) { return QJsonArray{d.Vertical}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Vertical = Integer(s, a, v);
+         }},
+        {"horizontal", nullptr, A::Required, K::Integer, "N", OptionRange{OffsetMin, OffsetMax},
+         None, None, Sec::Box, "offset {min}..{max}", Beside, BesideHelp, J::Top, "horizontal",
          [](const ProjectData& d) { return QJsonArray{d.Horizontal}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Horizontal = Integer(s, a, v); }},
-        {"turn", nullptr, A::Required, K::Integer, "N", OptionRange{TurnMin, TurnMax}, None, None, Sec::Box,
-         "tenths of a degree {min}..{max}", 0, 0, J::Top, "turn", [](const ProjectData& d) { return QJsonArray{d.Turn}; },
-         true, [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Turn = Integer(s, a, v); }},
-        {"eye", nullptr, A::Required, K::Integer, "N", OptionRange{EyeMin, EyeMax}, None, None, Sec::Box,
-         "eye angle {min}..{max}", 0, 0, J::Top, "eye", [](const ProjectData& d) { return QJsonArray{d.Eye}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Sliders.Eye = Integer(s, a, v); }},
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Horizontal = Integer(s, a, v);
+         }},
+        {"turn", nullptr, A::Required, K::Integer, "N", OptionRange{TurnMin, TurnMax}, None, None,
+         Sec::Box, "tenths of a degree {min}..{max}", 0, 0, J::Top, "turn",
+         [](const ProjectData& d) { return QJsonArray{d.Turn}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Turn = Integer(s, a, v);
+         }},
+        {"eye", nullptr, A::Required, K::Integer, "N", OptionRange{EyeMin, EyeMax}, None, None,
+         Sec::Box, "eye angle {min}..{max}", 0, 0, J::Top, "eye",
+         [](const ProjectData& d) { return QJsonArray{d.Eye}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Sliders.Eye = Integer(s, a, v);
+         }},
         // Not finite (a damaged file) has no JSON number: null.
-        {"side-angle", nullptr, A::Required, K::Angle, "DEG", None, None, None, Sec::Box, "", 0, 0, J::Top, "sideAngle",
+        {"side-angle", nullptr, A::Required, K::Angle, "DEG", None, None, None, Sec::Box, "", 0, 0,
+         J::Top, "sideAngle",
          [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.SideAngle)}; }, true,
-         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.SideAngle = Angle(a, *v); }},
-        {"tilt-angle", nullptr, A::Required, K::Angle, "DEG", None, None, None, Sec::Box, "view angles in degrees", 23,
-         Beside, J::Top, "tiltAngle", [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.TiltAngle)}; }, true,
-         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.TiltAngle = Angle(a, *v); }},
-        {"front", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box, "", 0, 0, J::Top, "front",
-         [](const ProjectData& d) { return QJsonArray{d.FrontBack}; }, true,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) {
+             o.SideAngle = Angle(a, *v);
+         }},
+        {"tilt-angle", nullptr, A::Required, K::Angle, "DEG", None, None, None, Sec::Box,
+         "view angles in degrees", 23, Beside, J::Top, "tiltAngle",
+         [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.TiltAngle)}; }, true,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) {
+             o.TiltAngle = Angle(a, *v);
+         }},
+        {"front", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box, "", 0, 0,
+         J::Top, "front", [](const ProjectData& d) { return QJsonArray{d.FrontBack}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[0] = *v; }},
-        {"side", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box, "", 23, 0, J::Top, "side",
-         [](const ProjectData& d) { return QJsonArray{d.LeftRight}; }, true,
+        {"side", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box, "", 23, 0,
+         J::Top, "side", [](const ProjectData& d) { return QJsonArray{d.LeftRight}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[1] = *v; }},
         {"top", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box,
-         "cover images\n(.jpg, .bmp, .png, .gif, .tga; alpha is ignored)", Beside, 58, J::Top, "top",
-         [](const ProjectData& d) { return QJsonArray{d.TopBottom}; }, true,
+         "cover images\n(.jpg, .bmp, .png, .gif, .tga; alpha is ignored)", Beside, 58, J::Top,
+         "top", [](const ProjectData& d) { return QJsonArray{d.TopBottom}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[2] = *v; }},
 
-        {"shadow", nullptr, A::Optional, K::Strength, "[S]", OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength},
-         None, LookLimits::DefaultShadow, Sec::Looks, "ground shadow {min}..{max} (alone: {bare})", 0, 0, J::Looks, "shadow",
-         [](const ProjectData& d) { return QJsonArray{d.Looks.Shadow}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Looks.Shadow = Look(s, a, v); }},
+        {"shadow", nullptr, A::Optional, K::Strength, "[S]",
+         OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength}, None,
+         LookLimits::DefaultShadow, Sec::Looks, "ground shadow {min}..{max} (alone: {bare})", 0, 0,
+         J::Looks, "shadow", [](const ProjectData& d) { return QJsonArray{d.Looks.Shadow}; }, true,
+         ApplyLook, LookField{&LookOptions::Shadow, &BoxLooks::Shadow}},
         {"shadow-softness", nullptr, A::Required, K::Strength, "N",
-         OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength}, LookLimits::DefaultSoftness, None, Sec::Looks,
-         "{min} (hard)..{max} (soft), default {default}", 0, 0, J::Looks, "shadowSoftness",
-         [](const ProjectData& d) { return QJsonArray{d.Looks.ShadowSoftness}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Looks.ShadowSoftness = Look(s, a, v); }},
+         OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength}, LookLimits::DefaultSoftness,
+         None, Sec::Looks, "{min} (hard)..{max} (soft), default {default}", 0, 0, J::Looks,
+         "shadowSoftness", [](const ProjectData& d) { return QJsonArray{d.Looks.ShadowSoftness}; },
+         true, ApplyLook, LookField{&LookOptions::ShadowSoftness, &BoxLooks::ShadowSoftness}},
         {"reflection", nullptr, A::Optional, K::Strength, "[S]",
-         OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength}, None, LookLimits::DefaultReflection, Sec::Looks,
-         "floor reflection {min}..{max} (alone: {bare})", 0, 0, J::Looks, "reflection",
-         [](const ProjectData& d) { return QJsonArray{d.Looks.Reflection}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Looks.Reflection = Look(s, a, v); }},
-        {"light", nullptr, A::Optional, K::Strength, "[S]", OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength},
-         None, LookLimits::DefaultLight, Sec::Looks, "directional light {min}..{max} (alone: {bare})", 0, 0, J::Looks, "light",
-         [](const ProjectData& d) { return QJsonArray{d.Looks.Light}; }, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Looks.Light = Look(s, a, v); }},
+         OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength}, None,
+         LookLimits::DefaultReflection, Sec::Looks, "floor reflection {min}..{max} (alone: {bare})",
+         0, 0, J::Looks, "reflection",
+         [](const ProjectData& d) { return QJsonArray{d.Looks.Reflection}; }, true, ApplyLook,
+         LookField{&LookOptions::Reflection, &BoxLooks::Reflection}},
+        {"light", nullptr, A::Optional, K::Strength, "[S]",
+         OptionRange{LookLimits::MinStrength, LookLimits::MaxStrength}, None,
+         LookLimits::DefaultLight, Sec::Looks, "directional light {min}..{max} (alone: {bare})", 0,
+         0, J::Looks, "light", [](const ProjectData& d) { return QJsonArray{d.Looks.Light}; }, true,
+         ApplyLook, LookField{&LookOptions::Light, &BoxLooks::Light}},
         {"smooth-textures", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Looks,
          "filtered covers: no shimmer on large artwork", 0, 0, J::Looks, "smoothTextures",
          [](const ProjectData& d) { return QJsonArray{d.Looks.SmoothTextures}; }, true,
-         [](RenderOptions& o, const S&, const QString&, const Value&) { o.Looks.SmoothTextures = true; }},
+         [](RenderOptions& o, const S&, const QString&, const Value&) {
+             o.Looks.SmoothTextures = true;
+         }},
 
-        {"output", "-o", A::Required, K::File, "IMAGE", None, None, None, Sec::Output, "the picture to write", 0, 0,
-         J::None, nullptr, NoInfo, true,
-         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.Output = NamedFile(a, *v); }},
+        {"output", "-o", A::Required, K::File, "IMAGE", None, None, None, Sec::Output,
+         "the picture to write", 0, 0, J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) {
+             o.Output = NamedFile(a, *v);
+         }},
         {"save-project", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Output,
          "write the project with the options applied", 0, 0, J::None, nullptr, NoInfo, false,
-         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.SaveProject = NamedFile(a, *v); }},
-        {"size", nullptr, A::Required, K::Size, "WxH", OptionRange{1, MaxOutputSide}, None, None, Sec::Output,
-         "output pixels, {min}..{max} each (default: the project's)", 0, 0, J::Top, "imageWidth,imageHeight",
-         [](const ProjectData& d) { return QJsonArray{d.ImageWidth, d.ImageHeight}; }, true,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) {
+             o.SaveProject = NamedFile(a, *v);
+         }},
+        {"size", nullptr, A::Required, K::Size, "WxH", OptionRange{1, MaxOutputSide}, None, None,
+         Sec::Output, "output pixels, {min}..{max} each (default: the project's)", 0, 0, J::Top,
+         "imageWidth,imageHeight",
+         [](const ProjectData& d) {
+             return QJsonArray{d.ImageWidth, d.ImageHeight};
+         },
+         true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              const OptionRange r = *s.ValueRange();
              o.Size = OutputSize(a, *v, r.Min, r.Max);
          }},
-        {"scale", nullptr, A::Required, K::Integer, "N", OptionRange{1, MaxScale}, 1, None, Sec::Output,
-         "multiply the output size, {min}..{max}; the picture stays the same", 0, 0, J::None, nullptr, NoInfo, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Scale = Integer(s, a, v); }},
+        {"scale", nullptr, A::Required, K::Integer, "N", OptionRange{1, MaxScale}, 1, None,
+         Sec::Output, "multiply the output size, {min}..{max}; the picture stays the same", 0, 0,
+         J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Scale = Integer(s, a, v);
+         }},
         {"samples", nullptr, A::Required, K::SampleCount, "N",
-         OptionRange{LookLimits::SampleCounts.front(), LookLimits::SampleCounts.back()}, None, None, Sec::Output,
-         "anti-aliasing: {counts} (default: the project's)", 0, 0, J::Looks, "samples",
+         OptionRange{LookLimits::SampleCounts.front(), LookLimits::SampleCounts.back()}, None, None,
+         Sec::Output, "anti-aliasing: {counts} (default: the project's)", 0, 0, J::Looks, "samples",
          [](const ProjectData& d) { return QJsonArray{d.Looks.Samples}; }, true,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.Samples = SampleCount(a, *v);
              o.SamplesGiven = true;
          }},
-        {"quality", nullptr, A::Required, K::Integer, "N", OptionRange{MinJpegQuality, MaxJpegQuality},
-         DefaultJpegQuality, None, Sec::Output, "JPEG quality {min}..{max} (default {default})", 0, 0, J::None, nullptr,
-         NoInfo, true, [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+        {"quality", nullptr, A::Required, K::Integer, "N",
+         OptionRange{MinJpegQuality, MaxJpegQuality}, DefaultJpegQuality, None, Sec::Output,
+         "JPEG quality {min}..{max} (default {default})", 0, 0, J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Quality = Integer(s, a, v);
              o.QualityGiven = true;
          }},
         {"transparent", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Output,
          ".png/.tga: background gets alpha 0", 0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S&, const QString&, const Value&) { o.Transparent = true; }},
-        {"dpi", nullptr, A::Required, K::Integer, "N", OptionRange{MinDpi, MaxDpi}, None, None, Sec::Output,
-         "print resolution {min}..{max} recorded in a .jpg, .png or\n.bmp (a .tga has no field for it)", 0, 0, J::None,
-         nullptr, NoInfo, true,
-         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Dpi = Integer(s, a, v); }},
+        {"dpi", nullptr, A::Required, K::Integer, "N", OptionRange{MinDpi, MaxDpi}, None, None,
+         Sec::Output,
+         "print resolution {min}..{max} recorded in a .jpg, .png or\n.bmp (a .tga has no field for "
+         "it)",
+         0, 0, J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Dpi = Integer(s, a, v);
+         }},
         // Phase times on standard error: for measuring, not in the usage.
-        {"timings", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Hidden, "phase times on standard error", 0,
-         0, J::None, nullptr, NoInfo, false,
+        {"timings", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Hidden,
+         "phase times on standard error", 0, 0, J::None, nullptr, NoInfo, false,
          [](RenderOptions& o, const S&, const QString&, const Value&) { o.Timings = true; }},
     };
 }
@@ -246,6 +304,19 @@ QString RenderOptionSpec::HelpText() const
     return text;
 }
 
+BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
+{
+    for (const RenderOptionSpec& spec : RenderOptionTable())
+        if (spec.Look)
+            if (const std::optional<int>& given = o.Looks.*(spec.Look->Given))
+                looks.*(spec.Look->Field) = *given;
+    // Smooth textures can only be turned on from the command line.
+    looks.SmoothTextures = looks.SmoothTextures || o.Looks.SmoothTextures;
+    if (o.SamplesGiven)
+        looks.Samples = o.Samples;
+    return looks;
+}
+
 // What may follow an option whose value is optional: anything that starts
 // like a number ("--shadow -5" and "--light 50.5" are refused, not taken for
 // an option or a project), and a word that names neither an option nor a
@@ -257,8 +328,8 @@ bool IsLookValue(const QString& text)
     if (numeric.match(text).hasMatch())
         return true;
     if (text.isEmpty() || text.startsWith(QLatin1Char('-')) ||
-        text.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive) || text.contains(QLatin1Char('/')) ||
-        text.contains(QDir::separator()))
+        text.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive) ||
+        text.contains(QLatin1Char('/')) || text.contains(QDir::separator()))
         return false;
     return !QFileInfo::exists(text);
 }

@@ -4,6 +4,8 @@
 // of "info" and the manifest's columns are all read from this table.
 #include "cli/RenderOptions.h"
 
+#include "document/BoxLooks.h"
+
 #include <QJsonArray>
 #include <QString>
 
@@ -33,31 +35,39 @@ struct OptionRange {
     int Max = 0;
 };
 
+// A look option's place in LookOptions and the BoxLooks field it sets over
+// the project's.
+struct LookField {
+    std::optional<int> LookOptions::*Given;
+    int BoxLooks::*Field;
+};
+
 struct RenderOptionSpec;
 using ApplyOption = void (*)(RenderOptions&, const RenderOptionSpec&, const QString& written,
                              const std::optional<QString>& value);
 
 struct RenderOptionSpec {
-    const char* Name;             // long name without "--"; also its manifest column
-    const char* Short;            // "-o", or nullptr
+    const char* Name;  // long name without "--"; also its manifest column
+    const char* Short; // "-o", or nullptr
     OptionArity Arity;
     OptionKind Kind;
-    const char* ValueName;        // "N", "FILE", "[S]"; nullptr for a flag
+    const char* ValueName;            // "N", "FILE", "[S]"; nullptr for a flag
     std::optional<OptionRange> Range; // integers (and each side of a size)
-    std::optional<int> Default;   // what leaving it out means, when that is a number
-    std::optional<int> Bare;      // the value of an Optional option written alone
+    std::optional<int> Default;       // what leaving it out means, when that is a number
+    std::optional<int> Bare;          // the value of an Optional option written alone
     OptionSection Section;
     // The usage's words, each line of them; {min}, {max}, {default}, {bare},
     // {choices} and {counts} stand for what the table and the document say.
     // Empty: shared with the next option on the same usage line.
     const char* Help;
-    int UsageColumn;              // 0: starts a usage line; else continues it there
-    int HelpColumn;               // 0: the usual column
+    int UsageColumn; // 0: starts a usage line; else continues it there
+    int HelpColumn;  // 0: the usual column
     InfoBlock Json;
-    const char* JsonKeys;         // comma separated, as many as Info gives values
+    const char* JsonKeys; // comma separated, as many as Info gives values
     QJsonArray (*Info)(const ProjectData&);
-    bool ManifestColumn;          // a batch manifest may name it as a column
+    bool ManifestColumn; // a batch manifest may name it as a column
     ApplyOption Apply;
+    std::optional<LookField> Look = std::nullopt;
 
     QString LongName() const { return QStringLiteral("--") + QLatin1String(Name); }
     // "-o, --output" or "--width".
@@ -80,6 +90,9 @@ QStringList OptionChoices(const RenderOptionSpec& spec);
 
 // "1, 2, 4, 8, 16 or 32": LookLimits::SampleCounts in words.
 QString SampleCountWords();
+
+// The looks the options set over those the project brought.
+BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& options);
 
 // Whether an argument after an Optional option is its value.
 bool IsLookValue(const QString& text);

@@ -11,7 +11,10 @@
 
 namespace {
 
-QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+QString Quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
 
 CommandLineError BadValue(const QString& option, const QString& value, const QString& why)
 {
@@ -27,7 +30,8 @@ int IntegerIn(const QString& option, const QString& value, int minimum, int maxi
     if (!ok)
         throw BadValue(option, value, QStringLiteral("not a whole number"));
     if (n < minimum || n > maximum)
-        throw BadValue(option, value, QStringLiteral("out of range %1..%2").arg(minimum).arg(maximum));
+        throw BadValue(option, value,
+                       QStringLiteral("out of range %1..%2").arg(minimum).arg(maximum));
     return static_cast<int>(n);
 }
 
@@ -73,7 +77,8 @@ int Choice(const QString& option, const QString& value, const QStringList& capti
 
 int SampleCount(const QString& option, const QString& value)
 {
-    const int n = IntegerIn(option, value, LookLimits::SampleCounts.front(), LookLimits::SampleCounts.back());
+    const int n =
+        IntegerIn(option, value, LookLimits::SampleCounts.front(), LookLimits::SampleCounts.back());
     if (!LookLimits::IsSampleCount(n))
         throw BadValue(option, value, QStringLiteral("not ") + SampleCountWords());
     return n;
@@ -85,7 +90,9 @@ int Strength(const QString& option, const QString& value)
     value.toLongLong(&ok);
     if (!ok)
         throw BadValue(option, value,
-                       QStringLiteral("not a whole number %1..%2").arg(LookLimits::MinStrength).arg(LookLimits::MaxStrength));
+                       QStringLiteral("not a whole number %1..%2")
+                           .arg(LookLimits::MinStrength)
+                           .arg(LookLimits::MaxStrength));
     return IntegerIn(option, value, LookLimits::MinStrength, LookLimits::MaxStrength);
 }
 

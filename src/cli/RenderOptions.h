@@ -26,7 +26,8 @@ struct SliderOptions {
 };
 
 // The looks a render may set over the project's; a bare --shadow,
-// --reflection or --light takes the LookLimits default.
+// --reflection or --light takes the LookLimits default. The option table
+// names the BoxLooks field each of them sets.
 struct LookOptions {
     std::optional<int> Shadow;
     std::optional<int> ShadowSoftness;

@@ -1,0 +1,294 @@
+// The option table against everything that is read from it or must agree
+// with it: the document's limits, the usage, info, the batch manifest's
+// columns and the hand-written man page.
+#include "cli/BatchManifest.h"
+#include "cli/CommandHelp.h"
+#include "cli/OptionTable.h"
+#include "cli/ProjectInfo.h"
+#include "cli/RenderOptions.h"
+#include "document/BoxDocument.h"
+#include "document/BoxLooks.h"
+#include "formats/ProjectFile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+std::vector<const RenderOptionSpec*> Listed()
+{
+    std::vector<const RenderOptionSpec*> listed;
+    for (const RenderOptionSpec& spec : RenderOptionTable())
+        if (spec.Section != OptionSection::Hidden)
+            listed.push_back(&spec);
+    return listed;
+}
+
+QStringList WrittenNames(const RenderOptionSpec& spec)
+{
+    QStringList names{spec.LongName()};
+    if (spec.Short)
+        names << QLatin1String(spec.Short);
+    return names;
+}
+
+// How often an option's name stands in a text as a word of its own.
+int Occurrences(const QString& text, const QString& name)
+{
+    const QRegularExpression word(
+        QStringLiteral("(?<![\\w-])%1(?![\\w-])").arg(QRegularExpression::escape(name)));
+    int n = 0;
+    for (auto it = word.globalMatch(text); it.hasNext(); it.next())
+        ++n;
+    return n;
+}
+
+std::pair<int, QString> ParseFailure(const QStringList& args)
+{
+    try {
+        ParseRenderArguments(args);
+        return {0, {}};
+    } catch (const CommandLineError& e) {
+        return {e.Status(), e.Text()};
+    }
+}
+
+QString ValueAt(const RenderOptionSpec& spec, int n)
+{
+    return spec.Kind == OptionKind::Size ? QStringLiteral("%1x%1").arg(n) : QString::number(n);
+}
+
+} // namespace
+
+TEST(OptionTableTest, NamesAreUniqueAndEveryOptionHasItsWords)
+{
+    QSet<QString> names;
+    const std::vector<RenderOptionSpec>& table = RenderOptionTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const RenderOptionSpec& spec = table[i];
+        for (const QString& name : WrittenNames(spec)) {
+            EXPECT_FALSE(names.contains(name)) << name.toStdString();
+            names.insert(name);
+        }
+        // "project" is the column of the render's one unnamed argument.
+        EXPECT_NE(QLatin1String(spec.Name), QLatin1String("project"));
+        EXPECT_EQ(spec.ValueName == nullptr, spec.Arity == OptionArity::None) << spec.Name;
+        EXPECT_EQ(spec.Bare.has_value(), spec.Arity == OptionArity::Optional) << spec.Name;
+        // Words left out are shared with the next option on the same line.
+        if (QByteArray(spec.Help).isEmpty()) {
+            ASSERT_LT(i + 1, table.size()) << spec.Name;
+            EXPECT_NE(table[i + 1].UsageColumn, 0) << spec.Name;
+            EXPECT_EQ(table[i + 1].Section, spec.Section) << spec.Name;
+        }
+        EXPECT_FALSE(spec.HelpText().contains(QLatin1Char('{'))) << spec.HelpText().toStdString();
+    }
+}
+
+TEST(OptionTableTest, RangesAreTheDocumentsLimits)
+{
+    using namespace SliderLimits;
+    using namespace LookLimits;
+    const OptionRange size{SizeMin, SizeMax}, offset{OffsetMin, OffsetMax},
+        strength{MinStrength, MaxStrength};
+    const std::map<QString, OptionRange> expected = {
+        {"form", {0, static_cast<int>(FormCaptions().size()) - 1}},
+        {"fog", {0, static_cast<int>(FogCaptions().size()) - 1}},
+        {"width", size},
+        {"height", size},
+        {"thickness", size},
+        {"depth", {DepthMin, DepthMax}},
+        {"vertical", offset},
+        {"horizontal", offset},
+        {"turn", {TurnMin, TurnMax}},
+        {"eye", {EyeMin, EyeMax}},
+        {"shadow", strength},
+        {"shadow-softness", strength},
+        {"reflection", strength},
+        {"light", strength},
+        {"samples", {SampleCounts.front(), SampleCounts.back()}},
+        {"size", {1, MaxOutputSide}},
+        {"scale", {1, MaxScale}},
+        {"quality", {MinJpegQuality, MaxJpegQuality}},
+        {"dpi", {MinDpi, MaxDpi}},
+    };
+    int ranged = 0;
+    for (const RenderOptionSpec& spec : RenderOptionTable()) {
+        const std::optional<OptionRange> range = spec.ValueRange();
+        if (!range)
+            continue;
+        ++ranged;
+        const auto it = expected.find(QLatin1String(spec.Name));
+        ASSERT_NE(it, expected.end()) << spec.Name;
+        EXPECT_EQ(range->Min, it->second.Min) << spec.Name;
+        EXPECT_EQ(range->Max, it->second.Max) << spec.Name;
+
+        // The parser checks the same range the usage names.
+        const QString name = spec.LongName();
+        const QStringList output{QStringLiteral("-o"), QStringLiteral("x.jpg")};
+        EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(spec, range->Min)} + output).first,
+                  0)
+            << spec.Name;
+        EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(spec, range->Max)} + output).first,
+                  0)
+            << spec.Name;
+        for (int outside : {range->Min - 1, range->Max + 1}) {
+            const auto [status, text] =
+                ParseFailure(QStringList{name + '=' + ValueAt(spec, outside)} + output);
+            EXPECT_EQ(status, ExitBadInput) << spec.Name;
+            EXPECT_TRUE(text.contains(QStringLiteral("%1..%2").arg(range->Min).arg(range->Max)))
+                << text.toStdString();
+        }
+    }
+    EXPECT_EQ(ranged, static_cast<int>(expected.size()));
+    EXPECT_EQ(FindRenderOption("--shadow")->Bare, DefaultShadow);
+    EXPECT_EQ(FindRenderOption("--reflection")->Bare, DefaultReflection);
+    EXPECT_EQ(FindRenderOption("--light")->Bare, DefaultLight);
+    EXPECT_EQ(FindRenderOption("--shadow-softness")->Default, DefaultSoftness);
+    EXPECT_EQ(FindRenderOption("--quality")->Default, DefaultJpegQuality);
+}
+
+TEST(OptionTableTest, TheUsageListsEveryOptionOnceWithItsRange)
+{
+    // The option list, without the usage lines above it (which name -o too).
+    const auto optionList = [](const QString& help) {
+        const qsizetype begin = help.indexOf(QLatin1String("Options, applied"));
+        return help.mid(begin, help.indexOf(QLatin1String("\n\n"), begin) - begin);
+    };
+    for (const QString& command : {QStringLiteral("render"), QStringLiteral("turntable")}) {
+        const QString list = optionList(CommandHelp(command));
+        for (const RenderOptionSpec& spec : RenderOptionTable())
+            for (const QString& name : WrittenNames(spec))
+                EXPECT_EQ(Occurrences(list, name), spec.Section == OptionSection::Hidden ? 0 : 1)
+                    << command.toStdString() << " " << name.toStdString();
+    }
+    const QString usage = CommandHelp(QStringLiteral("render"));
+    for (const RenderOptionSpec* spec : Listed()) {
+        if (const std::optional<OptionRange> r = spec->ValueRange()) {
+            EXPECT_GE(Occurrences(spec->HelpText(), QString::number(r->Min)), 1) << spec->Name;
+            EXPECT_GE(Occurrences(spec->HelpText(), QString::number(r->Max)), 1) << spec->Name;
+        }
+    }
+    EXPECT_TRUE(usage.contains(QStringLiteral("1 (off), 2, 4, 8, 16 or 32")));
+    EXPECT_TRUE(usage.contains(QStringLiteral("(alone: 60)")));
+    EXPECT_EQ(optionList(UsageText()), optionList(usage));
+}
+
+TEST(OptionTableTest, InfoHasEveryKeyOnce)
+{
+    const QByteArray json = ProjectInfoJson(ProjectData{});
+    const QJsonObject root = QJsonDocument::fromJson(json).object();
+    const QJsonObject looks = root.value(QStringLiteral("looks")).toObject();
+    int top = 0;
+    int inLooks = 0;
+    for (const RenderOptionSpec& spec : RenderOptionTable()) {
+        EXPECT_EQ(spec.Json == InfoBlock::None, spec.Info == nullptr) << spec.Name;
+        for (const QString& key : spec.Keys()) {
+            EXPECT_EQ(
+                Occurrences(QString::fromUtf8(json), QLatin1Char('"') + key + QLatin1Char('"')), 1)
+                << key.toStdString();
+            EXPECT_TRUE((spec.Json == InfoBlock::Top ? root : looks).contains(key))
+                << key.toStdString();
+            ++(spec.Json == InfoBlock::Top ? top : inLooks);
+        }
+    }
+    // version, outputFolder, sizeClass and the looks block are the project's own.
+    EXPECT_EQ(root.size(), top + 4);
+    EXPECT_EQ(looks.size(), inLooks);
+}
+
+TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)
+{
+    for (const RenderOptionSpec& spec : RenderOptionTable()) {
+        const QByteArray csv = "output," + QByteArray(spec.Name) + "\nx.png,\n";
+        const QString name = QString::fromLatin1(spec.Name);
+        bool accepted = true;
+        try {
+            PrepareJobs(ParseManifest(name == QLatin1String("output") ? "output\nx.png\n" : csv,
+                                      ManifestKind::Csv, QStringLiteral("/tmp")));
+        } catch (const CommandLineError& e) {
+            accepted = false;
+            EXPECT_TRUE(e.Text().contains(QStringLiteral("unknown column")))
+                << e.Text().toStdString();
+        }
+        EXPECT_EQ(accepted, spec.ManifestColumn) << spec.Name;
+
+        const QString written = spec.LongName();
+        const int withNumber = RenderOptionValuesAt({written, QStringLiteral("5")}, 0);
+        const int beforeOption = RenderOptionValuesAt({written, QStringLiteral("-o")}, 0);
+        EXPECT_EQ(withNumber, spec.Arity == OptionArity::None ? 0 : 1) << spec.Name;
+        EXPECT_EQ(beforeOption, spec.Arity == OptionArity::Required ? 1 : 0) << spec.Name;
+    }
+}
+
+// The man page is prose by hand; its list of render options and the numbers
+// in each option's paragraph must still be the table's.
+TEST(OptionTableTest, TheManPageListsTheTablesOptions)
+{
+    QFile file(QStringLiteral(CUBIFORM_MAN_PAGE));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString page =
+        QString::fromUtf8(file.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const qsizetype begin = page.indexOf(QLatin1String("\n.SH OPTIONS"));
+    const qsizetype end = page.indexOf(QLatin1String("\n.B turntable"), begin);
+    ASSERT_GT(begin, 0);
+    ASSERT_GT(end, begin);
+    const QStringList paragraphs = page.mid(begin, end - begin).split(QLatin1String("\n.TP\n"));
+
+    std::map<QString, QString> paragraphOf; // name -> its paragraph
+    const QRegularExpression name(QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)"));
+    for (const QString& paragraph : paragraphs.mid(1)) {
+        const QString head = paragraph.section(QLatin1Char('\n'), 0, 0);
+        for (auto it = name.globalMatch(head); it.hasNext();) {
+            const QString found = it.next().captured(1);
+            EXPECT_FALSE(paragraphOf.count(found)) << found.toStdString();
+            paragraphOf[found] = paragraph;
+        }
+    }
+    std::size_t listed = 0;
+    for (const RenderOptionSpec* spec : Listed()) {
+        for (const QString& written : WrittenNames(*spec)) {
+            ++listed;
+            const auto it = paragraphOf.find(written);
+            ASSERT_NE(it, paragraphOf.end()) << written.toStdString();
+            QStringList numbers;
+            if (const std::optional<OptionRange> r = spec->ValueRange())
+                numbers << QString::number(r->Min) << QString::number(r->Max);
+            if (spec->Bare)
+                numbers << QString::number(*spec->Bare);
+            if (spec->Default)
+                numbers << QString::number(*spec->Default);
+            for (const QString& n : numbers)
+                EXPECT_GE(Occurrences(it->second, n), 1)
+                    << written.toStdString() << " " << n.toStdString();
+        }
+    }
+    EXPECT_EQ(paragraphOf.size(), listed);
+}
+
+TEST(OptionTableTest, EachLookOptionSetsItsOwnFieldOverTheProjects)
+{
+    const BoxLooks project{10, 20, 30, 40, false, 2};
+    int looks = 0;
+    for (const RenderOptionSpec& spec : RenderOptionTable()) {
+        if (spec.Kind == OptionKind::Strength) {
+            EXPECT_TRUE(spec.Look) << spec.Name;
+        }
+        if (!spec.Look)
+            continue;
+        ++looks;
+        const RenderOptions o =
+            ParseRenderArguments({spec.LongName() + QStringLiteral("=77"), "-o", "x.png"});
+        BoxLooks expected = project;
+        expected.*(spec.Look->Field) = 77;
+        EXPECT_EQ(LooksWithOptions(project, o), expected) << spec.Name;
+    }
+    EXPECT_EQ(looks, 4);
+    EXPECT_EQ(LooksWithOptions(project, ParseRenderArguments({"-o", "x.png"})), project);
+}
