@@ -53,7 +53,7 @@ struct RenderOptionSpec {
     OptionKind Kind;
     const char* ValueName;            // "N", "FILE", "[S]"; nullptr for a flag
     std::optional<OptionRange> Range; // integers (and each side of a size)
-    std::optional<int> Default;       // what leaving it out means, when that is a number
+    std::optional<int> Default;       // the default the usage names, if any
     std::optional<int> Bare;          // the value of an Optional option written alone
     OptionSection Section;
     // The usage's words, each line of them; {min}, {max}, {default}, {bare},
