@@ -251,9 +251,12 @@ const RenderOptionSpec* FindRenderOption(const QString& name)
 
 QStringList OptionChoices(const RenderOptionSpec& spec)
 {
-    if (spec.Kind != OptionKind::Choice)
-        return {};
-    return QLatin1String(spec.Name) == QLatin1String("form") ? FormCaptions() : FogCaptions();
+    const QLatin1String name(spec.Name);
+    if (name == QLatin1String("form"))
+        return FormCaptions();
+    if (name == QLatin1String("fog"))
+        return FogCaptions();
+    return {};
 }
 
 QString SampleCountWords()

@@ -81,6 +81,7 @@ TEST(OptionTableTest, NamesAreUniqueAndEveryOptionHasItsWords)
         EXPECT_NE(QLatin1String(spec.Name), QLatin1String("project"));
         EXPECT_EQ(spec.ValueName == nullptr, spec.Arity == OptionArity::None) << spec.Name;
         EXPECT_EQ(spec.Bare.has_value(), spec.Arity == OptionArity::Optional) << spec.Name;
+        EXPECT_EQ(OptionChoices(spec).isEmpty(), spec.Kind != OptionKind::Choice) << spec.Name;
         // Words left out are shared with the next option on the same line.
         if (QByteArray(spec.Help).isEmpty()) {
             ASSERT_LT(i + 1, table.size()) << spec.Name;
