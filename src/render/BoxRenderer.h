@@ -70,7 +70,3 @@ void WrapViewAngles(BoxParameters& params);
 // Makes each slot's texture follow the smooth-textures look; a texture
 // that never was smooth is not touched while the look is off.
 void ApplyTextureLook(const BoxLooks& looks, const SlotTextures& textures);
-
-// Vertical lift of the view for an eye angle. The angle / 180 is used as
-// radians as it stands: the look of every stored view depends on it.
-float EyeLift(std::int32_t eyeAngle);

@@ -1,0 +1,12 @@
+#pragma once
+// The view's height for the eye slider, shared by the box drawing and the
+// looks' shadow and reflection (which place the floor under the same view).
+#include <cmath>
+#include <cstdint>
+
+// Vertical lift of the view for an eye angle. The angle / 180 is used as
+// radians as it stands: the look of every stored view depends on it.
+inline float EyeLift(std::int32_t eyeAngle)
+{
+    return static_cast<float>(-10.0 * std::sin(static_cast<double>(eyeAngle) / 180.0));
+}
