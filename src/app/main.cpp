@@ -34,6 +34,7 @@ int main(int argc, char** argv)
         return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr);
     }
     // Anything else opens the window (with a project).
+    PrepareWindowProcess();
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "cubiform: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), "
