@@ -3,6 +3,7 @@
 // optional fog. Written against BoxParameters and the three slot textures so
 // that the window, the result writer and the command line draw alike.
 #include "document/BoxParameters.h"
+#include "render/EyeLift.h"
 #include "render/GLApi.h"
 #include "render/SceneDriver.h"
 
@@ -27,8 +28,6 @@ struct DrawFlags {
     std::function<void()> PumpMessages;
 };
 
-// Below this half-thickness only the front and back are drawn (flat card).
-inline constexpr float ThinCardLimit = 0.002f;
 
 class BoxRenderer {
 public:

@@ -1,6 +1,6 @@
 #pragma once
-// The view's height for the eye slider, shared by the box drawing and the
-// looks' shadow and reflection (which place the floor under the same view).
+// What the box drawing and the looks' shadow and reflection (which place
+// the floor under the same view) must agree on.
 #include <cmath>
 #include <cstdint>
 
@@ -10,3 +10,6 @@ inline float EyeLift(std::int32_t eyeAngle)
 {
     return static_cast<float>(-10.0 * std::sin(static_cast<double>(eyeAngle) / 180.0));
 }
+
+// Below this half-thickness only the front and back are drawn (flat card).
+inline constexpr float ThinCardLimit = 0.002f;
