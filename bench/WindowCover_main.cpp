@@ -8,7 +8,7 @@
 //
 //   window_cover COVER.jpg [SIDE.jpg [TOP.jpg]] [--settle-ms N]
 //   window_cover --make-cover OUT.jpg [--size WxH] [--seed N]
-#include "app/HugePages.h"
+#include "app/ProcessSetup.h"
 #include "window/Application.h"
 #include "window/GLPanel.h"
 #include "window/MainWindow.h"
@@ -120,7 +120,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 
 int main(int argc, char** argv)
 {
-    RestartWithHugePages(argv); // as the program itself starts
+    PrepareWindowProcess(); // as the program itself starts
     CubiformApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     int settleMs = 3000;

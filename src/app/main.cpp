@@ -1,4 +1,4 @@
-#include "app/HugePages.h"
+#include "app/ProcessSetup.h"
 #include "cli/CommandLine.h"
 
 #include <QCoreApplication>
@@ -29,14 +29,12 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (IsCommandLineRequest(arguments)) {
+        PrepareProcess(arguments);
         const QCoreApplication app(argc, argv);
         return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr);
     }
     // Anything else opens the window (with a project).
-    // Only the window: it reuses its memory for cover after cover. A command
-    // touches its memory once and exits, and there fresh huge pages are
-    // slower to come by than small ones on some virtual machines.
-    RestartWithHugePages(argv);
+    PrepareWindowProcess();
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "cubiform: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), "

@@ -32,10 +32,6 @@
 
 #include <unistd.h>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace {
 
 constexpr int MaxJobs = 256;
@@ -253,29 +249,6 @@ int ClearAbandonedTemporaries(const std::vector<BatchJob>& jobs)
     return removed;
 }
 
-// Each worker stands for one core: software GL, which draws with a thread
-// per core in every context, draws on the worker's own thread instead.
-void DrawOnWorkerThreads()
-{
-    if (!qEnvironmentVariableIsSet("LP_NUM_THREADS"))
-        qputenv("LP_NUM_THREADS", "0");
-}
-
-// Every row allocates and frees the same large buffers (a decoded cover, its
-// texture level, the picture). Left to its defaults, the allocator hands
-// them back to the system after each row, and the covers' reading threads,
-// new for every row, take fresh arenas: the next row pays for zeroed pages
-// again (a fifth of the page faults remain with one arena). A batch keeps
-// them instead; its few large allocations do not contend for the one arena.
-void KeepFreedBuffers()
-{
-#ifdef __GLIBC__
-    mallopt(M_ARENA_MAX, 1);
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
-}
-
 } // namespace
 
 BatchOptions ParseBatchArguments(const QStringList& arguments)
@@ -344,8 +317,6 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
 
     const int workers = std::max(1, std::min<int>(options.Jobs > 0 ? options.Jobs : QThread::idealThreadCount(),
                                                   static_cast<int>(jobs.size())));
-    DrawOnWorkerThreads();
-    KeepFreedBuffers();
     const int cleared = ClearAbandonedTemporaries(jobs);
     BatchProgress progress(err, terminal.value_or(isatty(fileno(err)) == 1), static_cast<int>(jobs.size()));
     if (cleared > 0)

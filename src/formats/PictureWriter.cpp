@@ -2,7 +2,7 @@
 
 #include "formats/ZlibParts.h"
 
-#include <libdeflate.h>
+#include <isa-l/crc.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -113,9 +113,9 @@ void AppendChunk(QByteArray& file, const char* type, const std::uint8_t* data, s
     char head[8];
     PutBe32(head, static_cast<std::uint32_t>(size));
     std::memcpy(head + 4, type, 4);
-    std::uint32_t crc = libdeflate_crc32(0, type, 4);
-    if (size != 0) // with no buffer libdeflate answers its starting value, not the sum so far
-        crc = libdeflate_crc32(crc, data, size);
+    std::uint32_t crc = crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(type), 4);
+    if (size != 0)
+        crc = crc32_gzip_refl(crc, data, size);
     char tail[4];
     PutBe32(tail, crc);
     file.append(head, sizeof head);
@@ -200,7 +200,12 @@ QByteArray EncodePng(const RgbaRows& picture, bool keepAlpha, int level, const Q
     std::size_t filteredSize = 0;
     std::unique_ptr<std::uint8_t[]> filtered = UpFiltered(picture, keepAlpha ? 4 : 3, filteredSize);
 
-    const std::vector<std::uint8_t> compressed = ZlibCompressInParts(filtered.get(), filteredSize, level, threads);
+    std::vector<std::uint8_t> compressed;
+    try {
+        compressed = ZlibCompressInParts(filtered.get(), filteredSize, level, threads);
+    } catch (const CompressionError& e) {
+        throw FileFailure(what, QStringLiteral("the picture could not be compressed: %1").arg(QString::fromUtf8(e.what())));
+    }
     filtered.reset();
     const std::size_t compressedSize = compressed.size();
 

@@ -1,13 +1,12 @@
 #include "formats/ZlibParts.h"
 
 #include <isa-l/igzip_lib.h>
-#include <libdeflate.h>
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
-#include <new>
+#include <string>
 #include <thread>
 
 namespace {
@@ -16,57 +15,75 @@ namespace {
 constexpr std::size_t MinPartBytes = std::size_t{1} << 20;
 // ISA-L counts its input in 32 bits.
 constexpr std::size_t MaxPartBytes = std::size_t{1} << 30;
+// A stored block holds at most this much.
+constexpr std::size_t MaxStoredBlock = 65535;
+
+std::string Reason(int status)
+{
+    switch (status) {
+    case STATELESS_OVERFLOW: return "the output did not fit";
+    case INVALID_FLUSH: return "invalid flush";
+    case INVALID_PARAM: return "invalid parameter";
+    case ISAL_INVALID_LEVEL: return "invalid level";
+    case ISAL_INVALID_LEVEL_BUF: return "invalid level buffer";
+    default: return "status " + std::to_string(status);
+    }
+}
+
+std::size_t LevelBufferBytes(int isalLevel)
+{
+    switch (isalLevel) {
+    case 1: return ISAL_DEF_LVL1_DEFAULT;
+    case 2: return ISAL_DEF_LVL2_DEFAULT;
+    default: return ISAL_DEF_LVL3_DEFAULT;
+    }
+}
+
+// At worst stored blocks: five bytes per 64 KB, and the flush's own.
+std::size_t Room(std::size_t size) { return size + (size >> 12) + 64; }
+
+void PutHeader(std::vector<std::uint8_t>& out, int level)
+{
+    // Deflate with a 32 KB window, the level hint, and check bits that make
+    // the pair a multiple of 31.
+    const unsigned hint = level == 0 || level == FastDeflate ? 0 : level < 7 ? 2 : 3;
+    const unsigned first = 0x78, second = hint << 6;
+    out.push_back(static_cast<std::uint8_t>(first));
+    out.push_back(static_cast<std::uint8_t>(second + (31 - (first * 256 + second) % 31) % 31));
+}
 
 void PutAdler32(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t size)
 {
-    const std::uint32_t adler = libdeflate_adler32(1, data, size);
+    const std::uint32_t adler = isal_adler32(1, data, size);
     for (int shift = 24; shift >= 0; shift -= 8)
         out.push_back(static_cast<std::uint8_t>(adler >> shift));
 }
 
-std::vector<std::uint8_t> LibdeflateStream(const std::uint8_t* data, std::size_t size, int level)
+void PutStored(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t size)
 {
-    const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-        libdeflate_alloc_compressor(std::clamp(level, 0, 12)), &libdeflate_free_compressor);
-    if (!compressor)
-        throw std::bad_alloc();
-    // Compressed into a buffer left uninitialised (only the pages the stream
-    // reaches are touched), then kept at its size.
-    const std::size_t room = libdeflate_zlib_compress_bound(compressor.get(), size);
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min(MaxStoredBlock, size - at);
+        const bool final = at + n == size;
+        const std::uint8_t head[5] = {static_cast<std::uint8_t>(final ? 1 : 0), static_cast<std::uint8_t>(n),
+                                      static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(~n),
+                                      static_cast<std::uint8_t>(~n >> 8)};
+        out.insert(out.end(), head, head + 5);
+        out.insert(out.end(), data + at, data + at + n);
+        at += n;
+    } while (at < size);
+}
+
+std::vector<std::uint8_t> Part(const std::uint8_t* data, std::size_t size, int isalLevel, bool last)
+{
+    const std::size_t room = Room(size);
+    // Left uninitialised: only the pages the stream reaches are touched.
     const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(room);
-    const std::size_t made = libdeflate_zlib_compress(compressor.get(), data, size, buffer.get(), room);
-    if (made == 0)
-        throw std::bad_alloc(); // the bound is always enough
+    const std::size_t made = DeflatePiece(data, size, isalLevel, last, buffer.get(), room);
     return std::vector<std::uint8_t>(buffer.get(), buffer.get() + made);
 }
 
-// One part as raw deflate. A part with more to follow ends on a full flush:
-// byte-aligned after an empty stored block, referring to nothing before it,
-// so the next part's blocks continue the stream.
-std::vector<std::uint8_t> FastPart(const std::uint8_t* data, std::size_t size, bool last)
-{
-    const auto levelBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(ISAL_DEF_LVL1_DEFAULT);
-    // At worst stored blocks: five bytes per 64 KB, and the flush's own.
-    const std::size_t room = size + (size >> 12) + 64;
-    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(room);
-    isal_zstream stream{}; // the init leaves the history size as it was: 0 is the default
-    isal_deflate_stateless_init(&stream);
-    stream.level = 1;
-    stream.level_buf = levelBuffer.get();
-    stream.level_buf_size = ISAL_DEF_LVL1_DEFAULT;
-    stream.gzip_flag = IGZIP_DEFLATE;
-    stream.end_of_stream = last ? 1 : 0;
-    stream.flush = last ? NO_FLUSH : FULL_FLUSH;
-    stream.next_in = const_cast<std::uint8_t*>(data);
-    stream.avail_in = static_cast<std::uint32_t>(size);
-    stream.next_out = buffer.get();
-    stream.avail_out = static_cast<std::uint32_t>(room);
-    if (isal_deflate_stateless(&stream) != COMP_OK || stream.avail_in != 0)
-        throw std::bad_alloc(); // the room is always enough
-    return std::vector<std::uint8_t>(buffer.get(), buffer.get() + stream.total_out);
-}
-
-std::vector<std::uint8_t> FastStream(const std::uint8_t* data, std::size_t size, int threads)
+std::vector<std::vector<std::uint8_t>> FastParts(const std::uint8_t* data, std::size_t size, int threads)
 {
     const std::size_t parts = std::max(std::clamp<std::size_t>(size / MinPartBytes, 1, static_cast<std::size_t>(std::max(1, threads))),
                                        (size + MaxPartBytes - 1) / MaxPartBytes);
@@ -77,7 +94,7 @@ std::vector<std::uint8_t> FastStream(const std::uint8_t* data, std::size_t size,
         for (std::size_t i; (i = next++) < parts;) {
             try {
                 const std::size_t begin = size * i / parts, end = size * (i + 1) / parts;
-                made[i] = FastPart(data + begin, end - begin, i + 1 == parts);
+                made[i] = Part(data + begin, end - begin, 1, i + 1 == parts);
             } catch (...) {
                 failures[i] = std::current_exception();
             }
@@ -94,27 +111,60 @@ std::vector<std::uint8_t> FastStream(const std::uint8_t* data, std::size_t size,
     for (const std::exception_ptr& failure : failures)
         if (failure)
             std::rethrow_exception(failure);
-
-    std::size_t total = 2 + 4;
-    for (const auto& part : made)
-        total += part.size();
-    std::vector<std::uint8_t> out;
-    out.reserve(total);
-    // zlib's header: deflate with a 32 KB window, "fastest" as the level
-    // hint, and check bits that make it a multiple of 31.
-    out.push_back(0x78);
-    out.push_back(0x01);
-    for (const auto& part : made)
-        out.insert(out.end(), part.begin(), part.end());
-    PutAdler32(out, data, size);
-    return out;
+    return made;
 }
 
 } // namespace
 
+std::size_t DeflatePiece(const std::uint8_t* data, std::size_t size, int isalLevel, bool last, std::uint8_t* out,
+                         std::size_t room)
+{
+    isalLevel = std::clamp(isalLevel, 1, 3);
+    const std::size_t levelBytes = LevelBufferBytes(isalLevel);
+    const auto levelBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(levelBytes);
+    isal_zstream stream{}; // the init leaves the history size as it was: 0 is the default
+    isal_deflate_stateless_init(&stream);
+    stream.level = static_cast<std::uint32_t>(isalLevel);
+    stream.level_buf = levelBuffer.get();
+    stream.level_buf_size = static_cast<std::uint32_t>(levelBytes);
+    stream.gzip_flag = IGZIP_DEFLATE;
+    stream.end_of_stream = last ? 1 : 0;
+    stream.flush = last ? NO_FLUSH : FULL_FLUSH;
+    stream.next_in = const_cast<std::uint8_t*>(data);
+    stream.avail_in = static_cast<std::uint32_t>(size);
+    stream.next_out = out;
+    stream.avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(room, UINT32_MAX));
+    const int status = isal_deflate_stateless(&stream);
+    if (status != COMP_OK)
+        throw CompressionError("the deflate compressor failed (" + Reason(status) + ")");
+    if (stream.avail_in != 0)
+        throw CompressionError("the deflate compressor left input behind");
+    return stream.total_out;
+}
+
 std::vector<std::uint8_t> ZlibCompressInParts(const std::uint8_t* data, std::size_t size, int level, int threads)
 {
+    std::vector<std::vector<std::uint8_t>> parts;
     if (level == FastDeflate)
-        return FastStream(data, size, threads);
-    return LibdeflateStream(data, size, level);
+        parts = FastParts(data, size, threads);
+    else if (level > 0) {
+        std::size_t begin = 0;
+        do {
+            const std::size_t end = std::min(size, begin + MaxPartBytes);
+            parts.push_back(Part(data + begin, end - begin, (std::min(level, 9) + 2) / 3, end == size));
+            begin = end;
+        } while (begin < size);
+    }
+    std::size_t total = 2 + 4 + (level == 0 ? size + (size / MaxStoredBlock + 1) * 5 : 0);
+    for (const auto& part : parts)
+        total += part.size();
+    std::vector<std::uint8_t> out;
+    out.reserve(total);
+    PutHeader(out, level);
+    if (level == 0 || (level < 0 && level != FastDeflate))
+        PutStored(out, data, size);
+    for (const auto& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    PutAdler32(out, data, size);
+    return out;
 }

@@ -1,15 +1,11 @@
 #include "render/BoxRenderer.h"
 
+#include "render/EyeLift.h"
 #include "render/StudioLooks.h"
 #include "render/TextureImage.h"
 
 #include <cmath>
 
-
-float EyeLift(std::int32_t eyeAngle)
-{
-    return static_cast<float>(-10.0 * std::sin(static_cast<double>(eyeAngle) / 180.0));
-}
 
 void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails)
 {

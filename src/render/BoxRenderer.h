@@ -3,6 +3,7 @@
 // optional fog. Written against BoxParameters and the three slot textures so
 // that the window, the result writer and the command line draw alike.
 #include "document/BoxParameters.h"
+#include "render/EyeLift.h"
 #include "render/GLApi.h"
 #include "render/SceneDriver.h"
 
@@ -27,8 +28,6 @@ struct DrawFlags {
     std::function<void()> PumpMessages;
 };
 
-// Below this half-thickness only the front and back are drawn (flat card).
-inline constexpr float ThinCardLimit = 0.002f;
 
 class BoxRenderer {
 public:
@@ -70,7 +69,3 @@ void WrapViewAngles(BoxParameters& params);
 // Makes each slot's texture follow the smooth-textures look; a texture
 // that never was smooth is not touched while the look is off.
 void ApplyTextureLook(const BoxLooks& looks, const SlotTextures& textures);
-
-// Vertical lift of the view for an eye angle. The angle / 180 is used as
-// radians as it stands: the look of every stored view depends on it.
-float EyeLift(std::int32_t eyeAngle);

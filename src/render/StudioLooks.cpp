@@ -1,6 +1,6 @@
 #include "render/StudioLooks.h"
 
-#include "render/BoxRenderer.h"
+#include "render/EyeLift.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,6 +5,7 @@
 #include "formats/PictureWriter.h"
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
+#include "window/BusyCursor.h"
 #include "window/Prompts.h"
 
 #include <QApplication>
@@ -75,14 +76,6 @@ void WriteResultFile(const QString& path, const QByteArray& bytes)
                                     .arg(reason));
     }
 }
-
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 int SampleIndex(int samples)
 {

@@ -1,6 +1,7 @@
 #include "window/UpdateWindow.h"
 
 #include "services/SettingsStore.h"
+#include "window/BusyCursor.h"
 #include "window/ConfirmDialog.h"
 #include "window/Prompts.h"
 #include "window/ScreenCentre.h"
@@ -11,19 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-// The wait cursor for as long as the request runs, also when it throws.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-} // namespace
 
 UpdateWindow::UpdateWindow(SettingsStore& store, Prompts& prompts, QWidget* owner)
     : QDialog(owner), store_(store), prompts_(prompts)

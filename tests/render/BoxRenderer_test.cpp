@@ -250,11 +250,4 @@ TEST_F(BoxRendererTest, SlotWithoutTextureDrawsItsFacesWithoutBinding)
               (QStringList{"BindTexture(GL_TEXTURE_2D,1)", "BindTexture(GL_TEXTURE_2D,1)"}));
 }
 
-TEST(EyeLiftTest, UsesTheAngleOver180AsRadians)
-{
-    EXPECT_NEAR(EyeLift(30), -1.659, 0.001);
-    EXPECT_NEAR(EyeLift(60), -3.272, 0.001);
-    EXPECT_EQ(EyeLift(0), 0.0f);
-}
-
 } // namespace
