@@ -1,5 +1,6 @@
 // Manifests of "cubiform batch": the CSV and JSON lines readers and the way
 // a row becomes the arguments of "render".
+#include "support/CliErrors.h"
 #include "cli/BatchManifest.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,6 @@ QString Cell(const ManifestRow& row, const char* name)
     return QStringLiteral("<none>");
 }
 
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const CommandLineError& e) {
-        return e.Text().toStdString();
-    }
-    return "no error";
-}
 
 } // namespace
 
@@ -66,12 +58,12 @@ TEST(BatchCsv, HeaderNamesAreTrimmedAndLowered_RowsOfTheWrongWidthFailAlone)
 
 TEST(BatchCsv, WhatSpoilsTheWholeFile)
 {
-    EXPECT_EQ(ErrorOf([] { Csv(""); }), "the manifest is empty (it needs a header row)");
-    EXPECT_EQ(ErrorOf([] { Csv("front,output\n\"open.jpg,x.png\n"); }), "line 2: a quoted field is not closed");
-    EXPECT_EQ(ErrorOf([] { Csv("front,output\nok.jpg,ok.png\n\"a\"b,x.png\n"); }),
+    EXPECT_EQ(CommandErrorOf([] { Csv(""); }), "the manifest is empty (it needs a header row)");
+    EXPECT_EQ(CommandErrorOf([] { Csv("front,output\n\"open.jpg,x.png\n"); }), "line 2: a quoted field is not closed");
+    EXPECT_EQ(CommandErrorOf([] { Csv("front,output\nok.jpg,ok.png\n\"a\"b,x.png\n"); }),
               "line 3: text after the closing quote of a field");
-    EXPECT_EQ(ErrorOf([] { Csv("front,,output\n"); }), "line 1: a column has no name");
-    EXPECT_EQ(ErrorOf([] { Csv("front,Front\n"); }), "line 1: column \"front\" is named twice");
+    EXPECT_EQ(CommandErrorOf([] { Csv("front,,output\n"); }), "line 1: a column has no name");
+    EXPECT_EQ(CommandErrorOf([] { Csv("front,Front\n"); }), "line 1: column \"front\" is named twice");
 }
 
 TEST(BatchJsonLines, ValuesBlankLinesAndBadLines)
@@ -117,7 +109,7 @@ TEST(BatchRows, ArgumentsResolvePathsAndReadFlags)
     EXPECT_EQ(RowArguments(m.Rows[1], m.Folder), (QStringList{"-o", "/shots/in/b.png"}));
 
     const Manifest bad = Csv("output,transparent\na.png,maybe\n");
-    EXPECT_EQ(ErrorOf([&] { RowArguments(bad.Rows[0], bad.Folder); }), "transparent \"maybe\": not true or false");
+    EXPECT_EQ(CommandErrorOf([&] { RowArguments(bad.Rows[0], bad.Folder); }), "transparent \"maybe\": not true or false");
 }
 
 TEST(BatchRows, EachRowIsCheckedLikeRender)
@@ -141,7 +133,7 @@ TEST(BatchRows, EachRowIsCheckedLikeRender)
     EXPECT_EQ(jobs[0].Output, QStringLiteral("a.jpg"));
     // The same words as render's for the same option.
     const auto renderError = [](const QStringList& args) {
-        return ErrorOf([&] { ParseRenderArguments(args + QStringList{"-o", "x.png"}); });
+        return CommandErrorOf([&] { ParseRenderArguments(args + QStringList{"-o", "x.png"}); });
     };
     EXPECT_EQ(jobs[1].Error.toStdString(), renderError({"--size=12x"}));
     EXPECT_EQ(jobs[2].Error.toStdString(), "--quality is for JPEG pictures (.jpg, .jpeg) only");
@@ -157,21 +149,21 @@ TEST(BatchRows, AColumnThatIsNoOptionStopsTheWholeManifest)
 {
     // Known options and flags pass, also those "render" knows that nobody listed here.
     EXPECT_NO_THROW(PrepareJobs(Csv("output,scale,tilt-angle,eye,transparent\na.png,2,10,5,true\n")));
-    EXPECT_EQ(ErrorOf([] { PrepareJobs(Csv("output,colour\na.png,red\n")); }),
+    EXPECT_EQ(CommandErrorOf([] { PrepareJobs(Csv("output,colour\na.png,red\n")); }),
               "line 1: unknown column \"colour\" (not a render option)");
-    EXPECT_EQ(ErrorOf([] { PrepareJobs(Csv("output,colour\n")); }),
+    EXPECT_EQ(CommandErrorOf([] { PrepareJobs(Csv("output,colour\n")); }),
               "line 1: unknown column \"colour\" (not a render option)");
-    EXPECT_EQ(ErrorOf([] { PrepareJobs(Json("{\"output\":\"a.png\"}\n{\"output\":\"b.png\",\"save-project\":\"b.pcf\"}")); }),
+    EXPECT_EQ(CommandErrorOf([] { PrepareJobs(Json("{\"output\":\"a.png\"}\n{\"output\":\"b.png\",\"save-project\":\"b.pcf\"}")); }),
               "line 2: unknown column \"save-project\"");
-    EXPECT_EQ(ErrorOf([] { PrepareJobs(Csv("output,--form\na.png,1\n")); }), "line 1: unknown column \"--form\"");
+    EXPECT_EQ(CommandErrorOf([] { PrepareJobs(Csv("output,--form\na.png,1\n")); }), "line 1: unknown column \"--form\"");
 }
 
 TEST(BatchForms, AnEmptyManifestIsTheSameMistakeInBothForms)
 {
     for (const QByteArray& empty : {QByteArray(), QByteArray(" \r\n\t\n"), QByteArray("\xEF\xBB\xBF"),
                                     QByteArray("\xEF\xBB\xBF\n\n")}) {
-        EXPECT_EQ(ErrorOf([&] { Csv(empty); }), "the manifest is empty (it needs a header row)");
-        EXPECT_EQ(ErrorOf([&] { Json(empty); }), "the manifest is empty (it has no rows)");
+        EXPECT_EQ(CommandErrorOf([&] { Csv(empty); }), "the manifest is empty (it needs a header row)");
+        EXPECT_EQ(CommandErrorOf([&] { Json(empty); }), "the manifest is empty (it has no rows)");
     }
 }
 

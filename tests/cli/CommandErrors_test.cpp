@@ -1,6 +1,7 @@
 // Errors that say what is wrong: the one line and a pointer to --help, each
 // command's own help, mistyped commands, and the real cause where a reader's
 // classic text alone would mislead.
+#include "support/CliErrors.h"
 #include "cli/CliRunner.h"
 #include "cli/CommandHelp.h"
 #include "cli/RenderOptions.h"
@@ -26,15 +27,6 @@ struct CommandErrors : ::testing::Test {
     }
 };
 
-std::pair<int, QString> ParseFailure(const QStringList& args)
-{
-    try {
-        ParseRenderArguments(args);
-        return {0, {}};
-    } catch (const CommandLineError& e) {
-        return {e.Status(), e.Text()};
-    }
-}
 
 TEST_F(CommandErrors, WrongUseIsOneLineAndAPointerToHelp)
 {

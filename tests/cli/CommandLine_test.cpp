@@ -1,6 +1,7 @@
 // The command line without GL: reading the options, building the box as
 // the window would, the transparency arithmetic, and the commands that need
 // no picture (info, --save-project, usage and refusals).
+#include "support/CliErrors.h"
 #include "cli/CliRunner.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
@@ -29,16 +30,6 @@ QStringList Args(std::initializer_list<const char*> list)
     return out;
 }
 
-// The exit status and text a parse fails with; 0 when it succeeds.
-std::pair<int, QString> ParseFailure(const QStringList& args)
-{
-    try {
-        ParseRenderArguments(args);
-        return {0, {}};
-    } catch (const CommandLineError& e) {
-        return {e.Status(), e.Text()};
-    }
-}
 
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {

@@ -1,6 +1,7 @@
 // Telling whether two names lead to one file: links, dots, files not yet
 // there, and the guard that refuses to write a command's output over one of
 // its inputs (also across the rows of a batch).
+#include "support/CliErrors.h"
 #include "cli/BatchManifest.h"
 #include "cli/OutputGuard.h"
 #include "services/FileIdentity.h"
@@ -24,15 +25,6 @@ struct FileIdentityTest : TempFiles {
         ASSERT_TRUE(QFile::link(Path(QStringLiteral("a/cover.jpg")), Path(QStringLiteral("cover-link.jpg"))));
     }
 
-    std::string ErrorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const CommandLineError& e) {
-            return e.Text().toStdString();
-        }
-        return "no error";
-    }
 };
 
 TEST_F(FileIdentityTest, AnExistingFileIsOneFileHoweverItIsNamed)
@@ -72,14 +64,14 @@ TEST_F(FileIdentityTest, AnOutputThatIsAnInputIsRefusedNamingBoth)
 {
     const std::vector<JobInput> inputs = {{Path(QStringLiteral("a/cover.jpg")), QStringLiteral("front cover")},
                                           {Path(QStringLiteral("box.pcf")), QStringLiteral("project")}};
-    const std::string text = ErrorOf([&] {
+    const std::string text = CommandErrorOf([&] {
         RefuseOutputsOverInputs({Path(QStringLiteral("shot.png")), Path(QStringLiteral("cover-link.jpg"))}, inputs);
     });
     EXPECT_NE(text.find("cover-link.jpg: is the front cover "), std::string::npos) << text;
     EXPECT_NE(text.find("a/cover.jpg"), std::string::npos) << text;
-    EXPECT_NE(ErrorOf([&] { RefuseOutputsOverInputs({Path(QStringLiteral("a/b/../../box.pcf"))}, inputs); }).find("is the project"),
+    EXPECT_NE(CommandErrorOf([&] { RefuseOutputsOverInputs({Path(QStringLiteral("a/b/../../box.pcf"))}, inputs); }).find("is the project"),
               std::string::npos);
-    EXPECT_EQ(ErrorOf([&] { RefuseOutputsOverInputs({Path(QStringLiteral("shot.png")), QString()}, inputs); }), "no error");
+    EXPECT_EQ(CommandErrorOf([&] { RefuseOutputsOverInputs({Path(QStringLiteral("shot.png")), QString()}, inputs); }), "no error");
 }
 
 TEST_F(FileIdentityTest, ABatchRowMayNotWriteAnotherRowsInput)
@@ -88,7 +80,7 @@ TEST_F(FileIdentityTest, ABatchRowMayNotWriteAnotherRowsInput)
         return PrepareJobs(ParseManifest(csv, ManifestKind::Csv, dir.path()));
     };
     // Line 3 writes the cover line 2 reads (by another spelling of its name).
-    std::string text = ErrorOf([&] {
+    std::string text = CommandErrorOf([&] {
         RefuseRowsReadingOtherRowsOutputs(jobs("front,output\n"
                                                "a/cover.jpg,shots/one.png\n"
                                                "other.jpg,./a/b/../cover.jpg\n"),
@@ -97,7 +89,7 @@ TEST_F(FileIdentityTest, ABatchRowMayNotWriteAnotherRowsInput)
     EXPECT_NE(text.find("m.csv: line 3 writes "), std::string::npos) << text;
     EXPECT_NE(text.find("which line 2 reads as its front cover"), std::string::npos) << text;
     // A cover not there yet, that an earlier row would make, counts too.
-    text = ErrorOf([&] {
+    text = CommandErrorOf([&] {
         RefuseRowsReadingOtherRowsOutputs(jobs("output,top\nshots/made.png,\nshots/next.png,./shots/../shots/made.png\n"),
                                           QStringLiteral("m.csv"));
     });
@@ -105,7 +97,7 @@ TEST_F(FileIdentityTest, ABatchRowMayNotWriteAnotherRowsInput)
     EXPECT_NE(text.find("which line 3 reads as its top cover"), std::string::npos) << text;
     // A row over its own cover is that row's failure, and rows that cannot
     // be drawn anyway are passed over.
-    EXPECT_EQ(ErrorOf([&] {
+    EXPECT_EQ(CommandErrorOf([&] {
                   RefuseRowsReadingOtherRowsOutputs(jobs("front,output,size\na/cover.jpg,a/cover.jpg,\n"
                                                          "other.jpg,shots/x.png,\nshots/x.png,shots/y.png,0x0\n"),
                                                     QStringLiteral("m.csv"));

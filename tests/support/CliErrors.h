@@ -1,0 +1,34 @@
+#pragma once
+// What a command-line check throws, caught as values so that a test can
+// compare the exit status and the text.
+#include "cli/CommandLineError.h"
+#include "cli/RenderOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+#include <utility>
+
+// The exit status and text ParseRenderArguments fails with; 0 when it succeeds.
+inline std::pair<int, QString> ParseFailure(const QStringList& args)
+{
+    try {
+        ParseRenderArguments(args);
+        return {0, {}};
+    } catch (const CommandLineError& e) {
+        return {e.Status(), e.Text()};
+    }
+}
+
+// The text of the CommandLineError `f` throws, or "no error".
+inline std::string CommandErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const CommandLineError& e) {
+        return e.Text().toStdString();
+    }
+    return "no error";
+}
