@@ -33,7 +33,7 @@ struct Scene {
         thumbs[2].fill(qRgb(168, 255, 168));
         model.ResetProject();
         renderer.InitGL(driver, model.Params);
-        renderer.PrepareGL(driver, 0, 0, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
+        renderer.PrepareGL(Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
         driver.SetViewport(SystemGL(), Side, Side);
     }
     SlotTextures Textures() { return {&front, &side, &top}; }

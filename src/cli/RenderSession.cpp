@@ -152,7 +152,6 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     if (drawing) {
         renderer_.InitGL(driver_, box.Document.Params); // also this box's fog mode
         if (fresh) {
-            driver_.SetWindow(0, 0, 0);
             // The driver compiles its shaders for this scene on the first
             // draw; drawing once with the placeholders, into a corner too
             // small to cost anything, does that while the covers are still

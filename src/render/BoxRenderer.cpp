@@ -39,11 +39,8 @@ void BoxRenderer::InitGL(SceneDriver& driver, const BoxParameters& params)
     SetFogMode(params.FogMode);
 }
 
-void BoxRenderer::PrepareGL(SceneDriver& driver, std::uintptr_t window,
-                                 std::uintptr_t deviceContext, const SlotTextures& textures,
-                                 const SlotThumbnails& thumbnails)
+void BoxRenderer::PrepareGL(const SlotTextures& textures, const SlotThumbnails& thumbnails)
 {
-    driver.SetWindow(window, deviceContext, 0);
     RebuildSlotTextures(textures, thumbnails);
 }
 

@@ -35,9 +35,8 @@ public:
 
     // Driver defaults, then the fog constants and the current fog mode.
     void InitGL(SceneDriver& driver, const BoxParameters& params);
-    // Binds the driver to the window, then rebuilds the textures.
-    void PrepareGL(SceneDriver& driver, std::uintptr_t window, std::uintptr_t deviceContext,
-                        const SlotTextures& textures, const SlotThumbnails& thumbnails);
+    // Rebuilds the slots' textures in the context just made.
+    void PrepareGL(const SlotTextures& textures, const SlotThumbnails& thumbnails);
     // One frame. May wrap SideAngle and TiltAngle back to 0.
     void DrawFrame(BoxParameters& params, const SlotTextures& textures, const DrawFlags& flags);
     // The GL side of the fog-mode setter: 1 linear, 2 exp2, 3 exp, else nothing.

@@ -14,13 +14,6 @@ void SceneDriver::Init(GLApi& gl)
     gl.Enable(GL_TEXTURE_2D);
 }
 
-void SceneDriver::SetWindow(std::uintptr_t window, std::uintptr_t deviceContext, unsigned closeOnEscape)
-{
-    WindowHandle = window;
-    DeviceContext = deviceContext;
-    CloseOnEscape = (closeOnEscape & 0xFFu) != 0;
-}
-
 void SceneDriver::SetViewport(GLApi& gl, int width, int height)
 {
     if (height == 0)

@@ -1,6 +1,6 @@
 #pragma once
-// The scene driver: default GL state once a context exists, the window it is
-// bound to, and viewport plus perspective on every resize. It never creates
+// The scene driver: default GL state once a context exists, and viewport
+// plus perspective on every resize. It never creates
 // or deletes a context and issues no GL call when constructed or destroyed.
 #include "render/GLApi.h"
 
@@ -12,16 +12,10 @@ class SceneDriver {
 public:
     SceneDriver() = default;
 
-    // Opaque handles owned by the GL panel; the driver only remembers them.
-    std::uintptr_t WindowHandle = 0;
-    std::uintptr_t DeviceContext = 0;
-    bool CloseOnEscape = false;
     bool Initialised = false;
 
     // Needs the panel's context current.
     void Init(GLApi& gl);
-    // Only the low 8 bits of closeOnEscape count.
-    void SetWindow(std::uintptr_t window, std::uintptr_t deviceContext, unsigned closeOnEscape);
     // A height of 0 becomes 1; the model-view matrix is left for the draw.
     void SetViewport(GLApi& gl, int width, int height);
 };

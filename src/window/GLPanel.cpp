@@ -8,9 +8,30 @@
 #include <cmath>
 #include <utility>
 
+namespace {
+
+// Double-buffered RGB with 8 bits a channel and a deep depth buffer (Qt takes
+// the closest the platform has, 24 bits here), in the compatibility profile
+// so that immediate mode works, presented at the display's refresh.
+QSurfaceFormat ViewFormat()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setDepthBufferSize(32);
+    format.setSwapInterval(1);
+    return format;
+}
+
+} // namespace
+
 GLPanel::GLPanel(QWidget* parent) : QOpenGLWidget(parent)
 {
-    setFormat(format_.SurfaceFormat());
+    setFormat(ViewFormat());
     // Frames are drawn outside paint events; keep the framebuffer between them.
     setUpdateBehavior(QOpenGLWidget::PartialUpdate);
     fpsTimer_.setInterval(1000);
@@ -112,7 +133,6 @@ void GLPanel::initializeGL()
 {
     // The context exists now: this is the first paint.
     firstPaintPending_ = false;
-    format_.PixelFormatChanged = false;
     if (OnGLInit)
         OnGLInit(this);
     if (OnGLPrep)
@@ -147,14 +167,9 @@ void GLPanel::FrameRoutine()
     if (inFrame_ || released_ || !context())
         return;
     makeCurrent();
-    // A live context keeps the surface format it was made with; a changed
-    // request is acknowledged here and has no further effect.
-    format_.PixelFormatChanged = false;
     DrawFrame();
-    if (format_.GLFlags().Contains(GLf_DOUBLEBUFFER)) {
-        ++bufferSwaps_;
-        update(); // present the framebuffer with the next composition
-    }
+    ++bufferSwaps_;
+    update(); // present the framebuffer with the next composition
 }
 
 void GLPanel::DrawFrame()

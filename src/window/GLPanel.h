@@ -8,7 +8,6 @@
 // The context is current only inside these callbacks: the owner's handlers
 // record what changed and ask for a frame (or for RequestChanges), and the
 // callbacks make the GL calls.
-#include "render/PixelFormat.h"
 #include "render/SceneDriver.h"
 
 #include <QElapsedTimer>
@@ -38,25 +37,8 @@ public:
     std::function<void(QMouseEvent*)> OnMouseMove;
     std::function<void(QMouseEvent*)> OnMouseUp;
 
-    TPFDFlags GLFlags() const { return format_.GLFlags(); }
-    TPFDPixelTypes GLPixelType() const { return format_.GLPixelType(); }
-    TPFDLayerTypes GLLayerType() const { return format_.GLLayerType(); }
-    std::uint32_t GLColorBits() const { return format_.GLColorBits(); }
-    std::uint32_t GLDepthBits() const { return format_.GLDepthBits(); }
-    void SetGLFlags(TPFDFlags flags) { format_.SetGLFlags(flags); }
-    void SetGLPixelType(TPFDPixelTypes types) { format_.SetGLPixelType(types); }
-    void SetGLLayerType(TPFDLayerTypes types) { format_.SetGLLayerType(types); }
-    void SetGLColorBits(std::uint32_t bits) { format_.SetGLColorBits(bits); }
-    void SetGLDepthBits(std::uint32_t bits) { format_.SetGLDepthBits(bits); }
-    const PixelFormatState& PixelFormat() const { return format_; }
-
-    // The scene driver of this panel's context, with the handles the design
-    // keeps for it (nothing reads them): the window's and the panel's own.
-    // Opaque pointers, not native ids: asking a child widget for its native
-    // window id would make it a native window and break the composition.
+    // The scene driver of this panel's context.
     SceneDriver& Driver() { return driver_; }
-    std::uintptr_t WindowHandle() const { return reinterpret_cast<std::uintptr_t>(window()); }
-    std::uintptr_t SurfaceHandle() const { return reinterpret_cast<std::uintptr_t>(this); }
 
     bool Active() const { return active_; }
     // False holds requested frames (none is drawn) until it is true again;
@@ -109,7 +91,6 @@ private:
     bool OnScreen() const;
     static constexpr int HiddenPollMs = 250;
 
-    PixelFormatState format_;
     SceneDriver driver_;
     QTimer fpsTimer_;
     QTimer loopTimer_;

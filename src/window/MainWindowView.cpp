@@ -43,8 +43,7 @@ void MainWindow::ConnectView()
         Renderer.InitGL(view->Driver(), Params());
     };
     view->OnGLPrep = [this](GLPanel*) {
-        Renderer.PrepareGL(view->Driver(), view->WindowHandle(), view->SurfaceHandle(), Textures(),
-                           Thumbnails());
+        Renderer.PrepareGL(Textures(), Thumbnails());
         // Pictures chosen before the view existed had no context to become
         // textures in; they are read again once this first paint is done.
         const bool coversWaiting = std::any_of(Covers.begin(), Covers.end(),

@@ -34,7 +34,7 @@ struct BoxSceneTest : ::testing::Test, HeadlessScene {
         };
         SelectForm(0);
         model.ApplyBackground();
-        Prepare(Side, 1, 2);
+        Prepare(Side);
     }
 
     void TearDown() override { Close(); }
@@ -151,7 +151,7 @@ TEST_F(BoxSceneTest, StoredFogModeShowsFromTheFirstFrame)
         const SlotTextures textures{&front, &side, &top};
         SceneDriver freshDriver;
         renderer.InitGL(freshDriver, model.Params);
-        renderer.PrepareGL(freshDriver, 1, 2, textures, {&thumbs[0], &thumbs[1], &thumbs[2]});
+        renderer.PrepareGL(textures, {&thumbs[0], &thumbs[1], &thumbs[2]});
         freshDriver.SetViewport(SystemGL(), Side, Side);
         renderer.DrawFrame(model.Params, textures, flags);
         EXPECT_TRUE(NearColor(Centre(fresh.ReadImage()), linear, 1));

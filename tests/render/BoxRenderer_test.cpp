@@ -75,14 +75,11 @@ TEST_F(BoxRendererTest, InitSendsAStoredFogModeSoTheFirstFrameShowsIt)
     EXPECT_EQ(gl.Calls, DriverDefaults + FogConstants + QStringList{"Fogi(GL_FOG_MODE,GL_LINEAR)"});
 }
 
-TEST_F(BoxRendererTest, PrepBindsTheWindowThenUploadsTheSlotsInOrder)
+TEST_F(BoxRendererTest, PrepUploadsTheSlotsInOrder)
 {
     for (TextureImage* t : textures)
         t->FreeBuffers();
-    renderer.PrepareGL(driver, 0xABC, 0xDEF, textures, {&thumbs[0], &thumbs[1], &thumbs[2]});
-    EXPECT_EQ(driver.WindowHandle, 0xABCu);
-    EXPECT_EQ(driver.DeviceContext, 0xDEFu);
-    EXPECT_FALSE(driver.CloseOnEscape);
+    renderer.PrepareGL(textures, {&thumbs[0], &thumbs[1], &thumbs[2]});
     // Each sends the base level GLU would build: GLU's powers of two.
     EXPECT_EQ(gl.Matching("TexImage2D(GL_TEXTURE_2D"),
               (QStringList{"TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,64,128,0,GL_RGBA,GL_UNSIGNED_BYTE)",

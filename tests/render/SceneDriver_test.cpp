@@ -6,12 +6,9 @@
 
 namespace {
 
-TEST(SceneDriverTest, ConstructionTouchesNoGLAndStartsUnbound)
+TEST(SceneDriverTest, ConstructionTouchesNoGL)
 {
     const SceneDriver driver;
-    EXPECT_EQ(driver.WindowHandle, 0u);
-    EXPECT_EQ(driver.DeviceContext, 0u);
-    EXPECT_FALSE(driver.CloseOnEscape);
     EXPECT_FALSE(driver.Initialised);
 }
 
@@ -23,21 +20,6 @@ TEST(SceneDriverTest, InitSetsExactlyTheFiveDefaultStatesInOrder)
     EXPECT_TRUE(driver.Initialised);
     EXPECT_EQ(gl.Calls, (QStringList{"ClearColor(0,0,0,0)", "ClearDepth(1)", "ShadeModel(GL_SMOOTH)",
                                      "Enable(GL_DEPTH_TEST)", "Enable(GL_TEXTURE_2D)"}));
-}
-
-TEST(SceneDriverTest, SetWindowKeepsHandlesAndOnlyTheLowByteOfTheFlag)
-{
-    SceneDriver driver;
-    driver.SetWindow(0x1234, 0x5678, 0);
-    EXPECT_EQ(driver.WindowHandle, 0x1234u);
-    EXPECT_EQ(driver.DeviceContext, 0x5678u);
-    EXPECT_FALSE(driver.CloseOnEscape);
-    driver.SetWindow(1, 2, 1);
-    EXPECT_TRUE(driver.CloseOnEscape);
-    driver.SetWindow(1, 2, 0x100); // high bits only: off
-    EXPECT_FALSE(driver.CloseOnEscape);
-    driver.SetWindow(1, 2, 0x1FF);
-    EXPECT_TRUE(driver.CloseOnEscape);
 }
 
 TEST(SceneDriverTest, ViewportSetsPerspectiveAndLeavesModelView)

@@ -37,10 +37,10 @@ struct HeadlessScene {
     }
 
     // The renderer's GL set up for the document, as the window does it.
-    void Prepare(int side, std::uintptr_t window = 0, std::uintptr_t deviceContext = 0)
+    void Prepare(int side)
     {
         renderer.InitGL(driver, model.Params);
-        renderer.PrepareGL(driver, window, deviceContext, Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
+        renderer.PrepareGL(Textures(), {&thumbs[0], &thumbs[1], &thumbs[2]});
         driver.SetViewport(SystemGL(), side, side);
     }
 

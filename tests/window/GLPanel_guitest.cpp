@@ -18,10 +18,9 @@ struct PanelTest : ::testing::Test {
     QStringList events;
     std::unique_ptr<GLPanel> panel;
 
-    void Make(TPFDFlags flags = {GLf_DOUBLEBUFFER, GLf_DRAW_TO_WINDOW, GLf_SUPPORT_OPENGL})
+    void Make()
     {
         panel = std::make_unique<GLPanel>();
-        panel->SetGLFlags(flags);
         panel->OnGLInit = [this](GLPanel*) { events << QStringLiteral("init"); };
         panel->OnGLPrep = [this](GLPanel*) { events << QStringLiteral("prep"); };
         panel->OnResize = [this](GLPanel*) { events << QStringLiteral("resize"); };
@@ -62,13 +61,6 @@ TEST_F(PanelTest, FirstPaintRaisesInitPrepResizeOnceBeforeAnyDraw)
     EXPECT_EQ(events.count("prep"), 1);
     EXPECT_EQ(events.count("resize"), 1);
     EXPECT_GT(panel->BufferSwaps(), 0);
-}
-
-TEST_F(PanelTest, NoBufferSwapWithoutTheDoubleBufferFlag)
-{
-    Make({GLf_DRAW_TO_WINDOW, GLf_SUPPORT_OPENGL});
-    ShowAndWaitForFrames(3);
-    EXPECT_EQ(panel->BufferSwaps(), 0);
 }
 
 TEST_F(PanelTest, SetActiveFalseFromAHandlerHoldsRequestedFrames)
@@ -125,15 +117,6 @@ TEST_F(PanelTest, FpsReportCountsFramesOfTheLastSecond)
     EXPECT_GT(reports.front(), 0);
     // Paced by the display: never more frames than the refresh allows (plus slack).
     EXPECT_LE(reports.front(), 1000);
-}
-
-TEST_F(PanelTest, UnchangedFlagsDoNotMarkTheFormatChanged)
-{
-    Make();
-    panel->SetGLFlags({GLf_DOUBLEBUFFER, GLf_DRAW_TO_WINDOW, GLf_SUPPORT_OPENGL});
-    EXPECT_FALSE(panel->PixelFormat().PixelFormatChanged);
-    panel->SetGLFlags({GLf_DOUBLEBUFFER, GLf_DRAW_TO_WINDOW, GLf_SUPPORT_OPENGL, GLf_STEREO});
-    EXPECT_TRUE(panel->PixelFormat().PixelFormatChanged);
 }
 
 } // namespace

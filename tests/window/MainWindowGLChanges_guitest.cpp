@@ -63,18 +63,3 @@ TEST_F(GLChangesTest, NewProjectOvertakesACoverWaitingForItsTexture)
 
 } // namespace
 
-namespace {
-
-// The handles the design keeps for the scene driver live with the GL panel,
-// set once its context is prepared.
-TEST_F(GLChangesTest, ThePanelsDriverKeepsItsHandles)
-{
-    Start();
-    EXPECT_EQ(form->view->Driver().WindowHandle, 0u);
-    ShowAndWaitForGL();
-    EXPECT_EQ(form->view->Driver().WindowHandle, form->view->WindowHandle());
-    EXPECT_EQ(form->view->Driver().DeviceContext, form->view->SurfaceHandle());
-    EXPECT_EQ(form->view->WindowHandle(), reinterpret_cast<std::uintptr_t>(form.get()));
-}
-
-} // namespace
