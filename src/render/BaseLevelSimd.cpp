@@ -8,7 +8,6 @@
 
 #include "render/BaseLevelSimd.h"
 
-#include <algorithm>
 #include <cstring>
 
 // Pixels are read and written as one 32-bit word each, red in the low byte.
@@ -47,6 +46,14 @@ void WidenRow(const std::uint8_t* bytes, int width, float* to)
         to[i] = static_cast<float>(bytes[i]);
 }
 
+// The last few pixels of a row, zeros after them: nothing past the row is read.
+hn::Vec<DU> LoadFew(const std::uint8_t* from, int count)
+{
+    HWY_ALIGN std::uint32_t few[HWY_MAX_BYTES / 4] = {};
+    std::memcpy(few, from, static_cast<std::size_t>(count) * 4);
+    return hn::Load(DU(), few);
+}
+
 void SplitPlanes(const std::uint8_t* bytes, int width, float* to, std::size_t stride)
 {
     const DF df;
@@ -54,13 +61,9 @@ void SplitPlanes(const std::uint8_t* bytes, int width, float* to, std::size_t st
     const int n = static_cast<int>(hn::Lanes(df));
     const auto byte = hn::Set(du, 0xFFu);
     for (int x = 0; x < width; x += n) {
-        // The last step reads only the pixels there are; the planes'
-        // padding takes the zeros after them.
-        HWY_ALIGN std::uint32_t tail[HWY_MAX_BYTES / 4] = {};
         const std::uint8_t* from = bytes + static_cast<std::size_t>(x) * 4;
-        const std::size_t present = static_cast<std::size_t>(std::min(n, width - x));
-        std::memcpy(tail, from, present * 4);
-        const auto pixels = hn::Load(du, tail);
+        const auto pixels = x + n <= width ? hn::LoadU(du, reinterpret_cast<const std::uint32_t*>(from))
+                                           : LoadFew(from, width - x);
         for (int c = 0; c < 4; ++c) {
             const auto channel = hn::And(hn::ShiftRightSame(pixels, 8 * c), byte);
             hn::StoreU(hn::ConvertTo(df, hn::BitCast(DI(), channel)), df, to + c * stride + static_cast<std::size_t>(x));
