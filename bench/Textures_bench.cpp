@@ -2,6 +2,7 @@
 // result image of the largest output size class.
 #include "formats/PictureWriter.h"
 #include "render/BaseLevel.h"
+#include "render/BaseLevelSimd.h"
 #include "render/TextureImage.h"
 
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -75,12 +77,20 @@ BENCHMARK(JpegEncode450x450)->Unit(benchmark::kMicrosecond);
 // The base level of a 24 MP cover on one thread (its rows are rescaled on a
 // thread of their own while the decoder runs): 6000 x 4000 -> 4096 x 4096,
 // and a catalogue cover 1500 x 1500 -> 1024 x 1024; the last argument turns
-// the AVX-512 loop off (0) or on (1, where the processor has it).
+// the last argument picks the instruction set, 0 the best this processor
+// runs, 1 the next, and so on (the label names it).
 void BaseLevelRescale(benchmark::State& state)
 {
     const PictureSize source{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
     const PictureSize target{static_cast<int>(state.range(2)), static_cast<int>(state.range(3))};
-    BaseLevelScaler::UseAvx512(state.range(4) != 0);
+    const std::vector<std::int64_t> sets = baselevel::CompiledTargets();
+    const auto set = static_cast<std::size_t>(state.range(4));
+    if (set >= sets.size()) {
+        state.SkipWithError("no such instruction set here");
+        return;
+    }
+    baselevel::UseTarget(sets[set]);
+    state.SetLabel(baselevel::TargetName(sets[set]));
     TextureImage picture;
     PaintPhoto(picture, source.Width, source.Height);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(target.Width) * target.Height * 4);
@@ -89,10 +99,11 @@ void BaseLevelRescale(benchmark::State& state)
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * target.Width * target.Height);
+    baselevel::UseTarget(0);
 }
 BENCHMARK(BaseLevelRescale)
-    ->ArgsProduct({{6000}, {4000}, {4096}, {4096}, {0, 1}})
-    ->ArgsProduct({{1500}, {1500}, {1024}, {1024}, {0, 1}})
+    ->ArgsProduct({{6000}, {4000}, {4096}, {4096}, {0, 1, 4}})
+    ->ArgsProduct({{1500}, {1500}, {1024}, {1024}, {0, 1, 4}})
     ->Unit(benchmark::kMillisecond);
 
 // The command line's PNG of an 1800 x 1800 shot, on one thread and on two.

@@ -5,11 +5,10 @@
 // minification filter is GL_LINEAR: no other level is ever sampled.
 //
 // Buffers are RGBA, 4 bytes a pixel, rows without padding, bottom row first.
+#include "render/BaseLevelSimd.h"
+
 #include <cstdint>
 #include <vector>
-
-// Four floats, one per colour channel, as one SIMD register.
-using Lanes = float __attribute__((vector_size(16)));
 
 struct PictureSize {
     int Width = 0;
@@ -60,31 +59,27 @@ public:
     class RowCache {
     public:
         static constexpr int Slots = 4;
-        const Lanes* Get(int row, const std::uint8_t* bytes, int width);
+        // The row as 4 * width floats, channel by channel.
+        const float* Get(int row, const std::uint8_t* bytes, int width);
         // The same row as four planes of floats, one per channel, each
-        // PlaneStride(width) apart and followed by zeros, for the AVX-512
-        // loop, which reads 32 floats from any column it starts at.
-        const float* GetPlanes(int row, const std::uint8_t* bytes, int width);
-        static std::size_t PlaneStride(int width) { return static_cast<std::size_t>(width) + 32; }
+        // PlaneStride apart and followed by `padding` zeros, for the vector
+        // loop, which reads that far past any column it starts at.
+        const float* GetPlanes(int row, const std::uint8_t* bytes, int width, int padding);
+        static std::size_t PlaneStride(int width, int padding)
+        {
+            return static_cast<std::size_t>(width) + static_cast<std::size_t>(padding);
+        }
 
     private:
-        // Pixels from the first, two at a time with AVX2; returns how many.
-        static int WidenPairs(const std::uint8_t* bytes, int width, Lanes* to);
-        static void Planes(const std::uint8_t* bytes, int width, float* to);
         // The slot of `rows` holding `row` (`held`), or the oldest, now given to it.
         static int Place(int* rows, int& next, int row, bool& held);
         int row_[Slots] = {-1, -1, -1, -1};
-        std::vector<Lanes> data_[Slots];
+        std::vector<float> data_[Slots];
         int next_ = 0;
         int planeRow_[Slots] = {-1, -1, -1, -1};
         std::vector<float> planes_[Slots];
         int nextPlane_ = 0;
     };
-
-    // Whether the AVX-512 loop is used where the processor has it (on by
-    // default); off, the two-pixel AVX loop does the same work. For tests
-    // that compare the two on one machine.
-    static void UseAvx512(bool on);
 
     // Computes output row `row` into `out` (Target().Width x 4 bytes).
     // `rows[r]` points at source row r; only rows FirstSourceRow(row) ..
@@ -100,46 +95,19 @@ public:
 
 private:
     static std::vector<Span> Spans(int in, int out, bool clampHigh);
+    // Output columns reading at most three source columns, in groups for
+    // the vector loop; empty when some column reads more.
+    void MakeColumnGroups();
     template <typename Careful>
-    void ScaleNarrowRow(const Span& y, const Lanes* const* wide, int lastSafeColumn, const Careful& careful,
-                        std::uint8_t* out) const;
-    // The same with the AVX-512 loop over column groups.
-    template <typename Careful>
-    void ScaleNarrowRowInGroups(const Span& y, const std::uint8_t* const* rows, int lastSafeColumn,
-                                const Careful& careful, std::uint8_t* out, RowCache& cache) const;
+    void ScaleNarrowRow(const Span& y, const std::uint8_t* const* rows, int lastSafeColumn, const Careful& careful,
+                        std::uint8_t* out, RowCache& cache) const;
     void HalveRow(int row, const std::uint8_t* const* rows, std::uint8_t* out) const;
 
     PictureSize source_, target_;
     bool halve_ = false;
     float area_ = 0;
-    struct NarrowColumn { // an output column reading one to three source columns
-        Lanes Factors;    // the weights of its first, middle and last column, but for the row part
-        int Low, Middle, High;
-    };
-    // ScaleNarrowRow's loop two pixels at a time with eight-lane AVX
-    // arithmetic (the same operations, so the same results); returns how
-    // many columns it did, from the first, stopping before any column
-    // past `lastSafeColumn`.
-    static std::size_t NarrowPairs(const NarrowColumn* columns, std::size_t count, int rows, const Lanes* low,
-                                   const Lanes* middle, const Lanes* high, float lowPart, float highPart,
-                                   float area, int lastSafeColumn, std::uint8_t* out);
-    std::vector<NarrowColumn> narrowColumns_; // filled when no output column reads more than three
-    // Up to 16 narrow columns whose source columns lie within 32 of the
-    // first's: what one AVX-512 step takes, channel by channel, through
-    // permutes of two registers of source floats.
-    struct alignas(64) ColumnGroup {
-        std::int32_t Index[3][16]; // first, middle and last source column, from Base
-        float Factors[3][16];      // their factors, 0 in unused lanes
-        int Base;                  // first source column read
-        int First, Count;          // the output columns
-        int LastHigh;              // the last source column read
-    };
-    std::vector<ColumnGroup> groups_; // with narrowColumns_, where AVX-512 is there
-    void MakeColumnGroups();
-    static void NarrowGroups(const ColumnGroup* groups, std::size_t count, int rows, const float* low,
-                             const float* middle, const float* high, std::size_t stride, float lowPart,
-                             float highPart, float area, std::uint8_t* out);
-    bool narrowMiddleRow_ = false;            // and they may read three rows too
+    baselevel::ColumnGroups groups_;
+    bool narrowMiddleRow_ = false; // and they may read three rows too
     std::vector<Span> xs_, ys_;
 };
 

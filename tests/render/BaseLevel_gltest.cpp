@@ -1,5 +1,6 @@
 // The texture's base level against the real GLU mipmap builder, bit for bit.
 #include "render/BaseLevel.h"
+#include "render/BaseLevelSimd.h"
 
 #include "formats/ImageCodec.h"
 #include "render/HeadlessContext.h"
@@ -111,13 +112,16 @@ TEST_P(BaseLevelTest, MatchesTheGluBuilderBitForBit)
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     Level ours{BaseLevelSize(size.Width, size.Height, maxSide), {}};
     ours.Pixels.resize(static_cast<std::size_t>(ours.Size.Width) * ours.Size.Height * 4);
-    // Both loops a processor with AVX-512 may take (without it, the same one twice).
-    for (const bool avx512 : {false, true}) {
-        BaseLevelScaler::UseAvx512(avx512);
+    // Every instruction set the rescaler was built for that this processor
+    // runs, one after another in this run.
+    const std::vector<std::int64_t> targets = baselevel::CompiledTargets();
+    for (const std::int64_t target : targets) {
+        baselevel::UseTarget(target);
         std::fill(ours.Pixels.begin(), ours.Pixels.end(), 0x55);
         ScaleToBaseLevel(pixels.data(), size, ours.Pixels.data(), ours.Size, 3);
-        EXPECT_EQ(FirstDifference(glu, ours), "") << "in memory, AVX-512 " << (avx512 ? "on" : "off");
+        EXPECT_EQ(FirstDifference(glu, ours), "") << "in memory, " << baselevel::TargetName(target);
     }
+    baselevel::UseTarget(0);
 
     // The texture object's own upload, straight and after the off-thread step
     // (it holds no picture beyond the reader's limit).
