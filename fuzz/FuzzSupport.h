@@ -59,6 +59,7 @@ public:
     const char* GetString(GLenum) override { return nullptr; }
     void GetTexImage(GLenum, GLint, GLenum, GLenum, void*) override {}
     void Frustum(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) override {}
+    void PolygonOffset(GLfloat, GLfloat) override {}
 };
 
 // A file in the temporary folder named after this process, removed at exit.
