@@ -147,21 +147,21 @@ enum class Column { Project, File, Flag, Look, Value };
 
 // What a column is, by the render option of that name in the option table.
 // "project" is the render's one argument without a name.
-Column Classify(const QString& name, const RenderOptionSpec** option)
+Column Classify(const QString& name, const RenderOptionEntry** option)
 {
     *option = nullptr;
     if (name == QLatin1String("project"))
         return Column::Project;
-    const RenderOptionSpec* spec = FindRenderOption(QStringLiteral("--") + name);
+    const RenderOptionEntry* entry = FindRenderOption(QStringLiteral("--") + name);
     static const QRegularExpression word(QStringLiteral("^[a-z0-9][a-z0-9-]*$"));
-    if (!word.match(name).hasMatch() || (spec && !spec->ManifestColumn))
+    if (!word.match(name).hasMatch() || (entry && !entry->ManifestColumn))
         throw BadInput(QStringLiteral("unknown column %1").arg(Quoted(name)));
-    if (!spec)
+    if (!entry)
         throw BadInput(QStringLiteral("unknown column %1 (not a render option)").arg(Quoted(name)));
-    *option = spec;
-    if (spec->Kind == OptionKind::File)
+    *option = entry;
+    if (entry->Kind == OptionKind::File)
         return Column::File;
-    switch (spec->Arity) {
+    switch (entry->Arity) {
     case OptionArity::None:
         return Column::Flag;
     case OptionArity::Optional:
@@ -174,7 +174,7 @@ Column Classify(const QString& name, const RenderOptionSpec** option)
 
 struct ColumnKind {
     Column Kind = Column::Value;
-    const RenderOptionSpec* Option = nullptr;
+    const RenderOptionEntry* Option = nullptr;
 };
 
 ColumnKind Classify(const QString& name)
@@ -227,8 +227,8 @@ QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QS
         case Column::File:
             // A path from the manifest's folder, after the option's shortest name.
             if (!value.isEmpty()) {
-                const RenderOptionSpec& spec = *kind->second.Option;
-                arguments << (spec.Short ? QLatin1String(spec.Short) : spec.LongName()) << Resolve(folder, value);
+                const RenderOptionEntry& entry = *kind->second.Option;
+                arguments << (entry.Short ? QLatin1String(entry.Short) : entry.LongName()) << Resolve(folder, value);
             }
             break;
         case Column::Flag: {

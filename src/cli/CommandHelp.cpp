@@ -80,27 +80,27 @@ QString RenderOptionsText()
             text += line + QLatin1Char('\n');
         line.clear();
     };
-    for (const RenderOptionSpec& spec : RenderOptionTable()) {
-        if (spec.Section == OptionSection::Hidden)
+    for (const RenderOptionEntry& entry : RenderOptionTable()) {
+        if (entry.Section == OptionSection::Hidden)
             continue;
-        if (spec.Section != section) {
+        if (entry.Section != section) {
             endLine();
-            text += SectionHeading(spec.Section);
-            section = spec.Section;
+            text += SectionHeading(entry.Section);
+            section = entry.Section;
         }
-        QString synopsis = spec.Names();
-        if (spec.ValueName)
-            synopsis += QLatin1Char(' ') + QLatin1String(spec.ValueName);
-        if (spec.UsageColumn == 0) {
+        QString synopsis = entry.Names();
+        if (entry.ValueName)
+            synopsis += QLatin1Char(' ') + QLatin1String(entry.ValueName);
+        if (entry.UsageColumn == 0) {
             endLine();
             line = QStringLiteral("  ") + synopsis;
         } else {
-            line = PaddedTo(line, spec.UsageColumn) + synopsis;
+            line = PaddedTo(line, entry.UsageColumn) + synopsis;
         }
-        const QString help = spec.HelpText();
+        const QString help = entry.HelpText();
         if (help.isEmpty())
             continue;
-        line = PaddedTo(line, spec.HelpColumn ? spec.HelpColumn : HelpColumn);
+        line = PaddedTo(line, entry.HelpColumn ? entry.HelpColumn : HelpColumn);
         line += QString(help).replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(HelpColumn, QLatin1Char(' ')));
     }
     endLine();

@@ -16,13 +16,13 @@ namespace {
 
 using Value = std::optional<QString>;
 
-int Integer(const RenderOptionSpec& s, const QString& arg, const Value& v)
+int Integer(const RenderOptionEntry& s, const QString& arg, const Value& v)
 {
     const OptionRange r = *s.ValueRange();
     return IntegerIn(arg, *v, r.Min, r.Max);
 }
 
-void ApplyLook(RenderOptions& o, const RenderOptionSpec& s, const QString& arg, const Value& v)
+void ApplyLook(RenderOptions& o, const RenderOptionEntry& s, const QString& arg, const Value& v)
 {
     o.Looks.*(s.Look->Given) = v ? Strength(arg, *v) : *s.Bare;
 }
@@ -40,7 +40,7 @@ QString HexColour(std::int32_t bgr)
 // Layout of the usage: where a line's second and third options stand.
 constexpr int Beside = 45, BesideHelp = 60;
 
-using S = RenderOptionSpec;
+using S = RenderOptionEntry;
 using A = OptionArity;
 using K = OptionKind;
 using Sec = OptionSection;
@@ -48,7 +48,7 @@ using J = InfoBlock;
 constexpr auto NoInfo = nullptr;
 constexpr std::nullopt_t None = std::nullopt;
 
-std::vector<RenderOptionSpec> MakeTable()
+std::vector<RenderOptionEntry> MakeTable()
 {
     return {
         // name, short, arity, kind, value, range, default, bare, section, help, usage column, help
@@ -235,23 +235,23 @@ std::vector<RenderOptionSpec> MakeTable()
 
 } // namespace
 
-const std::vector<RenderOptionSpec>& RenderOptionTable()
+const std::vector<RenderOptionEntry>& RenderOptionTable()
 {
-    static const std::vector<RenderOptionSpec> table = MakeTable();
+    static const std::vector<RenderOptionEntry> table = MakeTable();
     return table;
 }
 
-const RenderOptionSpec* FindRenderOption(const QString& name)
+const RenderOptionEntry* FindRenderOption(const QString& name)
 {
-    for (const RenderOptionSpec& spec : RenderOptionTable())
-        if (name == spec.LongName() || (spec.Short && name == QLatin1String(spec.Short)))
-            return &spec;
+    for (const RenderOptionEntry& entry : RenderOptionTable())
+        if (name == entry.LongName() || (entry.Short && name == QLatin1String(entry.Short)))
+            return &entry;
     return nullptr;
 }
 
-QStringList OptionChoices(const RenderOptionSpec& spec)
+QStringList OptionChoices(const RenderOptionEntry& entry)
 {
-    const QLatin1String name(spec.Name);
+    const QLatin1String name(entry.Name);
     if (name == QLatin1String("form"))
         return FormCaptions();
     if (name == QLatin1String("fog"))
@@ -268,24 +268,24 @@ QString SampleCountWords()
     return counts.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
-QString RenderOptionSpec::Names() const
+QString RenderOptionEntry::Names() const
 {
     return Short ? QStringLiteral("%1, %2").arg(QLatin1String(Short), LongName()) : LongName();
 }
 
-std::optional<OptionRange> RenderOptionSpec::ValueRange() const
+std::optional<OptionRange> RenderOptionEntry::ValueRange() const
 {
     if (Kind == OptionKind::Choice)
         return OptionRange{0, static_cast<int>(OptionChoices(*this).size()) - 1};
     return Range;
 }
 
-QStringList RenderOptionSpec::Keys() const
+QStringList RenderOptionEntry::Keys() const
 {
     return JsonKeys ? QString::fromLatin1(JsonKeys).split(QLatin1Char(',')) : QStringList();
 }
 
-QString RenderOptionSpec::HelpText() const
+QString RenderOptionEntry::HelpText() const
 {
     QString text = QString::fromUtf8(Help);
     if (const std::optional<OptionRange> r = ValueRange()) {
@@ -309,10 +309,10 @@ QString RenderOptionSpec::HelpText() const
 
 BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
 {
-    for (const RenderOptionSpec& spec : RenderOptionTable())
-        if (spec.Look)
-            if (const std::optional<int>& given = o.Looks.*(spec.Look->Given))
-                looks.*(spec.Look->Field) = *given;
+    for (const RenderOptionEntry& entry : RenderOptionTable())
+        if (entry.Look)
+            if (const std::optional<int>& given = o.Looks.*(entry.Look->Given))
+                looks.*(entry.Look->Field) = *given;
     // Smooth textures can only be turned on from the command line.
     looks.SmoothTextures = looks.SmoothTextures || o.Looks.SmoothTextures;
     if (o.SamplesGiven)

@@ -42,11 +42,11 @@ struct LookField {
     int BoxLooks::*Field;
 };
 
-struct RenderOptionSpec;
-using ApplyOption = void (*)(RenderOptions&, const RenderOptionSpec&, const QString& written,
+struct RenderOptionEntry;
+using ApplyOption = void (*)(RenderOptions&, const RenderOptionEntry&, const QString& written,
                              const std::optional<QString>& value);
 
-struct RenderOptionSpec {
+struct RenderOptionEntry {
     const char* Name;  // long name without "--"; also its manifest column
     const char* Short; // "-o", or nullptr
     OptionArity Arity;
@@ -80,13 +80,13 @@ struct RenderOptionSpec {
 };
 
 // In the order of the usage text.
-const std::vector<RenderOptionSpec>& RenderOptionTable();
+const std::vector<RenderOptionEntry>& RenderOptionTable();
 
 // The option written as NAME ("--width", "-o"; no "=value"), or nullptr.
-const RenderOptionSpec* FindRenderOption(const QString& name);
+const RenderOptionEntry* FindRenderOption(const QString& name);
 
 // The captions a choice option takes by name.
-QStringList OptionChoices(const RenderOptionSpec& spec);
+QStringList OptionChoices(const RenderOptionEntry& entry);
 
 // "1, 2, 4, 8, 16 or 32": LookLimits::SampleCounts in words.
 QString SampleCountWords();

@@ -21,10 +21,10 @@ QByteArray Encoded(const QJsonValue& value)
 
 using Fields = std::vector<std::pair<QString, QJsonValue>>;
 
-void AddOption(Fields& fields, const RenderOptionSpec& spec, const ProjectData& d)
+void AddOption(Fields& fields, const RenderOptionEntry& entry, const ProjectData& d)
 {
-    const QStringList keys = spec.Keys();
-    const QJsonArray values = spec.Info(d);
+    const QStringList keys = entry.Keys();
+    const QJsonArray values = entry.Info(d);
     for (qsizetype i = 0; i < keys.size(); ++i)
         fields.emplace_back(keys[i], values.at(i));
 }
@@ -40,7 +40,7 @@ const char* const FileOrder[] = {
 Fields TopFields(const ProjectData& d)
 {
     Fields fields;
-    std::vector<const RenderOptionSpec*> done;
+    std::vector<const RenderOptionEntry*> done;
     for (const char* name : FileOrder) {
         const QString key = QLatin1String(name);
         if (key == QLatin1String("version"))
@@ -49,14 +49,14 @@ Fields TopFields(const ProjectData& d)
             fields.emplace_back(key, d.OutputFolder);
         else if (key == QLatin1String("sizeClass"))
             fields.emplace_back(key, d.SizeClass);
-        else if (const RenderOptionSpec* spec = FindRenderOption(key); spec && spec->Json == InfoBlock::Top) {
-            AddOption(fields, *spec, d);
-            done.push_back(spec);
+        else if (const RenderOptionEntry* entry = FindRenderOption(key); entry && entry->Json == InfoBlock::Top) {
+            AddOption(fields, *entry, d);
+            done.push_back(entry);
         }
     }
-    for (const RenderOptionSpec& spec : RenderOptionTable())
-        if (spec.Json == InfoBlock::Top && std::find(done.begin(), done.end(), &spec) == done.end())
-            AddOption(fields, spec, d);
+    for (const RenderOptionEntry& entry : RenderOptionTable())
+        if (entry.Json == InfoBlock::Top && std::find(done.begin(), done.end(), &entry) == done.end())
+            AddOption(fields, entry, d);
     return fields;
 }
 
@@ -64,9 +64,9 @@ Fields TopFields(const ProjectData& d)
 QByteArray LooksJson(const ProjectData& d)
 {
     Fields values;
-    for (const RenderOptionSpec& spec : RenderOptionTable())
-        if (spec.Json == InfoBlock::Looks)
-            AddOption(values, spec, d);
+    for (const RenderOptionEntry& entry : RenderOptionTable())
+        if (entry.Json == InfoBlock::Looks)
+            AddOption(values, entry, d);
     QByteArray out = "{";
     for (const auto& [key, value] : values) {
         if (out.size() > 1)

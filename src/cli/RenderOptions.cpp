@@ -31,10 +31,10 @@ int RenderOptionValuesAt(const QStringList& arguments, qsizetype index)
     const bool hasNext = index + 1 < arguments.size();
     // An option the table does not know is taken to have a value, as the
     // command it belongs to may.
-    const RenderOptionSpec* spec = FindRenderOption(arg);
-    if (spec && spec->Arity == OptionArity::None)
+    const RenderOptionEntry* entry = FindRenderOption(arg);
+    if (entry && entry->Arity == OptionArity::None)
         return 0;
-    if (spec && spec->Arity == OptionArity::Optional)
+    if (entry && entry->Arity == OptionArity::Optional)
         return hasNext && IsLookValue(arguments[index + 1]) ? 1 : 0;
     return hasNext ? 1 : 0;
 }
@@ -68,9 +68,9 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         OptionReader option(arguments, i);
         const QString arg = option.Name();
-        if (const RenderOptionSpec* spec = FindRenderOption(arg)) {
+        if (const RenderOptionEntry* entry = FindRenderOption(arg)) {
             std::optional<QString> value;
-            switch (spec->Arity) {
+            switch (entry->Arity) {
             case OptionArity::None:
                 option.NoValue();
                 break;
@@ -81,7 +81,7 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
                 value = option.ValueIf(IsLookValue);
                 break;
             }
-            spec->Apply(o, *spec, arg, value);
+            entry->Apply(o, *entry, arg, value);
         } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             throw UsageError(QStringLiteral("unknown option %1").arg(arg));
         } else if (!projectGiven) {

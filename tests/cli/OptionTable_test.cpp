@@ -22,20 +22,20 @@
 
 namespace {
 
-std::vector<const RenderOptionSpec*> Listed()
+std::vector<const RenderOptionEntry*> Listed()
 {
-    std::vector<const RenderOptionSpec*> listed;
-    for (const RenderOptionSpec& spec : RenderOptionTable())
-        if (spec.Section != OptionSection::Hidden)
-            listed.push_back(&spec);
+    std::vector<const RenderOptionEntry*> listed;
+    for (const RenderOptionEntry& entry : RenderOptionTable())
+        if (entry.Section != OptionSection::Hidden)
+            listed.push_back(&entry);
     return listed;
 }
 
-QStringList WrittenNames(const RenderOptionSpec& spec)
+QStringList WrittenNames(const RenderOptionEntry& entry)
 {
-    QStringList names{spec.LongName()};
-    if (spec.Short)
-        names << QLatin1String(spec.Short);
+    QStringList names{entry.LongName()};
+    if (entry.Short)
+        names << QLatin1String(entry.Short);
     return names;
 }
 
@@ -60,9 +60,9 @@ std::pair<int, QString> ParseFailure(const QStringList& args)
     }
 }
 
-QString ValueAt(const RenderOptionSpec& spec, int n)
+QString ValueAt(const RenderOptionEntry& entry, int n)
 {
-    return spec.Kind == OptionKind::Size ? QStringLiteral("%1x%1").arg(n) : QString::number(n);
+    return entry.Kind == OptionKind::Size ? QStringLiteral("%1x%1").arg(n) : QString::number(n);
 }
 
 } // namespace
@@ -70,25 +70,25 @@ QString ValueAt(const RenderOptionSpec& spec, int n)
 TEST(OptionTableTest, NamesAreUniqueAndEveryOptionHasItsWords)
 {
     QSet<QString> names;
-    const std::vector<RenderOptionSpec>& table = RenderOptionTable();
+    const std::vector<RenderOptionEntry>& table = RenderOptionTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const RenderOptionSpec& spec = table[i];
-        for (const QString& name : WrittenNames(spec)) {
+        const RenderOptionEntry& entry = table[i];
+        for (const QString& name : WrittenNames(entry)) {
             EXPECT_FALSE(names.contains(name)) << name.toStdString();
             names.insert(name);
         }
         // "project" is the column of the render's one unnamed argument.
-        EXPECT_NE(QLatin1String(spec.Name), QLatin1String("project"));
-        EXPECT_EQ(spec.ValueName == nullptr, spec.Arity == OptionArity::None) << spec.Name;
-        EXPECT_EQ(spec.Bare.has_value(), spec.Arity == OptionArity::Optional) << spec.Name;
-        EXPECT_EQ(OptionChoices(spec).isEmpty(), spec.Kind != OptionKind::Choice) << spec.Name;
+        EXPECT_NE(QLatin1String(entry.Name), QLatin1String("project"));
+        EXPECT_EQ(entry.ValueName == nullptr, entry.Arity == OptionArity::None) << entry.Name;
+        EXPECT_EQ(entry.Bare.has_value(), entry.Arity == OptionArity::Optional) << entry.Name;
+        EXPECT_EQ(OptionChoices(entry).isEmpty(), entry.Kind != OptionKind::Choice) << entry.Name;
         // Words left out are shared with the next option on the same line.
-        if (QByteArray(spec.Help).isEmpty()) {
-            ASSERT_LT(i + 1, table.size()) << spec.Name;
-            EXPECT_NE(table[i + 1].UsageColumn, 0) << spec.Name;
-            EXPECT_EQ(table[i + 1].Section, spec.Section) << spec.Name;
+        if (QByteArray(entry.Help).isEmpty()) {
+            ASSERT_LT(i + 1, table.size()) << entry.Name;
+            EXPECT_NE(table[i + 1].UsageColumn, 0) << entry.Name;
+            EXPECT_EQ(table[i + 1].Section, entry.Section) << entry.Name;
         }
-        EXPECT_FALSE(spec.HelpText().contains(QLatin1Char('{'))) << spec.HelpText().toStdString();
+        EXPECT_FALSE(entry.HelpText().contains(QLatin1Char('{'))) << entry.HelpText().toStdString();
     }
 }
 
@@ -120,29 +120,29 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"dpi", {MinDpi, MaxDpi}},
     };
     int ranged = 0;
-    for (const RenderOptionSpec& spec : RenderOptionTable()) {
-        const std::optional<OptionRange> range = spec.ValueRange();
+    for (const RenderOptionEntry& entry : RenderOptionTable()) {
+        const std::optional<OptionRange> range = entry.ValueRange();
         if (!range)
             continue;
         ++ranged;
-        const auto it = expected.find(QLatin1String(spec.Name));
-        ASSERT_NE(it, expected.end()) << spec.Name;
-        EXPECT_EQ(range->Min, it->second.Min) << spec.Name;
-        EXPECT_EQ(range->Max, it->second.Max) << spec.Name;
+        const auto it = expected.find(QLatin1String(entry.Name));
+        ASSERT_NE(it, expected.end()) << entry.Name;
+        EXPECT_EQ(range->Min, it->second.Min) << entry.Name;
+        EXPECT_EQ(range->Max, it->second.Max) << entry.Name;
 
         // The parser checks the same range the usage names.
-        const QString name = spec.LongName();
+        const QString name = entry.LongName();
         const QStringList output{QStringLiteral("-o"), QStringLiteral("x.jpg")};
-        EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(spec, range->Min)} + output).first,
+        EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(entry, range->Min)} + output).first,
                   0)
-            << spec.Name;
-        EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(spec, range->Max)} + output).first,
+            << entry.Name;
+        EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(entry, range->Max)} + output).first,
                   0)
-            << spec.Name;
+            << entry.Name;
         for (int outside : {range->Min - 1, range->Max + 1}) {
             const auto [status, text] =
-                ParseFailure(QStringList{name + '=' + ValueAt(spec, outside)} + output);
-            EXPECT_EQ(status, ExitBadInput) << spec.Name;
+                ParseFailure(QStringList{name + '=' + ValueAt(entry, outside)} + output);
+            EXPECT_EQ(status, ExitBadInput) << entry.Name;
             EXPECT_TRUE(text.contains(QStringLiteral("%1..%2").arg(range->Min).arg(range->Max)))
                 << text.toStdString();
         }
@@ -164,16 +164,16 @@ TEST(OptionTableTest, TheUsageListsEveryOptionOnceWithItsRange)
     };
     for (const QString& command : {QStringLiteral("render"), QStringLiteral("turntable")}) {
         const QString list = optionList(CommandHelp(command));
-        for (const RenderOptionSpec& spec : RenderOptionTable())
-            for (const QString& name : WrittenNames(spec))
-                EXPECT_EQ(Occurrences(list, name), spec.Section == OptionSection::Hidden ? 0 : 1)
+        for (const RenderOptionEntry& entry : RenderOptionTable())
+            for (const QString& name : WrittenNames(entry))
+                EXPECT_EQ(Occurrences(list, name), entry.Section == OptionSection::Hidden ? 0 : 1)
                     << command.toStdString() << " " << name.toStdString();
     }
     const QString usage = CommandHelp(QStringLiteral("render"));
-    for (const RenderOptionSpec* spec : Listed()) {
-        if (const std::optional<OptionRange> r = spec->ValueRange()) {
-            EXPECT_GE(Occurrences(spec->HelpText(), QString::number(r->Min)), 1) << spec->Name;
-            EXPECT_GE(Occurrences(spec->HelpText(), QString::number(r->Max)), 1) << spec->Name;
+    for (const RenderOptionEntry* entry : Listed()) {
+        if (const std::optional<OptionRange> r = entry->ValueRange()) {
+            EXPECT_GE(Occurrences(entry->HelpText(), QString::number(r->Min)), 1) << entry->Name;
+            EXPECT_GE(Occurrences(entry->HelpText(), QString::number(r->Max)), 1) << entry->Name;
         }
     }
     EXPECT_TRUE(usage.contains(QStringLiteral("1 (off), 2, 4, 8, 16 or 32")));
@@ -188,15 +188,15 @@ TEST(OptionTableTest, InfoHasEveryKeyOnce)
     const QJsonObject looks = root.value(QStringLiteral("looks")).toObject();
     int top = 0;
     int inLooks = 0;
-    for (const RenderOptionSpec& spec : RenderOptionTable()) {
-        EXPECT_EQ(spec.Json == InfoBlock::None, spec.Info == nullptr) << spec.Name;
-        for (const QString& key : spec.Keys()) {
+    for (const RenderOptionEntry& entry : RenderOptionTable()) {
+        EXPECT_EQ(entry.Json == InfoBlock::None, entry.Info == nullptr) << entry.Name;
+        for (const QString& key : entry.Keys()) {
             EXPECT_EQ(
                 Occurrences(QString::fromUtf8(json), QLatin1Char('"') + key + QLatin1Char('"')), 1)
                 << key.toStdString();
-            EXPECT_TRUE((spec.Json == InfoBlock::Top ? root : looks).contains(key))
+            EXPECT_TRUE((entry.Json == InfoBlock::Top ? root : looks).contains(key))
                 << key.toStdString();
-            ++(spec.Json == InfoBlock::Top ? top : inLooks);
+            ++(entry.Json == InfoBlock::Top ? top : inLooks);
         }
     }
     // version, outputFolder, sizeClass and the looks block are the project's own.
@@ -206,9 +206,9 @@ TEST(OptionTableTest, InfoHasEveryKeyOnce)
 
 TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)
 {
-    for (const RenderOptionSpec& spec : RenderOptionTable()) {
-        const QByteArray csv = "output," + QByteArray(spec.Name) + "\nx.png,\n";
-        const QString name = QString::fromLatin1(spec.Name);
+    for (const RenderOptionEntry& entry : RenderOptionTable()) {
+        const QByteArray csv = "output," + QByteArray(entry.Name) + "\nx.png,\n";
+        const QString name = QString::fromLatin1(entry.Name);
         bool accepted = true;
         try {
             PrepareJobs(ParseManifest(name == QLatin1String("output") ? "output\nx.png\n" : csv,
@@ -218,13 +218,13 @@ TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)
             EXPECT_TRUE(e.Text().contains(QStringLiteral("unknown column")))
                 << e.Text().toStdString();
         }
-        EXPECT_EQ(accepted, spec.ManifestColumn) << spec.Name;
+        EXPECT_EQ(accepted, entry.ManifestColumn) << entry.Name;
 
-        const QString written = spec.LongName();
+        const QString written = entry.LongName();
         const int withNumber = RenderOptionValuesAt({written, QStringLiteral("5")}, 0);
         const int beforeOption = RenderOptionValuesAt({written, QStringLiteral("-o")}, 0);
-        EXPECT_EQ(withNumber, spec.Arity == OptionArity::None ? 0 : 1) << spec.Name;
-        EXPECT_EQ(beforeOption, spec.Arity == OptionArity::Required ? 1 : 0) << spec.Name;
+        EXPECT_EQ(withNumber, entry.Arity == OptionArity::None ? 0 : 1) << entry.Name;
+        EXPECT_EQ(beforeOption, entry.Arity == OptionArity::Required ? 1 : 0) << entry.Name;
     }
 }
 
@@ -253,18 +253,18 @@ TEST(OptionTableTest, TheManPageListsTheTablesOptions)
         }
     }
     std::size_t listed = 0;
-    for (const RenderOptionSpec* spec : Listed()) {
-        for (const QString& written : WrittenNames(*spec)) {
+    for (const RenderOptionEntry* entry : Listed()) {
+        for (const QString& written : WrittenNames(*entry)) {
             ++listed;
             const auto it = paragraphOf.find(written);
             ASSERT_NE(it, paragraphOf.end()) << written.toStdString();
             QStringList numbers;
-            if (const std::optional<OptionRange> r = spec->ValueRange())
+            if (const std::optional<OptionRange> r = entry->ValueRange())
                 numbers << QString::number(r->Min) << QString::number(r->Max);
-            if (spec->Bare)
-                numbers << QString::number(*spec->Bare);
-            if (spec->Default)
-                numbers << QString::number(*spec->Default);
+            if (entry->Bare)
+                numbers << QString::number(*entry->Bare);
+            if (entry->Default)
+                numbers << QString::number(*entry->Default);
             for (const QString& n : numbers)
                 EXPECT_GE(Occurrences(it->second, n), 1)
                     << written.toStdString() << " " << n.toStdString();
@@ -277,18 +277,18 @@ TEST(OptionTableTest, EachLookOptionSetsItsOwnFieldOverTheProjects)
 {
     const BoxLooks project{10, 20, 30, 40, false, 2};
     int looks = 0;
-    for (const RenderOptionSpec& spec : RenderOptionTable()) {
-        if (spec.Kind == OptionKind::Strength) {
-            EXPECT_TRUE(spec.Look) << spec.Name;
+    for (const RenderOptionEntry& entry : RenderOptionTable()) {
+        if (entry.Kind == OptionKind::Strength) {
+            EXPECT_TRUE(entry.Look) << entry.Name;
         }
-        if (!spec.Look)
+        if (!entry.Look)
             continue;
         ++looks;
         const RenderOptions o =
-            ParseRenderArguments({spec.LongName() + QStringLiteral("=77"), "-o", "x.png"});
+            ParseRenderArguments({entry.LongName() + QStringLiteral("=77"), "-o", "x.png"});
         BoxLooks expected = project;
-        expected.*(spec.Look->Field) = 77;
-        EXPECT_EQ(LooksWithOptions(project, o), expected) << spec.Name;
+        expected.*(entry.Look->Field) = 77;
+        EXPECT_EQ(LooksWithOptions(project, o), expected) << entry.Name;
     }
     EXPECT_EQ(looks, 4);
     EXPECT_EQ(LooksWithOptions(project, ParseRenderArguments({"-o", "x.png"})), project);

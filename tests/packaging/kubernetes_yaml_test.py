@@ -24,23 +24,23 @@ def main(path):
           "a ReadWriteMany volume claim")
     if len(jobs) != 1:
         return problems
-    spec = jobs[0]["spec"]
-    pod = spec["template"]["spec"]
-    check(spec.get("completionMode") == "Indexed", "completionMode: Indexed")
-    n = spec.get("completions")
+    job = jobs[0]["spec"]
+    pod = job["template"]["spec"]
+    check(job.get("completionMode") == "Indexed", "completionMode: Indexed")
+    n = job.get("completions")
     check(isinstance(n, int) and n >= 1, "completions is a number")
-    check(spec.get("parallelism") == n, "parallelism equals completions")
+    check(job.get("parallelism") == n, "parallelism equals completions")
     check(pod.get("restartPolicy") == "Never", "restartPolicy: Never")
 
-    per_index = isinstance(spec.get("backoffLimitPerIndex"), int)
+    per_index = isinstance(job.get("backoffLimitPerIndex"), int)
     fails_index_on_1 = any(
         rule.get("action") == "FailIndex"
         and rule.get("onExitCodes", {}).get("operator") == "In"
         and 1 in rule.get("onExitCodes", {}).get("values", [])
-        for rule in spec.get("podFailurePolicy", {}).get("rules", []))
+        for rule in job.get("podFailurePolicy", {}).get("rules", []))
     check(per_index or fails_index_on_1,
           "a per-index budget (backoffLimitPerIndex) or a podFailurePolicy failing the index on exit 1")
-    check("backoffLimit" not in spec, "no Job-wide backoffLimit that stops every shard")
+    check("backoffLimit" not in job, "no Job-wide backoffLimit that stops every shard")
 
     containers = pod["containers"]
     check(len(containers) == 1, "one container")
