@@ -3,6 +3,7 @@
 #include "cli/OptionReader.h"
 #include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
+#include "formats/PictureKind.h"
 
 
 namespace {
@@ -46,18 +47,14 @@ QString DpiFormatText()
 
 std::optional<OutputFormat> OutputFormatOf(const QString& fileName)
 {
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return std::nullopt;
-    const QString ext = fileName.mid(dot).toLower();
-    if (ext == QLatin1String(".jpg") || ext == QLatin1String(".jpeg"))
-        return OutputFormat::Jpeg;
-    if (ext == QLatin1String(".png"))
-        return OutputFormat::Png;
-    if (ext == QLatin1String(".bmp"))
-        return OutputFormat::Bmp;
-    if (ext == QLatin1String(".tga"))
-        return OutputFormat::Tga;
+    switch (PictureKindOfName(fileName)) {
+    case PictureKind::Jpeg: return OutputFormat::Jpeg;
+    case PictureKind::Png: return OutputFormat::Png;
+    case PictureKind::Bmp: return OutputFormat::Bmp;
+    case PictureKind::Tga: return OutputFormat::Tga;
+    case PictureKind::Gif: // a turntable writes GIFs; a single picture never does
+    case PictureKind::Unknown: break;
+    }
     return std::nullopt;
 }
 

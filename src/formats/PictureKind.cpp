@@ -29,7 +29,7 @@ PictureKind PictureKindOfName(const QString& fileName)
 {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : fileName.mid(dot).toLower();
-    if (ext == QLatin1String(".jpg"))
+    if (ext == QLatin1String(".jpg") || ext == QLatin1String(".jpeg"))
         return PictureKind::Jpeg;
     if (ext == QLatin1String(".png"))
         return PictureKind::Png;

@@ -9,7 +9,7 @@ enum class PictureKind { Unknown, Jpeg, Png, Gif, Bmp, Tga };
 // none) or cannot be read.
 PictureKind SniffPictureKind(const QString& fileName);
 
-// By the extension (.jpg, .png, .gif, .bmp, .tga in any letter case).
+// By the extension (.jpg or .jpeg, .png, .gif, .bmp, .tga in any letter case).
 PictureKind PictureKindOfName(const QString& fileName);
 
 // The signature's kind, else the extension's.
