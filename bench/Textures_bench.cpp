@@ -76,9 +76,9 @@ BENCHMARK(JpegEncode450x450)->Unit(benchmark::kMicrosecond);
 
 // The base level of a 24 MP cover on one thread (its rows are rescaled on a
 // thread of their own while the decoder runs): 6000 x 4000 -> 4096 x 4096,
-// and a catalogue cover 1500 x 1500 -> 1024 x 1024; the last argument turns
-// the last argument picks the instruction set, 0 the best this processor
-// runs, 1 the next, and so on (the label names it).
+// and a catalogue cover 1500 x 1500 -> 1024 x 1024. The last argument picks
+// the instruction set: 0 the best this processor runs, 1 the next, and so
+// on (the label names it).
 void BaseLevelRescale(benchmark::State& state)
 {
     const PictureSize source{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};

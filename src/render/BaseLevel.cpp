@@ -108,17 +108,17 @@ BaseLevelScaler::BaseLevelScaler(PictureSize source, PictureSize target)
 // nothing; a term weighted 1 is the term itself).
 void BaseLevelScaler::MakeColumnGroups()
 {
-    int lanes = 0, window = 0;
-    baselevel::GroupShape(lanes, window);
-    groups_.Lanes = lanes;
-    groups_.Window = window;
-    const auto n = static_cast<std::size_t>(lanes);
+    const baselevel::GroupShape shape = baselevel::ShapeOfGroups();
+    groups_.Shape = shape;
+    const auto n = static_cast<std::size_t>(shape.Pixels);
+    const std::size_t repeat = shape.Planes ? 1 : 4; // widened rows: a weight per channel
     for (std::size_t j = 0; j < xs_.size();) {
         baselevel::ColumnGroups::Group group{xs_[j].Low, static_cast<int>(j), 0, xs_[j].Low};
         const std::size_t at = groups_.Index.size();
         groups_.Index.resize(at + 3 * n, 0);
-        groups_.Factors.resize(at + 3 * n, 0.0f);
-        for (std::size_t lane = 0; lane < n && j < xs_.size() && xs_[j].High - group.Base < window; ++lane, ++j) {
+        groups_.Factors.resize((at + 3 * n) * repeat, 0.0f);
+        for (std::size_t pixel = 0; pixel < n && j < xs_.size() && xs_[j].High - group.Base < shape.Window;
+             ++pixel, ++j) {
             const Span& x = xs_[j];
             int columns[3] = {x.Low, x.Low, x.Low};
             float factors[3] = {x.HighFrac - x.LowFrac, 0, 0}; // inside one column: the part covered
@@ -134,8 +134,9 @@ void BaseLevelScaler::MakeColumnGroups()
                 factors[2] = x.HighFrac;
             }
             for (std::size_t k = 0; k < 3; ++k) {
-                groups_.Index[at + k * n + lane] = columns[k] - group.Base;
-                groups_.Factors[at + k * n + lane] = factors[k];
+                groups_.Index[at + k * n + pixel] = columns[k] - group.Base;
+                for (std::size_t c = 0; c < repeat; ++c)
+                    groups_.Factors[(at + k * n + pixel) * repeat + c] = factors[k];
             }
             group.LastHigh = x.High;
             ++group.Count;
@@ -325,13 +326,15 @@ void BaseLevelScaler::ScaleNarrowRow(const Span& y, const std::uint8_t* const* r
                                      const Careful& careful, std::uint8_t* out, RowCache& cache) const
 {
     const int count = y.High - y.Low + 1;
-    const float* planes[3] = {};
+    const baselevel::GroupShape& shape = groups_.Shape;
+    const std::size_t stride = RowCache::PlaneStride(source_.Width, shape.Window);
+    const float* from[3] = {};
     for (int m = 0; m < count; ++m)
-        planes[m] = cache.GetPlanes(y.Low + m, rows[y.Low + m], source_.Width, groups_.Window);
+        from[m] = shape.Planes ? cache.GetPlanes(y.Low + m, rows[y.Low + m], source_.Width, shape.Window)
+                               : cache.Get(y.Low + m, rows[y.Low + m], source_.Width);
     const float lowPart = count > 1 ? 1 - y.LowFrac : y.HighFrac - y.LowFrac;
-    const baselevel::RowPlanes row{count,     planes[0], planes[count > 2 ? 1 : 0], planes[count - 1],
-                                   RowCache::PlaneStride(source_.Width, groups_.Window),
-                                   lowPart,   y.HighFrac, area_};
+    const baselevel::FootprintRows row{count,  from[0], from[count > 2 ? 1 : 0], from[count - 1],
+                                       stride, lowPart, y.HighFrac,              area_};
     // The groups that read no column past the last safe one; the columns
     // after them take GLU's own way.
     const auto& groups = groups_.Groups;

@@ -23,14 +23,29 @@ using DI = hn::RebindToSigned<DF>;
 using DU = hn::RebindToUnsigned<DF>;
 using VF = hn::Vec<DF>;
 
-void GroupShape(int& lanes, int& window)
-{
-    lanes = static_cast<int>(hn::Lanes(DF()));
-#if HWY_TARGET == HWY_SCALAR
-    window = 4; // a pick is a plain load; one column reads up to three
+// AVX-512 shuffles a whole plane's group cheaply; narrower vectors spend
+// fewer instructions loading each pixel's channels where they lie.
+#undef BASELEVEL_PLANES
+#if HWY_TARGET == HWY_SCALAR || HWY_MAX_BYTES > 32
+#define BASELEVEL_PLANES 1
 #else
-    window = 2 * lanes; // a pick chooses from two vectors
+#define BASELEVEL_PLANES 0
 #endif
+constexpr bool kPlanes = BASELEVEL_PLANES;
+
+GroupShape ShapeOfGroups()
+{
+    GroupShape shape;
+    shape.Lanes = static_cast<int>(hn::Lanes(DF()));
+    shape.Planes = kPlanes;
+#if HWY_TARGET == HWY_SCALAR
+    shape.Pixels = 1;
+    shape.Window = 4; // a pick is a plain load; one column reads up to three
+#else
+    shape.Pixels = kPlanes ? shape.Lanes : shape.Lanes / 4;
+    shape.Window = kPlanes ? 2 * shape.Lanes : 1 << 20; // a pick chooses from two vectors; a load reaches anywhere
+#endif
+    return shape;
 }
 
 void WidenRow(const std::uint8_t* bytes, int width, float* to)
@@ -71,6 +86,7 @@ void SplitPlanes(const std::uint8_t* bytes, int width, float* to, std::size_t st
     }
 }
 
+#if BASELEVEL_PLANES
 // One of a group's three source columns in every lane, from a plane.
 #if HWY_TARGET == HWY_SCALAR
 class Picker {
@@ -116,13 +132,11 @@ private:
 // Per channel, for a group's lanes at once: the terms of the first row, the
 // last row, then the middle row's edges summed before its middle column, as
 // the reference footprint adds them (a term the column lacks has weight 0).
-std::size_t ScaleGroups(const ColumnGroups& groups, std::size_t count, const RowPlanes& p, std::uint8_t* out)
+std::size_t ScalePlaneGroups(const ColumnGroups& groups, std::size_t count, const FootprintRows& p, std::uint8_t* out)
 {
     const DF df;
     const DU du;
     const std::size_t n = hn::Lanes(df);
-    if (static_cast<std::size_t>(groups.Lanes) != n)
-        return 0; // laid out for another instruction set
     const VF lowParts = hn::Set(df, p.LowPart), highParts = hn::Set(df, p.HighPart), areas = hn::Set(df, p.Area);
     const auto largest = hn::Set(DI(), 255);
     for (std::size_t g = 0; g < count; ++g) {
@@ -172,6 +186,81 @@ std::size_t ScaleGroups(const ColumnGroups& groups, std::size_t count, const Row
     return count;
 }
 
+
+#else
+// The four channels of a group's pixels for one of their three terms, from
+// a widened row: each pixel's own source column, 128 bits apart.
+HWY_INLINE VF LoadTerm(const float* row, const std::int32_t* columns)
+{
+#if HWY_MAX_BYTES == 16
+    return hn::LoadU(DF(), row + static_cast<std::size_t>(columns[0]) * 4);
+#else
+    const hn::Half<DF> half;
+    return hn::Combine(DF(), hn::LoadU(half, row + static_cast<std::size_t>(columns[1]) * 4),
+                       hn::LoadU(half, row + static_cast<std::size_t>(columns[0]) * 4));
+#endif
+}
+
+// Every channel of a group's pixels at once, the terms in the order the
+// planar loop adds them, so both give the same bytes.
+std::size_t ScaleWidenedGroups(const ColumnGroups& groups, std::size_t count, const FootprintRows& p,
+                               std::uint8_t* out)
+{
+    const DF df;
+    const std::size_t n = hn::Lanes(df);
+    const std::size_t pixels = n / 4;
+    const VF lowParts = hn::Set(df, p.LowPart), highParts = hn::Set(df, p.HighPart), areas = hn::Set(df, p.Area);
+    const auto largest = hn::Set(DI(), 255);
+    const hn::Rebind<std::uint8_t, DI> d8;
+    for (std::size_t g = 0; g < count; ++g) {
+        const ColumnGroups::Group& group = groups.Groups[g];
+        const std::int32_t* index = groups.Index.data() + g * 3 * pixels;
+        const float* factorsAt = groups.Factors.data() + g * 3 * n;
+        const std::size_t at = static_cast<std::size_t>(group.Base) * 4;
+        VF factors[3];
+        for (std::size_t k = 0; k < 3; ++k)
+            factors[k] = hn::LoadU(df, factorsAt + k * n);
+        VF total = hn::Zero(df);
+        for (std::size_t k = 0; k < 3; ++k)
+            total = hn::Add(total, hn::Mul(LoadTerm(p.Low + at, index + k * pixels), hn::Mul(factors[k], lowParts)));
+        if (p.Rows > 1)
+            for (std::size_t k = 0; k < 3; ++k)
+                total = hn::Add(total,
+                                hn::Mul(LoadTerm(p.High + at, index + k * pixels), hn::Mul(factors[k], highParts)));
+        if (p.Rows > 2) {
+            const VF edges = hn::Add(hn::Mul(LoadTerm(p.Middle + at, index), factors[0]),
+                                     hn::Mul(LoadTerm(p.Middle + at, index + 2 * pixels), factors[2]));
+            total = hn::Add(total, edges);
+            total = hn::Add(total, hn::Mul(LoadTerm(p.Middle + at, index + pixels), factors[1]));
+        }
+        // Truncated and held to a byte, as C's float-to-byte conversion.
+        const auto bytes = hn::DemoteTo(d8, hn::Min(hn::ConvertTo(DI(), hn::Div(total, areas)), largest));
+        std::uint8_t* to = out + static_cast<std::size_t>(group.First) * 4;
+        if (static_cast<std::size_t>(group.Count) == pixels) {
+            hn::StoreU(bytes, d8, to);
+        } else {
+            // Only the group's own pixels: the rest may be another thread's.
+            HWY_ALIGN std::uint8_t part[HWY_MAX_BYTES / 4];
+            hn::Store(bytes, d8, part);
+            std::memcpy(to, part, static_cast<std::size_t>(group.Count) * 4);
+        }
+    }
+    return count;
+}
+#endif
+
+std::size_t ScaleGroups(const ColumnGroups& groups, std::size_t count, const FootprintRows& p, std::uint8_t* out)
+{
+    const GroupShape shape = ShapeOfGroups();
+    if (groups.Shape.Lanes != shape.Lanes || groups.Shape.Planes != shape.Planes)
+        return 0; // laid out for another instruction set
+#if BASELEVEL_PLANES
+    return ScalePlaneGroups(groups, count, p, out);
+#else
+    return ScaleWidenedGroups(groups, count, p, out);
+#endif
+}
+
 } // namespace HWY_NAMESPACE
 } // namespace baselevel
 HWY_AFTER_NAMESPACE();
@@ -179,12 +268,12 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace baselevel {
 
-HWY_EXPORT(GroupShape);
+HWY_EXPORT(ShapeOfGroups);
 HWY_EXPORT(WidenRow);
 HWY_EXPORT(SplitPlanes);
 HWY_EXPORT(ScaleGroups);
 
-void GroupShape(int& lanes, int& window) { HWY_DYNAMIC_DISPATCH(GroupShape)(lanes, window); }
+GroupShape ShapeOfGroups() { return HWY_DYNAMIC_DISPATCH(ShapeOfGroups)(); }
 
 void WidenRow(const std::uint8_t* bytes, int width, float* to) { HWY_DYNAMIC_DISPATCH(WidenRow)(bytes, width, to); }
 
@@ -193,9 +282,9 @@ void SplitPlanes(const std::uint8_t* bytes, int width, float* to, std::size_t st
     HWY_DYNAMIC_DISPATCH(SplitPlanes)(bytes, width, to, stride);
 }
 
-std::size_t ScaleGroups(const ColumnGroups& groups, std::size_t count, const RowPlanes& planes, std::uint8_t* out)
+std::size_t ScaleGroups(const ColumnGroups& groups, std::size_t count, const FootprintRows& rows, std::uint8_t* out)
 {
-    return HWY_DYNAMIC_DISPATCH(ScaleGroups)(groups, count, planes, out);
+    return HWY_DYNAMIC_DISPATCH(ScaleGroups)(groups, count, rows, out);
 }
 
 std::vector<std::int64_t> CompiledTargets()

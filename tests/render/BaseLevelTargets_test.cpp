@@ -40,23 +40,24 @@ TEST(BaseLevelTargetsTest, EachCompiledSetRunsWithItsOwnWidth)
     int previous = 1 << 30;
     for (const std::int64_t target : targets) {
         baselevel::UseTarget(target);
-        int lanes = 0, window = 0;
-        baselevel::GroupShape(lanes, window);
-        std::cout << "  " << baselevel::TargetName(target) << ": " << lanes << " lanes\n";
-        EXPECT_LE(lanes, previous) << baselevel::TargetName(target) << " is not the one running";
-        EXPECT_GE(window, 4) << "a column reads up to three source columns";
-        previous = lanes;
+        const baselevel::GroupShape shape = baselevel::ShapeOfGroups();
+        const char* name = baselevel::TargetName(target);
+        std::cout << "  " << name << ": " << shape.Lanes << " lanes, " << shape.Pixels << " pixels a group, "
+                  << (shape.Planes ? "planes" : "widened rows") << "\n";
+        EXPECT_LE(shape.Lanes, previous) << name << " is not the one running";
+        EXPECT_GE(shape.Window, 4) << name << ": a column reads up to three source columns";
+        // Planes hold a pixel per lane, widened rows a pixel per four.
+        EXPECT_EQ(shape.Pixels * (shape.Planes ? 1 : 4), shape.Lanes) << name;
+        previous = shape.Lanes;
     }
     if (targets.size() > 1) {
-        int best = 0, window = 0;
         baselevel::UseTarget(targets.front());
-        baselevel::GroupShape(best, window);
-        EXPECT_GT(best, previous) << "the best set is wider than the fallback";
+        EXPECT_GT(baselevel::ShapeOfGroups().Lanes, previous) << "the best set is wider than the fallback";
     }
 }
 
 // Shrinks by less than two (one to three rows and columns a pixel, groups cut
-// short by the window), one row in three, and a row's last columns past
+// short by the window or the row's end), one row in three, and a row's last columns past
 // the groups; every row computed alone into a buffer with a guard after it.
 TEST(BaseLevelTargetsTest, EverySetGivesTheSameBytesAndStaysInItsRow)
 {
@@ -64,7 +65,8 @@ TEST(BaseLevelTargetsTest, EverySetGivesTheSameBytesAndStaysInItsRow)
     const std::vector<std::int64_t> targets = baselevel::CompiledTargets();
     const PictureSize cases[][2] = {{{1500, 1500}, {1024, 1024}}, {{700, 1400}, {512, 1024}},
                                     {{1999, 37}, {1024, 32}},     {{6000 / 4, 4000 / 4}, {1024, 1024}},
-                                    {{301, 7}, {256, 8}},         {{37, 23}, {32, 16}}};
+                                    {{301, 7}, {256, 8}},         {{37, 23}, {32, 16}},
+                                    {{77, 9}, {51, 6}}}; // an odd width: the last group is short
     for (const auto& [source, target] : cases) {
         const std::vector<std::uint8_t> pixels = Noise(source, static_cast<unsigned>(source.Width + source.Height));
         std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(source.Height));
