@@ -2,6 +2,7 @@
 
 #include "render/EyeLift.h"
 #include "render/StudioLooks.h"
+#include "render/StudioLooksFloor.h"
 #include "render/TextureImage.h"
 
 #include <cmath>
@@ -68,6 +69,9 @@ void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
     const bool looks = DrawsLooks(p.Looks);
     // The pose of this frame, before the angles may wrap.
     const BoxPose pose = looks ? PoseOf(p) : BoxPose{};
+    const bool floorLooks = looks && (p.Looks.Shadow > 0 || p.Looks.Reflection > 0);
+    const FloorChoice floor = floorLooks ? ChooseFloor(p) : FloorChoice{};
+    const BoxPose floorPose = floor.Weight > 0 ? PoseOf(p, floor.Tilt) : BoxPose{};
     ApplyTextureLook(p.Looks, textures);
 
     gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -92,8 +96,8 @@ void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
 
     DrawFaces(p, textures, looks ? &pose : nullptr);
     DrawBackground(p);
-    if (looks && (p.Looks.Shadow > 0 || p.Looks.Reflection > 0) && pose.EyeAboveFloor())
-        DrawFloor(p, pose, textures);
+    if (floor.Weight > 0)
+        DrawFloor(p, floorPose, floor, textures);
     gl_.Flush();
 }
 
@@ -154,9 +158,16 @@ void BoxRenderer::PlaceWorld(const BoxParameters& p)
     gl_.Translatef(p.HorizontalOffset / 100.0f, 0.0f, 0.0f);
 }
 
-void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const SlotTextures& textures)
+void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const FloorChoice& floor,
+                            const SlotTextures& textures)
 {
     PlaceWorld(p);
+    if (floor.Tilt != 0) {
+        // Into the floor's frame: the same turn as FloorToWorld.
+        gl_.Rotatef(floor.Side, 0.0f, 1.0f, 0.0f);
+        gl_.Rotatef(floor.Tilt, 1.0f, 0.0f, 0.0f);
+        gl_.Rotatef(-floor.Side, 0.0f, 1.0f, 0.0f);
+    }
     // Blended over what is there; the depth test keeps the box in front and
     // the alpha stays that of the background, so a transparent picture sees
     // the floor's looks only through the two backgrounds' difference.
@@ -184,7 +195,7 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const S
                 texture->Bind();
             gl_.Begin(GL_QUADS);
             for (const MirrorVertex& v : face.Quads) {
-                gl_.Color4f(face.Brightness, face.Brightness, face.Brightness, v.Alpha);
+                gl_.Color4f(face.Brightness, face.Brightness, face.Brightness, v.Alpha * floor.Weight);
                 gl_.TexCoord2f(v.S, v.T);
                 gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
             }
@@ -207,7 +218,7 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const S
                        mask.Alpha.data());
         gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 4);
         // Black, its alpha from the mask (an alpha texture modulates only alpha).
-        gl_.Color4f(0.0f, 0.0f, 0.0f, 1.0f);
+        gl_.Color4f(0.0f, 0.0f, 0.0f, floor.Weight);
         const float y = pose.FloorY;
         gl_.Begin(GL_QUADS);
         gl_.TexCoord2f(0.0f, 0.0f);

@@ -15,6 +15,7 @@
 
 class TextureImage;
 struct BoxPose;
+struct FloorChoice;
 
 // Slot order: FrontBack, LeftRight, TopBottom. A null entry binds nothing.
 using SlotTextures = std::array<TextureImage*, 3>;
@@ -50,8 +51,10 @@ private:
     // A pose (only with looks) gives the faces their light.
     void DrawFaces(const BoxParameters& params, const SlotTextures& textures, const BoxPose* pose);
     void DrawBackground(const BoxParameters& params);
-    // Shadow and reflection, blended over the background.
-    void DrawFloor(const BoxParameters& params, const BoxPose& pose, const SlotTextures& textures);
+    // Shadow and reflection on the chosen floor (the pose is seen from it),
+    // blended over the background.
+    void DrawFloor(const BoxParameters& params, const BoxPose& pose, const FloorChoice& floor,
+                   const SlotTextures& textures);
     // The model-view of the world the box stands in, before its own turns.
     void PlaceWorld(const BoxParameters& params);
 

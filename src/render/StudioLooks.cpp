@@ -120,6 +120,15 @@ Mat3 Mat3::operator*(const Mat3& o) const
     return r;
 }
 
+Mat3 Transposed(const Mat3& a)
+{
+    Mat3 r;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            r.m[i][j] = a.m[j][i];
+    return r;
+}
+
 Mat3 RotationDegrees(float angle, Vec3 axis)
 {
     const float len = std::sqrt(Dot(axis, axis));
@@ -138,15 +147,30 @@ Mat3 RotationDegrees(float angle, Vec3 axis)
     return r;
 }
 
-BoxPose PoseOf(const BoxParameters& p)
+Mat3 FloorToWorld(const BoxParameters& p, float floorTilt)
+{
+    if (floorTilt == 0)
+        return Mat3{};
+    return RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(floorTilt, {1, 0, 0}) *
+           RotationDegrees(-p.SideAngle, {0, 1, 0});
+}
+
+BoxPose PoseOf(const BoxParameters& p, float floorTilt)
 {
     BoxPose pose;
-    pose.Box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle, {1, 0, 0}) *
+    // Seen from the floor, the box keeps only the tilt the floor does not share.
+    pose.Box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle - floorTilt, {1, 0, 0}) *
                RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
     pose.Eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
     // The view's translations, undone: where the eye is in the world.
     pose.Camera = {-p.HorizontalOffset / 100.0f, -(EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f),
                    p.Depth / 10.0f};
+    if (floorTilt != 0) {
+        // The floor frame turns about the box's centre, the world's origin.
+        const Mat3 floor = FloorToWorld(p, floorTilt);
+        pose.Eye = pose.Eye * floor;
+        pose.Camera = Transposed(floor) * pose.Camera;
+    }
     pose.Half = {p.HalfWidth, p.HalfHeight, p.HalfThickness};
     float low = 1e30f, high = -1e30f;
     for (int i = 0; i < 8; ++i) {

@@ -2,8 +2,10 @@
 // The geometry behind the studio looks, without GL: where the box stands on
 // its floor, how bright each face is, the blurred footprint that becomes the
 // ground shadow and the mirrored faces of the reflection. The "world" is the
-// frame after the view's offsets and before the box's own turns; its floor
-// is horizontal there, so the eye angle looks down onto it.
+// frame after the view's offsets and before the box's own turns. A pose is
+// seen from its floor's frame, where the floor is horizontal: the world
+// itself for a level floor, or the world turned by a tilt of the floor
+// (see StudioLooksFloor.h).
 #include "document/BoxParameters.h"
 
 #include <array>
@@ -21,11 +23,13 @@ struct Mat3 {
     Mat3 operator*(const Mat3& o) const;
 };
 Mat3 RotationDegrees(float angle, Vec3 axis);
+// The inverse of a rotation.
+Mat3 Transposed(const Mat3& a);
 
 struct BoxPose {
-    Mat3 Box;       // side angle, tilt and turn: box frame to world
-    Mat3 Eye;       // eye angle: world to eye (rotation only)
-    Vec3 Camera;    // the eye's position in the world
+    Mat3 Box;       // side angle, tilt and turn: box frame to floor frame
+    Mat3 Eye;       // floor frame to eye (rotation only)
+    Vec3 Camera;    // the eye's position in the floor frame
     Vec3 Half;      // half extents in the box frame
     float FloorY = 0; // the lowest corner's: the box stands on its floor
     float TopY = 0;   // the highest corner
@@ -36,7 +40,12 @@ struct BoxPose {
     bool EyeAboveFloor() const { return Camera.y > FloorY; }
 };
 
-BoxPose PoseOf(const BoxParameters& p);
+// The floor tilts about the box's x axis turned by the side angle, as the
+// box's own tilt does; 0 is the level floor of the world, exactly.
+BoxPose PoseOf(const BoxParameters& p, float floorTilt = 0);
+
+// The rotation from the frame of a floor with this tilt to the world.
+Mat3 FloorToWorld(const BoxParameters& p, float floorTilt);
 
 // True when the frame draws anything beyond the classic picture (the sample
 // count only matters to the captured result).
