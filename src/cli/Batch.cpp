@@ -13,7 +13,7 @@
 #include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
 #include "formats/ProjectError.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 
 #include <QDir>
 #include <QFileInfo>

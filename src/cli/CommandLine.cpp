@@ -10,7 +10,7 @@
 #include "cli/ShownPath.h"
 #include "cli/Turntable.h"
 #include "formats/ProjectError.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 #include "services/ProductInfo.h"
 
 #include <QDir>

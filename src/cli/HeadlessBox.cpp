@@ -7,7 +7,7 @@
 #include "formats/ProjectError.h"
 #include "formats/ImageCodec.h"
 #include "formats/PictureKind.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 
 #include <QDir>
 #include <QFileInfo>

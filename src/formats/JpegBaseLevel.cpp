@@ -1,7 +1,7 @@
 #include "formats/JpegBaseLevel.h"
 
 #include "formats/JpegCodec.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 
 #include <turbojpeg.h>
 

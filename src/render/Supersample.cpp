@@ -1,7 +1,7 @@
 #include "render/Supersample.h"
 
+#include "concurrency/ParallelWork.h"
 #include "render/SceneDriver.h"
-#include "render/WorkerThreads.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include "render/BaseLevel.h"
 #include "render/MipLevels.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "formats/JpegBaseLevel.h"
 #include "formats/JpegCodec.h"
 #include "render/BaseLevel.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 #include "support/JpegBytes.h"
 #include "support/PictureFiles.h"
 

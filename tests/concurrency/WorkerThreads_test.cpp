@@ -1,6 +1,6 @@
 // A batch worker's one-core limit holds for its own thread while it works,
 // and nowhere else.
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 
 #include <gtest/gtest.h>
 
