@@ -11,9 +11,9 @@
 #include "cli/OutputGuard.h"
 #include "cli/RenderSession.h"
 #include "cli/StopOnSignals.h"
+#include "concurrency/ParallelWork.h"
 #include "formats/AtomicFile.h"
 #include "formats/ProjectError.h"
-#include "concurrency/ParallelWork.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,7 +28,6 @@
 #include <memory>
 #include <optional>
 #include <mutex>
-#include <thread>
 
 #include <unistd.h>
 
@@ -93,11 +92,12 @@ public:
 
     void Run(int workers)
     {
-        std::vector<std::thread> threads;
-        for (int i = 0; i < workers; ++i)
-            threads.emplace_back([this] { Work(); });
-        for (std::thread& t : threads)
-            t.join();
+        // One worker on this thread, the others on the pool's; the workers
+        // there are share the rows when not all of them could start.
+        ParallelRows(workers, workers, [this](int first, int end) {
+            for (int i = first; i < end; ++i)
+                Work();
+        });
     }
 
     // Whatever is recorded and not yet saved in the folders' state files.

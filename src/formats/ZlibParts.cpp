@@ -1,13 +1,12 @@
 #include "formats/ZlibParts.h"
 
+#include "concurrency/ParallelWork.h"
+
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -88,29 +87,13 @@ std::vector<std::vector<std::uint8_t>> FastParts(const std::uint8_t* data, std::
     const std::size_t parts = std::max(std::clamp<std::size_t>(size / MinPartBytes, 1, static_cast<std::size_t>(std::max(1, threads))),
                                        (size + MaxPartBytes - 1) / MaxPartBytes);
     std::vector<std::vector<std::uint8_t>> made(parts);
-    std::vector<std::exception_ptr> failures(parts);
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < parts;) {
-            try {
-                const std::size_t begin = size * i / parts, end = size * (i + 1) / parts;
-                made[i] = Part(data + begin, end - begin, 1, i + 1 == parts);
-            } catch (...) {
-                failures[i] = std::current_exception();
-            }
+    // The parts, not the threads that make them, decide the bytes.
+    ParallelRows(static_cast<int>(parts), threads, [&](int first, int end) {
+        for (auto i = static_cast<std::size_t>(first); i < static_cast<std::size_t>(end); ++i) {
+            const std::size_t begin = size * i / parts, stop = size * (i + 1) / parts;
+            made[i] = Part(data + begin, stop - begin, 1, i + 1 == parts);
         }
-    };
-    {
-        std::vector<std::thread> helpers;
-        for (std::size_t i = 1; i < std::min<std::size_t>(parts, static_cast<std::size_t>(std::max(1, threads))); ++i)
-            helpers.emplace_back(work);
-        work();
-        for (std::thread& helper : helpers)
-            helper.join();
-    }
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    });
     return made;
 }
 

@@ -1,12 +1,12 @@
 #include "render/BaseLevel.h"
 
+#include "concurrency/ParallelWork.h"
 #include "formats/ImageCodec.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 // Every float operation below happens in the order and precision of the GLU
 // builder, one lane per colour channel.
@@ -371,12 +371,5 @@ void ScaleToBaseLevel(const std::uint8_t* pixels, PictureSize source, std::uint8
     // Small pictures (placeholders, thumbnails) are not worth a thread.
     if (static_cast<std::int64_t>(target.Width) * target.Height < (std::int64_t{1} << 18))
         threads = 1;
-    threads = std::clamp(threads, 1, std::max(1, target.Height));
-    std::vector<std::thread> helpers;
-    const int share = (target.Height + threads - 1) / threads;
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(work, std::min(target.Height, t * share), std::min(target.Height, (t + 1) * share));
-    work(0, std::min(target.Height, share));
-    for (std::thread& helper : helpers)
-        helper.join();
+    ParallelRows(target.Height, threads, work);
 }

@@ -1,7 +1,8 @@
 #include "render/MipLevels.h"
 
+#include "concurrency/ParallelWork.h"
+
 #include <algorithm>
-#include <thread>
 
 namespace {
 
@@ -34,14 +35,8 @@ MipLevel HalveLevel(const std::uint8_t* pixels, int width, int height, int worke
     out.Height = std::max(1, height / 2);
     out.Pixels.resize(static_cast<std::size_t>(out.Width) * out.Height * 4);
     // Threads pay off only on large levels.
-    const int threads = out.Width * out.Height >= 256 * 1024 ? std::clamp(workers, 1, out.Height) : 1;
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(HalveRows, pixels, width, height, std::ref(out), out.Height * t / threads,
-                          out.Height * (t + 1) / threads);
-    HalveRows(pixels, width, height, out, 0, out.Height / threads);
-    for (std::thread& t : pool)
-        t.join();
+    const int threads = out.Width * out.Height >= 256 * 1024 ? workers : 1;
+    ParallelRows(out.Height, threads, [&](int first, int end) { HalveRows(pixels, width, height, out, first, end); });
     return out;
 }
 

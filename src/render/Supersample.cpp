@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -193,14 +192,10 @@ void BoxDownsample(const std::uint8_t* big, int width, int height, int factor, s
                    int workers)
 {
     const int outWidth = width / factor, outHeight = height / factor;
-    const int threads = outWidth * outHeight >= 64 * 1024 ? std::clamp(workers, 1, std::max(1, outHeight)) : 1;
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(DownsampleRows, big, width, factor, out, outStride, outWidth, outHeight * t / threads,
-                          outHeight * (t + 1) / threads);
-    DownsampleRows(big, width, factor, out, outStride, outWidth, 0, outHeight / threads);
-    for (std::thread& t : pool)
-        t.join();
+    const int threads = outWidth * outHeight >= 64 * 1024 ? workers : 1;
+    ParallelRows(outHeight, threads, [&](int first, int end) {
+        DownsampleRows(big, width, factor, out, outStride, outWidth, first, end);
+    });
 }
 
 int CurrentMaxSamples()
