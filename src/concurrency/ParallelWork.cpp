@@ -9,6 +9,7 @@
 #include <exception>
 #include <future>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
@@ -100,7 +101,12 @@ void ParallelRows(int rows, int shares, const std::function<void(int first, int 
     }
     const auto job = std::make_shared<RowsJob>(work, rows, shares);
     ThreadPool& pool = ThreadPool::Current();
-    pool.Hand(job, shares - 1);
+    try {
+        pool.Hand(job, shares - 1);
+    } catch (const std::bad_alloc&) {
+        // No room to queue them all: those queued are shared, this thread
+        // runs the rest.
+    }
     job->Share();
     pool.Withdraw(job.get());
     job->Finish();

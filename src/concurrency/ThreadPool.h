@@ -41,7 +41,8 @@ public:
     // Queues `copies` entries of `work`, and starts threads until one is
     // idle for each queued entry, as far as threads start. True when each
     // entry has a thread that will take it; false when some wait until a
-    // busy thread is free or they are withdrawn.
+    // busy thread is free or they are withdrawn. Throws std::bad_alloc when
+    // the queue cannot grow; the entries queued before stay.
     bool Hand(const std::shared_ptr<PoolWork>& work, int copies = 1);
     // Takes back the entries of `work` no thread has taken; returns how many.
     int Withdraw(const PoolWork* work);
