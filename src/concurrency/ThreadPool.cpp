@@ -39,7 +39,9 @@ ThreadPool& ThreadPool::Current()
 bool ThreadPool::StartLocked()
 {
     try {
-        threads_.reserve(threads_.size() + 1);
+        // Room first: a thread once started must have its handle kept.
+        if (threads_.size() == threads_.capacity())
+            threads_.reserve(threads_.size() * 2 + 4);
         threads_.push_back(starter_([this] { Serve(); }));
         ++idle_;
         return true;
