@@ -5,7 +5,8 @@
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
 #include "render/SceneDriver.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
+#include "render/ViewportCapture.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +20,7 @@ constexpr int Side = 450;
 
 struct Scene {
     HeadlessContext context{Side, Side};
-    TextureImage front, side, top;
+    GLTexture front, side, top;
     BoxRenderer renderer;
     SceneDriver driver;
     BoxDocument model;
@@ -55,9 +56,8 @@ void BM_Capture450(benchmark::State& state)
     Scene scene;
     scene.renderer.DrawFrame(scene.model.Params, scene.Textures(), DrawFlags{});
     for (auto _ : state) {
-        TextureImage grab;
         QImage bitmap;
-        benchmark::DoNotOptimize(grab.CaptureToBitmap(bitmap));
+        benchmark::DoNotOptimize(CaptureViewportImage(bitmap));
     }
 }
 BENCHMARK(BM_Capture450)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
@@ -71,10 +71,10 @@ void BM_Upload6000x4000(benchmark::State& state)
         for (int x = 0; x < picture.width() * 3; ++x)
             row[x] = static_cast<uchar>(x * 7 + y * 3);
     }
-    TextureImage texture;
-    texture.LoadFromBitmap(picture);
+    const RgbaPicture pixels = PictureOfImage(picture);
+    GLTexture texture;
     for (auto _ : state) {
-        texture.Upload();
+        texture.Upload(pixels);
         SystemGL().Finish();
     }
 }

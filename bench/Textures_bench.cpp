@@ -3,7 +3,7 @@
 #include "formats/PictureWriter.h"
 #include "render/BaseLevel.h"
 #include "render/BaseLevelSimd.h"
-#include "render/TextureImage.h"
+#include "formats/PictureFile.h"
 
 #include <QTemporaryDir>
 
@@ -16,7 +16,7 @@ namespace {
 
 // A photo-like picture: smooth gradients with a little texture, so the
 // encoder neither sees flat colour nor pure noise.
-void PaintPhoto(TextureImage& picture, int width, int height)
+void PaintPhoto(RgbaPicture& picture, int width, int height)
 {
     picture.AllocatePixels(width, height, QStringLiteral("bench"));
     std::uint32_t noise = 12345;
@@ -43,17 +43,16 @@ void JpegDecode6000x4000(benchmark::State& state)
 {
     const QString path = Folder().filePath(QStringLiteral("cover.jpg"));
     {
-        TextureImage source;
+        RgbaPicture source;
         PaintPhoto(source, 6000, 4000);
-        source.SetQuality(90);
-        if (!source.SaveToFile(path)) {
+        if (!WritePictureFile(source, path, 90)) {
             state.SkipWithError("could not write the JPEG");
             return;
         }
     }
-    TextureImage picture;
+    RgbaPicture picture;
     for (auto _ : state) {
-        const bool loaded = picture.LoadFromFile(path);
+        const bool loaded = ReadPictureFile(path, picture);
         benchmark::DoNotOptimize(loaded);
         benchmark::DoNotOptimize(picture.Pixels.get());
     }
@@ -64,10 +63,10 @@ BENCHMARK(JpegDecode6000x4000)->Unit(benchmark::kMillisecond);
 void JpegEncode450x450(benchmark::State& state)
 {
     const QString path = Folder().filePath(QStringLiteral("result.jpg"));
-    TextureImage picture;
+    RgbaPicture picture;
     PaintPhoto(picture, 450, 450);
     for (auto _ : state) {
-        const bool saved = picture.SaveToFile(path);
+        const bool saved = WritePictureFile(picture, path);
         benchmark::DoNotOptimize(saved);
     }
     state.SetItemsProcessed(state.iterations() * 450 * 450);
@@ -91,7 +90,7 @@ void BaseLevelRescale(benchmark::State& state)
     }
     baselevel::UseTarget(sets[set]);
     state.SetLabel(baselevel::TargetName(sets[set]));
-    TextureImage picture;
+    RgbaPicture picture;
     PaintPhoto(picture, source.Width, source.Height);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(target.Width) * target.Height * 4);
     for (auto _ : state) {
@@ -109,7 +108,7 @@ BENCHMARK(BaseLevelRescale)
 // The command line's PNG of an 1800 x 1800 shot, on one thread and on two.
 void PngEncode1800(benchmark::State& state)
 {
-    TextureImage picture;
+    RgbaPicture picture;
     PaintPhoto(picture, 1800, 1800);
     const RgbaRows rows = RgbaRows::BottomUp(picture.Pixels.get(), 1800, 1800);
     for (auto _ : state) {

@@ -2,24 +2,23 @@
 // the rest is the file. A load gives true or false or throws ImageError; a
 // decoded picture is complete and opaque.
 #include "FuzzSupport.h"
-#include "render/TextureImage.h"
+#include "formats/PictureFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const ScratchFile files[] = {ScratchFile(".bmp"), ScratchFile(".jpg"),
                                         ScratchFile(".png"), ScratchFile(".gif"),
                                         ScratchFile(".tga")};
-    static NullGL gl;
     if (size == 0)
         return 0;
     const std::size_t kind = data[0] % 5;
     const ScratchFile& file = files[kind];
     file.Write(data + 1, size - 1);
 
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     bool loaded = false;
     try {
-        loaded = picture.LoadFromFile(file.Name());
+        loaded = ReadPictureFile(file.Name(), picture);
     } catch (const ImageError&) {
         if (picture.Pixels) // a failed decode leaves no half picture behind
             __builtin_trap();

@@ -3,7 +3,7 @@
 //   FOLDER/JpegBaseLevel/*
 // ImageLoad seeds start with the byte that picks their extension.
 #include "FuzzSupport.h"
-#include "render/TextureImage.h"
+#include "formats/PictureFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +16,7 @@ namespace {
 
 const char* const Extensions[] = {".bmp", ".jpg", ".png", ".gif", ".tga"};
 
-void Paint(TextureImage& picture, int width, int height, int seed)
+void Paint(RgbaPicture& picture, int width, int height, int seed)
 {
     picture.AllocatePixels(width, height, QStringLiteral("seed"));
     for (int i = 0; i < width * height; ++i) {
@@ -59,17 +59,16 @@ int main(int argc, char** argv)
         if (!QDir().mkpath(folder))
             return 1;
 
-    NullGL gl;
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     QStringList written;
     const int sizes[][2] = {{1, 1}, {7, 5}, {16, 16}, {3, 40}};
     int n = 0;
     for (const auto& size : sizes) {
         Paint(picture, size[0], size[1], n);
-        picture.SetQuality(20 + 25 * n);
+        const int quality = 20 + 25 * n;
         for (const char* ext : Extensions) {
             const QString name = QDir(pictures).filePath(QStringLiteral("own%1%2").arg(n).arg(ext));
-            if (!picture.SaveToFile(name))
+            if (!WritePictureFile(picture, name, quality))
                 return 1;
             written << name;
         }
@@ -78,7 +77,7 @@ int main(int argc, char** argv)
     // Layouts our writers do not make: 24-bit and palette BMPs, grey and alpha
     // PNGs, a grey JPEG, and a 24-bit TGA.
     Paint(picture, 9, 6, 3);
-    const QImage upright = picture.ToImage();
+    const QImage upright = UprightImage(picture);
     const struct {
         QImage::Format format;
         const char* name;

@@ -79,7 +79,7 @@ OpenedProject ReadProject(const QString& path)
 HeadlessBox::HeadlessBox()
 {
     for (CoverImage& slot : Covers)
-        slot.Texture = std::make_unique<TextureImage>();
+        slot.Texture = std::make_unique<GLTexture>();
     Document.OnChanged = [this](unsigned changes) {
         if (changes & DocumentChange::CoversReset)
             ResetCoverImages(Covers);

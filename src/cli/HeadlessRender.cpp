@@ -1,6 +1,7 @@
 #include "cli/HeadlessRender.h"
 
 #include "cli/RenderSession.h"
+#include "render/GLTexture.h"
 #include "render/HeadlessContext.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ GLTeardown::~GLTeardown()
         thread_.join();
 }
 
-void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TextureImage>> textures)
+void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<GLTexture>> textures)
 {
     context->Detach();
     thread_ = std::thread([context = std::move(context), textures = std::move(textures)]() mutable {
@@ -65,7 +66,7 @@ void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std
             context->MakeCurrent(); // the textures are deleted in it
         } catch (const HeadlessContextError&) {
             for (auto& texture : textures)
-                texture->TextureName = 0; // they go with the context
+                texture->Release(); // they go with the context
         }
         textures.clear();
         context.reset();

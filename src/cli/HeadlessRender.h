@@ -18,7 +18,7 @@ struct RenderRequest {
 };
 
 class HeadlessContext;
-class TextureImage;
+class GLTexture;
 
 // The GL side of a finished render (the context and the textures in it),
 // freed on a thread of its own while the picture is encoded: a few hundred
@@ -30,7 +30,7 @@ public:
     GLTeardown& operator=(const GLTeardown&) = delete;
     ~GLTeardown(); // waits for it
 
-    void Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<TextureImage>> textures);
+    void Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<GLTexture>> textures);
 
 private:
     std::thread thread_;

@@ -113,9 +113,8 @@ bool RenderSession::PrepareContext(const RenderRequest& request)
     for (int i = 0; i < CoverSlotCount; ++i) {
         QImage placeholder(PlaceholderSize(i), QImage::Format_RGB888);
         placeholder.fill(QColor(PlaceholderColor(i)));
-        auto texture = std::make_unique<TextureImage>();
-        texture->LoadFromBitmap(placeholder);
-        texture->Upload();
+        auto texture = std::make_unique<GLTexture>();
+        texture->Upload(PictureOfImage(placeholder));
         placeholders_[static_cast<std::size_t>(i)] = std::move(texture);
     }
     return true;
@@ -171,12 +170,12 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     // are still being read; each cover is done as soon as it is read, while
     // the others may still be reading. A damaged cover is the user's to fix
     // first, whatever the GL says.
-    std::array<std::unique_ptr<TextureImage>, 3> incoming;
+    std::array<std::unique_ptr<GLTexture>, 3> incoming;
     std::array<std::optional<PartialUpload>, 3> parts;
     if (drawing)
         for (std::size_t i = 0; i < incoming.size(); ++i)
             if (reading[i]) {
-                incoming[i] = std::make_unique<TextureImage>();
+                incoming[i] = std::make_unique<GLTexture>();
                 parts[i].emplace(*incoming[i], true);
             }
     pending.Collect(
@@ -184,16 +183,15 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
             ++coversRead_;
             if (!drawing || !keys[slot])
                 return;
-            TextureImage& texture = *incoming[slot];
+            GLTexture& texture = *incoming[slot];
             if (parts[slot]->Taken()) {
                 parts[slot]->Finish(progress);
             } else {
                 if (progress.Pixels() == cover.Picture->Pixels.get())
                     progress.Gather(); // the rows the ring holds, back in the picture
-                texture.TakePicture(*cover.Picture);
-                texture.Upload();
+                texture.Upload(*cover.Picture);
                 // The texture holds the picture now; nothing reads the buffer again.
-                texture.FreeBuffers();
+                cover.Picture->FreePixels();
             }
             const std::int64_t bytes = std::int64_t{cover.Picture->Width} * cover.Picture->Height * 4;
             CachedCover* cached = Find(*keys[slot]);
@@ -201,7 +199,7 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
                 cached = &covers_.emplace_back();
             cached->Key = *keys[slot];
             cached->Texture = std::move(incoming[slot]);
-            cached->Bytes = std::max(bytes, std::int64_t{texture.Width} * texture.Height * 4);
+            cached->Bytes = bytes;
             cached->LastUse = renders_;
         },
         [&](std::size_t slot, const BaseLevelProgress& progress) {
@@ -326,10 +324,10 @@ void RenderSession::DropContext()
         context_->MakeCurrent(); // the textures are deleted in it
     } catch (const HeadlessContextError&) {
         for (CachedCover& cover : covers_)
-            cover.Texture->TextureName = 0; // they go with the context
+            cover.Texture->Release(); // they go with the context
         for (auto& texture : placeholders_)
             if (texture)
-                texture->TextureName = 0;
+                texture->Release();
     }
     covers_.clear();
     placeholders_ = {};
@@ -338,7 +336,7 @@ void RenderSession::DropContext()
 
 void RenderSession::HandOver(GLTeardown& teardown)
 {
-    std::vector<std::unique_ptr<TextureImage>> textures;
+    std::vector<std::unique_ptr<GLTexture>> textures;
     for (CachedCover& cover : covers_)
         textures.push_back(std::move(cover.Texture));
     for (auto& texture : placeholders_)

@@ -19,7 +19,7 @@
 #include <vector>
 
 class HeadlessContext;
-class TextureImage;
+class GLTexture;
 
 class RenderSession {
 public:
@@ -61,7 +61,7 @@ private:
     using SlotKeys = std::array<std::optional<CoverKey>, 3>;
     struct CachedCover {
         CoverKey Key;
-        std::unique_ptr<TextureImage> Texture;
+        std::unique_ptr<GLTexture> Texture;
         std::int64_t Bytes = 0;
         std::uint64_t LastUse = 0;
     };
@@ -82,7 +82,7 @@ private:
     std::unique_ptr<HeadlessContext> context_;
     BoxRenderer renderer_;
     SceneDriver driver_;
-    std::array<std::unique_ptr<TextureImage>, 3> placeholders_;
+    std::array<std::unique_ptr<GLTexture>, 3> placeholders_;
     std::vector<CachedCover> covers_;
     std::uint64_t renders_ = 0;
     std::int64_t cacheBytes_ = std::int64_t{256} << 20;

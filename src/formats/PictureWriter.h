@@ -1,7 +1,7 @@
 #pragma once
 // The encoders of every picture the program writes: the window's result
-// ("Save image as"), the command line's output and the texture object's own
-// saving. Each turns pixels into the bytes of a whole file; writing them is
+// ("Save image as"), the command line's output and WritePictureFile's
+// pictures. Each turns pixels into the bytes of a whole file; writing them is
 // WriteFileAtomically's job (output/AtomicFile.h).
 // Failures throw ImageError naming `what` (normally the file's path).
 #include "formats/ImageCodec.h"
@@ -63,7 +63,7 @@ inline constexpr int PngOutputLevel = FastDeflate;
 // first in blue-green-red order.
 enum class BmpLayout {
     Bgr24,  // rows padded to 4 bytes, 96 dots per inch: the result's bitmap
-    Bgra32, // alpha kept, no resolution: the texture object's bitmap
+    Bgra32, // alpha kept, no resolution: WritePictureFile's bitmap
 };
 // A given resolution replaces the layout's in the header (pixels per metre).
 QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& what, DotsPerInch dpi = {});
@@ -72,6 +72,6 @@ QByteArray EncodeBmp(const RgbaRows& picture, BmpLayout layout, const QString& w
 enum class TgaLayout {
     Bgr24,
     Bgra32,            // alpha kept, 8 alpha bits in the descriptor
-    Bgra32Unannounced, // alpha kept, descriptor 0: as the texture object always wrote it
+    Bgra32Unannounced, // alpha kept, descriptor 0: as WritePictureFile always wrote it
 };
 QByteArray EncodeTga(const RgbaRows& picture, TgaLayout layout, const QString& what);

@@ -9,5 +9,6 @@
 // ImageError.
 void DecodePng(const QString& fileName, const AllocateRgba& allocate);
 
-// The deflate level the texture object saves at, for its quality of 1..100: 0..9.
+// The deflate level WritePictureFile saves a PNG at, for its quality of
+// 1..100: 0..9.
 constexpr int PngCompressionLevel(int quality) { return quality * 9 / 100; }

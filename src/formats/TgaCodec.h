@@ -3,8 +3,8 @@
 // colour of 15, 16, 24 and 32 bits, grey of 8 bits (16 with alpha), and
 // colour-mapped of 8 or 16 bits with 15-, 16-, 24- or 32-bit map entries;
 // rows from the bottom or the top, left to right or right to left.
-// The texture object's own TGA reader (TextureImage) stays as narrow as it
-// always was; this one is what a cover slot reads.
+// The plain picture files' own TGA reader (ReadPictureFile) stays as narrow
+// as it always was; this one is what a cover slot reads.
 #include "formats/ImageCodec.h"
 
 #include <cstddef>

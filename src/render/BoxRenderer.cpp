@@ -1,9 +1,9 @@
 #include "render/BoxRenderer.h"
 
 #include "render/EyeLift.h"
+#include "render/GLTexture.h"
 #include "render/StudioLooks.h"
 #include "render/StudioLooksFloor.h"
-#include "render/TextureImage.h"
 
 #include <cmath>
 
@@ -13,8 +13,7 @@ void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thu
     for (std::size_t i = 0; i < textures.size(); ++i) {
         if (!textures[i] || !thumbnails[i])
             continue;
-        textures[i]->LoadFromBitmap(*thumbnails[i]);
-        textures[i]->Upload();
+        textures[i]->Upload(PictureOfImage(*thumbnails[i]));
     }
 }
 
@@ -107,7 +106,7 @@ void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures
     const int faceCount = t > ThinCardLimit ? 6 : 2;
     for (int f = 0; f < faceCount; ++f) {
         const BoxFace& face = BoxFaces[f];
-        if (TextureImage* texture = textures[static_cast<std::size_t>(face.Slot)])
+        if (GLTexture* texture = textures[static_cast<std::size_t>(face.Slot)])
             texture->Bind();
         if (pose && p.Looks.Light > 0) {
             const float n = FaceBrightness(*pose, FaceNormal(face), p.Looks.Light);
@@ -142,7 +141,7 @@ void BoxRenderer::DrawBackground(const BoxParameters& p)
 void ApplyTextureLook(const BoxLooks& looks, const SlotTextures& textures)
 {
     // Only a texture that was ever made smooth is touched when the look is off.
-    for (TextureImage* texture : textures)
+    for (GLTexture* texture : textures)
         if (texture && texture->Smooth() != looks.SmoothTextures)
             texture->SetSmooth(looks.SmoothTextures);
 }
@@ -191,7 +190,7 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
         gl_.GetFloatv(GL_PROJECTION_MATRIX, projection);
         const float overlap = QuarterPixel(pose, projection[5], viewport[3]);
         for (const MirrorFace& face : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap)) {
-            if (TextureImage* texture = textures[static_cast<std::size_t>(face.Slot)])
+            if (GLTexture* texture = textures[static_cast<std::size_t>(face.Slot)])
                 texture->Bind();
             gl_.Begin(GL_QUADS);
             for (const MirrorVertex& v : face.Quads) {

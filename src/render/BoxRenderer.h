@@ -13,12 +13,12 @@
 #include <cstdint>
 #include <functional>
 
-class TextureImage;
+class GLTexture;
 struct BoxPose;
 struct FloorChoice;
 
 // Slot order: FrontBack, LeftRight, TopBottom. A null entry binds nothing.
-using SlotTextures = std::array<TextureImage*, 3>;
+using SlotTextures = std::array<GLTexture*, 3>;
 using SlotThumbnails = std::array<const QImage*, 3>;
 
 // The window's two flags that stop drawing, and how to let messages run

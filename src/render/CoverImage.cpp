@@ -87,9 +87,9 @@ namespace {
 
 // The whole picture, opaque, read as its content says whatever its name
 // says. A Targa goes through the cover reader, which knows every common
-// kind; the texture object's own Targa reader stays as narrow as it always
-// was.
-bool LoadCoverPicture(TextureImage& picture, const QString& fileName)
+// kind; the plain picture files' own Targa reader stays as narrow as it
+// always was.
+bool LoadCoverPicture(RgbaPicture& picture, const QString& fileName)
 {
     using Decoder = void (*)(const QString&, const AllocateRgba&);
     Decoder decode = nullptr;
@@ -102,17 +102,16 @@ bool LoadCoverPicture(TextureImage& picture, const QString& fileName)
     case PictureKind::Tga: decode = DecodeTga; break;
     case PictureKind::Unknown: return false;
     }
-    picture.FreeBuffers();
+    picture.FreePixels();
     try {
         decode(fileName, [&](std::int64_t width, std::int64_t height) {
             picture.AllocatePixels(width, height, fileName);
             return picture.Pixels.get();
         });
     } catch (...) {
-        picture.FreeBuffers(); // never half a picture
+        picture.FreePixels(); // never half a picture
         throw;
     }
-    picture.BitsPerPixel = 32;
     // No row to copy; a Targa's empty picture is told apart later, as before.
     if (kind != PictureKind::Tga && (!picture.Pixels || picture.Width == 0 || picture.Height == 0))
         return false;
@@ -126,10 +125,10 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
 {
     if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
         return false;
-    TextureImage decoded;
+    RgbaPicture decoded;
     if (!LoadCoverPicture(decoded, fileName))
         return false;
-    bitmap = decoded.ToImage().convertToFormat(QImage::Format_RGB888);
+    bitmap = UprightImage(decoded).convertToFormat(QImage::Format_RGB888);
     return true;
 }
 
@@ -138,7 +137,7 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
 {
     if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
         return std::nullopt;
-    auto decoded = std::make_unique<TextureImage>(); // no GL work: only its buffer is used
+    auto decoded = std::make_unique<RgbaPicture>();
     QSize original;
     // A JPEG whose rows stream may have them made in a ring the reader
     // recycles: the thumbnail takes the rows it reads as they are made.
@@ -170,12 +169,11 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
         decoded->Pixels = std::move(base.Pixels);
         decoded->Width = base.Base.Width;
         decoded->Height = base.Base.Height;
-        decoded->BitsPerPixel = 32;
     } else {
         if (!LoadCoverPicture(*decoded, fileName))
             return std::nullopt;
         original = QSize(decoded->Width, decoded->Height);
-        decoded->PrepareBaseLevel(maxTextureSize);
+        PrepareBaseLevel(*decoded, maxTextureSize);
     }
     if (original.isEmpty() || !decoded->Pixels)
         throw ImageError(QStringLiteral("%1: the picture has no pixels").arg(fileName).toStdString());
@@ -200,10 +198,9 @@ void InstallUploadedCover(CoverImage& slot, DecodedCover&& cover)
 
 void InstallCoverImage(CoverImage& slot, DecodedCover&& cover)
 {
-    slot.Texture->TakePicture(*cover.Picture);
-    slot.Texture->Upload();
+    slot.Texture->Upload(*cover.Picture);
     // The texture holds the picture now; nothing reads the buffer again.
-    slot.Texture->FreeBuffers();
+    cover.Picture->FreePixels();
     if (!cover.Thumbnail.isNull())
         slot.Thumbnail = std::move(cover.Thumbnail);
     slot.Path = std::move(cover.Path);

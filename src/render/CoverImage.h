@@ -3,7 +3,8 @@
 // the picture's path, a 24-bit preview thumbnail and its texture.
 #include "formats/JpegBaseLevel.h"
 #include "render/BaseLevel.h"
-#include "render/TextureImage.h"
+#include "formats/RgbaPicture.h"
+#include "render/GLTexture.h"
 
 #include <QImage>
 #include <QSize>
@@ -20,7 +21,7 @@ struct CoverImage {
     QString Path;   // as picked, or as the project file stores it
     QString Folder; // the project's folder, which a relative Path is read from
     QImage Thumbnail; // Format_RGB888
-    std::unique_ptr<TextureImage> Texture;
+    std::unique_ptr<GLTexture> Texture;
 };
 
 using CoverImages = std::array<CoverImage, CoverSlotCount>;
@@ -54,7 +55,7 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
 // LoadCoverImage. Needs no context, so several may be read side by side.
 struct DecodedCover {
     QString Path;
-    std::unique_ptr<TextureImage> Picture; // full size, no texture yet
+    std::unique_ptr<RgbaPicture> Picture; // full size, no texture yet
     QImage Thumbnail;                // Format_RGB888, fitted to the preview
 };
 

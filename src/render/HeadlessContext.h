@@ -2,7 +2,7 @@
 // An OpenGL compatibility-profile context with no window: EGL (surfaceless
 // Mesa, else an EGL device, else the default display) rendering into a
 // framebuffer object of a given size. The FBO stays bound, so plain
-// glReadPixels (and TextureImage::CaptureToBitmap) reads what was drawn.
+// glReadPixels (and CaptureViewportImage) reads what was drawn.
 #include <QImage>
 
 #include <cstdint>

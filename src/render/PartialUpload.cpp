@@ -25,7 +25,7 @@ void PartialUpload::BeginWith(GLuint name, PictureSize size)
     sentFrom_ = size.Height;
 }
 
-void PartialUpload::Finish(const TextureImage& picture)
+void PartialUpload::Finish(const RgbaPicture& picture)
 {
     const std::size_t rowBytes = static_cast<std::size_t>(picture.Width) * 4;
     const std::uint8_t* pixels = picture.Pixels.get();

@@ -3,7 +3,8 @@
 // texture as they come, so the texture is nearly complete when the picture
 // is. Used on the GL's thread; the texture needs the GL context current.
 #include "formats/JpegBaseLevel.h"
-#include "render/TextureImage.h"
+#include "formats/RgbaPicture.h"
+#include "render/GLTexture.h"
 
 #include <climits>
 
@@ -11,7 +12,7 @@ class PartialUpload {
 public:
     // `giveBack`: rows sent are not read again, so their memory may go back
     // to the system (they then read as zeros).
-    PartialUpload(TextureImage& texture, bool giveBack) : texture_(texture), giveBack_(giveBack) {}
+    PartialUpload(GLTexture& texture, bool giveBack) : texture_(texture), giveBack_(giveBack) {}
 
     // Sends what became final since the last call, at most `most` rows. The
     // first call that sees the buffer makes the texture; when the GL will
@@ -25,7 +26,7 @@ public:
     // True when the texture holds the rows sent (and Finish completes it).
     bool Taken() const { return taken_; }
     // Sends every row not sent yet, from the finished picture.
-    void Finish(const TextureImage& picture);
+    void Finish(const RgbaPicture& picture);
     // The same from the progress of a finished picture, whose rows may be
     // in its ring rather than in the picture.
     void Finish(const BaseLevelProgress& finished) { Follow(finished); }
@@ -34,7 +35,7 @@ private:
     template <typename RowAt>
     void Send(PictureSize size, const std::uint8_t* pixels, int from, int most, const RowAt& rowAt);
 
-    TextureImage& texture_;
+    GLTexture& texture_;
     bool giveBack_;
     bool begun_ = false;
     bool taken_ = false;

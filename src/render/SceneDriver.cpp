@@ -1,6 +1,7 @@
 #include "render/SceneDriver.h"
 
-#include "render/TextureImage.h"
+#include "formats/ImageCodec.h"
+#include "render/ViewportCapture.h"
 
 #include <new>
 
@@ -28,8 +29,7 @@ void SceneDriver::SetViewport(GLApi& gl, int width, int height)
 bool GrabFrameToBitmap(QImage& bitmap, GLApi& gl)
 {
     try {
-        TextureImage grab(QString(), gl);
-        return grab.CaptureToBitmap(bitmap);
+        return CaptureViewportImage(bitmap, gl);
     } catch (const ImageError&) {
         return false;
     } catch (const std::bad_alloc&) {

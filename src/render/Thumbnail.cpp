@@ -1,6 +1,6 @@
 #include "render/Thumbnail.h"
 
-#include "render/TextureImage.h"
+#include "formats/RgbaPicture.h"
 
 #include <algorithm>
 #include <new>
@@ -57,7 +57,7 @@ std::vector<int> LinesKept(int from, int to, bool rows)
 
 // Nearest samples down to a few times the thumbnail, then a smooth filter:
 // as good as smoothing the whole picture at this size, for a fraction of it.
-QImage ThumbnailOf(const TextureImage& picture, QSize fit)
+QImage ThumbnailOf(const RgbaPicture& picture, QSize fit)
 {
     const QImage bottomUp(picture.Pixels.get(), picture.Width, picture.Height, picture.Width * 4,
                           QImage::Format_RGBA8888);

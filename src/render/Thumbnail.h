@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <vector>
 
-class TextureImage;
+struct RgbaPicture;
 
 // From a whole opaque base level (bottom row first): Format_RGB888, `fit` in
 // size, top row first.
-QImage ThumbnailOf(const TextureImage& picture, QSize fit);
+QImage ThumbnailOf(const RgbaPicture& picture, QSize fit);
 
 // The same thumbnail from the rows of an opaque base level as they come.
 class ThumbnailRows {

@@ -114,7 +114,7 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     AppActive = true;
     for (CoverImage& slot : Covers) {
         slot.Thumbnail = QImage();
-        slot.Texture = std::make_unique<TextureImage>();
+        slot.Texture = std::make_unique<GLTexture>();
     }
     coverPool_.setMaxThreadCount(CoverSlotCount); // a project's three covers at once
     connect(&coverSendTimer_, &QTimer::timeout, this, [this] { SendCoverRows(); });
@@ -235,7 +235,7 @@ void MainWindow::Shutdown()
     if (!view->ReleaseGL()) {
         for (CoverImage& slot : Covers)
             if (slot.Texture)
-                slot.Texture->TextureName = 0;
+                slot.Texture->Release();
         ReleaseGLObjects();
     }
     for (CoverImage& slot : Covers)

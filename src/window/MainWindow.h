@@ -267,7 +267,7 @@ private:
     std::optional<std::uint8_t> pendingFogMode_; // the last mode that sets the GL's fog mode
     bool texturesFromThumbnails_ = false;        // New project: placeholders into the textures
     std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> pendingTextures_;
-    std::vector<std::unique_ptr<TextureImage>> retiredTextures_; // freed with the context current
+    std::vector<std::unique_ptr<GLTexture>> retiredTextures_; // freed with the context current
 
     // The widgets show the document; what users do goes to it (MainWindowDocument.cpp).
     void BindDocument();

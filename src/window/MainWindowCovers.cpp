@@ -33,7 +33,7 @@ struct MainWindow::CoverLoad {
     // While it is read: the rows made so far go to a texture of their own
     // (the view keeps drawing the slot's), which the slot takes at the end.
     BaseLevelProgress Progress;
-    std::unique_ptr<TextureImage> Staging;
+    std::unique_ptr<GLTexture> Staging;
     std::unique_ptr<PartialUpload> Parts;
     // What the slot's path and folder become.
     QString SlotPath;
@@ -257,13 +257,12 @@ void MainWindow::InstallCoverTexture(int slot, CoverLoad& load)
                 load.Parts->Finish(load.Progress);
             else
                 load.Parts->Finish(*load.Cover->Picture);
-            cover.Texture->TakeTexture(*load.Staging);
+            *cover.Texture = std::move(*load.Staging);
         } else {
             if (load.Progress.Pixels() == load.Cover->Picture->Pixels.get())
                 load.Progress.Gather(); // none were sent: the ring's rows back in the picture
-            cover.Texture->TakePicture(*load.Cover->Picture);
-            cover.Texture->Upload();
-            cover.Texture->FreeBuffers(); // the texture holds the picture now
+            cover.Texture->Upload(*load.Cover->Picture);
+            load.Cover->Picture->FreePixels(); // the texture holds the picture now
         }
     } catch (const ImageError& e) {
         // The slot goes back to what it was; the message waits until the
@@ -306,7 +305,7 @@ void MainWindow::ApplyGLChanges()
         if (!load->Parts && WaitsForTexture(load, load->Progress.Size()))
             continue; // the rows wait in the ring and the picture meanwhile
         if (!load->Parts) {
-            load->Staging = std::make_unique<TextureImage>();
+            load->Staging = std::make_unique<GLTexture>();
             load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
         }
         load->Parts->Follow(load->Progress, RowsPerTick);
@@ -339,11 +338,11 @@ void MainWindow::TextureMade(const std::shared_ptr<CoverLoad>& load, unsigned na
         load->TextureRefused = true; // made here after all, as before
     } else if (!wanted || load->Parts) {
         // A later pick, New or Open overtook it: it goes with the next GL changes.
-        auto unused = std::make_unique<TextureImage>();
+        auto unused = std::make_unique<GLTexture>();
         unused->AdoptEmptyTexture(name);
         retiredTextures_.push_back(std::move(unused));
     } else {
-        load->Staging = std::make_unique<TextureImage>();
+        load->Staging = std::make_unique<GLTexture>();
         load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
         load->Parts->BeginWith(name, *load->TextureAsked);
     }
@@ -388,7 +387,7 @@ void MainWindow::ReleaseStaging(CoverLoad& load)
 {
     load.Parts.reset();
     // Its texture lives in the view's context and goes with the next GL changes.
-    if (load.Staging && load.Staging->TextureName != 0) {
+    if (load.Staging && load.Staging->Name() != 0) {
         retiredTextures_.push_back(std::move(load.Staging));
         view->RequestChanges();
     }

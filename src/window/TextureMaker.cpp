@@ -1,6 +1,6 @@
 #include "window/TextureMaker.h"
 
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 
 #include <QOpenGLContext>
 
@@ -47,11 +47,11 @@ void TextureMaker::Make(int width, int height, std::function<void(unsigned name)
             if (stopping_)
                 return; // nobody waits for it any more
             if (context_->makeCurrent(&surface_)) {
-                TextureImage texture;
+                GLTexture texture;
                 if (texture.BeginUploadInParts(width, height)) {
                     // Complete before the view's context uses it.
                     glFinish();
-                    name = std::exchange(texture.TextureName, 0);
+                    name = texture.Release();
                 }
                 context_->doneCurrent();
             }

@@ -24,7 +24,7 @@ public:
     ~TextureMaker() override; // waits for the texture being made; ones not yet handed over go with the context
 
     // Asks for an empty width x height RGBA texture with a new texture's
-    // parameters (TextureImage::BeginUploadInParts). `done` runs later on
+    // parameters (GLTexture::BeginUploadInParts). `done` runs later on
     // the window's thread with its name, or 0 when it could not be made;
     // not at all once the maker is gone.
     void Make(int width, int height, std::function<void(unsigned name)> done);

@@ -4,7 +4,7 @@
 #include "formats/AtomicFile.h"
 #include "formats/PictureWriter.h"
 #include "formats/ProjectFile.h"
-#include "render/TextureImage.h"
+#include "formats/PictureFile.h"
 #include "support/GLPixels.h"
 #include "support/Placeholders.h"
 
@@ -76,10 +76,11 @@ struct RenderTest : ::testing::Test {
         if (QLatin1String(ext) != QLatin1String("tga"))
             return picture;
         // Qt reads no TGA here; the program's own reader does.
-        TextureImage tga;
-        EXPECT_TRUE(tga.LoadFromFile(out));
-        const QImage upright = tga.ToImage();
-        return tga.BitsPerPixel == 32 ? upright : upright.convertToFormat(QImage::Format_RGB32);
+        RgbaPicture tga;
+        int depth = 0;
+        EXPECT_TRUE(ReadPictureFile(out, tga, &depth));
+        const QImage upright = UprightImage(tga);
+        return depth == 32 ? upright : upright.convertToFormat(QImage::Format_RGB32);
     }
 
     // Front-view kind, small and quick.

@@ -151,7 +151,7 @@ TEST(PrintResolution, EachEncoderRecordsItAndOnlyIt)
     EXPECT_EQ(Le32(bmp300, 42), 11811u);
     EXPECT_EQ(bmp300.left(38), bmp.left(38));
     EXPECT_EQ(bmp300.mid(46), bmp.mid(46));
-    // The texture object's 32-bit bitmap keeps "no resolution" without one.
+    // WritePictureFile's 32-bit bitmap keeps "no resolution" without one.
     EXPECT_EQ(Le32(EncodeBmp(rows, BmpLayout::Bgra32, what), 38), 0u);
     EXPECT_EQ(Le32(EncodeBmp(rows, BmpLayout::Bgra32, what, 72), 38), 2835u);
 

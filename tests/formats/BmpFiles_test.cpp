@@ -34,10 +34,10 @@ using BmpFiles = PictureFiles;
 
 TEST_F(BmpFiles, WriterLayoutOfAThreeByTwoPicture)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 3, 2);
     const QByteArray before = Buffer(picture);
-    ASSERT_TRUE(picture.SaveToFile(Path("w.bmp")));
+    ASSERT_TRUE(WritePictureFile(picture, Path("w.bmp")));
     EXPECT_EQ(Buffer(picture), before) << "the buffer is red-first again";
 
     const QByteArray file = Read(Path("w.bmp"));
@@ -53,35 +53,35 @@ TEST_F(BmpFiles, AShortWriteGivesFalseAndRestoresTheBuffer)
 {
     if (!QFile::exists(QStringLiteral("/dev/full")))
         GTEST_SKIP() << "needs /dev/full";
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 64, 64);
     const QByteArray before = Buffer(picture);
     for (const char* name : {"full.bmp", "full.tga"}) {
         ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Path(name)));
-        EXPECT_FALSE(picture.SaveToFile(Path(name))) << name;
+        EXPECT_FALSE(WritePictureFile(picture, Path(name))) << name;
         EXPECT_EQ(Buffer(picture), before) << name;
     }
 }
 
 TEST_F(BmpFiles, ReadsWhatItWritesAndWhatQtWrites)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 13, 7);
-    ASSERT_TRUE(picture.SaveToFile(Path("own.bmp")));
-    const QImage upright = picture.ToImage().convertToFormat(QImage::Format_RGB888);
+    ASSERT_TRUE(WritePictureFile(picture, Path("own.bmp")));
+    const QImage upright = UprightImage(picture).convertToFormat(QImage::Format_RGB888);
     ASSERT_TRUE(upright.save(Path("rgb24.bmp"), "BMP")); // rows padded to 4 bytes
     ASSERT_TRUE(upright.convertToFormat(QImage::Format_Indexed8).save(Path("indexed.bmp"), "BMP"));
 
     for (const char* name : {"own.bmp", "rgb24.bmp"}) {
-        TextureImage loaded(QString(), gl);
-        ASSERT_TRUE(loaded.LoadFromFile(Path(name))) << name;
-        EXPECT_EQ(loaded.BitsPerPixel, 32);
+        RgbaPicture loaded;
+        int depth = 0;
+        ASSERT_TRUE(ReadPictureFile(Path(name), loaded, &depth)) << name;
+        EXPECT_EQ(depth, 32);
         EXPECT_EQ(Buffer(loaded), Opaque(picture)) << name;
     }
-    TextureImage indexed(QString(), gl);
-    ASSERT_TRUE(indexed.LoadFromFile(Path("indexed.bmp")));
-    TextureImage expected(QString(), gl);
-    expected.LoadFromBitmap(QImage(Path("indexed.bmp")));
+    RgbaPicture indexed;
+    ASSERT_TRUE(ReadPictureFile(Path("indexed.bmp"), indexed));
+    const RgbaPicture expected = PictureOfImage(QImage(Path("indexed.bmp")));
     EXPECT_EQ(Buffer(indexed), Buffer(expected));
 }
 
@@ -112,17 +112,17 @@ TEST_F(BmpFiles, TopDownPalettesBitFieldsAndRuns)
                  {"rle4.bmp", rle4}};
     for (const auto& c : cases) {
         Write(Path(c.name), c.file);
-        TextureImage picture(QString(), gl);
-        ASSERT_TRUE(picture.LoadFromFile(Path(c.name))) << c.name;
+        RgbaPicture picture;
+        ASSERT_TRUE(ReadPictureFile(Path(c.name), picture)) << c.name;
         EXPECT_EQ(Buffer(picture), expected) << c.name;
     }
 }
 
 TEST_F(BmpFiles, DamagedFilesAreRefusedWithTheirName)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 40, 30);
-    ASSERT_TRUE(picture.SaveToFile(Path("good.bmp")));
+    ASSERT_TRUE(WritePictureFile(picture, Path("good.bmp")));
     const QByteArray good = Read(Path("good.bmp"));
 
     Write(Path("half.bmp"), good.left(good.size() / 2));

@@ -9,12 +9,12 @@ const char* const AllExtensions[] = {".bmp", ".jpg", ".png", ".gif", ".tga"};
 
 TEST_F(ImageFiles, ExtensionsAreMatchedWithoutRegardToCase)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 8, 8);
     for (const char* name : {"a.JPG", "b.Png", "c.GIF", "d.bMp", "e.TgA", "dir.x.jpg"}) {
-        ASSERT_TRUE(picture.SaveToFile(Path(name))) << name;
-        TextureImage loaded(QString(), gl);
-        EXPECT_TRUE(loaded.LoadFromFile(Path(name))) << name;
+        ASSERT_TRUE(WritePictureFile(picture, Path(name))) << name;
+        RgbaPicture loaded;
+        EXPECT_TRUE(ReadPictureFile(Path(name), loaded)) << name;
         EXPECT_EQ(loaded.Width, 8);
         EXPECT_EQ(loaded.Height, 8);
     }
@@ -22,30 +22,30 @@ TEST_F(ImageFiles, ExtensionsAreMatchedWithoutRegardToCase)
 
 TEST_F(ImageFiles, OtherExtensionsAreRefusedAfterTheBufferIsReleased)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 8, 8);
-    ASSERT_TRUE(picture.SaveToFile(Path("a.jpg")));
+    ASSERT_TRUE(WritePictureFile(picture, Path("a.jpg")));
     ASSERT_TRUE(QFile::copy(Path("a.jpg"), Path("a.jpeg")));
     ASSERT_TRUE(QFile::copy(Path("a.jpg"), Path("noextension")));
     for (const char* name : {"a.jpeg", "noextension"}) {
-        TextureImage loaded(QString(), gl);
+        RgbaPicture loaded;
         PaintBusy(loaded, 2, 2);
-        EXPECT_FALSE(loaded.LoadFromFile(Path(name))) << name;
+        EXPECT_FALSE(ReadPictureFile(Path(name), loaded)) << name;
         EXPECT_FALSE(loaded.Pixels) << name;
     }
-    EXPECT_FALSE(picture.SaveToFile(Path("b.jpeg")));
-    EXPECT_FALSE(picture.SaveToFile(Path("b.tiff")));
+    EXPECT_FALSE(WritePictureFile(picture, Path("b.jpeg")));
+    EXPECT_FALSE(WritePictureFile(picture, Path("b.tiff")));
     EXPECT_FALSE(QFile::exists(Path("b.jpeg")));
 }
 
 TEST_F(ImageFiles, AMissingFileLeavesTheObjectAsItWas)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 3, 3);
     const std::uint8_t* buffer = picture.Pixels.get();
     const QByteArray before = Buffer(picture);
     for (const char* ext : AllExtensions) {
-        EXPECT_FALSE(picture.LoadFromFile(Path(QStringLiteral("missing") + ext)));
+        EXPECT_FALSE(ReadPictureFile(Path(QStringLiteral("missing") + ext), picture));
         EXPECT_EQ(picture.Pixels.get(), buffer);
         EXPECT_EQ(Buffer(picture), before);
     }
@@ -53,22 +53,22 @@ TEST_F(ImageFiles, AMissingFileLeavesTheObjectAsItWas)
 
 TEST_F(ImageFiles, NothingIsWrittenWithoutAPicture)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     for (const char* ext : AllExtensions) {
         const QString path = Path(QStringLiteral("none") + ext);
-        EXPECT_FALSE(picture.SaveToFile(path)) << ext;
+        EXPECT_FALSE(WritePictureFile(picture, path)) << ext;
         EXPECT_FALSE(QFile::exists(path)) << ext;
     }
 }
 
 TEST_F(ImageFiles, FileSystemErrorsPropagateAsImageErrors)
 {
-    TextureImage picture(QString(), gl);
+    RgbaPicture picture;
     PaintBusy(picture, 4, 4);
     for (const char* ext : AllExtensions) {
         const QString path = Path(QStringLiteral("no/such/folder/a") + ext);
         try {
-            picture.SaveToFile(path);
+            WritePictureFile(picture, path);
             ADD_FAILURE() << "no ImageError writing " << ext;
         } catch (const ImageError& error) {
             EXPECT_NE(std::string(error.what()).find(path.toStdString()), std::string::npos)

@@ -39,7 +39,7 @@ QImage Quadrants(int width, int height)
     return image;
 }
 
-// The same picture as the texture object keeps it: bottom row first.
+// The same picture as an RgbaPicture keeps it: bottom row first.
 std::vector<std::uint8_t> BottomUpCopy(const QImage& rgba)
 {
     const auto row = static_cast<std::size_t>(rgba.width()) * 4;
@@ -164,7 +164,7 @@ TEST_F(PictureWriter, JpegQualityChangesTheFileAndIsClampedToItsRange)
     EXPECT_EQ(low.left(2), QByteArray("\xFF\xD8", 2));
 }
 
-// The window's result, the command line's picture and the texture object's
+// The window's result, the command line's picture and the plain picture
 // file come from one encoder: the same pixels give the same bytes, whichever
 // way up they are stored.
 TEST_F(PictureWriter, BottomUpBuffersEncodeLikeUprightPictures)

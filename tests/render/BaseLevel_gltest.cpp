@@ -4,7 +4,7 @@
 
 #include "formats/ImageCodec.h"
 #include "render/HeadlessContext.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 
 #include <gtest/gtest.h>
 
@@ -123,17 +123,18 @@ TEST_P(BaseLevelTest, MatchesTheGluBuilderBitForBit)
     }
     baselevel::UseTarget(0);
 
-    // The texture object's own upload, straight and after the off-thread step
+    // The texture's own upload, straight and after the off-thread step
     // (it holds no picture beyond the reader's limit).
     if (size.Width > MaxImageSide || size.Height > MaxImageSide)
         return;
     for (const bool prepared : {false, true}) {
-        TextureImage texture;
-        texture.AllocatePixels(size.Width, size.Height, QStringLiteral("test"));
-        std::memcpy(texture.Pixels.get(), pixels.data(), pixels.size());
+        RgbaPicture picture;
+        picture.AllocatePixels(size.Width, size.Height, QStringLiteral("test"));
+        std::memcpy(picture.Pixels.get(), pixels.data(), pixels.size());
         if (prepared)
-            texture.PrepareBaseLevel(maxSide);
-        texture.Upload();
+            PrepareBaseLevel(picture, maxSide);
+        GLTexture texture;
+        texture.Upload(picture);
         EXPECT_EQ(FirstDifference(glu, BoundLevelZero()), "") << (prepared ? "prepared" : "uploaded");
         GLint levelOne = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &levelOne);

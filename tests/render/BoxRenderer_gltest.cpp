@@ -3,7 +3,7 @@
 #include "document/BoxDocument.h"
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "support/GLPixels.h"
 #include "support/HeadlessScene.h"
 
@@ -147,7 +147,7 @@ TEST_F(BoxSceneTest, StoredFogModeShowsFromTheFirstFrame)
 
     {
         HeadlessContext fresh(Side, Side); // a new context starts with GL's defaults
-        TextureImage front, side, top;
+        GLTexture front, side, top;
         const SlotTextures textures{&front, &side, &top};
         SceneDriver freshDriver;
         renderer.InitGL(freshDriver, model.Params);
@@ -208,10 +208,10 @@ TEST_F(BoxSceneTest, SuspendedOrInactiveDrawLeavesTheLastFrame)
 namespace {
 
 // Fine detail everywhere, so any difference in a texel would show.
-void PaintBusy(TextureImage& texture, int width, int height)
+void PaintBusy(RgbaPicture& picture, int width, int height)
 {
-    texture.AllocatePixels(width, height, QStringLiteral("test"));
-    std::uint8_t* p = texture.Pixels.get();
+    picture.AllocatePixels(width, height, QStringLiteral("test"));
+    std::uint8_t* p = picture.Pixels.get();
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x, p += 4) {
             p[0] = static_cast<std::uint8_t>(x * 37 + y * 11);
@@ -224,9 +224,10 @@ void PaintBusy(TextureImage& texture, int width, int height)
 TEST_F(BoxSceneTest, FramesAreThoseOfTexturesBuiltByGlu)
 {
     const QSize sizes[3] = {{601, 403}, {150, 700}, {333, 50}};
+    RgbaPicture pictures[3];
     for (int i = 0; i < 3; ++i) {
-        PaintBusy(*slots[i], sizes[i].width(), sizes[i].height());
-        slots[i]->Upload();
+        PaintBusy(pictures[i], sizes[i].width(), sizes[i].height());
+        slots[i]->Upload(pictures[i]);
     }
     std::vector<QImage> ours;
     for (const int form : {0, 3, 5, 8})
@@ -236,10 +237,10 @@ TEST_F(BoxSceneTest, FramesAreThoseOfTexturesBuiltByGlu)
             ours.push_back(Frame());
         }
     // The same pictures through the GLU builder, into the same textures.
-    for (auto& slot : slots) {
-        slot->Bind();
-        ASSERT_EQ(gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, slot->Width, slot->Height, GL_RGBA,
-                                    GL_UNSIGNED_BYTE, slot->Pixels.get()),
+    for (int i = 0; i < 3; ++i) {
+        slots[i]->Bind();
+        ASSERT_EQ(gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, pictures[i].Width, pictures[i].Height, GL_RGBA,
+                                    GL_UNSIGNED_BYTE, pictures[i].Pixels.get()),
                   0);
     }
     std::size_t frame = 0;

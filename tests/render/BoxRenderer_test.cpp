@@ -1,7 +1,7 @@
 #include "render/BoxRenderer.h"
 
 #include "document/BoxDocument.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "support/Placeholders.h"
 #include "support/RecordingGL.h"
 
@@ -15,7 +15,7 @@ struct BoxRendererTest : ::testing::Test {
     RecordingGL gl;
     BoxRenderer renderer{gl};
     SceneDriver driver;
-    TextureImage front{QString(), gl}, side{QString(), gl}, top{QString(), gl};
+    GLTexture front{gl}, side{gl}, top{gl};
     SlotTextures textures{&front, &side, &top};
     std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
     BoxDocument model;
@@ -77,8 +77,6 @@ TEST_F(BoxRendererTest, InitSendsAStoredFogModeSoTheFirstFrameShowsIt)
 
 TEST_F(BoxRendererTest, PrepUploadsTheSlotsInOrder)
 {
-    for (TextureImage* t : textures)
-        t->FreeBuffers();
     renderer.PrepareGL(textures, {&thumbs[0], &thumbs[1], &thumbs[2]});
     // Each sends the base level GLU would build: GLU's powers of two.
     EXPECT_EQ(gl.Matching("TexImage2D(GL_TEXTURE_2D"),
@@ -86,9 +84,10 @@ TEST_F(BoxRendererTest, PrepUploadsTheSlotsInOrder)
                            "TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,16,128,0,GL_RGBA,GL_UNSIGNED_BYTE)",
                            "TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,128,16,0,GL_RGBA,GL_UNSIGNED_BYTE)"}));
     EXPECT_TRUE(gl.Matching("Build2DMipmaps").isEmpty());
-    EXPECT_EQ(front.Pixels[0], 255);
-    EXPECT_EQ(side.Pixels[2], 203);
-    EXPECT_EQ(top.Pixels[1], 255);
+    // The placeholders' colours, opaque.
+    using Pixel = std::array<std::uint8_t, 4>;
+    EXPECT_EQ(gl.FirstPixelsSent,
+              (std::vector<Pixel>{Pixel{255, 185, 151, 255}, Pixel{150, 203, 203, 255}, Pixel{168, 255, 168, 255}}));
 }
 
 TEST_F(BoxRendererTest, FogModeSetterSendsOnlyTheThreeKnownModes)
@@ -239,7 +238,7 @@ TEST_F(BoxRendererTest, StoppedDrawIssuesNoGLCallAtAll)
 
 TEST_F(BoxRendererTest, SlotWithoutTextureDrawsItsFacesWithoutBinding)
 {
-    TextureImage neverUploaded(QString(), gl);
+    GLTexture neverUploaded(gl);
     textures = {&front, &neverUploaded, nullptr};
     const QStringList calls = Draw();
     EXPECT_EQ(calls.count("Begin(GL_QUADS)"), 7);

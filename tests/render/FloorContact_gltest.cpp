@@ -60,8 +60,7 @@ struct FloorScene : HeadlessScene {
         for (int i = 0; i < 3; ++i) {
             QImage cover(64, 64, QImage::Format_RGB888);
             cover.fill(Faces[i]);
-            slots[i]->LoadFromBitmap(cover);
-            slots[i]->Upload();
+            slots[i]->Upload(PictureOfImage(cover));
         }
     }
 

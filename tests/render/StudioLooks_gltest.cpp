@@ -5,7 +5,7 @@
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
 #include "render/Supersample.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "support/GLPixels.h"
 #include "support/HeadlessScene.h"
 
@@ -49,8 +49,7 @@ struct LooksTest : ::testing::Test, HeadlessScene {
 
     void SetFront(const QImage& picture)
     {
-        slots[0]->LoadFromBitmap(picture);
-        slots[0]->Upload();
+        slots[0]->Upload(PictureOfImage(picture));
     }
 
     // Rows [top, bottom] holding anything but the background.

@@ -7,7 +7,7 @@
 #include "render/MipLevels.h"
 #include "render/StudioLooks.h"
 #include "render/Supersample.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "support/RecordingGL.h"
 
 #include <gtest/gtest.h>
@@ -292,11 +292,11 @@ TEST_F(RecordedLooksTest, FloorLooksPutTheStateBackForTheNextClassicFrame)
 
 TEST_F(RecordedLooksTest, TexturesFollowTheSmoothLookAndBackOnlyWhenTheyWereSmooth)
 {
-    TextureImage texture(QString(), gl);
-    QImage picture(4, 4, QImage::Format_RGB888);
-    picture.fill(Qt::red);
-    texture.LoadFromBitmap(picture);
-    texture.Upload();
+    GLTexture texture(gl);
+    QImage image(4, 4, QImage::Format_RGB888);
+    image.fill(Qt::red);
+    const RgbaPicture picture = PictureOfImage(image);
+    texture.Upload(picture);
     const SlotTextures slots = {&texture, nullptr, nullptr};
     // A never-smooth texture is not touched with the look off.
     EXPECT_TRUE(Frame({}, slots).filter("TexParameter").isEmpty());
@@ -317,7 +317,7 @@ TEST_F(RecordedLooksTest, TexturesFollowTheSmoothLookAndBackOnlyWhenTheyWereSmoo
     EXPECT_FALSE(texture.Smooth());
     // A new picture in the texture is sharp until the next smooth frame.
     Frame(smooth, slots);
-    texture.Upload();
+    texture.Upload(picture);
     EXPECT_FALSE(texture.Smooth());
 }
 

@@ -40,7 +40,7 @@ TEST_F(ThumbnailTest, RowsAsTheyComeGiveTheWholePicturesThumbnail)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height << " in " << c.Fit.width() << " x "
                                         << c.Fit.height());
-        TextureImage picture(QString(), gl);
+        RgbaPicture picture;
         Paint(picture, c.Width, c.Height, [](int x, int y, std::uint8_t* p) {
             const std::uint32_t n = (static_cast<std::uint32_t>(x) * 2654435761u) ^ (static_cast<std::uint32_t>(y) * 40503u);
             p[0] = static_cast<std::uint8_t>(n >> 24);

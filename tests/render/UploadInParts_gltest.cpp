@@ -3,7 +3,7 @@
 #include "formats/JpegBaseLevel.h"
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "support/JpegBytes.h"
 
 #include <QTemporaryDir>
@@ -19,10 +19,10 @@
 
 namespace {
 
-std::vector<std::uint8_t> TextureBytes(const TextureImage& texture, PictureSize size)
+std::vector<std::uint8_t> TextureBytes(const GLTexture& texture, PictureSize size)
 {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.Width) * size.Height * 4);
-    glBindTexture(GL_TEXTURE_2D, texture.TextureName);
+    glBindTexture(GL_TEXTURE_2D, texture.Name());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
     return bytes;
@@ -50,7 +50,7 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
         if (ring)
             progress.RecycleRows(std::size_t{64} * 1024 * 4);
         auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
-        TextureImage parts;
+        GLTexture parts;
         PartialUpload upload(parts, ring);
         bool sentEarly = false;
         while (job.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
@@ -60,7 +60,7 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
         DecodedBaseLevel level = job.get();
         ASSERT_TRUE(sentEarly) << "the rows were reported before the picture was done";
         EXPECT_EQ(level.Base, (PictureSize{1024, 2048}));
-        TextureImage picture;
+        RgbaPicture picture;
         picture.Width = level.Base.Width;
         picture.Height = level.Base.Height;
         picture.Pixels = std::move(level.Pixels);
@@ -71,10 +71,11 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
 
         // The whole level, decoded again in one piece.
         const DecodedBaseLevel again = DecodeJpegBaseLevel(path, 16384);
-        TextureImage whole;
-        whole.AllocatePixels(again.Base.Width, again.Base.Height, QStringLiteral("test"));
-        std::memcpy(whole.Pixels.get(), again.Pixels.get(), whole.PixelBytes());
-        whole.Upload();
+        RgbaPicture wholePicture;
+        wholePicture.AllocatePixels(again.Base.Width, again.Base.Height, QStringLiteral("test"));
+        std::memcpy(wholePicture.Pixels.get(), again.Pixels.get(), wholePicture.PixelBytes());
+        GLTexture whole;
+        whole.Upload(wholePicture);
         EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base));
     }
 }

@@ -6,7 +6,7 @@
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"
 #include "render/SceneDriver.h"
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "support/Placeholders.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ struct HeadlessScene {
     std::unique_ptr<HeadlessContext> context; // outlives the textures below
     BoxRenderer renderer;
     SceneDriver driver;
-    std::unique_ptr<TextureImage> slots[3];
+    std::unique_ptr<GLTexture> slots[3];
     std::array<QImage, 3> thumbs = MakePlaceholderThumbnails();
     BoxDocument model;
     DrawFlags flags;
@@ -32,7 +32,7 @@ struct HeadlessScene {
     {
         ASSERT_NO_THROW(context = std::make_unique<HeadlessContext>(side, side));
         for (auto& slot : slots)
-            slot = std::make_unique<TextureImage>();
+            slot = std::make_unique<GLTexture>();
         model.ResetProject();
     }
 

@@ -1,8 +1,7 @@
 #pragma once
-// Shared by the texture file tests: a temporary folder, raw file bytes, and
-// pictures painted straight into a TextureImage buffer.
-#include "render/TextureImage.h"
-#include "support/RecordingGL.h"
+// Shared by the picture file tests: a temporary folder, raw file bytes, and
+// pictures painted straight into an RgbaPicture buffer.
+#include "formats/PictureFile.h"
 #include "support/TempFiles.h"
 
 #include <QByteArray>
@@ -18,13 +17,9 @@
 
 class PictureFiles : public TempFiles {
 public:
-    RecordingGL gl; // loading and saving must not touch it
-
-    void TearDown() override { EXPECT_TRUE(gl.Calls.isEmpty()) << gl.Calls.join(", ").toStdString(); }
-
     // Fills the buffer pixel by pixel; x and y count from the bottom left.
     using Painter = std::function<void(int x, int y, std::uint8_t* rgba)>;
-    static void Paint(TextureImage& picture, int width, int height, const Painter& paint)
+    static void Paint(RgbaPicture& picture, int width, int height, const Painter& paint)
     {
         picture.AllocatePixels(width, height, QStringLiteral("test picture"));
         for (int y = 0; y < height; ++y)
@@ -33,7 +28,7 @@ public:
     }
 
     // Every channel of every pixel differs from its neighbours.
-    static void PaintBusy(TextureImage& picture, int width, int height)
+    static void PaintBusy(RgbaPicture& picture, int width, int height)
     {
         Paint(picture, width, height, [](int x, int y, std::uint8_t* p) {
             p[0] = static_cast<std::uint8_t>(x * 37 + y * 11);
@@ -43,14 +38,14 @@ public:
         });
     }
 
-    static QByteArray Buffer(const TextureImage& picture)
+    static QByteArray Buffer(const RgbaPicture& picture)
     {
         return QByteArray(reinterpret_cast<const char*>(picture.Pixels.get()),
                           static_cast<qsizetype>(picture.PixelBytes()));
     }
 
     // The buffer with every alpha byte set to 255, as a decoded file gives it.
-    static QByteArray Opaque(const TextureImage& picture)
+    static QByteArray Opaque(const RgbaPicture& picture)
     {
         QByteArray bytes = Buffer(picture);
         for (qsizetype i = 3; i < bytes.size(); i += 4)
@@ -77,10 +72,10 @@ public:
     // then empty and no file stays open.
     void ExpectImageError(const QString& path, const char* textPart = nullptr)
     {
-        TextureImage picture(QString(), gl);
+        RgbaPicture picture;
         const int before = OpenFiles();
         try {
-            picture.LoadFromFile(path);
+            ReadPictureFile(path, picture);
             ADD_FAILURE() << "no ImageError for " << path.toStdString();
         } catch (const ImageError& error) {
             const std::string text = error.what();

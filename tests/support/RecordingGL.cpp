@@ -138,7 +138,7 @@ GLint RecordingGL::Build2DMipmaps(GLenum target, GLint internalFormat, GLsizei w
     return 0;
 }
 void RecordingGL::TexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h,
-                             GLint border, GLenum format, GLenum type, const void*)
+                             GLint border, GLenum format, GLenum type, const void* data)
 {
     Calls << QStringLiteral("TexImage2D(%1,%2,%3,%4,%5,%6,%7,%8)")
                  .arg(GLEnumName(target))
@@ -148,6 +148,10 @@ void RecordingGL::TexImage2D(GLenum target, GLint level, GLint internalFormat, G
                  .arg(h)
                  .arg(border)
                  .arg(GLEnumName(format), GLEnumName(type));
+    if (target == GL_TEXTURE_2D && level == 0 && data && w > 0 && h > 0) {
+        const auto* first = static_cast<const std::uint8_t*>(data);
+        FirstPixelsSent.push_back({first[0], first[1], first[2], first[3]});
+    }
     if (target == GL_TEXTURE_2D && level == 0) {
         textureWidth_ = w;
         textureHeight_ = h;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 class RecordingGL final : public GLApi {
@@ -15,10 +17,16 @@ public:
     GLuint NextTexture = 1;
     unsigned char ReadPixelsFill = 0; // byte written by ReadPixels
     GLint MaxTextureSize = 16384;     // proxy textures larger than this do not fit
+    // The first pixel of each base level sent with its data, in order.
+    std::vector<std::array<std::uint8_t, 4>> FirstPixelsSent;
 
     // Calls whose text starts with prefix.
     QStringList Matching(const QString& prefix) const;
-    void Reset() { Calls.clear(); }
+    void Reset()
+    {
+        Calls.clear();
+        FirstPixelsSent.clear();
+    }
 
     void ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) override;
     void ClearDepth(GLdouble depth) override;

@@ -2,7 +2,7 @@
 // shares its objects with the view's: the view's context then fills and
 // reads them as its own, and a maker that goes away early leaves nothing
 // running.
-#include "render/TextureImage.h"
+#include "render/GLTexture.h"
 #include "window/TextureMaker.h"
 
 #include <QOffscreenSurface>
@@ -47,7 +47,7 @@ TEST_F(TextureMakerTest, TheViewFillsAndReadsATextureMadeOnTheMakersThread)
     ASSERT_TRUE(view.makeCurrent(&surface));
     EXPECT_TRUE(glIsTexture(*name));
 
-    TextureImage texture;
+    GLTexture texture;
     texture.AdoptEmptyTexture(*name);
     std::vector<std::uint8_t> rows(256 * 128 * 4);
     for (std::size_t i = 0; i < rows.size(); ++i)

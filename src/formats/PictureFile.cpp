@@ -1,15 +1,18 @@
+#include "formats/PictureFile.h"
+
 #include "formats/AtomicFile.h"
 #include "formats/BmpCodec.h"
 #include "formats/GifCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PictureWriter.h"
 #include "formats/PngCodec.h"
-#include "render/TextureImage.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -69,46 +72,28 @@ bool WriteOrFalse(const QString& fileName, const QByteArray& bytes)
     return true;
 }
 
-} // namespace
+using Decoder = void (*)(const QString& fileName, const AllocateRgba& allocate);
 
-bool TextureImage::LoadFromFile(const QString& fileName)
-{
-    if (!QFileInfo::exists(fileName))
-        return false;
-    FreeBuffers();
-    const QString extension = Extension(fileName);
-    if (Is(extension, ".bmp"))
-        return LoadDecoded(fileName, DecodeBmp);
-    if (Is(extension, ".jpg"))
-        return LoadDecoded(fileName, DecodeJpeg);
-    if (Is(extension, ".png"))
-        return LoadDecoded(fileName, DecodePng);
-    if (Is(extension, ".tga"))
-        return LoadTga(fileName);
-    if (Is(extension, ".gif"))
-        return LoadDecoded(fileName, DecodeGif);
-    return false;
-}
-
-bool TextureImage::LoadDecoded(const QString& fileName, Decoder decode)
+bool ReadDecoded(const QString& fileName, Decoder decode, RgbaPicture& picture)
 {
     try {
         decode(fileName, [&](std::int64_t width, std::int64_t height) {
-            AllocatePixels(width, height, fileName);
-            return Pixels.get();
+            picture.AllocatePixels(width, height, fileName);
+            return picture.Pixels.get();
         });
     } catch (...) {
-        FreeBuffers(); // never half a picture
+        picture.FreePixels(); // never half a picture
         throw;
     }
-    BitsPerPixel = 32;
-    if (!Pixels || Width == 0 || Height == 0) // no row to copy
+    if (!picture.Pixels || picture.Width == 0 || picture.Height == 0) // no row to copy
         return false;
-    FillAlpha(255);
+    picture.FillAlpha(255);
     return true;
 }
 
-bool TextureImage::LoadTga(const QString& fileName)
+// Uncompressed true colour only, as this reader always was; covers go
+// through the Targa decoder, which reads every common kind.
+bool ReadTga(const QString& fileName, RgbaPicture& picture, int& bitsPerPixel)
 {
     const FileHandle file = OpenFile(fileName, "rb");
     std::uint8_t header[18];
@@ -118,10 +103,11 @@ bool TextureImage::LoadTga(const QString& fileName)
         return false;
     if (header[16] != 24 && header[16] != 32)
         return false;
-    BitsPerPixel = header[16];
+    bitsPerPixel = header[16];
     const std::int64_t width = header[12] | (header[13] << 8);
     const std::int64_t height = header[14] | (header[15] << 8);
-    DataSize = width * height * (BitsPerPixel / 8);
+    // 64-bit: 65535 x 65535 x 4 would wrap in 32.
+    const std::int64_t dataSize = width * height * (bitsPerPixel / 8);
     CheckImageSize(width, height, fileName);
     // The image ID, when there is one, lies between the header and the pixels;
     // reading the pixels from byte 18 regardless would shift every colour.
@@ -129,71 +115,82 @@ bool TextureImage::LoadTga(const QString& fileName)
     if (!ReadExactly(file.get(), imageId, header[0], fileName))
         return false;
     // A file shorter than its header says is refused before anything is allocated.
-    if (BytesLeft(file.get()) < DataSize)
+    if (BytesLeft(file.get()) < dataSize)
         return false;
-    const auto bytes = static_cast<std::size_t>(DataSize);
-    if (BitsPerPixel == 32) {
-        AllocatePixels(width, height, fileName);
-        if (!ReadExactly(file.get(), Pixels.get(), bytes, fileName)) {
-            FreeBuffers();
+    const auto bytes = static_cast<std::size_t>(dataSize);
+    if (bitsPerPixel == 32) {
+        picture.AllocatePixels(width, height, fileName);
+        if (!ReadExactly(file.get(), picture.Pixels.get(), bytes, fileName)) {
+            picture.FreePixels();
             return false;
         }
-        SwapRedBlue(); // blue, green, red, alpha in the file
+        picture.SwapRedBlue(); // blue, green, red, alpha in the file
     } else {
         const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
         if (!ReadExactly(file.get(), block.get(), bytes, fileName))
             return false;
-        AllocatePixels(width, height, fileName);
-        ExpandRGB(block.get(), true); // blue, green, red in the file
-        FillAlpha(255);
+        picture.AllocatePixels(width, height, fileName);
+        picture.ExpandRGB(block.get(), true); // blue, green, red in the file
+        picture.FillAlpha(255);
     }
     // Descriptor bit 5: the rows start at the top. Shown bottom-up they would
     // stand on their head.
     if (header[17] & 0x20)
-        FlipRows(Pixels.get(), static_cast<std::size_t>(Width) * 4, static_cast<std::size_t>(Height));
+        FlipRows(picture.Pixels.get(), static_cast<std::size_t>(picture.Width) * 4,
+                 static_cast<std::size_t>(picture.Height));
     return true;
 }
 
-bool TextureImage::SaveToFile(const QString& fileName)
+} // namespace
+
+bool ReadPictureFile(const QString& fileName, RgbaPicture& picture, int* bitsPerPixel)
 {
+    if (!QFileInfo::exists(fileName))
+        return false;
+    picture.FreePixels();
+    int depth = 32;
+    bool read = false;
+    const QString extension = Extension(fileName);
+    if (Is(extension, ".bmp"))
+        read = ReadDecoded(fileName, DecodeBmp, picture);
+    else if (Is(extension, ".jpg"))
+        read = ReadDecoded(fileName, DecodeJpeg, picture);
+    else if (Is(extension, ".png"))
+        read = ReadDecoded(fileName, DecodePng, picture);
+    else if (Is(extension, ".tga"))
+        read = ReadTga(fileName, picture, depth);
+    else if (Is(extension, ".gif"))
+        read = ReadDecoded(fileName, DecodeGif, picture);
+    if (bitsPerPixel)
+        *bitsPerPixel = depth;
+    return read;
+}
+
+bool WritePictureFile(const RgbaPicture& picture, const QString& fileName, int quality)
+{
+    quality = std::clamp(quality, 1, 100);
     const QString extension = Extension(fileName);
     // The encoders refuse an empty picture the way a bitmap with no rows would.
-    const bool encodable = Pixels && Width > 0 && Height > 0;
-    const RgbaRows rows = RgbaRows::BottomUp(Pixels.get(), Width, Height);
+    const bool encodable = picture.Pixels && picture.Width > 0 && picture.Height > 0;
+    const RgbaRows rows = RgbaRows::BottomUp(picture.Pixels.get(), picture.Width, picture.Height);
     if (Is(extension, ".bmp"))
-        return WriteBmp(fileName);
+        return picture.Pixels && WriteOrFalse(fileName, EncodeBmp(rows, BmpLayout::Bgra32, fileName));
     if (Is(extension, ".jpg")) {
         if (encodable)
-            WriteFileAtomically(fileName, EncodeJpeg(rows, Quality, fileName));
+            WriteFileAtomically(fileName, EncodeJpeg(rows, quality, fileName));
         return encodable;
     }
     if (Is(extension, ".png")) {
         if (encodable)
-            WriteFileAtomically(fileName, EncodePng(rows, false, PngCompressionLevel(Quality), fileName));
+            WriteFileAtomically(fileName, EncodePng(rows, false, PngCompressionLevel(quality), fileName));
         return encodable;
     }
     if (Is(extension, ".gif")) {
         if (encodable)
-            EncodeGif(fileName, Pixels.get(), Width, Height);
+            EncodeGif(fileName, picture.Pixels.get(), picture.Width, picture.Height);
         return encodable;
     }
     if (Is(extension, ".tga"))
-        return WriteTga(fileName);
+        return picture.Pixels && WriteOrFalse(fileName, EncodeTga(rows, TgaLayout::Bgra32Unannounced, fileName));
     return false;
-}
-
-bool TextureImage::WriteBmp(const QString& fileName)
-{
-    if (!Pixels)
-        return false;
-    const RgbaRows rows = RgbaRows::BottomUp(Pixels.get(), Width, Height);
-    return WriteOrFalse(fileName, EncodeBmp(rows, BmpLayout::Bgra32, fileName));
-}
-
-bool TextureImage::WriteTga(const QString& fileName)
-{
-    if (!Pixels)
-        return false;
-    const RgbaRows rows = RgbaRows::BottomUp(Pixels.get(), Width, Height);
-    return WriteOrFalse(fileName, EncodeTga(rows, TgaLayout::Bgra32Unannounced, fileName));
 }
