@@ -94,6 +94,22 @@ TEST_F(Codecs, JpegRoundTripWithinTolerance)
     EXPECT_LT(Read(Path("low.jpg")).size(), Read(Path("a.jpg")).size());
 }
 
+TEST_F(Codecs, QualitiesBeyondTheRangeAreHeldToItsEnds)
+{
+    RgbaPicture picture;
+    PaintSmooth(picture, 32, 16);
+    const struct {
+        int given, held;
+    } cases[] = {{0, 1}, {-7, 1}, {101, 100}, {1000, 100}};
+    for (const auto& c : cases) {
+        const QString given = Path(QStringLiteral("given%1.jpg").arg(c.given));
+        const QString held = Path(QStringLiteral("held%1.jpg").arg(c.held));
+        ASSERT_TRUE(WritePictureFile(picture, given, c.given));
+        ASSERT_TRUE(WritePictureFile(picture, held, c.held));
+        EXPECT_EQ(Read(given), Read(held)) << c.given;
+    }
+}
+
 TEST_F(Codecs, CmykJpegBecomesRgb)
 {
     // Inks as Adobe stores them (inverted): the colour is ink x black / 255.

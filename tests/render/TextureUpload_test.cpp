@@ -77,4 +77,41 @@ TEST(TextureUploadTest, PartsOnlyForASizeTheGLTakesAsItIs)
     EXPECT_EQ(texture.Name(), 0u);
 }
 
+// The texture object owns its name: it deletes it once, whoever holds it last.
+TEST(TextureUploadTest, TheNameIsDeletedOnceByItsLastOwner)
+{
+    RecordingGL gl;
+    RgbaPicture picture = PictureOfImage(QImage(4, 4, QImage::Format_RGB888));
+    {
+        GLTexture first(gl);
+        first.Upload(picture); // name 1
+        GLTexture second(std::move(first));
+        EXPECT_EQ(first.Name(), 0u);
+        EXPECT_EQ(second.Name(), 1u);
+        GLTexture third(gl);
+        third.Upload(picture); // name 2
+        gl.Reset();
+        third = std::move(second);
+        EXPECT_EQ(gl.Calls, QStringList{"DeleteTextures(1,2)"}) << "its own texture goes";
+        EXPECT_EQ(third.Name(), 1u);
+        gl.Reset();
+    }
+    EXPECT_EQ(gl.Calls, QStringList{"DeleteTextures(1,1)"});
+
+    // Given up, a name is deleted by nobody: it went with its context or
+    // to another owner.
+    gl.Reset();
+    GLuint released = 0;
+    {
+        GLTexture texture(gl);
+        texture.Upload(picture);
+        released = texture.Release();
+        EXPECT_EQ(texture.Name(), 0u);
+        texture.Bind();
+    }
+    EXPECT_EQ(released, 3u);
+    EXPECT_TRUE(gl.Matching("DeleteTextures").isEmpty());
+    EXPECT_EQ(gl.Matching("BindTexture").size(), 1) << "bound once, when it was made";
+}
+
 } // namespace
