@@ -1,9 +1,6 @@
 #include "window/SaveImageDialog.h"
 
 #include "document/BoxLooks.h"
-#include "formats/AtomicFile.h"
-#include "formats/PictureWriter.h"
-#include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
 #include "window/BusyCursor.h"
 #include "window/Prompts.h"
@@ -11,9 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,10 +26,6 @@
 
 namespace {
 
-const QString Section = QStringLiteral("Preference");
-const QString FormatKey = QStringLiteral("Output format");
-const QString QualityKey = QStringLiteral("Quality");
-const QString TransparentKey = QStringLiteral("Transparent");
 constexpr int FolderInset = 8;
 
 // The quality is set with the arrows only; typing is off.
@@ -42,40 +33,6 @@ class ArrowSpinBox final : public QSpinBox {
 public:
     explicit ArrowSpinBox(QWidget* parent) : QSpinBox(parent) { lineEdit()->setReadOnly(true); }
 };
-
-bool EndsWithSeparator(const QString& folder)
-{
-    return folder.endsWith(QDir::separator()) || folder.endsWith(QLatin1Char('/'));
-}
-
-QString WithSeparator(QString folder)
-{
-    folder = QDir::toNativeSeparators(folder);
-    if (!folder.isEmpty() && !EndsWithSeparator(folder))
-        folder += QDir::separator();
-    return folder;
-}
-
-bool FolderExists(const QString& folder)
-{
-    return !folder.isEmpty() && QFileInfo(folder).isDir();
-}
-
-// Writes the result, wording a failure as this dialog always has.
-void WriteResultFile(const QString& path, const QByteArray& bytes)
-{
-    try {
-        WriteFileAtomically(path, bytes);
-    } catch (const FileWriteError& e) {
-        using Step = FileWriteError::Step;
-        const bool created = e.FailedStep() == Step::Write || e.FailedStep() == Step::Replace;
-        const QString reason =
-            e.FailedStep() == Step::IsFolder ? QStringLiteral("Filename refers to a directory") : e.Reason();
-        throw FileFailure(path, (created ? QStringLiteral("can not write the file (%1)")
-                                         : QStringLiteral("can not create the file (%1)"))
-                                    .arg(reason));
-    }
-}
 
 int SampleIndex(int samples)
 {
@@ -279,56 +236,6 @@ void SaveImageDialog::ShowBitmap()
     }
 }
 
-void SaveImageDialog::LoadPreferences()
-{
-    QStringList problems;
-    auto guarded = [&problems](auto read, auto fallback) {
-        try {
-            return read();
-        } catch (const RegistryError& e) {
-            problems << e.Message();
-            return fallback;
-        }
-    };
-    const int format = guarded([this] { return store_.LoadNumber(Section, FormatKey, FormatJpeg); },
-                               FormatJpeg);
-    // A number that names no entry leaves the list without a selection.
-    formatBox->setCurrentIndex(format >= 0 && format < formatBox->count() ? format : -1);
-    qualityBox->setValue(guarded([this] { return store_.LoadNumber(Section, QualityKey, 70); }, 70));
-    transparentBox->setChecked(
-        guarded([this] { return store_.LoadFlag(Section, TransparentKey, false); }, false));
-    if (!problems.isEmpty()) {
-        const QString text = problems.join(QLatin1Char('\n'));
-        QTimer::singleShot(0, this, [this, text] {
-            prompts_.Tell(this, QMessageBox::Warning, windowTitle(), text);
-        });
-    }
-}
-
-bool SaveImageDialog::StorePreferences(QString* problem)
-{
-    stored_ = true;
-    try {
-        store_.StoreNumber(Section, FormatKey, formatBox->currentIndex());
-        store_.StoreNumber(Section, QualityKey, qualityBox->value());
-        store_.StoreFlag(Section, TransparentKey, transparentBox->isChecked());
-    } catch (const RegistryError& e) {
-        if (problem)
-            *problem = e.Message();
-        return false;
-    }
-    return true;
-}
-
-void SaveImageDialog::done(int result)
-{
-    if (shown_ && !stored_) {
-        QString problem;
-        if (!StorePreferences(&problem))
-            prompts_.Tell(this, QMessageBox::Warning, windowTitle(), problem);
-    }
-    QDialog::done(result);
-}
 
 void SaveImageDialog::FormatChosen()
 {
@@ -366,59 +273,4 @@ void SaveImageDialog::SamplesChosen()
     bitmap_ = &redrawn_;
     samples_ = wanted;
     ShowBitmap();
-}
-
-void SaveImageDialog::EnableOkByFolder()
-{
-    okButton->setEnabled(FolderExists(folderEdit->text()));
-}
-
-void SaveImageDialog::SetFolderClicked()
-{
-    QString folder =
-        prompts_.PickFolder(this, QStringLiteral("Select output folder"), folderEdit->text());
-    if (folder.isEmpty())
-        return;
-    folder = WithSeparator(folder);
-    if (!FolderExists(folder)) {
-        const auto answer = prompts_.Ask(
-            this, QStringLiteral("Confirm"),
-            QStringLiteral("Directory ") + folder + QStringLiteral(" does not exists. Create it first?"),
-            QMessageBox::Ok | QMessageBox::Cancel);
-        if (answer != QMessageBox::Ok)
-            return;
-        if (!QDir().mkpath(folder) || !FolderExists(folder)) {
-            prompts_.Tell(this, QMessageBox::Critical, windowTitle(),
-                          QStringLiteral("Can not create directory ") + folder + QStringLiteral("."));
-            return;
-        }
-    }
-    folderEdit->setText(folder);
-    EnableOkByFolder();
-}
-
-void SaveImageDialog::OkClicked()
-{
-    writtenPath_.clear();
-    const int format = formatBox->currentIndex();
-    if (bitmap_ && (format == FormatJpeg || format == FormatBmp)) {
-        // The folder text normally ends with a separator already.
-        QString path = folderEdit->text();
-        if (!EndsWithSeparator(path))
-            path += QDir::separator();
-        path += ResultFileStem(Clock());
-        path += format == FormatJpeg ? QStringLiteral(".jpg") : QStringLiteral(".bmp");
-        try {
-            const QImage rgba = AsRgba(*bitmap_, path);
-            const RgbaRows rows = RgbaRows::Of(rgba);
-            WriteResultFile(path, format == FormatJpeg ? EncodeJpeg(rows, qualityBox->value(), path)
-                                                       : EncodeBmp(rows, BmpLayout::Bgr24, path));
-        } catch (const ImageError& e) {
-            // Stay open: the user can pick another folder or cancel.
-            prompts_.Tell(this, QMessageBox::Critical, windowTitle(), QString::fromUtf8(e.what()));
-            return;
-        }
-        writtenPath_ = path;
-    }
-    accept();
 }

@@ -1,0 +1,167 @@
+// What the result dialog reads and writes: its stored choices, the output
+// folder and the picture file.
+#include "window/SaveImageDialog.h"
+
+#include "formats/AtomicFile.h"
+#include "formats/PictureWriter.h"
+#include "formats/TimeStamp.h"
+#include "services/SettingsStore.h"
+#include "window/Prompts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace {
+
+const QString Section = QStringLiteral("Preference");
+const QString FormatKey = QStringLiteral("Output format");
+const QString QualityKey = QStringLiteral("Quality");
+const QString TransparentKey = QStringLiteral("Transparent");
+
+bool EndsWithSeparator(const QString& folder)
+{
+    return folder.endsWith(QDir::separator()) || folder.endsWith(QLatin1Char('/'));
+}
+
+QString WithSeparator(QString folder)
+{
+    folder = QDir::toNativeSeparators(folder);
+    if (!folder.isEmpty() && !EndsWithSeparator(folder))
+        folder += QDir::separator();
+    return folder;
+}
+
+bool FolderExists(const QString& folder)
+{
+    return !folder.isEmpty() && QFileInfo(folder).isDir();
+}
+
+// Writes the result, wording a failure as this dialog always has.
+void WriteResultFile(const QString& path, const QByteArray& bytes)
+{
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileWriteError& e) {
+        using Step = FileWriteError::Step;
+        const bool created = e.FailedStep() == Step::Write || e.FailedStep() == Step::Replace;
+        const QString reason =
+            e.FailedStep() == Step::IsFolder ? QStringLiteral("Filename refers to a directory") : e.Reason();
+        throw FileFailure(path, (created ? QStringLiteral("can not write the file (%1)")
+                                         : QStringLiteral("can not create the file (%1)"))
+                                    .arg(reason));
+    }
+}
+
+} // namespace
+
+void SaveImageDialog::LoadPreferences()
+{
+    QStringList problems;
+    auto guarded = [&problems](auto read, auto fallback) {
+        try {
+            return read();
+        } catch (const RegistryError& e) {
+            problems << e.Message();
+            return fallback;
+        }
+    };
+    const int format = guarded([this] { return store_.LoadNumber(Section, FormatKey, FormatJpeg); },
+                               FormatJpeg);
+    // A number that names no entry leaves the list without a selection.
+    formatBox->setCurrentIndex(format >= 0 && format < formatBox->count() ? format : -1);
+    qualityBox->setValue(guarded([this] { return store_.LoadNumber(Section, QualityKey, 70); }, 70));
+    transparentBox->setChecked(
+        guarded([this] { return store_.LoadFlag(Section, TransparentKey, false); }, false));
+    if (!problems.isEmpty()) {
+        const QString text = problems.join(QLatin1Char('\n'));
+        QTimer::singleShot(0, this, [this, text] {
+            prompts_.Tell(this, QMessageBox::Warning, windowTitle(), text);
+        });
+    }
+}
+
+bool SaveImageDialog::StorePreferences(QString* problem)
+{
+    stored_ = true;
+    try {
+        store_.StoreNumber(Section, FormatKey, formatBox->currentIndex());
+        store_.StoreNumber(Section, QualityKey, qualityBox->value());
+        store_.StoreFlag(Section, TransparentKey, transparentBox->isChecked());
+    } catch (const RegistryError& e) {
+        if (problem)
+            *problem = e.Message();
+        return false;
+    }
+    return true;
+}
+
+void SaveImageDialog::done(int result)
+{
+    if (shown_ && !stored_) {
+        QString problem;
+        if (!StorePreferences(&problem))
+            prompts_.Tell(this, QMessageBox::Warning, windowTitle(), problem);
+    }
+    QDialog::done(result);
+}
+
+void SaveImageDialog::EnableOkByFolder()
+{
+    okButton->setEnabled(FolderExists(folderEdit->text()));
+}
+
+void SaveImageDialog::SetFolderClicked()
+{
+    QString folder =
+        prompts_.PickFolder(this, QStringLiteral("Select output folder"), folderEdit->text());
+    if (folder.isEmpty())
+        return;
+    folder = WithSeparator(folder);
+    if (!FolderExists(folder)) {
+        const auto answer = prompts_.Ask(
+            this, QStringLiteral("Confirm"),
+            QStringLiteral("Directory ") + folder + QStringLiteral(" does not exists. Create it first?"),
+            QMessageBox::Ok | QMessageBox::Cancel);
+        if (answer != QMessageBox::Ok)
+            return;
+        if (!QDir().mkpath(folder) || !FolderExists(folder)) {
+            prompts_.Tell(this, QMessageBox::Critical, windowTitle(),
+                          QStringLiteral("Can not create directory ") + folder + QStringLiteral("."));
+            return;
+        }
+    }
+    folderEdit->setText(folder);
+    EnableOkByFolder();
+}
+
+void SaveImageDialog::OkClicked()
+{
+    writtenPath_.clear();
+    const int format = formatBox->currentIndex();
+    if (bitmap_ && (format == FormatJpeg || format == FormatBmp)) {
+        // The folder text normally ends with a separator already.
+        QString path = folderEdit->text();
+        if (!EndsWithSeparator(path))
+            path += QDir::separator();
+        path += ResultFileStem(Clock());
+        path += format == FormatJpeg ? QStringLiteral(".jpg") : QStringLiteral(".bmp");
+        try {
+            const QImage rgba = AsRgba(*bitmap_, path);
+            const RgbaRows rows = RgbaRows::Of(rgba);
+            WriteResultFile(path, format == FormatJpeg ? EncodeJpeg(rows, qualityBox->value(), path)
+                                                       : EncodeBmp(rows, BmpLayout::Bgr24, path));
+        } catch (const ImageError& e) {
+            // Stay open: the user can pick another folder or cancel.
+            prompts_.Tell(this, QMessageBox::Critical, windowTitle(), QString::fromUtf8(e.what()));
+            return;
+        }
+        writtenPath_ = path;
+    }
+    accept();
+}
