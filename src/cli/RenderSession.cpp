@@ -157,8 +157,7 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
             // being read. The real frame sets the whole view and clears it
             // all again.
             driver_.SetViewport(SystemGL(), 8, 8);
-            BoxParameters warmUp = box.Document.Params;
-            renderer_.DrawFrame(warmUp, placeholders, flags);
+            renderer_.DrawFrame(box.Document.Params, placeholders, flags);
             SystemGL().Finish();
         }
         driver_.SetViewport(SystemGL(), size.width(), size.height());
@@ -226,10 +225,10 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         SystemGL().Finish();
     clock.Mark("covers"); // read, scaled and uploaded
 
-    // The window draws without pause: an angle of 360 or more is wrapped by
-    // the first frame, and what it shows (and writes) from then on is the
-    // wrapped view.
+    // The window shows an angle of 360 or more wrapped, and so does the
+    // picture; the box's own values (saved, printed) stay as given.
     BoxParameters params = box.Document.Params;
+    WrapViewAngles(params);
     const QImage picture = DrawPicture(params, textures, request.Samples, &clock);
     if (!request.Transparent) {
         if (teardown)
@@ -252,20 +251,13 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     return combined;
 }
 
-QImage RenderSession::DrawPicture(BoxParameters& params, const SlotTextures& textures, int samples,
+QImage RenderSession::DrawPicture(const BoxParameters& params, const SlotTextures& textures, int samples,
                                   PhaseClock* clock)
 {
     const DrawFlags flags;
     const SamplePlan plan = PlanSamples(samples, context_->Limits().MaxSamples);
-    if (plan.Single()) {
-        const float side = params.SideAngle;
-        const float tilt = params.TiltAngle;
+    if (plan.Single())
         renderer_.DrawFrame(params, textures, flags);
-        if (params.SideAngle != side || params.TiltAngle != tilt)
-            renderer_.DrawFrame(params, textures, flags);
-    } else {
-        WrapViewAngles(params); // as the window's first frame would
-    }
     if (clock) {
         if (clock->Enabled())
             SystemGL().Finish();
@@ -277,10 +269,7 @@ QImage RenderSession::DrawPicture(BoxParameters& params, const SlotTextures& tex
         if (plan.Single()) {
             picture = context_->ReadImage();
         } else {
-            picture = RenderWithSamples(SystemGL(), size, plan, [&] {
-                BoxParameters frame = params;
-                renderer_.DrawFrame(frame, textures, flags);
-            });
+            picture = RenderWithSamples(SystemGL(), size, plan, [&] { renderer_.DrawFrame(params, textures, flags); });
         }
     } catch (const SampleError&) {
         throw BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")

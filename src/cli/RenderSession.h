@@ -74,7 +74,7 @@ private:
     // True when a new context was made (its shaders not yet compiled).
     bool PrepareContext(const RenderRequest& request);
     // One frame of `params` (wrapping its angles as the window does) read back.
-    QImage DrawPicture(BoxParameters& params, const SlotTextures& textures, int samples, PhaseClock* clock);
+    QImage DrawPicture(const BoxParameters& params, const SlotTextures& textures, int samples, PhaseClock* clock);
     void Evict();
     void DropContext();
     void HandOver(GLTeardown& teardown);

@@ -230,6 +230,15 @@ void BoxDocument::SetAngles(float side, float tilt)
     Changed(DocumentChange::Angles | DocumentChange::View);
 }
 
+void BoxDocument::TurnTo(float side, float tilt)
+{
+    side = WrappedViewAngle(side);
+    tilt = WrappedViewAngle(tilt);
+    if (side == Params.SideAngle && tilt == Params.TiltAngle)
+        return;
+    SetAngles(side, tilt);
+}
+
 void BoxDocument::SetLooks(const BoxLooks& wanted)
 {
     const auto strength = [](int v) { return std::clamp(v, LookLimits::MinStrength, LookLimits::MaxStrength); };

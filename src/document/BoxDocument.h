@@ -81,9 +81,12 @@ public:
     // The number a slider's label shows.
     QString ValueText(Slider slider) const;
 
-    // The parameters the drawing reads. The angles are set directly by a
-    // drag and wrapped by the drawing; everything else is derived.
+    // The parameters the drawing reads, as they are: the drawing never
+    // changes them. The angles are set by SetAngles or TurnTo; everything
+    // else is derived.
     BoxParameters Params;
+    // Where results are written (ends with a separator; empty: none set).
+    const QString& OutputFolder() const { return outputFolder_; }
 
     // -- Operations, each what a user's action runs ----------------------
     // Clamps into the range. A position that moved recomputes (the result
@@ -98,7 +101,14 @@ public:
     // and position ("Large" tells the host Maximize).
     void SetSizeClass(int index);
     void SetBackground(std::uint32_t color);
+    // The angles as given: a project's, an option's.
     void SetAngles(float side, float tilt);
+    // The view turned by the user: an angle of 360 or more wraps to 0, so
+    // what is shown, saved and written is the wrapped view.
+    void TurnTo(float side, float tilt);
+    // Wraps the angles in force as TurnTo would (a project opened for viewing).
+    void WrapAngles() { TurnTo(Params.SideAngle, Params.TiltAngle); }
+    void SetOutputFolder(const QString& folder) { outputFolder_ = folder; }
     // Strengths clamped to 0..100, samples to the nearest count at or below
     // (at least 1); tells Looks | View when anything changed. The looks are
     // not part of the new-project reset: they are a studio style, kept
@@ -144,4 +154,5 @@ private:
     int fog_ = 0;
     int sizeClass_ = 1;
     std::uint32_t background_ = 0xFFFFFF;
+    QString outputFolder_;
 };

@@ -24,3 +24,16 @@ struct BoxParameters {
     BoxForm CurrentForm;
     BoxLooks Looks;
 };
+
+// An angle of 360 or more becomes 0 (not 360 less): a drag past a full turn
+// starts again from the front, as it always has.
+inline float WrappedViewAngle(float angle)
+{
+    return angle >= 360.0f ? 0.0f : angle;
+}
+
+inline void WrapViewAngles(BoxParameters& p)
+{
+    p.SideAngle = WrappedViewAngle(p.SideAngle);
+    p.TiltAngle = WrappedViewAngle(p.TiltAngle);
+}

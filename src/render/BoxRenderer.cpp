@@ -17,14 +17,6 @@ void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thu
     }
 }
 
-void WrapViewAngles(BoxParameters& p)
-{
-    if (p.SideAngle >= 360.0f)
-        p.SideAngle = 0.0f;
-    if (p.TiltAngle >= 360.0f)
-        p.TiltAngle = 0.0f;
-}
-
 void BoxRenderer::InitGL(SceneDriver& driver, const BoxParameters& params)
 {
     driver.Init(gl_);
@@ -54,7 +46,7 @@ void BoxRenderer::SetFogMode(std::uint8_t mode)
     }
 }
 
-void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
+void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures,
                                  const DrawFlags& flags)
 {
     if (!flags.AppActive) {
@@ -66,7 +58,6 @@ void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
         return;
 
     const bool looks = DrawsLooks(p.Looks);
-    // The pose of this frame, before the angles may wrap.
     const BoxPose pose = looks ? PoseOf(p) : BoxPose{};
     const bool floorLooks = looks && (p.Looks.Shadow > 0 || p.Looks.Reflection > 0);
     const FloorChoice floor = floorLooks ? ChooseFloor(p) : FloorChoice{};
@@ -90,8 +81,6 @@ void BoxRenderer::DrawFrame(BoxParameters& p, const SlotTextures& textures,
     gl_.Rotatef(p.SideAngle, 0.0f, 1.0f, 0.0f);
     gl_.Rotatef(p.TiltAngle, 1.0f, 0.0f, 0.0f);
     gl_.Rotatef(p.Turn / 10.0f, 0.0f, 0.0f, 1.0f);
-    // The frame above already used the full angle; only then wrap it.
-    WrapViewAngles(p);
 
     DrawFaces(p, textures, looks ? &pose : nullptr);
     DrawBackground(p);

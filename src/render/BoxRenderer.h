@@ -38,8 +38,8 @@ public:
     void InitGL(SceneDriver& driver, const BoxParameters& params);
     // Rebuilds the slots' textures in the context just made.
     void PrepareGL(const SlotTextures& textures, const SlotThumbnails& thumbnails);
-    // One frame. May wrap SideAngle and TiltAngle back to 0.
-    void DrawFrame(BoxParameters& params, const SlotTextures& textures, const DrawFlags& flags);
+    // One frame of exactly these parameters.
+    void DrawFrame(const BoxParameters& params, const SlotTextures& textures, const DrawFlags& flags);
     // The GL side of the fog-mode setter: 1 linear, 2 exp2, 3 exp, else nothing.
     void SetFogMode(std::uint8_t mode);
 
@@ -64,9 +64,6 @@ private:
 
 // Slots 0, 1, 2 in turn: the thumbnail goes into the texture, then uploads.
 void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails);
-
-// An angle of 360 or more becomes 0, as a drawn frame leaves it.
-void WrapViewAngles(BoxParameters& params);
 
 // Makes each slot's texture follow the smooth-textures look; a texture
 // that never was smooth is not touched while the look is off.

@@ -75,7 +75,7 @@ QStringList LoadPreferences(SettingsStore& store, BoxDocument& doc, Folders& fol
 {
     QStringList problems;
     folders.ProjectFolder = LoadFolder(store, QStringLiteral("Project Folder"), folders.ProjectFolder, problems);
-    folders.OutputFolder = LoadFolder(store, QStringLiteral("Output Folder"), folders.OutputFolder, problems);
+    doc.SetOutputFolder(LoadFolder(store, QStringLiteral("Output Folder"), doc.OutputFolder(), problems));
     folders.DataFolder = LoadFolder(store, QStringLiteral("Data Folder"), folders.DataFolder, problems);
 
     // An index outside its list selects nothing.
@@ -104,7 +104,7 @@ QStringList SavePreferences(SettingsStore& store, const BoxDocument& doc, const 
         Attempt(problems, [&] { store.StoreNumber(Preference, name, value); });
     };
     text(QStringLiteral("Project Folder"), folders.ProjectFolder);
-    text(QStringLiteral("Output Folder"), folders.OutputFolder);
+    text(QStringLiteral("Output Folder"), doc.OutputFolder());
     text(QStringLiteral("Data Folder"), folders.DataFolder);
     number(QStringLiteral("Size mode"), doc.SizeClass());
     number(QStringLiteral("Form mode"), doc.Form());

@@ -9,17 +9,18 @@
 
 class BoxDocument;
 
-// The folders the window remembers; each ends with the platform's separator.
+// The folders the window remembers besides the document's output folder;
+// each ends with the platform's separator.
 struct Folders {
     QString ProjectFolder;
-    QString OutputFolder;
     QString DataFolder;
 };
 
 // "Main"/"GUID", created as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" when empty.
 QStringList EnsureInstallId(SettingsStore& store);
 
-// Defaults are the values the folders and the document hold when called.
+// Defaults are the values the folders and the document hold when called
+// (the output folder is the document's).
 // The size mode, box kind and surrounding are only selected; the colour is
 // applied together with the fog mode.
 QStringList LoadPreferences(SettingsStore& store, BoxDocument& document, Folders& folders);

@@ -80,7 +80,7 @@ void MainWindow::SetDefaultFolders()
         QDir(base).mkpath(QStringLiteral("Output"));
         QDir(base).mkpath(QStringLiteral("Projects"));
     }
-    Folder.OutputFolder = base + QStringLiteral("Output") + QDir::separator();
+    document_.SetOutputFolder(base + QStringLiteral("Output") + QDir::separator());
     Folder.ProjectFolder = base + QStringLiteral("Projects") + QDir::separator();
     Folder.DataFolder = writable ? programFolder_
                                  : WithSeparator(QStandardPaths::writableLocation(
@@ -89,29 +89,23 @@ void MainWindow::SetDefaultFolders()
 
 void MainWindow::Initialise(const MainWindowOptions& options)
 {
-    SuspendDraw = false;
+    suspendDraw_ = false;
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         // Only a real switch to another application stops the drawing; a
         // display without a window manager never activates us at all.
         if (s == Qt::ApplicationActive) {
             everActive_ = true;
-            AppActive = true;
+            appActive_ = true;
             if (!closed_) {
                 view->SetActive(true);
                 view->RequestFrame();
             }
         } else if (everActive_) {
-            AppActive = false;
+            appActive_ = false;
             view->SetActive(false); // no frames at all behind another application
         }
     });
-    SideFactor = 0.5f;
-    Params().SideAngle = 30;
-    TiltFactor = 0.5f;
-    Params().TiltAngle = 0;
-    Params().Turn = 0;
-    Dragging = false;
-    AppActive = true;
+    appActive_ = true;
     for (CoverImage& slot : Covers) {
         slot.Thumbnail = QImage();
         slot.Texture = std::make_unique<GLTexture>();
@@ -119,19 +113,19 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     coverPool_.setMaxThreadCount(CoverSlotCount); // a project's three covers at once
     connect(&coverSendTimer_, &QTimer::timeout, this, [this] { SendCoverRows(); });
     Folder.ProjectFolder.clear();
-    ProjectFile.clear();
+    projectFile_.clear();
     projectLabel->clear();
-    Document.Params = BoxParameters{};
-    Document.OnChanged = [this](unsigned changes) { ShowDocument(changes); };
-    Document.SelectSizeClass(1);
-    Document.SelectForm(0);
-    Document.SelectFog(0);
+    document_.Params = BoxParameters{};
+    document_.OnChanged = [this](unsigned changes) { ShowDocument(changes); };
+    document_.SelectSizeClass(1);
+    document_.SelectForm(0);
+    document_.SelectFog(0);
     ShowDocument(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog);
-    Document.Recompute();
-    Document.ApplyOutputSize();
+    document_.Recompute();
+    document_.ApplyOutputSize();
     for (CoverImage& slot : Covers)
         slot.Path.clear();
-    Params().BackgroundRed = Params().BackgroundGreen = Params().BackgroundBlue = 1.0f;
+    document_.Params.BackgroundRed = document_.Params.BackgroundGreen = document_.Params.BackgroundBlue = 1.0f;
     setWindowTitle(QString(ProductInfo::Caption));
 
     if (options.Dialogs) {
@@ -143,18 +137,18 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     store_ = options.SettingsFile.isEmpty() ? std::make_unique<SettingsStore>()
                                             : std::make_unique<SettingsStore>(options.SettingsFile);
     store_->OpenStore(QString(ProductInfo::RegistryKey));
-    StartupProblems << EnsureInstallId(*store_);
+    startupProblems_ << EnsureInstallId(*store_);
 
     programFolder_ = WithSeparator(options.ProgramFolder.isEmpty()
                                        ? QCoreApplication::applicationDirPath()
                                        : options.ProgramFolder);
     SetDefaultFolders();
-    Document.ResetProject();
-    StartupProblems << LoadPreferences(*store_, Document, Folder);
-    StartupProblems << LoadLookPreferences(*store_, Document);
-    Document.ApplySizeClass();
-    Document.ApplyForm();
-    Document.ApplyFog();
+    document_.ResetProject();
+    startupProblems_ << LoadPreferences(*store_, document_, Folder);
+    startupProblems_ << LoadLookPreferences(*store_, document_);
+    document_.ApplySizeClass();
+    document_.ApplyForm();
+    document_.ApplyFog();
 }
 
 void MainWindow::ConnectControls()
@@ -196,9 +190,9 @@ void MainWindow::showEvent(QShowEvent* event)
     shownOnce_ = true;
     FocusFirstControl();
     ApplyOutputSize();
-    if (!StartupProblems.isEmpty()) {
-        const QString text = StartupProblems.join(QLatin1Char('\n'));
-        StartupProblems.clear();
+    if (!startupProblems_.isEmpty()) {
+        const QString text = startupProblems_.join(QLatin1Char('\n'));
+        startupProblems_.clear();
         QTimer::singleShot(0, this, [this, text] {
             Dialogs().Tell(this, QMessageBox::Warning, windowTitle(),
                            QStringLiteral("Some settings could not be read and were reset to their "
@@ -224,8 +218,8 @@ void MainWindow::Shutdown()
     WaitForCoverLoads();
     SyncBusyCursor();
     qApp->removeEventFilter(this);
-    QStringList problems = SavePreferences(*store_, Document, Folder);
-    problems << SaveLookPreferences(*store_, Document);
+    QStringList problems = SavePreferences(*store_, document_, Folder);
+    problems << SaveLookPreferences(*store_, document_);
     if (!problems.isEmpty()) {
         // Once, with the first value: when the store refuses one it usually refuses all.
         updateTimer->stop(); // no update check inside the box

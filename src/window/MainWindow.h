@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -28,6 +29,7 @@ class QSpinBox;
 class QToolButton;
 class GLPanel;
 class SettingsStore;
+enum class UpdateCheckMode;
 
 struct MainWindowOptions {
     QString ProgramFolder;        // empty: the executable's folder
@@ -41,7 +43,105 @@ public:
     explicit MainWindow(const MainWindowOptions& options = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Controls (public so that tests can drive them as a user would).
+    // The document: what the window shows, saves, writes and draws. Its
+    // operations tell the window what changed, so the widgets follow.
+    BoxDocument& Document() { return document_; }
+    const BoxDocument& Document() const { return document_; }
+    const BoxParameters& Params() const { return document_.Params; }
+    const CoverImages& CoverSlots() const { return Covers; }
+    const Folders& RememberedFolders() const { return Folder; }
+    const QString& ProjectFile() const { return projectFile_; }
+    // The picture "Write" wrote last; empty until one was.
+    const QString& LastOutput() const { return lastOutput_; }
+    // The view draws nothing while a file is read or written.
+    bool DrawingSuspended() const { return suspendDraw_; }
+    void SuspendDrawing(bool suspended) { suspendDraw_ = suspended; }
+    void SetUpdateTimeout(int ms) { updateTimeoutMs_ = ms; } // deadline of one update request
+
+    SettingsStore& Store() { return *store_; }
+    Prompts& Dialogs() { return *prompts_; }
+    QString ProgramFolder() const { return programFolder_; }
+    QString StatusText(int panel) const;
+    // A short note in the status bar for a few seconds, for failures that ask nothing.
+    void ShowStatusMessage(const QString& text);
+
+    // Handlers.
+    // The choice a box shows goes to the document (MainWindowDocument.cpp).
+    void FormChosen();
+    void SurroundingChosen();
+    void SizeModeChosen();
+    void ShowLookPanel();
+    void ApplySliders() { document_.Recompute(); }
+    void ApplyOutputSize() { document_.ApplyOutputSize(); }
+    void SliderScrolled();
+    void PickBackground();
+    void ShowAngles();
+    void ViewMousePressed(QMouseEvent* event);
+    void ViewMouseMoved(QMouseEvent* event);
+    void ViewMouseReleased(QMouseEvent* event);
+    void ViewResized();
+    // The wheel for the whole window: moves the focused scroll bar, else nothing.
+    void WheelTurned(QWheelEvent* event);
+
+    // Cover images. A picture is read on a worker thread and becomes the
+    // slot's cover when it is ready; the latest pick for a slot wins. True
+    // when a load started; false (slot unchanged) when the dialog was
+    // cancelled or the file is missing or of another type. A damaged file is
+    // reported once its load ends, and leaves the slot as it was.
+    void CoverClicked(QObject* sender);
+    bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
+    // True while any cover load still runs, also one whose result will be dropped.
+    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0 || texturesBeingMade_ > 0; }
+    QLabel* PreviewOf(int slot) const;
+    void ShowPreviews();
+
+    void FocusFirstControl();
+
+    // Projects.
+    bool SaveProject(const QString& path);
+    bool LoadProject(const QString& path);
+    bool SaveWithName();
+    void NewProjectClicked();
+    void OpenProjectClicked();
+    void SaveProjectClicked();
+    void SaveProjectAsClicked();
+    bool OpenProjectFile(const QString& path);
+    // Opens the project once the view is ready (the covers need its context).
+    void OpenProjectAtStart(const QString& path);
+
+    // Results.
+    void WriteClicked();
+    // The result as written: the frame shown, or drawn again with the looks' samples.
+    bool GrabResult(QImage& bitmap);
+    bool GrabResult(QImage& bitmap, int samples);
+    void BrowseClicked();
+    // The output size in pixels: the view draws and the capture reads exactly this.
+    QSize OutputPixelSize() const;
+    // Needs the panel's context current.
+    void ApplyOutputViewport();
+
+    // Help menu (MainWindowHelp.cpp).
+    void HelpContentsClicked();
+    void AutomaticCheckClicked();
+    void CheckUpdateClicked();
+    void MailSupportClicked();
+    void WebsiteClicked();
+    void AboutClicked();
+    void UpdateTimerFired();
+
+Q_SIGNALS:
+    // A picture became the slot's cover (path and preview; texture once the view exists).
+    void CoverInstalled(int slot);
+    // The last running cover load ended (installed, failed or dropped).
+    void CoverLoadsFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Controls, named as their objects are (tests find them by name).
     QGroupBox* controlColumn = nullptr;
     QToolButton* newButton = nullptr;
     QToolButton* openButton = nullptr;
@@ -112,111 +212,29 @@ public:
     QAction* aboutAction = nullptr;
     QTimer* updateTimer = nullptr;
 
-    // The document and its drawing.
-    BoxDocument Document;
-    BoxParameters& Params() { return Document.Params; }
+
+    BoxDocument document_;
     CoverImages Covers;
     BoxRenderer Renderer;
     Folders Folder;
-    QString ProjectFile;
-    QString LastOutput;
-    bool SuspendDraw = false;
-    bool AppActive = true;
-
-    // Drag state.
-    bool Dragging = false;
-    int DragStartX = 0, DragStartY = 0, LastX = 0, LastY = 0;
-    float SideAngleAtStart = 0, TiltAngleAtStart = 0;
-    float SideFactor = 0.5f, TiltFactor = 0.5f;
-
-    SettingsStore& Store() { return *store_; }
-    Prompts& Dialogs() { return *prompts_; }
-    QString ProgramFolder() const { return programFolder_; }
-    QString StatusText(int panel) const;
-    // A short note in the status bar for a few seconds, for failures that ask nothing.
-    void ShowStatusMessage(const QString& text);
+    QString projectFile_;
+    QString lastOutput_;
+    bool suspendDraw_ = false;
+    bool appActive_ = true;
+    int updateTimeoutMs_ = 15000;
     // Problems met while reading the preferences at start-up (shown once shown).
-    QStringList StartupProblems;
+    QStringList startupProblems_;
 
-    // Handlers.
-    // The choice a box shows goes to the document (MainWindowDocument.cpp).
-    void FormChosen();
-    void SurroundingChosen();
-    void SizeModeChosen();
-    // The look controls' values go to the document together.
-    void LookChosen();
-    void ShowLookPanel();
-    void ApplySliders() { Document.Recompute(); }
-    void ApplyOutputSize() { Document.ApplyOutputSize(); }
-    void SliderScrolled();
-    void PickBackground();
-    void ShowAngles();
-    void ViewMousePressed(QMouseEvent* event);
-    void ViewMouseMoved(QMouseEvent* event);
-    void ViewMouseReleased(QMouseEvent* event);
-    void ViewResized();
-    // The wheel for the whole window: moves the focused scroll bar, else nothing.
-    void WheelTurned(QWheelEvent* event);
+    // A drag turns the view from the angles it began with, so a drag back
+    // restores them exactly.
+    struct ViewDrag {
+        bool Active = false;
+        int StartX = 0, StartY = 0, LastX = 0, LastY = 0;
+        float SideAtStart = 0, TiltAtStart = 0;
+    };
+    ViewDrag drag_;
+    static constexpr float SideFactor = 0.5f, TiltFactor = 0.5f;
 
-    // Cover images. A picture is read on a worker thread and becomes the
-    // slot's cover when it is ready; the latest pick for a slot wins. True
-    // when a load started; false (slot unchanged) when the dialog was
-    // cancelled or the file is missing or of another type. A damaged file is
-    // reported once its load ends, and leaves the slot as it was.
-    void CoverClicked(QObject* sender);
-    bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
-    // True while any cover load still runs, also one whose result will be dropped.
-    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0 || texturesBeingMade_ > 0; }
-    QLabel* PreviewOf(int slot) const;
-    void ShowPreviews();
-
-    void FocusFirstControl();
-
-    // Projects.
-    bool SaveProject(const QString& path);
-    bool LoadProject(const QString& path);
-    bool SaveWithName();
-    void NewProjectClicked();
-    void OpenProjectClicked();
-    void SaveProjectClicked();
-    void SaveProjectAsClicked();
-    bool OpenProjectFile(const QString& path);
-    // Opens the project once the view is ready (the covers need its context).
-    void OpenProjectAtStart(const QString& path);
-
-    // Results.
-    void WriteClicked();
-    // The result as written: the frame shown, or drawn again with the looks' samples.
-    bool GrabResult(QImage& bitmap);
-    bool GrabResult(QImage& bitmap, int samples);
-    void BrowseClicked();
-    // The output size in pixels: the view draws and the capture reads exactly this.
-    QSize OutputPixelSize() const;
-    // Needs the panel's context current.
-    void ApplyOutputViewport();
-
-    // Help menu (MainWindowHelp.cpp).
-    void HelpContentsClicked();
-    void AutomaticCheckClicked();
-    void CheckUpdateClicked();
-    void MailSupportClicked();
-    void WebsiteClicked();
-    void AboutClicked();
-    void UpdateTimerFired();
-    int UpdateTimeoutMs = 15000; // deadline of one update request
-
-Q_SIGNALS:
-    // A picture became the slot's cover (path and preview; texture once the view exists).
-    void CoverInstalled(int slot);
-    // The last running cover load ended (installed, failed or dropped).
-    void CoverLoadsFinished();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void BuildControls();
     void BuildMenu();
     void ConnectControls();
@@ -225,6 +243,7 @@ private:
     void ConnectProjects();
     void ConnectResults();
     void ConnectHelp();
+    void RunUpdateCheck(UpdateCheckMode mode);
     void Initialise(const MainWindowOptions& options);
     void Shutdown();
     void SetDefaultFolders();
@@ -272,6 +291,8 @@ private:
     // The widgets show the document; what users do goes to it (MainWindowDocument.cpp).
     void BindDocument();
     void ShowDocument(unsigned changes);
+    // One look changed from what the document holds.
+    void ChangeLooks(const std::function<void(BoxLooks&)>& change);
     QComboBox* choiceInput_ = nullptr; // the box whose own input the document takes now
 
     std::unique_ptr<SettingsStore> store_;

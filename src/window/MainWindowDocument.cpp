@@ -46,7 +46,7 @@ void ShowChoice(QComboBox& box, int index)
 
 void MainWindow::FormChosen()
 {
-    Document.SetForm(ChosenIndex(*formBox));
+    document_.SetForm(ChosenIndex(*formBox));
 }
 
 // The box the user is typing in keeps the text as typed while the
@@ -54,27 +54,20 @@ void MainWindow::FormChosen()
 void MainWindow::SurroundingChosen()
 {
     const QScopedValueRollback<QComboBox*> typing(choiceInput_, surroundingBox);
-    Document.SetFog(ChosenIndex(*surroundingBox));
+    document_.SetFog(ChosenIndex(*surroundingBox));
 }
 
 void MainWindow::SizeModeChosen()
 {
     const QScopedValueRollback<QComboBox*> typing(choiceInput_, sizeModeBox);
-    Document.SetSizeClass(ChosenIndex(*sizeModeBox));
+    document_.SetSizeClass(ChosenIndex(*sizeModeBox));
 }
 
-void MainWindow::LookChosen()
+void MainWindow::ChangeLooks(const std::function<void(BoxLooks&)>& change)
 {
-    BoxLooks looks = Document.Params.Looks;
-    looks.Shadow = shadowBar->value();
-    looks.ShadowSoftness = softnessBar->value();
-    looks.Reflection = reflectionBar->value();
-    looks.Light = lightBar->value();
-    looks.SmoothTextures = smoothTexturesBox->isChecked();
-    const int sample = samplesBox->currentIndex();
-    if (sample >= 0 && sample < static_cast<int>(LookLimits::SampleCounts.size()))
-        looks.Samples = LookLimits::SampleCounts[static_cast<std::size_t>(sample)];
-    Document.SetLooks(looks);
+    BoxLooks looks = document_.Params.Looks;
+    change(looks);
+    document_.SetLooks(looks);
 }
 
 void MainWindow::ShowLookPanel()
@@ -99,19 +92,31 @@ void MainWindow::BindDocument()
         {turnBar, Slider::Turn},           {resultWidthBar, Slider::ImageWidth},
         {resultHeightBar, Slider::ImageHeight}};
     for (const auto& [bar, slider] : bars)
-        connect(bar, &QScrollBar::valueChanged, this, [this, s = slider](int v) { Document.SetPosition(s, v); });
-    connect(eyeAngleBox, &QSpinBox::valueChanged, this, [this](int v) { Document.SetPosition(Slider::Eye, v); });
+        connect(bar, &QScrollBar::valueChanged, this, [this, s = slider](int v) { document_.SetPosition(s, v); });
+    connect(eyeAngleBox, &QSpinBox::valueChanged, this, [this](int v) { document_.SetPosition(Slider::Eye, v); });
     connect(formBox, &QComboBox::activated, this, [this] { FormChosen(); });
     connect(surroundingBox, &QComboBox::activated, this, [this] { SurroundingChosen(); });
     connect(sizeModeBox, &QComboBox::activated, this, [this] { SizeModeChosen(); });
     // Typed text is in force as it is typed (changes from code are silent).
     connect(surroundingBox, &QComboBox::editTextChanged, this, [this] { SurroundingChosen(); });
     connect(sizeModeBox, &QComboBox::editTextChanged, this, [this] { SizeModeChosen(); });
-    for (QScrollBar* bar : {shadowBar, softnessBar, reflectionBar, lightBar})
-        connect(bar, &QScrollBar::valueChanged, this, [this] { LookChosen(); });
+    // Each look control changes its own value only.
+    const std::pair<QScrollBar*, int BoxLooks::*> lookBars[] = {{shadowBar, &BoxLooks::Shadow},
+                                                                {softnessBar, &BoxLooks::ShadowSoftness},
+                                                                {reflectionBar, &BoxLooks::Reflection},
+                                                                {lightBar, &BoxLooks::Light}};
+    for (const auto& [bar, field] : lookBars)
+        connect(bar, &QScrollBar::valueChanged, this,
+                [this, f = field](int v) { ChangeLooks([f, v](BoxLooks& looks) { looks.*f = v; }); });
     connect(lookButton, &QToolButton::clicked, this, [this] { ShowLookPanel(); });
-    connect(smoothTexturesBox, &QCheckBox::toggled, this, [this] { LookChosen(); });
-    connect(samplesBox, &QComboBox::currentIndexChanged, this, [this] { LookChosen(); });
+    connect(smoothTexturesBox, &QCheckBox::toggled, this,
+            [this](bool on) { ChangeLooks([on](BoxLooks& looks) { looks.SmoothTextures = on; }); });
+    connect(samplesBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && index < static_cast<int>(LookLimits::SampleCounts.size()))
+            ChangeLooks([index](BoxLooks& looks) {
+                looks.Samples = LookLimits::SampleCounts[static_cast<std::size_t>(index)];
+            });
+    });
     using namespace DocumentChange;
     ShowDocument(Sliders | Form | Fog | SizeClass | Background | Looks | View); // what the widgets show
 }
@@ -128,12 +133,12 @@ void MainWindow::ShowDocument(unsigned changes)
             {resultHeightBar, Slider::ImageHeight}};
         for (const auto& [bar, slider] : bars) {
             const QSignalBlocker block(bar);
-            const SliderRange r = Document.Range(slider);
+            const SliderRange r = document_.Range(slider);
             bar->setRange(r.Minimum, r.Maximum);
-            bar->setValue(Document.Position(slider));
+            bar->setValue(document_.Position(slider));
         }
         const QSignalBlocker block(eyeAngleBox);
-        eyeAngleBox->setValue(Document.Position(Slider::Eye));
+        eyeAngleBox->setValue(document_.Position(Slider::Eye));
     }
     if (changes & (Sliders | View | OutputSize)) {
         const std::pair<QLabel*, Slider> labels[] = {
@@ -143,16 +148,16 @@ void MainWindow::ShowDocument(unsigned changes)
             {turnLabel, Slider::Turn},         {resultWidthLabel, Slider::ImageWidth},
             {resultHeightLabel, Slider::ImageHeight}};
         for (const auto& [label, slider] : labels)
-            label->setText(Document.ValueText(slider));
+            label->setText(document_.ValueText(slider));
     }
     if (changes & Form)
-        ShowChoice(*formBox, Document.Form());
+        ShowChoice(*formBox, document_.Form());
     if ((changes & Fog) && choiceInput_ != surroundingBox)
-        ShowChoice(*surroundingBox, Document.Fog());
+        ShowChoice(*surroundingBox, document_.Fog());
     if ((changes & SizeClass) && choiceInput_ != sizeModeBox)
-        ShowChoice(*sizeModeBox, Document.SizeClass());
+        ShowChoice(*sizeModeBox, document_.SizeClass());
     if (changes & Background) {
-        const std::uint32_t c = Document.Background();
+        const std::uint32_t c = document_.Background();
         colorPanel->setAutoFillBackground(true);
         QPalette palette = colorPanel->palette();
         palette.setColor(QPalette::Window, QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
@@ -160,7 +165,7 @@ void MainWindow::ShowDocument(unsigned changes)
         colorPanel->setPalette(palette);
     }
     if (changes & Looks) {
-        const BoxLooks& looks = Document.Params.Looks;
+        const BoxLooks& looks = document_.Params.Looks;
         const std::tuple<QScrollBar*, QLabel*, int> bars[] = {{shadowBar, shadowLabel, looks.Shadow},
                                                               {softnessBar, softnessLabel, looks.ShadowSoftness},
                                                               {reflectionBar, reflectionLabel, looks.Reflection},
@@ -179,7 +184,7 @@ void MainWindow::ShowDocument(unsigned changes)
     if (changes & Angles)
         ShowAngles();
     if (changes & OutputSize)
-        PlacePanel(Document.Position(Slider::ImageWidth), Document.Position(Slider::ImageHeight));
+        PlacePanel(document_.Position(Slider::ImageWidth), document_.Position(Slider::ImageHeight));
     if (changes & CoversReset) {
         DropCoverLoads(); // pictures of the project left behind
         ResetCoverImages(Covers);
@@ -188,7 +193,7 @@ void MainWindow::ShowDocument(unsigned changes)
     if (changes & FogMode) {
         // Only modes 1 to 3 set the GL's fog mode; the others keep the one
         // set last, so the last of those is all the next frame needs.
-        const std::uint8_t mode = Document.Params.FogMode;
+        const std::uint8_t mode = document_.Params.FogMode;
         if (!view->FirstPaintPending() && mode >= 1 && mode <= 3)
             pendingFogMode_ = mode;
     }

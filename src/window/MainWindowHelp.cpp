@@ -41,7 +41,7 @@ void MainWindow::ConnectHelp()
     try {
         automatic = Store().LoadFlag(PreferenceSection, AutomaticCheckName, false);
     } catch (const RegistryError& e) {
-        StartupProblems << e.Message();
+        startupProblems_ << e.Message();
     }
     automaticCheckAction->setChecked(automatic);
     if (automatic)
@@ -87,16 +87,15 @@ void MainWindow::AutomaticCheckClicked()
     updateTimer->start();
 }
 
-namespace {
-
 // One check in its own window; the item stays off until it is done, because
 // the request waits in an event loop and a second check could start inside it.
-void RunUpdateCheck(MainWindow& form, UpdateCheckMode mode)
+void MainWindow::RunUpdateCheck(UpdateCheckMode mode)
 {
+    MainWindow& form = *this;
     form.checkUpdateAction->setEnabled(false);
     try {
         UpdateWindow window(form.Store(), form.Dialogs(), &form);
-        window.Limits.TimeoutMs = form.UpdateTimeoutMs;
+        window.Limits.TimeoutMs = form.updateTimeoutMs_;
         window.ShowStatus = [&form](const QString& text) { form.ShowStatusMessage(text); };
         window.Check(mode, QString(ProductInfo::Version), QString(ProductInfo::ProductName));
         if (window.Failed)
@@ -109,12 +108,10 @@ void RunUpdateCheck(MainWindow& form, UpdateCheckMode mode)
     form.checkUpdateAction->setEnabled(true);
 }
 
-} // namespace
-
 void MainWindow::CheckUpdateClicked()
 {
     if (checkUpdateAction->isEnabled())
-        RunUpdateCheck(*this, UpdateCheckMode::Manual);
+        RunUpdateCheck(UpdateCheckMode::Manual);
 }
 
 void MainWindow::UpdateTimerFired()
@@ -127,5 +124,5 @@ void MainWindow::UpdateTimerFired()
         return;
     }
     automaticCheckDone_ = true;
-    RunUpdateCheck(*this, UpdateCheckMode::Automatic);
+    RunUpdateCheck(UpdateCheckMode::Automatic);
 }

@@ -20,27 +20,28 @@ void MainWindow::SliderScrolled()
     ApplySliders();
     ApplyOutputSize();
     QCoreApplication::processEvents();
-    if (AppActive)
+    // Drawn now unless the events above drew it already: one step, one frame.
+    if (appActive_ && view->FramePending())
         view->RenderNow();
 }
 
 void MainWindow::PickBackground()
 {
-    const std::uint32_t c = Document.Background();
+    const std::uint32_t c = document_.Background();
     const QColor initial(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                          static_cast<int>((c >> 16) & 0xFF));
     const std::optional<QColor> chosen = Dialogs().PickColor(this, initial);
     if (!chosen)
         return;
-    Document.SetBackground(static_cast<std::uint32_t>(chosen->red()) |
+    document_.SetBackground(static_cast<std::uint32_t>(chosen->red()) |
                            static_cast<std::uint32_t>(chosen->green()) << 8 |
                            static_cast<std::uint32_t>(chosen->blue()) << 16);
 }
 
 void MainWindow::ShowAngles()
 {
-    statusPanels[0]->setText(QStringLiteral("Side angle = ") + RoundedText(Params().SideAngle));
-    statusPanels[1]->setText(QStringLiteral("Tilt angle = ") + RoundedText(Params().TiltAngle));
+    statusPanels[0]->setText(QStringLiteral("Side angle = ") + RoundedText(document_.Params.SideAngle));
+    statusPanels[1]->setText(QStringLiteral("Tilt angle = ") + RoundedText(document_.Params.TiltAngle));
     // The angles shown changed (a drag, a box kind, a project): so does the view.
     view->RequestFrame();
 }
@@ -48,33 +49,35 @@ void MainWindow::ShowAngles()
 void MainWindow::ViewMousePressed(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    Dragging = true;
-    SideAngleAtStart = Params().SideAngle;
-    DragStartX = LastX = p.x();
-    TiltAngleAtStart = Params().TiltAngle;
-    DragStartY = LastY = p.y();
+    drag_.Active = true;
+    drag_.SideAtStart = document_.Params.SideAngle;
+    drag_.StartX = drag_.LastX = p.x();
+    drag_.TiltAtStart = document_.Params.TiltAngle;
+    drag_.StartY = drag_.LastY = p.y();
 }
 
 void MainWindow::ViewMouseMoved(QMouseEvent* event)
 {
-    if (!Dragging)
+    if (!drag_.Active)
         return;
     const QPoint p = event->position().toPoint();
     // Absolute from where the drag began, so a drag back restores the angle exactly.
-    if (p.x() != LastX) {
-        Params().SideAngle = static_cast<float>(p.x() - DragStartX) * SideFactor + SideAngleAtStart;
-        LastX = p.x();
+    float side = document_.Params.SideAngle;
+    float tilt = document_.Params.TiltAngle;
+    if (p.x() != drag_.LastX) {
+        side = static_cast<float>(p.x() - drag_.StartX) * SideFactor + drag_.SideAtStart;
+        drag_.LastX = p.x();
     }
-    if (p.y() != LastY) {
-        Params().TiltAngle = static_cast<float>(p.y() - DragStartY) * TiltFactor + TiltAngleAtStart;
-        LastY = p.y();
+    if (p.y() != drag_.LastY) {
+        tilt = static_cast<float>(p.y() - drag_.StartY) * TiltFactor + drag_.TiltAtStart;
+        drag_.LastY = p.y();
     }
-    ShowAngles();
+    document_.TurnTo(side, tilt);
 }
 
 void MainWindow::ViewMouseReleased(QMouseEvent*)
 {
-    Dragging = false;
+    drag_.Active = false;
 }
 
 void MainWindow::ViewResized()

@@ -58,9 +58,9 @@ void MainWindow::ConnectProjects()
 
 bool MainWindow::SaveProject(const QString& path)
 {
-    const SuspendGuard suspend(SuspendDraw);
+    const SuspendGuard suspend(suspendDraw_);
     const CoverPaths covers{Covers[0].Path, Covers[1].Path, Covers[2].Path};
-    const QByteArray bytes = EncodeProject(CaptureProject(Document, covers, Folder.OutputFolder));
+    const QByteArray bytes = EncodeProject(CaptureProject(document_, covers, document_.OutputFolder()));
     try {
         if (!SaveProjectFile(path, bytes)) {
             Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), FileInUseText(path));
@@ -76,7 +76,7 @@ bool MainWindow::SaveProject(const QString& path)
 bool MainWindow::LoadProject(const QString& path)
 {
     {
-        const SuspendGuard suspend(SuspendDraw);
+        const SuspendGuard suspend(suspendDraw_);
         std::optional<OpenedProject> project;
         try {
             // Every value is read and checked before anything changes, so a
@@ -92,7 +92,11 @@ bool MainWindow::LoadProject(const QString& path)
             return false;
         }
         DropCoverLoads(); // pictures still loading belong to the project left behind
-        OpenProjectInto(*project, Document, Covers, Folder.OutputFolder);
+        QString outputFolder = document_.OutputFolder();
+        OpenProjectInto(*project, document_, Covers, outputFolder);
+        document_.SetOutputFolder(outputFolder);
+        // Shown as a turn would leave them: an angle of 360 or more as 0.
+        document_.WrapAngles();
         ShowAngles(); // the saved angles, not those of the box kind
     }
     // Covers last, read side by side: a missing picture keeps its path and
@@ -115,7 +119,7 @@ bool MainWindow::LoadProject(const QString& path)
 
 bool MainWindow::SaveWithName()
 {
-    if (ProjectFile.isEmpty()) {
+    if (projectFile_.isEmpty()) {
         FileDialogRequest request;
         request.Title = QStringLiteral("Save project as");
         request.Filter = SaveFilter;
@@ -125,12 +129,12 @@ bool MainWindow::SaveWithName()
         const QString chosen = Dialogs().SaveFile(this, request);
         if (chosen.isEmpty())
             return false;
-        ProjectFile = QDir::toNativeSeparators(chosen);
+        projectFile_ = QDir::toNativeSeparators(chosen);
     }
-    if (!SaveProject(ProjectFile))
+    if (!SaveProject(projectFile_))
         return false;
-    Folder.ProjectFolder = FolderOf(ProjectFile);
-    projectLabel->setText(QFileInfo(ProjectFile).fileName());
+    Folder.ProjectFolder = FolderOf(projectFile_);
+    projectLabel->setText(QFileInfo(projectFile_).fileName());
     return true;
 }
 
@@ -141,11 +145,11 @@ void MainWindow::SaveProjectClicked()
 
 void MainWindow::SaveProjectAsClicked()
 {
-    const QString previous = ProjectFile;
-    ProjectFile.clear();
+    const QString previous = projectFile_;
+    projectFile_.clear();
     SaveWithName();
-    if (ProjectFile.isEmpty())
-        ProjectFile = previous;
+    if (projectFile_.isEmpty())
+        projectFile_ = previous;
 }
 
 void MainWindow::OpenProjectClicked()
@@ -153,7 +157,7 @@ void MainWindow::OpenProjectClicked()
     FileDialogRequest request;
     request.Filter = OpenFilter;
     request.StartFolder = Folder.ProjectFolder;
-    request.FileName = ProjectFile;
+    request.FileName = projectFile_;
     const QString chosen = Dialogs().OpenFile(this, request);
     if (chosen.isEmpty())
         return;
@@ -167,7 +171,7 @@ bool MainWindow::OpenProjectFile(const QString& path)
     // say) while the window still shows the previous name.
     if (!LoadProject(path))
         return false;
-    ProjectFile = path;
+    projectFile_ = path;
     projectLabel->setText(QFileInfo(path).fileName());
     return true;
 }
@@ -200,7 +204,7 @@ void MainWindow::NewProjectClicked()
     } else if (answer != QMessageBox::No) {
         return; // the question was dismissed: keep everything
     }
-    Document.NewProject();
+    document_.NewProject();
     // The placeholders go into every texture with the frame drawn now,
     // after any cover still waiting for its texture, which they replace.
     if (!view->FirstPaintPending()) {
@@ -208,7 +212,7 @@ void MainWindow::NewProjectClicked()
         texturesFromThumbnails_ = true;
     }
     view->RenderNow();
-    ProjectFile.clear();
+    projectFile_.clear();
     projectLabel->clear();
     if (formBox->isEnabled())
         formBox->setFocus();

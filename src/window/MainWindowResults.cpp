@@ -65,13 +65,13 @@ void MainWindow::WriteClicked()
 {
     // The picture is what the controls say now, even when their frame is
     // still waiting for the next refresh.
-    if (view->FramePending() && AppActive)
+    if (view->FramePending() && appActive_)
         view->RenderNow();
-    SuspendDraw = true;
+    suspendDraw_ = true;
     struct Resume {
         bool& suspended;
         ~Resume() { suspended = false; }
-    } resume{SuspendDraw};
+    } resume{suspendDraw_};
 
     auto dialog = std::make_unique<SaveImageDialog>(Store(), Dialogs(), this);
     QImage bitmap;
@@ -88,7 +88,7 @@ void MainWindow::WriteClicked()
         });
         return grabbed;
     };
-    const int samples = Params().Looks.Samples;
+    const int samples = document_.Params.Looks.Samples;
     if (!grab(samples, bitmap)) {
         ShowError(QStringLiteral("Can not allocate enough video memory. Try again with a smaller image."));
         return;
@@ -97,29 +97,29 @@ void MainWindow::WriteClicked()
     dialog->SetResultBitmap(&bitmap);
     dialog->SetSamples(samples);
     dialog->Redraw = grab;
-    dialog->SetFolder(Folder.OutputFolder);
+    dialog->SetFolder(document_.OutputFolder());
     if (Dialogs().Exec(*dialog) != QDialog::Accepted)
         return;
 
     // The count the picture was written with is the one the user settled on.
-    BoxLooks looks = Params().Looks;
+    BoxLooks looks = document_.Params.Looks;
     looks.Samples = dialog->Samples();
-    Document.SetLooks(looks);
+    document_.SetLooks(looks);
 
     QString folder = QDir::toNativeSeparators(dialog->FolderText());
     if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
         folder += QDir::separator(); // every stored folder ends with one
-    Folder.OutputFolder = folder;
+    document_.SetOutputFolder(folder);
     // Only a file that was really written becomes the last output.
     if (!dialog->WrittenPath().isEmpty()) {
-        LastOutput = dialog->WrittenPath();
-        statusPanels[2]->setText(QStringLiteral("Last output: ") + LastOutput);
+        lastOutput_ = dialog->WrittenPath();
+        statusPanels[2]->setText(QStringLiteral("Last output: ") + lastOutput_);
     }
 }
 
 bool MainWindow::GrabResult(QImage& bitmap)
 {
-    return GrabResult(bitmap, Params().Looks.Samples);
+    return GrabResult(bitmap, document_.Params.Looks.Samples);
 }
 
 bool MainWindow::GrabResult(QImage& bitmap, int samples)
@@ -130,8 +130,7 @@ bool MainWindow::GrabResult(QImage& bitmap, int samples)
     try {
         const SamplePlan plan = PlanSamples(samples, CurrentMaxSamples());
         const QImage picture = RenderWithSamples(SystemGL(), OutputPixelSize(), plan, [this] {
-            BoxParameters frame = Params();
-            Renderer.DrawFrame(frame, Textures(), DrawFlags{});
+            Renderer.DrawFrame(document_.Params, Textures(), DrawFlags{});
         });
         QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
         if (rgb.isNull())
@@ -147,7 +146,7 @@ bool MainWindow::GrabResult(QImage& bitmap, int samples)
 
 void MainWindow::BrowseClicked()
 {
-    const QString folder = QDir::toNativeSeparators(Folder.OutputFolder);
+    const QString folder = QDir::toNativeSeparators(document_.OutputFolder());
     switch (OpenLocalFolder(folder)) {
     case FolderOpening::Opened:
         break;

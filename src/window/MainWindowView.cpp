@@ -40,7 +40,7 @@ void MainWindow::ConnectView()
         GLint maxSide = 0;
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
         SetTextureSizeLimit(maxSide);
-        Renderer.InitGL(view->Driver(), Params());
+        Renderer.InitGL(view->Driver(), document_.Params);
     };
     view->OnGLPrep = [this](GLPanel*) {
         Renderer.PrepareGL(Textures(), Thumbnails());
@@ -64,19 +64,14 @@ void MainWindow::ConnectView()
     view->OnGLRelease = [this](GLPanel*) { ReleaseGLObjects(); };
     view->OnGLDraw = [this](GLPanel*) {
         DrawFlags flags;
-        flags.AppActive = AppActive;
-        flags.SuspendDraw = SuspendDraw;
-        if (!SuspendDraw)
+        flags.AppActive = appActive_;
+        flags.SuspendDraw = suspendDraw_;
+        if (!suspendDraw_)
             ApplyOutputViewport(); // Qt resets the viewport to the whole panel for each paint
-        const float side = Params().SideAngle;
-        const float tilt = Params().TiltAngle;
-        Renderer.DrawFrame(Params(), Textures(), flags);
-        frameSkipped_ = AppActive && SuspendDraw;
+        Renderer.DrawFrame(document_.Params, Textures(), flags);
+        frameSkipped_ = appActive_ && suspendDraw_;
         if (frameSkipped_)
             RedrawWhenResumed();
-        // The draw wraps an angle of 360 or more to 0, which shows differently.
-        if (Params().SideAngle != side || Params().TiltAngle != tilt)
-            view->RequestFrame();
     };
     view->OnMouseDown = [this](QMouseEvent* e) { ViewMousePressed(e); };
     view->OnMouseMove = [this](QMouseEvent* e) { ViewMouseMoved(e); };

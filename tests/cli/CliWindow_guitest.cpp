@@ -7,6 +7,7 @@
 #include "formats/ProjectFile.h"
 #include "render/SceneDriver.h"
 #include "support/GLPixels.h"
+#include "support/WindowParts.h"
 #include "window/GLPanel.h"
 #include "window/MainWindow.h"
 #include "window/ScriptedPrompts.h"
@@ -35,7 +36,7 @@ struct WindowAndCommandLine : ::testing::Test {
         form = std::make_unique<MainWindow>(options);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FirstPaintPending(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::view(*form)->FirstPaintPending(); }, 5000));
     }
 
     // Opens the project in the window as "Open project..." does.
@@ -51,15 +52,15 @@ struct WindowAndCommandLine : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CoverLoadsPending(); }, 30000));
         // The panel takes the output size with the next layout pass.
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return form->view->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));
+            [&] { return ui::view(*form)->PixelSize() == QSize(data.ImageWidth, data.ImageHeight); }, 5000));
         QTest::qWait(50);
     }
 
     QImage WindowCapture()
     {
-        form->view->RenderNow();
+        ui::view(*form)->RenderNow();
         QImage bitmap;
-        EXPECT_TRUE(form->view->ReadFrame([&] { EXPECT_TRUE(GrabFrameToBitmap(bitmap)); }));
+        EXPECT_TRUE(ui::view(*form)->ReadFrame([&] { EXPECT_TRUE(GrabFrameToBitmap(bitmap)); }));
         return bitmap.convertToFormat(QImage::Format_RGB32);
     }
 
@@ -182,10 +183,10 @@ TEST_F(WindowAndCommandLine, LooksAndSamplesGiveTheSamePixels)
                                  BoxLooks{0, 50, 0, 0, false, 16}}) {
         SCOPED_TRACE(looks.Samples);
         OpenInWindow(data);
-        form->Params().Looks = looks;
-        form->view->RenderNow();
+        form->Document().SetLooks(looks);
+        ui::view(*form)->RenderNow();
         QImage window;
-        EXPECT_TRUE(form->view->ReadFrame([&] {
+        EXPECT_TRUE(ui::view(*form)->ReadFrame([&] {
             form->ApplyOutputViewport();
             EXPECT_TRUE(form->GrabResult(window));
         }));

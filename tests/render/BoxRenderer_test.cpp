@@ -195,15 +195,16 @@ TEST_F(BoxRendererTest, ThinCardDrawsOnlyFrontAndBack)
     EXPECT_EQ(Draw().count("Begin(GL_QUADS)"), 6 + 1);
 }
 
-TEST_F(BoxRendererTest, FullTurnIsDrawnThenWrappedButNegativeAnglesStay)
+TEST_F(BoxRendererTest, AnglesAreDrawnAsGivenAndLeftAlone)
 {
+    // Wrapping is the document's: the drawing turns by what it is given.
     model.Params.SideAngle = 360.0f;
     model.Params.TiltAngle = 365.5f;
     QStringList calls = Draw();
     EXPECT_EQ(calls.at(11), "Rotatef(360,0,1,0)");
     EXPECT_EQ(calls.at(12), "Rotatef(365.5,1,0,0)");
-    EXPECT_EQ(model.Params.SideAngle, 0.0f);
-    EXPECT_EQ(model.Params.TiltAngle, 0.0f);
+    EXPECT_EQ(model.Params.SideAngle, 360.0f);
+    EXPECT_EQ(model.Params.TiltAngle, 365.5f);
 
     model.Params.SideAngle = -400.0f;
     model.Params.TiltAngle = 359.5f;

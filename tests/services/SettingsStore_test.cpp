@@ -213,11 +213,11 @@ TEST_F(StoreTest, AWriteSucceedsAgainOnceTheCauseIsGone)
 // The window's start-up and exit as the document sees them.
 struct PreferencesTest : StoreTest {
     BoxDocument model;
-    Folders folders{QStringLiteral("/opt/cubiform/Projects/"), QStringLiteral("/opt/cubiform/Output/"),
-                    QStringLiteral("/opt/cubiform/")};
+    Folders folders{QStringLiteral("/opt/cubiform/Projects/"), QStringLiteral("/opt/cubiform/")};
 
     PreferencesTest()
     {
+        model.SetOutputFolder(QStringLiteral("/opt/cubiform/Output/"));
         model.SelectSizeClass(1);
         model.SelectBackground(0x123456);
     }
@@ -291,7 +291,7 @@ TEST_F(PreferencesTest, StoredValuesSelectAndColour)
     EXPECT_EQ(model.Params.FogMode, 0);
     // Folders always end with the separator; an emptied one keeps the default.
     EXPECT_EQ(folders.ProjectFolder, QStringLiteral("/data/projects") + QDir::separator());
-    EXPECT_EQ(folders.OutputFolder, QStringLiteral("/opt/cubiform/Output/"));
+    EXPECT_EQ(model.OutputFolder(), QStringLiteral("/opt/cubiform/Output/"));
 }
 
 TEST_F(PreferencesTest, IndexesOutsideTheListsLeaveNoSelection)
@@ -390,7 +390,7 @@ TEST_F(PreferencesTest, ARefusedValueDoesNotStopTheOthers)
     // The refused values are as they were on disk: one absent, one old.
     EXPECT_FALSE(raw.contains(QStringLiteral("Project Folder")));
     EXPECT_EQ(raw.value(QStringLiteral("Form mode")).toString(), QStringLiteral("4"));
-    EXPECT_EQ(raw.value(QStringLiteral("Output Folder")).toString(), folders.OutputFolder);
+    EXPECT_EQ(raw.value(QStringLiteral("Output Folder")).toString(), model.OutputFolder());
     EXPECT_EQ(raw.value(QStringLiteral("Data Folder")).toString(), folders.DataFolder);
     EXPECT_EQ(raw.value(QStringLiteral("Size mode")).toString(), QStringLiteral("1"));
     EXPECT_EQ(raw.value(QStringLiteral("Fog")).toString(), QStringLiteral("2"));
@@ -412,7 +412,7 @@ TEST_F(PreferencesTest, SaveWritesTheSevenValues)
     raw.beginGroup(QStringLiteral("Preference"));
     EXPECT_EQ(raw.childKeys().size(), 7);
     EXPECT_EQ(raw.value(QStringLiteral("Project Folder")).toString(), folders.ProjectFolder);
-    EXPECT_EQ(raw.value(QStringLiteral("Output Folder")).toString(), folders.OutputFolder);
+    EXPECT_EQ(raw.value(QStringLiteral("Output Folder")).toString(), model.OutputFolder());
     EXPECT_EQ(raw.value(QStringLiteral("Data Folder")).toString(), folders.DataFolder);
     EXPECT_EQ(raw.value(QStringLiteral("Size mode")).toString(), QStringLiteral("2"));
     EXPECT_EQ(raw.value(QStringLiteral("Form mode")).toString(), QStringLiteral("9"));

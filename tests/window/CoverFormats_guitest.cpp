@@ -48,7 +48,7 @@ QByteArray TgaOf(const QImage& image)
 TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
 {
     Start();
-    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    ui::formBox(*form)->setCurrentIndex(2); // the front faces the viewer
     form->FormChosen();
     ShowAndWaitForGL();
     const QImage picture = HalfAndHalf({64, 48});
@@ -64,8 +64,8 @@ TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
         PickCover(FrontBack, WritePicture(QStringLiteral("reset.bmp"), {8, 8}, Qt::green, Qt::green));
         const QString file = Path(QLatin1String(name));
         PickCover(FrontBack, file);
-        EXPECT_EQ(form->Covers[FrontBack].Path, file) << name;
-        const QImage thumb = form->Covers[FrontBack].Thumbnail;
+        EXPECT_EQ(form->CoverSlots()[FrontBack].Path, file) << name;
+        const QImage thumb = form->CoverSlots()[FrontBack].Thumbnail;
         ASSERT_FALSE(thumb.isNull()) << name;
         // Opaque colours, left red and right blue, whatever the alpha said.
         EXPECT_GT(thumb.pixelColor(2, thumb.height() / 2).red(), 200) << name;
@@ -83,7 +83,7 @@ TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
 TEST_F(CoverFormatsWindow, ALargePictureReadWholeDressesTheFace)
 {
     Start();
-    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    ui::formBox(*form)->setCurrentIndex(2); // the front faces the viewer
     form->FormChosen();
     ShowAndWaitForGL();
     PickCover(FrontBack, WritePicture(QStringLiteral("large.bmp"), {2100, 1600}, QColor(230, 10, 10),
@@ -91,11 +91,11 @@ TEST_F(CoverFormatsWindow, ALargePictureReadWholeDressesTheFace)
     EXPECT_FALSE(form->CoverLoadsPending());
     // Its texture came after the load had ended: the window drew the face
     // without anything else asking for a frame.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FramePending(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::view(*form)->FramePending(); }, 3000));
     QTest::qWait(50);
-    const int w = form->view->PixelSize().width(), h = form->view->PixelSize().height();
+    const int w = ui::view(*form)->PixelSize().width(), h = ui::view(*form)->PixelSize().height();
     std::uint8_t left[4] = {}, right[4] = {};
-    ASSERT_TRUE(form->view->ReadFrame([&] {
+    ASSERT_TRUE(ui::view(*form)->ReadFrame([&] {
         glReadPixels(w / 2 - 20, h / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, left);
         glReadPixels(w / 2 + 20, h / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, right);
     }));
@@ -112,7 +112,7 @@ TEST_F(CoverFormatsWindow, DamagedFilesAreToldAndLeaveTheSlot)
     ShowAndWaitForGL();
     const QString good = WritePicture(QStringLiteral("good.bmp"), {40, 40}, Qt::green, Qt::green);
     PickCover(TopBottom, good);
-    const QImage before = form->Covers[TopBottom].Thumbnail;
+    const QImage before = form->CoverSlots()[TopBottom].Thumbnail;
     ASSERT_TRUE(HalfAndHalf({16, 16}).save(Path("whole.png"), "PNG"));
     QFile whole(Path("whole.png"));
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
@@ -135,8 +135,8 @@ TEST_F(CoverFormatsWindow, DamagedFilesAreToldAndLeaveTheSlot)
         ASSERT_EQ(prompts.Asked.size(), asked + 2) << d.name; // the file dialog, then the error
         EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
         EXPECT_TRUE(prompts.Asked.last().contains(QLatin1String(d.name))) << prompts.Asked.last().toStdString();
-        EXPECT_EQ(form->Covers[TopBottom].Path, good) << d.name;
-        EXPECT_EQ(form->Covers[TopBottom].Thumbnail, before) << d.name;
+        EXPECT_EQ(form->CoverSlots()[TopBottom].Path, good) << d.name;
+        EXPECT_EQ(form->CoverSlots()[TopBottom].Thumbnail, before) << d.name;
     }
 }
 
@@ -148,12 +148,12 @@ TEST_F(CoverFormatsWindow, TheNewFormatsMayBeDropped)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(Path("side.PNG"))});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form->sidePreview, &enter);
+    QApplication::sendEvent(ui::sidePreview(*form), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form->sidePreview, &dropped);
+    QApplication::sendEvent(ui::sidePreview(*form), &dropped);
     WaitForCovers();
-    EXPECT_EQ(form->Covers[LeftRight].Path, Path("side.PNG"));
+    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, Path("side.PNG"));
 }
 
 } // namespace

@@ -30,7 +30,7 @@ struct HelpMenuTest : WindowFixture {
     void Start()
     {
         WindowFixture::Start();
-        form->UpdateTimeoutMs = 3000;
+        form->SetUpdateTimeout(3000);
     }
 
     QVariant Stored(const QString& key) const
@@ -42,9 +42,9 @@ struct HelpMenuTest : WindowFixture {
 TEST_F(HelpMenuTest, HelpMailAndWebSiteOpenTheirTargets)
 {
     Start();
-    form->helpContentsAction->trigger();
-    form->mailSupportAction->trigger();
-    form->websiteAction->trigger();
+    ui::helpContentsAction(*form)->trigger();
+    ui::mailSupportAction(*form)->trigger();
+    ui::websiteAction(*form)->trigger();
     ASSERT_EQ(catcher.Opened.size(), 3);
     EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(QDir(dir.path()).filePath("Help/Default.htm")));
     const QUrl mail = catcher.Opened[1];
@@ -69,7 +69,7 @@ TEST_F(HelpMenuTest, AnInstalledProgramFindsItsHelpUnderShare)
     options.SettingsFile = SettingsFile();
     options.Dialogs = &prompts;
     form = std::make_unique<MainWindow>(options);
-    form->helpContentsAction->trigger();
+    ui::helpContentsAction(*form)->trigger();
     ASSERT_EQ(catcher.Opened.size(), 1);
     EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(dir.filePath("share/cubiform/Help/Default.htm")));
 }
@@ -86,7 +86,7 @@ TEST_F(HelpMenuTest, AboutRunsTheAboutBox)
         about.hide();
         return int(QDialog::Accepted);
     });
-    form->aboutAction->trigger();
+    ui::aboutAction(*form)->trigger();
     EXPECT_TRUE(prompts.DialogScripts.empty());
     EXPECT_EQ(prompts.Asked.size(), 1);
 }
@@ -152,11 +152,11 @@ TEST_F(UpdateMenuTest, ANewerVersionShowsTheUpdateWindow)
         window.closeButton->click();
         return window.result();
     });
-    form->checkUpdateAction->trigger();
+    ui::checkUpdateAction(*form)->trigger();
     EXPECT_TRUE(prompts.DialogScripts.empty());
     ASSERT_EQ(server.Requests.size(), 1);
     EXPECT_TRUE(server.Requests[0].target.startsWith("/Cubiform/UpdateInfo.php?currentversion=1.2&id="));
-    EXPECT_TRUE(form->checkUpdateAction->isEnabled());
+    EXPECT_TRUE(ui::checkUpdateAction(*form)->isEnabled());
 }
 
 TEST_F(UpdateMenuTest, TheSameVersionSaysItIsTheLatest)
@@ -164,7 +164,7 @@ TEST_F(UpdateMenuTest, TheSameVersionSaysItIsTheLatest)
     Reply("1.2");
     StartAgainst(server.Base());
     ExpectWindow();
-    form->checkUpdateAction->trigger();
+    ui::checkUpdateAction(*form)->trigger();
     EXPECT_EQ(shownCaptions, QStringList({"You still have the latest version"}));
     EXPECT_EQ(firstMemoLines, QStringList({"Version 1.2"}));
 }
@@ -176,9 +176,9 @@ TEST_F(UpdateMenuTest, NoServerShowsNothing)
     const quint16 port = closed.serverPort();
     closed.close();
     StartAgainst(QStringLiteral("http://127.0.0.1:%1").arg(port));
-    form->checkUpdateAction->trigger();
+    ui::checkUpdateAction(*form)->trigger();
     EXPECT_TRUE(prompts.Asked.isEmpty());
-    EXPECT_TRUE(form->checkUpdateAction->isEnabled());
+    EXPECT_TRUE(ui::checkUpdateAction(*form)->isEnabled());
     EXPECT_FALSE(Stored("Last update check").isValid());
 }
 
@@ -199,15 +199,15 @@ TEST_F(UpdateMenuTest, DownloadOnlyOpensWebAddresses)
 TEST_F(UpdateMenuTest, TheMenuItemFlipsStoresAndArmsTheTimer)
 {
     Start();
-    EXPECT_FALSE(form->automaticCheckAction->isChecked());
-    EXPECT_FALSE(form->updateTimer->isActive());
-    form->automaticCheckAction->trigger();
-    EXPECT_TRUE(form->automaticCheckAction->isChecked());
+    EXPECT_FALSE(ui::automaticCheckAction(*form)->isChecked());
+    EXPECT_FALSE(ui::updateTimer(*form)->isActive());
+    ui::automaticCheckAction(*form)->trigger();
+    EXPECT_TRUE(ui::automaticCheckAction(*form)->isChecked());
     EXPECT_EQ(Stored("Preference/Automatic update check").toString(), "1");
-    EXPECT_TRUE(form->updateTimer->isActive());
-    EXPECT_EQ(form->updateTimer->interval(), 5000);
-    form->automaticCheckAction->trigger();
-    EXPECT_FALSE(form->automaticCheckAction->isChecked());
+    EXPECT_TRUE(ui::updateTimer(*form)->isActive());
+    EXPECT_EQ(ui::updateTimer(*form)->interval(), 5000);
+    ui::automaticCheckAction(*form)->trigger();
+    EXPECT_FALSE(ui::automaticCheckAction(*form)->isChecked());
     EXPECT_EQ(Stored("Preference/Automatic update check").toString(), "0");
 }
 
@@ -215,13 +215,13 @@ TEST_F(UpdateMenuTest, TheStoredChoiceIsKeptAcrossStarts)
 {
     Store("Preference/Automatic update check", "1");
     Start();
-    EXPECT_TRUE(form->automaticCheckAction->isChecked());
-    EXPECT_TRUE(form->updateTimer->isActive());
+    EXPECT_TRUE(ui::automaticCheckAction(*form)->isChecked());
+    EXPECT_TRUE(ui::updateTimer(*form)->isActive());
     form.reset();
     Store("Preference/Automatic update check", "0");
     Start();
-    EXPECT_FALSE(form->automaticCheckAction->isChecked());
-    EXPECT_FALSE(form->updateTimer->isActive());
+    EXPECT_FALSE(ui::automaticCheckAction(*form)->isChecked());
+    EXPECT_FALSE(ui::updateTimer(*form)->isActive());
 }
 
 TEST_F(UpdateMenuTest, TheFirstTimerExpiryRunsTheAutomaticCheckOnce)
@@ -231,7 +231,7 @@ TEST_F(UpdateMenuTest, TheFirstTimerExpiryRunsTheAutomaticCheckOnce)
     StartAgainst(server.Base());
     ConfirmAutomaticCheck(true);
     ExpectWindow();
-    form->updateTimer->start(1);
+    ui::updateTimer(*form)->start(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.DialogScripts.empty(); }, 5000));
     EXPECT_EQ(shownCaptions, QStringList({"There is a new update"}));
     EXPECT_EQ(firstMemoLines, QStringList({"Version 1.3"}));
@@ -240,7 +240,7 @@ TEST_F(UpdateMenuTest, TheFirstTimerExpiryRunsTheAutomaticCheckOnce)
 
     // Later expiries do nothing more in this run.
     Store("Last update check", QVariant());
-    form->updateTimer->start(1);
+    ui::updateTimer(*form)->start(1);
     QTest::qWait(50);
     EXPECT_EQ(server.Requests.size(), 1);
     EXPECT_EQ(prompts.Asked.size(), 2);
@@ -252,7 +252,7 @@ TEST_F(UpdateMenuTest, TheAutomaticCheckShowsNoWindowForTheSameVersion)
     Store("Preference/Automatic update check", "1");
     StartAgainst(server.Base());
     ConfirmAutomaticCheck(true);
-    form->updateTimer->start(1);
+    ui::updateTimer(*form)->start(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.Requests.size() == 1; }, 5000));
     QTest::qWait(20);
     EXPECT_EQ(prompts.Asked, QStringList({"dialog:Confirmation"})); // no window for the same version
@@ -262,7 +262,7 @@ TEST_F(UpdateMenuTest, AnUncheckedItemRunsNoAutomaticCheck)
 {
     Reply("1.3");
     StartAgainst(server.Base());
-    form->updateTimer->start(1);
+    ui::updateTimer(*form)->start(1);
     QTest::qWait(50);
     EXPECT_TRUE(prompts.Asked.isEmpty());
     EXPECT_TRUE(server.Requests.isEmpty());
@@ -274,12 +274,12 @@ TEST_F(UpdateMenuTest, AStoreErrorIsToldNotThrown)
     Store("Preference/Automatic update check", "1");
     Store("Dialogs/AutoUpdateCheck", QByteArray("\x01\x02", 2)); // not a flag
     StartAgainst(server.Base());
-    form->updateTimer->start(1);
+    ui::updateTimer(*form)->start(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.Asked.isEmpty(); }, 5000));
     EXPECT_TRUE(prompts.Asked.first().startsWith("tell:")) << prompts.Asked.first().toStdString();
     EXPECT_TRUE(prompts.Asked.first().contains("AutoUpdateCheck"));
     EXPECT_TRUE(server.Requests.isEmpty());
-    EXPECT_TRUE(form->checkUpdateAction->isEnabled());
+    EXPECT_TRUE(ui::checkUpdateAction(*form)->isEnabled());
 }
 
 } // namespace

@@ -44,7 +44,7 @@ struct CoverLoadTest : WindowFixture {
 
     void FrontView()
     {
-        form->formBox->setCurrentIndex(2); // the front faces the viewer
+        ui::formBox(*form)->setCurrentIndex(2); // the front faces the viewer
         form->FormChosen();
     }
 
@@ -73,14 +73,14 @@ TEST_F(CoverLoadTest, TheWindowKeepsWorkingWhileALargeCoverLoads)
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     // Chosen, not yet read: the call came back at once with the slot as it was.
     EXPECT_TRUE(form->CoverLoadsPending());
-    EXPECT_EQ(form->Covers[FrontBack].Path, "");
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, "");
     EXPECT_TRUE(BusyCursorShown());
     WaitForCovers();
     counter.stop();
 
     EXPECT_GE(ticksAtInstall, 2) << "the event loop stood still during the load";
-    EXPECT_EQ(form->Covers[FrontBack].Path, big);
-    EXPECT_EQ(form->frontPreview->pixmap().size(), QSize(63, 42));
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, big);
+    EXPECT_EQ(ui::frontPreview(*form)->pixmap().size(), QSize(63, 42));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     const QColor centre = Centre();
     EXPECT_NEAR(centre.red(), 200, 12);
@@ -106,10 +106,10 @@ TEST_F(CoverLoadTest, TheLatestPickForASlotWins)
     WaitForCovers();
 
     ASSERT_EQ(installed.count(), 2);
-    EXPECT_EQ(form->Covers[FrontBack].Path, small);
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.size(), QSize(44, 44));
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.pixelColor(5, 5), QColor(Qt::blue));
-    EXPECT_EQ(form->Covers[LeftRight].Path, side);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, small);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.size(), QSize(44, 44));
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, side);
     const QColor centre = Centre();
     EXPECT_LT(centre.red(), 15);
     EXPECT_GT(centre.blue(), 240);
@@ -122,8 +122,8 @@ TEST_F(CoverLoadTest, ADamagedPictureIsReportedAsBeforeAndChangesNothing)
     ShowAndWaitForGL();
     const QString good = WritePicture("good.bmp", {40, 40}, Qt::green, Qt::green);
     PickCover(FrontBack, good);
-    const QImage thumbBefore = form->Covers[FrontBack].Thumbnail;
-    const QImage previewBefore = form->frontPreview->pixmap().toImage();
+    const QImage thumbBefore = form->CoverSlots()[FrontBack].Thumbnail;
+    const QImage previewBefore = ui::frontPreview(*form)->pixmap().toImage();
     const QColor centreBefore = Centre();
 
     // Cut off in the middle of its pixels.
@@ -137,7 +137,7 @@ TEST_F(CoverLoadTest, ADamagedPictureIsReportedAsBeforeAndChangesNothing)
     cut.close();
     QString expected;
     try {
-        DecodeCoverImage(Path("cut.jpg"), form->frontPreview->size());
+        DecodeCoverImage(Path("cut.jpg"), ui::frontPreview(*form)->size());
     } catch (const ImageError& e) {
         expected = QString::fromStdString(e.what());
     }
@@ -145,9 +145,9 @@ TEST_F(CoverLoadTest, ADamagedPictureIsReportedAsBeforeAndChangesNothing)
 
     PickCover(FrontBack, Path("cut.jpg"));
     EXPECT_EQ(prompts.Asked.last(), "tell:" + expected);
-    EXPECT_EQ(form->Covers[FrontBack].Path, good);
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail, thumbBefore);
-    EXPECT_EQ(form->frontPreview->pixmap().toImage(), previewBefore);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, good);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail, thumbBefore);
+    EXPECT_EQ(ui::frontPreview(*form)->pixmap().toImage(), previewBefore);
     EXPECT_EQ(Centre(), centreBefore); // the texture too
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -169,14 +169,14 @@ TEST_F(CoverLoadTest, AProjectsThreeCoversAllArrive)
 
     ASSERT_TRUE(form->OpenProjectFile(Path("three.pcf")));
     EXPECT_TRUE(form->CoverLoadsPending());
-    EXPECT_EQ(form->projectLabel->text(), "three.pcf");
+    EXPECT_EQ(ui::projectLabel(*form)->text(), "three.pcf");
     WaitForCovers();
 
     ASSERT_EQ(installed.count(), 3);
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.size(), QSize(63, 42));
-    EXPECT_EQ(form->Covers[LeftRight].Thumbnail.size(), QSize(56, 37));
-    EXPECT_EQ(form->Covers[TopBottom].Thumbnail.size(), QSize(56, 37));
-    EXPECT_NEAR(form->Covers[LeftRight].Thumbnail.pixelColor(10, 10).green(), 220, 12);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.size(), QSize(63, 42));
+    EXPECT_EQ(form->CoverSlots()[LeftRight].Thumbnail.size(), QSize(56, 37));
+    EXPECT_EQ(form->CoverSlots()[TopBottom].Thumbnail.size(), QSize(56, 37));
+    EXPECT_NEAR(form->CoverSlots()[LeftRight].Thumbnail.pixelColor(10, 10).green(), 220, 12);
     const QColor centre = Centre();
     EXPECT_NEAR(centre.red(), 220, 12);
     EXPECT_NEAR(centre.green(), 40, 12);
@@ -208,7 +208,7 @@ TEST_F(CoverLoadTest, ALargeCoverMadeInARingHasTheThumbnailAndFaceOfOneReadWhole
 
     const std::optional<DecodedCover> whole = DecodeCoverImage(big, form->PreviewOf(FrontBack)->size());
     ASSERT_TRUE(whole);
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail, whole->Thumbnail);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail, whole->Thumbnail);
     // The face shows the picture's middle, not rows left black.
     const QColor centre = Centre();
     const QColor middle = bands.pixelColor(2100, 2100);
@@ -229,8 +229,8 @@ TEST_F(CoverLoadTest, NewOrOpenDropsPicturesStillLoading)
     form->NewProjectClicked();
     WaitForCovers();
     EXPECT_EQ(installed.count(), 0);
-    EXPECT_EQ(form->Covers[FrontBack].Path, "");
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.size(), QSize(80, 100));
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, "");
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.size(), QSize(80, 100));
 
     // A project without covers: the side picture chosen before it is dropped.
     QFile f(Path("bare.pcf"));
@@ -242,7 +242,7 @@ TEST_F(CoverLoadTest, NewOrOpenDropsPicturesStillLoading)
     ASSERT_TRUE(form->OpenProjectFile(Path("bare.pcf")));
     WaitForCovers();
     EXPECT_EQ(installed.count(), 0);
-    EXPECT_EQ(form->Covers[LeftRight].Path, "");
+    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, "");
 }
 
 TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
@@ -265,7 +265,7 @@ TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     form->close();
     WaitForCovers();
-    EXPECT_EQ(form->Covers[FrontBack].Path, big);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, big);
     form.reset();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -14,12 +14,12 @@ using CoverTest = WindowFixture;
 TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
 {
     Start();
-    form->formBox->setCurrentIndex(2);
+    ui::formBox(*form)->setCurrentIndex(2);
     form->FormChosen();
     ShowAndWaitForGL();
     const QString file = WritePicture("front.bmp", {640, 480}, Qt::red, Qt::red);
     prompts.Files.push_back(file);
-    form->CoverClicked(form->frontPreview);
+    form->CoverClicked(ui::frontPreview(*form));
     WaitForCovers();
     ASSERT_EQ(prompts.FileRequests.size(), 1u);
     EXPECT_EQ(prompts.FileRequests[0].Title, "Select image");
@@ -27,11 +27,11 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     EXPECT_EQ(prompts.FileRequests[0].Filter,
               "Image (*.jpg;*.bmp;*.png;*.gif;*.tga)|*.jpg;*.bmp;*.png;*.gif;*.tga|jpg image|*.jpg|"
               "bmp image|*.bmp|png image|*.png|gif image|*.gif|tga image|*.tga");
-    EXPECT_EQ(form->Covers[0].Path, file);
-    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(59, 44));
-    EXPECT_EQ(form->frontPreview->pixmap().size(), QSize(59, 44));
-    EXPECT_EQ(form->Covers[1].Path, "");
-    EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
+    EXPECT_EQ(form->CoverSlots()[0].Path, file);
+    EXPECT_EQ(form->CoverSlots()[0].Thumbnail.size(), QSize(59, 44));
+    EXPECT_EQ(ui::frontPreview(*form)->pixmap().size(), QSize(59, 44));
+    EXPECT_EQ(form->CoverSlots()[1].Path, "");
+    EXPECT_EQ(form->RememberedFolders().DataFolder, dir.path() + "/");
 
     const QImage frame = Frame();
     const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
@@ -40,11 +40,11 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
 
     // Reselecting starts at the current picture.
     prompts.Files.push_back(QString());
-    form->CoverClicked(form->selectFrontAction);
+    form->CoverClicked(ui::selectFrontAction(*form));
     EXPECT_FALSE(form->CoverLoadsPending());
     EXPECT_EQ(prompts.FileRequests[1].FileName, file);
-    EXPECT_EQ(form->Covers[0].Path, file); // cancelled: unchanged
-    EXPECT_EQ(form->Folder.DataFolder, dir.path() + "/");
+    EXPECT_EQ(form->CoverSlots()[0].Path, file); // cancelled: unchanged
+    EXPECT_EQ(form->RememberedFolders().DataFolder, dir.path() + "/");
 }
 
 TEST_F(CoverTest, ThumbnailRoundsHalvesToEven)
@@ -58,12 +58,12 @@ TEST_F(CoverTest, ThumbnailRoundsHalvesToEven)
     int n = 0;
     for (const auto& [picture, thumb] : cases) {
         PickCover(FrontBack, WritePicture(QStringLiteral("p%1.bmp").arg(n++), picture, Qt::blue, Qt::blue));
-        EXPECT_EQ(form->Covers[0].Thumbnail.size(), thumb);
+        EXPECT_EQ(form->CoverSlots()[0].Thumbnail.size(), thumb);
     }
     prompts.Files.push_back(WritePicture("wide.bmp", {1000, 100}, Qt::blue, Qt::blue));
-    form->CoverClicked(form->sidePreview);
+    form->CoverClicked(ui::sidePreview(*form));
     WaitForCovers();
-    EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(56, 6));
+    EXPECT_EQ(form->CoverSlots()[1].Thumbnail.size(), QSize(56, 6));
 }
 
 TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
@@ -72,7 +72,7 @@ TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
     ShowAndWaitForGL();
     const QString good = WritePicture("good.bmp", {40, 40}, Qt::green, Qt::green);
     PickCover(TopBottom, good);
-    const QImage thumbBefore = form->Covers[2].Thumbnail;
+    const QImage thumbBefore = form->CoverSlots()[2].Thumbnail;
 
     QFile bad(Path("bad.bmp"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -83,30 +83,30 @@ TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
     ASSERT_EQ(prompts.Asked.size(), asked + 2); // the file dialog, then the error
     EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
     EXPECT_TRUE(prompts.Asked.last().contains("bad.bmp"));
-    EXPECT_EQ(form->Covers[2].Path, good);
-    EXPECT_EQ(form->Covers[2].Thumbnail, thumbBefore);
+    EXPECT_EQ(form->CoverSlots()[2].Path, good);
+    EXPECT_EQ(form->CoverSlots()[2].Thumbnail, thumbBefore);
 
     QImage(8, 8, QImage::Format_RGB888).save(Path("other.ppm"), "PPM");
     prompts.Files.push_back(Path("other.ppm"));
     EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
-    EXPECT_EQ(form->Covers[2].Path, good);
+    EXPECT_EQ(form->CoverSlots()[2].Path, good);
 }
 
 TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
 {
     Start();
-    form->formBox->setCurrentIndex(2);
+    ui::formBox(*form)->setCurrentIndex(2);
     form->FormChosen();
     ShowAndWaitForGL();
     PickCover(FrontBack, WritePicture("f.bmp", {64, 64}, Qt::black, Qt::black));
     prompts.Answers.push_back(QMessageBox::No);
     form->NewProjectClicked();
-    EXPECT_EQ(form->Covers[0].Path, "");
-    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(80, 100));
-    EXPECT_EQ(form->Covers[1].Thumbnail.size(), QSize(20, 100));
-    EXPECT_EQ(form->Covers[2].Thumbnail.size(), QSize(100, 20));
+    EXPECT_EQ(form->CoverSlots()[0].Path, "");
+    EXPECT_EQ(form->CoverSlots()[0].Thumbnail.size(), QSize(80, 100));
+    EXPECT_EQ(form->CoverSlots()[1].Thumbnail.size(), QSize(20, 100));
+    EXPECT_EQ(form->CoverSlots()[2].Thumbnail.size(), QSize(100, 20));
     // New project goes back to the first kind; show the front straight on again.
-    form->formBox->setCurrentIndex(2);
+    ui::formBox(*form)->setCurrentIndex(2);
     form->FormChosen();
     const QImage frame = Frame();
     const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
@@ -135,16 +135,16 @@ TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
         QApplication::sendEvent(target, &dropped);
         return accepted;
     };
-    EXPECT_TRUE(drop(form->sidePreview, side));
+    EXPECT_TRUE(drop(ui::sidePreview(*form), side));
     WaitForCovers();
-    EXPECT_EQ(form->Covers[LeftRight].Path, side);
-    EXPECT_TRUE(drop(form->view, front)); // the view takes the front cover
+    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, side);
+    EXPECT_TRUE(drop(ui::view(*form), front)); // the view takes the front cover
     WaitForCovers();
-    EXPECT_EQ(form->Covers[FrontBack].Path, front);
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, front);
     EXPECT_TRUE(prompts.FileRequests.empty()); // no dialog for a drop
 
     QFile(Path("notes.txt")).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(drop(form->topPreview, Path("notes.txt")));
+    EXPECT_FALSE(drop(ui::topPreview(*form), Path("notes.txt")));
 }
 
 } // namespace
@@ -154,7 +154,7 @@ namespace {
 TEST_F(CoverTest, PictureChosenBeforeTheViewExistsShowsOnceItDoes)
 {
     Start();
-    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    ui::formBox(*form)->setCurrentIndex(2); // the front faces the viewer
     form->FormChosen();
     prompts.Files.push_back(WritePicture("early.bmp", {40, 40}, Qt::red, Qt::red));
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));

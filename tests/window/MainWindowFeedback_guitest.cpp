@@ -4,6 +4,7 @@
 #include "window/AboutDialog.h"
 #include "window/UpdateWindow.h"
 #include "window/UrlCatcher.h"
+#include "formats/ProjectFile.h"
 #include "window/WindowFixture.h"
 
 #include <QAction>
@@ -31,13 +32,13 @@ TEST_F(FeedbackTest, BrowseOpensOnlyAnExistingLocalFolder)
 
     // A downloaded project names a web address as its output folder.
     const QString project = Path(QStringLiteral("downloaded.pcf"));
-    const QString local = form->Folder.OutputFolder;
-    form->Folder.OutputFolder = QStringLiteral("https://evil.example/run/");
+    const QString local = form->Document().OutputFolder();
+    form->Document().SetOutputFolder(QStringLiteral("https://evil.example/run/"));
     ASSERT_TRUE(form->SaveProject(project));
-    form->Folder.OutputFolder = local;
+    form->Document().SetOutputFolder(local);
     ASSERT_TRUE(form->OpenProjectFile(project));
-    ASSERT_EQ(form->Folder.OutputFolder, QStringLiteral("https://evil.example/run/"));
-    form->browseButton->click();
+    ASSERT_EQ(form->Document().OutputFolder(), QStringLiteral("https://evil.example/run/"));
+    ui::browseButton(*form)->click();
     EXPECT_TRUE(catcher.Opened.isEmpty());
     EXPECT_EQ(Message(), QStringLiteral("The output folder https://evil.example/run/ does not exist."));
 
@@ -45,19 +46,19 @@ TEST_F(FeedbackTest, BrowseOpensOnlyAnExistingLocalFolder)
          {QStringLiteral("smb://host/share/"), QStringLiteral("cubiform:run"), QStringLiteral("file:///tmp/"),
           QStringLiteral("Output/"), QStringLiteral("//host/share/"), Path(QStringLiteral("gone/"))}) {
         ClearMessage();
-        form->Folder.OutputFolder = folder;
-        form->browseButton->click();
+        form->Document().SetOutputFolder(folder);
+        ui::browseButton(*form)->click();
         EXPECT_EQ(Message(), QStringLiteral("The output folder %1 does not exist.").arg(folder));
     }
-    form->Folder.OutputFolder.clear();
-    form->browseButton->click();
+    form->Document().SetOutputFolder(QString());
+    ui::browseButton(*form)->click();
     EXPECT_EQ(Message(), QStringLiteral("No output folder is set."));
     EXPECT_TRUE(catcher.Opened.isEmpty());
     EXPECT_TRUE(prompts.Asked.isEmpty()); // no box for any of them
 
     ClearMessage();
-    form->Folder.OutputFolder = local;
-    form->browseButton->click();
+    form->Document().SetOutputFolder(local);
+    ui::browseButton(*form)->click();
     ASSERT_EQ(catcher.Opened.size(), 1);
     EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(local));
     EXPECT_TRUE(Message().isEmpty());
@@ -68,14 +69,14 @@ TEST_F(FeedbackTest, LinksThatFindNoProgramSaySo)
     Start();
     UrlRefuser nothing({QStringLiteral("file"), QStringLiteral("mailto"), QStringLiteral("http"),
                         QStringLiteral("https")});
-    form->browseButton->click();
-    EXPECT_EQ(Message(), QStringLiteral("No program could open the folder %1.").arg(form->Folder.OutputFolder));
-    form->helpContentsAction->trigger();
+    ui::browseButton(*form)->click();
+    EXPECT_EQ(Message(), QStringLiteral("No program could open the folder %1.").arg(form->Document().OutputFolder()));
+    ui::helpContentsAction(*form)->trigger();
     EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
-    form->mailSupportAction->trigger();
+    ui::mailSupportAction(*form)->trigger();
     EXPECT_EQ(Message(), QStringLiteral("No mail program could be started."));
     ClearMessage();
-    form->websiteAction->trigger();
+    ui::websiteAction(*form)->trigger();
     EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
 
     // The about box's two links report to the window behind it.
@@ -87,7 +88,7 @@ TEST_F(FeedbackTest, LinksThatFindNoProgramSaySo)
         EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
         return int(QDialog::Accepted);
     });
-    form->aboutAction->trigger();
+    ui::aboutAction(*form)->trigger();
     EXPECT_TRUE(prompts.DialogScripts.empty());
     EXPECT_EQ(prompts.Asked.size(), 1); // the about box itself, nothing more
 }
@@ -99,19 +100,29 @@ TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
     const QString front = WritePicture(QStringLiteral("front.bmp"), QSize(40, 30), Qt::red, Qt::blue);
     const QString side = Path(QStringLiteral("side.jpg"));
     const QString top = Path(QStringLiteral("top.bmp"));
-    form->Covers[0].Path = QDir::toNativeSeparators(front);
-    form->Covers[1].Path = QDir::toNativeSeparators(side);
-    form->Covers[2].Path = QDir::toNativeSeparators(top);
     const QString project = Path(QStringLiteral("covers.pcf"));
-    ASSERT_TRUE(form->SaveProject(project));
+    // The window's project naming these covers, as a project moved from
+    // another machine names files that are not here.
+    const auto saveNaming = [&](const QString& sidePath) {
+        ASSERT_TRUE(form->SaveProject(project));
+        QFile file(project);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ProjectData data = DecodeProject(file.readAll());
+        file.close();
+        data.FrontBack = QDir::toNativeSeparators(front);
+        data.LeftRight = QDir::toNativeSeparators(sidePath);
+        data.TopBottom = QDir::toNativeSeparators(top);
+        ASSERT_TRUE(SaveProjectFile(project, EncodeProject(data)));
+    };
+    saveNaming(side);
 
     ASSERT_TRUE(form->OpenProjectFile(project));
     EXPECT_EQ(Message(), QStringLiteral("Cover files not found: %1, %2")
                              .arg(QDir::toNativeSeparators(side), QDir::toNativeSeparators(top)));
     WaitForCovers();
-    EXPECT_FALSE(form->Covers[0].Thumbnail.isNull());
-    EXPECT_EQ(form->Covers[1].Path, QDir::toNativeSeparators(side));
-    EXPECT_EQ(form->Covers[2].Path, QDir::toNativeSeparators(top));
+    EXPECT_FALSE(form->CoverSlots()[0].Thumbnail.isNull());
+    EXPECT_EQ(form->CoverSlots()[1].Path, QDir::toNativeSeparators(side));
+    EXPECT_EQ(form->CoverSlots()[2].Path, QDir::toNativeSeparators(top));
 
     // One missing: the singular; none missing: nothing said.
     WritePicture(QStringLiteral("top.bmp"), QSize(20, 20), Qt::green, Qt::green);
@@ -120,8 +131,7 @@ TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
     EXPECT_EQ(Message(), QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(side)));
     WaitForCovers();
     ASSERT_TRUE(QFile::copy(front, side.chopped(4) + QStringLiteral(".bmp")));
-    form->Covers[1].Path = QDir::toNativeSeparators(side.chopped(4) + QStringLiteral(".bmp"));
-    ASSERT_TRUE(form->SaveProject(project));
+    saveNaming(side.chopped(4) + QStringLiteral(".bmp"));
     ClearMessage();
     ASSERT_TRUE(form->OpenProjectFile(project));
     EXPECT_TRUE(Message().isEmpty());
@@ -138,12 +148,12 @@ TEST_F(FeedbackTest, APickedFileTheDialogDoesNotTakeIsNamed)
     EXPECT_FALSE(form->SelectCoverImage(0, false));
     EXPECT_EQ(Message(), QStringLiteral("Only .jpg, .bmp, .png, .gif and .tga files can be loaded: %1")
                              .arg(QDir::toNativeSeparators(ppm)));
-    EXPECT_TRUE(form->Covers[0].Path.isEmpty());
+    EXPECT_TRUE(form->CoverSlots()[0].Path.isEmpty());
 
     const QString gone = Path(QStringLiteral("gone.jpg"));
     EXPECT_FALSE(form->SelectCoverImage(1, false, gone)); // dropped, then deleted
     EXPECT_EQ(Message(), QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(gone)));
-    EXPECT_TRUE(form->Covers[1].Path.isEmpty());
+    EXPECT_TRUE(form->CoverSlots()[1].Path.isEmpty());
     EXPECT_EQ(prompts.Asked, QStringList{QStringLiteral("open:Select image")});
 }
 
@@ -154,7 +164,7 @@ struct UpdateFeedbackTest : FeedbackTest {
     {
         Store(QStringLiteral("Update/Website"), server.Base());
         Start();
-        form->UpdateTimeoutMs = 3000;
+        form->SetUpdateTimeout(3000);
     }
 };
 
@@ -162,7 +172,7 @@ TEST_F(UpdateFeedbackTest, AFailedCheckSaysSoAndAnAnswerDoesNot)
 {
     server.Respond = [](const TestHttpServer::Request&) { return TestHttpServer::Status("404 Not Found"); };
     StartAgainstServer();
-    form->checkUpdateAction->trigger();
+    ui::checkUpdateAction(*form)->trigger();
     EXPECT_EQ(Message(), QStringLiteral("The update check failed."));
     EXPECT_TRUE(prompts.Asked.isEmpty());
 
@@ -177,7 +187,7 @@ TEST_F(UpdateFeedbackTest, AFailedCheckSaysSoAndAnAnswerDoesNot)
         return int(QDialog::Rejected);
     });
     ClearMessage();
-    form->checkUpdateAction->trigger();
+    ui::checkUpdateAction(*form)->trigger();
     EXPECT_TRUE(prompts.DialogScripts.empty());
     EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
 }

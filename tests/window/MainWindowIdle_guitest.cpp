@@ -21,8 +21,8 @@ struct IdleTest : WindowFixture {
     // Counts every call of the view's draw handler from here on.
     void CountDraws()
     {
-        const auto draw = form->view->OnGLDraw;
-        form->view->OnGLDraw = [this, draw](GLPanel* p) {
+        const auto draw = ui::view(*form)->OnGLDraw;
+        ui::view(*form)->OnGLDraw = [this, draw](GLPanel* p) {
             ++draws;
             draw(p);
         };
@@ -39,14 +39,14 @@ struct IdleTest : WindowFixture {
     // Lets the frames booked so far be drawn.
     void Settle()
     {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FramePending(); }, 3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::view(*form)->FramePending(); }, 3000));
         QTest::qWait(50);
     }
 
     // The view shows the window's state: drawing it anew changes no pixel.
     void ExpectViewUpToDate(const char* what)
     {
-        const QImage shown = form->view->grabFramebuffer();
+        const QImage shown = ui::view(*form)->grabFramebuffer();
         EXPECT_EQ(shown, Frame()) << what;
     }
 
@@ -54,15 +54,15 @@ struct IdleTest : WindowFixture {
     {
         const QPointF from(50, 50);
         const QPointF to = from + QPointF(dx, dy);
-        QMouseEvent press(QEvent::MouseButtonPress, from, form->view->mapToGlobal(from),
+        QMouseEvent press(QEvent::MouseButtonPress, from, ui::view(*form)->mapToGlobal(from),
                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent move(QEvent::MouseMove, to, form->view->mapToGlobal(to), Qt::NoButton,
+        QMouseEvent move(QEvent::MouseMove, to, ui::view(*form)->mapToGlobal(to), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, to, form->view->mapToGlobal(to),
+        QMouseEvent release(QEvent::MouseButtonRelease, to, ui::view(*form)->mapToGlobal(to),
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(form->view, &press);
-        QApplication::sendEvent(form->view, &move);
-        QApplication::sendEvent(form->view, &release);
+        QApplication::sendEvent(ui::view(*form), &press);
+        QApplication::sendEvent(ui::view(*form), &move);
+        QApplication::sendEvent(ui::view(*form), &release);
     }
 
     void Wheel(QWidget* target, int delta)
@@ -84,7 +84,7 @@ TEST_F(IdleTest, AnIdleWindowDrawsNoFrames)
     const int before = draws;
     QTest::qWait(300);
     EXPECT_EQ(draws, before);
-    EXPECT_FALSE(form->view->FramePending());
+    EXPECT_FALSE(ui::view(*form)->FramePending());
 }
 
 struct Change {
@@ -97,38 +97,38 @@ TEST_F(IdleTest, EveryChangeThatShowsGetsItsFrameAndThenTheWindowIsIdleAgain)
 {
     const QString project = Path("saved.pcf");
     const std::vector<Change> changes = {
-        {"slider", [](IdleTest& t) { t.form->widthBar->setValue(t.form->widthBar->value() + 7); }},
+        {"slider", [](IdleTest& t) { ui::widthBar(*t.form)->setValue(ui::widthBar(*t.form)->value() + 7); }},
         {"scroll arrow",
-         [](IdleTest& t) { t.form->turnBar->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+         [](IdleTest& t) { ui::turnBar(*t.form)->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
         {"drag", [](IdleTest& t) { t.Drag(40, -20); }},
         {"wheel",
          [](IdleTest& t) {
-             t.form->depthBar->setFocus();
-             ASSERT_TRUE(QTest::qWaitFor([&] { return t.form->depthBar->hasFocus(); }, 2000));
-             t.Wheel(t.form->depthBar, 360);
+             ui::depthBar(*t.form)->setFocus();
+             ASSERT_TRUE(QTest::qWaitFor([&] { return ui::depthBar(*t.form)->hasFocus(); }, 2000));
+             t.Wheel(ui::depthBar(*t.form), 360);
          }},
-        {"eye", [](IdleTest& t) { t.form->eyeAngleBox->stepUp(); }},
+        {"eye", [](IdleTest& t) { ui::eyeAngleBox(*t.form)->stepUp(); }},
         {"colour",
          [](IdleTest& t) {
              t.prompts.Colors.push_back(QColor(20, 90, 160));
-             QTest::mouseClick(t.form->colorPanel, Qt::LeftButton);
+             QTest::mouseClick(ui::colorPanel(*t.form), Qt::LeftButton);
          }},
         {"fog",
          [](IdleTest& t) {
-             t.form->surroundingBox->setCurrentIndex(3);
+             ui::surroundingBox(*t.form)->setCurrentIndex(3);
              t.form->SurroundingChosen();
          }},
         {"box kind",
          [](IdleTest& t) {
-             t.form->formBox->setCurrentIndex(5);
+             ui::formBox(*t.form)->setCurrentIndex(5);
              t.form->FormChosen();
          }},
         {"size class",
          [](IdleTest& t) {
-             t.form->sizeModeBox->setCurrentIndex(0);
+             ui::sizeModeBox(*t.form)->setCurrentIndex(0);
              t.form->SizeModeChosen();
          }},
-        {"output width", [](IdleTest& t) { t.form->resultWidthBar->setValue(70); }},
+        {"output width", [](IdleTest& t) { ui::resultWidthBar(*t.form)->setValue(70); }},
         {"resize", [](IdleTest& t) { t.form->resize(t.form->size() + QSize(60, 40)); }},
         {"cover",
          [](IdleTest& t) {
@@ -138,26 +138,25 @@ TEST_F(IdleTest, EveryChangeThatShowsGetsItsFrameAndThenTheWindowIsIdleAgain)
          }},
         {"project open",
          [project](IdleTest& t) {
-             t.form->depthBar->setValue(60);
+             ui::depthBar(*t.form)->setValue(60);
              ASSERT_TRUE(t.form->SaveProject(project));
-             t.form->depthBar->setValue(40);
+             ui::depthBar(*t.form)->setValue(40);
              t.Settle();
              const int before = t.draws;
              ASSERT_TRUE(t.form->OpenProjectFile(project));
              ASSERT_TRUE(QTest::qWaitFor([&] { return t.draws > before; }, 3000));
-             EXPECT_EQ(t.form->depthBar->value(), 60);
+             EXPECT_EQ(ui::depthBar(*t.form)->value(), 60);
          }},
         {"new",
          [](IdleTest& t) {
              t.prompts.Answers.push_back(QMessageBox::No);
              t.form->NewProjectClicked();
          }},
-        {"angle wrapped by the draw",
+        {"angle wrapped by the document",
          [](IdleTest& t) {
-             t.Drag(1000, 0); // far past 360 degrees: drawn once so, then wrapped to 0
-             EXPECT_GE(t.form->Params().SideAngle, 360.0f);
-         },
-         2},
+             t.Drag(1000, 0); // far past 360 degrees: wrapped to 0 before any frame
+             EXPECT_EQ(t.form->Params().SideAngle, 0.0f);
+         }},
     };
 
     Start();
@@ -189,8 +188,8 @@ TEST_F(IdleTest, BehindAnotherApplicationNoFramesAreDrawnAndTheReturnDrawsTheVie
     SetApplicationState(Qt::ApplicationInactive);
     Settle();
     const int before = draws;
-    form->depthBar->setValue(form->depthBar->value() + 9);
-    form->turnBar->triggerAction(QAbstractSlider::SliderSingleStepAdd); // draws at once when active
+    ui::depthBar(*form)->setValue(ui::depthBar(*form)->value() + 9);
+    ui::turnBar(*form)->triggerAction(QAbstractSlider::SliderSingleStepAdd); // draws at once when active
     Drag(30, 30);
     prompts.Colors.push_back(QColor(0, 200, 0));
     form->PickBackground();
@@ -200,7 +199,7 @@ TEST_F(IdleTest, BehindAnotherApplicationNoFramesAreDrawnAndTheReturnDrawsTheVie
     SetApplicationState(Qt::ApplicationActive);
     EXPECT_TRUE(QTest::qWaitFor([&] { return draws > before; }, 3000));
     Settle();
-    EXPECT_EQ(form->view->grabFramebuffer().pixelColor(1, 1), QColor(0, 200, 0));
+    EXPECT_EQ(ui::view(*form)->grabFramebuffer().pixelColor(1, 1), QColor(0, 200, 0));
     ExpectViewUpToDate("back in front");
 }
 
@@ -213,22 +212,52 @@ TEST_F(IdleTest, AClosedWindowStaysStillWhenTheApplicationComesBack)
     SetApplicationState(Qt::ApplicationActive);
     QTest::qWait(200);
     EXPECT_EQ(draws, before);
-    EXPECT_FALSE(form->view->Active());
+    EXPECT_FALSE(ui::view(*form)->Active());
 }
 
 TEST_F(IdleTest, AFrameSkippedWhileDrawingIsSuspendedIsDrawnWhenItResumes)
 {
     StartCounting();
-    form->SuspendDraw = true; // as while a project is read and a message is shown
-    form->depthBar->setValue(form->depthBar->value() + 5);
+    form->SuspendDrawing(true); // as while a project is read and a message is shown
+    ui::depthBar(*form)->setValue(ui::depthBar(*form)->value() + 5);
     QTest::qWait(100);
-    form->SuspendDraw = false;
+    form->SuspendDrawing(false);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return form->view->grabFramebuffer() == Frame(); }, 3000));
+        [&] { return ui::view(*form)->grabFramebuffer() == Frame(); }, 3000));
     Settle();
     const int after = draws;
     QTest::qWait(300);
     EXPECT_EQ(draws, after); // no retries once it is drawn
+}
+
+// Each change gives exactly one frame: the document tells the view once,
+// and nothing the drawing does asks for another.
+TEST_F(IdleTest, OneDragStepOrOneSliderStepDrawsExactlyOneFrame)
+{
+    Start();
+    CountDraws();
+    ShowAndWaitForGL();
+    const std::vector<Change> steps = {
+        {"drag step", [](IdleTest& t) { t.Drag(30, 10); }},
+        {"drag step past a full turn", [](IdleTest& t) { t.Drag(1000, 0); }},
+        {"scroll arrow", [](IdleTest& t) { ui::turnBar(*t.form)->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+        {"trough click", [](IdleTest& t) { ui::depthBar(*t.form)->triggerAction(QAbstractSlider::SliderPageStepSub); }},
+        {"slider value", [](IdleTest& t) { ui::widthBar(*t.form)->setValue(ui::widthBar(*t.form)->value() + 3); }},
+        {"look step", [](IdleTest& t) { ui::shadowBar(*t.form)->triggerAction(QAbstractSlider::SliderPageStepAdd); }},
+    };
+    for (const Change& step : steps) {
+        SCOPED_TRACE(step.what);
+        Settle();
+        QTest::qWait(50); // long after the last frame: the next is drawn at once
+        const int before = draws;
+        step.apply(*this);
+        Settle();
+        QTest::qWait(100);
+        EXPECT_EQ(draws, before + 1);
+        ExpectViewUpToDate(step.what);
+    }
+    EXPECT_EQ(form->Params().SideAngle, 0.0f);
+    EXPECT_EQ(form->StatusText(0), QStringLiteral("Side angle = 0"));
 }
 
 } // namespace

@@ -24,8 +24,8 @@ struct LooksTest : WindowFixture {
     // What the look controls show.
     BoxLooks Shown() const
     {
-        BoxLooks l{.Shadow = form->shadowBar->value(), .ShadowSoftness = form->softnessBar->value(), .Reflection = form->reflectionBar->value(),
-                   .Light = form->lightBar->value(), .SmoothTextures = form->smoothTexturesBox->isChecked(), .Samples = form->samplesBox->currentText().section(QLatin1Char(' '), 0, 0).toInt()};
+        BoxLooks l{.Shadow = ui::shadowBar(*form)->value(), .ShadowSoftness = ui::softnessBar(*form)->value(), .Reflection = ui::reflectionBar(*form)->value(),
+                   .Light = ui::lightBar(*form)->value(), .SmoothTextures = ui::smoothTexturesBox(*form)->isChecked(), .Samples = ui::samplesBox(*form)->currentText().section(QLatin1Char(' '), 0, 0).toInt()};
         return l;
     }
 
@@ -43,30 +43,30 @@ TEST_F(LooksTest, ALookChangedInTheGroupGoesToTheDocumentAndIsDrawn)
     ShowAndWaitForGL();
     EXPECT_TRUE(form->Params().Looks.AllOff()); // a first start: the classic picture
     EXPECT_EQ(Shown(), form->Params().Looks);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FramePending(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::view(*form)->FramePending(); }, 5000));
 
-    const int drawn = form->view->FramesDrawn();
-    form->shadowBar->setValue(40);
+    const int drawn = ui::view(*form)->FramesDrawn();
+    ui::shadowBar(*form)->setValue(40);
     EXPECT_EQ(form->Params().Looks.Shadow, 40);
-    EXPECT_EQ(form->shadowLabel->text(), "40");
-    EXPECT_TRUE(form->view->FramePending());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->view->FramesDrawn() > drawn; }, 5000));
+    EXPECT_EQ(ui::shadowLabel(*form)->text(), "40");
+    EXPECT_TRUE(ui::view(*form)->FramePending());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui::view(*form)->FramesDrawn() > drawn; }, 5000));
 
-    form->samplesBox->setCurrentIndex(5);
+    ui::samplesBox(*form)->setCurrentIndex(5);
     EXPECT_EQ(form->Params().Looks.Samples, 32);
-    form->smoothTexturesBox->setChecked(true);
+    ui::smoothTexturesBox(*form)->setChecked(true);
     EXPECT_TRUE(form->Params().Looks.SmoothTextures);
-    form->lightBar->setValue(100);
-    form->reflectionBar->setValue(5);
-    form->softnessBar->setValue(0);
+    ui::lightBar(*form)->setValue(100);
+    ui::reflectionBar(*form)->setValue(5);
+    ui::softnessBar(*form)->setValue(0);
     BoxLooks expected{.Shadow = 40, .ShadowSoftness = 0, .Reflection = 5,
                       .Light = 100, .SmoothTextures = true, .Samples = 32};
     EXPECT_EQ(form->Params().Looks, expected);
 
     // The other way: the document's looks show in the group.
-    form->Document.SetLooks(SomeLooks());
+    form->Document().SetLooks(SomeLooks());
     EXPECT_EQ(Shown(), SomeLooks());
-    EXPECT_EQ(form->lightLabel->text(), "70");
+    EXPECT_EQ(ui::lightLabel(*form)->text(), "70");
     EXPECT_EQ(form->Params().Looks, SomeLooks()); // showing them sets nothing back
 }
 
@@ -80,11 +80,11 @@ TEST_F(LooksTest, LooksAreSavedWithTheProjectAndRestoredOnOpen)
     const QByteArray classicBytes = classic.readAll();
     EXPECT_FALSE(classicBytes.contains("CFXB")); // looks off: the classic file
 
-    form->Document.SetLooks(SomeLooks());
+    form->Document().SetLooks(SomeLooks());
     const QString styled = Path("styled.pcf");
     ASSERT_TRUE(form->SaveProject(styled));
 
-    form->Document.SetLooks(BoxLooks{});
+    form->Document().SetLooks(BoxLooks{});
     ASSERT_TRUE(form->OpenProjectFile(styled));
     EXPECT_EQ(form->Params().Looks, SomeLooks());
     EXPECT_EQ(Shown(), SomeLooks());
@@ -106,16 +106,16 @@ TEST_F(LooksTest, AMalformedLooksBlockLeavesTheWindowAsItWas)
     bytes[bytes.size() - 11] = 101;
     Write(Path("bad.pcf"), bytes);
 
-    form->Document.SetLooks(SomeLooks());
-    form->Document.SetLooks([] { BoxLooks l; l.Reflection = 3; return l; }());
+    form->Document().SetLooks(SomeLooks());
+    form->Document().SetLooks([] { BoxLooks l; l.Reflection = 3; return l; }());
     const BoxLooks before = form->Params().Looks;
-    const int formBefore = form->formBox->currentIndex();
+    const int formBefore = ui::formBox(*form)->currentIndex();
     EXPECT_FALSE(form->OpenProjectFile(Path("bad.pcf")));
     EXPECT_TRUE(prompts.Asked.last().contains("Invalid property value")) << prompts.Asked.last().toStdString();
     EXPECT_EQ(form->Params().Looks, before);
     EXPECT_EQ(Shown(), before);
-    EXPECT_EQ(form->formBox->currentIndex(), formBefore);
-    EXPECT_EQ(form->ProjectFile, "");
+    EXPECT_EQ(ui::formBox(*form)->currentIndex(), formBefore);
+    EXPECT_EQ(form->ProjectFile(), "");
 
     // A cut block too.
     bytes = EncodeProject(data);
@@ -128,7 +128,7 @@ TEST_F(LooksTest, AMalformedLooksBlockLeavesTheWindowAsItWas)
 TEST_F(LooksTest, TheLastLooksAreRememberedAndNewProjectKeepsThem)
 {
     Start();
-    form->Document.SetLooks(SomeLooks());
+    form->Document().SetLooks(SomeLooks());
     form.reset(); // the window closes and stores its preferences
     QSettings raw(SettingsFile(), QSettings::IniFormat);
     EXPECT_EQ(raw.value(QStringLiteral("Looks/Samples")).toString(), "16");
@@ -150,25 +150,25 @@ TEST_F(LooksTest, TheLookButtonOpensAPanelThatLeavesTheWindowUsable)
     EXPECT_LE(form->minimumSizeHint().height(), 650);
     EXPECT_LE(form->minimumSizeHint().width(), 900);
     ShowAndWaitForGL();
-    EXPECT_FALSE(form->lookPanel->isVisible());
-    QTest::mouseClick(form->lookButton, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->lookPanel));
-    EXPECT_FALSE(form->lookPanel->isModal());
+    EXPECT_FALSE(ui::lookPanel(*form)->isVisible());
+    QTest::mouseClick(ui::lookButton(*form), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ui::lookPanel(*form)));
+    EXPECT_FALSE(ui::lookPanel(*form)->isModal());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     // Every control in the panel shows whole.
-    for (QWidget* w : {static_cast<QWidget*>(form->shadowBar), static_cast<QWidget*>(form->lightBar),
-                       static_cast<QWidget*>(form->samplesBox), static_cast<QWidget*>(form->smoothTexturesBox)})
+    for (QWidget* w : {static_cast<QWidget*>(ui::shadowBar(*form)), static_cast<QWidget*>(ui::lightBar(*form)),
+                       static_cast<QWidget*>(ui::samplesBox(*form)), static_cast<QWidget*>(ui::smoothTexturesBox(*form))})
         EXPECT_GE(w->width(), w->minimumSizeHint().width());
     // The window goes on working while it is open.
-    form->widthBar->setValue(20);
-    EXPECT_EQ(form->Document.Position(Slider::Width), 20);
-    form->reflectionBar->setValue(60);
+    ui::widthBar(*form)->setValue(20);
+    EXPECT_EQ(form->Document().Position(Slider::Width), 20);
+    ui::reflectionBar(*form)->setValue(60);
     EXPECT_EQ(form->Params().Looks.Reflection, 60);
     // A click in the trough moves a look by a tenth of its range.
-    const QRect track = form->shadowBar->rect().adjusted(20, 0, -20, 0);
-    QTest::mouseClick(form->shadowBar, Qt::LeftButton, {}, QPoint(track.right() - 4, track.center().y()));
+    const QRect track = ui::shadowBar(*form)->rect().adjusted(20, 0, -20, 0);
+    QTest::mouseClick(ui::shadowBar(*form), Qt::LeftButton, {}, QPoint(track.right() - 4, track.center().y()));
     EXPECT_EQ(form->Params().Looks.Shadow, 10);
-    form->lookPanel->close();
+    ui::lookPanel(*form)->close();
     EXPECT_EQ(form->Params().Looks.Reflection, 60); // closing is no cancel
 }
 

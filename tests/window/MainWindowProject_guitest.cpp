@@ -22,39 +22,38 @@ struct ProjectCommandsTest : WindowFixture {
     // Every value a project holds, as the window shows it.
     QList<QVariant> State()
     {
-        return {form->sizeModeBox->currentIndex(), form->surroundingBox->currentIndex(),
-                form->formBox->currentIndex(),  form->Params().BackgroundRed,
-                form->resultWidthBar->value(),   form->resultHeightBar->value(),
-                form->widthBar->value(),        form->heightBar->value(),
-                form->thicknessBar->value(),        form->depthBar->value(),
-                form->verticalBar->value(),     form->horizontalBar->value(),
-                form->turnBar->value(),         form->eyeAngleBox->value(),
+        return {ui::sizeModeBox(*form)->currentIndex(), ui::surroundingBox(*form)->currentIndex(),
+                ui::formBox(*form)->currentIndex(),  form->Params().BackgroundRed,
+                ui::resultWidthBar(*form)->value(),   ui::resultHeightBar(*form)->value(),
+                ui::widthBar(*form)->value(),        ui::heightBar(*form)->value(),
+                ui::thicknessBar(*form)->value(),        ui::depthBar(*form)->value(),
+                ui::verticalBar(*form)->value(),     ui::horizontalBar(*form)->value(),
+                ui::turnBar(*form)->value(),         ui::eyeAngleBox(*form)->value(),
                 form->Params().SideAngle,      form->Params().TiltAngle,
-                form->Folder.OutputFolder,     form->Covers[0].Path,
+                form->Document().OutputFolder(),     form->CoverSlots()[0].Path,
                 form->Params().FogMode,        form->Params().HalfWidth};
     }
 
     void ChangeEverything()
     {
-        form->formBox->setCurrentIndex(7);
+        ui::formBox(*form)->setCurrentIndex(7);
         form->FormChosen();
-        form->surroundingBox->setCurrentIndex(2);
+        ui::surroundingBox(*form)->setCurrentIndex(2);
         form->SurroundingChosen();
-        form->sizeModeBox->setCurrentIndex(0);
+        ui::sizeModeBox(*form)->setCurrentIndex(0);
         form->SizeModeChosen();
-        form->resultWidthBar->setValue(77);
-        form->resultHeightBar->setValue(55);
-        form->widthBar->setValue(12);
-        form->heightBar->setValue(99);
-        form->thicknessBar->setValue(3);
-        form->depthBar->setValue(70);
-        form->verticalBar->setValue(-250);
-        form->horizontalBar->setValue(-129);
-        form->turnBar->setValue(-1800);
-        form->eyeAngleBox->setValue(59);
-        form->Params().SideAngle = -12.5f;
-        form->Params().TiltAngle = 300.25f;
-        form->Folder.OutputFolder = QStringLiteral("/tmp/somewhere/");
+        ui::resultWidthBar(*form)->setValue(77);
+        ui::resultHeightBar(*form)->setValue(55);
+        ui::widthBar(*form)->setValue(12);
+        ui::heightBar(*form)->setValue(99);
+        ui::thicknessBar(*form)->setValue(3);
+        ui::depthBar(*form)->setValue(70);
+        ui::verticalBar(*form)->setValue(-250);
+        ui::horizontalBar(*form)->setValue(-129);
+        ui::turnBar(*form)->setValue(-1800);
+        ui::eyeAngleBox(*form)->setValue(59);
+        form->Document().SetAngles(-12.5f, 300.25f);
+        form->Document().SetOutputFolder(QStringLiteral("/tmp/somewhere/"));
     }
 };
 
@@ -71,12 +70,12 @@ TEST_F(ProjectCommandsTest, SaveAsksForANameOnceThenWritesSilently)
     EXPECT_EQ(request.DefaultSuffix, ".pcf");
     EXPECT_TRUE(request.ConfirmOverwrite);
     EXPECT_EQ(request.StartFolder, form->ProgramFolder() + "Projects/");
-    EXPECT_EQ(form->ProjectFile, file);
-    EXPECT_EQ(form->projectLabel->text(), "box.pcf");
-    EXPECT_EQ(form->Folder.ProjectFolder, dir.path() + "/");
+    EXPECT_EQ(form->ProjectFile(), file);
+    EXPECT_EQ(ui::projectLabel(*form)->text(), "box.pcf");
+    EXPECT_EQ(form->RememberedFolders().ProjectFolder, dir.path() + "/");
     EXPECT_EQ(Read(file).left(2), QByteArray::fromHex("020B"));
 
-    form->depthBar->setValue(66);
+    ui::depthBar(*form)->setValue(66);
     form->SaveProjectClicked();
     EXPECT_EQ(prompts.FileRequests.size(), 1u); // no second dialog
     EXPECT_EQ(DecodeProject(Read(file)).Depth, 66);
@@ -89,7 +88,7 @@ TEST_F(ProjectCommandsTest, SaveThenOpenReproducesEveryControl)
     const QList<QVariant> saved = State();
     const QString file = Path("all.pcf");
     ASSERT_TRUE(form->SaveProject(file));
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_FALSE(form->DrawingSuspended());
 
     form.reset();
     Start();
@@ -97,10 +96,10 @@ TEST_F(ProjectCommandsTest, SaveThenOpenReproducesEveryControl)
     form->OpenProjectClicked();
     EXPECT_EQ(prompts.FileRequests.back().Filter, "Project Cubiform (*.pcf)|*.pcf");
     EXPECT_EQ(State(), saved);
-    EXPECT_EQ(form->projectLabel->text(), "all.pcf");
-    EXPECT_EQ(form->ProjectFile, file);
+    EXPECT_EQ(ui::projectLabel(*form)->text(), "all.pcf");
+    EXPECT_EQ(form->ProjectFile(), file);
     EXPECT_EQ(form->StatusText(0), "Side angle = -12");
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_FALSE(form->DrawingSuspended());
 }
 
 TEST_F(ProjectCommandsTest, NewerVersionIsRefusedAndNothingChanges)
@@ -117,8 +116,8 @@ TEST_F(ProjectCommandsTest, NewerVersionIsRefusedAndNothingChanges)
     form->OpenProjectClicked();
     EXPECT_TRUE(prompts.Asked.contains("tell:File version is higher than than the program's. Get an update."));
     EXPECT_EQ(State(), before);
-    EXPECT_EQ(form->projectLabel->text(), "");
-    EXPECT_EQ(form->ProjectFile, ""); // a later Save must not overwrite that file
+    EXPECT_EQ(ui::projectLabel(*form)->text(), "");
+    EXPECT_EQ(form->ProjectFile(), ""); // a later Save must not overwrite that file
 }
 
 TEST_F(ProjectCommandsTest, TruncatedFilesLeaveTheWindowExactlyAsItWas)
@@ -141,7 +140,7 @@ TEST_F(ProjectCommandsTest, TruncatedFilesLeaveTheWindowExactlyAsItWas)
         EXPECT_EQ(State(), before) << length;
     }
     EXPECT_TRUE(prompts.Asked.last().contains("Stream read error"));
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_FALSE(form->DrawingSuspended());
     EXPECT_FALSE(form->LoadProject(Path("missing.pcf")));
 }
 
@@ -151,14 +150,14 @@ TEST_F(ProjectCommandsTest, AFailedSaveKeepsTheOldFile)
     const QString file = Path("keep.pcf");
     ASSERT_TRUE(form->SaveProject(file));
     const QByteArray original = Read(file);
-    form->depthBar->setValue(70);
+    ui::depthBar(*form)->setValue(70);
     // A folder where the file should be cannot be replaced.
     QDir(dir.path()).mkdir("taken.pcf");
     EXPECT_FALSE(form->SaveProject(Path("taken.pcf")));
     EXPECT_TRUE(prompts.Asked.last().startsWith("tell:Can not overwrite. File "));
     EXPECT_TRUE(prompts.Asked.last().endsWith("taken.pcf is in use."));
     EXPECT_EQ(Read(file), original);
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_FALSE(form->DrawingSuspended());
 }
 
 TEST_F(ProjectCommandsTest, SaveAsCancelledKeepsTheName)
@@ -168,11 +167,11 @@ TEST_F(ProjectCommandsTest, SaveAsCancelledKeepsTheName)
     form->SaveProjectClicked();
     prompts.Files.push_back(QString()); // cancel
     form->SaveProjectAsClicked();
-    EXPECT_EQ(form->ProjectFile, Path("one.pcf"));
+    EXPECT_EQ(form->ProjectFile(), Path("one.pcf"));
     prompts.Files.push_back(Path("two.pcf"));
     form->SaveProjectAsClicked();
-    EXPECT_EQ(form->ProjectFile, Path("two.pcf"));
-    EXPECT_EQ(form->projectLabel->text(), "two.pcf");
+    EXPECT_EQ(form->ProjectFile(), Path("two.pcf"));
+    EXPECT_EQ(ui::projectLabel(*form)->text(), "two.pcf");
     EXPECT_TRUE(QFileInfo::exists(Path("two.pcf")));
 }
 
@@ -188,16 +187,16 @@ TEST_F(ProjectCommandsTest, NewAnsweredNoResetsWithoutWriting)
     form->NewProjectClicked();
     EXPECT_TRUE(prompts.Asked.contains("ask:Saving the project first?"));
     EXPECT_EQ(Read(Path("old.pcf")), saved);
-    EXPECT_EQ(form->ProjectFile, "");
-    EXPECT_EQ(form->projectLabel->text(), "");
-    EXPECT_EQ(form->sizeModeBox->currentIndex(), 1);
-    EXPECT_EQ(form->formBox->currentIndex(), 0);
-    EXPECT_EQ(form->surroundingBox->currentIndex(), 0);
-    EXPECT_EQ(form->widthBar->value(), 50);
-    EXPECT_EQ(form->eyeAngleBox->value(), 40); // the first kind's eye angle
-    EXPECT_EQ(form->resultWidthBar->value(), 300);
+    EXPECT_EQ(form->ProjectFile(), "");
+    EXPECT_EQ(ui::projectLabel(*form)->text(), "");
+    EXPECT_EQ(ui::sizeModeBox(*form)->currentIndex(), 1);
+    EXPECT_EQ(ui::formBox(*form)->currentIndex(), 0);
+    EXPECT_EQ(ui::surroundingBox(*form)->currentIndex(), 0);
+    EXPECT_EQ(ui::widthBar(*form)->value(), 50);
+    EXPECT_EQ(ui::eyeAngleBox(*form)->value(), 40); // the first kind's eye angle
+    EXPECT_EQ(ui::resultWidthBar(*form)->value(), 300);
     EXPECT_EQ(form->Params().BackgroundBlue, 1.0f);
-    EXPECT_EQ(form->Covers[0].Thumbnail.size(), QSize(80, 100));
+    EXPECT_EQ(form->CoverSlots()[0].Thumbnail.size(), QSize(80, 100));
 }
 
 TEST_F(ProjectCommandsTest, NewAnsweredYesThenCancelledKeepsTheProject)
@@ -221,7 +220,7 @@ TEST_F(ProjectCommandsTest, ProjectGivenAtStartOpensOnceTheViewIsReady)
     Start();
     form->OpenProjectAtStart(Path("start.pcf"));
     ShowAndWaitForGL();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->projectLabel->text() == "start.pcf"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui::projectLabel(*form)->text() == "start.pcf"; }, 3000));
     EXPECT_EQ(State(), saved);
 }
 
@@ -259,8 +258,8 @@ TEST_F(ProjectCommandsTest, RelativeCoverPathsAreReadFromTheProjectsFolderAndKep
 
     ASSERT_TRUE(form->OpenProjectFile(project));
     WaitForCovers();
-    EXPECT_EQ(form->Covers[FrontBack].Path, "art/front.bmp");
-    EXPECT_EQ(form->Covers[FrontBack].Thumbnail.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, "art/front.bmp");
+    EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.pixelColor(0, 0), QColor(Qt::red));
     // The missing one is said once, by the file it names.
     EXPECT_TRUE(form->statusBar()->currentMessage().contains(QDir::toNativeSeparators(Path("shots/art/missing.bmp"))))
         << form->statusBar()->currentMessage().toStdString();

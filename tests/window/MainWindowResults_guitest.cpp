@@ -26,8 +26,8 @@ struct ResultsTest : WindowFixture {
     // What the panel shows: the output sits in the lower left of its framebuffer.
     QImage ShownFrame()
     {
-        form->view->RenderNow();
-        const QImage whole = form->view->grabFramebuffer();
+        ui::view(*form)->RenderNow();
+        const QImage whole = ui::view(*form)->grabFramebuffer();
         const QSize out = form->OutputPixelSize();
         return whole.copy(0, whole.height() - out.height(), out.width(), out.height())
             .convertToFormat(QImage::Format_RGB888);
@@ -35,7 +35,7 @@ struct ResultsTest : WindowFixture {
 
     QSize LabelSize() const
     {
-        return QSize(form->resultWidthLabel->text().toInt(), form->resultHeightLabel->text().toInt());
+        return QSize(ui::resultWidthLabel(*form)->text().toInt(), ui::resultHeightLabel(*form)->text().toInt());
     }
 
     QVariant Stored(const QString& key) const
@@ -49,7 +49,7 @@ struct ResultsTest : WindowFixture {
     {
         prompts.DialogScripts.push_back([this, body](QDialog& d) {
             auto& dlg = dynamic_cast<SaveImageDialog&>(d);
-            EXPECT_TRUE(form->SuspendDraw);
+            EXPECT_TRUE(form->DrawingSuspended());
             dlg.show();
             EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
             body(dlg);
@@ -64,8 +64,8 @@ TEST_F(ResultsTest, WriteSavesTheShownFrameAtTheOutputSizeAndReportsIt)
 {
     Start();
     ShowAndWaitForGL();
-    form->resultWidthBar->setValue(123); // odd sizes test the row padding and the scaling
-    form->resultHeightBar->setValue(77);
+    ui::resultWidthBar(*form)->setValue(123); // odd sizes test the row padding and the scaling
+    ui::resultHeightBar(*form)->setValue(77);
     QTest::qWait(50);
     const QImage shown = ShownFrame();
     ASSERT_EQ(shown.size(), QSize(123, 77));
@@ -75,15 +75,15 @@ TEST_F(ResultsTest, WriteSavesTheShownFrameAtTheOutputSizeAndReportsIt)
         dlg.formatBox->setCurrentIndex(1);
         dlg.okButton->click();
     });
-    form->writeButton->click();
-    const QString bmp = form->LastOutput;
-    ASSERT_TRUE(bmp.startsWith(form->Folder.OutputFolder)) << bmp.toStdString();
+    ui::writeButton(*form)->click();
+    const QString bmp = form->LastOutput();
+    ASSERT_TRUE(bmp.startsWith(form->Document().OutputFolder())) << bmp.toStdString();
     ASSERT_TRUE(bmp.endsWith(".bmp"));
     EXPECT_EQ(form->StatusText(2), "Last output: " + bmp);
     const QImage written = ReadResultFile(bmp);
     EXPECT_EQ(written.size(), LabelSize());
     EXPECT_EQ(MaxPixelDifference(written, shown), 0);
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_FALSE(form->DrawingSuspended());
 
     // The menu item does the same; JPEG within its loss.
     QTest::qWait(100); // the next time unit
@@ -92,9 +92,9 @@ TEST_F(ResultsTest, WriteSavesTheShownFrameAtTheOutputSizeAndReportsIt)
         dlg.qualityBox->setValue(100);
         dlg.okButton->click();
     });
-    form->writeAction->trigger();
-    ASSERT_TRUE(form->LastOutput.endsWith(".jpg"));
-    const QImage jpeg = ReadResultFile(form->LastOutput);
+    ui::writeAction(*form)->trigger();
+    ASSERT_TRUE(form->LastOutput().endsWith(".jpg"));
+    const QImage jpeg = ReadResultFile(form->LastOutput());
     EXPECT_EQ(jpeg.size(), LabelSize());
     // Flat areas survive nearly unchanged; corners are the background.
     const QColor corner = shown.pixelColor(2, 2);
@@ -112,18 +112,18 @@ TEST_F(ResultsTest, AChangeWhoseFrameIsStillBookedIsInTheWrittenPicture)
 {
     Start();
     ShowAndWaitForGL();
-    form->resultWidthBar->setValue(140);
-    form->resultHeightBar->setValue(90);
+    ui::resultWidthBar(*form)->setValue(140);
+    ui::resultHeightBar(*form)->setValue(90);
     QTest::qWait(50);
     // Write at once: the frame for the new depth is only booked so far.
-    form->depthBar->setValue(form->depthBar->value() + 15);
-    ASSERT_TRUE(form->view->FramePending());
+    ui::depthBar(*form)->setValue(ui::depthBar(*form)->value() + 15);
+    ASSERT_TRUE(ui::view(*form)->FramePending());
     Answer([](SaveImageDialog& dlg) {
         dlg.formatBox->setCurrentIndex(1);
         dlg.okButton->click();
     });
-    form->writeButton->click();
-    const QImage written = ReadResultFile(form->LastOutput);
+    ui::writeButton(*form)->click();
+    const QImage written = ReadResultFile(form->LastOutput());
     ASSERT_FALSE(written.isNull());
     const QImage shown = ShownFrame();
     EXPECT_EQ(written.size(), shown.size());
@@ -141,8 +141,8 @@ TEST_F(ResultsTest, ColoursAreNotSwappedInTheWrittenFile)
         dlg.formatBox->setCurrentIndex(1);
         dlg.okButton->click();
     });
-    form->writeButton->click();
-    const QImage written = ReadResultFile(form->LastOutput);
+    ui::writeButton(*form)->click();
+    const QImage written = ReadResultFile(form->LastOutput());
     ASSERT_FALSE(written.isNull());
     EXPECT_EQ(written.pixelColor(0, 0), QColor(0, 0, 255));
     EXPECT_EQ(written.pixelColor(written.width() - 1, written.height() - 1), QColor(0, 0, 255));
@@ -152,18 +152,18 @@ TEST_F(ResultsTest, CancelChangesNothingStoresTheDialogsSettingsAndDrawingResume
 {
     Start();
     ShowAndWaitForGL();
-    form->statusPanels[2]->setText(QStringLiteral("before"));
-    const QString folder = form->Folder.OutputFolder;
+    ui::statusPanel(*form, 2)->setText(QStringLiteral("before"));
+    const QString folder = form->Document().OutputFolder();
     Answer([](SaveImageDialog& dlg) {
         dlg.qualityBox->setValue(40);
         dlg.folderEdit->setText(QStringLiteral("/elsewhere/"));
     });
-    form->writeButton->click();
+    ui::writeButton(*form)->click();
     EXPECT_EQ(prompts.Asked.last(), "dialog:Save image as");
     EXPECT_EQ(form->StatusText(2), "before");
-    EXPECT_TRUE(form->LastOutput.isEmpty());
-    EXPECT_EQ(form->Folder.OutputFolder, folder);
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_TRUE(form->LastOutput().isEmpty());
+    EXPECT_EQ(form->Document().OutputFolder(), folder);
+    EXPECT_FALSE(form->DrawingSuspended());
     EXPECT_EQ(Stored("Preference/Quality").toString(), "40");
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
 
@@ -171,7 +171,7 @@ TEST_F(ResultsTest, CancelChangesNothingStoresTheDialogsSettingsAndDrawingResume
     prompts.Colors.push_back(QColor(255, 0, 0));
     form->PickBackground();
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return form->view->grabFramebuffer().pixelColor(1, 1) == QColor(255, 0, 0); }, 3000));
+        [&] { return ui::view(*form)->grabFramebuffer().pixelColor(1, 1) == QColor(255, 0, 0); }, 3000));
 }
 
 // Anti-aliased edges add in-between colours.
@@ -189,8 +189,8 @@ TEST_F(ResultsTest, TheDialogsSampleChoiceRedrawsAndOkMakesItTheLooksCount)
 {
     Start();
     ShowAndWaitForGL();
-    form->resultWidthBar->setValue(160);
-    form->resultHeightBar->setValue(120);
+    ui::resultWidthBar(*form)->setValue(160);
+    ui::resultHeightBar(*form)->setValue(120);
     QTest::qWait(50);
     ASSERT_EQ(form->Params().Looks.Samples, 1);
     QImage plain, smooth;
@@ -209,16 +209,16 @@ TEST_F(ResultsTest, TheDialogsSampleChoiceRedrawsAndOkMakesItTheLooksCount)
         dlg.formatBox->setCurrentIndex(1);
         dlg.okButton->click();
     });
-    form->writeButton->click();
+    ui::writeButton(*form)->click();
     ASSERT_EQ(smooth.size(), QSize(160, 120));
     EXPECT_GT(DistinctColours(smooth), DistinctColours(plain) + 10);
-    ASSERT_TRUE(form->LastOutput.endsWith(".bmp"));
-    const QImage written = ReadResultFile(form->LastOutput);
+    ASSERT_TRUE(form->LastOutput().endsWith(".bmp"));
+    const QImage written = ReadResultFile(form->LastOutput());
     EXPECT_EQ(MaxPixelDifference(written, smooth), 0);
     EXPECT_GT(MaxPixelDifference(written, plain), 0);
     // The written count is the document's now: the Look panel shows it.
     EXPECT_EQ(form->Params().Looks.Samples, 16);
-    EXPECT_EQ(form->samplesBox->currentText(), "16");
+    EXPECT_EQ(ui::samplesBox(*form)->currentText(), "16");
 
     // The next write starts from it; a choice cancelled is forgotten.
     QImage two;
@@ -228,23 +228,23 @@ TEST_F(ResultsTest, TheDialogsSampleChoiceRedrawsAndOkMakesItTheLooksCount)
         dlg.samplesBox->setCurrentIndex(0);
         two = dlg.preview->pixmap().toImage();
     });
-    form->writeButton->click();
+    ui::writeButton(*form)->click();
     EXPECT_EQ(MaxPixelDifference(two, plain), 0); // back to the frame shown
     EXPECT_EQ(form->Params().Looks.Samples, 16);
-    EXPECT_EQ(form->samplesBox->currentText(), "16");
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_EQ(ui::samplesBox(*form)->currentText(), "16");
+    EXPECT_FALSE(form->DrawingSuspended());
 }
 
 TEST_F(ResultsTest, AFailedCaptureIsReportedBeforeTheDialogShows)
 {
     Start(); // never shown: the panel has no context to read from
-    form->writeButton->click();
+    ui::writeButton(*form)->click();
     ASSERT_FALSE(prompts.Asked.isEmpty());
     EXPECT_EQ(prompts.Asked.last(),
               "tell:Can not allocate enough video memory. Try again with a smaller image.");
     EXPECT_FALSE(prompts.Asked.join(' ').contains("dialog:"));
-    EXPECT_TRUE(form->LastOutput.isEmpty());
-    EXPECT_FALSE(form->SuspendDraw);
+    EXPECT_TRUE(form->LastOutput().isEmpty());
+    EXPECT_FALSE(form->DrawingSuspended());
     form.reset();
     EXPECT_FALSE(Stored("Preference/Quality").isValid());
     EXPECT_FALSE(Stored("Preference/Output format").isValid());
@@ -258,7 +258,7 @@ TEST_F(ResultsTest, AWriteThatFailsKeepsTheDialogOpenAndRecordsNothing)
     blocker.close();
     Start();
     ShowAndWaitForGL();
-    const QString folder = form->Folder.OutputFolder;
+    const QString folder = form->Document().OutputFolder();
     const QString status = form->StatusText(2);
     bool stillOpen = false;
     Answer([&](SaveImageDialog& dlg) {
@@ -267,13 +267,13 @@ TEST_F(ResultsTest, AWriteThatFailsKeepsTheDialogOpenAndRecordsNothing)
         dlg.okButton->click();
         stillOpen = dlg.isVisible();
     });
-    form->writeButton->click();
+    ui::writeButton(*form)->click();
     EXPECT_TRUE(stillOpen);
     EXPECT_TRUE(prompts.Asked.join('\n').contains("tell:" + QDir::toNativeSeparators(dir.filePath("plain"))))
         << prompts.Asked.join('\n').toStdString();
-    EXPECT_TRUE(form->LastOutput.isEmpty());
+    EXPECT_TRUE(form->LastOutput().isEmpty());
     EXPECT_EQ(form->StatusText(2), status);
-    EXPECT_EQ(form->Folder.OutputFolder, folder);
+    EXPECT_EQ(form->Document().OutputFolder(), folder);
 }
 
 TEST_F(ResultsTest, AnOkThatWritesNothingRecordsNoLastOutput)
@@ -286,62 +286,62 @@ TEST_F(ResultsTest, AnOkThatWritesNothingRecordsNoLastOutput)
         dlg.folderEdit->setText(other);
         dlg.okButton->click();
     });
-    form->writeButton->click();
-    EXPECT_TRUE(form->LastOutput.isEmpty());
+    ui::writeButton(*form)->click();
+    EXPECT_TRUE(form->LastOutput().isEmpty());
     EXPECT_TRUE(form->StatusText(2).isEmpty());
     // The folder the user accepted is kept, ending with a separator.
-    EXPECT_EQ(form->Folder.OutputFolder, other + QDir::separator());
+    EXPECT_EQ(form->Document().OutputFolder(), other + QDir::separator());
 }
 
 TEST_F(ResultsTest, SizeClassesSetTheMaximumAndOnlyLargeMaximises)
 {
     Start();
     ShowAndWaitForGL();
-    form->resultWidthBar->setValue(50);
+    ui::resultWidthBar(*form)->setValue(50);
     for (int index : {0, 1}) {
-        form->sizeModeBox->setCurrentIndex(index);
-        form->sizeModeBox->activated(index);
+        ui::sizeModeBox(*form)->setCurrentIndex(index);
+        ui::sizeModeBox(*form)->activated(index);
         EXPECT_FALSE(form->windowState() & Qt::WindowMaximized) << index;
     }
-    EXPECT_EQ(form->resultWidthBar->maximum(), 300);
-    EXPECT_EQ(form->resultWidthBar->value(), 300);
-    EXPECT_EQ(form->resultHeightBar->value(), 300);
-    form->sizeModeBox->setCurrentIndex(0);
-    form->sizeModeBox->activated(0);
-    EXPECT_EQ(form->resultHeightBar->maximum(), 100);
-    EXPECT_EQ(form->resultHeightBar->value(), 100);
-    EXPECT_EQ(form->resultHeightLabel->text(), "100");
-    form->sizeModeBox->setCurrentIndex(2);
-    form->sizeModeBox->activated(2);
+    EXPECT_EQ(ui::resultWidthBar(*form)->maximum(), 300);
+    EXPECT_EQ(ui::resultWidthBar(*form)->value(), 300);
+    EXPECT_EQ(ui::resultHeightBar(*form)->value(), 300);
+    ui::sizeModeBox(*form)->setCurrentIndex(0);
+    ui::sizeModeBox(*form)->activated(0);
+    EXPECT_EQ(ui::resultHeightBar(*form)->maximum(), 100);
+    EXPECT_EQ(ui::resultHeightBar(*form)->value(), 100);
+    EXPECT_EQ(ui::resultHeightLabel(*form)->text(), "100");
+    ui::sizeModeBox(*form)->setCurrentIndex(2);
+    ui::sizeModeBox(*form)->activated(2);
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(form->resultWidthBar->value(), 450);
-    EXPECT_EQ(form->resultWidthLabel->text(), "450");
+    EXPECT_EQ(ui::resultWidthBar(*form)->value(), 450);
+    EXPECT_EQ(ui::resultWidthLabel(*form)->text(), "450");
 }
 
 TEST_F(ResultsTest, APanelLargerThanItsBoxIsCentredWithNegativeCorner)
 {
     Start();
     ShowAndWaitForGL();
-    form->resultWidthBar->setValue(300);
-    form->resultHeightBar->setValue(300);
+    ui::resultWidthBar(*form)->setValue(300);
+    ui::resultHeightBar(*form)->setValue(300);
     // A box smaller than the panel (the window's layout keeps it larger).
-    form->viewBox->setMaximumSize(140, 120);
-    const QWidget* box = form->viewBox;
+    ui::viewBox(*form)->setMaximumSize(140, 120);
+    const QWidget* box = ui::viewBox(*form);
     ASSERT_TRUE(QTest::qWaitFor([&] { return box->width() <= 140; }, 2000));
     QTest::qWait(50);
-    const QRect panel = form->view->geometry();
+    const QRect panel = ui::view(*form)->geometry();
     EXPECT_EQ(panel.left(), (box->width() - panel.width()) / 2);
     EXPECT_EQ(panel.top(), (box->height() - panel.height()) / 2);
     // 300 pixels are at least 150 logical ones up to a scale of 2.
     EXPECT_LT(panel.left(), 0);
     EXPECT_LT(panel.top(), 0);
-    EXPECT_GE(form->view->PixelSize().width(), 300);
-    if (form->view->devicePixelRatioF() == 1.0) {
+    EXPECT_GE(ui::view(*form)->PixelSize().width(), 300);
+    if (ui::view(*form)->devicePixelRatioF() == 1.0) {
         EXPECT_EQ(panel.size(), QSize(300, 300));
     }
     // The smallest image: one pixel.
-    form->resultWidthBar->setValue(1);
-    form->resultHeightBar->setValue(1);
+    ui::resultWidthBar(*form)->setValue(1);
+    ui::resultHeightBar(*form)->setValue(1);
     QTest::qWait(50);
     EXPECT_EQ(ShownFrame().size(), QSize(1, 1));
 }
@@ -350,9 +350,9 @@ TEST_F(ResultsTest, BrowseOpensTheOutputFolder)
 {
     Start();
     UrlCatcher catcher({QStringLiteral("file")});
-    form->browseButton->click();
+    ui::browseButton(*form)->click();
     ASSERT_EQ(catcher.Opened.size(), 1);
-    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(QDir::fromNativeSeparators(form->Folder.OutputFolder)));
+    EXPECT_EQ(catcher.Opened[0], QUrl::fromLocalFile(QDir::fromNativeSeparators(form->Document().OutputFolder())));
 }
 
 } // namespace
@@ -364,7 +364,7 @@ namespace {
 TEST_F(ResultsTest, WriteDuringACoverLoadSavesTheFrameShown)
 {
     Start();
-    form->formBox->setCurrentIndex(2); // the front faces the viewer
+    ui::formBox(*form)->setCurrentIndex(2); // the front faces the viewer
     form->FormChosen();
     ShowAndWaitForGL();
     const QImage shown = ShownFrame();
@@ -376,13 +376,13 @@ TEST_F(ResultsTest, WriteDuringACoverLoadSavesTheFrameShown)
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     Answer([this](SaveImageDialog& dlg) {
         WaitForCovers(); // installed while the dialog is up
-        EXPECT_EQ(form->Covers[FrontBack].Path, Path("red.jpg"));
+        EXPECT_EQ(form->CoverSlots()[FrontBack].Path, Path("red.jpg"));
         dlg.formatBox->setCurrentIndex(1);
         dlg.okButton->click();
     });
-    form->writeButton->click();
-    ASSERT_TRUE(form->LastOutput.endsWith(".bmp"));
-    EXPECT_EQ(MaxPixelDifference(ReadResultFile(form->LastOutput), shown), 0);
+    ui::writeButton(*form)->click();
+    ASSERT_TRUE(form->LastOutput().endsWith(".bmp"));
+    EXPECT_EQ(MaxPixelDifference(ReadResultFile(form->LastOutput()), shown), 0);
 
     const QImage after = ShownFrame();
     const QColor centre = after.pixelColor(after.width() / 2, after.height() / 2);

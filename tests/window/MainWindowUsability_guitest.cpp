@@ -22,8 +22,8 @@ using UsabilityTest = WindowFixture;
 
 QList<QScrollBar*> AllBars(MainWindow& f)
 {
-    return {f.resultWidthBar, f.resultHeightBar, f.widthBar, f.heightBar, f.thicknessBar,
-            f.verticalBar,   f.horizontalBar,       f.depthBar, f.turnBar};
+    return {ui::resultWidthBar(f), ui::resultHeightBar(f), ui::widthBar(f), ui::heightBar(f), ui::thicknessBar(f),
+            ui::verticalBar(f),   ui::horizontalBar(f),       ui::depthBar(f), ui::turnBar(f)};
 }
 
 QRect ThumbOf(QScrollBar* bar)
@@ -86,22 +86,22 @@ TEST_F(UsabilityTest, EveryScrollBarCanBeDraggedAtTheDefaultSize)
         QTest::qWait(10);
     }
     // The box Width follows a drag in the view: a dragged width is never 1.
-    EXPECT_GT(form->widthBar->value(), 1);
-    EXPECT_GT(form->view->width(), 1);
+    EXPECT_GT(ui::widthBar(*form)->value(), 1);
+    EXPECT_GT(ui::view(*form)->width(), 1);
 }
 
 TEST_F(UsabilityTest, TroughClicksAndPageKeysMoveOnePosition)
 {
     Start();
     ShowAndWaitForGL();
-    QScrollBar* bar = form->depthBar;
+    QScrollBar* bar = ui::depthBar(*form);
     bar->setValue(40);
     const QRect groove = GrooveOf(bar);
     const QRect thumb = ThumbOf(bar);
     // Right of the thumb, inside the trough.
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint((thumb.right() + groove.right()) / 2, groove.center().y()));
     EXPECT_EQ(bar->value(), 41);
-    EXPECT_EQ(form->depthLabel->text(), "41");
+    EXPECT_EQ(ui::depthLabel(*form)->text(), "41");
     bar->setFocus();
     QTest::keyClick(bar, Qt::Key_PageDown);
     EXPECT_EQ(bar->value(), 42);
@@ -115,10 +115,10 @@ TEST_F(UsabilityTest, TheFocusedScrollBarShowsItsFocus)
 {
     Start();
     ShowAndWaitForGL();
-    QScrollBar* bar = form->turnBar;
+    QScrollBar* bar = ui::turnBar(*form);
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->formBox->setFocus();
+    ui::formBox(*form)->setFocus();
     QTest::qWait(20);
     const QImage plain = bar->grab().toImage();
     bar->setFocus();
@@ -146,7 +146,7 @@ TEST_F(UsabilityTest, CoverPreviewsAreWholeAndCentred)
     const struct {
         QLabel* preview;
         QSize size;
-    } previews[] = {{form->frontPreview, {63, 44}}, {form->sidePreview, {56, 44}}, {form->topPreview, {56, 44}}};
+    } previews[] = {{ui::frontPreview(*form), {63, 44}}, {ui::sidePreview(*form), {56, 44}}, {ui::topPreview(*form), {56, 44}}};
     for (const auto& [preview, size] : previews) {
         SCOPED_TRACE(preview->objectName().toStdString());
         EXPECT_EQ(preview->size(), size);
@@ -160,7 +160,7 @@ TEST_F(UsabilityTest, CoverPreviewsAreWholeAndCentred)
         EXPECT_TRUE(covers->rect().contains(group->geometry()));
     }
     // The loaded thumbnails are wider than the preview: both halves show, split in the middle.
-    for (QLabel* preview : {form->frontPreview, form->sidePreview}) {
+    for (QLabel* preview : {ui::frontPreview(*form), ui::sidePreview(*form)}) {
         const QImage shown = preview->grab().toImage();
         const int y = shown.height() / 2;
         EXPECT_EQ(shown.pixelColor(2, y), QColor(Qt::red));
@@ -190,7 +190,7 @@ TEST_F(UsabilityTest, EveryCaptionShowsWhole)
             EXPECT_GE(group->width(), group->minimumSizeHint().width()) << group->title().toStdString();
         }
     }
-    QComboBox* mode = form->formBox;
+    QComboBox* mode = ui::formBox(*form);
     QStyleOptionComboBox option;
     option.initFrom(mode);
     const int textRoom =
@@ -205,7 +205,7 @@ TEST_F(UsabilityTest, TypedComboTextIsAppliedAsItChanges)
 {
     Start();
     ShowAndWaitForGL();
-    QLineEdit* fog = form->surroundingBox->lineEdit();
+    QLineEdit* fog = ui::surroundingBox(*form)->lineEdit();
     ASSERT_NE(fog, nullptr);
     fog->setFocus();
     fog->selectAll();
@@ -219,27 +219,27 @@ TEST_F(UsabilityTest, TypedComboTextIsAppliedAsItChanges)
     // Text that names no item: no item, fog mode 255.
     fog->selectAll();
     QTest::keyClicks(fog, "Foggy");
-    EXPECT_EQ(form->surroundingBox->currentText(), "Foggy");
+    EXPECT_EQ(ui::surroundingBox(*form)->currentText(), "Foggy");
     EXPECT_EQ(form->Params().FogMode, 255);
     QTest::keyClick(fog, Qt::Key_Return);
     EXPECT_EQ(form->Params().FogMode, 255);
 
-    QLineEdit* size = form->sizeModeBox->lineEdit();
+    QLineEdit* size = ui::sizeModeBox(*form)->lineEdit();
     size->setFocus();
     size->selectAll();
     QTest::keyClicks(size, "Tiny");
-    EXPECT_EQ(form->Document.SizeClass(), -1);
-    EXPECT_EQ(form->resultWidthBar->maximum(), 100);
-    EXPECT_EQ(form->resultHeightBar->value(), 100);
+    EXPECT_EQ(form->Document().SizeClass(), -1);
+    EXPECT_EQ(ui::resultWidthBar(*form)->maximum(), 100);
+    EXPECT_EQ(ui::resultHeightBar(*form)->value(), 100);
     size->selectAll();
     QTest::keyClicks(size, "mEDIUM");
-    EXPECT_EQ(form->Document.SizeClass(), 1);
-    EXPECT_EQ(form->resultWidthBar->maximum(), 300);
-    EXPECT_EQ(form->resultHeightBar->value(), 300);
+    EXPECT_EQ(form->Document().SizeClass(), 1);
+    EXPECT_EQ(ui::resultWidthBar(*form)->maximum(), 300);
+    EXPECT_EQ(ui::resultHeightBar(*form)->value(), 300);
     size->selectAll();
     QTest::keyClicks(size, "small");
-    EXPECT_EQ(form->Document.SizeClass(), 0);
-    EXPECT_EQ(form->resultWidthBar->maximum(), 100);
+    EXPECT_EQ(form->Document().SizeClass(), 0);
+    EXPECT_EQ(ui::resultWidthBar(*form)->maximum(), 100);
 
     // Saved as shown: no item is stored as such.
     const QString project = Path("typed.pcf");
@@ -248,7 +248,7 @@ TEST_F(UsabilityTest, TypedComboTextIsAppliedAsItChanges)
     prompts.Answers.push_back(QMessageBox::Ok);
     ASSERT_TRUE(form->OpenProjectFile(project));
     EXPECT_EQ(form->Params().FogMode, 255);
-    EXPECT_EQ(form->surroundingBox->currentText(), "");
+    EXPECT_EQ(ui::surroundingBox(*form)->currentText(), "");
 }
 
 // A press alone, or a press of another button, opens nothing; a left click does.
@@ -256,7 +256,7 @@ TEST_F(UsabilityTest, PreviewsAndColourPanelOpenTheirDialogsOnALeftClick)
 {
     Start();
     ShowAndWaitForGL();
-    for (QWidget* target : {static_cast<QWidget*>(form->frontPreview), static_cast<QWidget*>(form->colorPanel)}) {
+    for (QWidget* target : {static_cast<QWidget*>(ui::frontPreview(*form)), static_cast<QWidget*>(ui::colorPanel(*form))}) {
         SCOPED_TRACE(target->objectName().toStdString());
         prompts.Asked.clear();
         QTest::mousePress(target, Qt::LeftButton, {}, QPoint(3, 3));
@@ -279,8 +279,8 @@ TEST_F(UsabilityTest, TooltipsUseThePlainSystemStyle)
     Start();
     ShowAndWaitForGL();
     const QColor base = QToolTip::palette().color(QPalette::ToolTipBase);
-    for (QWidget* w : {static_cast<QWidget*>(form->frontPreview), static_cast<QWidget*>(form->writeButton),
-                       static_cast<QWidget*>(form->browseButton)}) {
+    for (QWidget* w : {static_cast<QWidget*>(ui::frontPreview(*form)), static_cast<QWidget*>(ui::writeButton(*form)),
+                       static_cast<QWidget*>(ui::browseButton(*form))}) {
         SCOPED_TRACE(w->objectName().toStdString());
         QToolTip::showText(w->mapToGlobal(QPoint(2, 2)), w->toolTip(), w);
         QWidget* tip = nullptr;

@@ -21,17 +21,17 @@ TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
 {
     Start();
     EXPECT_EQ(form->windowTitle(), "Cubiform Classic version 1.2 (Freeware)");
-    EXPECT_EQ(form->sizeModeBox->currentIndex(), 1);
-    EXPECT_EQ(form->formBox->currentIndex(), 0);
-    EXPECT_EQ(form->surroundingBox->currentIndex(), 0);
-    EXPECT_EQ(form->formBox->count(), 10);
+    EXPECT_EQ(ui::sizeModeBox(*form)->currentIndex(), 1);
+    EXPECT_EQ(ui::formBox(*form)->currentIndex(), 0);
+    EXPECT_EQ(ui::surroundingBox(*form)->currentIndex(), 0);
+    EXPECT_EQ(ui::formBox(*form)->count(), 10);
     EXPECT_EQ(form->Params().BackgroundRed, 1.0f);
-    EXPECT_EQ(form->resultWidthBar->value(), 300);
-    EXPECT_EQ(form->depthBar->value(), 25); // from the first box kind
+    EXPECT_EQ(ui::resultWidthBar(*form)->value(), 300);
+    EXPECT_EQ(ui::depthBar(*form)->value(), 25); // from the first box kind
     EXPECT_EQ(form->StatusText(0), "Side angle = 36");
     EXPECT_TRUE(QDir(dir.filePath("Output")).exists());
     EXPECT_TRUE(QDir(dir.filePath("Projects")).exists());
-    EXPECT_EQ(form->Folder.OutputFolder, QDir::toNativeSeparators(dir.path()) + "/Output/");
+    EXPECT_EQ(form->Document().OutputFolder(), QDir::toNativeSeparators(dir.path()) + "/Output/");
     // Tab follows the rows of the "Results" group: size mode, width, height, Browse.
     auto nextStop = [](QWidget* from) {
         QWidget* w = from->nextInFocusChain();
@@ -39,8 +39,8 @@ TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
             w = w->nextInFocusChain();
         return w;
     };
-    EXPECT_EQ(nextStop(form->sizeModeBox), static_cast<QWidget*>(form->resultWidthBar));
-    EXPECT_EQ(nextStop(form->resultHeightBar), static_cast<QWidget*>(form->browseButton));
+    EXPECT_EQ(nextStop(ui::sizeModeBox(*form)), static_cast<QWidget*>(ui::resultWidthBar(*form)));
+    EXPECT_EQ(nextStop(ui::resultHeightBar(*form)), static_cast<QWidget*>(ui::browseButton(*form)));
     form.reset();
 
     QSettings s(SettingsFile(), QSettings::IniFormat);
@@ -67,15 +67,15 @@ TEST_F(WindowTest, StoredPreferencesAreAppliedAtStart)
     Store("Preference/Background color", "255");
     Store("Preference/Form mode", "5");
     Start();
-    EXPECT_EQ(form->sizeModeBox->currentIndex(), 2);
-    EXPECT_EQ(form->resultWidthBar->maximum(), 450);
+    EXPECT_EQ(ui::sizeModeBox(*form)->currentIndex(), 2);
+    EXPECT_EQ(ui::resultWidthBar(*form)->maximum(), 450);
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(form->surroundingBox->currentIndex(), 0);
+    EXPECT_EQ(ui::surroundingBox(*form)->currentIndex(), 0);
     EXPECT_EQ(form->Params().FogMode, 0);
     EXPECT_EQ(form->Params().BackgroundRed, 1.0f);
     EXPECT_EQ(form->Params().BackgroundGreen, 0.0f);
     EXPECT_EQ(form->Params().BackgroundBlue, 0.0f);
-    EXPECT_EQ(form->formBox->currentText(), "CD jewel box");
+    EXPECT_EQ(ui::formBox(*form)->currentText(), "CD jewel box");
 }
 
 TEST_F(WindowTest, IndexesOutsideTheListsReadNoTable)
@@ -84,10 +84,10 @@ TEST_F(WindowTest, IndexesOutsideTheListsReadNoTable)
     Store("Preference/Form mode", "99");
     Store("Preference/Fog", "-4");
     Start();
-    EXPECT_EQ(form->sizeModeBox->currentIndex(), -1);
-    EXPECT_EQ(form->resultWidthBar->maximum(), 100);
-    EXPECT_EQ(form->formBox->currentIndex(), 0); // falls back to the first kind
-    EXPECT_EQ(form->surroundingBox->currentIndex(), -1);
+    EXPECT_EQ(ui::sizeModeBox(*form)->currentIndex(), -1);
+    EXPECT_EQ(ui::resultWidthBar(*form)->maximum(), 100);
+    EXPECT_EQ(ui::formBox(*form)->currentIndex(), 0); // falls back to the first kind
+    EXPECT_EQ(ui::surroundingBox(*form)->currentIndex(), -1);
     EXPECT_EQ(form->Params().FogMode, 255);
 }
 
@@ -95,9 +95,8 @@ TEST_F(WindowTest, DragTurnsHalfADegreePerPixelFromTheDragsStart)
 {
     Start();
     ShowAndWaitForGL();
-    form->Params().SideAngle = 30;
-    form->Params().TiltAngle = 0;
-    GLPanel* panel = form->view;
+    form->Document().SetAngles(30, 0);
+    GLPanel* panel = ui::view(*form);
     const QPoint start(50, 50);
     QTest::mousePress(panel, Qt::LeftButton, {}, start);
     QTest::mouseMove(panel, start + QPoint(100, 0));
@@ -126,50 +125,50 @@ TEST_F(WindowTest, WheelMovesOnlyTheFocusedScrollBar)
     };
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->depthBar->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->depthBar->hasFocus(); }, 2000));
-    const int before = form->depthBar->value();
-    wheel(form->depthBar, 120);
-    EXPECT_EQ(form->depthBar->value(), before + 1);
+    ui::depthBar(*form)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui::depthBar(*form)->hasFocus(); }, 2000));
+    const int before = ui::depthBar(*form)->value();
+    wheel(ui::depthBar(*form), 120);
+    EXPECT_EQ(ui::depthBar(*form)->value(), before + 1);
     EXPECT_EQ(form->Params().Depth, static_cast<float>(before + 1));
-    form->depthBar->setValue(80);
-    wheel(form->view, 120);
-    EXPECT_EQ(form->depthBar->value(), 80);
+    ui::depthBar(*form)->setValue(80);
+    wheel(ui::view(*form), 120);
+    EXPECT_EQ(ui::depthBar(*form)->value(), 80);
 
-    form->formBox->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->formBox->hasFocus(); }, 2000));
-    wheel(form->formBox, -240);
-    EXPECT_EQ(form->formBox->currentIndex(), 0);
-    EXPECT_EQ(form->depthBar->value(), 80);
+    ui::formBox(*form)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui::formBox(*form)->hasFocus(); }, 2000));
+    wheel(ui::formBox(*form), -240);
+    EXPECT_EQ(ui::formBox(*form)->currentIndex(), 0);
+    EXPECT_EQ(ui::depthBar(*form)->value(), 80);
 }
 
 TEST_F(WindowTest, ScrollingABarDrawsTheNewPositionAtOnce)
 {
     Start();
     ShowAndWaitForGL();
-    form->view->SetActive(false); // only the scroll handler draws now
+    ui::view(*form)->SetActive(false); // only the scroll handler draws now
     std::vector<float> drawnDepths;
-    const auto draw = form->view->OnGLDraw;
-    form->view->OnGLDraw = [&](GLPanel* p) {
+    const auto draw = ui::view(*form)->OnGLDraw;
+    ui::view(*form)->OnGLDraw = [&](GLPanel* p) {
         drawnDepths.push_back(form->Params().Depth);
         draw(p);
     };
-    const int before = form->depthBar->value();
-    form->depthBar->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the right arrow
+    const int before = ui::depthBar(*form)->value();
+    ui::depthBar(*form)->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the right arrow
     ASSERT_FALSE(drawnDepths.empty());
     EXPECT_EQ(drawnDepths.back(), static_cast<float>(before + 1));
-    EXPECT_EQ(form->depthLabel->text(), QString::number(before + 1));
-    form->view->OnGLDraw = draw;
+    EXPECT_EQ(ui::depthLabel(*form)->text(), QString::number(before + 1));
+    ui::view(*form)->OnGLDraw = draw;
 }
 
 TEST_F(WindowTest, ColourPanelCancelChangesNothing)
 {
     Start();
     prompts.Colors.push_back(std::nullopt);
-    QTest::mouseClick(form->colorPanel, Qt::LeftButton);
+    QTest::mouseClick(ui::colorPanel(*form), Qt::LeftButton);
     EXPECT_EQ(form->Params().BackgroundGreen, 1.0f);
     prompts.Colors.push_back(QColor(0, 255, 0));
-    QTest::mouseClick(form->colorPanel, Qt::LeftButton);
+    QTest::mouseClick(ui::colorPanel(*form), Qt::LeftButton);
     EXPECT_EQ(form->Params().BackgroundRed, 0.0f);
     EXPECT_EQ(form->Params().BackgroundGreen, 1.0f);
 }
@@ -177,7 +176,7 @@ TEST_F(WindowTest, ColourPanelCancelChangesNothing)
 TEST_F(WindowTest, BoxFacesShowThePlaceholderColours)
 {
     Start();
-    form->formBox->setCurrentIndex(2); // front view: the front faces the viewer
+    ui::formBox(*form)->setCurrentIndex(2); // front view: the front faces the viewer
     form->FormChosen();
     ShowAndWaitForGL();
     const QImage frame = Frame();
@@ -211,7 +210,7 @@ TEST_F(WindowTest, WindowCanBeGrabbed)
         form->frameGeometry().height() <= screen.height()) {
         EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 2);
     }
-    form->view->RenderNow();
+    ui::view(*form)->RenderNow();
     const QImage shot = form->grab().toImage();
     EXPECT_EQ(shot.size(), form->size() * form->devicePixelRatio());
     const QString target = qEnvironmentVariable("CUBIFORM_SCREENSHOT");

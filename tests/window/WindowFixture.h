@@ -3,6 +3,7 @@
 // scripted answers for every dialog.
 #include "window/MainWindow.h"
 
+#include "support/WindowParts.h"
 #include "window/GLPanel.h"
 #include "window/ScriptedPrompts.h"
 
@@ -37,7 +38,7 @@ struct WindowFixture : ::testing::Test {
     {
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->view->FirstPaintPending(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::view(*form)->FirstPaintPending(); }, 5000));
         QTest::qWait(50);
     }
 
@@ -64,8 +65,8 @@ struct WindowFixture : ::testing::Test {
     // The frame the view shows now.
     QImage Frame()
     {
-        form->view->RenderNow();
-        return form->view->grabFramebuffer();
+        ui::view(*form)->RenderNow();
+        return ui::view(*form)->grabFramebuffer();
     }
 
     // A picture file made by the test: a colour left, another right.
