@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
-#include <QScrollBar>
 #include <QToolButton>
 
 #include <QTimer>
@@ -50,7 +49,7 @@ void MainWindow::ConnectResults()
 
 QSize MainWindow::OutputPixelSize() const
 {
-    return QSize(resultWidthBar->value(), resultHeightBar->value());
+    return QSize(document_.Position(Slider::ImageWidth), document_.Position(Slider::ImageHeight));
 }
 
 void MainWindow::ApplyOutputViewport()

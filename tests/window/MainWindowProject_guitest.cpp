@@ -102,6 +102,26 @@ TEST_F(ProjectCommandsTest, SaveThenOpenReproducesEveryControl)
     EXPECT_FALSE(form->DrawingSuspended());
 }
 
+TEST_F(ProjectCommandsTest, AnOpenedProjectsFullTurnIsShownSavedAndSaidWrapped)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString file = Path("turned.pcf");
+    form->Document().SetAngles(400.0f, 12.5f); // as a project may store it
+    ASSERT_TRUE(form->SaveProject(file));
+    form->Document().SetAngles(0.0f, 12.5f);
+    const QImage atZero = Frame();
+
+    ASSERT_TRUE(form->OpenProjectFile(file));
+    // What the view shows, the status bar says and a save writes agree.
+    EXPECT_EQ(form->Params().SideAngle, 0.0f);
+    EXPECT_EQ(form->Params().TiltAngle, 12.5f);
+    EXPECT_EQ(form->StatusText(0), "Side angle = 0");
+    EXPECT_EQ(Frame(), atZero);
+    ASSERT_TRUE(form->SaveProject(file));
+    EXPECT_EQ(DecodeProject(Read(file)).SideAngle, 0.0f);
+}
+
 TEST_F(ProjectCommandsTest, NewerVersionIsRefusedAndNothingChanges)
 {
     Start();
