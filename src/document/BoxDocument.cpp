@@ -265,6 +265,7 @@ void BoxDocument::ResetProject()
     SelectFog(0);
     SelectBackground(0xFFFFFF);
     Changed(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog | DocumentChange::Background);
+    covers_ = {};
     Changed(DocumentChange::CoversReset);
     SetPosition(Slider::Thickness, Range(Slider::Thickness).Maximum / 2);
     SetPosition(Slider::Height, Range(Slider::Height).Maximum / 2);

@@ -48,6 +48,14 @@ QStringList FogCaptions();       // "Clear view", "Natural view", "dimmed light"
 QStringList SizeClassCaptions(); // "Small", "Medium", "Large"
 QStringList FormCaptions();      // the ten box kinds, in table order
 
+// A cover picture as the project names it: the path as picked or as the
+// file stores it, and the project's folder a relative path is read from.
+struct CoverSource {
+    QString Path;
+    QString Folder;
+};
+inline constexpr int CoverSourceCount = 3; // front/back, left/right, top/bottom
+
 // What an operation changed, so that a view shows it.
 namespace DocumentChange {
 inline constexpr unsigned Sliders = 1u << 0;     // a position or a range
@@ -87,6 +95,8 @@ public:
     BoxParameters Params;
     // Where results are written (ends with a separator; empty: none set).
     const QString& OutputFolder() const { return outputFolder_; }
+    // Slot 0..2; the pictures themselves are the host's.
+    const CoverSource& Cover(int slot) const { return covers_[static_cast<std::size_t>(slot)]; }
 
     // -- Operations, each what a user's action runs ----------------------
     // Clamps into the range. A position that moved recomputes (the result
@@ -109,14 +119,15 @@ public:
     // Wraps the angles in force as TurnTo would (a project opened for viewing).
     void WrapAngles() { TurnTo(Params.SideAngle, Params.TiltAngle); }
     void SetOutputFolder(const QString& folder) { outputFolder_ = folder; }
+    void SetCover(int slot, const CoverSource& cover) { covers_[static_cast<std::size_t>(slot)] = cover; }
     // Strengths clamped to 0..100, samples to the nearest count at or below
     // (at least 1); tells Looks | View when anything changed. The looks are
     // not part of the new-project reset: they are a studio style, kept
     // until a project brings its own.
     void SetLooks(const BoxLooks& looks);
 
-    // The new-project reset of the selections, colour, sizes and eye (the
-    // host puts the placeholder covers back when told CoversReset).
+    // The new-project reset of the selections, colour, sizes, eye and cover
+    // paths (the host puts the placeholder covers back when told CoversReset).
     void ResetProject();
     // "New project": the reset, then background, size mode, kind and fog applied.
     void NewProject();
@@ -155,4 +166,5 @@ private:
     int sizeClass_ = 1;
     std::uint32_t background_ = 0xFFFFFF;
     QString outputFolder_;
+    std::array<CoverSource, CoverSourceCount> covers_{};
 };

@@ -24,3 +24,12 @@ void OpenProjectInto(const OpenedProject& project, BoxDocument& document, CoverI
     outputFolder = project.Data.OutputFolder;
     ApplyProject(document, project.Data);
 }
+
+void OpenProjectInto(const OpenedProject& project, BoxDocument& document)
+{
+    const CoverPaths paths = CoverPathsOf(project.Data);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        document.SetCover(static_cast<int>(i), {paths[i], project.Folder});
+    document.SetOutputFolder(project.Data.OutputFolder);
+    ApplyProject(document, project.Data);
+}

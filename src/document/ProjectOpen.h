@@ -26,3 +26,5 @@ std::optional<OpenedProject> ReadProjectFile(const QString& path);
 // slots, and the stored output folder. The pictures are left to the caller.
 void OpenProjectInto(const OpenedProject& project, BoxDocument& document, CoverImages& covers,
                      QString& outputFolder);
+// The same with the cover paths and the output folder into the document.
+void OpenProjectInto(const OpenedProject& project, BoxDocument& document);

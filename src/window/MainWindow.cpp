@@ -123,8 +123,6 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     ShowDocument(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog);
     document_.Recompute();
     document_.ApplyOutputSize();
-    for (CoverImage& slot : Covers)
-        slot.Path.clear();
     document_.Params.BackgroundRed = document_.Params.BackgroundGreen = document_.Params.BackgroundBlue = 1.0f;
     setWindowTitle(QString(ProductInfo::Caption));
 

@@ -94,8 +94,8 @@ bool MainWindow::SelectCoverImage(int slot, bool useStoredPath, const QString& d
 {
     if (slot < 0 || slot >= CoverSlotCount)
         return false;
-    const CoverImage& current = Covers[static_cast<std::size_t>(slot)];
-    QString fileName = CoverFile(current);
+    const CoverSource& current = document_.Cover(slot);
+    QString fileName = CoverFile(current.Path, current.Folder);
     // A stored path stays as the project has it; a new pick is stored in full.
     QString slotPath = current.Path;
     QString slotFolder = current.Folder;
@@ -228,8 +228,8 @@ void MainWindow::ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load
             overtaken->Cover.reset();
             ReleaseStaging(*overtaken);
         } else {
-            load->PreviousPath = cover.Path;
-            load->PreviousFolder = cover.Folder;
+            load->PreviousPath = document_.Cover(slot).Path;
+            load->PreviousFolder = document_.Cover(slot).Folder;
             load->PreviousThumbnail = cover.Thumbnail;
         }
         view->RequestChanges();
@@ -238,8 +238,7 @@ void MainWindow::ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load
     // view's context exists.
     if (!load->Cover->Thumbnail.isNull())
         cover.Thumbnail = std::move(load->Cover->Thumbnail);
-    cover.Path = load->SlotPath;
-    cover.Folder = load->SlotFolder;
+    document_.SetCover(slot, {load->SlotPath, load->SlotFolder});
     PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
     CoverShown();
     Q_EMIT CoverInstalled(slot);
@@ -267,8 +266,7 @@ void MainWindow::InstallCoverTexture(int slot, CoverLoad& load)
     } catch (const ImageError& e) {
         // The slot goes back to what it was; the message waits until the
         // frame is done, as no dialog may run inside it.
-        cover.Path = load.PreviousPath;
-        cover.Folder = load.PreviousFolder;
+        document_.SetCover(slot, {load.PreviousPath, load.PreviousFolder});
         cover.Thumbnail = load.PreviousThumbnail;
         PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
         QTimer::singleShot(0, this, [this, text = QString::fromStdString(e.what())] { ShowCoverError(text); });

@@ -59,7 +59,7 @@ void MainWindow::ConnectProjects()
 bool MainWindow::SaveProject(const QString& path)
 {
     const SuspendGuard suspend(suspendDraw_);
-    const CoverPaths covers{Covers[0].Path, Covers[1].Path, Covers[2].Path};
+    const CoverPaths covers{document_.Cover(0).Path, document_.Cover(1).Path, document_.Cover(2).Path};
     const QByteArray bytes = EncodeProject(CaptureProject(document_, covers, document_.OutputFolder()));
     try {
         if (!SaveProjectFile(path, bytes)) {
@@ -92,9 +92,7 @@ bool MainWindow::LoadProject(const QString& path)
             return false;
         }
         DropCoverLoads(); // pictures still loading belong to the project left behind
-        QString outputFolder = document_.OutputFolder();
-        OpenProjectInto(*project, document_, Covers, outputFolder);
-        document_.SetOutputFolder(outputFolder);
+        OpenProjectInto(*project, document_);
         // Shown as a turn would leave them: an angle of 360 or more as 0.
         document_.WrapAngles();
         ShowAngles(); // the saved angles, not those of the box kind
@@ -103,7 +101,7 @@ bool MainWindow::LoadProject(const QString& path)
     // the slot as it was.
     QStringList missing;
     for (int slot = 0; slot < CoverSlotCount; ++slot) {
-        const QString cover = CoverFile(Covers[static_cast<std::size_t>(slot)]);
+        const QString cover = CoverFile(document_.Cover(slot).Path, document_.Cover(slot).Folder);
         if (cover.isEmpty())
             continue;
         if (!QFileInfo(cover).isFile())

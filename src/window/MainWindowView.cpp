@@ -46,13 +46,14 @@ void MainWindow::ConnectView()
         Renderer.PrepareGL(Textures(), Thumbnails());
         // Pictures chosen before the view existed had no context to become
         // textures in; they are read again once this first paint is done.
-        const bool coversWaiting = std::any_of(Covers.begin(), Covers.end(),
-                                               [](const CoverImage& c) { return !c.Path.isEmpty(); });
+        bool coversWaiting = false;
+        for (int slot = 0; slot < CoverSlotCount; ++slot)
+            coversWaiting = coversWaiting || !document_.Cover(slot).Path.isEmpty();
         if (pendingOpen_ || coversWaiting)
             QTimer::singleShot(0, this, [this] {
                 // A load still running installs its own picture once it ends.
                 for (int slot = 0; slot < CoverSlotCount; ++slot)
-                    if (!Covers[static_cast<std::size_t>(slot)].Path.isEmpty() &&
+                    if (!document_.Cover(slot).Path.isEmpty() &&
                         coverLoadsInSlot_[static_cast<std::size_t>(slot)] == 0)
                         SelectCoverImage(slot, true);
                 if (auto open = std::exchange(pendingOpen_, nullptr))

@@ -1,5 +1,8 @@
-// The view's angles and the output folder as the document keeps them.
+// The view's angles, the output folder and the cover paths as the document
+// keeps them.
 #include "document/BoxDocument.h"
+
+#include "document/ProjectOpen.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +86,28 @@ TEST_F(DocumentAnglesTest, TheOutputFolderIsTheDocuments)
     EXPECT_EQ(doc.OutputFolder(), QStringLiteral("/shots/"));
     doc.NewProject(); // a new project keeps where results go
     EXPECT_EQ(doc.OutputFolder(), QStringLiteral("/shots/"));
+}
+
+TEST_F(DocumentAnglesTest, AnOpenedProjectsCoversAndFolderGoIntoTheDocument)
+{
+    OpenedProject project;
+    project.Data.FrontBack = QStringLiteral("art/front.jpg");
+    project.Data.TopBottom = QStringLiteral("/abs/top.png");
+    project.Data.OutputFolder = QStringLiteral("/out/");
+    project.Data.SideAngle = 400.0f; // kept as stored
+    project.Folder = QStringLiteral("/projects");
+    doc.SetCover(1, {QStringLiteral("left.bmp"), QString()});
+    OpenProjectInto(project, doc);
+    EXPECT_EQ(doc.Cover(0).Path, QStringLiteral("art/front.jpg"));
+    EXPECT_EQ(doc.Cover(0).Folder, QStringLiteral("/projects"));
+    EXPECT_TRUE(doc.Cover(1).Path.isEmpty()); // the project names none there
+    EXPECT_EQ(doc.Cover(2).Path, QStringLiteral("/abs/top.png"));
+    EXPECT_EQ(doc.OutputFolder(), QStringLiteral("/out/"));
+    EXPECT_EQ(doc.Params.SideAngle, 400.0f);
+
+    doc.ResetProject(); // a new project names no covers
+    for (int slot = 0; slot < CoverSourceCount; ++slot)
+        EXPECT_TRUE(doc.Cover(slot).Path.isEmpty() && doc.Cover(slot).Folder.isEmpty()) << slot;
 }
 
 } // namespace

@@ -64,7 +64,7 @@ TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
         PickCover(FrontBack, WritePicture(QStringLiteral("reset.bmp"), {8, 8}, Qt::green, Qt::green));
         const QString file = Path(QLatin1String(name));
         PickCover(FrontBack, file);
-        EXPECT_EQ(form->CoverSlots()[FrontBack].Path, file) << name;
+        EXPECT_EQ(form->Document().Cover(FrontBack).Path, file) << name;
         const QImage thumb = form->CoverSlots()[FrontBack].Thumbnail;
         ASSERT_FALSE(thumb.isNull()) << name;
         // Opaque colours, left red and right blue, whatever the alpha said.
@@ -135,7 +135,7 @@ TEST_F(CoverFormatsWindow, DamagedFilesAreToldAndLeaveTheSlot)
         ASSERT_EQ(prompts.Asked.size(), asked + 2) << d.name; // the file dialog, then the error
         EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
         EXPECT_TRUE(prompts.Asked.last().contains(QLatin1String(d.name))) << prompts.Asked.last().toStdString();
-        EXPECT_EQ(form->CoverSlots()[TopBottom].Path, good) << d.name;
+        EXPECT_EQ(form->Document().Cover(TopBottom).Path, good) << d.name;
         EXPECT_EQ(form->CoverSlots()[TopBottom].Thumbnail, before) << d.name;
     }
 }
@@ -153,7 +153,7 @@ TEST_F(CoverFormatsWindow, TheNewFormatsMayBeDropped)
     QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(ui::sidePreview(*form), &dropped);
     WaitForCovers();
-    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, Path("side.PNG"));
+    EXPECT_EQ(form->Document().Cover(LeftRight).Path, Path("side.PNG"));
 }
 
 } // namespace

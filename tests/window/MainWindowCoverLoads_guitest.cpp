@@ -73,13 +73,13 @@ TEST_F(CoverLoadTest, TheWindowKeepsWorkingWhileALargeCoverLoads)
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     // Chosen, not yet read: the call came back at once with the slot as it was.
     EXPECT_TRUE(form->CoverLoadsPending());
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, "");
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, "");
     EXPECT_TRUE(BusyCursorShown());
     WaitForCovers();
     counter.stop();
 
     EXPECT_GE(ticksAtInstall, 2) << "the event loop stood still during the load";
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, big);
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, big);
     EXPECT_EQ(ui::frontPreview(*form)->pixmap().size(), QSize(63, 42));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     const QColor centre = Centre();
@@ -106,10 +106,10 @@ TEST_F(CoverLoadTest, TheLatestPickForASlotWins)
     WaitForCovers();
 
     ASSERT_EQ(installed.count(), 2);
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, small);
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, small);
     EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.size(), QSize(44, 44));
     EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.pixelColor(5, 5), QColor(Qt::blue));
-    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, side);
+    EXPECT_EQ(form->Document().Cover(LeftRight).Path, side);
     const QColor centre = Centre();
     EXPECT_LT(centre.red(), 15);
     EXPECT_GT(centre.blue(), 240);
@@ -145,7 +145,7 @@ TEST_F(CoverLoadTest, ADamagedPictureIsReportedAsBeforeAndChangesNothing)
 
     PickCover(FrontBack, Path("cut.jpg"));
     EXPECT_EQ(prompts.Asked.last(), "tell:" + expected);
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, good);
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, good);
     EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail, thumbBefore);
     EXPECT_EQ(ui::frontPreview(*form)->pixmap().toImage(), previewBefore);
     EXPECT_EQ(Centre(), centreBefore); // the texture too
@@ -229,7 +229,7 @@ TEST_F(CoverLoadTest, NewOrOpenDropsPicturesStillLoading)
     form->NewProjectClicked();
     WaitForCovers();
     EXPECT_EQ(installed.count(), 0);
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, "");
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, "");
     EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.size(), QSize(80, 100));
 
     // A project without covers: the side picture chosen before it is dropped.
@@ -242,7 +242,7 @@ TEST_F(CoverLoadTest, NewOrOpenDropsPicturesStillLoading)
     ASSERT_TRUE(form->OpenProjectFile(Path("bare.pcf")));
     WaitForCovers();
     EXPECT_EQ(installed.count(), 0);
-    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, "");
+    EXPECT_EQ(form->Document().Cover(LeftRight).Path, "");
 }
 
 TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
@@ -265,7 +265,7 @@ TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     form->close();
     WaitForCovers();
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, big);
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, big);
     form.reset();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

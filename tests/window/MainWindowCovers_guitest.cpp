@@ -27,10 +27,10 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     EXPECT_EQ(prompts.FileRequests[0].Filter,
               "Image (*.jpg;*.bmp;*.png;*.gif;*.tga)|*.jpg;*.bmp;*.png;*.gif;*.tga|jpg image|*.jpg|"
               "bmp image|*.bmp|png image|*.png|gif image|*.gif|tga image|*.tga");
-    EXPECT_EQ(form->CoverSlots()[0].Path, file);
+    EXPECT_EQ(form->Document().Cover(0).Path, file);
     EXPECT_EQ(form->CoverSlots()[0].Thumbnail.size(), QSize(59, 44));
     EXPECT_EQ(ui::frontPreview(*form)->pixmap().size(), QSize(59, 44));
-    EXPECT_EQ(form->CoverSlots()[1].Path, "");
+    EXPECT_EQ(form->Document().Cover(1).Path, "");
     EXPECT_EQ(form->RememberedFolders().DataFolder, dir.path() + "/");
 
     const QImage frame = Frame();
@@ -43,7 +43,7 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     form->CoverClicked(ui::selectFrontAction(*form));
     EXPECT_FALSE(form->CoverLoadsPending());
     EXPECT_EQ(prompts.FileRequests[1].FileName, file);
-    EXPECT_EQ(form->CoverSlots()[0].Path, file); // cancelled: unchanged
+    EXPECT_EQ(form->Document().Cover(0).Path, file); // cancelled: unchanged
     EXPECT_EQ(form->RememberedFolders().DataFolder, dir.path() + "/");
 }
 
@@ -83,13 +83,13 @@ TEST_F(CoverTest, DamagedOrForeignFilesLeaveTheSlotAsItWas)
     ASSERT_EQ(prompts.Asked.size(), asked + 2); // the file dialog, then the error
     EXPECT_TRUE(prompts.Asked.last().startsWith("tell:")) << prompts.Asked.last().toStdString();
     EXPECT_TRUE(prompts.Asked.last().contains("bad.bmp"));
-    EXPECT_EQ(form->CoverSlots()[2].Path, good);
+    EXPECT_EQ(form->Document().Cover(2).Path, good);
     EXPECT_EQ(form->CoverSlots()[2].Thumbnail, thumbBefore);
 
     QImage(8, 8, QImage::Format_RGB888).save(Path("other.ppm"), "PPM");
     prompts.Files.push_back(Path("other.ppm"));
     EXPECT_FALSE(form->SelectCoverImage(TopBottom, false));
-    EXPECT_EQ(form->CoverSlots()[2].Path, good);
+    EXPECT_EQ(form->Document().Cover(2).Path, good);
 }
 
 TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
@@ -101,7 +101,7 @@ TEST_F(CoverTest, NewProjectBringsBackThePlaceholders)
     PickCover(FrontBack, WritePicture("f.bmp", {64, 64}, Qt::black, Qt::black));
     prompts.Answers.push_back(QMessageBox::No);
     form->NewProjectClicked();
-    EXPECT_EQ(form->CoverSlots()[0].Path, "");
+    EXPECT_EQ(form->Document().Cover(0).Path, "");
     EXPECT_EQ(form->CoverSlots()[0].Thumbnail.size(), QSize(80, 100));
     EXPECT_EQ(form->CoverSlots()[1].Thumbnail.size(), QSize(20, 100));
     EXPECT_EQ(form->CoverSlots()[2].Thumbnail.size(), QSize(100, 20));
@@ -137,10 +137,10 @@ TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
     };
     EXPECT_TRUE(drop(ui::sidePreview(*form), side));
     WaitForCovers();
-    EXPECT_EQ(form->CoverSlots()[LeftRight].Path, side);
+    EXPECT_EQ(form->Document().Cover(LeftRight).Path, side);
     EXPECT_TRUE(drop(ui::view(*form), front)); // the view takes the front cover
     WaitForCovers();
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, front);
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, front);
     EXPECT_TRUE(prompts.FileRequests.empty()); // no dialog for a drop
 
     QFile(Path("notes.txt")).open(QIODevice::WriteOnly);

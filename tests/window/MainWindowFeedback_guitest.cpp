@@ -4,7 +4,6 @@
 #include "window/AboutDialog.h"
 #include "window/UpdateWindow.h"
 #include "window/UrlCatcher.h"
-#include "formats/ProjectFile.h"
 #include "window/WindowFixture.h"
 
 #include <QAction>
@@ -100,29 +99,19 @@ TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
     const QString front = WritePicture(QStringLiteral("front.bmp"), QSize(40, 30), Qt::red, Qt::blue);
     const QString side = Path(QStringLiteral("side.jpg"));
     const QString top = Path(QStringLiteral("top.bmp"));
+    form->Document().SetCover(0, {QDir::toNativeSeparators(front), QString()});
+    form->Document().SetCover(1, {QDir::toNativeSeparators(side), QString()});
+    form->Document().SetCover(2, {QDir::toNativeSeparators(top), QString()});
     const QString project = Path(QStringLiteral("covers.pcf"));
-    // The window's project naming these covers, as a project moved from
-    // another machine names files that are not here.
-    const auto saveNaming = [&](const QString& sidePath) {
-        ASSERT_TRUE(form->SaveProject(project));
-        QFile file(project);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        ProjectData data = DecodeProject(file.readAll());
-        file.close();
-        data.FrontBack = QDir::toNativeSeparators(front);
-        data.LeftRight = QDir::toNativeSeparators(sidePath);
-        data.TopBottom = QDir::toNativeSeparators(top);
-        ASSERT_TRUE(SaveProjectFile(project, EncodeProject(data)));
-    };
-    saveNaming(side);
+    ASSERT_TRUE(form->SaveProject(project));
 
     ASSERT_TRUE(form->OpenProjectFile(project));
     EXPECT_EQ(Message(), QStringLiteral("Cover files not found: %1, %2")
                              .arg(QDir::toNativeSeparators(side), QDir::toNativeSeparators(top)));
     WaitForCovers();
     EXPECT_FALSE(form->CoverSlots()[0].Thumbnail.isNull());
-    EXPECT_EQ(form->CoverSlots()[1].Path, QDir::toNativeSeparators(side));
-    EXPECT_EQ(form->CoverSlots()[2].Path, QDir::toNativeSeparators(top));
+    EXPECT_EQ(form->Document().Cover(1).Path, QDir::toNativeSeparators(side));
+    EXPECT_EQ(form->Document().Cover(2).Path, QDir::toNativeSeparators(top));
 
     // One missing: the singular; none missing: nothing said.
     WritePicture(QStringLiteral("top.bmp"), QSize(20, 20), Qt::green, Qt::green);
@@ -131,7 +120,8 @@ TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
     EXPECT_EQ(Message(), QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(side)));
     WaitForCovers();
     ASSERT_TRUE(QFile::copy(front, side.chopped(4) + QStringLiteral(".bmp")));
-    saveNaming(side.chopped(4) + QStringLiteral(".bmp"));
+    form->Document().SetCover(1, {QDir::toNativeSeparators(side.chopped(4) + QStringLiteral(".bmp")), QString()});
+    ASSERT_TRUE(form->SaveProject(project));
     ClearMessage();
     ASSERT_TRUE(form->OpenProjectFile(project));
     EXPECT_TRUE(Message().isEmpty());
@@ -148,12 +138,12 @@ TEST_F(FeedbackTest, APickedFileTheDialogDoesNotTakeIsNamed)
     EXPECT_FALSE(form->SelectCoverImage(0, false));
     EXPECT_EQ(Message(), QStringLiteral("Only .jpg, .bmp, .png, .gif and .tga files can be loaded: %1")
                              .arg(QDir::toNativeSeparators(ppm)));
-    EXPECT_TRUE(form->CoverSlots()[0].Path.isEmpty());
+    EXPECT_TRUE(form->Document().Cover(0).Path.isEmpty());
 
     const QString gone = Path(QStringLiteral("gone.jpg"));
     EXPECT_FALSE(form->SelectCoverImage(1, false, gone)); // dropped, then deleted
     EXPECT_EQ(Message(), QStringLiteral("Cover file not found: %1").arg(QDir::toNativeSeparators(gone)));
-    EXPECT_TRUE(form->CoverSlots()[1].Path.isEmpty());
+    EXPECT_TRUE(form->Document().Cover(1).Path.isEmpty());
     EXPECT_EQ(prompts.Asked, QStringList{QStringLiteral("open:Select image")});
 }
 

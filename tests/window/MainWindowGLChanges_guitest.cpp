@@ -53,7 +53,7 @@ TEST_F(GLChangesTest, NewProjectOvertakesACoverWaitingForItsTexture)
     PickCover(FrontBack, WritePicture("other.bmp", {64, 48}, Qt::green, Qt::yellow));
     prompts.Answers.push_back(QMessageBox::No);
     form->NewProjectClicked(); // no frame between the load and New
-    EXPECT_TRUE(form->CoverSlots()[FrontBack].Path.isEmpty());
+    EXPECT_TRUE(form->Document().Cover(FrontBack).Path.isEmpty());
     EXPECT_EQ(Frame(), placeholders);
 
     // And a cover picked after New shows as usual.

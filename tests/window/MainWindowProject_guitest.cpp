@@ -30,7 +30,7 @@ struct ProjectCommandsTest : WindowFixture {
                 ui::verticalBar(*form)->value(),     ui::horizontalBar(*form)->value(),
                 ui::turnBar(*form)->value(),         ui::eyeAngleBox(*form)->value(),
                 form->Params().SideAngle,      form->Params().TiltAngle,
-                form->Document().OutputFolder(),     form->CoverSlots()[0].Path,
+                form->Document().OutputFolder(),     form->Document().Cover(0).Path,
                 form->Params().FogMode,        form->Params().HalfWidth};
     }
 
@@ -278,7 +278,7 @@ TEST_F(ProjectCommandsTest, RelativeCoverPathsAreReadFromTheProjectsFolderAndKep
 
     ASSERT_TRUE(form->OpenProjectFile(project));
     WaitForCovers();
-    EXPECT_EQ(form->CoverSlots()[FrontBack].Path, "art/front.bmp");
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, "art/front.bmp");
     EXPECT_EQ(form->CoverSlots()[FrontBack].Thumbnail.pixelColor(0, 0), QColor(Qt::red));
     // The missing one is said once, by the file it names.
     EXPECT_TRUE(form->statusBar()->currentMessage().contains(QDir::toNativeSeparators(Path("shots/art/missing.bmp"))))

@@ -376,7 +376,7 @@ TEST_F(ResultsTest, WriteDuringACoverLoadSavesTheFrameShown)
     ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
     Answer([this](SaveImageDialog& dlg) {
         WaitForCovers(); // installed while the dialog is up
-        EXPECT_EQ(form->CoverSlots()[FrontBack].Path, Path("red.jpg"));
+        EXPECT_EQ(form->Document().Cover(FrontBack).Path, Path("red.jpg"));
         dlg.formatBox->setCurrentIndex(1);
         dlg.okButton->click();
     });
