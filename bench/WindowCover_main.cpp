@@ -155,7 +155,7 @@ int main(int argc, char** argv)
     options.Dialogs = &prompts;
     MainWindow form(options);
     form.show();
-    if (!WaitUntil([&] { return !form.view->FirstPaintPending(); }, 10000)) {
+    if (!WaitUntil([&] { return !form.findChild<GLPanel*>(QStringLiteral("view"))->FirstPaintPending(); }, 10000)) {
         std::fprintf(stderr, "window_cover: the view never painted\n");
         return 1;
     }
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     sinceTick.start();
     ticker.start();
     sincePick.start();
-    form.CoverClicked(form.frontPreview); // as a click on the front preview
+    form.CoverClicked(form.findChild<QLabel*>(QStringLiteral("frontPreview"))); // as a click on the front preview
     const bool loaded = WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000);
     ticker.stop();
     longestGap = std::max(longestGap, sinceTick.elapsed());
@@ -194,9 +194,9 @@ int main(int argc, char** argv)
     // Three large covers: the other two slots too (the first file again when
     // only one was given).
     prompts.Files.push_back(args.value(1, args.at(0)));
-    form.CoverClicked(form.sidePreview);
+    form.CoverClicked(form.findChild<QLabel*>(QStringLiteral("sidePreview")));
     prompts.Files.push_back(args.value(2, args.value(1, args.at(0))));
-    form.CoverClicked(form.topPreview);
+    form.CoverClicked(form.findChild<QLabel*>(QStringLiteral("topPreview")));
     if (!WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000) || prompts.failed) {
         std::fprintf(stderr, "window_cover: the other covers were not shown\n");
         return 1;
