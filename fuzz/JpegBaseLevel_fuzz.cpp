@@ -3,7 +3,7 @@
 // same pixels. The first byte picks the GL's largest texture side, so small
 // limits take the decoder's other path. The rest is the file.
 #include "FuzzSupport.h"
-#include "formats/JpegBaseLevel.h"
+#include "render/JpegBaseLevel.h"
 #include "formats/JpegCodec.h"
 #include "render/BaseLevel.h"
 

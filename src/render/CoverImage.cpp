@@ -1,13 +1,13 @@
 #include "render/CoverImage.h"
 
 #include "document/Numbers.h"
-#include "formats/JpegBaseLevel.h"
 #include "formats/BmpCodec.h"
 #include "formats/GifCodec.h"
 #include "formats/JpegCodec.h"
 #include "formats/PictureKind.h"
 #include "formats/PngCodec.h"
 #include "formats/TgaCodec.h"
+#include "render/JpegBaseLevel.h"
 #include "render/Thumbnail.h"
 
 #include <QDir>

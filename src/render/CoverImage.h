@@ -1,7 +1,7 @@
 #pragma once
 // The three cover image slots: front/back, left/right, top/bottom. Each has
 // the picture's path, a 24-bit preview thumbnail and its texture.
-#include "formats/JpegBaseLevel.h"
+#include "render/JpegBaseLevel.h"
 #include "render/BaseLevel.h"
 #include "formats/RgbaPicture.h"
 #include "render/GLTexture.h"

@@ -2,9 +2,9 @@
 // Follows a base level while it is being made and sends its final rows to a
 // texture as they come, so the texture is nearly complete when the picture
 // is. Used on the GL's thread; the texture needs the GL context current.
-#include "formats/JpegBaseLevel.h"
 #include "formats/RgbaPicture.h"
 #include "render/GLTexture.h"
+#include "render/JpegBaseLevel.h"
 
 #include <climits>
 

@@ -1,7 +1,7 @@
 // A thumbnail made from a base level's rows as they come is the one made
 // from the whole base level: same picked rows and columns, same pixels,
 // also when the rows were made in a ring a reader recycled meanwhile.
-#include "formats/JpegBaseLevel.h"
+#include "render/JpegBaseLevel.h"
 #include "render/CoverImage.h"
 #include "render/Thumbnail.h"
 #include "support/JpegBytes.h"

@@ -1,6 +1,6 @@
 // A base level sent in parts while it is still being made ends as the same
 // texture as one sent whole.
-#include "formats/JpegBaseLevel.h"
+#include "render/JpegBaseLevel.h"
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
 #include "render/GLTexture.h"

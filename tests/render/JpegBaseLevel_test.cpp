@@ -1,7 +1,7 @@
 // A JPEG decoded straight into its base level gives what the full-size
 // decoder and the base level scaler give one after the other: same pixels,
 // same errors.
-#include "formats/JpegBaseLevel.h"
+#include "render/JpegBaseLevel.h"
 #include "formats/JpegCodec.h"
 #include "render/BaseLevel.h"
 #include "concurrency/ParallelWork.h"
@@ -232,7 +232,7 @@ TEST_F(JpegBaseLevelTest, RowsMadeInARingReachAReaderThatSendsThemOrAGatherThatD
             std::this_thread::yield();
         progress.SentFrom(progress.Final()); // began, then went away
         progress.ReaderGone();
-        // Without it, each of the ~1900 rows left would wait its 50 ms.
+        // Without it, the maker would wait for good.
         ASSERT_EQ(job.wait_for(std::chrono::seconds(30)), std::future_status::ready);
         job.get();
     }

@@ -1,25 +1,4 @@
 #pragma once
-// A JPEG cover decoded straight into its texture base level: rows are
-// rescaled on a second thread while later rows are still being decoded, so
-// the two cores share the work and the full-size picture never exists in
-// memory at once.
-#include "formats/ImageCodec.h"
-#include "render/BaseLevel.h"
-
-#include <atomic>
-#include <climits>
-#include <condition_variable>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <vector>
-
-struct DecodedBaseLevel {
-    PictureSize Original;                // the picture as the file stores it
-    PictureSize Base;                    // the base level in Pixels
-    std::unique_ptr<std::uint8_t[]> Pixels; // RGBA, bottom row first, alpha 255
-};
-
 // Which rows of a base level still being made are final, for a reader on
 // another thread (the GL's, which can send them on meanwhile). Rows are
 // made from the top of the picture down.
@@ -28,9 +7,22 @@ struct DecodedBaseLevel {
 // rows to be made in a small ring instead of their places in the buffer:
 // ring memory is reused once the reader has sent its rows, so a cover costs
 // a few megabytes of fresh memory instead of its whole size. A row whose
-// ring place is still unsent waits a moment for a reader that is sending,
-// or goes to its place in the buffer: the maker never stalls on a reader
-// that has not begun or has stopped.
+// ring place is still unsent waits for a reader that is sending (it is told
+// of every final row, and sends them), or goes to its place in the buffer
+// when the reader has not begun: the maker never waits for a reader that
+// has not begun or has stopped.
+#include "render/BaseLevel.h"
+
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 class BaseLevelProgress {
 public:
     // By the reader, before the maker starts: the ring's size.
@@ -40,6 +32,10 @@ public:
     // sees each row as it becomes final, on the maker's thread, before any
     // reader may send it on and its ring place be reused.
     void WatchRows(std::function<void(int row, const std::uint8_t* pixels)> watcher) { watcher_ = std::move(watcher); }
+    // By the reader, before the maker starts: called on the maker's thread
+    // each time more rows are final. A reader that sends rows must then
+    // send them: the maker may be waiting for their ring places.
+    void NotifyRows(std::function<void()> notify) { notify_ = std::move(notify); }
 
     // By the maker, once, when the buffer exists: the picture's size as the
     // file stores it, and the base level's.
@@ -61,6 +57,8 @@ public:
     // By the reader: rows `row` up to the top have been sent on, so their
     // ring places may be reused.
     void SentFrom(int row) const;
+    // True when the reader has begun sending and final rows wait for it.
+    bool RowsUnsent() const;
     // By the reader when it stops following before the maker is done (an
     // error elsewhere): the maker no longer waits for ring places.
     void ReaderGone();
@@ -82,6 +80,7 @@ private:
     PictureSize size_;
     std::size_t rowBytes_ = 0;
     std::function<void(int, const std::uint8_t*)> watcher_;
+    std::function<void()> notify_;
     std::atomic<std::uint8_t*> pixels_{nullptr};
     std::atomic<int> final_{0};
     mutable std::atomic<int> sentFrom_{INT_MAX}; // the reader's side of a const progress
@@ -96,12 +95,3 @@ private:
     std::atomic<bool> readerGone_{false};
     std::atomic<bool> cancelled_{false};
 };
-
-// Same pixels as DecodeJpeg followed by ScaleToBaseLevel, and the same
-// errors (ImageError with DecodeJpeg's texts) for damaged files. With a
-// progress, rows are reported as they become final (only while the rows
-// stream; otherwise the picture is only there when this returns). With a
-// progress that recycles rows, the rows made in its ring are not in Pixels
-// until the progress gathers them.
-DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize,
-                                     BaseLevelProgress* progress = nullptr);
