@@ -12,9 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <future>
 #include <memory>
-#include <semaphore>
 
 namespace {
 
@@ -171,43 +169,29 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
             paths_[i] = CoverFile(box.Covers[i]);
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
-    // Two at a time: each keeps two threads busy already, and a third only
-    // makes more rows than the GL takes at once, which then need places of
-    // their own (measured slower). Only one until the GL is there (GLReady):
-    // the GL is made sooner and takes the rows sooner.
-    turns_ = std::make_shared<std::counting_semaphore<2>>(1);
-    auto& turns = turns_;
-    if (WorkerThreads() == 1) {
-        // A worker given one core reads its covers itself, each whole.
-        for (std::size_t i = 0; i < paths_.size(); ++i) {
-            if (paths_[i].isEmpty())
-                continue;
-            std::promise<std::optional<DecodedCover>> read;
-            try {
-                read.set_value(DecodeCoverImage(paths_[i], QSize(), TextureSizeLimit(), nullptr));
-            } catch (...) {
-                read.set_exception(std::current_exception());
-            }
-            jobs_[i] = read.get_future();
-        }
-        return;
-    }
+    // A worker given one core reads its covers itself, each whole.
+    const bool here = WorkerThreads() == 1;
     // The first cover's scaling thread starts while this thread makes the
     // GL, when no thread can start: it is started now.
-    KeepSpareThreads(1);
+    if (!here)
+        KeepSpareThreads(1);
     for (std::size_t i = 0; i < paths_.size(); ++i) {
+        if (paths_[i].isEmpty())
+            continue;
+        CoverRead::Request request;
+        request.FileName = paths_[i];
+        request.OnThisThread = here;
         // Rows the GL has taken are not read again: a few megabytes of
         // rows, reused, instead of a fresh buffer the size of the level.
-        progress_[i].RecycleRows(std::size_t{4} << 20);
-        if (!paths_[i].isEmpty())
-            jobs_[i] = std::async(std::launch::async, [path = paths_[i], progress = &progress_[i], turns] {
-                turns->acquire();
-                const struct Turn {
-                    std::counting_semaphore<2>& turns;
-                    ~Turn() { turns.release(); }
-                } turn{*turns};
-                return DecodeCoverImage(path, QSize(), TextureSizeLimit(), progress);
-            });
+        request.RingBytes = here ? 0 : std::size_t{4} << 20;
+        CoverRead::Notices notices;
+        notices.Rows = [this] { notice_.Notify(); };
+        notices.Done = [this] { notice_.Notify(); };
+        // Two at a time: each keeps two threads busy already, and a third
+        // only makes more rows than the GL takes at once, which then need
+        // places of their own (measured slower). Only one until the GL is
+        // there (GLReady): the GL is made sooner and takes the rows sooner.
+        reads_[i] = std::make_unique<CoverRead>(std::move(request), std::move(notices), here ? nullptr : &turns_);
     }
 }
 
@@ -215,7 +199,7 @@ void PendingCovers::GLReady()
 {
     if (!glReady_) {
         glReady_ = true;
-        turns_->release();
+        turns_.Add();
     }
 }
 
@@ -223,25 +207,27 @@ PendingCovers::~PendingCovers()
 {
     // Collect may have ended early (an error): readers still running stop
     // instead of making rows nobody will take any more.
-    for (BaseLevelProgress& progress : progress_)
-        progress.Cancel();
-    for (auto& job : jobs_)
-        if (job.valid())
-            job.wait();
+    for (const std::unique_ptr<CoverRead>& read : reads_)
+        if (read)
+            read->Cancel();
+    for (std::unique_ptr<CoverRead>& read : reads_)
+        read.reset();
 }
 
 void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&, BaseLevelProgress&)>& ready,
                             const std::function<void(std::size_t, const BaseLevelProgress&)>& partial)
 {
     std::array<std::optional<CommandLineError>, 3> failures;
+    std::array<bool, 3> taken{};
     const auto take = [&](std::size_t i) {
         const QString& path = paths_[i];
+        taken[i] = true;
         try {
-            std::optional<DecodedCover> cover = jobs_[i].get();
+            std::optional<DecodedCover> cover = reads_[i]->Take();
             if (!cover)
                 failures[i] = BadInput(QStringLiteral("%1: the picture cannot be read").arg(path));
             else
-                ready(i, std::move(*cover), progress_[i]);
+                ready(i, std::move(*cover), reads_[i]->Progress());
         } catch (const ImageError& e) {
             failures[i] = BadInput(QString::fromStdString(e.what()));
         } catch (const std::bad_alloc&) {
@@ -249,22 +235,23 @@ void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&
         }
     };
     for (;;) {
-        std::size_t waiting = jobs_.size();
-        for (std::size_t i = 0; i < jobs_.size(); ++i) {
-            if (!jobs_[i].valid())
+        // Read before looking: a notice from now on ends the wait below.
+        const unsigned long seen = notice_.Count();
+        bool running = false;
+        for (std::size_t i = 0; i < reads_.size(); ++i) {
+            if (!reads_[i] || taken[i])
                 continue;
-            if (jobs_[i].wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+            if (reads_[i]->Done()) {
                 take(i);
                 continue;
             }
             if (partial)
-                partial(i, progress_[i]);
-            if (waiting == jobs_.size())
-                waiting = i;
+                partial(i, reads_[i]->Progress());
+            running = true;
         }
-        if (waiting == jobs_.size())
+        if (!running)
             break;
-        jobs_[waiting].wait_for(std::chrono::milliseconds(2));
+        notice_.WaitPast(seen);
     }
     for (auto& failure : failures)
         if (failure)

@@ -7,16 +7,15 @@
 #include "document/ProjectOpen.h"
 #include "formats/ProjectFile.h"
 #include "render/CoverImage.h"
+#include "render/CoverPipeline.h"
 
 #include <QSize>
 #include <QString>
 
 #include <array>
 #include <functional>
-#include <future>
 #include <memory>
 #include <optional>
-#include <semaphore>
 
 // The project at `path`, read and checked; CommandLineError for every way it
 // fails (missing, malformed, too large for memory).
@@ -51,16 +50,17 @@ public:
 };
 
 // Reads the cover files named by the slots' paths (empty paths keep the
-// placeholder) into their textures' base levels, each on its own thread; the
-// caller goes on (creating the GL context, say) and collects them with
-// FinishDecodingCovers. Missing files and other extensions are refused at
-// once (in every slot). No GL is needed. Slots not `wanted` are not read.
+// placeholder) into their textures' base levels, each on a thread of its
+// own (CoverRead); the caller goes on (creating the GL context, say) and
+// collects them with Collect. Missing files and other extensions are
+// refused at once (in every slot). No GL is needed. Slots not `wanted` are
+// not read.
 class PendingCovers {
 public:
     explicit PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted = {true, true, true});
     PendingCovers(const PendingCovers&) = delete;
     PendingCovers& operator=(const PendingCovers&) = delete;
-    ~PendingCovers(); // waits for reads still running
+    ~PendingCovers(); // stops and waits for reads still running
 
     // The GL context exists (or will not): a second cover may be read.
     void GLReady();
@@ -68,20 +68,22 @@ public:
     // Hands each cover to `ready` (slot, picture, its progress) as soon as
     // it is read, in whatever order they finish, and returns when all are
     // done; until then, `partial` is shown each unfinished cover's progress
-    // every few milliseconds. Throws CommandLineError naming the file when
-    // one is damaged (the first by slot when several are).
+    // whenever more of its rows are final. Throws CommandLineError naming
+    // the file when one is damaged (the first by slot when several are).
     //
     // A JPEG's rows are made in a ring its progress recycles (RecycleRows):
-    // the reader sends them on with PartialUpload, or gathers them.
+    // the reader sends them on with PartialUpload, or gathers them. A
+    // reader that has begun sending must keep sending: the maker waits for
+    // ring places it has not sent.
     void Collect(const std::function<void(std::size_t, DecodedCover&&, BaseLevelProgress&)>& ready,
                  const std::function<void(std::size_t, const BaseLevelProgress&)>& partial = {});
 
 private:
     std::array<QString, 3> paths_;
-    std::array<BaseLevelProgress, 3> progress_;
-    std::shared_ptr<std::counting_semaphore<2>> turns_;
+    CoverNotice notice_;
+    CoverTurns turns_{1};
     bool glReady_ = false;
-    std::array<std::future<std::optional<DecodedCover>>, 3> jobs_;
+    std::array<std::unique_ptr<CoverRead>, 3> reads_; // last: they end before the rest goes
 };
 
 // The same checks without decoding: for a command that writes no picture.

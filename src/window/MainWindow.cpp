@@ -110,8 +110,6 @@ void MainWindow::Initialise(const MainWindowOptions& options)
         slot.Thumbnail = QImage();
         slot.Texture = std::make_unique<GLTexture>();
     }
-    coverPool_.setMaxThreadCount(CoverSlotCount); // a project's three covers at once
-    connect(&coverSendTimer_, &QTimer::timeout, this, [this] { SendCoverRows(); });
     Folder.ProjectFolder.clear();
     projectFile_.clear();
     projectLabel->clear();

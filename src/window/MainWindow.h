@@ -10,12 +10,13 @@
 #include "window/TextureMaker.h"
 
 #include <QMainWindow>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -258,7 +259,7 @@ private:
     struct CoverLoad;
     void StartCoverLoad(int slot, const QString& fileName, const QString& slotPath,
                         const QString& slotFolder);
-    void FinishCoverLoad(int slot, quint64 generation, const std::shared_ptr<CoverLoad>& load);
+    void FinishCoverLoad(int slot, quint64 generation, const CoverLoad* finished);
     void ApplyCoverLoad(int slot, const std::shared_ptr<CoverLoad>& load);
     // Results of loads running now are dropped when they arrive.
     void DropCoverLoads();
@@ -310,8 +311,8 @@ private:
     std::function<void()> pendingOpen_;
     bool automaticCheckDone_ = false; // the automatic update check runs once per start
 
-    QThreadPool coverPool_;
-    QTimer coverSendTimer_;
+    std::vector<std::shared_ptr<CoverLoad>> runningLoads_; // until their results arrive here
+    std::atomic<bool> coverRowsNoticed_{false};            // a SendCoverRows is on its way
     std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> currentLoads_;
     std::array<quint64, CoverSlotCount> coverGeneration_{};
     std::array<int, CoverSlotCount> coverLoadsInSlot_{};
