@@ -16,6 +16,7 @@ void BaseLevelProgress::Started(PictureSize original, PictureSize size, std::uin
         rows_.assign(static_cast<std::size_t>(size.Height), nullptr);
     }
     final_.store(size.Height, std::memory_order_relaxed); // no row yet
+    told_.store(size.Height);
     pixels_.store(pixels, std::memory_order_release);
 }
 
@@ -34,6 +35,13 @@ std::uint8_t* BaseLevelProgress::RowToMake(int row)
     // A reader that has not begun (its GL is still being made) may be long.
     if (!free() && sentFrom_.load() != INT_MAX && !readerGone_.load()) {
         waiting_.store(true);
+        // The reader is told of rows in batches: it may not know yet of
+        // the one this place waits for.
+        if (notify_) {
+            const int final = Final();
+            if (told_.exchange(final) != final)
+                notify_();
+        }
         sent_.wait(lock, [&] { return free() || readerGone_.load(); });
         waiting_.store(false);
     }
@@ -51,9 +59,12 @@ void BaseLevelProgress::FinalFrom(int row)
     if (watcher_)
         for (int r = final_.load(std::memory_order_relaxed) - 1; r >= row; --r)
             watcher_(r, Row(r));
-    const int before = final_.exchange(row, std::memory_order_acq_rel);
-    if (notify_ && row < before)
+    final_.store(row, std::memory_order_release);
+    // A wake-up per run of rows would cost the reader more than the rows.
+    if (notify_ && (row == 0 || told_.load() - row >= NoticeRows || waiting_.load())) {
+        told_.store(row);
         notify_();
+    }
 }
 
 void BaseLevelProgress::SentFrom(int row) const

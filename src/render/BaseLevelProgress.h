@@ -33,8 +33,9 @@ public:
     // reader may send it on and its ring place be reused.
     void WatchRows(std::function<void(int row, const std::uint8_t* pixels)> watcher) { watcher_ = std::move(watcher); }
     // By the reader, before the maker starts: called on the maker's thread
-    // each time more rows are final. A reader that sends rows must then
-    // send them: the maker may be waiting for their ring places.
+    // when more rows are final: every few dozen rows, for the last row, and
+    // before the maker waits for a ring place. A reader that sends rows must
+    // then send them all: the maker may be waiting for their ring places.
     void NotifyRows(std::function<void()> notify) { notify_ = std::move(notify); }
 
     // By the maker, once, when the buffer exists: the picture's size as the
@@ -82,7 +83,9 @@ private:
     std::function<void(int, const std::uint8_t*)> watcher_;
     std::function<void()> notify_;
     std::atomic<std::uint8_t*> pixels_{nullptr};
+    static constexpr int NoticeRows = 32;
     std::atomic<int> final_{0};
+    std::atomic<int> told_{INT_MAX}; // the lowest final row the reader was told of
     mutable std::atomic<int> sentFrom_{INT_MAX}; // the reader's side of a const progress
     std::size_t ringBytes_ = 0;
     int ringRows_ = 0;
