@@ -48,6 +48,10 @@ CoverRead::CoverRead(Request request, Notices notices, CoverTurns* turns)
         if (done)
             done(); // last: whoever it tells may let this read go
     });
+    // Its reader waits for its notices: without a thread beside it, the
+    // read is done here and now.
+    if (!run_->HasThread())
+        run_->Wait();
 }
 
 CoverRead::~CoverRead() { run_.reset(); }

@@ -6,7 +6,7 @@
 // What happens is told by notifications on the reading threads; nothing
 // polls or waits on a clock.
 #include "render/CoverImage.h"
-#include "render/WorkerThreads.h"
+#include "concurrency/ParallelWork.h"
 
 #include <QSize>
 #include <QString>
@@ -65,7 +65,8 @@ public:
     };
 
     // Starts the read on a spare thread (RunAside), after a turn when
-    // `turns` is given (kept until it is done).
+    // `turns` is given (kept until it is done); reads here when no thread
+    // can be had.
     CoverRead(Request request, Notices notices, CoverTurns* turns = nullptr);
     ~CoverRead(); // waits for the read: Cancel first to have it end early
     CoverRead(const CoverRead&) = delete;

@@ -5,6 +5,7 @@
 #include "render/RowRing.h"
 #include "concurrency/ParallelWork.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -53,25 +54,34 @@ DecodedBaseLevel DecodeJpegBaseLevel(const QString& fileName, int maxTextureSize
     }
 
     result.Pixels = AllocatePicture(static_cast<std::size_t>(result.Base.Width) * result.Base.Height * 4);
+    RowRing ring(scaler, result.Pixels.get(), progress);
+    std::vector<RunAside> scaling;
+    for (int i = 0; i < ScalingThreads; ++i)
+        scaling.emplace_back([&ring] { ring.Scale(); });
+    // The decoder waits for its scalers: without threads beside this one,
+    // the whole picture first.
+    if (!std::all_of(scaling.begin(), scaling.end(), [](const RunAside& s) { return s.HasThread(); })) {
+        ring.Stop();
+        for (RunAside& scaled : scaling)
+            scaled.Wait();
+        DecodeWhole(fileName, result);
+        return result;
+    }
     if (progress)
         progress->Started(result.Original, result.Base, result.Pixels.get());
-    RowRing ring(scaler, result.Pixels.get(), progress);
     bool decoded = false;
-    {
-        std::vector<RunAside> scaling;
-        for (int i = 0; i < ScalingThreads; ++i)
-            scaling.emplace_back([&ring] { ring.Scale(); });
-        try {
-            decoded = reader.ReadRows([&ring](int top) { return ring.Slot(top); },
-                                      [&ring](int top, const std::uint8_t* row) { ring.Decoded(top, row); },
-                                      [progress] { return progress && progress->Cancelled(); });
-        } catch (...) {
-            ring.Stop(); // the scalers end before the rows they read go
-            throw;
-        }
-        if (!decoded)
-            ring.Stop();
+    try {
+        decoded = reader.ReadRows([&ring](int top) { return ring.Slot(top); },
+                                  [&ring](int top, const std::uint8_t* row) { ring.Decoded(top, row); },
+                                  [progress] { return progress && progress->Cancelled(); });
+    } catch (...) {
+        ring.Stop(); // the scalers end before the rows they read go
+        throw;
     }
+    if (!decoded)
+        ring.Stop();
+    for (RunAside& scaled : scaling)
+        scaled.Wait();
     if (!decoded)
         throw FileFailure(fileName, QStringLiteral("reading was stopped: the picture is no longer wanted"));
     return result;

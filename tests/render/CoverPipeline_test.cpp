@@ -1,10 +1,12 @@
 // Covers read through the one pipeline give what the plain decoders and the
 // base level scaler give, tell their errors, stop when no longer wanted,
 // and lose no row however the reader of their rows behaves.
+#include "concurrency/ThreadPool.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
 #include "render/CoverPipeline.h"
 #include "support/JpegBytes.h"
+#include "support/RefusedThreads.h"
 #include "support/TempFiles.h"
 
 #include <QImage>
@@ -236,6 +238,30 @@ TEST_F(CoverPipelineTest, NoRowIsLostWhenTheReaderIsSlowOrGone)
         ASSERT_TRUE(read.Take());
         EXPECT_TRUE(got == want);
         EXPECT_GT(fromRing, 64) << "ring places were reused";
+    }
+}
+
+// A read's reader waits for its notices and a decoder for its scaler: with
+// no thread to run beside them, the work is done where it was asked for.
+TEST_F(CoverPipelineTest, ReadsWithoutThreadsToSpareGiveTheSamePicture)
+{
+    const QString path = WriteJpeg(QStringLiteral("cover.jpg"));
+    PictureSize base;
+    const QByteArray want = TwoSteps(path, DecodeJpeg, base);
+    for (const int threads : {0, 1}) {
+        SCOPED_TRACE(threads);
+        ThreadPool pool(StartsRefusedAfter(threads));
+        const UseThreadPool use(pool);
+        CoverNotice notice;
+        CoverRead read(Asked(path, RingBytes), {[&] { notice.Notify(); }, [&] { notice.Notify(); }});
+        if (threads == 0) {
+            EXPECT_TRUE(read.Done()) << "read here and now";
+        }
+        for (unsigned long seen = notice.Count(); !read.Done(); seen = notice.Count())
+            notice.WaitPast(seen);
+        std::optional<DecodedCover> cover = read.Take();
+        ASSERT_TRUE(cover);
+        EXPECT_TRUE(Whole(read, *cover) == want);
     }
 }
 
