@@ -198,7 +198,8 @@ private:
         HeadlessBox box;
         if (options.Project.isEmpty()) {
             box.NewProject();
-            box.OutputFolder = QDir::toNativeSeparators(QFileInfo(options.Output).absolutePath()) + QDir::separator();
+            box.Document.SetOutputFolder(QDir::toNativeSeparators(QFileInfo(options.Output).absolutePath()) +
+                                         QDir::separator());
         } else {
             box.OpenProject(ReadProject(options.Project));
         }

@@ -76,8 +76,8 @@ int Render(const QStringList& args, std::FILE* err)
         box.NewProject();
         // Without a picture the project's pictures go where the command ran
         // (not into the parent, which the folder of "." would give).
-        box.OutputFolder = options.Output.isEmpty() ? WithSeparator(QDir::currentPath())
-                                                    : FolderOf(options.Output);
+        box.Document.SetOutputFolder(options.Output.isEmpty() ? WithSeparator(QDir::currentPath())
+                                                              : FolderOf(options.Output));
     } else {
         box.OpenProject(ReadProject(options.Project));
     }

@@ -74,15 +74,7 @@ OpenedProject ReadProject(const QString& path)
     }
 }
 
-HeadlessBox::HeadlessBox()
-{
-    for (CoverImage& slot : Covers)
-        slot.Texture = std::make_unique<GLTexture>();
-    Document.OnChanged = [this](unsigned changes) {
-        if (changes & DocumentChange::CoversReset)
-            ResetCoverImages(Covers);
-    };
-}
+HeadlessBox::HeadlessBox() = default;
 
 void HeadlessBox::NewProject()
 {
@@ -92,7 +84,7 @@ void HeadlessBox::NewProject()
 void HeadlessBox::OpenProject(const OpenedProject& project)
 {
     NewProject();
-    OpenProjectInto(project, Document, Covers, OutputFolder);
+    OpenProjectInto(project, Document);
 }
 
 void HeadlessBox::ApplyOptions(const RenderOptions& o)
@@ -119,12 +111,9 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
         Document.Params.TiltAngle = *o.TiltAngle;
     Document.Recompute();
     Document.SetLooks(LooksWithOptions(Document.Params.Looks, o));
-    for (std::size_t i = 0; i < Covers.size(); ++i)
-        if (o.Covers[i])
-        {
-            Covers[i].Path = QDir::toNativeSeparators(QFileInfo(*o.Covers[i]).absoluteFilePath());
-            Covers[i].Folder.clear();
-        }
+    for (int i = 0; i < CoverSourceCount; ++i)
+        if (const std::optional<QString>& cover = o.Covers[i])
+            Document.SetCover(i, {QDir::toNativeSeparators(QFileInfo(*cover).absoluteFilePath()), QString()});
 }
 
 QSize HeadlessBox::OutputSize(const RenderOptions& o) const
@@ -144,18 +133,23 @@ QSize HeadlessBox::OutputSize(const RenderOptions& o) const
 
 std::array<QString, 3> HeadlessBox::CoverPaths() const
 {
-    return {Covers[0].Path, Covers[1].Path, Covers[2].Path};
+    return {Document.Cover(0).Path, Document.Cover(1).Path, Document.Cover(2).Path};
+}
+
+QString HeadlessBox::CoverFileOf(int slot) const
+{
+    return CoverFile(Document.Cover(slot).Path, Document.Cover(slot).Folder);
 }
 
 ProjectData HeadlessBox::Capture() const
 {
-    return CaptureProject(Document, CoverPaths(), OutputFolder);
+    return CaptureProject(Document, CoverPaths(), Document.OutputFolder());
 }
 
 void CheckCoverFiles(const HeadlessBox& box)
 {
     for (int i = 0; i < CoverSlotCount; ++i) {
-        const QString path = CoverFile(box.Covers[static_cast<std::size_t>(i)]);
+        const QString path = box.CoverFileOf(i);
         if (!path.isEmpty())
             CheckCoverFile(path, i);
     }
@@ -166,7 +160,7 @@ PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
     CheckCoverFiles(box);
     for (std::size_t i = 0; i < paths_.size(); ++i)
         if (wanted[i])
-            paths_[i] = CoverFile(box.Covers[i]);
+            paths_[i] = box.CoverFileOf(static_cast<int>(i));
     // Large covers take most of a render's time and need no GL. No
     // thumbnails: nothing shows them here.
     // A worker given one core reads its covers itself, each whole.

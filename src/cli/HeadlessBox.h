@@ -27,9 +27,9 @@ public:
     HeadlessBox(const HeadlessBox&) = delete;
     HeadlessBox& operator=(const HeadlessBox&) = delete;
 
+    // Holds everything the command changes: the box, the cover paths and
+    // the output folder.
     BoxDocument Document;
-    CoverImages Covers;
-    QString OutputFolder;
 
     // ResetProject, then the size class, box kind and surrounding applied and
     // the background taken from the panel, as "New project" does.
@@ -47,6 +47,8 @@ public:
 
     ProjectData Capture() const;
     std::array<QString, 3> CoverPaths() const;
+    // The file slot `slot`'s cover is read from (empty: the placeholder).
+    QString CoverFileOf(int slot) const;
 };
 
 // Reads the cover files named by the slots' paths (empty paths keep the

@@ -52,24 +52,25 @@ QImage CombineTransparent(const QImage& normal, const QImage& contrast, QRgb bac
     return out;
 }
 
-GLTeardown::~GLTeardown()
-{
-    if (thread_.joinable())
-        thread_.join();
-}
-
 void GLTeardown::Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<GLTexture>> textures)
 {
     context->Detach();
-    thread_ = std::thread([context = std::move(context), textures = std::move(textures)]() mutable {
+    struct GLSide {
+        std::unique_ptr<HeadlessContext> Context;
+        std::vector<std::unique_ptr<GLTexture>> Textures;
+    };
+    // Shared, as the pool's work must be copyable.
+    auto side = std::make_shared<GLSide>(GLSide{std::move(context), std::move(textures)});
+    freeing_.reset(); // an earlier render's first
+    freeing_.emplace([side] {
         try {
-            context->MakeCurrent(); // the textures are deleted in it
+            side->Context->MakeCurrent(); // the textures are deleted in it
         } catch (const HeadlessContextError&) {
-            for (auto& texture : textures)
+            for (auto& texture : side->Textures)
                 texture->Release(); // they go with the context
         }
-        textures.clear();
-        context.reset();
+        side->Textures.clear();
+        side->Context.reset();
     });
 }
 

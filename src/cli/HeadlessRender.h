@@ -3,12 +3,13 @@
 // and SceneDriver) into a HeadlessContext of the output size.
 #include "cli/HeadlessBox.h"
 #include "cli/PhaseClock.h"
+#include "concurrency/ParallelWork.h"
 
 #include <QImage>
 #include <QSize>
 
 #include <memory>
-#include <thread>
+#include <optional>
 #include <vector>
 
 struct RenderRequest {
@@ -21,19 +22,19 @@ class HeadlessContext;
 class GLTexture;
 
 // The GL side of a finished render (the context and the textures in it),
-// freed on a thread of its own while the picture is encoded: a few hundred
-// megabytes of texture memory take a while to give back.
+// freed aside while the picture is encoded: a few hundred megabytes of
+// texture memory take a while to give back.
 class GLTeardown {
 public:
     GLTeardown() = default;
     GLTeardown(const GLTeardown&) = delete;
     GLTeardown& operator=(const GLTeardown&) = delete;
-    ~GLTeardown(); // waits for it
+    ~GLTeardown() = default; // waits for it, or frees it here when no thread took it
 
     void Start(std::unique_ptr<HeadlessContext> context, std::vector<std::unique_ptr<GLTexture>> textures);
 
 private:
-    std::thread thread_;
+    std::optional<RunAside> freeing_;
 };
 
 // Upright RGBA8888 picture. Throws CommandLineError when a cover is damaged,

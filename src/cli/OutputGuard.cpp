@@ -31,7 +31,7 @@ std::optional<ProjectCovers> CoversOfProject(const QString& project, std::map<QS
         box.OpenProject(ReadProject(project));
         covers.emplace();
         for (std::size_t i = 0; i < covers->size(); ++i)
-            (*covers)[i] = CoverFile(box.Covers[i]);
+            (*covers)[i] = box.CoverFileOf(static_cast<int>(i));
     } catch (const CommandLineError&) {
         // An unreadable project fails its rows when they are drawn.
     }
@@ -61,8 +61,8 @@ std::vector<JobInput> JobInputs(const HeadlessBox& box, const RenderOptions& opt
     std::vector<JobInput> inputs;
     if (!options.Project.isEmpty())
         inputs.push_back({options.Project, QStringLiteral("project")});
-    for (std::size_t i = 0; i < box.Covers.size(); ++i)
-        if (const QString file = CoverFile(box.Covers[i]); !file.isEmpty())
+    for (int i = 0; i < CoverSourceCount; ++i)
+        if (const QString file = box.CoverFileOf(i); !file.isEmpty())
             inputs.push_back({file, QLatin1String(CoverRoles[i])});
     return inputs;
 }

@@ -40,7 +40,7 @@ RenderSession::SlotKeys RenderSession::KeysOf(const HeadlessBox& box)
 {
     SlotKeys keys;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        const QString file = CoverFile(box.Covers[i]);
+        const QString file = box.CoverFileOf(static_cast<int>(i));
         if (file.isEmpty())
             continue;
         CoverKey key;
@@ -218,7 +218,7 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         cached->LastUse = renders_;
         textures[i] = cached->Texture.get();
         // The slot now names the file it shows, as when a cover is loaded.
-        box.Covers[i].Path = CoverFile(box.Covers[i]);
+        box.Document.SetCover(static_cast<int>(i), {box.CoverFileOf(static_cast<int>(i)), box.Document.Cover(static_cast<int>(i)).Folder});
     }
     ApplyTextureLook(box.Document.Params.Looks, textures); // smooth textures make their levels once
     if (clock.Enabled())

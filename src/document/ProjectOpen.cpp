@@ -13,18 +13,6 @@ std::optional<OpenedProject> ReadProjectFile(const QString& path)
     return OpenedProject{DecodeProject(*bytes), QFileInfo(path).absolutePath()};
 }
 
-void OpenProjectInto(const OpenedProject& project, BoxDocument& document, CoverImages& covers,
-                     QString& outputFolder)
-{
-    const CoverPaths paths = CoverPathsOf(project.Data);
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        covers[i].Path = paths[i];
-        covers[i].Folder = project.Folder;
-    }
-    outputFolder = project.Data.OutputFolder;
-    ApplyProject(document, project.Data);
-}
-
 void OpenProjectInto(const OpenedProject& project, BoxDocument& document)
 {
     const CoverPaths paths = CoverPathsOf(project.Data);

@@ -1,11 +1,10 @@
 #pragma once
 // Opening a project file, the same for the window and the command line: the
 // record is read and checked before anything changes, then put into the
-// document and the cover slots. Cover paths keep the text the file stores
+// document. Cover paths keep the text the file stores
 // (a re-saved project writes them back unchanged); a relative one is read
 // from the project's folder.
 #include "formats/ProjectFile.h"
-#include "render/CoverImage.h"
 
 #include <QString>
 
@@ -22,9 +21,6 @@ struct OpenedProject {
 // ProjectError, and nothing has changed then.
 std::optional<OpenedProject> ReadProjectFile(const QString& path);
 
-// The record into the document (see ApplyProject), the cover paths into the
-// slots, and the stored output folder. The pictures are left to the caller.
-void OpenProjectInto(const OpenedProject& project, BoxDocument& document, CoverImages& covers,
-                     QString& outputFolder);
-// The same with the cover paths and the output folder into the document.
+// The record into the document (see ApplyProject) with its cover paths and
+// output folder. The pictures are left to the caller.
 void OpenProjectInto(const OpenedProject& project, BoxDocument& document);

@@ -39,8 +39,6 @@ void ResetCoverImages(CoverImages& slots)
 {
     for (int i = 0; i < CoverSlotCount; ++i) {
         CoverImage& slot = slots[static_cast<std::size_t>(i)];
-        slot.Path.clear();
-        slot.Folder.clear();
         slot.Thumbnail = QImage(PlaceholderSize(i), QImage::Format_RGB888);
         slot.Thumbnail.fill(QColor(PlaceholderColor(i)));
     }
@@ -186,31 +184,4 @@ std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize prev
         thumbnail = ThumbnailOf(*decoded, ThumbnailFit(original, previewSize));
     }
     return DecodedCover{fileName, std::move(decoded), std::move(thumbnail)};
-}
-
-void InstallUploadedCover(CoverImage& slot, DecodedCover&& cover)
-{
-    cover.Picture.reset();
-    if (!cover.Thumbnail.isNull())
-        slot.Thumbnail = std::move(cover.Thumbnail);
-    slot.Path = std::move(cover.Path);
-}
-
-void InstallCoverImage(CoverImage& slot, DecodedCover&& cover)
-{
-    slot.Texture->Upload(*cover.Picture);
-    // The texture holds the picture now; nothing reads the buffer again.
-    cover.Picture->FreePixels();
-    if (!cover.Thumbnail.isNull())
-        slot.Thumbnail = std::move(cover.Thumbnail);
-    slot.Path = std::move(cover.Path);
-}
-
-bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize)
-{
-    std::optional<DecodedCover> cover = DecodeCoverImage(fileName, previewSize);
-    if (!cover)
-        return false;
-    InstallCoverImage(slot, std::move(*cover));
-    return true;
 }

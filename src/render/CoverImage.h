@@ -1,6 +1,6 @@
 #pragma once
 // The three cover image slots: front/back, left/right, top/bottom. Each has
-// the picture's path, a 24-bit preview thumbnail and its texture.
+// a 24-bit preview thumbnail and its texture; the document names the files.
 #include "render/JpegBaseLevel.h"
 #include "render/BaseLevel.h"
 #include "formats/RgbaPicture.h"
@@ -17,9 +17,8 @@
 enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2 };
 inline constexpr int CoverSlotCount = 3;
 
+// What a slot shows; which file it is, is the document's.
 struct CoverImage {
-    QString Path;   // as picked, or as the project file stores it
-    QString Folder; // the project's folder, which a relative Path is read from
     QImage Thumbnail; // Format_RGB888
     std::unique_ptr<GLTexture> Texture;
 };
@@ -30,12 +29,11 @@ using CoverImages = std::array<CoverImage, CoverSlotCount>;
 QSize PlaceholderSize(int slot);    // 80 x 100, 20 x 100, 100 x 20
 QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,168)
 
-// Empty paths and placeholder thumbnails; the textures are left alone.
+// Placeholder thumbnails; the textures are left alone.
 void ResetCoverImages(CoverImages& slots);
 
 // The file a slot's path names: a relative one is read from the folder.
 QString CoverFile(const QString& path, const QString& folder);
-inline QString CoverFile(const CoverImage& slot) { return CoverFile(slot.Path, slot.Folder); }
 
 // The thumbnail size for a picture shown in a preview of the given size:
 // proportions kept, the computed side rounded with halves to even; equal
@@ -51,8 +49,8 @@ bool IsCoverImageFile(const QString& fileName);
 // file or another extension; a damaged file throws ImageError.
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
 
-// A picture read and fitted for a slot but not yet in GL: the first half of
-// LoadCoverImage. Needs no context, so several may be read side by side.
+// A picture read and fitted for a slot but not yet in GL. Needs no context,
+// so several may be read side by side.
 struct DecodedCover {
     QString Path;
     std::unique_ptr<RgbaPicture> Picture; // full size, no texture yet
@@ -67,16 +65,3 @@ struct DecodedCover {
 std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
                                              int maxTextureSize = TextureSizeLimit(),
                                              BaseLevelProgress* progress = nullptr);
-
-// The second half: the picture becomes the slot's texture (uploaded, needs GL;
-// the buffer is released then), its thumbnail (when made) and path.
-void InstallCoverImage(CoverImage& slot, DecodedCover&& cover);
-// The same for a cover whose rows the slot's texture already holds (sent in
-// parts while it was read): nothing more reaches the GL.
-void InstallUploadedCover(CoverImage& slot, DecodedCover&& cover);
-
-// Loads the file into the slot: texture (uploaded, needs GL), thumbnail fitted
-// to the preview size and path. False (slot unchanged) for a missing file or
-// another extension; a damaged file throws ImageError with the slot unchanged.
-// The picture is decoded once and serves both the texture and the thumbnail.
-bool LoadCoverImage(CoverImage& slot, const QString& fileName, QSize previewSize);

@@ -198,9 +198,9 @@ TEST(HeadlessBox, OpeningAProjectGivesWhatTheWindowsControlsHold)
     EXPECT_EQ(box.Document.Params.SideAngle, 12.25f);
     EXPECT_FLOAT_EQ(box.Document.Params.BackgroundRed, 0x99 / 255.0f);
     // Kept as stored, read from the project's folder.
-    EXPECT_EQ(box.Covers[0].Path, "covers/front.jpg");
-    EXPECT_EQ(CoverFile(box.Covers[0]), QDir::toNativeSeparators("/projects/covers/front.jpg"));
-    EXPECT_TRUE(box.Covers[1].Path.isEmpty());
+    EXPECT_EQ(box.Document.Cover(0).Path, "covers/front.jpg");
+    EXPECT_EQ(box.CoverFileOf(0), QDir::toNativeSeparators("/projects/covers/front.jpg"));
+    EXPECT_TRUE(box.Document.Cover(1).Path.isEmpty());
     EXPECT_EQ(box.OutputSize(RenderOptions{}), QSize(100, 80));
 
     // What it captures again is what a second opening reproduces.

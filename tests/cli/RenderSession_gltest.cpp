@@ -4,6 +4,7 @@
 #include "cli/HeadlessRender.h"
 #include "cli/RenderOptions.h"
 #include "cli/RenderSession.h"
+#include "support/RefusedThreads.h"
 #include "support/TempFiles.h"
 
 #include <QDir>
@@ -111,6 +112,20 @@ TEST_F(SessionTest, EveryRenderMatchesAFreshOneWhateverCameBefore)
     }
     // Resized rather than made anew, whatever the sample count.
     EXPECT_EQ(session.ContextsMade(), 1);
+}
+
+// Without a thread to spare, the covers are read and the GL is freed on the
+// caller's thread: the picture is the same and nothing waits forever.
+TEST_F(SessionTest, AOneShotWithoutThreadsDrawsTheSamePicture)
+{
+    const QString args = QStringLiteral("--front one.jpg --side side.bmp --samples 4 --size 96x80");
+    const QImage expected = OneShot(args);
+    ASSERT_FALSE(expected.isNull());
+    ThreadPool refusing(StartsRefusedAfter(0));
+    const UseThreadPool use(refusing);
+    EXPECT_EQ(OneShot(args), expected);
+    EXPECT_EQ(OneShot(args), expected); // a second teardown after the first
+    EXPECT_EQ(refusing.Threads(), 0);
 }
 
 TEST_F(SessionTest, ACoverIsReadOnceUntilItsFileChanges)
