@@ -72,19 +72,9 @@ bool WriteOrFalse(const QString& fileName, const QByteArray& bytes)
     return true;
 }
 
-using Decoder = void (*)(const QString& fileName, const AllocateRgba& allocate);
-
-bool ReadDecoded(const QString& fileName, Decoder decode, RgbaPicture& picture)
+bool ReadDecoded(const QString& fileName, PictureDecoder decode, RgbaPicture& picture)
 {
-    try {
-        decode(fileName, [&](std::int64_t width, std::int64_t height) {
-            picture.AllocatePixels(width, height, fileName);
-            return picture.Pixels.get();
-        });
-    } catch (...) {
-        picture.FreePixels(); // never half a picture
-        throw;
-    }
+    DecodeIntoPicture(fileName, decode, picture);
     if (!picture.Pixels || picture.Width == 0 || picture.Height == 0) // no row to copy
         return false;
     picture.FillAlpha(255);
@@ -142,6 +132,19 @@ bool ReadTga(const QString& fileName, RgbaPicture& picture, int& bitsPerPixel)
 }
 
 } // namespace
+
+void DecodeIntoPicture(const QString& fileName, PictureDecoder decode, RgbaPicture& picture)
+{
+    try {
+        decode(fileName, [&](std::int64_t width, std::int64_t height) {
+            picture.AllocatePixels(width, height, fileName);
+            return picture.Pixels.get();
+        });
+    } catch (...) {
+        picture.FreePixels();
+        throw;
+    }
+}
 
 bool ReadPictureFile(const QString& fileName, RgbaPicture& picture, int* bitsPerPixel)
 {

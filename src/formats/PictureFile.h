@@ -15,6 +15,12 @@
 // its pixels at (24 or 32 for a Targa, 32 for the others) once it is read.
 bool ReadPictureFile(const QString& fileName, RgbaPicture& picture, int* bitsPerPixel = nullptr);
 
+// A decoder that asks for its buffer once it knows the picture's size.
+using PictureDecoder = void (*)(const QString& fileName, const AllocateRgba& allocate);
+// Runs `decode` with the picture's pixels as its buffer; if it throws, the
+// picture is left without pixels (never half a picture) and it rethrows.
+void DecodeIntoPicture(const QString& fileName, PictureDecoder decode, RgbaPicture& picture);
+
 // Writes the picture in the kind its extension names; `quality` (1 to 100,
 // clamped) is JPEG's and picks PNG's compression. False for an unknown
 // extension, or a picture without pixels; a file that cannot be made throws

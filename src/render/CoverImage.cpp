@@ -4,6 +4,7 @@
 #include "formats/BmpCodec.h"
 #include "formats/GifCodec.h"
 #include "formats/JpegCodec.h"
+#include "formats/PictureFile.h"
 #include "formats/PictureKind.h"
 #include "formats/PngCodec.h"
 #include "formats/TgaCodec.h"
@@ -89,8 +90,7 @@ namespace {
 // always was.
 bool LoadCoverPicture(RgbaPicture& picture, const QString& fileName)
 {
-    using Decoder = void (*)(const QString&, const AllocateRgba&);
-    Decoder decode = nullptr;
+    PictureDecoder decode = nullptr;
     const PictureKind kind = CoverPictureKind(fileName);
     switch (kind) {
     case PictureKind::Jpeg: decode = DecodeJpeg; break;
@@ -101,15 +101,7 @@ bool LoadCoverPicture(RgbaPicture& picture, const QString& fileName)
     case PictureKind::Unknown: return false;
     }
     picture.FreePixels();
-    try {
-        decode(fileName, [&](std::int64_t width, std::int64_t height) {
-            picture.AllocatePixels(width, height, fileName);
-            return picture.Pixels.get();
-        });
-    } catch (...) {
-        picture.FreePixels(); // never half a picture
-        throw;
-    }
+    DecodeIntoPicture(fileName, decode, picture);
     // No row to copy; a Targa's empty picture is told apart later, as before.
     if (kind != PictureKind::Tga && (!picture.Pixels || picture.Width == 0 || picture.Height == 0))
         return false;
