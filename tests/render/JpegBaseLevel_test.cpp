@@ -241,10 +241,12 @@ TEST_F(JpegBaseLevelTest, RowsMadeInARingReachAReaderThatSendsThemOrAGatherThatD
     {
         BaseLevelProgress progress;
         progress.RecycleRows(RingRows * rowBytes);
+        // Begun before the maker starts, sending nothing: once the ring is
+        // full the maker waits, however late this thread runs.
+        progress.SentFrom(base.Height);
         auto job = std::async(std::launch::async, [&] { return DecodeJpegBaseLevel(path, 16384, &progress); });
         while (!progress.Pixels() || progress.Final() > base.Height - RingRows / 2)
             std::this_thread::yield();
-        progress.SentFrom(base.Height); // begun, sending nothing: the maker waits
         progress.Cancel();
         ASSERT_EQ(job.wait_for(std::chrono::seconds(30)), std::future_status::ready);
         try {
