@@ -1,6 +1,7 @@
 #pragma once
 #include "document/BoxForm.h"
 #include "document/BoxLooks.h"
+#include "document/BoxShape.h"
 
 #include <cstdint>
 
@@ -23,6 +24,7 @@ struct BoxParameters {
     std::uint8_t FogMode = 0;
     BoxForm CurrentForm;
     BoxLooks Looks;
+    BoxShape Shape;
 };
 
 // An angle of 360 or more becomes 0 (not 360 less): a drag past a full turn

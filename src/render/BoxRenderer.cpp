@@ -95,7 +95,7 @@ void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures
     const int faceCount = t > ThinCardLimit ? 6 : 2;
     for (int f = 0; f < faceCount; ++f) {
         const BoxFace& face = BoxFaces[f];
-        if (GLTexture* texture = textures[static_cast<std::size_t>(face.Slot)])
+        if (GLTexture* texture = SideTexture(static_cast<BoxSide>(f), textures))
             texture->Bind();
         if (pose && p.Looks.Light > 0) {
             const float n = FaceBrightness(*pose, FaceNormal(face), p.Looks.Light);
@@ -179,7 +179,7 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
         gl_.GetFloatv(GL_PROJECTION_MATRIX, projection);
         const float overlap = QuarterPixel(pose, projection[5], viewport[3]);
         for (const MirrorFace& face : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap)) {
-            if (GLTexture* texture = textures[static_cast<std::size_t>(face.Slot)])
+            if (GLTexture* texture = SideTexture(static_cast<BoxSide>(face.Face), textures))
                 texture->Bind();
             gl_.Begin(GL_QUADS);
             for (const MirrorVertex& v : face.Quads) {

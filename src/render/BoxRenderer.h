@@ -1,8 +1,9 @@
 #pragma once
 // The live picture: the textured box in front of a flat background, with
-// optional fog. Written against BoxParameters and the three slot textures so
+// optional fog. Written against BoxParameters and the slot textures so
 // that the window, the result writer and the command line draw alike.
 #include "document/BoxParameters.h"
+#include "render/BoxSides.h"
 #include "render/EyeLift.h"
 #include "render/GLApi.h"
 #include "render/SceneDriver.h"
@@ -17,9 +18,8 @@ class GLTexture;
 struct BoxPose;
 struct FloorChoice;
 
-// Slot order: FrontBack, LeftRight, TopBottom. A null entry binds nothing.
-using SlotTextures = std::array<GLTexture*, 3>;
-using SlotThumbnails = std::array<const QImage*, 3>;
+// Slot order as in SlotIndex (BoxSides.h).
+using SlotThumbnails = std::array<const QImage*, SlotCount>;
 
 // The window's two flags that stop drawing, and how to let messages run
 // while another application is active.
@@ -62,7 +62,7 @@ private:
     GLuint shadowTexture_ = 0;
 };
 
-// Slots 0, 1, 2 in turn: the thumbnail goes into the texture, then uploads.
+// Slots in order: the thumbnail goes into the texture, then uploads.
 void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails);
 
 // Makes each slot's texture follow the smooth-textures look; a texture
