@@ -5,14 +5,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class PhaseClock {
 public:
     explicit PhaseClock(bool enabled = false) : enabled_(enabled) { timer_.start(); }
 
     bool Enabled() const { return enabled_; }
+    // Told each phase as it ends, timed or not (a progress note, a stop
+    // between phases: what it throws leaves the command).
+    std::function<void(const char* phase)> OnMark;
+
     // Ends the phase that ran since the previous mark.
     void Mark(const char* phase)
     {
+        if (OnMark)
+            OnMark(phase);
         if (!enabled_)
             return;
         const qint64 now = timer_.nsecsElapsed();

@@ -1,0 +1,116 @@
+#include "window/SaveImageShot.h"
+
+#include "cli/HeadlessBox.h"
+#include "cli/HeadlessRender.h"
+#include "cli/ImageOutput.h"
+#include "cli/OutputGuard.h"
+#include "cli/PhaseClock.h"
+#include "concurrency/ParallelWork.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+void Prepare(HeadlessBox& box, const ShotOrder& order)
+{
+    box.Document = order.Document;
+    box.Document.OnChanged = nullptr; // the window's, which must not hear of this copy
+    BoxLooks looks = box.Document.Params.Looks;
+    looks.Samples = order.Samples;
+    box.Document.SetLooks(looks);
+}
+
+} // namespace
+
+void RefuseShotOverInputs(const ShotOrder& order)
+{
+    HeadlessBox box;
+    Prepare(box, order);
+    RenderOptions options;
+    options.Project = order.ProjectFile;
+    RefuseOutputsOverInputs({order.Path}, JobInputs(box, options));
+}
+
+void MakeShot(const ShotOrder& order, const std::atomic<bool>& stop,
+              const std::function<void(const QString& note)>& note)
+{
+    const auto check = [&stop] {
+        if (stop.load())
+            throw ShotStopped{};
+    };
+    check();
+    HeadlessBox box;
+    Prepare(box, order);
+    RefuseShotOverInputs(order);
+    note(QStringLiteral("Reading the covers..."));
+
+    PhaseClock clock; // not timed: its marks are the steps
+    clock.OnMark = [&](const char* phase) {
+        check();
+        if (std::strcmp(phase, "covers") == 0)
+            note(QStringLiteral("Drawing %1 x %2 pixels...").arg(order.Size.width()).arg(order.Size.height()));
+    };
+    RenderRequest request;
+    request.Size = order.Size;
+    request.Samples = box.Document.Params.Looks.Samples;
+    request.Transparent = order.Transparent;
+    QImage picture;
+    {
+        PendingCovers covers(box);
+        picture = RenderBox(box, covers, request, clock);
+    }
+    check();
+    note(QStringLiteral("Writing the picture..."));
+    WritePicture(picture, order.Path, order.Format, order.Quality, order.Transparent, std::nullopt,
+                 WorkerThreads(), [&check](const QString&) { check(); });
+}
+
+ShotJob::ShotJob(ShotOrder order, QObject* parent)
+    : QObject(parent), stop_(std::make_shared<std::atomic<bool>>(false))
+{
+    // The job outlives its work (the destructor waits), so the work may
+    // post to it; what is still posted when it goes is dropped.
+    work_ = std::make_unique<RunAside>([this, stop = stop_, order = std::move(order)] {
+        const auto post = [this](std::function<void()> call) {
+            QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+        };
+        bool written = false;
+        QString problem;
+        try {
+            MakeShot(order, *stop, [&](const QString& text) { post([this, text] { Q_EMIT Note(text); }); });
+            written = true;
+        } catch (const ShotStopped&) {
+        } catch (const CommandLineError& e) {
+            problem = e.Text();
+        } catch (const std::bad_alloc&) {
+            problem = QStringLiteral("Can not allocate enough video memory. Try again with a smaller image.");
+        } catch (const std::exception& e) {
+            problem = QString::fromUtf8(e.what());
+        }
+        post([this, written, problem] { Done(written, problem); });
+    });
+}
+
+ShotJob::~ShotJob()
+{
+    stop_->store(true);
+    work_.reset();
+}
+
+void ShotJob::Stop()
+{
+    stop_->store(true);
+    if (!running_)
+        deleteLater();
+}
+
+void ShotJob::Done(bool written, const QString& problem)
+{
+    running_ = false;
+    const bool stopped = stop_->load();
+    Q_EMIT Finished(written, problem);
+    if (stopped)
+        deleteLater(); // nobody waits for it any more
+}
