@@ -97,6 +97,8 @@ void MainWindow::WriteClicked()
     dialog->SetSamples(samples);
     dialog->Redraw = grab;
     dialog->SetFolder(document_.OutputFolder());
+    // Other sizes and formats are drawn from the box as it is now.
+    dialog->SetDocument(document_, projectFile_);
     if (Dialogs().Exec(*dialog) != QDialog::Accepted)
         return;
 

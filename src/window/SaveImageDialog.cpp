@@ -102,8 +102,13 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
 
     auto* bottom = new QWidget(this);
     bottom->setObjectName(QStringLiteral("Panel2"));
-    auto* row = new QHBoxLayout(bottom);
-    row->setContentsMargins(8, 6, 8, 6);
+    auto* lines = new QVBoxLayout(bottom);
+    lines->setContentsMargins(8, 6, 8, 6);
+    lines->setSpacing(6);
+    auto* row = new QHBoxLayout;
+    auto* sizeRow = new QHBoxLayout;
+    lines->addLayout(row);
+    lines->addLayout(sizeRow);
     formatBox = new QComboBox(bottom);
     formatBox->setObjectName(QStringLiteral("formatBox"));
     formatBox->setEditable(false);
@@ -115,7 +120,7 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     qualityBox->setSingleStep(5);
     qualityBox->setValue(70);
     qualityLabel->setBuddy(qualityBox);
-    transparentBox = new QCheckBox(QStringLiteral("Transparent"), bottom);
+    transparentBox = new QCheckBox(QStringLiteral("Transparent background"), bottom);
     transparentBox->setObjectName(QStringLiteral("transparentBox"));
     samplesLabel = new QLabel(QStringLiteral("Samples"), bottom);
     samplesLabel->setObjectName(QStringLiteral("samplesLabel"));
@@ -127,6 +132,27 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     samplesLabel->setBuddy(samplesBox);
     samplesLabel->hide(); // until a way to draw anew is given
     samplesBox->hide();
+    sizeLabel = new QLabel(QStringLiteral("&Size"), bottom);
+    sizeLabel->setObjectName(QStringLiteral("sizeLabel"));
+    widthBox = new QSpinBox(bottom);
+    widthBox->setObjectName(QStringLiteral("widthBox"));
+    heightBox = new QSpinBox(bottom);
+    heightBox->setObjectName(QStringLiteral("heightBox"));
+    for (QSpinBox* box : {widthBox, heightBox}) {
+        box->setRange(1, MaxSide);
+        box->setAccelerated(true);
+    }
+    widthBox->setToolTip(QStringLiteral("Width in pixels"));
+    heightBox->setToolTip(QStringLiteral("Height in pixels"));
+    sizeLabel->setBuddy(widthBox);
+    auto* byLabel = new QLabel(QStringLiteral("x"), bottom);
+    progressLabel = new QLabel(bottom);
+    progressLabel->setObjectName(QStringLiteral("progressLabel"));
+    // Without a box to draw anew, the result's own size is all there is.
+    for (QWidget* w : {static_cast<QWidget*>(sizeLabel), static_cast<QWidget*>(widthBox),
+                       static_cast<QWidget*>(byLabel), static_cast<QWidget*>(heightBox)})
+        w->setVisible(false);
+    byLabel->setObjectName(QStringLiteral("byLabel"));
     okButton = new QPushButton(QStringLiteral("OK"), bottom);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setEnabled(false);
@@ -140,8 +166,13 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     row->addWidget(samplesLabel);
     row->addWidget(samplesBox);
     row->addStretch(1);
-    row->addWidget(okButton);
-    row->addWidget(cancelButton);
+    sizeRow->addWidget(sizeLabel);
+    sizeRow->addWidget(widthBox);
+    sizeRow->addWidget(byLabel);
+    sizeRow->addWidget(heightBox);
+    sizeRow->addWidget(progressLabel, 1);
+    sizeRow->addWidget(okButton);
+    sizeRow->addWidget(cancelButton);
     rows->addWidget(bottom);
 
     connect(formatBox, &QComboBox::currentIndexChanged, this, [this] { FormatChosen(); });
@@ -155,12 +186,22 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     formatBox->clear();
     formatBox->addItem(QStringLiteral("JPG image"));
     formatBox->addItem(QStringLiteral("BMP image"));
+    formatBox->addItem(QStringLiteral("PNG image"));
+    formatBox->addItem(QStringLiteral("TGA image"));
 }
 
 SaveImageDialog::~SaveImageDialog()
 {
+    LetShotGo();
     if (shown_ && !stored_)
         StorePreferences(nullptr); // nothing can be shown while the dialog goes away
+}
+
+void SaveImageDialog::SetDocument(const BoxDocument& document, const QString& projectFile)
+{
+    document_ = document;
+    document_->OnChanged = nullptr; // the host's: it must not hear of the copy
+    projectFile_ = projectFile;
 }
 
 void SaveImageDialog::SetFolder(const QString& folder)
@@ -192,12 +233,30 @@ void SaveImageDialog::showEvent(QShowEvent* event)
 {
     if (!shown_) {
         shown_ = true;
+        PrepareShow();
+        FitPreview();
         if (const QScreen* s = screen())
             move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-        PrepareShow();
         CentrePreview();
     }
     QDialog::showEvent(event);
+}
+
+void SaveImageDialog::FitPreview()
+{
+    if (!layout())
+        return;
+    layout()->activate();
+    // The preview's room is what the dialog has beside the folder strip and
+    // the bottom panel; the window frame comes on top of the dialog.
+    const QSize chrome = size() - previewArea->size();
+    QSize wanted = preview->size() + chrome;
+    if (const QScreen* s = screen()) {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        const QSize room = s->availableGeometry().size() - frame;
+        wanted = wanted.boundedTo(room);
+    }
+    resize(size().expandedTo(wanted));
 }
 
 void SaveImageDialog::CentrePreview()
@@ -218,6 +277,13 @@ void SaveImageDialog::PrepareShow()
     ShowBitmap();
     samplesLabel->setVisible(static_cast<bool>(Redraw));
     samplesBox->setVisible(static_cast<bool>(Redraw));
+    if (bitmap_ && !bitmap_->isNull()) {
+        widthBox->setValue(bitmap_->width());
+        heightBox->setValue(bitmap_->height());
+    }
+    for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox"})
+        if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+            w->setVisible(document_.has_value());
     EnableOkByFolder();
     LoadPreferences();
     FormatChosen();
@@ -241,8 +307,10 @@ void SaveImageDialog::FormatChosen()
 {
     qualityLabel->hide();
     qualityBox->hide();
-    transparentBox->hide(); // neither format keeps transparency
-    if (formatBox->currentIndex() == FormatJpeg) {
+    const int format = formatBox->currentIndex();
+    // Only PNG and TGA keep an alpha channel.
+    transparentBox->setVisible(document_ && (format == FormatPng || format == FormatTga));
+    if (format == FormatJpeg) {
         qualityLabel->show();
         qualityBox->show();
     }

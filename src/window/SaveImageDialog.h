@@ -1,11 +1,16 @@
 #pragma once
 // "Save image as": previews the captured result, lets the user pick the
 // output folder and the format, names the file after the clock and writes it.
+// The captured result is written as it is; another size, PNG, TGA or a
+// transparent background is drawn off screen as the command line draws it.
+#include "document/BoxDocument.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <QImage>
 
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -17,12 +22,17 @@ class QSpinBox;
 class QToolButton;
 class Prompts;
 class SettingsStore;
+class ShotJob;
 
 class SaveImageDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int FormatJpeg = 0;
     static constexpr int FormatBmp = 1;
+    static constexpr int FormatPng = 2;
+    static constexpr int FormatTga = 3;
+    // The largest side the off-screen drawing takes, as on the command line.
+    static constexpr int MaxSide = 16384;
 
     SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget* parent = nullptr);
     ~SaveImageDialog() override;
@@ -30,6 +40,10 @@ public:
     // Borrowed: the caller keeps the bitmap alive while the dialog runs.
     void SetResultBitmap(const QImage* bitmap) { bitmap_ = bitmap; }
     void SetFolder(const QString& folder);
+    // The box the result shows (a copy is kept) and the project it came
+    // from: with it the dialog offers every format and size, drawn off
+    // screen; the picture is never written over a cover or the project.
+    void SetDocument(const BoxDocument& document, const QString& projectFile);
     QString FolderText() const;
     // The file really written by OK; empty when nothing was written.
     QString WrittenPath() const { return writtenPath_; }
@@ -55,7 +69,11 @@ public:
     QComboBox* formatBox = nullptr;
     QLabel* qualityLabel = nullptr;
     QSpinBox* qualityBox = nullptr;
-    QCheckBox* transparentBox = nullptr;
+    QCheckBox* transparentBox = nullptr; // PNG and TGA
+    QLabel* sizeLabel = nullptr;
+    QSpinBox* widthBox = nullptr; // the output's pixels; the result's by default
+    QSpinBox* heightBox = nullptr;
+    QLabel* progressLabel = nullptr; // what the off-screen drawing does
     QLabel* samplesLabel = nullptr;
     QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
     QPushButton* okButton = nullptr;
@@ -82,6 +100,16 @@ private:
     // False (and the reason in *problem) when the store refused a value.
     bool StorePreferences(QString* problem);
     void EnableOkByFolder();
+    // Grows the dialog until the preview fits, as far as the screen allows.
+    void FitPreview();
+    // Whether OK draws off screen rather than writing the captured result.
+    bool NeedsShot() const;
+    void StartShot(const QString& path);
+    void ShotFinished(bool written, const QString& problem);
+    // Everything but Cancel waits while a shot is drawn.
+    void SetBusy(bool busy);
+    // A running shot is stopped and left to end by itself.
+    void LetShotGo();
 
     SettingsStore& store_;
     Prompts& prompts_;
@@ -89,6 +117,10 @@ private:
     QImage redrawn_; // the result drawn with the samples chosen here
     int samples_ = 1;
     QString writtenPath_;
+    std::optional<BoxDocument> document_;
+    QString projectFile_;
+    ShotJob* shot_ = nullptr; // the running shot, a child
+    QString shotPath_;
     bool shown_ = false;
     bool stored_ = false;
     bool keepCentred_ = true;

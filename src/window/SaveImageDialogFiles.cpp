@@ -7,6 +7,7 @@
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
 #include "window/Prompts.h"
+#include "window/SaveImageShot.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +16,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QLabel>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -103,6 +107,7 @@ bool SaveImageDialog::StorePreferences(QString* problem)
 
 void SaveImageDialog::done(int result)
 {
+    LetShotGo();
     if (shown_ && !stored_) {
         QString problem;
         if (!StorePreferences(&problem))
@@ -140,28 +145,147 @@ void SaveImageDialog::SetFolderClicked()
     EnableOkByFolder();
 }
 
+namespace {
+
+const char* ExtensionOf(int format)
+{
+    switch (format) {
+    case SaveImageDialog::FormatBmp: return ".bmp";
+    case SaveImageDialog::FormatPng: return ".png";
+    case SaveImageDialog::FormatTga: return ".tga";
+    default: return ".jpg";
+    }
+}
+
+OutputFormat OutputFormatOf(int format)
+{
+    switch (format) {
+    case SaveImageDialog::FormatBmp: return OutputFormat::Bmp;
+    case SaveImageDialog::FormatPng: return OutputFormat::Png;
+    case SaveImageDialog::FormatTga: return OutputFormat::Tga;
+    default: return OutputFormat::Jpeg;
+    }
+}
+
+} // namespace
+
+bool SaveImageDialog::NeedsShot() const
+{
+    if (!document_ || !bitmap_)
+        return false;
+    const int format = formatBox->currentIndex();
+    return format == FormatPng || format == FormatTga || QSize(widthBox->value(), heightBox->value()) != bitmap_->size();
+}
+
 void SaveImageDialog::OkClicked()
 {
     writtenPath_.clear();
     const int format = formatBox->currentIndex();
-    if (bitmap_ && (format == FormatJpeg || format == FormatBmp)) {
-        // The folder text normally ends with a separator already.
-        QString path = folderEdit->text();
-        if (!EndsWithSeparator(path))
-            path += QDir::separator();
-        path += ResultFileStem(Clock());
-        path += format == FormatJpeg ? QStringLiteral(".jpg") : QStringLiteral(".bmp");
-        try {
-            const QImage rgba = AsRgba(*bitmap_, path);
-            const RgbaRows rows = RgbaRows::Of(rgba);
-            WriteResultFile(path, format == FormatJpeg ? EncodeJpeg(rows, qualityBox->value(), path)
-                                                       : EncodeBmp(rows, BmpLayout::Bgr24, path));
-        } catch (const ImageError& e) {
-            // Stay open: the user can pick another folder or cancel.
-            prompts_.Tell(this, QMessageBox::Critical, windowTitle(), QString::fromUtf8(e.what()));
-            return;
-        }
-        writtenPath_ = path;
+    if (!bitmap_ || format < FormatJpeg || format > FormatTga) {
+        accept();
+        return;
     }
+    // The folder text normally ends with a separator already.
+    QString path = folderEdit->text();
+    if (!EndsWithSeparator(path))
+        path += QDir::separator();
+    path += ResultFileStem(Clock());
+    path += QLatin1String(ExtensionOf(format));
+    try {
+        if (document_) {
+            ShotOrder order;
+            order.Document = *document_;
+            order.ProjectFile = projectFile_;
+            order.Path = path;
+            RefuseShotOverInputs(order);
+        }
+    } catch (const CommandLineError& e) {
+        prompts_.Tell(this, QMessageBox::Critical, windowTitle(), e.Text());
+        return;
+    }
+    if (NeedsShot()) {
+        StartShot(path);
+        return;
+    }
+    try {
+        const QImage rgba = AsRgba(*bitmap_, path);
+        const RgbaRows rows = RgbaRows::Of(rgba);
+        QByteArray bytes;
+        switch (format) {
+        case FormatJpeg: bytes = EncodeJpeg(rows, qualityBox->value(), path); break;
+        case FormatBmp: bytes = EncodeBmp(rows, BmpLayout::Bgr24, path); break;
+        case FormatPng: bytes = EncodePng(rows, false, PngOutputLevel, path); break;
+        default: bytes = EncodeTga(rows, TgaLayout::Bgr24, path); break;
+        }
+        WriteResultFile(path, bytes);
+    } catch (const ImageError& e) {
+        // Stay open: the user can pick another folder or cancel.
+        prompts_.Tell(this, QMessageBox::Critical, windowTitle(), QString::fromUtf8(e.what()));
+        return;
+    }
+    writtenPath_ = path;
     accept();
+}
+
+void SaveImageDialog::StartShot(const QString& path)
+{
+    ShotOrder order;
+    order.Document = *document_;
+    order.ProjectFile = projectFile_;
+    order.Path = path;
+    order.Format = OutputFormatOf(formatBox->currentIndex());
+    order.Quality = qualityBox->value();
+    order.Size = QSize(widthBox->value(), heightBox->value());
+    order.Samples = samples_;
+    order.Transparent = transparentBox->isChecked() &&
+                        (order.Format == OutputFormat::Png || order.Format == OutputFormat::Tga);
+    shotPath_ = path;
+    shot_ = new ShotJob(std::move(order), this);
+    connect(shot_, &ShotJob::Note, progressLabel, &QLabel::setText);
+    connect(shot_, &ShotJob::Finished, this, &SaveImageDialog::ShotFinished);
+    SetBusy(true);
+}
+
+void SaveImageDialog::ShotFinished(bool written, const QString& problem)
+{
+    if (shot_) {
+        shot_->deleteLater();
+        shot_ = nullptr;
+    }
+    SetBusy(false);
+    if (!written) {
+        prompts_.Tell(this, QMessageBox::Critical, windowTitle(), problem);
+        return;
+    }
+    writtenPath_ = shotPath_;
+    accept();
+}
+
+void SaveImageDialog::SetBusy(bool busy)
+{
+    for (QWidget* w : {static_cast<QWidget*>(folderRow), static_cast<QWidget*>(formatBox),
+                       static_cast<QWidget*>(qualityBox), static_cast<QWidget*>(transparentBox),
+                       static_cast<QWidget*>(samplesBox), static_cast<QWidget*>(widthBox),
+                       static_cast<QWidget*>(heightBox)})
+        w->setEnabled(!busy);
+    if (busy) {
+        okButton->setEnabled(false);
+        progressLabel->setText(QStringLiteral("Drawing..."));
+        cancelButton->setFocus();
+    } else {
+        progressLabel->clear();
+        EnableOkByFolder();
+    }
+}
+
+void SaveImageDialog::LetShotGo()
+{
+    if (!shot_)
+        return;
+    ShotJob* shot = std::exchange(shot_, nullptr);
+    shot->disconnect(this);
+    // The window waits for it when it closes; it ends at its next step and
+    // leaves no file.
+    shot->setParent(parentWidget());
+    shot->Stop();
 }

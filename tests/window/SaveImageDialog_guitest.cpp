@@ -79,9 +79,11 @@ TEST_F(SaveImageDlgTest, LayoutFollowsTheDialogAndTheFormatListIsFixed)
     auto dlg = Make(Folder(QString()));
     EXPECT_EQ(dlg->windowTitle(), "Save image as");
     EXPECT_EQ(dlg->size(), QSize(444, 381));
-    ASSERT_EQ(dlg->formatBox->count(), 2);
+    ASSERT_EQ(dlg->formatBox->count(), 4); // the classic two keep their places
     EXPECT_EQ(dlg->formatBox->itemText(0), "JPG image");
     EXPECT_EQ(dlg->formatBox->itemText(1), "BMP image");
+    EXPECT_EQ(dlg->formatBox->itemText(2), "PNG image");
+    EXPECT_EQ(dlg->formatBox->itemText(3), "TGA image");
     EXPECT_FALSE(dlg->formatBox->isEditable());
     EXPECT_FALSE(dlg->okButton->isEnabled()); // until shown
     EXPECT_EQ(dlg->setFolderButton->text(), "Set");
