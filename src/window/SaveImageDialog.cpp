@@ -148,6 +148,10 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     auto* byLabel = new QLabel(QStringLiteral("x"), bottom);
     progressLabel = new QLabel(bottom);
     progressLabel->setObjectName(QStringLiteral("progressLabel"));
+    // The note takes the size fields' place while a picture is drawn and
+    // never widens the dialog.
+    progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    progressLabel->hide();
     // Without a box to draw anew, the result's own size is all there is.
     for (QWidget* w : {static_cast<QWidget*>(sizeLabel), static_cast<QWidget*>(widthBox),
                        static_cast<QWidget*>(byLabel), static_cast<QWidget*>(heightBox)})
@@ -171,6 +175,7 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     sizeRow->addWidget(byLabel);
     sizeRow->addWidget(heightBox);
     sizeRow->addWidget(progressLabel, 1);
+    sizeRow->addStretch(0);
     sizeRow->addWidget(okButton);
     sizeRow->addWidget(cancelButton);
     rows->addWidget(bottom);

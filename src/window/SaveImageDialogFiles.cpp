@@ -268,6 +268,10 @@ void SaveImageDialog::SetBusy(bool busy)
                        static_cast<QWidget*>(samplesBox), static_cast<QWidget*>(widthBox),
                        static_cast<QWidget*>(heightBox)})
         w->setEnabled(!busy);
+    for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox"})
+        if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+            w->setVisible(!busy);
+    progressLabel->setVisible(busy);
     if (busy) {
         okButton->setEnabled(false);
         progressLabel->setText(QStringLiteral("Drawing..."));

@@ -229,6 +229,7 @@ TEST_F(ShotDialogTest, ALargeShotRunsAsideAndCancelStopsItLeavingNoFile)
     dlg->widthBox->setValue(2500);
     dlg->heightBox->setValue(2500);
     dlg->SetSamples(4);
+    const QSize before = dlg->size();
     dlg->okButton->click();
     // OK came back at once: the dialog is live, busy, and says what it does.
     ASSERT_TRUE(dlg->isVisible());
@@ -240,6 +241,8 @@ TEST_F(ShotDialogTest, ALargeShotRunsAsideAndCancelStopsItLeavingNoFile)
     // The window goes on while it draws: the notes arrive.
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->progressLabel->text().startsWith("Drawing 2500 x 2500"); }, 60000))
         << dlg->progressLabel->text().toStdString();
+    EXPECT_TRUE(dlg->progressLabel->isVisible());
+    EXPECT_EQ(dlg->size(), before); // the note takes the size fields' place
     dlg->cancelButton->click();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), QDialog::Rejected);
