@@ -2,6 +2,7 @@
 
 #include "render/EyeLift.h"
 #include "render/GLTexture.h"
+#include "render/ProductMesh.h"
 #include "render/StudioLooks.h"
 #include "render/StudioLooksFloor.h"
 
@@ -57,11 +58,14 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
     if (flags.SuspendDraw)
         return;
 
+    // Every shape off draws the classic quads.
+    const ProductMesh mesh = BuildProductMesh(p);
+    const ProductMesh* shape = mesh.Empty() ? nullptr : &mesh;
     const bool looks = DrawsLooks(p.Looks);
-    const BoxPose pose = looks ? PoseOf(p) : BoxPose{};
+    const BoxPose pose = looks ? PoseOf(p, 0, shape) : BoxPose{};
     const bool floorLooks = looks && (p.Looks.Shadow > 0 || p.Looks.Reflection > 0);
-    const FloorChoice floor = floorLooks ? ChooseFloor(p) : FloorChoice{};
-    const BoxPose floorPose = floor.Weight > 0 ? PoseOf(p, floor.Tilt) : BoxPose{};
+    const FloorChoice floor = floorLooks ? ChooseFloor(p, shape) : FloorChoice{};
+    const BoxPose floorPose = floor.Weight > 0 ? PoseOf(p, floor.Tilt, shape) : BoxPose{};
     ApplyTextureLook(p.Looks, textures);
 
     gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -82,10 +86,13 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
     gl_.Rotatef(p.TiltAngle, 1.0f, 0.0f, 0.0f);
     gl_.Rotatef(p.Turn / 10.0f, 0.0f, 0.0f, 1.0f);
 
-    DrawFaces(p, textures, looks ? &pose : nullptr);
+    if (shape)
+        DrawMesh(p, mesh, textures, looks ? &pose : nullptr);
+    else
+        DrawFaces(p, textures, looks ? &pose : nullptr);
     DrawBackground(p);
     if (floor.Weight > 0)
-        DrawFloor(p, floorPose, floor, textures);
+        DrawFloor(p, floorPose, floor, textures, shape);
     gl_.Flush();
 }
 
@@ -147,7 +154,7 @@ void BoxRenderer::PlaceWorld(const BoxParameters& p)
 }
 
 void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const FloorChoice& floor,
-                            const SlotTextures& textures)
+                            const SlotTextures& textures, const ProductMesh* mesh)
 {
     PlaceWorld(p);
     if (floor.Tilt != 0) {
@@ -178,7 +185,11 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
         gl_.GetIntegerv(GL_VIEWPORT, viewport);
         gl_.GetFloatv(GL_PROJECTION_MATRIX, projection);
         const float overlap = QuarterPixel(pose, projection[5], viewport[3]);
-        for (const MirrorFace& face : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap)) {
+        if (mesh)
+            DrawMirroredMesh(p, pose, *mesh, floor, textures, overlap);
+        const std::vector<MirrorFace> faces =
+            mesh ? std::vector<MirrorFace>{} : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap);
+        for (const MirrorFace& face : faces) {
             if (GLTexture* texture = SideTexture(static_cast<BoxSide>(face.Face), textures))
                 texture->Bind();
             gl_.Begin(GL_QUADS);
@@ -234,4 +245,7 @@ void BoxRenderer::ReleaseGL()
     if (shadowTexture_ != 0)
         gl_.DeleteTextures(1, &shadowTexture_);
     shadowTexture_ = 0;
+    if (pageEdgesTexture_ != 0)
+        gl_.DeleteTextures(1, &pageEdgesTexture_);
+    pageEdgesTexture_ = 0;
 }

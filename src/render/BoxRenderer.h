@@ -17,6 +17,8 @@
 class GLTexture;
 struct BoxPose;
 struct FloorChoice;
+struct MeshPart;
+struct ProductMesh;
 
 // Slot order as in SlotIndex (BoxSides.h).
 using SlotThumbnails = std::array<const QImage*, SlotCount>;
@@ -43,23 +45,32 @@ public:
     // The GL side of the fog-mode setter: 1 linear, 2 exp2, 3 exp, else nothing.
     void SetFogMode(std::uint8_t mode);
 
-    // Frees the renderer's own texture (the shadow's); needs the context
-    // current. Without it the texture goes with its context.
+    // Frees the renderer's own textures (the shadow's, the page edges'); needs
+    // the context current. Without it the textures go with their context.
     void ReleaseGL();
 
 private:
     // A pose (only with looks) gives the faces their light.
     void DrawFaces(const BoxParameters& params, const SlotTextures& textures, const BoxPose* pose);
+    // The same for a shape drawn as a mesh: light per vertex from its smooth
+    // normal (BoxRendererMesh.cpp).
+    void DrawMesh(const BoxParameters& params, const ProductMesh& mesh, const SlotTextures& textures,
+                  const BoxPose* pose);
+    void DrawMirroredMesh(const BoxParameters& params, const BoxPose& pose, const ProductMesh& mesh,
+                          const FloorChoice& floor, const SlotTextures& textures, float overlap);
+    // Binds what covers the part; false for a plain part, drawn without texture.
+    bool BindSurface(const MeshPart& part, const SlotTextures& textures);
     void DrawBackground(const BoxParameters& params);
     // Shadow and reflection on the chosen floor (the pose is seen from it),
     // blended over the background.
     void DrawFloor(const BoxParameters& params, const BoxPose& pose, const FloorChoice& floor,
-                   const SlotTextures& textures);
+                   const SlotTextures& textures, const ProductMesh* mesh);
     // The model-view of the world the box stands in, before its own turns.
     void PlaceWorld(const BoxParameters& params);
 
     GLApi& gl_;
     GLuint shadowTexture_ = 0;
+    GLuint pageEdgesTexture_ = 0; // PageEdgesPicture, made when first needed
 };
 
 // Slots in order: the thumbnail goes into the texture, then uploads.

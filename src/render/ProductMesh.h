@@ -18,7 +18,7 @@ struct MeshVertex {
 // What covers a part.
 enum class MeshSurface {
     Cover,     // the picture of Side (SideTexture)
-    PageEdges, // the program's paper texture of a book's page block
+    PageEdges, // the program's paper texture of a book's page block (PageEdges.h)
     Plain,     // an untextured colour (a board's inside, its cut edges)
 };
 
@@ -31,8 +31,26 @@ struct MeshPart {
 
 struct ProductMesh {
     std::vector<MeshPart> Parts;
+
+    bool Empty() const { return Parts.empty(); }
 };
 
 // The shape the parameters ask for; empty when Shape.AllOff() (the classic
 // quads draw that box).
 ProductMesh BuildProductMesh(const BoxParameters& p);
+
+// The rounded edges: the radius in world units (EdgeRadius / 100, at most the
+// thinnest half extent; a card, drawn as two faces, rounds only its corners
+// and takes the smaller of its width and height), and the segments a round's
+// half (45 degrees) is cut into, more for a larger radius so that it looks
+// round at 1800 x 1800.
+float EdgeRadiusOf(const BoxParameters& p);
+int RoundSegments(float radius);
+
+// Every kind's block with its edges and corners rounded by `radius` (> 0).
+// Each face's picture spans its flat part and half of each adjoining round,
+// by arc length, so neighbouring pictures meet in the middle of the round.
+ProductMesh RoundedBoxMesh(const BoxParameters& p, float radius);
+// The card kind: its two faces as rounded rectangles, the picture laid
+// flat over each as on the classic card (the corners are cut off it).
+ProductMesh RoundedCardMesh(const BoxParameters& p, float radius);

@@ -1,6 +1,7 @@
 #include "render/StudioLooks.h"
 
 #include "render/EyeLift.h"
+#include "render/ProductMesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,6 +57,39 @@ bool Inside(const std::vector<Point2>& hull, Point2 q)
         if (Cross(hull[i], hull[(i + 1) % hull.size()], q) < 0)
             return false;
     return true;
+}
+
+// The same 4 x 4 points per texel as Inside counts, by rows: a mesh's hull
+// has many more edges than the block's, so each row of points finds where it
+// enters and leaves the hull once.
+void CoverHull(const std::vector<Point2>& hull, float minX, float minZ, float texelX, float texelZ, int size,
+               std::vector<float>& cover)
+{
+    if (hull.size() < 3)
+        return;
+    for (int row = 0; row < size; ++row)
+        for (int sy = 0; sy < 4; ++sy) {
+            const float z = minZ + (static_cast<float>(row) + (sy + 0.5f) / 4) * texelZ;
+            float left = 1e30f, right = -1e30f;
+            for (std::size_t i = 0; i < hull.size(); ++i) {
+                const Point2 a = hull[i], b = hull[(i + 1) % hull.size()];
+                if (z < std::min(a.z, b.z) || z > std::max(a.z, b.z))
+                    continue;
+                // An edge along the row counts with both its ends.
+                const float x0 = a.z == b.z ? a.x : a.x + (b.x - a.x) * (z - a.z) / (b.z - a.z);
+                const float x1 = a.z == b.z ? b.x : x0;
+                left = std::min({left, x0, x1});
+                right = std::max({right, x0, x1});
+            }
+            if (left > right)
+                continue;
+            for (int col = 0; col < size; ++col)
+                for (int sx = 0; sx < 4; ++sx) {
+                    const float x = minX + (static_cast<float>(col) + (sx + 0.5f) / 4) * texelX;
+                    if (x >= left && x <= right)
+                        cover[static_cast<std::size_t>(row) * size + col] += 1.0f / 16.0f;
+                }
+        }
 }
 
 // One pass of a running box average along rows (step 1) or columns (step size).
@@ -155,7 +189,7 @@ Mat3 FloorToWorld(const BoxParameters& p, float floorTilt)
            RotationDegrees(-p.SideAngle, {0, 1, 0});
 }
 
-BoxPose PoseOf(const BoxParameters& p, float floorTilt)
+BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
 {
     BoxPose pose;
     // Seen from the floor, the box keeps only the tilt the floor does not share.
@@ -190,6 +224,24 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt)
             if (((i & 4) != 0) == frontSeen)
                 low = std::min(low, pose.Corners[static_cast<std::size_t>(i)].y);
     }
+    if (mesh && !mesh->Empty()) {
+        // The card stands on the face seen, as above.
+        const Vec3 normal = pose.Box * Vec3{0, 0, 1};
+        const bool card = p.HalfThickness <= ThinCardLimit;
+        const bool frontSeen = Dot(normal, Sub(pose.Camera, pose.Box * Vec3{0, 0, pose.Half.z})) > 0;
+        low = 1e30f;
+        high = -1e30f;
+        for (const MeshPart& part : mesh->Parts) {
+            const bool stands = !card || (part.Side == BoxSide::Front) == frontSeen;
+            for (const MeshVertex& v : part.Triangles) {
+                const Vec3 w = pose.Box * v.Position;
+                pose.Points.push_back(w);
+                if (stands)
+                    low = std::min(low, w.y);
+                high = std::max(high, w.y);
+            }
+        }
+    }
     pose.FloorY = low;
     pose.TopY = high;
     return pose;
@@ -219,6 +271,11 @@ ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int s
     std::vector<Point2> footprint;
     for (const Vec3& c : pose.Corners)
         footprint.push_back({c.x, c.z});
+    if (!pose.Points.empty()) {
+        footprint.clear();
+        for (const Vec3& c : pose.Points)
+            footprint.push_back({c.x, c.z});
+    }
     const std::vector<Point2> hull = Hull(footprint);
     float minX = 1e30f, maxX = -1e30f, minZ = 1e30f, maxZ = -1e30f;
     for (const Point2& p : footprint) {
@@ -239,7 +296,9 @@ ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int s
 
     // Coverage from 4 x 4 points per texel, so even a hard shadow has clean edges.
     std::vector<float> cover(static_cast<std::size_t>(size) * size, 0.0f);
-    for (int row = 0; row < size; ++row)
+    if (!pose.Points.empty())
+        CoverHull(hull, mask.MinX, mask.MinZ, texelX, texelZ, size, cover);
+    for (int row = 0; pose.Points.empty() && row < size; ++row)
         for (int col = 0; col < size; ++col) {
             int in = 0;
             for (int sy = 0; sy < 4; ++sy)

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+struct ProductMesh;
+
 struct Vec3 {
     float x = 0, y = 0, z = 0;
 };
@@ -35,14 +37,19 @@ struct BoxPose {
     float TopY = 0;   // the highest corner
     // Corners in the world, index bits: x (1), y (2), z (4) on the plus side.
     std::array<Vec3, 8> Corners{};
+    // A shape drawn as a mesh: its vertices in the world, whose lowest and
+    // highest give FloorY and TopY and whose outline is the shadow's
+    // footprint. Empty for the classic block (its Corners are all that count).
+    std::vector<Vec3> Points;
 
     // Shadow and reflection only make sense when the eye is above the floor.
     bool EyeAboveFloor() const { return Camera.y > FloorY; }
 };
 
 // The floor tilts about the box's x axis turned by the side angle, as the
-// box's own tilt does; 0 is the level floor of the world, exactly.
-BoxPose PoseOf(const BoxParameters& p, float floorTilt = 0);
+// box's own tilt does; 0 is the level floor of the world, exactly. With a
+// mesh that is not empty, the box stands on the mesh's lowest point.
+BoxPose PoseOf(const BoxParameters& p, float floorTilt = 0, const ProductMesh* mesh = nullptr);
 
 // The rotation from the frame of a floor with this tilt to the world.
 Mat3 FloorToWorld(const BoxParameters& p, float floorTilt);

@@ -18,14 +18,14 @@ float FloorFade(float elevation)
     return x * x * (3 - 2 * x);
 }
 
-FloorChoice ChooseFloor(const BoxParameters& p)
+FloorChoice ChooseFloor(const BoxParameters& p, const ProductMesh* mesh)
 {
-    const float level = FloorFade(EyeElevation(PoseOf(p)));
+    const float level = FloorFade(EyeElevation(PoseOf(p, 0, mesh)));
     // Leaning back, short of lying on its back: the only views whose level
     // floor can hide the edge the box rests on.
     const float lean = std::remainder(p.TiltAngle, 360.0f);
     if (lean < 0 && lean > -90) {
-        const float bottom = EyeElevation(PoseOf(p, p.TiltAngle));
+        const float bottom = EyeElevation(PoseOf(p, p.TiltAngle, mesh));
         if (bottom > 0)
             return {p.SideAngle, p.TiltAngle, FloorFade(bottom)};
         return {p.SideAngle, 0, level * FloorFade(-bottom)};

@@ -20,7 +20,8 @@ struct FloorChoice {
     float Tilt = 0;   // level), as PoseOf's floorTilt
     float Weight = 0; // 0..1: scales the shadow and the reflection
 };
-FloorChoice ChooseFloor(const BoxParameters& p);
+// A mesh that is not empty is the box (see PoseOf).
+FloorChoice ChooseFloor(const BoxParameters& p, const ProductMesh* mesh = nullptr);
 
 // The eye's height over the pose's floor, as an angle seen from the floor
 // under the box's centre: degrees, negative below the floor.

@@ -1,0 +1,86 @@
+// BoxRenderer's drawing of a shape made of triangles (ProductMesh.h): the box
+// and its reflection. The classic block never comes here.
+#include "render/BoxRenderer.h"
+
+#include "render/GLTexture.h"
+#include "render/MeshMirror.h"
+#include "render/PageEdges.h"
+#include "render/ProductMesh.h"
+#include "render/StudioLooksFloor.h"
+
+bool BoxRenderer::BindSurface(const MeshPart& part, const SlotTextures& textures)
+{
+    switch (part.Surface) {
+    case MeshSurface::Cover:
+        // As the classic faces: a slot without a texture binds nothing.
+        if (GLTexture* texture = SideTexture(part.Side, textures))
+            texture->Bind();
+        return true;
+    case MeshSurface::PageEdges:
+        if (pageEdgesTexture_ == 0) {
+            const RgbaPicture paper = PageEdgesPicture();
+            gl_.GenTextures(1, &pageEdgesTexture_);
+            gl_.BindTexture(GL_TEXTURE_2D, pageEdgesTexture_);
+            gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+            gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+            gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, paper.Width, paper.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                           paper.Pixels.get());
+        }
+        gl_.BindTexture(GL_TEXTURE_2D, pageEdgesTexture_);
+        return true;
+    case MeshSurface::Plain:
+        break;
+    }
+    return false;
+}
+
+void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, const SlotTextures& textures,
+                           const BoxPose* pose)
+{
+    const bool lit = pose && p.Looks.Light > 0;
+    for (const MeshPart& part : mesh.Parts) {
+        const bool textured = BindSurface(part, textures);
+        const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
+                    blue = textured ? 1.0f : part.Blue;
+        if (!textured)
+            gl_.Disable(GL_TEXTURE_2D);
+        gl_.Color4f(red, green, blue, 1.0f);
+        gl_.Begin(GL_TRIANGLES);
+        for (const MeshVertex& v : part.Triangles) {
+            if (lit) {
+                const float n = FaceBrightness(*pose, v.Normal, p.Looks.Light);
+                gl_.Color4f(red * n, green * n, blue * n, 1.0f);
+            }
+            gl_.TexCoord2f(v.S, v.T);
+            gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
+        }
+        gl_.End();
+        if (!textured)
+            gl_.Enable(GL_TEXTURE_2D);
+    }
+    gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, const ProductMesh& mesh,
+                                   const FloorChoice& floor, const SlotTextures& textures, float overlap)
+{
+    for (const MirrorPart& mirrored : MirrorMesh(pose, mesh, p.Looks.Reflection, p.Looks.Light, overlap)) {
+        const MeshPart& part = mesh.Parts[mirrored.Part];
+        const bool textured = BindSurface(part, textures);
+        const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
+                    blue = textured ? 1.0f : part.Blue;
+        if (!textured)
+            gl_.Disable(GL_TEXTURE_2D);
+        gl_.Begin(GL_TRIANGLES);
+        for (const MirrorMeshVertex& v : mirrored.Triangles) {
+            gl_.Color4f(red * v.Brightness, green * v.Brightness, blue * v.Brightness, v.Alpha * floor.Weight);
+            gl_.TexCoord2f(v.S, v.T);
+            gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
+        }
+        gl_.End();
+        if (!textured)
+            gl_.Enable(GL_TEXTURE_2D);
+    }
+}
