@@ -1,0 +1,143 @@
+// Stored pictures of rounded boxes, drawn in-process from "cubiform render"
+// arguments and an edge radius, with the same covers and the same tolerance
+// as the classic baselines (tests/cli/Baselines_gltest.cpp). With
+// CUBIFORM_REMAKE_BASELINES=1 (tests/baselines/make-baselines.sh) they are
+// written instead of compared.
+#include "cli/HeadlessBox.h"
+#include "cli/HeadlessRender.h"
+#include "cli/RenderOptions.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+const QString Folder = QStringLiteral(CUBIFORM_BASELINES_DIR);
+
+struct ShapeCase {
+    const char* Name;
+    const char* Arguments;
+    float EdgeRadius;
+};
+
+const ShapeCase Cases[] = {
+    {"rounded-software-looks",
+     "--form 0 --front front.bmp --side side.jpg --top top.jpg --shadow 70 --shadow-softness 20 --reflection 40 "
+     "--light 60 --size 128x128",
+     30},
+    {"rounded-book-tilted",
+     "--form 8 --front front.bmp --side side.jpg --reflection --light 40 --shadow 50 --shadow-softness 0 "
+     "--size 96x128",
+     40},
+    {"rounded-card-transparent", "--form 3 --fog 1 --front front.bmp --transparent --size 96x120", 25},
+    {"rounded-cd-samples", "--form 5 --front front.bmp --top top.jpg --side side.jpg --samples 4 --size 128x96", 100},
+};
+
+QImage Render(const ShapeCase& c)
+{
+    QStringList words = QProcess::splitCommand(QString::fromLatin1(c.Arguments));
+    const QDir inputs(Folder + QStringLiteral("/inputs"));
+    for (QString& word : words)
+        if (word.endsWith(QLatin1String(".jpg")) || word.endsWith(QLatin1String(".bmp")))
+            word = inputs.filePath(word);
+    const RenderOptions options = ParseRenderArguments(words + QStringList{QStringLiteral("-o"), QStringLiteral("x.png")});
+    HeadlessBox box;
+    box.NewProject();
+    box.ApplyOptions(options);
+    box.Document.Params.Shape.EdgeRadius = c.EdgeRadius;
+    RenderRequest request;
+    request.Size = box.OutputSize(options);
+    request.Samples = options.Samples;
+    request.Transparent = options.Transparent;
+    PendingCovers covers(box);
+    PhaseClock clock;
+    QImage image = RenderBox(box, covers, request, clock);
+    return request.Transparent ? image.convertToFormat(QImage::Format_ARGB32)
+                               : image.convertToFormat(QImage::Format_RGB32);
+}
+
+int ChannelDifference(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)),
+                     std::abs(qAlpha(a) - qAlpha(b))});
+}
+
+struct ShapeBaselines : ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(ShapeBaselines, MatchStoredPicture)
+{
+    const ShapeCase& c = GetParam();
+    const QString path = Folder + QStringLiteral("/shapes/") + QString::fromLatin1(c.Name) + QStringLiteral(".png");
+    const QImage actual = Render(c);
+    ASSERT_FALSE(actual.isNull());
+    if (qEnvironmentVariableIntValue("CUBIFORM_REMAKE_BASELINES") == 1) {
+        QDir().mkpath(Folder + QStringLiteral("/shapes"));
+        ASSERT_TRUE(actual.save(path));
+        std::cout << "wrote " << path.toStdString() << "\n";
+        return;
+    }
+    const QImage expected(path);
+    ASSERT_FALSE(expected.isNull()) << "no stored picture " << path.toStdString();
+    ASSERT_EQ(actual.size(), expected.size());
+    EXPECT_EQ(actual.hasAlphaChannel(), expected.hasAlphaChannel());
+    // The classic baselines' tolerance: no channel off by more than 2, at
+    // most 0.1 % of the pixels different at all.
+    const QImage e = expected.convertToFormat(QImage::Format_ARGB32);
+    const QImage a = actual.convertToFormat(QImage::Format_ARGB32);
+    int differing = 0, largest = 0;
+    for (int y = 0; y < e.height(); ++y)
+        for (int x = 0; x < e.width(); ++x) {
+            const int d = ChannelDifference(e.pixel(x, y), a.pixel(x, y));
+            differing += d > 0;
+            largest = std::max(largest, d);
+        }
+    EXPECT_LE(largest, 2) << c.Name;
+    EXPECT_LE(differing * 1000, e.width() * e.height()) << c.Name << ": " << differing << " pixels differ";
+    if (HasFailure()) {
+        const QString keep = QStringLiteral(CUBIFORM_BASELINE_FAILURES_DIR);
+        QDir().mkpath(keep);
+        actual.save(keep + QLatin1Char('/') + QString::fromLatin1(c.Name) + QStringLiteral(".actual.png"));
+    }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<ShapeCase>& info)
+{
+    std::string name = info.param.Name;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, ShapeBaselines, ::testing::ValuesIn(Cases), CaseName);
+
+// The README's picture of the rounded box, from the demo project, when
+// CUBIFORM_ROUNDED_PICTURE names where it goes (scripts/make-docs-images.sh).
+TEST(ShapePictures, RoundedDemoForTheReadme)
+{
+    const QString target = qEnvironmentVariable("CUBIFORM_ROUNDED_PICTURE");
+    if (target.isEmpty())
+        GTEST_SKIP() << "CUBIFORM_ROUNDED_PICTURE names no file";
+    const QStringList words = QProcess::splitCommand(
+        QStringLiteral("%1 --background #e8e8ec --depth 45 --vertical=-5 --shadow 75 --reflection 35 --light 60 "
+                       "--smooth-textures -o x.png")
+            .arg(QStringLiteral(CUBIFORM_DEMO_PROJECT)));
+    const RenderOptions options = ParseRenderArguments(words);
+    HeadlessBox box;
+    box.OpenProject(ReadProject(options.Project));
+    box.ApplyOptions(options);
+    box.Document.Params.Shape.EdgeRadius = 25;
+    RenderRequest request;
+    request.Size = QSize(480, 480);
+    request.Samples = 16;
+    PendingCovers covers(box);
+    PhaseClock clock;
+    ASSERT_TRUE(RenderBox(box, covers, request, clock).convertToFormat(QImage::Format_RGB32).save(target));
+    std::cout << "wrote " << target.toStdString() << "\n";
+}
+
+} // namespace
