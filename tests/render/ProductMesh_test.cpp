@@ -263,3 +263,4 @@ TEST(ProductMeshTest, ReflectionMirrorsTheTrianglesTurnedToTheEyeUnderTheFloor)
 }
 
 } // namespace
+

@@ -5,6 +5,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "support/GLPixels.h"
+#include "render/EyeLift.h"
 #include "support/HeadlessScene.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +118,70 @@ TEST_F(RoundedTest, LightShadesTheRoundWithoutAStep)
     const int round = largestStep(Frame(30, light));
     ASSERT_GT(sharp, 30) << "the sharp edge shows the two faces' light apart";
     EXPECT_LT(round, sharp / 4);
+}
+
+// The rounded box stands on its lowest point: under every kind at its own
+// angles the mirror image follows the box at once where it rests, with no
+// floor between.
+TEST_F(RoundedTest, EveryKindMeetsItsReflectionWithoutAGap)
+{
+    const QRgb cover = qRgb(200, 40, 40);
+    PaintAll(cover);
+    BoxLooks mirror;
+    mirror.Reflection = 60;
+    for (int form = 0; form < FormCount; ++form)
+        for (const bool leaning : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "form " << form << (leaning ? ", leaning forward" : ""));
+            model.SetForm(form);
+            if (leaning) {
+                // Resting on a round, higher than the sharp corner was.
+                model.Params.SideAngle = -35;
+                model.Params.TiltAngle = 12;
+            }
+            // Beside a card's round corner the floor shows between the card and
+            // its image, as it would in a real mirror: keep those corners small.
+            const bool card = model.Params.HalfThickness <= ThinCardLimit;
+            const QImage image = Frame(card ? 5 : 30, mirror);
+            int left = Side, right = -1;
+            for (int y = 0; y < Side; ++y)
+                for (int x = 0; x < Side; ++x)
+                    if (image.pixel(x, y) == cover) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                    }
+            ASSERT_LT(left, right);
+            int columns = 0;
+            // Leaning forward, it rests on one point of a round: the lowest
+            // one. Else on a flat bottom, under the middle half.
+            int first = left + (right - left) / 4, last = right - (right - left) / 4;
+            if (leaning) {
+                int deepest = -1;
+                for (int y = 0; y < Side; ++y)
+                    for (int x = 0; x < Side; ++x)
+                        if (image.pixel(x, y) == cover && y >= deepest) {
+                            deepest = y;
+                            first = last = x;
+                        }
+            }
+            for (int x = first; x <= last; ++x) {
+                int lowest = -1;
+                for (int y = 0; y < Side; ++y)
+                    if (image.pixel(x, y) == cover)
+                        lowest = y;
+                if (lowest < 0 || lowest + 1 >= Side)
+                    continue;
+                ++columns;
+                // A point of contact may fall between pixels' centres: at most
+            // one row of floor may show beside it.
+            const int reach = leaning ? 1 : 0;
+            bool touches = false;
+            for (int dy = 1; dy <= 1 + reach && lowest + dy < Side; ++dy)
+                for (int dx = std::max(0, x - reach); dx <= std::min(Side - 1, x + reach); ++dx)
+                    touches = touches || image.pixel(dx, lowest + dy) != Grey;
+            EXPECT_TRUE(touches) << "a gap under column " << x;
+            }
+            EXPECT_GT(columns, leaning ? 0 : 3);
+        }
 }
 
 // The command line's transparent picture: where the sharp box covers the
