@@ -49,7 +49,9 @@ double CpuMs()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
@@ -98,16 +100,16 @@ int main(int argc, char** argv)
             frames[v.Name].push_back(FramePhases(clock.Lines()));
             cpu[v.Name].push_back(used);
         }
-    std::printf("%-14s %10s %10s   (median of %d runs, ms; shapes: edge radius 100%s)\n", "variant", "frame",
-                "CPU", runs, every.BookPages ? ", book pages" : "");
+    std::printf("%-14s %10s %10s   (median of %d runs, ms; shapes: edge radius 100%s)\n", "variant",
+                "frame", "CPU", runs, every.BookPages ? ", book pages" : "");
     for (const Variant& v : variants)
         std::printf("%-14s %10.1f %10.1f\n", v.Name, Median(frames[v.Name]), Median(cpu[v.Name]));
-    const auto ratio = [&](std::map<std::string, std::vector<double>>& m, const char* a, const char* b) {
-        return Median(m[a]) / Median(m[b]);
-    };
+    const auto ratio = [&](std::map<std::string, std::vector<double>>& m, const char* a,
+                           const char* b) { return Median(m[a]) / Median(m[b]); };
     std::printf("\nshapes / classic, looks off:  %.2fx frame, %.2fx CPU (target at most 1.5x)\n",
                 ratio(frames, "shapes", "classic"), ratio(cpu, "shapes", "classic"));
     std::printf("shapes / classic, looks on:   %.2fx frame, %.2fx CPU (target at most 1.5x)\n",
-                ratio(frames, "shapes+looks", "classic+looks"), ratio(cpu, "shapes+looks", "classic+looks"));
+                ratio(frames, "shapes+looks", "classic+looks"),
+                ratio(cpu, "shapes+looks", "classic+looks"));
     return 0;
 }

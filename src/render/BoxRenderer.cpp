@@ -188,7 +188,8 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
         if (mesh)
             DrawMirroredMesh(p, pose, *mesh, floor, textures, overlap);
         const std::vector<MirrorFace> faces =
-            mesh ? std::vector<MirrorFace>{} : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap);
+            mesh ? std::vector<MirrorFace>{}
+                 : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap);
         for (const MirrorFace& face : faces) {
             if (GLTexture* texture = SideTexture(static_cast<BoxSide>(face.Face), textures))
                 texture->Bind();

@@ -4,14 +4,23 @@
 
 namespace {
 
-Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 Cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Vec3 Sub(Vec3 a, Vec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+float Dot(Vec3 a, Vec3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec3 Cross(Vec3 a, Vec3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 
 } // namespace
 
-std::vector<MirrorPart> MirrorMesh(const BoxPose& pose, const ProductMesh& mesh, int strength, int light,
-                                   float overlap)
+std::vector<MirrorPart> MirrorMesh(const BoxPose& pose, const ProductMesh& mesh, int strength,
+                                   int light, float overlap)
 {
     std::vector<MirrorPart> out;
     const float floorY = pose.FloorY;
@@ -29,7 +38,8 @@ std::vector<MirrorPart> MirrorMesh(const BoxPose& pose, const ProductMesh& mesh,
             for (int k = 0; k < 3; ++k)
                 w[k] = pose.Box * part.Triangles[i + static_cast<std::size_t>(k)].Position;
             // Lying on the floor: hidden under the box, and so is its image.
-            if (w[0].y <= floorY + onFloor && w[1].y <= floorY + onFloor && w[2].y <= floorY + onFloor)
+            if (w[0].y <= floorY + onFloor && w[1].y <= floorY + onFloor &&
+                w[2].y <= floorY + onFloor)
                 continue;
             const Vec3 n = Cross(Sub(w[1], w[0]), Sub(w[2], w[0]));
             const Vec3 image{w[0].x, 2 * floorY - w[0].y + overlap, w[0].z};

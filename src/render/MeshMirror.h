@@ -24,5 +24,5 @@ struct MirrorPart {
 };
 
 // The pose must have been made with the same mesh (its floor is the mesh's).
-std::vector<MirrorPart> MirrorMesh(const BoxPose& pose, const ProductMesh& mesh, int strength, int light,
-                                   float overlap = 0);
+std::vector<MirrorPart> MirrorMesh(const BoxPose& pose, const ProductMesh& mesh, int strength,
+                                   int light, float overlap = 0);

@@ -18,8 +18,14 @@ constexpr float QuarterPi = 0.785398163397448f;
 // so its fade (linear between vertices) looks the same.
 constexpr int FlatSteps = 8;
 
-float& At(Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
-float At(const Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+float& At(Vec3& v, int axis)
+{
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+float At(const Vec3& v, int axis)
+{
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
 
 // One step along a world axis: the inner box's coordinate there, the slope of
 // the round (tan of its angle; 0 on the flat) and the share of the profile's
@@ -36,7 +42,10 @@ std::vector<float> Slopes(int k)
 {
     std::vector<float> s(static_cast<std::size_t>(k) + 1);
     for (int i = 0; i <= k; ++i)
-        s[static_cast<std::size_t>(i)] = i == 0 ? 0.0f : i == k ? 1.0f : std::tan(QuarterPi * static_cast<float>(i) / static_cast<float>(k));
+        s[static_cast<std::size_t>(i)] =
+            i == 0   ? 0.0f
+            : i == k ? 1.0f
+                     : std::tan(QuarterPi * static_cast<float>(i) / static_cast<float>(k));
     return s;
 }
 
@@ -56,8 +65,11 @@ std::vector<ProfileSample> Profile(float flat, float radius, const std::vector<f
         }
     // Without a flat part both rounds meet in one sample.
     for (int i = flat > 0 ? 0 : 1; i <= k; ++i)
-        out.push_back({flat, slopes[static_cast<std::size_t>(i)],
-                       i == k ? 1.0f : (arc + 2 * flat + arc * static_cast<float>(i) / static_cast<float>(k)) / length});
+        out.push_back(
+            {flat, slopes[static_cast<std::size_t>(i)],
+             i == k ? 1.0f
+                    : (arc + 2 * flat + arc * static_cast<float>(i) / static_cast<float>(k)) /
+                          length});
     return out;
 }
 
@@ -76,7 +88,10 @@ int AxisBetween(const FaceCorner& a, const FaceCorner& b)
     return a.x != b.x ? 0 : a.y != b.y ? 1 : 2;
 }
 
-float Corner(const FaceCorner& c, int axis) { return axis == 0 ? c.x : axis == 1 ? c.y : c.z; }
+float Corner(const FaceCorner& c, int axis)
+{
+    return axis == 0 ? c.x : axis == 1 ? c.y : c.z;
+}
 
 FaceFrame FrameOf(int f)
 {
@@ -106,7 +121,8 @@ void TexCoord(const FaceFrame& fr, const Vec3& along, float& s, float& t)
 }
 
 // The grid's quads as triangles, counter-clockwise from outside.
-void AddGrid(MeshPart& part, const std::vector<MeshVertex>& grid, int columns, int rows, bool reversed)
+void AddGrid(MeshPart& part, const std::vector<MeshVertex>& grid, int columns, int rows,
+             bool reversed)
 {
     const auto at = [&](int i, int j) { return grid[static_cast<std::size_t>(j) * columns + i]; };
     for (int j = 0; j + 1 < rows; ++j)
@@ -135,7 +151,8 @@ int RoundSegments(float radius)
 {
     // A 45-degree arc of radius 1 (about 435 pixels at 1800 x 1800 and the
     // classic depth) in 12 chords strays a quarter of a pixel from the circle.
-    return std::clamp(static_cast<int>(std::ceil(12.0f * std::sqrt(std::max(radius, 0.0f)))), 2, 12);
+    return std::clamp(static_cast<int>(std::ceil(12.0f * std::sqrt(std::max(radius, 0.0f)))), 2,
+                      12);
 }
 
 ProductMesh RoundedBoxMesh(const BoxParameters& p, float radius)
@@ -219,7 +236,8 @@ ProductMesh RoundedCardMesh(const BoxParameters& p, float radius)
         for (const Row& row : rows)
             for (int c = 0; c <= FlatSteps; ++c) {
                 MeshVertex v;
-                const float x = -row.HalfWidth + 2 * row.HalfWidth * static_cast<float>(c) / FlatSteps;
+                const float x =
+                    -row.HalfWidth + 2 * row.HalfWidth * static_cast<float>(c) / FlatSteps;
                 v.Position = {x, row.Y, fr.Sign * p.HalfThickness};
                 v.Normal = {0, 0, fr.Sign};
                 const Vec3 along{(x / w + 1) / 2, (row.Y / h + 1) / 2, 0};

@@ -27,13 +27,25 @@ BoxParameters Kind(int form, float radius)
     return p;
 }
 
-bool IsCard(int form) { return Kind(form, 0).HalfThickness <= ThinCardLimit; }
+bool IsCard(int form)
+{
+    return Kind(form, 0).HalfThickness <= ThinCardLimit;
+}
 
-float Length(Vec3 v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+float Length(Vec3 v)
+{
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
+Vec3 Sub(Vec3 a, Vec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
 
 using Key = std::array<float, 3>;
-Key KeyOf(Vec3 v) { return {v.x, v.y, v.z}; }
+Key KeyOf(Vec3 v)
+{
+    return {v.x, v.y, v.z};
+}
 
 TEST(ProductMeshTest, EveryShapeOffOrNoRadiusLeavesTheClassicQuads)
 {
@@ -46,7 +58,8 @@ TEST(ProductMeshTest, EveryShapeOffOrNoRadiusLeavesTheClassicQuads)
 TEST(ProductMeshTest, RadiusIsClampedToTheThinnestHalfExtentAndSegmentsGrowWithIt)
 {
     const BoxParameters box = Kind(0, 100); // a software box 0.3 thick
-    EXPECT_FLOAT_EQ(EdgeRadiusOf(box), std::min({box.HalfWidth, box.HalfHeight, box.HalfThickness}));
+    EXPECT_FLOAT_EQ(EdgeRadiusOf(box),
+                    std::min({box.HalfWidth, box.HalfHeight, box.HalfThickness}));
     EXPECT_FLOAT_EQ(EdgeRadiusOf(Kind(0, 12)), 0.12f);
     // The card has no thickness to round: its corners take its width or height.
     const BoxParameters card = Kind(3, 100);
@@ -110,7 +123,8 @@ TEST(ProductMeshTest, RoundedBlockIsClosedWithoutSeamAndRoundedByTheRadius)
             for (const auto& [edge, count] : edges) {
                 EXPECT_EQ(count, 1) << form;
                 const auto back = edges.find({edge.second, edge.first});
-                ASSERT_NE(back, edges.end()) << "an open edge, form " << form << " radius " << asked;
+                ASSERT_NE(back, edges.end())
+                    << "an open edge, form " << form << " radius " << asked;
                 EXPECT_EQ(back->second, 1);
             }
             // The flat faces stay where the classic faces are.
@@ -146,9 +160,11 @@ TEST(ProductMeshTest, EachPictureKeepsTheClassicOrientationAndIsLaidByArcLength)
     std::vector<MeshVertex> row;
     for (const MeshVertex& v : mesh.Parts[0].Triangles)
         if (std::abs(v.Position.y) < 1e-6f &&
-            std::none_of(row.begin(), row.end(), [&](const MeshVertex& o) { return o.Position.x == v.Position.x; }))
+            std::none_of(row.begin(), row.end(),
+                         [&](const MeshVertex& o) { return o.Position.x == v.Position.x; }))
             row.push_back(v);
-    std::sort(row.begin(), row.end(), [](const MeshVertex& a, const MeshVertex& b) { return a.Position.x < b.Position.x; });
+    std::sort(row.begin(), row.end(),
+              [](const MeshVertex& a, const MeshVertex& b) { return a.Position.x < b.Position.x; });
     ASSERT_GE(row.size(), 10u);
     EXPECT_FLOAT_EQ(row.front().S, 0.0f);
     EXPECT_FLOAT_EQ(row.back().S, 1.0f);
@@ -179,7 +195,8 @@ TEST(ProductMeshTest, CardHasTwoFlatFacesWithRoundedCornersAndItsPictureLaidFlat
             EXPECT_LE(std::hypot(dx, dy), r + 1e-5f);
             farthest = std::max(farthest, std::abs(v.Position.x) + std::abs(v.Position.y));
             // The classic card's picture, where the point lies.
-            const float u = (v.Position.x / p.HalfWidth + 1) / 2, w = (v.Position.y / p.HalfHeight + 1) / 2;
+            const float u = (v.Position.x / p.HalfWidth + 1) / 2,
+                        w = (v.Position.y / p.HalfHeight + 1) / 2;
             EXPECT_NEAR(v.S, f == 0 ? u : 1 - u, 1e-5f);
             EXPECT_NEAR(v.T, w, 1e-5f);
         }
@@ -219,8 +236,10 @@ TEST(ProductMeshTest, ShadowFootprintHasTheMeshsRoundedCorners)
     EXPECT_FLOAT_EQ(round.MinX, sharp.MinX);
     EXPECT_FLOAT_EQ(round.MaxZ, sharp.MaxZ);
     const auto at = [](const ShadowMask& m, float x, float z) {
-        const int col = static_cast<int>((x - m.MinX) / (m.MaxX - m.MinX) * static_cast<float>(m.Size));
-        const int row = static_cast<int>((z - m.MinZ) / (m.MaxZ - m.MinZ) * static_cast<float>(m.Size));
+        const int col =
+            static_cast<int>((x - m.MinX) / (m.MaxX - m.MinX) * static_cast<float>(m.Size));
+        const int row =
+            static_cast<int>((z - m.MinZ) / (m.MaxZ - m.MinZ) * static_cast<float>(m.Size));
         return static_cast<int>(m.Alpha[static_cast<std::size_t>(row * m.Size + col)]);
     };
     const float w = p.HalfWidth, t = p.HalfThickness;
@@ -263,4 +282,3 @@ TEST(ProductMeshTest, ReflectionMirrorsTheTrianglesTurnedToTheEyeUnderTheFloor)
 }
 
 } // namespace
-

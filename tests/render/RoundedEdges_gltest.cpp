@@ -4,8 +4,8 @@
 // without a radius stays the classic picture.
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
-#include "support/GLPixels.h"
 #include "render/EyeLift.h"
+#include "support/GLPixels.h"
 #include "support/HeadlessScene.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,8 @@ TEST_F(RoundedTest, EveryPixelInsideTheSilhouetteShowsTheCoverWithoutACrack)
             ++rows;
             // The outermost pixels of a row may be cut by the edge.
             for (int x = left + 1; x < right; ++x)
-                ASSERT_EQ(image.pixel(x, y), cover) << "radius " << radius << " at " << x << "," << y;
+                ASSERT_EQ(image.pixel(x, y), cover)
+                    << "radius " << radius << " at " << x << "," << y;
         }
         EXPECT_GT(rows, Side / 3);
     }
@@ -131,7 +132,8 @@ TEST_F(RoundedTest, EveryKindMeetsItsReflectionWithoutAGap)
     mirror.Reflection = 60;
     for (int form = 0; form < FormCount; ++form)
         for (const bool leaning : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "form " << form << (leaning ? ", leaning forward" : ""));
+            SCOPED_TRACE(::testing::Message()
+                         << "form " << form << (leaning ? ", leaning forward" : ""));
             model.SetForm(form);
             if (leaning) {
                 // Resting on a round, higher than the sharp corner was.
@@ -172,13 +174,13 @@ TEST_F(RoundedTest, EveryKindMeetsItsReflectionWithoutAGap)
                     continue;
                 ++columns;
                 // A point of contact may fall between pixels' centres: at most
-            // one row of floor may show beside it.
-            const int reach = leaning ? 1 : 0;
-            bool touches = false;
-            for (int dy = 1; dy <= 1 + reach && lowest + dy < Side; ++dy)
-                for (int dx = std::max(0, x - reach); dx <= std::min(Side - 1, x + reach); ++dx)
-                    touches = touches || image.pixel(dx, lowest + dy) != Grey;
-            EXPECT_TRUE(touches) << "a gap under column " << x;
+                // one row of floor may show beside it.
+                const int reach = leaning ? 1 : 0;
+                bool touches = false;
+                for (int dy = 1; dy <= 1 + reach && lowest + dy < Side; ++dy)
+                    for (int dx = std::max(0, x - reach); dx <= std::min(Side - 1, x + reach); ++dx)
+                        touches = touches || image.pixel(dx, lowest + dy) != Grey;
+                EXPECT_TRUE(touches) << "a gap under column " << x;
             }
             EXPECT_GT(columns, leaning ? 0 : 3);
         }
@@ -220,7 +222,8 @@ TEST(RoundedCornersTest, TheSilhouettesCornersGoToTheBackground)
             // A little way in from the corner, still inside the sharp box.
             const QPoint inside = corner - dir;
             EXPECT_EQ(qAlpha(sharp.pixel(inside)), 255) << form;
-            EXPECT_EQ(qAlpha(round.pixel(corner)), 0) << "form " << form << " at " << corner.x() << "," << corner.y();
+            EXPECT_EQ(qAlpha(round.pixel(corner)), 0)
+                << "form " << form << " at " << corner.x() << "," << corner.y();
             EXPECT_EQ(qAlpha(round.pixel(inside)), 0) << "form " << form;
         }
         // Rounding only takes away: nothing shows outside the sharp box.
