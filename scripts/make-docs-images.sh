@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Renders the README's pictures from the demo project: docs/demo.png and
 # docs/looks.png (the studio looks on) headless with the command line,
-# docs/rounded.png (rounded edges) headless by a GL test, docs/window.png as a screenshot of the window with
-# the demo opened (under a virtual display). Run it again after a change to
-# the drawing, the window or the demo art.
+# docs/rounded.png (rounded edges) headless by a GL test, docs/window.png as
+# a screenshot of the window with the demo opened (under a virtual display).
+# Run it again after a change to the drawing, the window or the demo art.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset dev >/dev/null
