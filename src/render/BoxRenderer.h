@@ -70,7 +70,7 @@ private:
 
     GLApi& gl_;
     GLuint shadowTexture_ = 0;
-    GLuint pageEdgesTexture_ = 0; // PageEdgesPicture, made when first needed
+    GLuint pageEdgesTexture_ = 0; // MakePageEdgePicture, made when first needed
 };
 
 // Slots in order: the thumbnail goes into the texture, then uploads.

@@ -18,7 +18,7 @@ struct MeshVertex {
 // What covers a part.
 enum class MeshSurface {
     Cover,     // the picture of Side (SideTexture)
-    PageEdges, // the program's paper texture of a book's page block (PageEdges.h)
+    PageEdges, // the program's paper texture of a book's page block (PageEdgeTexture.h)
     Plain,     // an untextured colour (a board's inside, its cut edges)
 };
 
