@@ -24,6 +24,7 @@ struct ShapeCase {
     const char* Name;
     const char* Arguments;
     float EdgeRadius;
+    bool BookPages = false;
 };
 
 const ShapeCase Cases[] = {
@@ -37,6 +38,16 @@ const ShapeCase Cases[] = {
      40},
     {"rounded-card-transparent", "--form 3 --fog 1 --front front.bmp --transparent --size 96x120", 25},
     {"rounded-cd-samples", "--form 5 --front front.bmp --top top.jpg --side side.jpg --samples 4 --size 128x96", 100},
+    // Books with pages: the fore-edge and head of a hard cover, the spine and
+    // head of a soft cover, the top picture nowhere.
+    {"book-hard-looks",
+     "--form 8 --front front.bmp --side side.jpg --top top.jpg --side-angle 325 --tilt-angle 30 --depth 40 "
+     "--shadow 60 --reflection 30 --light 50 --size 112x128",
+     0, true},
+    {"book-soft-looks",
+     "--form 9 --front front.bmp --side side.jpg --top top.jpg --side-angle 30 --tilt-angle 40 --depth 40 "
+     "--reflection 40 --light 60 --smooth-textures --samples 4 --size 112x128",
+     0, true},
 };
 
 QImage Render(const ShapeCase& c)
@@ -51,6 +62,7 @@ QImage Render(const ShapeCase& c)
     box.NewProject();
     box.ApplyOptions(options);
     box.Document.Params.Shape.EdgeRadius = c.EdgeRadius;
+    box.Document.Params.Shape.BookPages = c.BookPages;
     RenderRequest request;
     request.Size = box.OutputSize(options);
     request.Samples = options.Samples;
@@ -131,6 +143,31 @@ TEST(ShapePictures, RoundedDemoForTheReadme)
     box.OpenProject(ReadProject(options.Project));
     box.ApplyOptions(options);
     box.Document.Params.Shape.EdgeRadius = 25;
+    RenderRequest request;
+    request.Size = QSize(480, 480);
+    request.Samples = 16;
+    PendingCovers covers(box);
+    PhaseClock clock;
+    ASSERT_TRUE(RenderBox(box, covers, request, clock).convertToFormat(QImage::Format_RGB32).save(target));
+    std::cout << "wrote " << target.toStdString() << "\n";
+}
+
+// The README's picture of a hard-cover book with its pages, from the demo
+// project's covers, when CUBIFORM_BOOK_PICTURE names where it goes.
+TEST(ShapePictures, BookDemoForTheReadme)
+{
+    const QString target = qEnvironmentVariable("CUBIFORM_BOOK_PICTURE");
+    if (target.isEmpty())
+        GTEST_SKIP() << "CUBIFORM_BOOK_PICTURE names no file";
+    const QStringList words = QProcess::splitCommand(
+        QStringLiteral("%1 --form 8 --side-angle 325 --tilt-angle 24 --depth 47 --vertical=1 --background #e8e8ec "
+                       "--shadow 75 --reflection 35 --light 60 --smooth-textures -o x.png")
+            .arg(QStringLiteral(CUBIFORM_DEMO_PROJECT)));
+    const RenderOptions options = ParseRenderArguments(words);
+    HeadlessBox box;
+    box.OpenProject(ReadProject(options.Project));
+    box.ApplyOptions(options);
+    box.Document.Params.Shape.BookPages = true;
     RenderRequest request;
     request.Size = QSize(480, 480);
     request.Samples = 16;
