@@ -7,6 +7,8 @@
 // (all threads) is printed beside its wall time, as it suffers less from
 // other work on the machine.
 //   shape_frame PROJECT WIDTHxHEIGHT RUNS [--book-pages]
+// With --book-pages every variant is the project's covers on the hard-cover
+// book kind.
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/RenderSession.h"
@@ -87,6 +89,8 @@ int main(int argc, char** argv)
         for (const Variant& v : variants) {
             HeadlessBox box;
             box.OpenProject(*ReadProjectFile(project));
+            if (every.BookPages) // pages only on a book kind: the hard cover, classic or with pages
+                box.Document.SetForm(8);
             box.Document.Params.Looks = v.Looks;
             box.Document.Params.Shape = v.Shape;
             RenderRequest request;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The product shapes' cost per frame at 1800 x 1800 (software GL), all in one
 # run: the demo project drawn as the classic block and with every shape on
-# (rounded edges at the largest radius; book pages too with --book-pages),
+# (rounded edges at the largest radius; with --book-pages, the hard-cover
+# book kind in every variant, its pages as the shape),
 # with the looks off and with shadow, reflection and light on. "frame" is
 # the draw and read-back phases.
 # Prints the ratios against the 1.5x target.

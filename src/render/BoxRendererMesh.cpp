@@ -4,7 +4,6 @@
 
 #include "render/GLTexture.h"
 #include "render/MeshMirror.h"
-#include "render/MipLevels.h"
 #include "render/PageEdgeTexture.h"
 #include "render/ProductMesh.h"
 #include "render/StudioLooksFloor.h"
@@ -19,7 +18,7 @@ bool BoxRenderer::BindSurface(const MeshPart& part, const SlotTextures& textures
         return true;
     case MeshSurface::PageEdges:
         if (pageEdgesTexture_ == 0) {
-            const RgbaPicture paper = MakePageEdgePicture();
+            const PageEdgeLevels& paper = PageEdgePaper();
             gl_.GenTextures(1, &pageEdgesTexture_);
             gl_.BindTexture(GL_TEXTURE_2D, pageEdgesTexture_);
             // Mapped once over each side of the block, never repeated; always
@@ -28,12 +27,13 @@ bool BoxRenderer::BindSurface(const MeshPart& part, const SlotTextures& textures
             gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
             gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
             gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, paper.Width, paper.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                           paper.Pixels.get());
-            const std::vector<MipLevel> levels = LevelsUnder(paper.Pixels.get(), paper.Width, paper.Height);
-            for (std::size_t i = 0; i < levels.size(); ++i)
-                gl_.TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i + 1), GL_RGBA, levels[i].Width, levels[i].Height,
-                               0, GL_RGBA, GL_UNSIGNED_BYTE, levels[i].Pixels.data());
+            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, paper.Base.Width, paper.Base.Height, 0, GL_RGBA,
+                           GL_UNSIGNED_BYTE, paper.Base.Pixels.get());
+            for (std::size_t i = 0; i < paper.Below.size(); ++i) {
+                const MipLevel& level = paper.Below[i];
+                gl_.TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i + 1), GL_RGBA, level.Width, level.Height, 0,
+                               GL_RGBA, GL_UNSIGNED_BYTE, level.Pixels.data());
+            }
         }
         gl_.BindTexture(GL_TEXTURE_2D, pageEdgesTexture_);
         return true;

@@ -88,3 +88,13 @@ RgbaPicture MakePageEdgePicture()
     }
     return picture;
 }
+
+const PageEdgeLevels& PageEdgePaper()
+{
+    static const PageEdgeLevels paper = [] {
+        PageEdgeLevels made{MakePageEdgePicture(), {}};
+        made.Below = LevelsUnder(made.Base.Pixels.get(), made.Base.Width, made.Base.Height);
+        return made;
+    }();
+    return paper;
+}

@@ -5,6 +5,9 @@
 // gaps between them opening and closing along the edge. The same bytes on
 // every run (a fixed seed), so pictures with books stay reproducible.
 #include "formats/RgbaPicture.h"
+#include "render/MipLevels.h"
+
+#include <vector>
 
 namespace PageEdge {
 // Texels along the edge (s) and across the pages (t). About 150 pages over
@@ -17,3 +20,11 @@ inline constexpr int Height = 512;
 // Rows are across the pages (row 0 at t = 0, the back cover's side), columns
 // along the edge; opaque.
 RgbaPicture MakePageEdgePicture();
+
+// The picture and every level under it, made once per process on first use
+// (any thread) and shared: each new GL context only sends them.
+struct PageEdgeLevels {
+    RgbaPicture Base;
+    std::vector<MipLevel> Below;
+};
+const PageEdgeLevels& PageEdgePaper();
