@@ -13,6 +13,8 @@ namespace {
 const QString ExtensionMark = QStringLiteral("CFXB");
 const QString LooksBlockName = QStringLiteral("Looks");
 constexpr std::int32_t LooksBlockVersion = 1;
+const QString ShapeBlockName = QStringLiteral("Shape");
+constexpr std::int32_t ShapeBlockVersion = 1;
 
 [[noreturn]] void ThrowInvalidValue()
 {
@@ -62,6 +64,37 @@ BoxLooks ReadLooks(const QByteArray& values)
     return looks; // values of a later version stay unread
 }
 
+bool ShapeAtDefaults(const ProjectData& d)
+{
+    return d.Shape == BoxShape{} && d.Back.isEmpty() && d.Right.isEmpty() && d.Bottom.isEmpty();
+}
+
+QByteArray ShapeValues(const ProjectData& d)
+{
+    ValueWriter w;
+    w.WriteFloat(static_cast<double>(d.Shape.EdgeRadius));
+    w.WriteInteger(d.Shape.BookPages ? 1 : 0);
+    w.WriteString(d.Back);
+    w.WriteString(d.Right);
+    w.WriteString(d.Bottom);
+    return w.Bytes();
+}
+
+void ReadShape(const QByteArray& values, ProjectData& d)
+{
+    ValueReader r(values);
+    const double radius = r.ReadFloat();
+    // Written as a float, so anything outside the range (NaN too) is damage.
+    if (!(radius >= ShapeLimits::MinEdgeRadius && radius <= ShapeLimits::MaxEdgeRadius))
+        ThrowInvalidValue();
+    d.Shape.EdgeRadius = static_cast<float>(radius);
+    d.Shape.BookPages = ReadIn(r, 0, 1) == 1;
+    d.Back = r.ReadString();
+    d.Right = r.ReadString();
+    d.Bottom = r.ReadString();
+    // values of a later version stay unread
+}
+
 // The blocks after value 21, read on from where `r` stands.
 void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
 {
@@ -69,6 +102,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     markWriter.WriteString(ExtensionMark);
     const QByteArray mark = markWriter.Bytes();
     bool looksSeen = false;
+    bool shapeSeen = false;
     while (QByteArrayView(bytes).sliced(r.Position()).startsWith(mark)) {
         r.ReadString(); // the mark
         const QString name = r.ReadString();
@@ -82,6 +116,11 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
                 ThrowInvalidValue();
             looksSeen = true;
             d.Looks = ReadLooks(values);
+        } else if (name == ShapeBlockName) {
+            if (shapeSeen)
+                ThrowInvalidValue();
+            shapeSeen = true;
+            ReadShape(values, d);
         }
     }
 }
@@ -106,9 +145,12 @@ QByteArray EncodeProject(const ProjectData& data)
         w.WriteInteger(position);
     w.WriteFloat(static_cast<double>(data.SideAngle));
     w.WriteFloat(static_cast<double>(data.TiltAngle));
-    if (data.Looks == BoxLooks{})
-        return w.Bytes();
-    return w.Bytes() + ExtensionBlock(LooksBlockName, LooksBlockVersion, LooksValues(data.Looks));
+    QByteArray bytes = w.Bytes();
+    if (data.Looks != BoxLooks{})
+        bytes += ExtensionBlock(LooksBlockName, LooksBlockVersion, LooksValues(data.Looks));
+    if (!ShapeAtDefaults(data))
+        bytes += ExtensionBlock(ShapeBlockName, ShapeBlockVersion, ShapeValues(data));
+    return bytes;
 }
 
 ProjectData DecodeProject(const QByteArray& bytes)

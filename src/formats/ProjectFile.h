@@ -6,13 +6,14 @@
 // Values beyond the classic ones follow value 21 in extension blocks, which
 // a classic reader never looks at. Each block is tagged values:
 //   String "CFXB"   marks an extension block
-//   String name     "Looks"; blocks of unknown names are skipped
+//   String name     "Looks", "Shape"; blocks of unknown names are skipped
 //   Integer version 1; later versions only append values
 //   Integer length  bytes of the values that follow
 //   values          a reader takes those it knows and skips the rest
 // Bytes after value 21 that do not start with the mark are ignored, as
 // they always were.
 #include "document/BoxLooks.h"
+#include "document/BoxShape.h"
 
 #include <QByteArray>
 #include <QString>
@@ -50,6 +51,13 @@ struct ProjectData {
     // From the "Looks" block; written only when not all at their defaults,
     // so a classic project's bytes never change.
     BoxLooks Looks;
+    // From the "Shape" block, likewise written only when some value is set:
+    // the shape and the pictures of the sides that have their own (empty:
+    // the classic pair's picture), stored as the classic covers are.
+    BoxShape Shape;
+    QString Back;
+    QString Right;
+    QString Bottom;
 
     bool operator==(const ProjectData&) const = default;
 };
@@ -60,8 +68,8 @@ QByteArray EncodeProject(const ProjectData& data);
 // Reads and checks all 21 values and every extension block before
 // returning, so a caller never applies half a file. Throws ProjectError:
 // kind NewerVersion (version above 11, nothing after it is read),
-// InvalidPropertyValue (also a look value out of its range, or a second
-// "Looks" block) or StreamRead (also a block that ends early or claims more
+// InvalidPropertyValue (also a look or shape value out of its range, or a
+// second "Looks" or "Shape" block) or StreamRead (also a block that ends early or claims more
 // bytes than there are). Bytes after the last value that are no extension
 // block are ignored.
 ProjectData DecodeProject(const QByteArray& bytes);
