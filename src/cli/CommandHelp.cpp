@@ -60,6 +60,8 @@ QString SectionHeading(OptionSection section)
         return QStringLiteral("Options, applied after the project in this order:\n");
     case OptionSection::Looks:
         return QStringLiteral("Looks (0 or absent: the classic picture; a project keeps its own unless set):\n");
+    case OptionSection::Shape:
+        return QStringLiteral("Shape (absent: the project's; all off is the classic box):\n");
     case OptionSection::Output:
         return QStringLiteral("Output:\n");
     case OptionSection::Hidden:

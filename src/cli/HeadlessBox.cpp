@@ -18,11 +18,8 @@ namespace {
 
 const char* SlotName(int slot)
 {
-    switch (slot) {
-    case FrontBack: return "front";
-    case LeftRight: return "side";
-    default: return "top";
-    }
+    static const char* const names[CoverSourceCount] = {"front", "side", "top", "back", "right", "bottom"};
+    return names[slot];
 }
 
 void CheckCoverFile(const QString& path, int slot)
@@ -111,6 +108,7 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
         Document.Params.TiltAngle = *o.TiltAngle;
     Document.Recompute();
     Document.SetLooks(LooksWithOptions(Document.Params.Looks, o));
+    Document.SetShape(ShapeWithOptions(Document.Params.Shape, o));
     for (int i = 0; i < CoverSourceCount; ++i)
         if (const std::optional<QString>& cover = o.Covers[i])
             Document.SetCover(i, {QDir::toNativeSeparators(QFileInfo(*cover).absoluteFilePath()), QString()});
@@ -131,9 +129,9 @@ QSize HeadlessBox::OutputSize(const RenderOptions& o) const
     return {static_cast<int>(w), static_cast<int>(h)};
 }
 
-std::array<QString, 3> HeadlessBox::CoverPaths() const
+::CoverPaths HeadlessBox::CoverPaths() const
 {
-    return {Document.Cover(0).Path, Document.Cover(1).Path, Document.Cover(2).Path};
+    return CoverPathsOf(Document);
 }
 
 QString HeadlessBox::CoverFileOf(int slot) const
@@ -148,14 +146,14 @@ ProjectData HeadlessBox::Capture() const
 
 void CheckCoverFiles(const HeadlessBox& box)
 {
-    for (int i = 0; i < CoverSlotCount; ++i) {
+    for (int i = 0; i < CoverSourceCount; ++i) {
         const QString path = box.CoverFileOf(i);
         if (!path.isEmpty())
             CheckCoverFile(path, i);
     }
 }
 
-PendingCovers::PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted)
+PendingCovers::PendingCovers(const HeadlessBox& box, Slots wanted)
 {
     CheckCoverFiles(box);
     for (std::size_t i = 0; i < paths_.size(); ++i)
@@ -211,8 +209,8 @@ PendingCovers::~PendingCovers()
 void PendingCovers::Collect(const std::function<void(std::size_t, DecodedCover&&, BaseLevelProgress&)>& ready,
                             const std::function<void(std::size_t, const BaseLevelProgress&)>& partial)
 {
-    std::array<std::optional<CommandLineError>, 3> failures;
-    std::array<bool, 3> taken{};
+    std::array<std::optional<CommandLineError>, CoverSourceCount> failures;
+    std::array<bool, CoverSourceCount> taken{};
     const auto take = [&](std::size_t i) {
         const QString& path = paths_[i];
         taken[i] = true;

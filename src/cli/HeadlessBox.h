@@ -4,6 +4,7 @@
 // command's options.
 #include "cli/RenderOptions.h"
 #include "document/BoxDocument.h"
+#include "document/ProjectApply.h"
 #include "document/ProjectOpen.h"
 #include "formats/ProjectFile.h"
 #include "render/CoverImage.h"
@@ -39,14 +40,14 @@ public:
     void OpenProject(const OpenedProject& project);
 
     // In this order: box kind, surrounding, background, the eight sliders,
-    // the two view angles, then the cover paths.
+    // the two view angles, the looks, the shape, then the cover paths.
     void ApplyOptions(const RenderOptions& options);
 
     // Output pixels: the two output sliders, or --size, times --scale.
     QSize OutputSize(const RenderOptions& options) const;
 
     ProjectData Capture() const;
-    std::array<QString, 3> CoverPaths() const;
+    ::CoverPaths CoverPaths() const;
     // The file slot `slot`'s cover is read from (empty: the placeholder).
     QString CoverFileOf(int slot) const;
 };
@@ -59,7 +60,9 @@ public:
 // not read.
 class PendingCovers {
 public:
-    explicit PendingCovers(const HeadlessBox& box, std::array<bool, 3> wanted = {true, true, true});
+    using Slots = std::array<bool, CoverSourceCount>;
+    explicit PendingCovers(const HeadlessBox& box, Slots wanted = AllSlots());
+    static Slots AllSlots() { Slots all; all.fill(true); return all; }
     PendingCovers(const PendingCovers&) = delete;
     PendingCovers& operator=(const PendingCovers&) = delete;
     ~PendingCovers(); // stops and waits for reads still running
@@ -81,11 +84,11 @@ public:
                  const std::function<void(std::size_t, const BaseLevelProgress&)>& partial = {});
 
 private:
-    std::array<QString, 3> paths_;
+    std::array<QString, CoverSourceCount> paths_;
     CoverNotice notice_;
     CoverTurns turns_{1};
     bool glReady_ = false;
-    std::array<std::unique_ptr<CoverRead>, 3> reads_; // last: they end before the rest goes
+    std::array<std::unique_ptr<CoverRead>, CoverSourceCount> reads_; // last: they end before the rest goes
 };
 
 // The same checks without decoding: for a command that writes no picture.

@@ -173,6 +173,30 @@ std::vector<RenderOptionEntry> MakeTable()
              o.Looks.SmoothTextures = true;
          }},
 
+        {"edge-radius", nullptr, A::Required, K::Number, "R",
+         OptionRange{static_cast<int>(ShapeLimits::MinEdgeRadius), static_cast<int>(ShapeLimits::MaxEdgeRadius)},
+         None, None, Sec::Shape, "rounded edges {min}..{max} (the size labels' units; at most\nthe thinnest half side)",
+         0, 0, J::Shape, "edgeRadius", [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.Shape.EdgeRadius)}; },
+         true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             const OptionRange r = *s.ValueRange();
+             o.Shape.EdgeRadius = NumberIn(a, *v, static_cast<float>(r.Min), static_cast<float>(r.Max));
+         }},
+        {"book-pages", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Shape,
+         "the book kinds with page block, boards and spine", 0, 0, J::Shape, "bookPages",
+         [](const ProjectData& d) { return QJsonArray{d.Shape.BookPages}; }, true,
+         [](RenderOptions& o, const S&, const QString&, const Value&) { o.Shape.BookPages = true; }},
+        {"back", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Shape, "", 0, 0,
+         J::Shape, "back", [](const ProjectData& d) { return QJsonArray{d.Back}; }, true,
+         [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[3] = *v; }},
+        {"right", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Shape, "", 23, 0,
+         J::Shape, "right", [](const ProjectData& d) { return QJsonArray{d.Right}; }, true,
+         [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[4] = *v; }},
+        {"bottom", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Shape,
+         "own pictures of those sides\n(absent: the front's, side's, top's)", Beside, 58, J::Shape,
+         "bottom", [](const ProjectData& d) { return QJsonArray{d.Bottom}; }, true,
+         [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[5] = *v; }},
+
         {"output", "-o", A::Required, K::File, "IMAGE", None, None, None, Sec::Output,
          "the picture to write", 0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
@@ -318,6 +342,14 @@ BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
     if (o.SamplesGiven)
         looks.Samples = o.Samples;
     return looks;
+}
+
+BoxShape ShapeWithOptions(BoxShape shape, const RenderOptions& o)
+{
+    if (o.Shape.EdgeRadius)
+        shape.EdgeRadius = *o.Shape.EdgeRadius;
+    shape.BookPages = shape.BookPages || o.Shape.BookPages;
+    return shape;
 }
 
 // What may follow an option whose value is optional: anything that starts

@@ -5,6 +5,7 @@
 #include "cli/RenderOptions.h"
 
 #include "document/BoxLooks.h"
+#include "document/BoxShape.h"
 
 #include <QJsonArray>
 #include <QString>
@@ -22,13 +23,13 @@ enum class OptionArity {
 };
 
 // How the value is read; the usage and the checks follow from it.
-enum class OptionKind { Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File };
+enum class OptionKind { Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File, Number };
 
 // Where the usage lists an option; Hidden ones are not listed.
-enum class OptionSection { Box, Looks, Output, Hidden };
+enum class OptionSection { Box, Looks, Shape, Output, Hidden };
 
 // Which block of "info" holds an option's JSON.
-enum class InfoBlock { None, Top, Looks };
+enum class InfoBlock { None, Top, Looks, Shape };
 
 struct OptionRange {
     int Min = 0;
@@ -93,6 +94,9 @@ QString SampleCountWords();
 
 // The looks the options set over those the project brought.
 BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& options);
+
+// The shape the options set over the one the project brought.
+BoxShape ShapeWithOptions(BoxShape shape, const RenderOptions& options);
 
 // Whether an argument after an Optional option is its value.
 bool IsLookValue(const QString& text);

@@ -44,6 +44,20 @@ float Angle(const QString& option, const QString& value)
     return static_cast<float>(d);
 }
 
+float NumberIn(const QString& option, const QString& value, float minimum, float maximum)
+{
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        throw BadValue(option, value, QStringLiteral("not a number"));
+    if (d < static_cast<double>(minimum) || d > static_cast<double>(maximum))
+        throw BadValue(option, value,
+                       QStringLiteral("out of range %1..%2")
+                           .arg(static_cast<double>(minimum))
+                           .arg(static_cast<double>(maximum)));
+    return static_cast<float>(d);
+}
+
 std::uint32_t Colour(const QString& option, const QString& value)
 {
     static const QRegularExpression pattern(QStringLiteral("^#([0-9A-Fa-f]{6})$"));

@@ -12,6 +12,8 @@
 int IntegerIn(const QString& option, const QString& value, int minimum, int maximum);
 // Degrees, any finite float.
 float Angle(const QString& option, const QString& value);
+// A finite number (decimals allowed) in minimum..maximum.
+float NumberIn(const QString& option, const QString& value, float minimum, float maximum);
 // "#RRGGBB" as the panel holds it: 0x00BBGGRR.
 std::uint32_t Colour(const QString& option, const QString& value);
 // "WxH", each side in minimum..maximum.

@@ -13,12 +13,13 @@
 
 namespace {
 
-const char* const CoverRoles[] = {"front cover", "side cover", "top cover"};
+const char* const CoverRoles[CoverSourceCount] = {"front cover", "side cover",  "top cover",
+                                                  "back cover",  "right cover", "bottom cover"};
 
 QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // The covers a project names, per slot, read once for all rows using it.
-using ProjectCovers = std::array<QString, 3>;
+using ProjectCovers = std::array<QString, CoverSourceCount>;
 
 std::optional<ProjectCovers> CoversOfProject(const QString& project, std::map<QString, std::optional<ProjectCovers>>& cache)
 {
@@ -46,7 +47,7 @@ std::vector<JobInput> RowInputs(const RenderOptions& options, std::map<QString, 
         inputs.push_back({options.Project, QStringLiteral("project")});
         fromProject = CoversOfProject(options.Project, projects);
     }
-    for (std::size_t i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < std::size(CoverRoles); ++i) {
         const QString file = options.Covers[i] ? *options.Covers[i] : fromProject ? (*fromProject)[i] : QString();
         if (!file.isEmpty())
             inputs.push_back({file, QLatin1String(CoverRoles[i])});

@@ -60,12 +60,12 @@ Fields TopFields(const ProjectData& d)
     return fields;
 }
 
-// The looks on one line, in the order of the file's block.
-QByteArray LooksJson(const ProjectData& d)
+// A block's values on one line, in the order of the file's block.
+QByteArray BlockJson(const ProjectData& d, InfoBlock block)
 {
     Fields values;
     for (const RenderOptionEntry& entry : RenderOptionTable())
-        if (entry.Json == InfoBlock::Looks)
+        if (entry.Json == block)
             AddOption(values, entry, d);
     QByteArray out = "{";
     for (const auto& [key, value] : values) {
@@ -93,7 +93,8 @@ QByteArray ProjectInfoJson(const ProjectData& d)
         out += Encoded(value);
         out += ",\n";
     }
-    out += "    \"looks\": " + LooksJson(d) + "\n";
+    out += "    \"looks\": " + BlockJson(d, InfoBlock::Looks) + ",\n";
+    out += "    \"shape\": " + BlockJson(d, InfoBlock::Shape) + "\n";
     out += "}\n";
     return out;
 }

@@ -36,6 +36,13 @@ struct LookOptions {
     bool SmoothTextures = false; // only turns them on
 };
 
+// The shape a render may set over the project's; --book-pages only turns
+// the book on, as --smooth-textures does.
+struct ShapeOptions {
+    std::optional<float> EdgeRadius;
+    bool BookPages = false;
+};
+
 inline constexpr int DefaultJpegQuality = 70;
 // The window's "Save image as" offers 10..100; the same range here means a
 // command-line picture can always be made again from the window.
@@ -52,7 +59,8 @@ struct RenderOptions {
     QString Output;            // -o IMAGE; empty: no picture
     OutputFormat Format = OutputFormat::Png;
     QString SaveProject;       // --save-project OUT.pcf
-    std::optional<QString> Covers[3]; // --front, --side, --top
+    // --front, --side, --top, then --back, --right, --bottom (CoverSourceCount).
+    std::optional<QString> Covers[6];
     std::optional<int> Form;   // formBox index
     std::optional<int> Fog;    // surroundingBox index
     std::optional<std::uint32_t> Background; // 0x00BBGGRR
@@ -62,6 +70,7 @@ struct RenderOptions {
     std::optional<QSize> Size;
     int Scale = 1;
     LookOptions Looks;
+    ShapeOptions Shape;
     int Samples = 1;           // one of LookLimits::SampleCounts
     bool SamplesGiven = false; // else the project's samples stay
     int Quality = DefaultJpegQuality;

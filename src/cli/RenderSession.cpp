@@ -70,7 +70,7 @@ QImage RenderSession::Render(HeadlessBox& box, const RenderRequest& request, Pha
 {
     CheckCoverFiles(box); // the same refusals, before anything is read
     const SlotKeys keys = KeysOf(box);
-    std::array<bool, 3> reading{};
+    PendingCovers::Slots reading{};
     for (std::size_t i = 0; i < keys.size(); ++i) {
         if (!keys[i] || (context_ && Find(*keys[i])))
             continue;
@@ -88,7 +88,7 @@ QImage RenderSession::Render(HeadlessBox& box, PendingCovers& covers, const Rend
                              PhaseClock& clock, GLTeardown* teardown)
 {
     const SlotKeys keys = KeysOf(box);
-    std::array<bool, 3> reading{};
+    PendingCovers::Slots reading{};
     for (std::size_t i = 0; i < keys.size(); ++i)
         reading[i] = keys[i].has_value();
     return Run(box, covers, keys, reading, request, clock, teardown);
@@ -110,7 +110,7 @@ bool RenderSession::PrepareContext(const RenderRequest& request)
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     SetTextureSizeLimit(maxSide); // for covers read from now on
     // A slot without a picture shows its placeholder, as after "New project".
-    for (int i = 0; i < CoverSlotCount; ++i) {
+    for (int i = 0; i < ClassicSlotCount; ++i) {
         QImage placeholder(PlaceholderSize(i), QImage::Format_RGB888);
         placeholder.fill(QColor(PlaceholderColor(i)));
         auto texture = std::make_unique<GLTexture>();
@@ -121,7 +121,7 @@ bool RenderSession::PrepareContext(const RenderRequest& request)
 }
 
 QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKeys& keys,
-                          const std::array<bool, 3>& reading, const RenderRequest& request,
+                          const PendingCovers::Slots& reading, const RenderRequest& request,
                           PhaseClock& clock, GLTeardown* teardown)
 {
     ++renders_;
@@ -147,7 +147,9 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         }
     const bool drawing = !contextFailure;
     const DrawFlags flags; // active, not suspended
-    const SlotTextures placeholders = {placeholders_[0].get(), placeholders_[1].get(), placeholders_[2].get()};
+    // A side without its own picture shows its pair's: no placeholder there.
+    const SlotTextures placeholders = {placeholders_[0].get(), placeholders_[1].get(), placeholders_[2].get(),
+                                       nullptr, nullptr, nullptr};
     if (drawing) {
         renderer_.InitGL(driver_, box.Document.Params); // also this box's fog mode
         if (fresh) {
@@ -169,8 +171,8 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     // are still being read; each cover is done as soon as it is read, while
     // the others may still be reading. A damaged cover is the user's to fix
     // first, whatever the GL says.
-    std::array<std::unique_ptr<GLTexture>, 3> incoming;
-    std::array<std::optional<PartialUpload>, 3> parts;
+    std::array<std::unique_ptr<GLTexture>, CoverSourceCount> incoming;
+    std::array<std::optional<PartialUpload>, CoverSourceCount> parts;
     if (drawing)
         for (std::size_t i = 0; i < incoming.size(); ++i)
             if (reading[i]) {

@@ -58,7 +58,7 @@ private:
         std::int64_t Modified = 0; // nanoseconds
         bool operator==(const CoverKey&) const = default;
     };
-    using SlotKeys = std::array<std::optional<CoverKey>, 3>;
+    using SlotKeys = std::array<std::optional<CoverKey>, CoverSourceCount>;
     struct CachedCover {
         CoverKey Key;
         std::unique_ptr<GLTexture> Texture;
@@ -69,7 +69,7 @@ private:
     static SlotKeys KeysOf(const HeadlessBox& box);
     CachedCover* Find(const CoverKey& key);
     QImage Run(HeadlessBox& box, PendingCovers& covers, const SlotKeys& keys,
-               const std::array<bool, 3>& reading, const RenderRequest& request, PhaseClock& clock,
+               const PendingCovers::Slots& reading, const RenderRequest& request, PhaseClock& clock,
                GLTeardown* teardown);
     // True when a new context was made (its shaders not yet compiled).
     bool PrepareContext(const RenderRequest& request);
@@ -82,7 +82,8 @@ private:
     std::unique_ptr<HeadlessContext> context_;
     BoxRenderer renderer_;
     SceneDriver driver_;
-    std::array<std::unique_ptr<GLTexture>, 3> placeholders_;
+    std::array<std::unique_ptr<GLTexture>, ClassicSlotCount> placeholders_; // the classic slots
+
     std::vector<CachedCover> covers_;
     std::uint64_t renders_ = 0;
     std::int64_t cacheBytes_ = std::int64_t{256} << 20;

@@ -4,6 +4,7 @@
 #include "document/SizeClass.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 using namespace SliderLimits;
@@ -258,6 +259,27 @@ void BoxDocument::SetLooks(const BoxLooks& wanted)
     Changed(DocumentChange::Looks | DocumentChange::View);
 }
 
+void BoxDocument::SetCover(int slot, const CoverSource& cover)
+{
+    CoverSource& source = covers_[static_cast<std::size_t>(slot)];
+    const bool sideChanged = slot >= ClassicCoverCount && (source.Path != cover.Path || source.Folder != cover.Folder);
+    source = cover;
+    if (sideChanged)
+        Changed(DocumentChange::SideCovers | DocumentChange::View);
+}
+
+void BoxDocument::SetShape(const BoxShape& wanted)
+{
+    BoxShape shape = wanted;
+    shape.EdgeRadius = std::isnan(wanted.EdgeRadius)
+                           ? ShapeLimits::MinEdgeRadius
+                           : std::clamp(wanted.EdgeRadius, ShapeLimits::MinEdgeRadius, ShapeLimits::MaxEdgeRadius);
+    if (shape == Params.Shape)
+        return;
+    Params.Shape = shape;
+    Changed(DocumentChange::Shape | DocumentChange::View);
+}
+
 void BoxDocument::ResetProject()
 {
     SelectSizeClass(SizeClassMedium);
@@ -265,8 +287,13 @@ void BoxDocument::ResetProject()
     SelectFog(0);
     SelectBackground(0xFFFFFF);
     Changed(DocumentChange::SizeClass | DocumentChange::Form | DocumentChange::Fog | DocumentChange::Background);
+    const bool sideCovers = std::any_of(covers_.begin() + ClassicCoverCount, covers_.end(),
+                                        [](const CoverSource& c) { return !c.Path.isEmpty(); });
     covers_ = {};
     Changed(DocumentChange::CoversReset);
+    if (sideCovers)
+        Changed(DocumentChange::SideCovers | DocumentChange::View);
+    SetShape(BoxShape{});
     SetPosition(Slider::Thickness, Range(Slider::Thickness).Maximum / 2);
     SetPosition(Slider::Height, Range(Slider::Height).Maximum / 2);
     SetPosition(Slider::Width, Range(Slider::Width).Maximum / 2);

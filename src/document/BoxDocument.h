@@ -54,7 +54,10 @@ struct CoverSource {
     QString Path;
     QString Folder;
 };
-inline constexpr int CoverSourceCount = 3; // front/back, left/right, top/bottom
+// Front/back, left/right, top/bottom, then the own pictures of back, right
+// and bottom (the texture slots of render/BoxSides.h, in their order).
+inline constexpr int CoverSourceCount = 6;
+inline constexpr int ClassicCoverCount = 3;
 
 // What an operation changed, so that a view shows it.
 namespace DocumentChange {
@@ -70,6 +73,8 @@ inline constexpr unsigned FogMode = 1u << 8;     // a fog mode was applied (Para
 inline constexpr unsigned CoversReset = 1u << 9; // the placeholders go back into the slots
 inline constexpr unsigned Maximize = 1u << 10;   // "Large" asks for the whole screen
 inline constexpr unsigned Looks = 1u << 11;      // shadow, reflection, light, textures or samples (Params.Looks)
+inline constexpr unsigned Shape = 1u << 12;      // edge radius or book pages (Params.Shape)
+inline constexpr unsigned SideCovers = 1u << 13; // a back, right or bottom picture named or cleared
 } // namespace DocumentChange
 
 class BoxDocument {
@@ -95,7 +100,7 @@ public:
     BoxParameters Params;
     // Where results are written (ends with a separator; empty: none set).
     const QString& OutputFolder() const { return outputFolder_; }
-    // Slot 0..2; the pictures themselves are the host's.
+    // Slot 0..5 (CoverSourceCount); the pictures themselves are the host's.
     const CoverSource& Cover(int slot) const { return covers_[static_cast<std::size_t>(slot)]; }
 
     // -- Operations, each what a user's action runs ----------------------
@@ -119,7 +124,13 @@ public:
     // Wraps the angles in force as TurnTo would (a project opened for viewing).
     void WrapAngles() { TurnTo(Params.SideAngle, Params.TiltAngle); }
     void SetOutputFolder(const QString& folder) { outputFolder_ = folder; }
-    void SetCover(int slot, const CoverSource& cover) { covers_[static_cast<std::size_t>(slot)] = cover; }
+    // Silent for the classic slots (their host loads and shows the picture);
+    // a change in slots 3..5 tells SideCovers | View.
+    void SetCover(int slot, const CoverSource& cover);
+    // The edge radius clamped to its range (not a number: 0); tells
+    // Shape | View when anything changed. Reset with the project: a shape
+    // belongs to the product, unlike the looks.
+    void SetShape(const BoxShape& shape);
     // Strengths clamped to 0..100, samples to the nearest count at or below
     // (at least 1); tells Looks | View when anything changed. The looks are
     // not part of the new-project reset: they are a studio style, kept

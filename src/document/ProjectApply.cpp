@@ -2,6 +2,14 @@
 
 #include "document/BoxDocument.h"
 
+CoverPaths CoverPathsOf(const BoxDocument& doc)
+{
+    CoverPaths paths;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        paths[i] = doc.Cover(static_cast<int>(i)).Path;
+    return paths;
+}
+
 ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
                            const QString& outputFolder)
 {
@@ -9,6 +17,9 @@ ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
     d.FrontBack = covers[0];
     d.LeftRight = covers[1];
     d.TopBottom = covers[2];
+    d.Back = covers[3];
+    d.Right = covers[4];
+    d.Bottom = covers[5];
     d.OutputFolder = outputFolder;
     d.SizeClass = doc.SizeClass();
     d.Fog = doc.Fog();
@@ -27,6 +38,7 @@ ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
     d.SideAngle = doc.Params.SideAngle;
     d.TiltAngle = doc.Params.TiltAngle;
     d.Looks = doc.Params.Looks;
+    d.Shape = doc.Params.Shape;
     return d;
 }
 
@@ -58,4 +70,5 @@ void ApplyProject(BoxDocument& doc, const ProjectData& data)
     doc.ApplyBackground();
     // A project without looks has them all off.
     doc.SetLooks(data.Looks);
+    doc.SetShape(data.Shape);
 }

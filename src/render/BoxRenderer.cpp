@@ -110,7 +110,8 @@ void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures
         }
         gl_.Begin(GL_QUADS);
         for (const FaceCorner& c : face.Corners) {
-            gl_.TexCoord2f(c.s, c.t);
+            const TexturePoint at = SideTexturePoint(static_cast<BoxSide>(f), textures, c.s, c.t);
+            gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(c.x * w, c.y * h, c.z * t);
         }
         gl_.End();
@@ -196,7 +197,8 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
             gl_.Begin(GL_QUADS);
             for (const MirrorVertex& v : face.Quads) {
                 gl_.Color4f(face.Brightness, face.Brightness, face.Brightness, v.Alpha * floor.Weight);
-                gl_.TexCoord2f(v.S, v.T);
+                const TexturePoint at = SideTexturePoint(static_cast<BoxSide>(face.Face), textures, v.S, v.T);
+                gl_.TexCoord2f(at.S, at.T);
                 gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
             }
             gl_.End();

@@ -59,3 +59,21 @@ inline GLTexture* SideTexture(BoxSide side, const SlotTextures& textures)
         return textures[static_cast<std::size_t>(own)];
     return textures[static_cast<std::size_t>(ClassicSlot(side))];
 }
+
+// Where a side samples its picture, from the pair's coordinate (s, t) of
+// that corner. The pair's picture lies as it always has (the bottom shows the
+// top's upside down when the box is tilted to show it). An own picture reads
+// upright, unmirrored, in the view that turns its side to the eye: the back at
+// side angle 180, the right at side angle 270, the bottom at tilt angle 270
+// (the box tipped back, its front edge at the top, as on a flat box net). The
+// back and the right then lie as their pairs do; the bottom's own picture is
+// turned half round.
+struct TexturePoint {
+    float S, T;
+};
+inline TexturePoint SideTexturePoint(BoxSide side, const SlotTextures& textures, float s, float t)
+{
+    if (side == BoxSide::Bottom && textures[static_cast<std::size_t>(SlotIndex::Bottom)])
+        return {1.0f - s, 1.0f - t};
+    return {s, t};
+}

@@ -23,7 +23,8 @@ QSize PlaceholderSize(int slot)
     switch (slot) {
     case FrontBack: return {80, 100};
     case LeftRight: return {20, 100};
-    default: return {100, 20};
+    case TopBottom: return {100, 20};
+    default: return {40, 40}; // an own side picture not chosen: its pair shows
     }
 }
 
@@ -32,7 +33,8 @@ QRgb PlaceholderColor(int slot)
     switch (slot) {
     case FrontBack: return qRgb(255, 185, 151);
     case LeftRight: return qRgb(150, 203, 203);
-    default: return qRgb(168, 255, 168);
+    case TopBottom: return qRgb(168, 255, 168);
+    default: return qRgb(212, 208, 200);
     }
 }
 

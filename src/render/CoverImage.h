@@ -1,6 +1,8 @@
 #pragma once
-// The three cover image slots: front/back, left/right, top/bottom. Each has
-// a 24-bit preview thumbnail and its texture; the document names the files.
+// The cover image slots: front/back, left/right, top/bottom, then the own
+// pictures of the back, the right and the bottom (SlotIndex, BoxSides.h).
+// Each has a 24-bit preview thumbnail and its texture; the document names
+// the files.
 #include "render/JpegBaseLevel.h"
 #include "render/BaseLevel.h"
 #include "formats/RgbaPicture.h"
@@ -14,8 +16,9 @@
 #include <memory>
 #include <optional>
 
-enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2 };
-inline constexpr int CoverSlotCount = 3;
+enum CoverSlot { FrontBack = 0, LeftRight = 1, TopBottom = 2, BackSide = 3, RightSide = 4, BottomSide = 5 };
+inline constexpr int ClassicSlotCount = 3;
+inline constexpr int CoverSlotCount = 6;
 
 // What a slot shows; which file it is, is the document's.
 struct CoverImage {
@@ -26,8 +29,8 @@ struct CoverImage {
 using CoverImages = std::array<CoverImage, CoverSlotCount>;
 
 // Placeholder of a slot before any picture is chosen.
-QSize PlaceholderSize(int slot);    // 80 x 100, 20 x 100, 100 x 20
-QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,168)
+QSize PlaceholderSize(int slot);    // 80 x 100, 20 x 100, 100 x 20; an own side picture 40 x 40
+QRgb PlaceholderColor(int slot);    // (255,185,151), (150,203,203), (168,255,168); own: (212,208,200)
 
 // Placeholder thumbnails; the textures are left alone.
 void ResetCoverImages(CoverImages& slots);

@@ -59,7 +59,7 @@ void MainWindow::ConnectProjects()
 bool MainWindow::SaveProject(const QString& path)
 {
     const SuspendGuard suspend(suspendDraw_);
-    const CoverPaths covers{document_.Cover(0).Path, document_.Cover(1).Path, document_.Cover(2).Path};
+    const CoverPaths covers = CoverPathsOf(document_);
     const QByteArray bytes = EncodeProject(CaptureProject(document_, covers, document_.OutputFolder()));
     try {
         if (!SaveProjectFile(path, bytes)) {

@@ -277,8 +277,9 @@ TEST(ProjectInfo, EveryValueUnderItsKeyAsStored)
     QJsonParseError error{};
     const QJsonObject o = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
-    EXPECT_EQ(o.keys().size(), 22); // the 21 values and "looks"
+    EXPECT_EQ(o.keys().size(), 23); // the 21 values, "looks" and "shape"
     EXPECT_TRUE(o["looks"].isObject());
+    EXPECT_TRUE(o["shape"].isObject());
     EXPECT_EQ(o["version"].toInt(), -3);
     EXPECT_EQ(o["front"].toString(), d.FrontBack);
     EXPECT_EQ(o["background"].toString(), "#0180FF");

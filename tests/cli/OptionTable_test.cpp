@@ -118,6 +118,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"scale", {1, MaxScale}},
         {"quality", {MinJpegQuality, MaxJpegQuality}},
         {"dpi", {MinDpi, MaxDpi}},
+        {"edge-radius", {static_cast<int>(ShapeLimits::MinEdgeRadius), static_cast<int>(ShapeLimits::MaxEdgeRadius)}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
@@ -186,22 +187,25 @@ TEST(OptionTableTest, InfoHasEveryKeyOnce)
     const QByteArray json = ProjectInfoJson(ProjectData{});
     const QJsonObject root = QJsonDocument::fromJson(json).object();
     const QJsonObject looks = root.value(QStringLiteral("looks")).toObject();
+    const QJsonObject shape = root.value(QStringLiteral("shape")).toObject();
     int top = 0;
     int inLooks = 0;
+    int inShape = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
         EXPECT_EQ(entry.Json == InfoBlock::None, entry.Info == nullptr) << entry.Name;
         for (const QString& key : entry.Keys()) {
             EXPECT_EQ(
                 Occurrences(QString::fromUtf8(json), QLatin1Char('"') + key + QLatin1Char('"')), 1)
                 << key.toStdString();
-            EXPECT_TRUE((entry.Json == InfoBlock::Top ? root : looks).contains(key))
-                << key.toStdString();
-            ++(entry.Json == InfoBlock::Top ? top : inLooks);
+            const bool inTop = entry.Json == InfoBlock::Top, looksKey = entry.Json == InfoBlock::Looks;
+            EXPECT_TRUE((inTop ? root : looksKey ? looks : shape).contains(key)) << key.toStdString();
+            ++(inTop ? top : looksKey ? inLooks : inShape);
         }
     }
-    // version, outputFolder, sizeClass and the looks block are the project's own.
-    EXPECT_EQ(root.size(), top + 4);
+    // version, outputFolder, sizeClass and the looks and shape blocks are the project's own.
+    EXPECT_EQ(root.size(), top + 5);
     EXPECT_EQ(looks.size(), inLooks);
+    EXPECT_EQ(shape.size(), inShape);
 }
 
 TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)
