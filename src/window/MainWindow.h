@@ -72,6 +72,7 @@ public:
     void SurroundingChosen();
     void SizeModeChosen();
     void ShowLookPanel();
+    void ShowShapePanel();
     void ApplySliders() { document_.Recompute(); }
     void ApplyOutputSize() { document_.ApplyOutputSize(); }
     void SliderScrolled();
@@ -182,6 +183,17 @@ private:
     QLabel* lightLabel = nullptr;
     QCheckBox* smoothTexturesBox = nullptr;
     QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
+    // "Shape": rounded edges, the book and the own back, right and bottom
+    // pictures, all off in the classic picture, in a non-modal panel that
+    // "Shape..." opens (MainWindowShape.cpp).
+    QToolButton* shapeButton = nullptr;
+    QDialog* shapePanel = nullptr;
+    QScrollBar* edgeRadiusBar = nullptr;
+    QLabel* edgeRadiusLabel = nullptr;
+    QCheckBox* bookPagesBox = nullptr;
+    std::array<QLabel*, CoverSlotCount - ClassicSlotCount> sidePreviews{};
+    std::array<QToolButton*, CoverSlotCount - ClassicSlotCount> sideChooseButtons{};
+    std::array<QToolButton*, CoverSlotCount - ClassicSlotCount> sideClearButtons{};
     QWidget* viewBox = nullptr;
     GLPanel* view = nullptr;
     QSpinBox* eyeAngleBox = nullptr;
@@ -294,6 +306,14 @@ private:
     void ShowDocument(unsigned changes);
     // One look changed from what the document holds.
     void ChangeLooks(const std::function<void(BoxLooks&)>& change);
+    // The shape panel (MainWindowShape.cpp): made with the controls, bound to
+    // the document, and shown as it says.
+    void BuildShapePanel(const QFont& font);
+    void BindShapePanel();
+    void ShowShape(unsigned changes);
+    // An own side picture given up: its pair's shows again.
+    void ClearSidePicture(int slot);
+    void RetireSideTexture(int slot);
     QComboBox* choiceInput_ = nullptr; // the box whose own input the document takes now
 
     std::unique_ptr<SettingsStore> store_;

@@ -167,6 +167,10 @@ void MainWindow::BuildControls()
     surroundRow->addWidget(colorPanel);
     surroundRow->addWidget(surroundingBox, 1);
     surroundRow->addWidget(lookButton);
+    shapeButton = MakeButton(surrounding, "shapeButton", QStringLiteral("Shape..."),
+                             QStringLiteral("Rounded edges, book pages, own back, right and bottom pictures"));
+    shapeButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    surroundRow->addWidget(shapeButton);
     left->addWidget(surrounding);
 
     auto* dimension = MakeGroup(controlColumn, "GroupBox5", QStringLiteral("Box dimension"));
@@ -245,6 +249,7 @@ void MainWindow::BuildControls()
     lookGrid->addLayout(lookOptions, row, 0, 1, 3);
     panelRows->addWidget(lookGroup);
     lookPanel->setFixedSize(lookPanel->sizeHint());
+    BuildShapePanel(small);
     columns->addWidget(controlColumn);
 
     // Right area: the view and the bar below it.

@@ -38,7 +38,8 @@ QLabel* MainWindow::PreviewOf(int slot) const
     switch (slot) {
     case FrontBack: return frontPreview;
     case LeftRight: return sidePreview;
-    default: return topPreview;
+    case TopBottom: return topPreview;
+    default: return sidePreviews[static_cast<std::size_t>(slot - ClassicSlotCount)];
     }
 }
 

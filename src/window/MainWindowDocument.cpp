@@ -109,6 +109,7 @@ void MainWindow::BindDocument()
         connect(bar, &QScrollBar::valueChanged, this,
                 [this, f = field](int v) { ChangeLooks([f, v](BoxLooks& looks) { looks.*f = v; }); });
     connect(lookButton, &QToolButton::clicked, this, [this] { ShowLookPanel(); });
+    BindShapePanel();
     connect(smoothTexturesBox, &QCheckBox::toggled, this,
             [this](bool on) { ChangeLooks([on](BoxLooks& looks) { looks.SmoothTextures = on; }); });
     connect(samplesBox, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -118,7 +119,7 @@ void MainWindow::BindDocument()
             });
     });
     using namespace DocumentChange;
-    ShowDocument(Sliders | Form | Fog | SizeClass | Background | Looks | View); // what the widgets show
+    ShowDocument(Sliders | Form | Fog | SizeClass | Background | Looks | Shape | SideCovers | View); // what the widgets show
 }
 
 void MainWindow::ShowDocument(unsigned changes)
@@ -181,6 +182,8 @@ void MainWindow::ShowDocument(unsigned changes)
         const auto& counts = LookLimits::SampleCounts;
         samplesBox->setCurrentIndex(static_cast<int>(std::find(counts.begin(), counts.end(), looks.Samples) - counts.begin()));
     }
+    if (changes & (Shape | SideCovers | CoversReset))
+        ShowShape(changes);
     if (changes & Angles)
         ShowAngles();
     if (changes & OutputSize)

@@ -84,12 +84,25 @@ void MainWindow::ConnectView()
 
 SlotTextures MainWindow::Textures()
 {
-    return {Covers[0].Texture.get(), Covers[1].Texture.get(), Covers[2].Texture.get()};
+    SlotTextures textures{};
+    for (int i = 0; i < ClassicSlotCount; ++i)
+        textures[static_cast<std::size_t>(i)] = Covers[static_cast<std::size_t>(i)].Texture.get();
+    // An own side picture shows once the document names it and its texture
+    // is made; until then, and without one, the side shows its pair's.
+    for (int i = ClassicSlotCount; i < CoverSlotCount; ++i) {
+        GLTexture* texture = Covers[static_cast<std::size_t>(i)].Texture.get();
+        if (texture && texture->Name() != 0 && !document_.Cover(i).Path.isEmpty())
+            textures[static_cast<std::size_t>(i)] = texture;
+    }
+    return textures;
 }
 
 SlotThumbnails MainWindow::Thumbnails()
 {
-    return {&Covers[0].Thumbnail, &Covers[1].Thumbnail, &Covers[2].Thumbnail};
+    SlotThumbnails thumbnails{};
+    for (int i = 0; i < CoverSlotCount; ++i)
+        thumbnails[static_cast<std::size_t>(i)] = &Covers[static_cast<std::size_t>(i)].Thumbnail;
+    return thumbnails;
 }
 
 void MainWindow::PlacePanel(int width, int height)
