@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
-#include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -120,17 +119,10 @@ void MainWindow::BindShapePanel()
 void MainWindow::ShowShapePanel()
 {
     if (!shapePanel->isVisible()) {
-        // Beside the window where the screen has room, else in the view's
-        // bottom right corner, below the look panel's place.
-        if (shapePanel->pos().isNull()) {
-            const QRect frame = frameGeometry();
-            const QScreen* screen = this->screen();
-            if (screen && frame.right() + 8 + shapePanel->frameGeometry().width() <= screen->availableGeometry().right())
-                shapePanel->move(frame.right() + 8, frame.top() + std::max(0, frame.height() / 3));
-            else
-                shapePanel->move(viewBox->mapToGlobal(QPoint(std::max(0, viewBox->width() - shapePanel->width() - 8),
-                                                             std::max(0, viewBox->height() - shapePanel->height() - 8))));
-        }
+        // In the view's bottom right corner, below the look panel's place.
+        if (shapePanel->pos().isNull())
+            shapePanel->move(viewBox->mapToGlobal(QPoint(std::max(0, viewBox->width() - shapePanel->width() - 8),
+                                                         std::max(0, viewBox->height() - shapePanel->height() - 8))));
         shapePanel->show();
     }
     shapePanel->raise();
