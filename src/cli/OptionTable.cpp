@@ -141,7 +141,7 @@ std::vector<RenderOptionEntry> MakeTable()
          J::Top, "side", [](const ProjectData& d) { return QJsonArray{d.LeftRight}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[1] = *v; }},
         {"top", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box,
-         "cover images\n(.jpg, .bmp, .png, .gif, .tga; alpha is ignored)", Beside, 58, J::Top,
+         "cover images\n(.jpg, .bmp, .png, .gif, .tga; alpha over white)", Beside, 58, J::Top,
          "top", [](const ProjectData& d) { return QJsonArray{d.TopBottom}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[2] = *v; }},
 

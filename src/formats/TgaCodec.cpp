@@ -41,7 +41,8 @@ Rgba TrueColourValue(const std::uint8_t* p, unsigned bits, bool alphaBit)
         return {Widen5((v >> 10) & 31), Widen5((v >> 5) & 31), Widen5(v & 31), a};
     }
     case 24: return {p[2], p[1], p[0], 255};
-    default: return {p[2], p[1], p[0], p[3]};
+    // Likewise the fourth byte: without alpha bits it is no alpha.
+    default: return {p[2], p[1], p[0], alphaBit ? p[3] : std::uint8_t{255}};
     }
 }
 

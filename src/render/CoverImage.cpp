@@ -67,24 +67,30 @@ QSize ThumbnailFit(QSize picture, QSize preview)
     return {preview.width(), side(h * W / w)};
 }
 
-namespace {
-
-QString LowerExtension(const QString& fileName)
-{
-    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : fileName.mid(dot).toLower();
-}
-
-} // namespace
-
 bool IsCoverImageFile(const QString& fileName)
 {
-    const QString ext = LowerExtension(fileName);
-    return ext == QLatin1String(".jpg") || ext == QLatin1String(".bmp") || ext == QLatin1String(".png") ||
-           ext == QLatin1String(".gif") || ext == QLatin1String(".tga");
+    return CoverPictureKind(fileName) != PictureKind::Unknown;
 }
 
 namespace {
+
+// Transparent parts show white, as on paper, not the black their colour
+// channels often hold. Opaque pixels keep their bytes exactly.
+void LayOverWhite(RgbaPicture& picture)
+{
+    if (!picture.Pixels)
+        return;
+    std::uint8_t* p = picture.Pixels.get();
+    const std::size_t count = static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height);
+    for (std::size_t i = 0; i < count; ++i, p += 4) {
+        const unsigned a = p[3];
+        if (a == 255)
+            continue;
+        for (int c = 0; c < 3; ++c)
+            p[c] = static_cast<std::uint8_t>((p[c] * a + 255 * (255 - a) + 127) / 255);
+        p[3] = 255;
+    }
+}
 
 // The whole picture, opaque, read as its content says whatever its name
 // says. A Targa goes through the cover reader, which knows every common
@@ -107,7 +113,12 @@ bool LoadCoverPicture(RgbaPicture& picture, const QString& fileName)
     // No row to copy; a Targa's empty picture is told apart later, as before.
     if (kind != PictureKind::Tga && (!picture.Pixels || picture.Width == 0 || picture.Height == 0))
         return false;
-    picture.FillAlpha(255); // a cover is opaque, whatever the file's alpha
+    // A cover is opaque. PNG and Targa readers give a real alpha (255 where
+    // the file has none); the bitmap reader leaves it undefined.
+    if (kind == PictureKind::Png || kind == PictureKind::Tga)
+        LayOverWhite(picture);
+    else
+        picture.FillAlpha(255);
     return true;
 }
 

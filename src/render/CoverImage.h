@@ -44,8 +44,9 @@ QString CoverFile(const QString& path, const QString& folder);
 // or preview gives an empty size.
 QSize ThumbnailFit(QSize picture, QSize preview);
 
-// Cover pictures are JPEG, BMP, PNG, GIF or TGA files (".jpg", ".bmp", ".png",
-// ".gif", ".tga"), by extension in any letter case. Alpha is dropped.
+// Cover pictures are JPEG, BMP, PNG, GIF or TGA files, told by their content
+// whatever their name (a Targa, which has no signature, by its extension).
+// Transparent parts are laid over white.
 bool IsCoverImageFile(const QString& fileName);
 
 // Reads a cover picture into a 24-bit bitmap; false for a missing

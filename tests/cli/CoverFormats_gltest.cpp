@@ -28,16 +28,30 @@ struct CoverFormatsTest : ::testing::Test {
         for (int y = 0; y < Side; ++y)
             for (int x = 0; x < Side; ++x) {
                 const QRgb c = QuarterAt(x, y);
-                // Alpha is dropped from covers: these colours must show as they are.
                 image.setPixel(x, y, qRgba(qRed(c), qGreen(c), qBlue(c), withAlpha ? x * 4 : 255));
             }
         return image;
     }
 
-    // A run-length TGA, rows from the top, 32 bits with alpha.
-    void WriteTga(const QString& path) const
+    // The cover with alpha laid over white, as the reader lays it.
+    QImage OverWhite() const
     {
+        QImage image(Side, Side, QImage::Format_RGB888);
         const QImage cover = Cover(true);
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) {
+                const QRgb c = cover.pixel(x, y);
+                const int a = qAlpha(c);
+                const auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+                image.setPixel(x, y, qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c))));
+            }
+        return image;
+    }
+
+    // A run-length TGA, rows from the top, 32 bits with alpha.
+    void WriteTga(const QString& path, bool withAlpha = false) const
+    {
+        const QImage cover = Cover(withAlpha);
         QByteArray file(18, '\0');
         file[2] = 10;
         file[12] = static_cast<char>(Side);
@@ -69,7 +83,7 @@ struct CoverFormatsTest : ::testing::Test {
 TEST_F(CoverFormatsTest, EveryNewFormatShowsLikeTheSameBitmap)
 {
     ASSERT_TRUE(Cover().convertToFormat(QImage::Format_RGB888).save(Path("c.bmp"), "BMP"));
-    ASSERT_TRUE(Cover(true).save(Path("c.png"), "PNG"));
+    ASSERT_TRUE(Cover().save(Path("c.png"), "PNG"));
     const QImage bottomUp = Cover().mirrored(false, true);
     EncodeGif(Path("c.gif"), bottomUp.constBits(), Side, Side);
     WriteTga(Path("c.tga"));
@@ -104,6 +118,26 @@ TEST_F(CoverFormatsTest, EveryNewFormatShowsLikeTheSameBitmap)
             for (int x = 0; x < 96; ++x)
                 far += !NearColor(shot.pixel(x, y), reference.pixel(x, y), 2);
         EXPECT_EQ(far, 0) << ext;
+    }
+}
+
+// Transparent parts show white: the face is that of a bitmap of the
+// colours laid over white, and a PNG named .jpg is read as the PNG it is.
+TEST_F(CoverFormatsTest, TransparentPartsShowAsOverWhite)
+{
+    ASSERT_TRUE(OverWhite().save(Path("white.bmp"), "BMP"));
+    ASSERT_TRUE(Cover(true).save(Path("alpha.png"), "PNG"));
+    ASSERT_TRUE(QFile::copy(Path("alpha.png"), Path("alpha-png.jpg")));
+    const QImage reference = RenderFront(Path("white.bmp"), QStringLiteral("white.png"));
+    ASSERT_EQ(reference.size(), QSize(96, 96));
+    for (const char* name : {"alpha.png", "alpha-png.jpg"}) { // Targa's alpha: CoverContent_test
+        const QImage shot = RenderFront(Path(QLatin1String(name)), QStringLiteral("shot.png"));
+        ASSERT_EQ(shot.size(), reference.size()) << name;
+        int far = 0;
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 96; ++x)
+                far += !NearColor(shot.pixel(x, y), reference.pixel(x, y), 0);
+        EXPECT_EQ(far, 0) << name;
     }
 }
 

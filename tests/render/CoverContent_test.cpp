@@ -103,4 +103,76 @@ TEST_F(CoverContent, SignaturesAndTheNameAsAFallback)
     EXPECT_EQ(PictureKindName(PictureKind::Png), QStringLiteral("PNG"));
 }
 
+
+// Four pixels over two rows: clear black, half-covered red, opaque, clear blue.
+const QRgb Translucent[4] = {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgba(10, 20, 30, 255), qRgba(0, 0, 255, 0)};
+
+// An uncompressed 32-bit Targa of those pixels, rows from the top; `alphaBits`
+// as its descriptor says.
+QByteArray TgaOfTranslucent(int alphaBits)
+{
+    QByteArray file(18, '\0');
+    file[2] = 2;
+    file[12] = 4;
+    file[14] = 2;
+    file[16] = 32;
+    file[17] = static_cast<char>(0x20 | alphaBits);
+    for (int row = 0; row < 2; ++row)
+        for (const QRgb c : Translucent)
+            for (const int v : {qBlue(c), qGreen(c), qRed(c), qAlpha(c)})
+                file += static_cast<char>(v);
+    return file;
+}
+
+TEST_F(CoverContent, TransparentPartsAreLaidOverWhite)
+{
+    QImage png(4, 2, QImage::Format_ARGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            png.setPixel(x, y, Translucent[x]);
+    Write(Path("t.png"), Saved(png, "PNG"));
+    Write(Path("t.tga"), TgaOfTranslucent(8));
+    // 255 * 127 / 255 for the half-covered channels, rounded.
+    const QColor expected[4] = {QColor(255, 255, 255), QColor(255, 127, 127), QColor(10, 20, 30), QColor(255, 255, 255)};
+    for (const char* name : {"t.png", "t.tga"}) {
+        QImage bitmap;
+        ASSERT_TRUE(ReadImageToBitmap(Path(name), bitmap)) << name;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(bitmap.pixelColor(x, y), expected[x]) << name << " " << x << "," << y;
+    }
+
+    // A Targa without alpha bits keeps its colours, whatever its fourth byte holds.
+    Write(Path("plain.tga"), TgaOfTranslucent(0));
+    QImage plain;
+    ASSERT_TRUE(ReadImageToBitmap(Path("plain.tga"), plain));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(plain.pixel(x, 0) & 0xFFFFFFu, Translucent[x] & 0xFFFFFFu) << x;
+}
+
+TEST_F(CoverContent, OpaqueCoversKeepTheirBytesWithOrWithoutAnAlphaChannel)
+{
+    const QImage rgb = Halves();
+    const QByteArray plain = Decoded("rgb.png", Saved(rgb, "PNG"));
+    ASSERT_FALSE(plain.isEmpty());
+    EXPECT_TRUE(Decoded("rgba.png", Saved(rgb.convertToFormat(QImage::Format_ARGB32), "PNG")) == plain);
+}
+
+TEST_F(CoverContent, AnyNameServesWhenTheContentIsAPicture)
+{
+    Write(Path("cover.dat"), Saved(Halves(), "PNG"));
+    Write(Path("cover.jpeg"), JpegOf(Halves()));
+    Write(Path("cover"), Saved(Halves(), "BMP"));
+    Write(Path("notes.png"), QByteArray("not a picture at all"));
+    Write(Path("notes.txt"), QByteArray("not a picture at all"));
+    for (const char* name : {"cover.dat", "cover.jpeg", "cover"}) {
+        EXPECT_TRUE(IsCoverImageFile(Path(name))) << name;
+        QImage bitmap;
+        ASSERT_TRUE(ReadImageToBitmap(Path(name), bitmap)) << name;
+        EXPECT_EQ(bitmap.size(), Halves().size()) << name;
+    }
+    EXPECT_TRUE(IsCoverImageFile(Path("notes.png"))); // by its name: read, and told as a damaged PNG
+    EXPECT_FALSE(IsCoverImageFile(Path("notes.txt")));
+}
+
 } // namespace

@@ -14,13 +14,13 @@ namespace {
 
 using CoverFormatsWindow = WindowFixture;
 
-// Red left, blue right, with an alpha the window must ignore.
-QImage HalfAndHalf(QSize size)
+// Red left, blue right, with an alpha channel; `leftAlpha` for the left half.
+QImage HalfAndHalf(QSize size, int leftAlpha = 255)
 {
     QImage image(size, QImage::Format_RGBA8888);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, x < size.width() / 2 ? qRgba(230, 10, 10, 0) : qRgba(10, 10, 230, 40));
+            image.setPixel(x, y, x < size.width() / 2 ? qRgba(230, 10, 10, leftAlpha) : qRgba(10, 10, 230, 255));
     return image;
 }
 
@@ -67,7 +67,7 @@ TEST_F(CoverFormatsWindow, EachNewFormatDressesTheFaceAndThePreview)
         EXPECT_EQ(form->Document().Cover(FrontBack).Path, file) << name;
         const QImage thumb = form->CoverSlots()[FrontBack].Thumbnail;
         ASSERT_FALSE(thumb.isNull()) << name;
-        // Opaque colours, left red and right blue, whatever the alpha said.
+        // Left red and right blue.
         EXPECT_GT(thumb.pixelColor(2, thumb.height() / 2).red(), 200) << name;
         EXPECT_GT(thumb.pixelColor(thumb.width() - 3, thumb.height() / 2).blue(), 200) << name;
         const QImage frame = Frame();
@@ -104,6 +104,32 @@ TEST_F(CoverFormatsWindow, ALargePictureReadWholeDressesTheFace)
     const QImage frame = Frame();
     EXPECT_GT(frame.pixelColor(frame.width() / 2 - 20, frame.height() / 2).red(), 200);
     EXPECT_GT(frame.pixelColor(frame.width() / 2 + 20, frame.height() / 2).blue(), 200);
+}
+
+// A transparent half shows white, in the preview and on the face, as the
+// command line shows it; the file is known by its content, whatever its name.
+TEST_F(CoverFormatsWindow, TransparentPartsShowWhiteWhateverTheName)
+{
+    Start();
+    ui::formBox(*form)->setCurrentIndex(2);
+    form->FormChosen();
+    ShowAndWaitForGL();
+    QImage opaque = HalfAndHalf({64, 48});
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 32; ++x)
+            opaque.setPixel(x, y, qRgba(255, 255, 255, 255));
+    ASSERT_TRUE(opaque.convertToFormat(QImage::Format_RGB888).save(Path("white.bmp"), "BMP"));
+    PickCover(FrontBack, Path("white.bmp"));
+    const QImage expected = Frame();
+
+    ASSERT_TRUE(HalfAndHalf({64, 48}, 0).save(Path("clear.jpg"), "PNG")); // a PNG named .jpg
+    PickCover(FrontBack, Path("clear.jpg"));
+    ASSERT_EQ(form->Document().Cover(FrontBack).Path, Path("clear.jpg"));
+    const QImage thumb = form->CoverSlots()[FrontBack].Thumbnail;
+    EXPECT_EQ(thumb.pixelColor(2, thumb.height() / 2), QColor(255, 255, 255));
+    EXPECT_EQ(thumb.pixelColor(thumb.width() - 3, thumb.height() / 2), QColor(10, 10, 230));
+    EXPECT_EQ(Frame(), expected);
+    EXPECT_TRUE(prompts.Asked.filter(QStringLiteral("tell:")).isEmpty()) << prompts.Asked.join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(CoverFormatsWindow, DamagedFilesAreToldAndLeaveTheSlot)
