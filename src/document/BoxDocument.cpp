@@ -262,10 +262,12 @@ void BoxDocument::SetLooks(const BoxLooks& wanted)
 void BoxDocument::SetCover(int slot, const CoverSource& cover)
 {
     CoverSource& source = covers_[static_cast<std::size_t>(slot)];
-    const bool sideChanged = slot >= ClassicCoverCount && (source.Path != cover.Path || source.Folder != cover.Folder);
+    if (source.Path == cover.Path && source.Folder == cover.Folder)
+        return;
     source = cover;
-    if (sideChanged)
-        Changed(DocumentChange::SideCovers | DocumentChange::View);
+    // A classic slot's host loads and shows the picture; only "saved or not" follows it.
+    Changed(slot >= ClassicCoverCount ? DocumentChange::SideCovers | DocumentChange::View | DocumentChange::Files
+                                      : DocumentChange::Files);
 }
 
 void BoxDocument::SetShape(const BoxShape& wanted)

@@ -7,6 +7,7 @@
 #include "document/BoxForm.h"
 #include "document/BoxParameters.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -75,6 +76,8 @@ inline constexpr unsigned Maximize = 1u << 10;   // "Large" asks for the whole s
 inline constexpr unsigned Looks = 1u << 11;      // shadow, reflection, light, textures or samples (Params.Looks)
 inline constexpr unsigned Shape = 1u << 12;      // edge radius or book pages (Params.Shape)
 inline constexpr unsigned SideCovers = 1u << 13; // a back, right or bottom picture named or cleared
+// Kept apart from the flags above, which views act on: only "saved or not" follows it.
+inline constexpr unsigned Files = 1u << 24;      // a cover path or the output folder
 } // namespace DocumentChange
 
 class BoxDocument {
@@ -123,7 +126,7 @@ public:
     void TurnTo(float side, float tilt);
     // Wraps the angles in force as TurnTo would (a project opened for viewing).
     void WrapAngles() { TurnTo(Params.SideAngle, Params.TiltAngle); }
-    void SetOutputFolder(const QString& folder) { outputFolder_ = folder; }
+    void SetOutputFolder(const QString& folder);
     // Silent for the classic slots (their host loads and shows the picture);
     // a change in slots 3..5 tells SideCovers | View.
     void SetCover(int slot, const CoverSource& cover);
@@ -161,6 +164,14 @@ public:
     // What changed (DocumentChange flags), told at the moment it changes.
     std::function<void(unsigned changes)> OnChanged;
 
+    // -- Saved or not (DocumentSaved.cpp) --------------------------------
+    // What a save would store now becomes the saved state: after a save, an
+    // open, "New project", and at start.
+    void MarkSaved();
+    // True while a save would store something else than the saved state, so
+    // every value a project holds counts, whichever control changed it.
+    bool Modified() const;
+
 private:
     static constexpr std::size_t Index(Slider s) { return static_cast<std::size_t>(s); }
     static int ValidIndex(int index, int count) { return index >= 0 && index < count ? index : -1; }
@@ -178,4 +189,5 @@ private:
     std::uint32_t background_ = 0xFFFFFF;
     QString outputFolder_;
     std::array<CoverSource, CoverSourceCount> covers_{};
+    QByteArray saved_; // the project's bytes at MarkSaved
 };
