@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 
 QString FolderWithSeparator(const QString& path)
 {
@@ -16,6 +17,19 @@ QString FolderWithSeparator(const QString& path)
     if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
         folder += QDir::separator();
     return folder;
+}
+
+QString UserPicturesFolder()
+{
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+        return FolderWithSeparator(pictures);
+    return FolderWithSeparator(QDir::homePath());
+}
+
+QString ExistingFolderOr(const QString& folder, const QString& fallback)
+{
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : fallback;
 }
 
 namespace {

@@ -37,3 +37,11 @@ private:
 // The path as this program keeps folders: native separators and one trailing
 // separator ("/" and "C:\" stay as they are); empty stays empty.
 QString FolderWithSeparator(const QString& path);
+
+// The user's pictures folder when it exists, else the home folder; with a
+// trailing separator. Where picking covers starts before any pick.
+QString UserPicturesFolder();
+
+// The folder when it still exists, else the fallback: a remembered folder
+// that was removed sends a dialog to a sensible place, not the working folder.
+QString ExistingFolderOr(const QString& folder, const QString& fallback);

@@ -3,6 +3,7 @@
 #include "render/BaseLevel.h"
 #include "services/ProductInfo.h"
 #include "services/SettingsStore.h"
+#include "window/FolderPicker.h"
 #include "window/GLPanel.h"
 #include "window/ScreenCentre.h"
 
@@ -49,6 +50,8 @@ MainWindow::MainWindow(const MainWindowOptions& options, QWidget* parent) : QMai
     BuildMenu();
     Initialise(options);
     ConnectControls();
+    document_.MarkSaved(); // what the preferences brought is nothing to save
+    ShowTitle();
 }
 
 MainWindow::~MainWindow()
@@ -81,10 +84,10 @@ void MainWindow::SetDefaultFolders()
         QDir(base).mkpath(QStringLiteral("Projects"));
     }
     document_.SetOutputFolder(base + QStringLiteral("Output") + QDir::separator());
-    Folder.ProjectFolder = base + QStringLiteral("Projects") + QDir::separator();
-    Folder.DataFolder = writable ? programFolder_
-                                 : WithSeparator(QStandardPaths::writableLocation(
-                                       QStandardPaths::PicturesLocation));
+    projectsFolder_ = base + QStringLiteral("Projects") + QDir::separator();
+    Folder.ProjectFolder = projectsFolder_;
+    // Covers are the user's pictures, not the program's files.
+    Folder.DataFolder = UserPicturesFolder();
 }
 
 void MainWindow::Initialise(const MainWindowOptions& options)
@@ -114,7 +117,10 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     projectFile_.clear();
     projectLabel->clear();
     document_.Params = BoxParameters{};
-    document_.OnChanged = [this](unsigned changes) { ShowDocument(changes); };
+    document_.OnChanged = [this](unsigned changes) {
+        ShowDocument(changes);
+        ShowTitle();
+    };
     document_.SelectSizeClass(1);
     document_.SelectForm(0);
     document_.SelectFog(0);
@@ -141,6 +147,10 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     SetDefaultFolders();
     document_.ResetProject();
     startupProblems_ << LoadPreferences(*store_, document_, Folder);
+    // Earlier versions stored the program's folder as the covers' folder
+    // before any pick: that is no pick to come back to.
+    if (Folder.DataFolder == programFolder_)
+        Folder.DataFolder = UserPicturesFolder();
     startupProblems_ << LoadLookPreferences(*store_, document_);
     document_.ApplySizeClass();
     document_.ApplyForm();
@@ -190,7 +200,7 @@ void MainWindow::showEvent(QShowEvent* event)
         const QString text = startupProblems_.join(QLatin1Char('\n'));
         startupProblems_.clear();
         QTimer::singleShot(0, this, [this, text] {
-            Dialogs().Tell(this, QMessageBox::Warning, windowTitle(),
+            Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption),
                            QStringLiteral("Some settings could not be read and were reset to their "
                                           "defaults:\n") + text);
         });
@@ -199,6 +209,10 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!closed_ && !MaySetProjectAside()) {
+        event->ignore();
+        return;
+    }
     closed_ = true;
     view->SetActive(false);
     event->accept();
@@ -219,7 +233,7 @@ void MainWindow::Shutdown()
     if (!problems.isEmpty()) {
         // Once, with the first value: when the store refuses one it usually refuses all.
         updateTimer->stop(); // no update check inside the box
-        Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), problems.constFirst());
+        Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), problems.constFirst());
     }
     // Textures go with their context; without one there never were any.
     if (!view->ReleaseGL()) {
@@ -234,5 +248,5 @@ void MainWindow::Shutdown()
 
 void MainWindow::ShowError(const QString& text)
 {
-    Dialogs().Tell(this, QMessageBox::Critical, windowTitle(), text);
+    Dialogs().Tell(this, QMessageBox::Critical, QString(ProductInfo::Caption), text);
 }

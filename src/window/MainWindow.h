@@ -110,6 +110,9 @@ public:
     bool OpenProjectFile(const QString& path);
     // Opens the project once the view is ready (the covers need its context).
     void OpenProjectAtStart(const QString& path);
+    // The title: the project's file name, "*" while it has unsaved changes,
+    // then the classic caption.
+    void ShowTitle();
 
     // Results.
     void WriteClicked();
@@ -260,6 +263,11 @@ private:
     void Initialise(const MainWindowOptions& options);
     void Shutdown();
     void SetDefaultFolders();
+    // Before the project is left (New, Open, closing): true to go on. Asks
+    // to save only when there are unsaved changes; Cancel keeps everything.
+    bool MaySetProjectAside();
+    // The placeholders into every slot, previews and textures (MainWindowProject.cpp).
+    void ResetCoverSlots();
     void ShowError(const QString& text);
     SlotTextures Textures();
     SlotThumbnails Thumbnails();
@@ -320,6 +328,7 @@ private:
     std::unique_ptr<Prompts> ownPrompts_;
     Prompts* prompts_ = nullptr;
     QString programFolder_;
+    QString projectsFolder_; // the classic "Projects" folder, where project dialogs start by default
     bool everActive_ = false;
     bool shownOnce_ = false;
     bool destroyed_ = false;

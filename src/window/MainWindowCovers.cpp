@@ -2,6 +2,7 @@
 #include "window/MainWindow.h"
 
 #include "window/CoverLoad.h"
+#include "window/FolderPicker.h"
 #include "window/GLPanel.h"
 
 #include <QAction>
@@ -77,8 +78,10 @@ bool MainWindow::SelectCoverImage(int slot, bool useStoredPath, const QString& d
             request.Title = QStringLiteral("Select image");
             request.Filter = ImageFilter;
             request.FileName = fileName;
-            request.StartFolder = fileName.isEmpty() ? Folder.DataFolder
-                                                     : QFileInfo(fileName).absolutePath();
+            // Where the slot's picture is, else where the last one was picked.
+            request.StartFolder = fileName.isEmpty()
+                                      ? ExistingFolderOr(Folder.DataFolder, UserPicturesFolder())
+                                      : QFileInfo(fileName).absolutePath();
             ++coverModalDepth_;
             SyncBusyCursor();
             const QString chosen = Dialogs().OpenFile(this, request);

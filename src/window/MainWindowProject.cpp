@@ -4,6 +4,8 @@
 #include "document/ProjectApply.h"
 #include "document/ProjectOpen.h"
 #include "formats/ProjectError.h"
+#include "services/ProductInfo.h"
+#include "window/FolderPicker.h"
 #include "window/GLPanel.h"
 
 #include <QAction>
@@ -63,7 +65,7 @@ bool MainWindow::SaveProject(const QString& path)
     const QByteArray bytes = EncodeProject(CaptureProject(document_, covers, document_.OutputFolder()));
     try {
         if (!SaveProjectFile(path, bytes)) {
-            Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), FileInUseText(path));
+            Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), FileInUseText(path));
             return false;
         }
     } catch (const ProjectError& e) {
@@ -86,19 +88,22 @@ bool MainWindow::LoadProject(const QString& path)
                 return false;
         } catch (const ProjectError& e) {
             if (e.kind() == ProjectError::Kind::NewerVersion)
-                Dialogs().Tell(this, QMessageBox::Warning, windowTitle(), e.Text());
+                Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), e.Text());
             else
                 ShowError(QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(path), e.Text()));
             return false;
         }
-        DropCoverLoads(); // pictures still loading belong to the project left behind
         OpenProjectInto(*project, document_);
         // Shown as a turn would leave them: an angle of 360 or more as 0.
         document_.WrapAngles();
         ShowAngles(); // the saved angles, not those of the box kind
+        // No picture of the project left behind stays: a cover that is
+        // missing or damaged shows the placeholder, as it will when opened again.
+        ResetCoverSlots();
+        document_.MarkSaved();
     }
-    // Covers last, read side by side: a missing picture keeps its path and
-    // the slot as it was.
+    // Covers last, read side by side: a missing picture keeps its path, so
+    // a save names it still, and its slot the placeholder.
     QStringList missing;
     for (int slot = 0; slot < CoverSlotCount; ++slot) {
         const QString cover = CoverFile(document_.Cover(slot).Path, document_.Cover(slot).Folder);
@@ -123,7 +128,7 @@ bool MainWindow::SaveWithName()
         request.Filter = SaveFilter;
         request.DefaultSuffix = QStringLiteral(".pcf");
         request.ConfirmOverwrite = true;
-        request.StartFolder = Folder.ProjectFolder;
+        request.StartFolder = ExistingFolderOr(Folder.ProjectFolder, projectsFolder_);
         const QString chosen = Dialogs().SaveFile(this, request);
         if (chosen.isEmpty())
             return false;
@@ -131,8 +136,11 @@ bool MainWindow::SaveWithName()
     }
     if (!SaveProject(projectFile_))
         return false;
+    document_.MarkSaved();
     Folder.ProjectFolder = FolderOf(projectFile_);
     projectLabel->setText(QFileInfo(projectFile_).fileName());
+    ShowTitle();
+    ShowStatusMessage(QStringLiteral("Project saved: %1").arg(projectFile_));
     return true;
 }
 
@@ -152,9 +160,11 @@ void MainWindow::SaveProjectAsClicked()
 
 void MainWindow::OpenProjectClicked()
 {
+    if (!MaySetProjectAside())
+        return;
     FileDialogRequest request;
     request.Filter = OpenFilter;
-    request.StartFolder = Folder.ProjectFolder;
+    request.StartFolder = ExistingFolderOr(Folder.ProjectFolder, projectsFolder_);
     request.FileName = projectFile_;
     const QString chosen = Dialogs().OpenFile(this, request);
     if (chosen.isEmpty())
@@ -170,7 +180,9 @@ bool MainWindow::OpenProjectFile(const QString& path)
     if (!LoadProject(path))
         return false;
     projectFile_ = path;
+    Folder.ProjectFolder = FolderOf(path); // the next project dialog starts here
     projectLabel->setText(QFileInfo(path).fileName());
+    ShowTitle();
     return true;
 }
 
@@ -191,17 +203,48 @@ void MainWindow::OpenProjectAtStart(const QString& path)
         pendingOpen_ = open;
 }
 
+bool MainWindow::MaySetProjectAside()
+{
+    if (!document_.Modified())
+        return true;
+    const QMessageBox::StandardButton answer =
+        Dialogs().Ask(this, QString(ProductInfo::Caption), QStringLiteral("Saving the project first?"),
+                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes)
+        return SaveWithName();
+    return answer == QMessageBox::No; // dismissed or cancelled: keep everything
+}
+
+void MainWindow::ResetCoverSlots()
+{
+    DropCoverLoads();
+    ResetCoverImages(Covers);
+    ShowPreviews();
+    // The placeholders go into every texture with the next GL changes,
+    // after any cover still waiting for its texture, which they replace.
+    if (!view->FirstPaintPending()) {
+        DropPendingTextures();
+        texturesFromThumbnails_ = true;
+        view->RequestChanges();
+    }
+    view->RequestFrame();
+}
+
+void MainWindow::ShowTitle()
+{
+    const QString caption(ProductInfo::Caption);
+    if (projectFile_.isEmpty()) {
+        setWindowTitle(caption);
+        return;
+    }
+    const QString star = document_.Modified() ? QStringLiteral("*") : QString();
+    setWindowTitle(QStringLiteral("%1%2 - %3").arg(QFileInfo(projectFile_).fileName(), star, caption));
+}
+
 void MainWindow::NewProjectClicked()
 {
-    const QMessageBox::StandardButton answer =
-        Dialogs().Ask(this, windowTitle(), QStringLiteral("Saving the project first?"),
-                      QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        if (!SaveWithName())
-            return;
-    } else if (answer != QMessageBox::No) {
-        return; // the question was dismissed: keep everything
-    }
+    if (!MaySetProjectAside())
+        return;
     document_.NewProject();
     // The placeholders go into every texture with the frame drawn now,
     // after any cover still waiting for its texture, which they replace.
@@ -212,6 +255,8 @@ void MainWindow::NewProjectClicked()
     view->RenderNow();
     projectFile_.clear();
     projectLabel->clear();
+    document_.MarkSaved();
+    ShowTitle();
     if (formBox->isEnabled())
         formBox->setFocus();
 }

@@ -1,3 +1,4 @@
+#include "window/FolderPicker.h"
 #include "window/WindowFixture.h"
 
 #include <QComboBox>
@@ -23,7 +24,7 @@ TEST_F(CoverTest, ChosenPictureDressesOnlyItsSlotAndFitsThePreview)
     WaitForCovers();
     ASSERT_EQ(prompts.FileRequests.size(), 1u);
     EXPECT_EQ(prompts.FileRequests[0].Title, "Select image");
-    EXPECT_EQ(prompts.FileRequests[0].StartFolder, form->ProgramFolder());
+    EXPECT_EQ(prompts.FileRequests[0].StartFolder, UserPicturesFolder()); // not the program's folder
     EXPECT_EQ(prompts.FileRequests[0].Filter,
               "Image (*.jpg;*.bmp;*.png;*.gif;*.tga)|*.jpg;*.bmp;*.png;*.gif;*.tga|jpg image|*.jpg|"
               "bmp image|*.bmp|png image|*.png|gif image|*.gif|tga image|*.tga");
