@@ -23,6 +23,15 @@ QString UpdateCheckFailedText()
     return QStringLiteral("The update check failed.");
 }
 
+// A check the user asked for answers in a message; the automatic one only
+// notes it in the status bar.
+QString UpdateCheckFailedMessage()
+{
+    return QStringLiteral("The update check failed: the update server could not be reached or gave "
+                          "no answer this program understands. Check the network connection and try "
+                          "again later.");
+}
+
 } // namespace
 
 void MainWindow::ConnectHelp()
@@ -56,7 +65,7 @@ void MainWindow::HelpContentsClicked()
 
 void MainWindow::MailSupportClicked()
 {
-    if (!ShellOpen(MailDraft(QString(ProductInfo::SupportMail), windowTitle())))
+    if (!ShellOpen(MailDraft(QString(ProductInfo::SupportMail), QString(ProductInfo::Caption))))
         ShowStatusMessage(NoMailText());
 }
 
@@ -98,12 +107,16 @@ void MainWindow::RunUpdateCheck(UpdateCheckMode mode)
         window.Limits.TimeoutMs = form.updateTimeoutMs_;
         window.ShowStatus = [&form](const QString& text) { form.ShowStatusMessage(text); };
         window.Check(mode, QString(ProductInfo::Version), QString(ProductInfo::ProductName));
-        if (window.Failed)
+        if (window.Failed) {
             form.ShowStatusMessage(UpdateCheckFailedText());
+            if (mode == UpdateCheckMode::Manual)
+                form.Dialogs().Tell(&form, QMessageBox::Warning, QString(ProductInfo::Caption),
+                                    UpdateCheckFailedMessage());
+        }
     } catch (const RegistryError& e) {
-        form.Dialogs().Tell(&form, QMessageBox::Critical, form.windowTitle(), e.Message());
+        form.Dialogs().Tell(&form, QMessageBox::Critical, QString(ProductInfo::Caption), e.Message());
     } catch (const std::exception& e) {
-        form.Dialogs().Tell(&form, QMessageBox::Critical, form.windowTitle(), QString::fromUtf8(e.what()));
+        form.Dialogs().Tell(&form, QMessageBox::Critical, QString(ProductInfo::Caption), QString::fromUtf8(e.what()));
     }
     form.checkUpdateAction->setEnabled(true);
 }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -169,7 +170,8 @@ TEST_F(UpdateMenuTest, TheSameVersionSaysItIsTheLatest)
     EXPECT_EQ(firstMemoLines, QStringList({"Version 1.2"}));
 }
 
-TEST_F(UpdateMenuTest, NoServerShowsNothing)
+// A check asked for says it failed; an automatic one only in the status bar.
+TEST_F(UpdateMenuTest, NoServerSaysTheCheckFailed)
 {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
@@ -177,9 +179,22 @@ TEST_F(UpdateMenuTest, NoServerShowsNothing)
     closed.close();
     StartAgainst(QStringLiteral("http://127.0.0.1:%1").arg(port));
     ui::checkUpdateAction(*form)->trigger();
-    EXPECT_TRUE(prompts.Asked.isEmpty());
+    ASSERT_EQ(prompts.Asked.size(), 1);
+    EXPECT_TRUE(prompts.Asked[0].startsWith("tell:The update check failed: the update server could not be reached"))
+        << prompts.Asked[0].toStdString();
+    EXPECT_EQ(form->statusBar()->currentMessage(), "The update check failed.");
     EXPECT_TRUE(ui::checkUpdateAction(*form)->isEnabled());
     EXPECT_FALSE(Stored("Last update check").isValid());
+
+    // The automatic check asks nothing more than its confirmation.
+    Store("Preference/Automatic update check", "1");
+    form.reset();
+    prompts.Asked.clear();
+    StartAgainst(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    ConfirmAutomaticCheck(true);
+    ui::updateTimer(*form)->start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->statusBar()->currentMessage() == "The update check failed."; }, 5000));
+    EXPECT_EQ(prompts.Asked, QStringList({"dialog:Confirmation"}));
 }
 
 TEST_F(UpdateMenuTest, DownloadOnlyOpensWebAddresses)
