@@ -164,7 +164,10 @@ TEST_F(UpdateFeedbackTest, AFailedCheckSaysSoAndAnAnswerDoesNot)
     StartAgainstServer();
     ui::checkUpdateAction(*form)->trigger();
     EXPECT_EQ(Message(), QStringLiteral("The update check failed."));
-    EXPECT_TRUE(prompts.Asked.isEmpty());
+    // A check the user asked for also says so where it cannot be missed.
+    ASSERT_EQ(prompts.Asked.size(), 1);
+    EXPECT_TRUE(prompts.Asked[0].startsWith(QStringLiteral("tell:The update check failed: ")));
+    prompts.Asked.clear();
 
     const QByteArray body = "Cubiform\r\n1.3\r\n" + server.Base().toLatin1() + "\r\n" +
                             server.Base().toLatin1() + "/download\r\nNotes\r\n";
