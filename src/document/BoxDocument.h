@@ -127,8 +127,8 @@ public:
     // Wraps the angles in force as TurnTo would (a project opened for viewing).
     void WrapAngles() { TurnTo(Params.SideAngle, Params.TiltAngle); }
     void SetOutputFolder(const QString& folder);
-    // Silent for the classic slots (their host loads and shows the picture);
-    // a change in slots 3..5 tells SideCovers | View.
+    // Tells Files (saved or not); a change in slots 3..5 also tells
+    // SideCovers | View (a classic slot's host loads and shows its picture).
     void SetCover(int slot, const CoverSource& cover);
     // The edge radius clamped to its range (not a number: 0); tells
     // Shape | View when anything changed. Reset with the project: a shape
