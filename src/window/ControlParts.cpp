@@ -1,5 +1,6 @@
 #include "window/ControlParts.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
@@ -11,6 +12,20 @@ namespace {
 // Long enough that a drag of the thumb moves the value smoothly.
 constexpr int BarTrackMinimum = 140;
 
+// A frame in the highlight colour just inside the edge: the focus, drawn
+// over what the control shows so that its size and content stay as they are.
+void PaintFocusFrame(QWidget& widget)
+{
+    QPainter painter(&widget);
+    const QColor c = widget.palette().color(QPalette::Highlight);
+    constexpr int f = 2;
+    const int w = widget.width(), h = widget.height();
+    painter.fillRect(0, 0, w, f, c);
+    painter.fillRect(0, h - f, w, f, c);
+    painter.fillRect(0, f, f, h - 2 * f, c);
+    painter.fillRect(w - f, f, f, h - 2 * f, c);
+}
+
 // A scroll bar that shows when it has the keyboard focus, as the wheel then moves it.
 class FocusScrollBar final : public QScrollBar {
 public:
@@ -20,20 +35,43 @@ protected:
     void paintEvent(QPaintEvent* event) override
     {
         QScrollBar::paintEvent(event);
-        if (!hasFocus())
-            return;
-        // A frame in the highlight colour just inside the edge.
-        QPainter painter(this);
-        const QColor c = palette().color(QPalette::Highlight);
-        const int w = width(), h = height(), f = FocusFrameWidth;
-        painter.fillRect(0, 0, w, f, c);
-        painter.fillRect(0, h - f, w, f, c);
-        painter.fillRect(0, f, f, h - 2 * f, c);
-        painter.fillRect(w - f, f, f, h - 2 * f, c);
+        if (hasFocus())
+            PaintFocusFrame(*this);
     }
+};
 
-private:
-    static constexpr int FocusFrameWidth = 2;
+// A label that acts as a button: Tab reaches it, and it shows when it has the focus.
+class FocusLabel final : public QLabel {
+public:
+    explicit FocusLabel(QWidget* parent) : QLabel(parent) { setFocusPolicy(Qt::StrongFocus); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        if (hasFocus())
+            PaintFocusFrame(*this);
+    }
+};
+
+// Its focused child (the view) gets a frame around it where there is room.
+class FrameBox final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QWidget::paintEvent(event);
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->hasFocus() && child->isVisible()) {
+                QPainter painter(this);
+                constexpr int f = 3;
+                // White: the box's own blue would hide the highlight colour.
+                painter.setPen(QPen(Qt::white, f, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+                painter.drawRect(child->geometry().adjusted(-2, -2, 1, 1));
+            }
+    }
 };
 
 } // namespace
@@ -48,6 +86,9 @@ QScrollBar* MakeBar(QWidget* parent, const char* name, int minimum, int maximum,
     // thumb stays small.
     bar->setSingleStep(1);
     bar->setPageStep(1);
+    // Right, Up and PageUp move the thumb and the value up, as on a slider
+    // (a scroll bar's keys run the other way by default).
+    bar->setInvertedControls(false);
     bar->setFocusPolicy(Qt::StrongFocus);
     bar->setMinimumWidth(BarTrackMinimum);
     return bar;
@@ -56,6 +97,32 @@ QScrollBar* MakeBar(QWidget* parent, const char* name, int minimum, int maximum,
 int ValueLabelWidth(const QLabel& label)
 {
     return label.fontMetrics().horizontalAdvance(QStringLiteral("0000"));
+}
+
+void AddBarRow(QGridLayout& grid, int row, const QString& caption, QScrollBar* bar, QLabel* value,
+               const QString& hint)
+{
+    auto* label = new QLabel(caption, grid.parentWidget());
+    grid.addWidget(label, row, 0);
+    if (!hint.isEmpty())
+        bar->setToolTip(hint);
+    grid.addWidget(bar, row, 1);
+    value->setMinimumWidth(ValueLabelWidth(*value));
+    grid.addWidget(value, row, 2);
+}
+
+QLabel* MakeFocusLabel(QWidget* parent, const char* name)
+{
+    auto* label = new FocusLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QWidget* MakeFrameBox(QWidget* parent, const char* name)
+{
+    auto* box = new FrameBox(parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text)
@@ -87,8 +154,7 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption)
 
 QLabel* MakePreview(QWidget* parent, const char* name, QSize size)
 {
-    auto* preview = new QLabel(parent);
-    preview->setObjectName(QLatin1String(name));
+    QLabel* preview = MakeFocusLabel(parent, name);
     preview->setFixedSize(size);
     preview->setAlignment(Qt::AlignCenter);
     preview->setFrameShape(QFrame::Panel);

@@ -48,6 +48,7 @@ MainWindow::MainWindow(const MainWindowOptions& options, QWidget* parent) : QMai
     setObjectName(QStringLiteral("Form1"));
     BuildControls();
     BuildMenu();
+    SetTabOrder();
     Initialise(options);
     ConnectControls();
     document_.MarkSaved(); // what the preferences brought is nothing to save
@@ -178,6 +179,19 @@ void MainWindow::ConnectControls()
     ConnectHelp();
 
     ConnectView();
+}
+
+void MainWindow::SetTabOrder()
+{
+    // Reading order: the column top to bottom, row by row, then the view
+    // and the bars under it. The Look panel keeps the order it was made in.
+    const QList<QWidget*> order = {newButton,    openButton,     saveButton,      writeButton,  sizeModeBox,
+                                   resultWidthBar, resultHeightBar, browseButton, formBox,      sidePreview,
+                                   frontPreview, topPreview,     colorPanel,      surroundingBox, lookButton,
+                                   widthBar,     heightBar,      thicknessBar,    view,         eyeAngleBox,
+                                   verticalBar,  horizontalBar,  depthBar,        turnBar};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void MainWindow::FocusFirstControl()

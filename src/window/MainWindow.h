@@ -23,6 +23,7 @@ class QCheckBox;
 class QComboBox;
 class QDialog;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QScrollBar;
@@ -82,8 +83,11 @@ public:
     void ViewMouseMoved(QMouseEvent* event);
     void ViewMouseReleased(QMouseEvent* event);
     void ViewResized();
-    // The wheel for the whole window: moves the focused scroll bar, else nothing.
+    // The wheel for the whole window and the Look panel: moves the focused
+    // scroll bar of the window it turned in, else nothing.
     void WheelTurned(QWheelEvent* event);
+    // Turns the box as a drag of (dx, dy) pixels would, and draws the frame at once.
+    void TurnByKeys(int dx, int dy);
 
     // Cover images. A picture is read on a worker thread and becomes the
     // slot's cover when it is ready; the latest pick for a slot wins. True
@@ -252,7 +256,16 @@ private:
     static constexpr float SideFactor = 0.5f, TiltFactor = 0.5f;
 
     void BuildControls();
+    void BuildLookPanel(const QFont& font); // MainWindowLookPanel.cpp
+    void PlaceLookPanel();
+    void KeepLookPanelBesideView();
+    QPoint lookPanelPlacedAt_;
     void BuildMenu();
+    void SetTabOrder();
+    // Space or Enter on a preview or the colour panel, the turning arrows: true when taken.
+    bool KeyPressed(QWidget* target, QKeyEvent* event);
+    // One step of a bar or a turn: its frame drawn now, not at the next refresh.
+    void DrawStepNow();
     void ConnectControls();
     void ConnectView(); // the GL panel's callbacks (MainWindowView.cpp)
     // Each subject wires its own buttons and menu items (MainWindow<Subject>.cpp).

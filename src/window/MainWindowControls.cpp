@@ -98,7 +98,6 @@ void MainWindow::BuildControls()
     sizeModeBox->setInsertPolicy(QComboBox::NoInsert);
     sizeModeBox->addItems(SizeClassCaptions());
     resultsGrid->addWidget(sizeModeBox, 0, 1, 1, 2);
-    // Made in the order they stand, which is the order Tab visits them.
     resultWidthBar = MakeBar(results, "resultWidthBar", SliderLimits::ImageMin, SliderLimits::ImageStart,
                            SliderLimits::ImageStart);
     resultHeightBar = MakeBar(results, "resultHeightBar", SliderLimits::ImageMin, SliderLimits::ImageStart,
@@ -107,14 +106,8 @@ void MainWindow::BuildControls()
     resultsGrid->addWidget(browseButton, 3, 1, 1, 2);
     resultWidthLabel = MakeLabel(results, "resultWidthLabel");
     resultHeightLabel = MakeLabel(results, "resultHeightLabel");
-    for (QLabel* value : {resultWidthLabel, resultHeightLabel})
-        value->setMinimumWidth(ValueLabelWidth(*value));
-    resultsGrid->addWidget(new QLabel(QStringLiteral("Width"), results), 1, 0);
-    resultsGrid->addWidget(resultWidthBar, 1, 1);
-    resultsGrid->addWidget(resultWidthLabel, 1, 2);
-    resultsGrid->addWidget(new QLabel(QStringLiteral("Height"), results), 2, 0);
-    resultsGrid->addWidget(resultHeightBar, 2, 1);
-    resultsGrid->addWidget(resultHeightLabel, 2, 2);
+    AddBarRow(*resultsGrid, 1, QStringLiteral("Width"), resultWidthBar, resultWidthLabel);
+    AddBarRow(*resultsGrid, 2, QStringLiteral("Height"), resultHeightBar, resultHeightLabel);
     left->addWidget(results);
 
     auto* form = MakeGroup(controlColumn, "GroupBox14", QStringLiteral("Form"));
@@ -151,7 +144,7 @@ void MainWindow::BuildControls()
 
     auto* surrounding = MakeGroup(controlColumn, "GroupBox9", QStringLiteral("Surrounding  (click to change)"));
     auto* surroundRow = new QHBoxLayout(surrounding);
-    colorPanel = MakeLabel(surrounding, "colorPanel");
+    colorPanel = MakeFocusLabel(surrounding, "colorPanel");
     colorPanel->setFixedSize(40, 22);
     colorPanel->setFrameShape(QFrame::Panel);
     colorPanel->setFrameShadow(QFrame::Sunken);
@@ -182,73 +175,14 @@ void MainWindow::BuildControls()
     widthLabel = MakeLabel(dimension, "widthLabel");
     heightLabel = MakeLabel(dimension, "heightLabel");
     thicknessLabel = MakeLabel(dimension, "thicknessLabel");
-    const std::tuple<const char*, QScrollBar*, QLabel*> dims[] = {
-        {"Width", widthBar, widthLabel}, {"Height", heightBar, heightLabel}, {"Thickness", thicknessBar, thicknessLabel}};
-    int row = 0;
-    for (const auto& [caption, bar, label] : dims) {
-        dimGrid->addWidget(new QLabel(QLatin1String(caption), dimension), row, 0);
-        dimGrid->addWidget(bar, row, 1);
-        label->setMinimumWidth(ValueLabelWidth(*label));
-        dimGrid->addWidget(label, row, 2);
-        ++row;
-    }
+    AddBarRow(*dimGrid, 0, QStringLiteral("Width"), widthBar, widthLabel);
+    AddBarRow(*dimGrid, 1, QStringLiteral("Height"), heightBar, heightLabel);
+    AddBarRow(*dimGrid, 2, QStringLiteral("Thickness"), thicknessBar, thicknessLabel);
     left->addWidget(dimension);
 
     left->addStretch(1);
 
-    // The column has no room for another group at the default size: the looks
-    // live in a small panel that stays open beside the window while the
-    // view shows each change.
-    lookPanel = new QDialog(this, Qt::Tool);
-    lookPanel->setObjectName(QStringLiteral("lookPanel"));
-    lookPanel->setWindowTitle(QStringLiteral("Look"));
-    lookPanel->setModal(false);
-    lookPanel->setFont(small);
-    auto* panelRows = new QVBoxLayout(lookPanel);
-    panelRows->setContentsMargins(3, 3, 3, 3);
-    lookGroup = MakeGroup(lookPanel, "lookGroup", QStringLiteral("Look"));
-    auto* lookGrid = new QGridLayout(lookGroup);
-    lookGrid->setVerticalSpacing(1);
-    using namespace LookLimits;
-    shadowBar = MakeBar(lookGroup, "shadowBar", MinStrength, MaxStrength, 0);
-    softnessBar = MakeBar(lookGroup, "softnessBar", MinStrength, MaxStrength, DefaultSoftness);
-    reflectionBar = MakeBar(lookGroup, "reflectionBar", MinStrength, MaxStrength, 0);
-    lightBar = MakeBar(lookGroup, "lightBar", MinStrength, MaxStrength, 0);
-    shadowLabel = MakeLabel(lookGroup, "shadowLabel");
-    softnessLabel = MakeLabel(lookGroup, "softnessLabel");
-    reflectionLabel = MakeLabel(lookGroup, "reflectionLabel");
-    lightLabel = MakeLabel(lookGroup, "lightLabel");
-    const std::tuple<const char*, QScrollBar*, QLabel*, const char*> looks[] = {
-        {"Shadow", shadowBar, shadowLabel, "Ground shadow under the box; 0: none"},
-        {"Softness", softnessBar, softnessLabel, "Shadow edge: 0 hard, 100 soft"},
-        {"Reflection", reflectionBar, reflectionLabel, "Mirror image on the floor; 0: none"},
-        {"Light", lightBar, lightLabel, "Directional light on the faces; 0: flat"}};
-    row = 0;
-    for (const auto& [caption, bar, label, hint] : looks) {
-        lookGrid->addWidget(new QLabel(QLatin1String(caption), lookGroup), row, 0);
-        bar->setToolTip(QLatin1String(hint));
-        bar->setPageStep(10); // 0..100 in ten clicks; a look is set by feel, not by the unit
-        lookGrid->addWidget(bar, row, 1);
-        label->setMinimumWidth(ValueLabelWidth(*label));
-        lookGrid->addWidget(label, row, 2);
-        ++row;
-    }
-    auto* lookOptions = new QHBoxLayout;
-    smoothTexturesBox = new QCheckBox(QStringLiteral("Smooth textures"), lookGroup);
-    smoothTexturesBox->setObjectName(QStringLiteral("smoothTexturesBox"));
-    smoothTexturesBox->setToolTip(QStringLiteral("Filtered covers: no shimmer on large artwork"));
-    samplesBox = new QComboBox(lookGroup);
-    samplesBox->setObjectName(QStringLiteral("samplesBox"));
-    samplesBox->setToolTip(QStringLiteral("Anti-aliasing samples per pixel"));
-    for (int count : SampleCounts)
-        samplesBox->addItem(count == 1 ? QStringLiteral("1 (off)") : QString::number(count));
-    lookOptions->addWidget(smoothTexturesBox);
-    lookOptions->addStretch(1);
-    lookOptions->addWidget(new QLabel(QStringLiteral("Samples"), lookGroup));
-    lookOptions->addWidget(samplesBox);
-    lookGrid->addLayout(lookOptions, row, 0, 1, 3);
-    panelRows->addWidget(lookGroup);
-    lookPanel->setFixedSize(lookPanel->sizeHint());
+    BuildLookPanel(small);
     BuildShapePanel(small);
     columns->addWidget(controlColumn);
 
@@ -257,8 +191,7 @@ void MainWindow::BuildControls()
     right->setObjectName(QStringLiteral("GroupBox2"));
     auto* rightRows = new QVBoxLayout(right);
     rightRows->setContentsMargins(2, 2, 2, 2);
-    viewBox = new QWidget(right);
-    viewBox->setObjectName(QStringLiteral("viewBox"));
+    viewBox = MakeFrameBox(right, "viewBox");
     viewBox->setAutoFillBackground(true);
     QPalette blue = viewBox->palette();
     blue.setColor(QPalette::Window, QColor(0, 128, 192));
@@ -267,6 +200,10 @@ void MainWindow::BuildControls()
     view = new GLPanel(viewBox);
     view->setObjectName(QStringLiteral("view"));
     view->setCursor(Qt::SizeAllCursor);
+    // Tab reaches the view (its arrows turn the box); a click leaves the
+    // focus where it was, so the wheel still moves the bar it moved.
+    view->setFocusPolicy(Qt::TabFocus);
+    connect(qApp, &QApplication::focusChanged, viewBox, [this] { viewBox->update(); });
     view->setAcceptDrops(true);
     rightRows->addWidget(viewBox, 1);
 
@@ -333,34 +270,36 @@ void MainWindow::BuildControls()
 
 void MainWindow::BuildMenu()
 {
-    filesMenu = menuBar()->addMenu(QStringLiteral("Files"));
+    // Alt and the underlined letter open a menu; in an open menu the item's
+    // letter picks it. No two letters in one menu are alike.
+    filesMenu = menuBar()->addMenu(QStringLiteral("&Files"));
     filesMenu->setObjectName(QStringLiteral("Files"));
     auto add = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
         return a;
     };
-    newProjectAction = add(filesMenu, "newProjectAction", QStringLiteral("New project"));
-    saveProjectAction = add(filesMenu, "saveProjectAction", QStringLiteral("Save project"));
-    saveProjectAsAction = add(filesMenu, "saveProjectAsAction", QStringLiteral("Save project as..."));
-    openProjectAction = add(filesMenu, "openProjectAction", QStringLiteral("Open project..."));
+    newProjectAction = add(filesMenu, "newProjectAction", QStringLiteral("&New project"));
+    saveProjectAction = add(filesMenu, "saveProjectAction", QStringLiteral("&Save project"));
+    saveProjectAsAction = add(filesMenu, "saveProjectAsAction", QStringLiteral("Save project &as..."));
+    openProjectAction = add(filesMenu, "openProjectAction", QStringLiteral("&Open project..."));
     filesMenu->addSeparator();
-    selectFrontAction = add(filesMenu, "selectFrontAction", QStringLiteral("Select front/back image..."));
-    selectSideAction = add(filesMenu, "selectSideAction", QStringLiteral("Select left/right image..."));
-    selectTopAction = add(filesMenu, "selectTopAction", QStringLiteral("Select top/bottom image..."));
+    selectFrontAction = add(filesMenu, "selectFrontAction", QStringLiteral("Select &front/back image..."));
+    selectSideAction = add(filesMenu, "selectSideAction", QStringLiteral("Select &left/right image..."));
+    selectTopAction = add(filesMenu, "selectTopAction", QStringLiteral("Select &top/bottom image..."));
     filesMenu->addSeparator();
-    writeAction = add(filesMenu, "writeAction", QStringLiteral("Write result..."));
-    exitAction = add(filesMenu, "exitAction", QStringLiteral("Exit"));
+    writeAction = add(filesMenu, "writeAction", QStringLiteral("&Write result..."));
+    exitAction = add(filesMenu, "exitAction", QStringLiteral("E&xit"));
 
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("Help1"));
-    helpContentsAction = add(helpMenu, "helpContentsAction", QStringLiteral("Help contents"));
+    helpContentsAction = add(helpMenu, "helpContentsAction", QStringLiteral("Help &contents"));
     automaticCheckAction =
-        add(helpMenu, "automaticCheckAction", QStringLiteral("Automatic update check"));
+        add(helpMenu, "automaticCheckAction", QStringLiteral("&Automatic update check"));
     automaticCheckAction->setCheckable(true);
-    checkUpdateAction = add(helpMenu, "checkUpdateAction", QStringLiteral("Check update"));
-    mailSupportAction = add(helpMenu, "mailSupportAction", QStringLiteral("E-mail support"));
-    websiteAction = add(helpMenu, "websiteAction", QStringLiteral("Website: ") + QString(ProductInfo::WebSite));
+    checkUpdateAction = add(helpMenu, "checkUpdateAction", QStringLiteral("Check &update"));
+    mailSupportAction = add(helpMenu, "mailSupportAction", QStringLiteral("&E-mail support"));
+    websiteAction = add(helpMenu, "websiteAction", QStringLiteral("&Website: ") + QString(ProductInfo::WebSite));
     helpMenu->addSeparator();
-    aboutAction = add(helpMenu, "aboutAction", QStringLiteral("About"));
+    aboutAction = add(helpMenu, "aboutAction", QStringLiteral("A&bout"));
 }

@@ -70,19 +70,6 @@ void MainWindow::ChangeLooks(const std::function<void(BoxLooks&)>& change)
     document_.SetLooks(looks);
 }
 
-void MainWindow::ShowLookPanel()
-{
-    if (!lookPanel->isVisible()) {
-        // First in the view's upper right corner, clear of the box and the
-        // controls; later where it was left.
-        if (lookPanel->pos().isNull())
-            lookPanel->move(viewBox->mapToGlobal(QPoint(std::max(0, viewBox->width() - lookPanel->width() - 8), 8)));
-        lookPanel->show();
-    }
-    lookPanel->raise();
-    lookPanel->activateWindow();
-}
-
 void MainWindow::BindDocument()
 {
     const std::pair<QScrollBar*, Slider> bars[] = {
@@ -186,8 +173,10 @@ void MainWindow::ShowDocument(unsigned changes)
         ShowShape(changes);
     if (changes & Angles)
         ShowAngles();
-    if (changes & OutputSize)
+    if (changes & OutputSize) {
         PlacePanel(document_.Position(Slider::ImageWidth), document_.Position(Slider::ImageHeight));
+        KeepLookPanelBesideView();
+    }
     if (changes & CoversReset) {
         DropCoverLoads(); // pictures of the project left behind
         ResetCoverImages(Covers);

@@ -1,12 +1,14 @@
-// The view's mouse handling, the wheel, scroll tracking and the colour panel.
+// The view's mouse handling, the keys and the wheel, scroll tracking and the colour panel.
 #include "window/MainWindow.h"
 
 #include "document/Numbers.h"
 #include "window/GLPanel.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -19,10 +21,23 @@ void MainWindow::SliderScrolled()
 {
     ApplySliders();
     ApplyOutputSize();
+    DrawStepNow();
+}
+
+void MainWindow::DrawStepNow()
+{
     QCoreApplication::processEvents();
     // Drawn now unless the events above drew it already: one step, one frame.
     if (appActive_ && view->FramePending())
         view->RenderNow();
+}
+
+void MainWindow::TurnByKeys(int dx, int dy)
+{
+    // The same angles a drag by as many pixels gives, wrapped as a drag wraps them.
+    document_.TurnTo(document_.Params.SideAngle + static_cast<float>(dx) * SideFactor,
+                     document_.Params.TiltAngle + static_cast<float>(dy) * TiltFactor);
+    DrawStepNow();
 }
 
 void MainWindow::PickBackground()
@@ -88,13 +103,16 @@ void MainWindow::ViewResized()
 void MainWindow::WheelTurned(QWheelEvent* event)
 {
     auto* bar = qobject_cast<QScrollBar*>(QApplication::focusWidget());
-    if (!bar || bar->window() != this)
+    if (!bar || (bar->window() != this && bar->window() != lookPanel))
         return;
     const int steps = static_cast<int>(RoundHalfEven(event->angleDelta().y() / 100.0));
     bar->setValue(bar->value() + steps); // the bar keeps itself in range
 }
 
 namespace {
+
+// A key press of a turn: one arrow is a drag of this many pixels.
+constexpr int TurnKeyPixels = 10;
 
 QString DroppedImage(const QMimeData* mime)
 {
@@ -106,14 +124,51 @@ QString DroppedImage(const QMimeData* mime)
 
 } // namespace
 
+bool MainWindow::KeyPressed(QWidget* target, QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (modifiers == Qt::NoModifier &&
+        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (target == colorPanel) {
+            PickBackground();
+            return true;
+        }
+        if (target == frontPreview || target == sidePreview || target == topPreview) {
+            CoverClicked(target);
+            return true;
+        }
+        return false;
+    }
+    // Ctrl+arrows anywhere in the window and its Look panel, plain arrows in
+    // the view: each turns the box as a short drag does.
+    const bool turnKeys = (modifiers == Qt::ControlModifier && (target->window() == this || target->window() == lookPanel)) ||
+                          (modifiers == Qt::NoModifier && target == view);
+    if (!turnKeys)
+        return false;
+    switch (key) {
+    case Qt::Key_Left: TurnByKeys(-TurnKeyPixels, 0); return true;
+    case Qt::Key_Right: TurnByKeys(TurnKeyPixels, 0); return true;
+    case Qt::Key_Up: TurnByKeys(0, -TurnKeyPixels); return true;
+    case Qt::Key_Down: TurnByKeys(0, TurnKeyPixels); return true;
+    default: return false;
+    }
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::Wheel:
-        if (auto* w = qobject_cast<QWidget*>(watched); w && w->window() == this) {
-            WheelTurned(static_cast<QWheelEvent*>(event));
+        if (auto* w = qobject_cast<QWidget*>(watched); w && (w->window() == this || w->window() == lookPanel)) {
+            // The focused bar moves when the wheel turns in its own window.
+            if (const QWidget* focus = QApplication::focusWidget(); focus && focus->window() == w->window())
+                WheelTurned(static_cast<QWheelEvent*>(event));
             return true; // the window handles every wheel turn itself
         }
+        break;
+    case QEvent::KeyPress:
+        if (auto* w = qobject_cast<QWidget*>(watched); w && w->isEnabled() && KeyPressed(w, static_cast<QKeyEvent*>(event)))
+            return true;
         break;
     // The colour panel and the previews act on a click: a left press and a
     // release inside the same control.

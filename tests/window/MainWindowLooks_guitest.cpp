@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QGroupBox>
+#include <QScreen>
 #include <QToolButton>
 
 namespace {
@@ -170,6 +171,53 @@ TEST_F(LooksTest, TheLookButtonOpensAPanelThatLeavesTheWindowUsable)
     EXPECT_EQ(form->Params().Looks.Shadow, 10);
     ui::lookPanel(*form)->close();
     EXPECT_EQ(form->Params().Looks.Reflection, 60); // closing is no cancel
+}
+
+// At every size class the panel opens clear of the view, says "Look" once,
+// and shows every caption and control whole with room between them.
+TEST_F(LooksTest, TheLookPanelOpensBesideTheViewWithOneTitleAndRoom)
+{
+    Start();
+    ShowAndWaitForGL();
+    QDialog* panel = ui::lookPanel(*form);
+    for (int sizeClass : {0, 1, 2}) {
+        SCOPED_TRACE(sizeClass);
+        form->Document().SetSizeClass(sizeClass);
+        QTest::qWait(50);
+        QTest::mouseClick(ui::lookButton(*form), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+        GLPanel* view = ui::view(*form);
+        const QRect shown = QRect(view->mapToGlobal(QPoint(0, 0)), view->size())
+                                .intersected(QRect(ui::viewBox(*form)->mapToGlobal(QPoint(0, 0)), ui::viewBox(*form)->size()));
+        EXPECT_FALSE(panel->frameGeometry().intersects(shown));
+        EXPECT_TRUE(panel->screen()->availableGeometry().contains(panel->frameGeometry()));
+
+        EXPECT_EQ(panel->windowTitle().toStdString(), "Look");
+        for (const QGroupBox* group : panel->findChildren<QGroupBox*>())
+            EXPECT_TRUE(group->title().isEmpty()) << group->title().toStdString();
+        QList<QWidget*> parts;
+        for (QWidget* w : ui::lookGroup(*form)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w->isVisible())
+                parts << w;
+        ASSERT_GE(parts.size(), 14);
+        for (QWidget* w : parts) {
+            SCOPED_TRACE(w->objectName().toStdString());
+            EXPECT_GE(w->width(), w->minimumSizeHint().width());
+            EXPECT_GE(w->height(), w->minimumSizeHint().height());
+            if (auto* label = qobject_cast<QLabel*>(w)) {
+                EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(label->text()));
+            }
+            EXPECT_TRUE(ui::lookGroup(*form)->contentsRect().contains(w->geometry()));
+            // Two controls are never closer than a few pixels.
+            for (QWidget* other : parts) {
+                if (other != w) {
+                    EXPECT_FALSE(w->geometry().adjusted(-2, -2, 2, 2).intersects(other->geometry()))
+                        << other->objectName().toStdString();
+                }
+            }
+        }
+        panel->close();
+    }
 }
 
 } // namespace
