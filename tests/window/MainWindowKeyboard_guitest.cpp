@@ -202,6 +202,27 @@ TEST_F(KeyboardTest, PreviewsAndTheColourPanelShowTheirFocus)
     }
 }
 
+// The view cannot draw a frame into its own picture: its box draws one around it.
+TEST_F(KeyboardTest, TheFocusedViewIsFramedInItsBox)
+{
+    Start();
+    ShowActive();
+    QWidget* box = ui::viewBox(*form);
+    const QRect view = ui::view(*form)->geometry();
+    ASSERT_GT(view.left(), 4);
+    const QPoint besideLeft(view.left() - 2, view.center().y()), besideTop(view.center().x(), view.top() - 2);
+    Focus(ui::thicknessBar(*form));
+    const QImage plain = box->grab().toImage();
+    QTest::keyClick(ui::thicknessBar(*form), Qt::Key_Tab);
+    ASSERT_TRUE(ui::view(*form)->hasFocus());
+    QTest::qWait(20);
+    const QImage focused = box->grab().toImage();
+    for (QPoint p : {besideLeft, besideTop}) {
+        EXPECT_EQ(focused.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
+        EXPECT_NE(plain.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
+    }
+}
+
 // Ctrl+arrows anywhere in the window, and plain arrows in the focused view,
 // turn the box as a drag of ten pixels does, one frame a step.
 TEST_F(KeyboardTest, ArrowKeysTurnTheBoxAsADragDoes)
