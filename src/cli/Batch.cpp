@@ -211,10 +211,7 @@ private:
         if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
             return {};
 
-        RenderRequest request;
-        request.Size = size;
-        request.Samples = box.Document.Params.Looks.Samples; // the project's, or the row's samples
-        request.Transparent = options.Transparent;
+        const RenderRequest request = RenderRequestOf(box, options, size);
         PhaseClock clock;
         return {session.Render(box, request, clock), &options, std::move(fingerprint)};
     }

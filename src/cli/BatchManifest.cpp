@@ -241,10 +241,13 @@ QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QS
         }
         case Column::Look:
             // yes/true/on: the bare look, its default; no/false/off: none.
+            // An option that is no look (fit) has no strength 0: off is not given.
             if (const std::optional<bool> on = SwitchWord(value); on && *on)
                 arguments << QStringLiteral("--") + name;
-            else if (on)
+            else if (on && kind->second.Option->Look)
                 arguments << QStringLiteral("--%1=0").arg(name);
+            else if (on)
+                break;
             else if (!value.isEmpty())
                 arguments << QStringLiteral("--%1=%2").arg(name, value);
             break;

@@ -88,10 +88,7 @@ int Render(const QStringList& args, std::FILE* err)
 
     if (!options.Output.isEmpty()) {
         PendingCovers covers(box);
-        RenderRequest request;
-        request.Size = size;
-        request.Samples = box.Document.Params.Looks.Samples; // the project's, or --samples
-        request.Transparent = options.Transparent;
+        const RenderRequest request = RenderRequestOf(box, options, size);
         GLTeardown teardown; // the GL side is freed while the picture is written
         const QImage picture = RenderBox(box, covers, request, clock, &teardown);
         // The picture is all that is left to wait for: every core compresses it.

@@ -9,6 +9,17 @@
 #include <memory>
 #include <utility>
 
+RenderRequest RenderRequestOf(const HeadlessBox& box, const RenderOptions& options, QSize size)
+{
+    RenderRequest request;
+    request.Size = size;
+    request.Samples = box.Document.Params.Looks.Samples;
+    request.Transparent = options.Transparent;
+    if (options.Fit)
+        request.Fit = FitRequest{*options.Fit, {}};
+    return request;
+}
+
 QRgb ContrastColor(QRgb c)
 {
     const auto far = [](int v) { return v < 128 ? 255 : 0; };

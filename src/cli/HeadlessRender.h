@@ -4,6 +4,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/PhaseClock.h"
 #include "concurrency/ParallelWork.h"
+#include "render/ViewFit.h"
 
 #include <QImage>
 #include <QSize>
@@ -16,7 +17,14 @@ struct RenderRequest {
     QSize Size;
     int Samples = 1;
     bool Transparent = false;
+    // The view moved to fit the picture before it is drawn; the box's
+    // document then holds the fitted depth and offsets.
+    std::optional<FitRequest> Fit;
 };
+
+// What a command's options ask of a render: the size, the box's samples
+// (the project's, or --samples), transparency and the fit.
+RenderRequest RenderRequestOf(const HeadlessBox& box, const RenderOptions& options, QSize size);
 
 class HeadlessContext;
 class GLTexture;

@@ -5,6 +5,7 @@
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
+#include "render/ViewFit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -133,6 +134,16 @@ std::vector<RenderOptionEntry> MakeTable()
          [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.TiltAngle)}; }, true,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.TiltAngle = Angle(a, *v);
+         }},
+        // Not a project value: it moves the view of this picture only.
+        {"fit", nullptr, A::Optional, K::Integer, "[MARGIN]",
+         OptionRange{FitLimits::MinMargin, FitLimits::MaxMargin}, None, FitLimits::DefaultMargin,
+         Sec::Box,
+         "move the view (depth, offsets; not the angles) so that\nthe box fits with a margin "
+         "of {min}..{max} % (alone: {bare})",
+         0, 0, J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Fit = v ? FitMargin(a, *v) : *s.Bare;
          }},
         {"front", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box, "", 0, 0,
          J::Top, "front", [](const ProjectData& d) { return QJsonArray{d.FrontBack}; }, true,

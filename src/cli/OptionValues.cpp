@@ -3,6 +3,7 @@
 #include "cli/OptionTable.h"
 
 #include "document/BoxLooks.h"
+#include "render/ViewFit.h"
 
 #include <QRegularExpression>
 
@@ -108,6 +109,18 @@ int Strength(const QString& option, const QString& value)
                            .arg(LookLimits::MinStrength)
                            .arg(LookLimits::MaxStrength));
     return IntegerIn(option, value, LookLimits::MinStrength, LookLimits::MaxStrength);
+}
+
+int FitMargin(const QString& option, const QString& value)
+{
+    bool ok = false;
+    const qlonglong n = value.toLongLong(&ok);
+    if (!ok || n < FitLimits::MinMargin || n > FitLimits::MaxMargin)
+        throw BadValue(option, value,
+                       QStringLiteral("not a whole number %1..%2 (percent of the picture)")
+                           .arg(FitLimits::MinMargin)
+                           .arg(FitLimits::MaxMargin));
+    return static_cast<int>(n);
 }
 
 QString NamedFile(const QString& option, const QString& value)

@@ -23,5 +23,7 @@ int Choice(const QString& option, const QString& value, const QStringList& capti
 int SampleCount(const QString& option, const QString& value);
 // A look's strength, LookLimits::MinStrength..MaxStrength.
 int Strength(const QString& option, const QString& value);
+// A fit's margin, percent of the picture (FitLimits).
+int FitMargin(const QString& option, const QString& value);
 // A file name that must not be empty (UsageError otherwise).
 QString NamedFile(const QString& option, const QString& value);

@@ -77,6 +77,7 @@ struct RenderOptions {
     bool QualityGiven = false;
     bool Transparent = false;
     std::optional<int> Dpi; // --dpi N; none: the file records what it always did
+    std::optional<int> Fit; // --fit [MARGIN]: percent of the picture; none: the view as given
     bool Timings = false; // phase times on standard error (not in the usage)
 };
 

@@ -1,6 +1,7 @@
 #include "cli/RenderSession.h"
 
 #include "render/BaseLevel.h"
+#include "render/FrameMeasure.h"
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
 #include "render/Supersample.h"
@@ -231,6 +232,19 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     // picture; the box's own values (saved, printed) stay as given.
     BoxParameters params = box.Document.Params;
     WrapViewAngles(params);
+    if (request.Fit) {
+        const FitOutcome fit = FitDrawnView(renderer_, textures, params, *request.Fit,
+                                            {size, QSize(context_->Width(), context_->Height())});
+        if (!fit.Found)
+            throw BadInput(QStringLiteral("--fit: nothing of the box is in view to fit"));
+        for (BoxParameters* p : {&params, &box.Document.Params}) {
+            p->Depth = fit.View.Depth;
+            p->VerticalOffset = fit.View.VerticalOffset;
+            p->HorizontalOffset = fit.View.HorizontalOffset;
+            p->BackgroundFillsView = true;
+        }
+        clock.Mark("fit");
+    }
     const QImage picture = DrawPicture(params, textures, request.Samples, &clock);
     if (!request.Transparent) {
         if (teardown)

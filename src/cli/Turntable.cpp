@@ -294,15 +294,21 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
             outputs << t.Frames->NameOf(k);
     }
     RefuseOutputsOverInputs(outputs, JobInputs(box, options));
-    RenderRequest request;
-    request.Size = box.OutputSize(options);
-    request.Samples = box.Document.Params.Looks.Samples; // the project's, or --samples
-    request.Transparent = options.Transparent;
+    RenderRequest request = RenderRequestOf(box, options, box.OutputSize(options));
 
     // Frame 0 is what render shows: an angle of 360 or more shows as 0 there.
     const BoxParameters start = box.Document.Params;
     const float side = start.SideAngle >= 360.0f ? 0.0f : start.SideAngle;
     const float tilt = start.TiltAngle >= 360.0f ? 0.0f : start.TiltAngle;
+    // One framing for the whole turn: fitted once, over every frame's
+    // angles together, so the box never leaves the picture and never
+    // breathes from frame to frame.
+    if (request.Fit) {
+        FitRequest& fit = *request.Fit;
+        for (int k = 0; k < t.FrameCount; ++k)
+            fit.Angles.emplace_back(TurntableAngle(side, k, t.FrameCount),
+                                    t.Tilt ? TurntableAngle(tilt, k, t.FrameCount) : tilt);
+    }
 
     // Numbered pictures are written into a hidden folder beside them and
     // moved in place only when every frame is done: a failed run leaves no
@@ -354,6 +360,7 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
                 box.Document.Params.TiltAngle = TurntableAngle(tilt, k, t.FrameCount);
             PhaseClock clock;
             const QImage picture = session.Render(box, request, clock);
+            request.Fit.reset(); // the box's view holds the framing from now on
             if (gif) {
                 try {
                     gif->AddFrame(RgbaRows::Of(picture), delays[static_cast<std::size_t>(k)]);

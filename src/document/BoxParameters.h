@@ -25,6 +25,9 @@ struct BoxParameters {
     BoxForm CurrentForm;
     BoxLooks Looks;
     BoxShape Shape;
+    // A fitted view may be deeper or wider than the classic background
+    // reaches: the background then grows to fill it. Never set otherwise.
+    bool BackgroundFillsView = false;
 };
 
 // An angle of 360 or more becomes 0 (not 360 less): a drag past a full turn

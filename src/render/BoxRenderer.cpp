@@ -6,6 +6,7 @@
 #include "render/StudioLooks.h"
 #include "render/StudioLooksFloor.h"
 
+#include <algorithm>
 #include <cmath>
 
 
@@ -16,6 +17,31 @@ void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thu
             continue;
         textures[i]->Upload(PictureOfImage(*thumbnails[i]));
     }
+}
+
+namespace {
+
+float ViewportAspect(GLApi& gl)
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    gl.GetIntegerv(GL_VIEWPORT, viewport);
+    return viewport[3] > 0 ? static_cast<float>(viewport[2]) / static_cast<float>(viewport[3]) : 1.0f;
+}
+
+} // namespace
+
+BackgroundQuad BackgroundQuadFor(float depth, float aspect)
+{
+    // The classic quad (30 each way at depth + 10) where it fills the view;
+    // larger where a deep or wide view would show the clear colour around
+    // it, and never behind the far plane (100), where a fitted depth may
+    // take it.
+    BackgroundQuad quad;
+    quad.Z = -std::min(depth + 10.0f, 99.0f);
+    const float seen = -quad.Z * static_cast<float>(std::tan(22.5 * M_PI / 180.0)) * 1.01f;
+    quad.HalfHeight = std::max(30.0f, seen);
+    quad.HalfWidth = std::max(30.0f, seen * std::max(aspect, 1e-3f));
+    return quad;
 }
 
 void BoxRenderer::InitGL(SceneDriver& driver, const BoxParameters& params)
@@ -126,12 +152,13 @@ void BoxRenderer::DrawBackground(const BoxParameters& p)
     gl_.Enable(GL_COLOR_MATERIAL);
     gl_.ColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     gl_.Color4f(p.BackgroundRed, p.BackgroundGreen, p.BackgroundBlue, 1.0f);
-    const float z = -(p.Depth + 10.0f);
+    const BackgroundQuad quad = p.BackgroundFillsView ? BackgroundQuadFor(p.Depth, ViewportAspect(gl_))
+                                                      : BackgroundQuad{30.0f, 30.0f, -(p.Depth + 10.0f)};
     gl_.Begin(GL_QUADS);
-    gl_.Vertex3f(-30.0f, -30.0f, z);
-    gl_.Vertex3f(30.0f, -30.0f, z);
-    gl_.Vertex3f(30.0f, 30.0f, z);
-    gl_.Vertex3f(-30.0f, 30.0f, z);
+    gl_.Vertex3f(-quad.HalfWidth, -quad.HalfHeight, quad.Z);
+    gl_.Vertex3f(quad.HalfWidth, -quad.HalfHeight, quad.Z);
+    gl_.Vertex3f(quad.HalfWidth, quad.HalfHeight, quad.Z);
+    gl_.Vertex3f(-quad.HalfWidth, quad.HalfHeight, quad.Z);
     gl_.End();
 }
 

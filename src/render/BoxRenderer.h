@@ -73,6 +73,16 @@ private:
     GLuint pageEdgesTexture_ = 0; // MakePageEdgePicture, made when first needed
 };
 
+// The flat background behind the box, in the eye's frame: the classic
+// quad, 30 each way at depth + 10, where that fills a view of this aspect
+// (width / height), else as large as it must be to fill it. The classic
+// frame draws the classic quad at any depth (a deep or wide view shows the
+// clear colour around it); a fitted view (BackgroundFillsView) this one.
+struct BackgroundQuad {
+    float HalfWidth = 30.0f, HalfHeight = 30.0f, Z = -60.0f;
+};
+BackgroundQuad BackgroundQuadFor(float depth, float aspect);
+
 // Slots in order: the thumbnail goes into the texture, then uploads.
 void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails);
 

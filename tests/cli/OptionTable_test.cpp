@@ -9,6 +9,7 @@
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
+#include "render/ViewFit.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -119,6 +120,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"quality", {MinJpegQuality, MaxJpegQuality}},
         {"dpi", {MinDpi, MaxDpi}},
         {"edge-radius", {static_cast<int>(ShapeLimits::MinEdgeRadius), static_cast<int>(ShapeLimits::MaxEdgeRadius)}},
+        {"fit", {FitLimits::MinMargin, FitLimits::MaxMargin}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
