@@ -14,13 +14,13 @@ namespace {
 
 // SceneDriver's perspective: 45 degrees from top to bottom.
 const float FocalY = static_cast<float>(1.0 / std::tan(22.5 * M_PI / 180.0));
-constexpr int Measurements = 16;
+constexpr int Measurements = 24;
 constexpr float CloseEnough = 0.001f; // a tenth of a percent of the picture
 constexpr float FirstReach = 4.0f;
 constexpr float WidestReach = 256.0f;
 // The eye never comes nearer than this to the box's centre, nor farther
 // than the far plane (100) allows for a box and its floor behind it.
-constexpr float NearestDistance = 0.3f;
+constexpr float NearestDistance = 0.12f;
 constexpr float FarthestDistance = 90.0f;
 
 Mat3 EyeTurn(const BoxParameters& p)
@@ -148,12 +148,25 @@ FitOutcome FitView(const BoxParameters& start, int marginPercent, double aspect,
     BoxParameters view = start;
     float reach = FirstReach;
     bool recentred = false;
+    bool zoomed = false;
     std::optional<Measured> earlier;
     for (int round = 0; round < Measurements; ++round) {
         const FrameBounds b = measure(view, reach);
+        if (b.Empty && reach < 1.0f) {
+            if (reach > 1.0f / WidestReach) {
+                reach /= 4.0f; // maybe too small to cover a pixel: look closer
+                continue;
+            }
+            reach = WidestReach; // nothing there either
+        }
         if (b.Empty || (Clipped(b, reach) && reach < WidestReach)) {
             if (reach < WidestReach) {
                 reach *= 4.0f; // cut off or out of sight: look wider
+                continue;
+            }
+            if (!zoomed) {
+                zoomed = true;
+                reach = 0.25f;
                 continue;
             }
             if (recentred)

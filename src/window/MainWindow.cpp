@@ -174,6 +174,8 @@ void MainWindow::ConnectControls()
     connect(selectSideAction, &QAction::triggered, this, [this] { CoverClicked(selectSideAction); });
     connect(selectTopAction, &QAction::triggered, this, [this] { CoverClicked(selectTopAction); });
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
+    connect(fitAction, &QAction::triggered, this, &MainWindow::FitClicked);
+    connect(fitButton, &QToolButton::clicked, this, &MainWindow::FitClicked);
     ConnectProjects();
     ConnectResults();
     ConnectHelp();

@@ -129,6 +129,15 @@ public:
     // Needs the panel's context current.
     void ApplyOutputViewport();
 
+    // Fit (MainWindowFit.cpp): the view's sliders moved so that the box, with
+    // its looks, fills the result with the fit's margin.
+    void FitClicked();
+    // Inside the draw callback: measures the fit the next frame asked for.
+    void MeasurePendingFit();
+    // Sets the sliders to the nearest positions to the fitted view (clamped
+    // to their ranges, with a status-bar note when one could not hold it).
+    void ApplyFittedView(const BoxParameters& fitted);
+
     // Help menu (MainWindowHelp.cpp).
     void HelpContentsClicked();
     void AutomaticCheckClicked();
@@ -224,6 +233,9 @@ private:
     QAction* selectTopAction = nullptr;
     QAction* writeAction = nullptr;
     QAction* exitAction = nullptr;
+    QMenu* viewMenu = nullptr;
+    QAction* fitAction = nullptr;     // View > Fit box in view (Ctrl+F)
+    QToolButton* fitButton = nullptr; // "Fit", under the view
     QAction* helpContentsAction = nullptr;
     QAction* automaticCheckAction = nullptr;
     QAction* checkUpdateAction = nullptr;
@@ -240,6 +252,7 @@ private:
     QString projectFile_;
     QString lastOutput_;
     bool suspendDraw_ = false;
+    bool fitPending_ = false; // the next frame measures a fit first
     bool appActive_ = true;
     int updateTimeoutMs_ = 15000;
     // Problems met while reading the preferences at start-up (shown once shown).

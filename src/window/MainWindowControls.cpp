@@ -226,6 +226,11 @@ void MainWindow::BuildControls()
     turnLabel = MakeLabel(viewBar, "turnLabel");
     viewGrid->addWidget(new QLabel(QStringLiteral("Angle"), viewBar), 0, 0);
     viewGrid->addWidget(eyeAngleBox, 0, 1);
+    fitButton = new QToolButton(viewBar);
+    fitButton->setObjectName(QStringLiteral("fitButton"));
+    fitButton->setText(QStringLiteral("Fit"));
+    fitButton->setToolTip(QStringLiteral("Move depth and offsets so that the box fits the result (Ctrl+F)"));
+    viewGrid->addWidget(fitButton, 1, 0, 1, 2);
     const std::tuple<const char*, QScrollBar*, QLabel*> views[] = {{"Vertical", verticalBar, verticalLabel},
                                                                    {"Horiz.", horizontalBar, horizontalLabel},
                                                                    {"Depth", depthBar, depthLabel},
@@ -290,6 +295,11 @@ void MainWindow::BuildMenu()
     filesMenu->addSeparator();
     writeAction = add(filesMenu, "writeAction", QStringLiteral("&Write result..."));
     exitAction = add(filesMenu, "exitAction", QStringLiteral("E&xit"));
+
+    viewMenu = menuBar()->addMenu(QStringLiteral("View"));
+    viewMenu->setObjectName(QStringLiteral("View"));
+    fitAction = add(viewMenu, "fitAction", QStringLiteral("Fit box in view"));
+    fitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("Help1"));

@@ -67,6 +67,8 @@ void MainWindow::ConnectView()
         DrawFlags flags;
         flags.AppActive = appActive_;
         flags.SuspendDraw = suspendDraw_;
+        if (fitPending_ && appActive_ && !suspendDraw_)
+            MeasurePendingFit();
         if (!suspendDraw_)
             ApplyOutputViewport(); // Qt resets the viewport to the whole panel for each paint
         Renderer.DrawFrame(document_.Params, Textures(), flags);

@@ -85,6 +85,7 @@ inline QSpinBox* eyeAngleBox(const MainWindow& w) { return Named<QSpinBox>(w, QS
 inline QScrollBar* verticalBar(const MainWindow& w) { return Named<QScrollBar>(w, QStringLiteral("verticalBar")); }
 inline QScrollBar* horizontalBar(const MainWindow& w) { return Named<QScrollBar>(w, QStringLiteral("horizontalBar")); }
 inline QScrollBar* depthBar(const MainWindow& w) { return Named<QScrollBar>(w, QStringLiteral("depthBar")); }
+inline QToolButton* fitButton(const MainWindow& w) { return Named<QToolButton>(w, QStringLiteral("fitButton")); }
 inline QScrollBar* turnBar(const MainWindow& w) { return Named<QScrollBar>(w, QStringLiteral("turnBar")); }
 inline QLabel* verticalLabel(const MainWindow& w) { return Named<QLabel>(w, QStringLiteral("verticalLabel")); }
 inline QLabel* horizontalLabel(const MainWindow& w) { return Named<QLabel>(w, QStringLiteral("horizontalLabel")); }
