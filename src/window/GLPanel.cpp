@@ -116,10 +116,18 @@ bool GLPanel::ReleaseGL()
         return false;
     released_ = true;
     loopTimer_.stop();
+    samples_.Release();
     if (OnGLRelease)
         OnGLRelease(this);
     doneCurrent();
     return true;
+}
+
+bool GLPanel::DrawWithSamples(int samples, QSize output, const std::function<void()>& draw)
+{
+    const bool drawn = samples_.Draw(SystemGL(), defaultFramebufferObject(), output, samples, draw);
+    shownSamples_ = drawn ? samples : 1;
+    return drawn;
 }
 
 void GLPanel::RenderNow()

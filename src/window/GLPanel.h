@@ -8,6 +8,7 @@
 // The context is current only inside these callbacks: the owner's handlers
 // record what changed and ask for a frame (or for RequestChanges), and the
 // callbacks make the GL calls.
+#include "render/LiveSamples.h"
 #include "render/SceneDriver.h"
 
 #include <QElapsedTimer>
@@ -58,6 +59,13 @@ public:
     // Runs `read` with the context current, on the frame last drawn (the
     // Write command's capture). False when there is no context yet.
     bool ReadFrame(const std::function<void()>& read);
+    // With the context current (inside OnGLDraw or ReadFrame): draws the
+    // output's frame with `samples` per pixel into the panel's framebuffer.
+    // False, with nothing drawn, for one sample or a count the GL cannot
+    // make: the caller draws the plain frame.
+    bool DrawWithSamples(int samples, QSize output, const std::function<void()>& draw);
+    // The samples of the frame the panel holds (1: the plain frame).
+    int ShownSamples() const { return shownSamples_; }
     // Raises OnGLRelease once, so textures go with their context. False when
     // there never was a context: nothing of the GL's needs freeing.
     bool ReleaseGL();
@@ -92,6 +100,7 @@ private:
     static constexpr int HiddenPollMs = 250;
 
     SceneDriver driver_;
+    LiveSamples samples_;
     QTimer fpsTimer_;
     QTimer loopTimer_;
     QElapsedTimer frameClock_;
@@ -105,4 +114,5 @@ private:
     bool released_ = false;
     int framesDrawn_ = 0;
     int bufferSwaps_ = 0;
+    int shownSamples_ = 1;
 };

@@ -125,14 +125,23 @@ bool MainWindow::GrabResult(QImage& bitmap)
 
 bool MainWindow::GrabResult(QImage& bitmap, int samples)
 {
-    if (samples <= 1)
+    if (samples <= 1 && view->ShownSamples() <= 1)
         return GrabFrameToBitmap(bitmap);
+    const auto draw = [this] { Renderer.DrawFrame(document_.Params, Textures(), DrawFlags{}); };
+    if (samples <= 1) {
+        // The view shows more samples: the plain frame is drawn for the
+        // capture, then the view's frame again.
+        const int shown = view->ShownSamples();
+        draw();
+        const bool grabbed = GrabFrameToBitmap(bitmap);
+        if (!view->DrawWithSamples(shown, OutputPixelSize(), draw))
+            draw();
+        return grabbed;
+    }
     // Drawn anew with the command line's plan, so both give the same pixels.
     try {
         const SamplePlan plan = PlanSamples(samples, CurrentMaxSamples());
-        const QImage picture = RenderWithSamples(SystemGL(), OutputPixelSize(), plan, [this] {
-            Renderer.DrawFrame(document_.Params, Textures(), DrawFlags{});
-        });
+        const QImage picture = RenderWithSamples(SystemGL(), OutputPixelSize(), plan, draw);
         QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
         if (rgb.isNull())
             return false;

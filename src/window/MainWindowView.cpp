@@ -71,7 +71,12 @@ void MainWindow::ConnectView()
             MeasurePendingFit();
         if (!suspendDraw_)
             ApplyOutputViewport(); // Qt resets the viewport to the whole panel for each paint
-        Renderer.DrawFrame(document_.Params, Textures(), flags);
+        const auto draw = [&] { Renderer.DrawFrame(document_.Params, Textures(), flags); };
+        // With samples, as Write draws them; one sample is the classic frame.
+        const bool sampled = appActive_ && !suspendDraw_ &&
+                             view->DrawWithSamples(document_.Params.Looks.Samples, OutputPixelSize(), draw);
+        if (!sampled)
+            draw();
         frameSkipped_ = appActive_ && suspendDraw_;
         if (frameSkipped_)
             RedrawWhenResumed();
