@@ -5,6 +5,7 @@
 #include "render/PartialUpload.h"
 #include "window/MainWindow.h"
 
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -29,6 +30,14 @@ struct MainWindow::CoverLoad {
     // whether the maker could not make it (this window then makes it).
     std::optional<PictureSize> TextureAsked;
     bool TextureRefused = false;
+    // Set once the cover is no longer wanted: a texture asked for and not
+    // begun is not made.
+    std::shared_ptr<std::atomic<bool>> TextureDropped = std::make_shared<std::atomic<bool>>(false);
+    // The storage came from the texture maker (or a spare): its size, for reuse.
+    std::optional<PictureSize> MadeAside;
+    // A later cover of the same size that took over the texture this one
+    // asked for and no longer wants.
+    std::shared_ptr<CoverLoad> TextureHeir;
 
     BaseLevelProgress& Progress() { return Read->Progress(); }
 };

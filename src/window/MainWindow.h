@@ -98,6 +98,8 @@ public:
     bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
     // True while any cover load still runs, also one whose result will be dropped.
     bool CoverLoadsPending() const { return coverLoadsRunning_ > 0 || texturesBeingMade_ > 0; }
+    // Large covers' textures the texture maker has made so far.
+    int TexturesMadeAside() const { return texturesMadeAside_; }
     QLabel* PreviewOf(int slot) const;
     void ShowPreviews();
 
@@ -334,6 +336,18 @@ private:
     bool texturesFromThumbnails_ = false;        // New project: placeholders into the textures
     std::array<std::shared_ptr<CoverLoad>, CoverSlotCount> pendingTextures_;
     std::vector<std::unique_ptr<GLTexture>> retiredTextures_; // freed with the context current
+    // An empty texture made aside whose cover was overtaken: the next cover
+    // of its size takes it instead of having one made (MainWindowCoverTextures.cpp).
+    struct SpareTexture {
+        unsigned Name = 0;
+        PictureSize Size;
+    };
+    std::optional<SpareTexture> spareTexture_;
+    int texturesMadeAside_ = 0;
+    std::vector<std::shared_ptr<CoverLoad>> askedAside_; // their textures are being made
+    bool InheritTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
+    bool TakeSpareTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
+    void KeepSpareTexture(unsigned name, PictureSize size);
 
     // The widgets show the document; what users do goes to it (MainWindowDocument.cpp).
     void BindDocument();

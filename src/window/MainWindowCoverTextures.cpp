@@ -55,6 +55,14 @@ void MainWindow::InstallCoverTexture(int slot, CoverLoad& load)
 
 void MainWindow::ApplyGLChanges()
 {
+    // A spare nobody can take any more is freed.
+    const bool anyPending = std::any_of(pendingTextures_.begin(), pendingTextures_.end(),
+                                        [](const std::shared_ptr<CoverLoad>& load) { return load != nullptr; });
+    if (spareTexture_ && coverLoadsRunning_ == 0 && texturesBeingMade_ == 0 && !anyPending) {
+        auto spare = std::make_unique<GLTexture>();
+        spare->AdoptEmptyTexture(std::exchange(spareTexture_, std::nullopt)->Name);
+        retiredTextures_.push_back(std::move(spare));
+    }
     retiredTextures_.clear();
     if (std::exchange(texturesFromThumbnails_, false))
         RebuildSlotTextures(Textures(), Thumbnails());
@@ -97,7 +105,14 @@ bool MainWindow::WaitsForTexture(const std::shared_ptr<CoverLoad>& load, Picture
 {
     if (load->TextureRefused || std::int64_t{size.Width} * size.Height < MadeAsideTexels)
         return false;
+    // The texture of a cover it overtook, already made: its own need not be.
+    if (TakeSpareTexture(load, size)) {
+        load->TextureDropped->store(true);
+        return false;
+    }
     if (load->TextureAsked)
+        return true;
+    if (InheritTexture(load, size))
         return true;
     if (!std::exchange(textureMakerTried_, true))
         textureMaker_ = TextureMaker::Start(view->context()); // the view's context is current here
@@ -105,27 +120,85 @@ bool MainWindow::WaitsForTexture(const std::shared_ptr<CoverLoad>& load, Picture
         return false;
     load->TextureAsked = size;
     ++texturesBeingMade_;
+    askedAside_.push_back(load);
     SyncBusyCursor();
-    textureMaker_->Make(size.Width, size.Height, [this, load](unsigned name) { TextureMade(load, name); });
+    textureMaker_->Make(
+        size.Width, size.Height, [this, load](unsigned name) { TextureMade(load, name); }, load->TextureDropped);
     return true;
 }
 
-void MainWindow::TextureMade(const std::shared_ptr<CoverLoad>& load, unsigned name)
+bool MainWindow::InheritTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size)
+{
+    // A texture of this size still being made for a cover no longer wanted
+    // becomes this one's: the maker clears no second one meanwhile.
+    for (const std::shared_ptr<CoverLoad>& asked : askedAside_) {
+        if (asked == load || asked->TextureHeir || !asked->TextureDropped->load() ||
+            !(asked->TextureAsked == size))
+            continue;
+        asked->TextureHeir = load;
+        // The request is the heir's now: dropping the heir drops it.
+        load->TextureDropped = std::exchange(asked->TextureDropped, std::make_shared<std::atomic<bool>>(true));
+        load->TextureDropped->store(false);
+        load->TextureAsked = size;
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::TakeSpareTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size)
+{
+    if (load->Parts || !spareTexture_ || !(spareTexture_->Size == size))
+        return false;
+    load->Staging = std::make_unique<GLTexture>();
+    load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
+    load->Parts->BeginWith(spareTexture_->Name, size); // every row is sent again
+    load->MadeAside = size;
+    spareTexture_.reset();
+    return true;
+}
+
+void MainWindow::KeepSpareTexture(unsigned name, PictureSize size)
+{
+    // One is kept: an older one goes with the next GL changes.
+    if (spareTexture_) {
+        auto older = std::make_unique<GLTexture>();
+        older->AdoptEmptyTexture(spareTexture_->Name);
+        retiredTextures_.push_back(std::move(older));
+    }
+    spareTexture_ = SpareTexture{name, size};
+    if (view)
+        view->RequestChanges(); // a cover waiting for one of its size takes it
+}
+
+void MainWindow::TextureMade(const std::shared_ptr<CoverLoad>& asker, unsigned name)
 {
     --texturesBeingMade_;
+    if (name != 0)
+        ++texturesMadeAside_;
+    askedAside_.erase(std::remove(askedAside_.begin(), askedAside_.end(), asker), askedAside_.end());
+    const std::shared_ptr<CoverLoad> heir = std::exchange(asker->TextureHeir, nullptr);
+    const std::shared_ptr<CoverLoad>& load = heir ? heir : asker;
+    if (heir && name == 0 && !heir->Parts) {
+        // Dropped before the heir took it over: the heir asks anew.
+        heir->TextureAsked.reset();
+        SyncBusyCursor();
+        if (view)
+            view->RequestChanges();
+        return;
+    }
     const bool wanted = std::find(currentLoads_.begin(), currentLoads_.end(), load) != currentLoads_.end() ||
                         std::find(pendingTextures_.begin(), pendingTextures_.end(), load) != pendingTextures_.end();
     if (name == 0) {
-        load->TextureRefused = true; // made here after all, as before
+        if (!load->Parts)
+            load->TextureRefused = true; // made here after all, as before (or dropped)
     } else if (!wanted || load->Parts) {
-        // A later pick, New or Open overtook it: it goes with the next GL changes.
-        auto unused = std::make_unique<GLTexture>();
-        unused->AdoptEmptyTexture(name);
-        retiredTextures_.push_back(std::move(unused));
+        // A later pick, New or Open overtook it: the next cover of its size takes it.
+        KeepSpareTexture(name, *load->TextureAsked);
     } else {
         load->Staging = std::make_unique<GLTexture>();
         load->Parts = std::make_unique<PartialUpload>(*load->Staging, false);
         load->Parts->BeginWith(name, *load->TextureAsked);
+        load->MadeAside = load->TextureAsked;
     }
     SyncBusyCursor();
     if (view)
@@ -150,7 +223,12 @@ void MainWindow::ReleaseGLObjects()
     for (const std::shared_ptr<CoverLoad>& load : runningLoads_)
         load->Progress().ReaderGone();
     texturesBeingMade_ = 0;
+    for (const std::shared_ptr<CoverLoad>& asked : askedAside_)
+        asked->TextureHeir.reset();
+    askedAside_.clear();
     DropPendingTextures();
+    if (spareTexture_)
+        GLTexture().AdoptEmptyTexture(std::exchange(spareTexture_, std::nullopt)->Name);
     retiredTextures_.clear();
     for (CoverImage& slot : Covers)
         slot.Texture.reset();
@@ -159,9 +237,15 @@ void MainWindow::ReleaseGLObjects()
 
 void MainWindow::ReleaseStaging(CoverLoad& load)
 {
+    load.TextureDropped->store(true);
     if (load.Parts)
         load.Progress().ReaderGone(); // no more rows are sent: the maker must not wait for them
     load.Parts.reset();
+    // Storage made aside is kept for the next cover of its size.
+    if (load.Staging && load.Staging->Name() != 0 && load.MadeAside) {
+        KeepSpareTexture(load.Staging->Release(), *load.MadeAside);
+        load.MadeAside.reset();
+    }
     // Its texture lives in the view's context and goes with the next GL changes.
     if (load.Staging && load.Staging->Name() != 0) {
         retiredTextures_.push_back(std::move(load.Staging));

@@ -151,8 +151,12 @@ void MainWindow::StartCoverLoad(int slot, const QString& fileName, const QString
     };
     // The pick it overtakes stops reading: its rows would only take the
     // cores from this one.
-    if (const std::shared_ptr<CoverLoad> overtaken = std::exchange(currentLoads_[index], load))
+    if (const std::shared_ptr<CoverLoad> overtaken = std::exchange(currentLoads_[index], load)) {
         overtaken->Read->Cancel();
+        // Its texture, not begun yet, is not made; one made already is
+        // there for this pick at once.
+        ReleaseStaging(*overtaken);
+    }
     runningLoads_.push_back(load);
     load->Read = std::make_unique<CoverRead>(std::move(request), std::move(notices));
 }
@@ -259,8 +263,10 @@ void MainWindow::DropCoverLoads()
     // Their results will not be used: reading stops, and nothing waits for
     // rows to be sent.
     for (const std::shared_ptr<CoverLoad>& load : currentLoads_)
-        if (load)
+        if (load) {
             load->Read->Cancel();
+            load->TextureDropped->store(true);
+        }
 }
 
 void MainWindow::WaitForCoverLoads()

@@ -38,15 +38,18 @@ TextureMaker::~TextureMaker()
     delete context_;
 }
 
-void TextureMaker::Make(int width, int height, std::function<void(unsigned name)> done)
+void TextureMaker::Make(int width, int height, std::function<void(unsigned name)> done,
+                        std::shared_ptr<const std::atomic<bool>> dropped)
 {
     QMetaObject::invokeMethod(
         worker_,
-        [this, width, height, done = std::move(done)]() mutable {
+        [this, width, height, done = std::move(done), dropped = std::move(dropped)]() mutable {
             GLuint name = 0;
             if (stopping_)
                 return; // nobody waits for it any more
-            if (context_->makeCurrent(&surface_)) {
+            // The driver holds a lock the view's drawing needs while it clears
+            // the storage: none is made for a cover no longer wanted.
+            if ((!dropped || !dropped->load()) && context_->makeCurrent(&surface_)) {
                 GLTexture texture;
                 if (texture.BeginUploadInParts(width, height)) {
                     // Complete before the view's context uses it.

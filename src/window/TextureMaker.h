@@ -25,9 +25,11 @@ public:
 
     // Asks for an empty width x height RGBA texture with a new texture's
     // parameters (GLTexture::BeginUploadInParts). `done` runs later on
-    // the window's thread with its name, or 0 when it could not be made;
-    // not at all once the maker is gone.
-    void Make(int width, int height, std::function<void(unsigned name)> done);
+    // the window's thread with its name, or 0 when it could not be made or
+    // was dropped before its turn (`dropped` true: the GL's shared lock is
+    // not held for a texture nobody wants); not at all once the maker is gone.
+    void Make(int width, int height, std::function<void(unsigned name)> done,
+              std::shared_ptr<const std::atomic<bool>> dropped = nullptr);
 
 private:
     TextureMaker() = default;

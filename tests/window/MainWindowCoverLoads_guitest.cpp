@@ -271,3 +271,35 @@ TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
 }
 
 } // namespace
+
+// The texture maker clears a large texture under a lock the view's drawing
+// needs: a second large pick for the slot takes the texture made for the
+// one it overtook rather than having another made.
+TEST_F(CoverLoadTest, ASecondLargePickTakesTheTextureOfTheOneItOvertook)
+{
+    Start();
+    FrontView();
+    ShowAndWaitForGL();
+    // Base levels of 4096 x 2048, read for long enough to be overtaken.
+    const QString red = WriteLargeJpeg("red.jpg", QColor(200, 30, 30), {4000, 3000});
+    const QString blue = WriteLargeJpeg("blue.jpg", QColor(30, 30, 200), {4000, 3000});
+    prompts.Files = {red, blue};
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->TexturesMadeAside() == 1; }, 10000));
+    if (!form->CoverLoadsPending())
+        GTEST_SKIP() << "the first cover was read before its texture was made: nothing to overtake";
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    WaitForCovers();
+
+    EXPECT_EQ(form->TexturesMadeAside(), 1);
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, blue);
+    const QColor centre = Centre();
+    EXPECT_GT(centre.blue(), 150);
+    EXPECT_LT(centre.red(), 80);
+
+    // A third of the same size, after both have ended, has one made again.
+    const QString green = WriteLargeJpeg("green.jpg", QColor(30, 200, 30), {4000, 3000});
+    PickCover(FrontBack, green);
+    EXPECT_EQ(form->TexturesMadeAside(), 2);
+    EXPECT_GT(Centre().green(), 150);
+}
