@@ -8,6 +8,18 @@
 #include "render/ProductMesh.h"
 #include "render/StudioLooksFloor.h"
 
+namespace {
+
+// A side's own picture lies as its side's rule says; paper keeps its mapping.
+TexturePoint CoverPoint(const MeshPart& part, const SlotTextures& textures, float s, float t)
+{
+    if (part.Surface != MeshSurface::Cover)
+        return {s, t};
+    return SideTexturePoint(part.Side, textures, s, t);
+}
+
+} // namespace
+
 bool BoxRenderer::BindSurface(const MeshPart& part, const SlotTextures& textures)
 {
     switch (part.Surface) {
@@ -60,7 +72,8 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
                 const float n = FaceBrightness(*pose, v.Normal, p.Looks.Light);
                 gl_.Color4f(red * n, green * n, blue * n, 1.0f);
             }
-            gl_.TexCoord2f(v.S, v.T);
+            const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
+            gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
         }
         gl_.End();
@@ -83,7 +96,8 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
         gl_.Begin(GL_TRIANGLES);
         for (const MirrorMeshVertex& v : mirrored.Triangles) {
             gl_.Color4f(red * v.Brightness, green * v.Brightness, blue * v.Brightness, v.Alpha * floor.Weight);
-            gl_.TexCoord2f(v.S, v.T);
+            const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
+            gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
         }
         gl_.End();

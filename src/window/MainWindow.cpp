@@ -190,8 +190,9 @@ void MainWindow::SetTabOrder()
     const QList<QWidget*> order = {newButton,    openButton,     saveButton,      writeButton,  sizeModeBox,
                                    resultWidthBar, resultHeightBar, browseButton, formBox,      sidePreview,
                                    frontPreview, topPreview,     colorPanel,      surroundingBox, lookButton,
-                                   widthBar,     heightBar,      thicknessBar,    view,         eyeAngleBox,
-                                   verticalBar,  horizontalBar,  depthBar,        turnBar};
+                                   shapeButton,  widthBar,       heightBar,       thicknessBar, view,
+                                   eyeAngleBox,  verticalBar,    horizontalBar,   fitButton,    depthBar,
+                                   turnBar};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -91,6 +91,9 @@ TEST_F(SixFacesTest, OwnPicturesReadUprightWhereTheirSideFacesTheEye)
     ExpectUpright(QuartersOf(Cube({"--back", quarters, "--side-angle", "180"})), "back ");
     ExpectUpright(QuartersOf(Cube({"--right", quarters, "--side-angle", "270"})), "right ");
     ExpectUpright(QuartersOf(Cube({"--bottom", quarters, "--tilt-angle", "270"})), "bottom ");
+    // A rounded box is drawn as a mesh: its own pictures lie the same way.
+    ExpectUpright(QuartersOf(Cube({"--bottom", quarters, "--tilt-angle", "270", "--edge-radius", "4"})),
+                  "rounded bottom ");
     // The pairs' pictures lie as they always did: the top's picture on the
     // bottom is upside down in that view, the front's and the side's upright.
     const SeenQuarters paired = QuartersOf(Cube({"--top", quarters, "--tilt-angle", "270"}));

@@ -138,9 +138,10 @@ TEST_F(KeyboardTest, TabVisitsEveryControlInReadingOrder)
     const QStringList window = {"newButton",    "openButton",    "saveButton",      "writeButton",
                                 "sizeModeBox",  "resultWidthBar", "resultHeightBar", "browseButton",
                                 "formBox",      "sidePreview",   "frontPreview",    "topPreview",
-                                "colorPanel",   "surroundingBox", "lookButton",      "widthBar",
-                                "heightBar",    "thicknessBar",  "view",            "eyeAngleBox",
-                                "verticalBar",  "horizontalBar", "depthBar",        "turnBar"};
+                                "colorPanel",   "surroundingBox", "lookButton",      "shapeButton",
+                                "widthBar",     "heightBar",     "thicknessBar",    "view",
+                                "eyeAngleBox",  "verticalBar",   "horizontalBar",   "fitButton",
+                                "depthBar",     "turnBar"};
     EXPECT_EQ(TabChain(ui::newButton(*form)).join(' ').toStdString(), window.join(' ').toStdString());
     // Shift+Tab walks the same way back.
     QStringList back = window;
