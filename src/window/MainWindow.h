@@ -273,6 +273,8 @@ private:
     void BuildControls();
     void BuildLookPanel(const QFont& font); // MainWindowLookPanel.cpp
     void PlaceLookPanel();
+    // Where a tool panel of this size opens: beside the view (PanelPlace.h).
+    QPoint PlaceBesideView(const QWidget& panel) const;
     void KeepLookPanelBesideView();
     QPoint lookPanelPlacedAt_;
     void BuildMenu();

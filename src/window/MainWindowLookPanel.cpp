@@ -83,11 +83,17 @@ void MainWindow::ShowLookPanel()
 
 void MainWindow::PlaceLookPanel()
 {
+    lookPanel->move(PlaceBesideView(*lookPanel));
+    lookPanelPlacedAt_ = lookPanel->pos();
+}
+
+QPoint MainWindow::PlaceBesideView(const QWidget& panel) const
+{
     // The panel's frame is taken to be as thick as the window's own.
     const QRect frame = frameGeometry(), inner = geometry();
     const QMargins decoration(inner.left() - frame.left(), inner.top() - frame.top(),
                               frame.right() - inner.right(), frame.bottom() - inner.bottom());
-    const QSize size = lookPanel->size().grownBy(decoration);
+    const QSize size = panel.size().grownBy(decoration);
     PanelSurroundings around;
     around.View = QRect(view->mapToGlobal(QPoint(0, 0)), view->size()).intersected(
         QRect(viewBox->mapToGlobal(QPoint(0, 0)), viewBox->size()));
@@ -95,8 +101,7 @@ void MainWindow::PlaceLookPanel()
     around.Window = frame;
     const QScreen* screen = this->screen();
     around.Screen = screen ? screen->availableGeometry() : frame;
-    lookPanel->move(PlaceBesideView(size, around));
-    lookPanelPlacedAt_ = lookPanel->pos();
+    return ::PlaceBesideView(size, around);
 }
 
 void MainWindow::KeepLookPanelBesideView()

@@ -14,10 +14,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -49,7 +51,8 @@ void MainWindow::BuildShapePanel(const QFont& font)
     shapePanel->setFont(font);
     auto* panelRows = new QVBoxLayout(shapePanel);
 
-    auto* group = MakeGroup(shapePanel, "shapeGroup", QStringLiteral("Shape"));
+    // The panel's title says "Shape"; the group needs no second one.
+    auto* group = MakeGroup(shapePanel, "shapeGroup", QString());
     auto* grid = new QGridLayout(group);
     grid->setVerticalSpacing(2);
     edgeRadiusBar = MakeBar(group, "edgeRadiusBar", static_cast<int>(ShapeLimits::MinEdgeRadius),
@@ -119,10 +122,19 @@ void MainWindow::BindShapePanel()
 void MainWindow::ShowShapePanel()
 {
     if (!shapePanel->isVisible()) {
-        // In the view's bottom right corner, below the look panel's place.
-        if (shapePanel->pos().isNull())
-            shapePanel->move(viewBox->mapToGlobal(QPoint(std::max(0, viewBox->width() - shapePanel->width() - 8),
-                                                         std::max(0, viewBox->height() - shapePanel->height() - 8))));
+        // Beside the view as the Look panel is, and under it (or above it)
+        // when both would take the same place.
+        QRect place(PlaceBesideView(*shapePanel), shapePanel->frameGeometry().size());
+        if (lookPanel->isVisible() && place.intersects(lookPanel->frameGeometry())) {
+            const QRect look = lookPanel->frameGeometry();
+            const QScreen* screen = this->screen();
+            const QRect room = screen ? screen->availableGeometry() : frameGeometry();
+            place.moveTopLeft(QPoint(look.left(), look.bottom() + 1));
+            if (place.bottom() > room.bottom())
+                place.moveBottom(look.top() - 1);
+            place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
+        }
+        shapePanel->move(place.topLeft());
         shapePanel->show();
     }
     shapePanel->raise();

@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFile>
+#include <QGroupBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -100,3 +102,19 @@ TEST_F(ShapeTest, AnOwnBackIsDrawnClearedSavedAndOpenedAgain)
 }
 
 } // namespace
+
+TEST_F(ShapeTest, ThePanelHasOneTitleAndOpensClearOfTheLookPanel)
+{
+    Start();
+    ShowAndWaitForGL();
+    QTest::mouseClick(ui::lookButton(*form), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ui::lookPanel(*form)));
+    QTest::mouseClick(ui::Named<QToolButton>(*form, QStringLiteral("shapeButton")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Panel()));
+
+    EXPECT_EQ(Panel()->windowTitle().toStdString(), "Shape");
+    for (const QGroupBox* group : Panel()->findChildren<QGroupBox*>())
+        EXPECT_TRUE(group->title().isEmpty()) << group->title().toStdString();
+    EXPECT_FALSE(Panel()->frameGeometry().intersects(ui::lookPanel(*form)->frameGeometry()));
+    EXPECT_TRUE(Panel()->screen()->availableGeometry().contains(Panel()->frameGeometry()));
+}
