@@ -39,6 +39,14 @@ struct ProductMesh {
 // quads draw that box).
 ProductMesh BuildProductMesh(const BoxParameters& p);
 
+// The classic block as triangles: each of the quads the raster draws (two
+// faces for a card) split along its first diagonal, with the quads' corners,
+// picture coordinates and flat outward normals. For whatever reads the
+// product without GL (the ray tracer, a model export).
+ProductMesh ClassicBlockMesh(const BoxParameters& p);
+// What the raster draws: the shape's mesh, else the classic block. Never empty.
+ProductMesh SurfaceMeshOf(const BoxParameters& p);
+
 // The rounded edges: the radius in world units (EdgeRadius / 100, at most the
 // thinnest half extent; a card, drawn as two faces, rounds only its corners
 // and takes the smaller of its width and height), and the segments a round's

@@ -281,4 +281,60 @@ TEST(ProductMeshTest, ReflectionMirrorsTheTrianglesTurnedToTheEyeUnderTheFloor)
         EXPECT_NE(mesh.Parts[m.Part].Side, BoxSide::Top);
 }
 
+Vec3 Cross(Vec3 a, Vec3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+TEST(ProductMeshTest, ClassicBlockIsTheQuadsAsOutwardTrianglesOfEveryKind)
+{
+    for (int form = 0; form < 8; ++form) {
+        SCOPED_TRACE(form);
+        const BoxParameters p = Kind(form, 0);
+        const ProductMesh mesh = SurfaceMeshOf(p);
+        ASSERT_EQ(mesh.Parts.size(), IsCard(form) ? 2u : 6u);
+        float area = 0;
+        std::map<std::pair<Key, Key>, int> edges;
+        for (std::size_t f = 0; f < mesh.Parts.size(); ++f) {
+            const MeshPart& part = mesh.Parts[f];
+            EXPECT_EQ(part.Side, static_cast<BoxSide>(f));
+            ASSERT_EQ(part.Triangles.size(), 6u);
+            for (std::size_t i = 0; i < 6; i += 3) {
+                const Vec3 a = part.Triangles[i].Position, b = part.Triangles[i + 1].Position,
+                           c = part.Triangles[i + 2].Position;
+                const Vec3 n = Cross(Sub(b, a), Sub(c, a));
+                const Vec3 outward = part.Triangles[i].Normal;
+                // Counter-clockwise from outside: the winding agrees with the normal.
+                EXPECT_GT(n.x * outward.x + n.y * outward.y + n.z * outward.z, 0);
+                area += Length(n) / 2;
+                const Vec3 corners[3] = {a, b, c};
+                for (int e = 0; e < 3; ++e)
+                    ++edges[{KeyOf(corners[e]), KeyOf(corners[(e + 1) % 3])}];
+            }
+            // The picture spans the whole face, corner to corner.
+            float minS = 1, maxS = 0, minT = 1, maxT = 0;
+            for (const MeshVertex& v : part.Triangles) {
+                minS = std::min(minS, v.S), maxS = std::max(maxS, v.S);
+                minT = std::min(minT, v.T), maxT = std::max(maxT, v.T);
+                EXPECT_FLOAT_EQ(std::fabs(v.Position.x), p.HalfWidth);
+                EXPECT_FLOAT_EQ(std::fabs(v.Position.y), p.HalfHeight);
+            }
+            EXPECT_EQ(minS, 0);
+            EXPECT_EQ(maxS, 1);
+            EXPECT_EQ(minT, 0);
+            EXPECT_EQ(maxT, 1);
+        }
+        const float w = 2 * p.HalfWidth, h = 2 * p.HalfHeight, d = 2 * p.HalfThickness;
+        EXPECT_NEAR(area, IsCard(form) ? 2 * w * h : 2 * (w * h + w * d + h * d), 1e-4f);
+        if (!IsCard(form)) {
+            // Closed: every edge is met once each way by its two triangles.
+            for (const auto& [edge, count] : edges) {
+                EXPECT_EQ(count, 1);
+                EXPECT_EQ(edges.count({edge.second, edge.first}), 1u);
+            }
+        }
+    }
+    EXPECT_GT(SurfaceMeshOf(Kind(0, 10)).Parts[0].Triangles.size(), 6u); // a shape is its own mesh
+}
+
 } // namespace
