@@ -2,7 +2,9 @@
 # Renders the README's pictures from the demo project: docs/demo.png and
 # docs/looks.png (the studio looks on) headless with the command line,
 # docs/rounded.png (rounded edges) and docs/book.png (a book with its pages)
-# headless by GL tests, docs/window.png as a screenshot of the window with
+# headless by GL tests, docs/sides.png (an own back picture, drawn here) and
+# docs/fit.png (classic framing beside --fit) with the command line and
+# ImageMagick, docs/window.png as a screenshot of the window with
 # the demo opened (under a virtual display). Run it again after a change to
 # the drawing, the window or the demo art.
 set -euo pipefail
@@ -14,6 +16,27 @@ echo "wrote docs/demo.png"
 ./build/cubiform render build/examples/demo/demo.pcf --size 480x480 --background '#e8e8ec' --depth 45 \
   --vertical=-5 --shadow 75 --reflection 35 --light 60 --smooth-textures --samples 16 -o docs/looks.png
 echo "wrote docs/looks.png"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+demo=build/examples/demo/demo.pcf
+# A back cover of its own: text lines and a bar code, painted here.
+bars=""
+for x in 80 100 112 134 146 170 182 204 220 240 254; do bars+="rectangle $x,560 $((x + (x % 3) * 5 + 4)),700 "; done
+convert -size 600x800 gradient:'#f4e3c1'-'#c9874a' -fill '#5a2e12' \
+  -draw "rectangle 60,80 540,120" -draw "rectangle 60,160 480,190" -draw "rectangle 60,220 500,250" \
+  -draw "rectangle 60,280 420,310" -fill white -draw "roundrectangle 60,520 300,740 18,18" \
+  -fill '#222222' -draw "$bars" "$scratch/back.png"
+shot=(--background '#e8e8ec' --size 360x360 --samples 4)
+./build/cubiform render "$demo" "${shot[@]}" --shadow --light --fit 10 -o "$scratch/front.png"
+./build/cubiform render "$demo" "${shot[@]}" --shadow --light --fit 10 --back "$scratch/back.png" \
+  --side-angle 200 -o "$scratch/back-view.png"
+convert "$scratch/front.png" "$scratch/back-view.png" +append docs/sides.png
+echo "wrote docs/sides.png"
+book=(--form "Hard cover book" --shadow --reflection --light)
+./build/cubiform render "$demo" "${shot[@]}" "${book[@]}" -o "$scratch/classic.png"
+./build/cubiform render "$demo" "${shot[@]}" "${book[@]}" --fit -o "$scratch/fitted.png"
+convert "$scratch/classic.png" "$scratch/fitted.png" +append docs/fit.png
+echo "wrote docs/fit.png"
 cmake --build build -j2 --target gl_tests
 CUBIFORM_ROUNDED_PICTURE="$PWD/docs/rounded.png" env -u DISPLAY ./build/tests/gl_tests \
   --gtest_filter=ShapePictures.RoundedDemoForTheReadme >/dev/null
