@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QToolButton>
 
@@ -109,5 +111,21 @@ inline QAction* mailSupportAction(const MainWindow& w) { return Named<QAction>(w
 inline QAction* websiteAction(const MainWindow& w) { return Named<QAction>(w, QStringLiteral("websiteAction")); }
 inline QAction* aboutAction(const MainWindow& w) { return Named<QAction>(w, QStringLiteral("aboutAction")); }
 inline QTimer* updateTimer(const MainWindow& w) { return Named<QTimer>(w, QStringLiteral("updateTimer")); }
+
+// Where a bar's style draws its thumb now.
+inline QRect ThumbOf(QScrollBar* bar)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.upsideDown = bar->invertedAppearance();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+}
 
 } // namespace ui

@@ -80,20 +80,6 @@ struct KeyboardTest : WindowFixture {
     }
 };
 
-int ThumbLeft(QScrollBar* bar)
-{
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.pageStep = bar->pageStep();
-    option.upsideDown = bar->invertedAppearance();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).left();
-}
-
 // Right, Up and PageUp move the value up and the thumb right; the look bars
 // page by ten, the others by one.
 TEST_F(KeyboardTest, EveryBarMovesWithTheKeysTheWayItsThumbMoves)
@@ -108,12 +94,12 @@ TEST_F(KeyboardTest, EveryBarMovesWithTheKeysTheWayItsThumbMoves)
         const int middle = (bar->minimum() + bar->maximum()) / 2;
         bar->setValue(middle);
         Focus(bar);
-        const int thumbBefore = ThumbLeft(bar);
+        const int thumbBefore = ui::ThumbOf(bar).left();
         QTest::keyClick(bar, Qt::Key_Right);
         EXPECT_EQ(bar->value(), middle + 1);
         QTest::keyClick(bar, Qt::Key_Up);
         EXPECT_EQ(bar->value(), middle + 2);
-        EXPECT_GE(ThumbLeft(bar), thumbBefore);
+        EXPECT_GE(ui::ThumbOf(bar).left(), thumbBefore);
         QTest::keyClick(bar, Qt::Key_Left);
         QTest::keyClick(bar, Qt::Key_Down);
         EXPECT_EQ(bar->value(), middle);

@@ -26,21 +26,6 @@ QList<QScrollBar*> AllBars(MainWindow& f)
             ui::verticalBar(f),   ui::horizontalBar(f),       ui::depthBar(f), ui::turnBar(f)};
 }
 
-QRect ThumbOf(QScrollBar* bar)
-{
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.upsideDown = bar->invertedAppearance();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
-}
-
 QRect GrooveOf(QScrollBar* bar)
 {
     QStyleOptionSlider option;
@@ -61,7 +46,7 @@ TEST_F(UsabilityTest, EveryScrollBarCanBeDraggedAtTheDefaultSize)
     for (QScrollBar* bar : AllBars(*form)) {
         SCOPED_TRACE(bar->objectName().toStdString());
         const QRect groove = GrooveOf(bar);
-        const QRect thumb = ThumbOf(bar);
+        const QRect thumb = ui::ThumbOf(bar);
         EXPECT_GE(groove.width(), 100);
         EXPECT_LE(thumb.width(), groove.width() / 3);
         EXPECT_TRUE(bar->rect().contains(thumb));
@@ -71,7 +56,7 @@ TEST_F(UsabilityTest, EveryScrollBarCanBeDraggedAtTheDefaultSize)
         bar->setValue((bar->minimum() + bar->maximum()) / 2);
         QTest::qWait(20);
         const int before = bar->value();
-        const QPoint grip = ThumbOf(bar).center();
+        const QPoint grip = ui::ThumbOf(bar).center();
         QTest::mousePress(bar, Qt::LeftButton, {}, grip);
         QTest::mouseMove(bar, grip + QPoint(1, 0));
         QTest::qWait(10);
@@ -97,7 +82,7 @@ TEST_F(UsabilityTest, TroughClicksAndPageKeysMoveOnePosition)
     QScrollBar* bar = ui::depthBar(*form);
     bar->setValue(40);
     const QRect groove = GrooveOf(bar);
-    const QRect thumb = ThumbOf(bar);
+    const QRect thumb = ui::ThumbOf(bar);
     // Right of the thumb, inside the trough.
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint((thumb.right() + groove.right()) / 2, groove.center().y()));
     EXPECT_EQ(bar->value(), 41);
