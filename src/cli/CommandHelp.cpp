@@ -19,7 +19,8 @@ QString WindowLines()
 QString RenderLines()
 {
     return QStringLiteral("  cubiform render [PROJECT.pcf] [OPTIONS] -o IMAGE\n"
-                          "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n");
+                          "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
+                          "  cubiform render [PROJECT.pcf] [OPTIONS] --export-model BOX.glb\n");
 }
 
 QString TurntableLines()

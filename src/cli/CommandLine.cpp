@@ -5,6 +5,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/ModelOutput.h"
 #include "cli/OutputGuard.h"
 #include "cli/ProjectInfo.h"
 #include "cli/ShownPath.h"
@@ -82,7 +83,7 @@ int Render(const QStringList& args, std::FILE* err)
         box.OpenProject(ReadProject(options.Project));
     }
     box.ApplyOptions(options);
-    RefuseOutputsOverInputs({options.Output, options.SaveProject}, JobInputs(box, options));
+    RefuseOutputsOverInputs({options.Output, options.SaveProject, options.ExportModel}, JobInputs(box, options));
     const QSize size = box.OutputSize(options);
     clock.Mark("start");
 
@@ -95,8 +96,16 @@ int Render(const QStringList& args, std::FILE* err)
         WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi,
                      WorkerThreads());
         clock.Mark("encode");
+    } else if (!options.ExportModel.isEmpty() && options.Fit) {
+        // The fitted view is found by drawing: the model's camera takes it.
+        PendingCovers covers(box);
+        RenderBox(box, covers, RenderRequestOf(box, options, size), clock);
     } else {
         CheckCoverFiles(box);
+    }
+    if (!options.ExportModel.isEmpty()) {
+        WriteModel(box, options.ExportModel, size);
+        clock.Mark("model");
     }
 
     if (!options.SaveProject.isEmpty()) {

@@ -218,6 +218,12 @@ std::vector<RenderOptionEntry> MakeTable()
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.SaveProject = NamedFile(a, *v);
          }},
+        {"export-model", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Output,
+         "write the box, its pictures and the view's camera as\nbinary glTF (.glb), in metres", 0, 0, J::None,
+         nullptr, NoInfo, false,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) {
+             o.ExportModel = NamedFile(a, *v);
+         }},
         {"size", nullptr, A::Required, K::Size, "WxH", OptionRange{1, MaxOutputSide}, None, None,
          Sec::Output, "output pixels, {min}..{max} each (default: the project's)", 0, 0, J::Top,
          "imageWidth,imageHeight",

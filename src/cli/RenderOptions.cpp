@@ -4,11 +4,25 @@
 #include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
 #include "formats/PictureKind.h"
+#include "services/FileIdentity.h"
 
 
 namespace {
 
 QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+// A model is binary glTF, and never the file another output of the same run writes.
+void CheckModelName(const RenderOptions& o)
+{
+    if (o.ExportModel.isEmpty())
+        return;
+    if (!o.ExportModel.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
+        throw BadInput(QStringLiteral("%1: not a model type this program writes (use .glb)").arg(o.ExportModel));
+    const FileIdentity model = FileIdentity::Of(o.ExportModel);
+    for (const QString& other : {o.Output, o.SaveProject})
+        if (!other.isEmpty() && FileIdentity::Of(other) == model)
+            throw UsageError(QStringLiteral("--export-model and %1 name the same file").arg(other));
+}
 
 } // namespace
 
@@ -92,13 +106,15 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
         }
     }
 
-    for (const QString* path : {&o.Project, &o.Output, &o.SaveProject})
+    for (const QString* path : {&o.Project, &o.Output, &o.SaveProject, &o.ExportModel})
         CheckPathLength(*path);
     for (const std::optional<QString>& cover : o.Covers)
         if (cover)
             CheckPathLength(*cover);
-    if (o.Output.isEmpty() && o.SaveProject.isEmpty())
-        throw UsageError(QStringLiteral("render needs -o IMAGE, --save-project OUT.pcf or both"));
+    if (o.Output.isEmpty() && o.SaveProject.isEmpty() && o.ExportModel.isEmpty())
+        throw UsageError(
+            QStringLiteral("render needs -o IMAGE, --save-project OUT.pcf, --export-model BOX.glb or more of them"));
+    CheckModelName(o);
     if (!o.Output.isEmpty()) {
         const std::optional<OutputFormat> format = OutputFormatOf(o.Output);
         if (!format)

@@ -59,6 +59,7 @@ struct RenderOptions {
     QString Output;            // -o IMAGE; empty: no picture
     OutputFormat Format = OutputFormat::Png;
     QString SaveProject;       // --save-project OUT.pcf
+    QString ExportModel;       // --export-model BOX.glb; empty: no model
     // --front, --side, --top, then --back, --right, --bottom (CoverSourceCount).
     std::optional<QString> Covers[6];
     std::optional<int> Form;   // formBox index

@@ -261,6 +261,8 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     t.Render = ParseRenderArguments(shared + QStringList{QStringLiteral("-o"), firstName});
     if (!t.Render.SaveProject.isEmpty())
         throw UsageError(QStringLiteral("--save-project is for render; turntable writes no project"));
+    if (!t.Render.ExportModel.isEmpty())
+        throw UsageError(QStringLiteral("--export-model is for render; turntable writes no model"));
     if (!t.Frames && t.Render.Transparent)
         throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a .gif"));
     return t;

@@ -96,10 +96,10 @@ std::vector<QStringList> Examples()
     return examples;
 }
 
-// The picture an example writes: after -o, else its --save-project.
+// The picture an example writes: after -o, else its --save-project, else its model.
 QString OutputOf(const QStringList& args)
 {
-    for (const char* option : {"-o", "--save-project"})
+    for (const char* option : {"-o", "--save-project", "--export-model"})
         if (const qsizetype at = args.indexOf(QString::fromUtf8(option)); at >= 0 && at + 1 < args.size())
             return QString(args[at + 1]).replace(QStringLiteral("%03d"), QStringLiteral("000")); // a first frame
     return {};
@@ -139,6 +139,12 @@ TEST_F(ReadmeExamples, EveryCommandLineExampleWorksAsWritten)
         ASSERT_TRUE(QFile::exists(written)) << shown;
         if (output.endsWith(QLatin1String(".pcf")))
             continue;
+        if (output.endsWith(QLatin1String(".glb"))) {
+            QFile model(written);
+            ASSERT_TRUE(model.open(QIODevice::ReadOnly)) << shown;
+            EXPECT_EQ(model.read(4), QByteArray("glTF")) << shown;
+            continue;
+        }
         // Read back with the program's own readers.
         QImage picture;
         EXPECT_TRUE(ReadImageToBitmap(written, picture)) << shown;
