@@ -190,9 +190,14 @@ QString SlotName(int slot)
 
 } // namespace
 
-QByteArray ExportGlb(const BoxParameters& p, const ModelCovers& covers, float aspect)
+QByteArray ExportGlb(const BoxParameters& p, const ModelCovers& given, float aspect)
 {
     const ProductMesh mesh = SurfaceMeshOf(p);
+    // A picture without bytes would be an image no viewer can read: the slot shows what an empty one does.
+    ModelCovers covers = given;
+    for (std::optional<ModelPicture>& slot : covers.Slots)
+        if (slot && slot->Bytes.isEmpty())
+            slot.reset();
 
     // Triangles gathered by what covers them, in the order they first appear.
     std::vector<Material> order;

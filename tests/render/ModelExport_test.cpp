@@ -229,6 +229,12 @@ TEST(ModelExportTest, EachPictureIsEmbeddedOnceAsItsOwnBytes)
         }
     }
     EXPECT_EQ(untextured, 1);
+
+    // A slot handed no bytes is no picture: its placeholder's colour, not an empty image.
+    covers.Slots[SlotIndex::TopBottom] = ModelPicture{};
+    const GlbParts empty = Export(Kind(0), covers);
+    EXPECT_EQ(empty.Json["images"].toArray().size(), 1);
+    EXPECT_EQ(empty.Json["materials"].toArray().size(), 3);
 }
 
 // The picture coordinate at the corner of a side nearest to a point.
