@@ -2,6 +2,7 @@
 
 #include "render/EyeLift.h"
 #include "render/GLTexture.h"
+#include "render/LitTexturing.h"
 #include "render/ProductMesh.h"
 #include "render/StudioLooks.h"
 #include "render/StudioLooksFloor.h"
@@ -126,12 +127,18 @@ void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures
 {
     const float w = p.HalfWidth, h = p.HalfHeight, t = p.HalfThickness;
     const int faceCount = t > ThinCardLimit ? 6 : 2;
+    const bool lit = pose && p.Looks.Light > 0;
+    if (lit)
+        BeginLitTexturing(gl_);
+    bool textured = false; // a slot without a texture keeps the one bound before
     for (int f = 0; f < faceCount; ++f) {
         const BoxFace& face = BoxFaces[f];
-        if (GLTexture* texture = SideTexture(static_cast<BoxSide>(f), textures))
+        if (GLTexture* texture = SideTexture(static_cast<BoxSide>(f), textures)) {
             texture->Bind();
-        if (pose && p.Looks.Light > 0) {
-            const float n = FaceBrightness(*pose, FaceNormal(face), p.Looks.Light);
+            textured = true;
+        }
+        if (lit) {
+            const float n = LitColour(FaceBrightness(*pose, FaceNormal(face), p.Looks.Light), textured);
             gl_.Color4f(n, n, n, 1.0f);
         }
         gl_.Begin(GL_QUADS);
@@ -142,6 +149,8 @@ void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures
         }
         gl_.End();
     }
+    if (lit)
+        EndLitTexturing(gl_);
 }
 
 void BoxRenderer::DrawBackground(const BoxParameters& p)
@@ -218,18 +227,27 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
         const std::vector<MirrorFace> faces =
             mesh ? std::vector<MirrorFace>{}
                  : MirrorFaces(pose, faceCount, p.Looks.Reflection, p.Looks.Light, 8, overlap);
+        const bool lit = p.Looks.Light > 0;
+        if (lit)
+            BeginLitTexturing(gl_);
+        bool textured = false;
         for (const MirrorFace& face : faces) {
-            if (GLTexture* texture = SideTexture(static_cast<BoxSide>(face.Face), textures))
+            if (GLTexture* texture = SideTexture(static_cast<BoxSide>(face.Face), textures)) {
                 texture->Bind();
+                textured = true;
+            }
+            const float n = lit ? LitColour(face.Brightness, textured) : face.Brightness;
             gl_.Begin(GL_QUADS);
             for (const MirrorVertex& v : face.Quads) {
-                gl_.Color4f(face.Brightness, face.Brightness, face.Brightness, v.Alpha * floor.Weight);
+                gl_.Color4f(n, n, n, v.Alpha * floor.Weight);
                 const TexturePoint at = SideTexturePoint(static_cast<BoxSide>(face.Face), textures, v.S, v.T);
                 gl_.TexCoord2f(at.S, at.T);
                 gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
             }
             gl_.End();
         }
+        if (lit)
+            EndLitTexturing(gl_);
         gl_.Disable(GL_FOG);
     }
 

@@ -3,6 +3,7 @@
 #include "render/BoxRenderer.h"
 
 #include "render/GLTexture.h"
+#include "render/LitTexturing.h"
 #include "render/MeshMirror.h"
 #include "render/PageEdgeTexture.h"
 #include "render/ProductMesh.h"
@@ -59,6 +60,8 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
                            const BoxPose* pose)
 {
     const bool lit = pose && p.Looks.Light > 0;
+    if (lit)
+        BeginLitTexturing(gl_);
     for (const MeshPart& part : mesh.Parts) {
         const bool textured = BindSurface(part, textures);
         const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
@@ -70,7 +73,8 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
         for (const MeshVertex& v : part.Triangles) {
             if (lit) {
                 const float n = FaceBrightness(*pose, v.Normal, p.Looks.Light);
-                gl_.Color4f(red * n, green * n, blue * n, 1.0f);
+                gl_.Color4f(LitColour(red * n, textured), LitColour(green * n, textured),
+                            LitColour(blue * n, textured), 1.0f);
             }
             const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
             gl_.TexCoord2f(at.S, at.T);
@@ -80,12 +84,17 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
         if (!textured)
             gl_.Enable(GL_TEXTURE_2D);
     }
+    if (lit)
+        EndLitTexturing(gl_);
     gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
 void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, const ProductMesh& mesh,
                                    const FloorChoice& floor, const SlotTextures& textures, float overlap)
 {
+    const bool lit = p.Looks.Light > 0;
+    if (lit)
+        BeginLitTexturing(gl_);
     for (const MirrorPart& mirrored : MirrorMesh(pose, mesh, p.Looks.Reflection, p.Looks.Light, overlap)) {
         const MeshPart& part = mesh.Parts[mirrored.Part];
         const bool textured = BindSurface(part, textures);
@@ -95,7 +104,9 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
             gl_.Disable(GL_TEXTURE_2D);
         gl_.Begin(GL_TRIANGLES);
         for (const MirrorMeshVertex& v : mirrored.Triangles) {
-            gl_.Color4f(red * v.Brightness, green * v.Brightness, blue * v.Brightness, v.Alpha * floor.Weight);
+            const float n = v.Brightness;
+            gl_.Color4f(lit ? LitColour(red * n, textured) : red * n, lit ? LitColour(green * n, textured) : green * n,
+                        lit ? LitColour(blue * n, textured) : blue * n, v.Alpha * floor.Weight);
             const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
             gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
@@ -104,4 +115,6 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
         if (!textured)
             gl_.Enable(GL_TEXTURE_2D);
     }
+    if (lit)
+        EndLitTexturing(gl_);
 }

@@ -60,6 +60,8 @@ public:
     virtual void GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels) = 0;
     virtual void Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top,
                          GLdouble zNear, GLdouble zFar) = 0;
+    virtual void TexEnvi(GLenum target, GLenum pname, GLint param) = 0;
+    virtual void TexEnvf(GLenum target, GLenum pname, GLfloat param) = 0;
 };
 
 // Forwards to the OpenGL driver of whatever context is current.

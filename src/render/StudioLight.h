@@ -1,8 +1,10 @@
 #pragma once
 // The one studio both engines light the product with: a large soft key light
-// above, in front of and to the right of the eye, a dim fill from the other
-// side, and an even environment. The raster's looks follow the same light, so
-// the live view previews the ray-traced picture.
+// above, in front of and to the right of the camera, a dim fill from the
+// other side, and an even environment. The lights stand on the floor the box
+// stands on (the plane of its bottom), so the eye's angle and the tilt change
+// where they are seen from, not how the box is lit. The raster's looks
+// follow the same light, so the live view previews the ray-traced picture.
 #include "document/BoxParameters.h"
 #include "render/StudioLooks.h"
 

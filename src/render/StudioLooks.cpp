@@ -2,6 +2,7 @@
 
 #include "render/EyeLift.h"
 #include "render/ProductMesh.h"
+#include "render/StudioLight.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,111 +11,16 @@
 namespace {
 
 constexpr float Pi = 3.14159265358979f;
-// Not even a full-strength shadow is quite black.
-constexpr float DarkestShadow = 0.9f;
-// A face turned away keeps this much; a face turned to the light reaches
-// full brightness (never more: the lit faces show their covers' own colours).
-constexpr float Ambient = 0.45f;
-constexpr float Diffuse = 0.75f;
+// A face turned away keeps this much; a face square to the key light gets
+// more than its cover's own colour, as a lit face in a studio does.
+constexpr float Ambient = 0.5f;
+constexpr float Diffuse = 0.8f;
 
 float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 Lerp(Vec3 a, Vec3 b, float f) { return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f}; }
 
 float LargestSide(const BoxPose& pose) { return 2.0f * std::max({pose.Half.x, pose.Half.y, pose.Half.z}); }
-
-struct Point2 {
-    float x, z;
-};
-
-float Cross(Point2 o, Point2 a, Point2 b) { return (a.x - o.x) * (b.z - o.z) - (a.z - o.z) * (b.x - o.x); }
-
-// Counter-clockwise convex hull (monotone chain).
-std::vector<Point2> Hull(std::vector<Point2> p)
-{
-    std::sort(p.begin(), p.end(), [](Point2 a, Point2 b) { return a.x < b.x || (a.x == b.x && a.z < b.z); });
-    std::vector<Point2> h(2 * p.size());
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < p.size(); ++i) {
-        while (k >= 2 && Cross(h[k - 2], h[k - 1], p[i]) <= 0)
-            --k;
-        h[k++] = p[i];
-    }
-    for (std::size_t i = p.size() - 1, t = k + 1; i > 0; --i) {
-        while (k >= t && Cross(h[k - 2], h[k - 1], p[i - 1]) <= 0)
-            --k;
-        h[k++] = p[i - 1];
-    }
-    h.resize(k > 0 ? k - 1 : 0);
-    return h;
-}
-
-bool Inside(const std::vector<Point2>& hull, Point2 q)
-{
-    if (hull.size() < 3)
-        return false;
-    for (std::size_t i = 0; i < hull.size(); ++i)
-        if (Cross(hull[i], hull[(i + 1) % hull.size()], q) < 0)
-            return false;
-    return true;
-}
-
-// The same 4 x 4 points per texel as Inside counts, by rows: a mesh's hull
-// has many more edges than the block's, so each row of points finds where it
-// enters and leaves the hull once.
-void CoverHull(const std::vector<Point2>& hull, float minX, float minZ, float texelX, float texelZ, int size,
-               std::vector<float>& cover)
-{
-    if (hull.size() < 3)
-        return;
-    for (int row = 0; row < size; ++row)
-        for (int sy = 0; sy < 4; ++sy) {
-            const float z = minZ + (static_cast<float>(row) + (sy + 0.5f) / 4) * texelZ;
-            float left = 1e30f, right = -1e30f;
-            for (std::size_t i = 0; i < hull.size(); ++i) {
-                const Point2 a = hull[i], b = hull[(i + 1) % hull.size()];
-                if (z < std::min(a.z, b.z) || z > std::max(a.z, b.z))
-                    continue;
-                // An edge along the row counts with both its ends.
-                const float x0 = a.z == b.z ? a.x : a.x + (b.x - a.x) * (z - a.z) / (b.z - a.z);
-                const float x1 = a.z == b.z ? b.x : x0;
-                left = std::min({left, x0, x1});
-                right = std::max({right, x0, x1});
-            }
-            if (left > right)
-                continue;
-            for (int col = 0; col < size; ++col)
-                for (int sx = 0; sx < 4; ++sx) {
-                    const float x = minX + (static_cast<float>(col) + (sx + 0.5f) / 4) * texelX;
-                    if (x >= left && x <= right)
-                        cover[static_cast<std::size_t>(row) * size + col] += 1.0f / 16.0f;
-                }
-        }
-}
-
-// One pass of a running box average along rows (step 1) or columns (step size).
-void BoxBlur(std::vector<float>& v, int size, int radius, bool rows)
-{
-    if (radius < 1)
-        return;
-    std::vector<float> line(static_cast<std::size_t>(size));
-    const float scale = 1.0f / static_cast<float>(2 * radius + 1);
-    for (int a = 0; a < size; ++a) {
-        const auto at = [&](int b) -> float& {
-            return rows ? v[static_cast<std::size_t>(a) * size + b] : v[static_cast<std::size_t>(b) * size + a];
-        };
-        const auto value = [&](int b) { return b < 0 || b >= size ? 0.0f : at(b); };
-        float sum = 0;
-        for (int b = -radius; b <= radius; ++b)
-            sum += value(b);
-        for (int b = 0; b < size; ++b) {
-            line[static_cast<std::size_t>(b)] = sum * scale;
-            sum += value(b + radius + 1) - value(b - radius);
-        }
-        for (int b = 0; b < size; ++b)
-            at(b) = line[static_cast<std::size_t>(b)];
-    }
-}
 
 } // namespace
 
@@ -206,6 +112,9 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
         pose.Camera = Transposed(floor) * pose.Camera;
     }
     pose.Half = {p.HalfWidth, p.HalfHeight, p.HalfThickness};
+    const StudioLight light = StudioLightFor(p);
+    pose.Key = light.KeyDirection;
+    pose.KeyRadius = light.KeyAngularRadius;
     float low = 1e30f, high = -1e30f;
     for (int i = 0; i < 8; ++i) {
         const Vec3 local{(i & 1 ? 1.0f : -1.0f) * pose.Half.x, (i & 2 ? 1.0f : -1.0f) * pose.Half.y,
@@ -256,69 +165,11 @@ float FaceBrightness(const BoxPose& pose, Vec3 normal, int light)
 {
     if (light <= 0)
         return 1.0f;
-    // From above, in front and a little to the right of the eye.
-    const Vec3 toLight{0.35f / 0.9937f, 0.55f / 0.9937f, 0.75f / 0.9937f};
+    // The studio's key light, fixed to the eye as the ray tracer's is.
     const Vec3 n = pose.Eye * (pose.Box * normal);
-    const float shade = std::min(1.0f, Ambient + Diffuse * std::max(0.0f, Dot(n, toLight)));
+    const float shade = std::min(MostBrightness, Ambient + Diffuse * std::max(0.0f, Dot(n, pose.Key)));
     const float k = static_cast<float>(std::min(light, 100)) / 100.0f;
     return 1.0f - k * (1.0f - shade);
-}
-
-ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int size)
-{
-    ShadowMask mask;
-    mask.Size = size;
-    std::vector<Point2> footprint;
-    for (const Vec3& c : pose.Corners)
-        footprint.push_back({c.x, c.z});
-    if (!pose.Points.empty()) {
-        footprint.clear();
-        for (const Vec3& c : pose.Points)
-            footprint.push_back({c.x, c.z});
-    }
-    const std::vector<Point2> hull = Hull(footprint);
-    float minX = 1e30f, maxX = -1e30f, minZ = 1e30f, maxZ = -1e30f;
-    for (const Point2& p : footprint) {
-        minX = std::min(minX, p.x);
-        maxX = std::max(maxX, p.x);
-        minZ = std::min(minZ, p.z);
-        maxZ = std::max(maxZ, p.z);
-    }
-    const float soft = static_cast<float>(std::clamp(softness, 0, 100)) / 100.0f;
-    const float reach = (0.03f + 0.25f * soft) * LargestSide(pose);
-    const float margin = 1.5f * reach + 0.01f;
-    mask.MinX = minX - margin;
-    mask.MaxX = maxX + margin;
-    mask.MinZ = minZ - margin;
-    mask.MaxZ = maxZ + margin;
-    const float texelX = (mask.MaxX - mask.MinX) / static_cast<float>(size);
-    const float texelZ = (mask.MaxZ - mask.MinZ) / static_cast<float>(size);
-
-    // Coverage from 4 x 4 points per texel, so even a hard shadow has clean edges.
-    std::vector<float> cover(static_cast<std::size_t>(size) * size, 0.0f);
-    if (!pose.Points.empty())
-        CoverHull(hull, mask.MinX, mask.MinZ, texelX, texelZ, size, cover);
-    for (int row = 0; pose.Points.empty() && row < size; ++row)
-        for (int col = 0; col < size; ++col) {
-            int in = 0;
-            for (int sy = 0; sy < 4; ++sy)
-                for (int sx = 0; sx < 4; ++sx)
-                    in += Inside(hull, {mask.MinX + (static_cast<float>(col) + (sx + 0.5f) / 4) * texelX,
-                                        mask.MinZ + (static_cast<float>(row) + (sy + 0.5f) / 4) * texelZ});
-            cover[static_cast<std::size_t>(row) * size + col] = static_cast<float>(in) / 16.0f;
-        }
-    // Three box passes come close to a Gaussian reaching about `reach`.
-    const int radiusX = std::max(1, static_cast<int>(std::lround(reach / texelX / 3.0f)));
-    const int radiusZ = std::max(1, static_cast<int>(std::lround(reach / texelZ / 3.0f)));
-    for (int pass = 0; pass < 3; ++pass) {
-        BoxBlur(cover, size, radiusX, true);
-        BoxBlur(cover, size, radiusZ, false);
-    }
-    const float peak = DarkestShadow * static_cast<float>(std::clamp(strength, 0, 100)) / 100.0f;
-    mask.Alpha.resize(cover.size());
-    for (std::size_t i = 0; i < cover.size(); ++i)
-        mask.Alpha[i] = static_cast<std::uint8_t>(std::lround(std::clamp(cover[i] * peak, 0.0f, 1.0f) * 255.0f));
-    return mask;
 }
 
 std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int strength, int light, int grid,

@@ -41,6 +41,10 @@ struct BoxPose {
     // highest give FloorY and TopY and whose outline is the shadow's
     // footprint. Empty for the classic block (its Corners are all that count).
     std::vector<Vec3> Points;
+    // The studio's key light (StudioLight.h): its direction in the eye's
+    // frame and its angular radius, which softens the shadow.
+    Vec3 Key;
+    float KeyRadius = 0;
 
     // Shadow and reflection only make sense when the eye is above the floor.
     bool EyeAboveFloor() const { return Camera.y > FloorY; }
@@ -58,13 +62,17 @@ Mat3 FloorToWorld(const BoxParameters& p, float floorTilt);
 // count only matters to the captured result).
 bool DrawsLooks(const BoxLooks& looks);
 
-// Brightness 0..1 of a face with this outward normal (box frame) under the
-// fixed light from the upper right front of the eye: 1 when light is 0.
+// Brightness 0..MostBrightness of a face with this outward normal (box
+// frame) under the studio's key light: 1 when light is 0, above 1 for a face
+// turned to the light (drawn with LitTexturing.h, as GL clamps colours at 1).
+inline constexpr float MostBrightness = 2.0f;
 float FaceBrightness(const BoxPose& pose, Vec3 normal, int light);
 
-// The box's footprint on its floor, blurred, as alpha over a square of
-// Size x Size texels spanning [MinX, MaxX] x [MinZ, MaxZ] of the floor (row 0
-// at MinZ). Strength 0..100 sets the darkest alpha, softness 0..100 the blur.
+// The box's shadow on its floor, thrown away from the key light, as alpha
+// over a square of Size x Size texels spanning [MinX, MaxX] x [MinZ, MaxZ] of
+// the floor (row 0 at MinZ). Darkest and sharpest where the box touches the
+// floor, softer further from there (StudioShadow.cpp). Strength 0..100 sets
+// the darkest alpha, softness 0..100 the blur.
 struct ShadowMask {
     int Size = 0;
     float MinX = 0, MaxX = 0, MinZ = 0, MaxZ = 0;

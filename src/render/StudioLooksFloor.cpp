@@ -18,17 +18,25 @@ float FloorFade(float elevation)
     return x * x * (3 - 2 * x);
 }
 
+FloorPlane FloorPlaneOf(const BoxParameters& p, const ProductMesh* mesh)
+{
+    const FloorChoice floor = ChooseFloor(p, mesh);
+    FloorPlane plane;
+    // The floor's frame turns about the world's origin: its plane y = FloorY
+    // keeps its distance from there.
+    plane.Normal = FloorToWorld(p, floor.Tilt) * Vec3{0, 1, 0};
+    plane.Height = PoseOf(p, floor.Tilt, mesh).FloorY;
+    plane.Weight = floor.Weight;
+    return plane;
+}
+
 FloorChoice ChooseFloor(const BoxParameters& p, const ProductMesh* mesh)
 {
+    // The box stands on its bottom: a tilted view looks down onto the floor.
+    const float bottom = EyeElevation(PoseOf(p, p.TiltAngle, mesh));
+    if (bottom > 0)
+        return {p.SideAngle, p.TiltAngle, FloorFade(bottom)};
+    // The eye sees the bottom: the box rests on an edge of the level floor.
     const float level = FloorFade(EyeElevation(PoseOf(p, 0, mesh)));
-    // Leaning back, short of lying on its back: the only views whose level
-    // floor can hide the edge the box rests on.
-    const float lean = std::remainder(p.TiltAngle, 360.0f);
-    if (lean < 0 && lean > -90) {
-        const float bottom = EyeElevation(PoseOf(p, p.TiltAngle, mesh));
-        if (bottom > 0)
-            return {p.SideAngle, p.TiltAngle, FloorFade(bottom)};
-        return {p.SideAngle, 0, level * FloorFade(-bottom)};
-    }
-    return {p.SideAngle, 0, level};
+    return {p.SideAngle, 0, level * FloorFade(-bottom)};
 }

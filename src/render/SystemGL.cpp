@@ -88,6 +88,8 @@ public:
     {
         glFrustum(left, right, bottom, top, zNear, zFar);
     }
+    void TexEnvi(GLenum target, GLenum pname, GLint param) override { glTexEnvi(target, pname, param); }
+    void TexEnvf(GLenum target, GLenum pname, GLfloat param) override { glTexEnvf(target, pname, param); }
 };
 
 } // namespace

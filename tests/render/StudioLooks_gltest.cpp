@@ -132,7 +132,9 @@ TEST_F(LooksTest, ShadowDarkensTheFloorUnderTheBoxAndNothingElse)
             if (a == b)
                 continue;
             EXPECT_LT(Luma(b), Luma(a)) << "only darker, at " << x << "," << y;
-            EXPECT_GT(y, (top + bottom) / 2) << "nothing above the box's middle, at " << x << "," << y;
+            // Thrown back from the key light, it may reach up beside the
+            // box, never above it.
+            EXPECT_GT(y, top) << "nothing above the box, at " << x << "," << y;
             ++darker;
             belowBox += y > bottom;
         }

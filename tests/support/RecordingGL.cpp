@@ -237,3 +237,11 @@ void RecordingGL::Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdoub
 {
     Calls << QStringLiteral("Frustum(%1,%2,%3,%4,%5,%6)").arg(F(left), F(right), F(bottom), F(top), F(zNear), F(zFar));
 }
+void RecordingGL::TexEnvi(GLenum target, GLenum pname, GLint param)
+{
+    Calls << QStringLiteral("TexEnvi(%1,%2,%3)").arg(GLEnumName(target), GLEnumName(pname), GLEnumName(static_cast<GLenum>(param)));
+}
+void RecordingGL::TexEnvf(GLenum target, GLenum pname, GLfloat param)
+{
+    Calls << QStringLiteral("TexEnvf(%1,%2,%3)").arg(GLEnumName(target), GLEnumName(pname), F(param));
+}

@@ -77,6 +77,8 @@ public:
     void GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels) override;
     void Frustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,
                  GLdouble zFar) override;
+    void TexEnvi(GLenum target, GLenum pname, GLint param) override;
+    void TexEnvf(GLenum target, GLenum pname, GLfloat param) override;
 
     // Answered for GetString(GL_EXTENSIONS) and GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT).
     const char* Extensions = "";
