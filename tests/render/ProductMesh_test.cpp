@@ -230,11 +230,15 @@ TEST(ProductMeshTest, ShadowFootprintHasTheMeshsRoundedCorners)
     BoxParameters p = Kind(0, 100);
     p.SideAngle = 0; // the footprint's sides along the floor's axes
     const ProductMesh mesh = BuildProductMesh(p);
-    const ShadowMask sharp = MakeShadowMask(PoseOf(p), 100, 0, 128);
-    const ShadowMask round = MakeShadowMask(PoseOf(p, 0, &mesh), 100, 0, 128);
+    // The key light overhead: the shadow is the footprint itself.
+    BoxPose sharpPose = PoseOf(p), roundPose = PoseOf(p, 0, &mesh);
+    sharpPose.Key = roundPose.Key = sharpPose.Eye * Vec3{0, 1, 0};
+    const ShadowMask sharp = MakeShadowMask(sharpPose, 100, 0, 128);
+    const ShadowMask round = MakeShadowMask(roundPose, 100, 0, 128);
     ASSERT_EQ(round.Alpha.size(), sharp.Alpha.size());
-    EXPECT_FLOAT_EQ(round.MinX, sharp.MinX);
-    EXPECT_FLOAT_EQ(round.MaxZ, sharp.MaxZ);
+    // Nearly the same frame: the round box's smaller contact widens the blur's margin a little.
+    EXPECT_NEAR(round.MinX, sharp.MinX, 0.1f * p.HalfWidth);
+    EXPECT_NEAR(round.MaxZ, sharp.MaxZ, 0.1f * p.HalfWidth);
     const auto at = [](const ShadowMask& m, float x, float z) {
         const int col =
             static_cast<int>((x - m.MinX) / (m.MaxX - m.MinX) * static_cast<float>(m.Size));
@@ -247,7 +251,8 @@ TEST(ProductMeshTest, ShadowFootprintHasTheMeshsRoundedCorners)
     // the round one; in the middle of a side and at the centre, alike.
     EXPECT_GT(at(sharp, w * 0.95f, t * 0.85f), 180);
     EXPECT_LT(at(round, w * 0.95f, t * 0.85f), at(sharp, w * 0.95f, t * 0.85f) - 100);
-    EXPECT_NEAR(at(round, 0, t * 0.9f), at(sharp, 0, t * 0.9f), 4);
+    // The rounded edge rises off the floor: a little lighter there.
+    EXPECT_NEAR(at(round, 0, t * 0.9f), at(sharp, 0, t * 0.9f), 30);
     EXPECT_NEAR(at(round, 0, 0), at(sharp, 0, 0), 1);
 }
 
