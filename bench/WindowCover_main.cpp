@@ -8,11 +8,11 @@
 //
 //   window_cover COVER.jpg [SIDE.jpg [TOP.jpg]] [--settle-ms N]
 //   window_cover --make-cover OUT.jpg [--size WxH] [--seed N]
+#include "WindowBench.h"
 #include "app/ProcessSetup.h"
 #include "window/Application.h"
 #include "window/GLPanel.h"
 #include "window/MainWindow.h"
-#include "window/Prompts.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -29,38 +29,6 @@
 #include <deque>
 
 namespace {
-
-// Answers the window's file dialogs from a list; shows nothing else.
-class ListPrompts final : public Prompts {
-public:
-    std::deque<QString> Files;
-    QString OpenFile(QWidget*, const FileDialogRequest&) override { return Next(); }
-    QString SaveFile(QWidget*, const FileDialogRequest&) override { return Next(); }
-    std::optional<QColor> PickColor(QWidget*, const QColor&) override { return std::nullopt; }
-    QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString&,
-                                    QMessageBox::StandardButtons) override
-    {
-        return QMessageBox::No;
-    }
-    void Tell(QWidget*, QMessageBox::Icon, const QString&, const QString& text) override
-    {
-        std::fprintf(stderr, "window said: %s\n", qPrintable(text));
-        failed = true;
-    }
-    int Exec(QDialog&) override { return 0; }
-    bool failed = false;
-
-private:
-    QString Next()
-    {
-        if (Files.empty())
-            return {};
-        QString f = Files.front();
-        Files.pop_front();
-        return f;
-    }
-};
 
 // kB figures from /proc/self/status, as MiB.
 double StatusMiB(const char* key)
@@ -99,21 +67,6 @@ int MakeCover(const QString& file, QSize size, quint32 seed)
         return 1;
     }
     return 0;
-}
-
-// Runs the event loop until the condition holds; false on timeout.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // bench/live-samples.sh runs it under Xvfb on the demo project.
 //
 //   window_frame PROJECT [FRAMES]
+#include "WindowBench.h"
 #include "app/ProcessSetup.h"
 #include "document/SizeClass.h"
 #include "window/Application.h"
@@ -21,20 +22,6 @@
 #include <vector>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 double Median(std::vector<double> v)
 {

@@ -6,11 +6,11 @@
 // bench/two-covers.sh runs it under Xvfb (covers made by window_cover --make-cover).
 //
 //   window_two_covers FIRST.jpg SECOND.jpg [--overlap-ms N] [--other-slot]
+#include "WindowBench.h"
 #include "app/ProcessSetup.h"
 #include "window/Application.h"
 #include "window/GLPanel.h"
 #include "window/MainWindow.h"
-#include "window/Prompts.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -29,50 +29,6 @@
 #include <unistd.h>
 
 namespace {
-
-class ListPrompts final : public Prompts {
-public:
-    std::deque<QString> Files;
-    QString OpenFile(QWidget*, const FileDialogRequest&) override { return Next(); }
-    QString SaveFile(QWidget*, const FileDialogRequest&) override { return Next(); }
-    std::optional<QColor> PickColor(QWidget*, const QColor&) override { return std::nullopt; }
-    QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    QMessageBox::StandardButton Ask(QWidget*, const QString&, const QString&, QMessageBox::StandardButtons) override
-    {
-        return QMessageBox::No;
-    }
-    void Tell(QWidget*, QMessageBox::Icon, const QString&, const QString& text) override
-    {
-        std::fprintf(stderr, "window said: %s\n", qPrintable(text));
-        failed = true;
-    }
-    int Exec(QDialog&) override { return 0; }
-    bool failed = false;
-
-private:
-    QString Next()
-    {
-        if (Files.empty())
-            return {};
-        QString f = Files.front();
-        Files.pop_front();
-        return f;
-    }
-};
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(2, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // With TWO_COVERS_STACKS set: the window's thread's stack, printed when it
 // has not turned its loop for 60 ms (addresses for addr2line).
@@ -125,11 +81,11 @@ int main(int argc, char** argv)
     MainWindow form(options);
     form.show();
     GLPanel* view = form.findChild<GLPanel*>(QStringLiteral("view"));
-    if (!WaitUntil([&] { return !view->FirstPaintPending(); }, 10000)) {
+    if (!WaitUntil([&] { return !view->FirstPaintPending(); }, 10000, 2)) {
         std::fprintf(stderr, "window_two_covers: the view never painted\n");
         return 1;
     }
-    WaitUntil([] { return false; }, 500);
+    WaitUntil([] { return false; }, 500, 2);
 
     // The drag: a new angle each refresh, so a frame is always wanted.
     float side = form.Params().SideAngle;
@@ -180,13 +136,13 @@ int main(int argc, char** argv)
         });
     }
     turner.start();
-    WaitUntil([] { return false; }, 300); // turning before the picks
+    WaitUntil([] { return false; }, 300, 2); // turning before the picks
     sinceTick.start();
     sinceFrame.start();
     ticker.start();
     prompts.Files.push_back(args.at(0));
     form.SelectCoverImage(FrontBack, false);
-    WaitUntil([] { return false; }, overlapMs);
+    WaitUntil([] { return false; }, overlapMs, 2);
     if (!form.CoverLoadsPending())
         std::fprintf(stderr, "window_two_covers: the first cover loaded within %d ms: no overlap\n", overlapMs);
     prompts.Files.push_back(args.at(1));
@@ -195,8 +151,8 @@ int main(int argc, char** argv)
     form.SelectCoverImage(slot2, false);
     if (verbose)
         std::fprintf(stderr, "second pick returned at %lld ms\n", static_cast<long long>(run.elapsed()));
-    const bool loaded = WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000);
-    WaitUntil([] { return false; }, 200); // the last texture's frames
+    const bool loaded = WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000, 2);
+    WaitUntil([] { return false; }, 200, 2); // the last texture's frames
     ticker.stop();
     turner.stop();
     watching = false;

@@ -69,3 +69,31 @@ bench_verdict()
     printf "%s: %.2f%s (target at most %s%s) %s\n", f, v, u, t, u, (v <= t) ? "met" : "NOT met"
   }'
 }
+
+# What the window benches start with: BUILD_DIR (the dev preset, configured
+# when it is not yet) with TARGETS built, and a runtime folder for Qt when
+# none is set (removed on exit).
+#   bench_window_setup BUILD_DIR TARGET...
+bench_window_setup()
+{
+  local build="$1"
+  shift
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake --preset dev >/dev/null
+  fi
+  cmake --build "$build" -j2 --target "$@" >/dev/null
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR="$(mktemp -d)"
+    export XDG_RUNTIME_DIR
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+  fi
+}
+
+# An awk function for the window benches' result lines ("NAME VALUE"):
+# median(NAME) of the values gathered in all[NAME] as " v1 v2 ...".
+BENCH_AWK_MEDIAN='
+  function median(name,   n, i, j, t, a) {
+    n = split(all[name], a, " ")
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
+    return (n % 2) ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+  }'

@@ -8,26 +8,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 runs="${2:-5}"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake --preset dev >/dev/null
-fi
-cmake --build "$build" -j2 --target window_frame demo >/dev/null
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR="$(mktemp -d)"
-  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-fi
+# shellcheck source=bench/lib.sh
+. bench/lib.sh
+bench_window_setup "$build" window_frame demo
 project="$build/examples/demo/demo.pcf"
 results="$(mktemp)"
 for _ in $(seq "$runs"); do
   xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/window_frame" "$project" 60 >>"$results"
 done
 echo "command: xvfb-run -a $build/bench/window_frame $project 60   ($runs runs)"
-awk '
-  function median(name,   n, i, j, t, a) {
-    n = split(all[name], a, " ")
-    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
-    return (n % 2) ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-  }
+awk "$BENCH_AWK_MEDIAN"'
   { all[$1] = all[$1] " " $2 }
   END {
     printf "%-30s %8.2f ms\n", "frame, 1 sample (median)", median("frame_ms_1")

@@ -10,16 +10,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 runs="${2:-5}"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake --preset dev >/dev/null
-fi
-cmake --build "$build" -j2 --target window_cover window_two_covers >/dev/null
+# shellcheck source=bench/lib.sh
+. bench/lib.sh
+bench_window_setup "$build" window_cover window_two_covers
 covers="$build/bench/covers"
 mkdir -p "$covers"
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR="$(mktemp -d)"
-  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-fi
 for i in 1 2; do
   if [ ! -s "$covers/c$i.jpg" ]; then
     QT_QPA_PLATFORM=offscreen "$build/bench/window_cover" --make-cover "$covers/c$i.jpg" --size 6000x4000 --seed "$i"
@@ -35,12 +30,7 @@ for mode in same other; do
     xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" "$covers/c1.jpg" "$covers/c2.jpg" $flag >>"$results"
   done
   echo "command: xvfb-run -a $exe c1.jpg c2.jpg $flag   ($runs runs, $mode slot)"
-  awk '
-    function median(name,   n, i, j, t, a) {
-      n = split(all[name], a, " ")
-      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
-      return (n % 2) ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-    }
+  awk "$BENCH_AWK_MEDIAN"'
     { all[$1] = all[$1] " " $2; if ($2 > worst[$1]) worst[$1] = $2 }
     END {
       printf "  %-22s median %5d ms  worst %5d ms  ratio to 100 ms %5.2f   (runs:%s)\n", "longest frame gap", median("frame_gap_ms"), worst["frame_gap_ms"], worst["frame_gap_ms"] / 100, all["frame_gap_ms"]

@@ -277,6 +277,9 @@ private:
     QPoint PlaceBesideView(const QWidget& panel) const;
     void KeepLookPanelBesideView();
     QPoint lookPanelPlacedAt_;
+    void PlaceShapePanel(); // MainWindowShape.cpp
+    void KeepShapePanelBesideView();
+    QPoint shapePanelPlacedAt_;
     void BuildMenu();
     void SetTabOrder();
     // Space or Enter on a preview or the colour panel, the turning arrows: true when taken.

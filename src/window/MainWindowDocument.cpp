@@ -176,6 +176,7 @@ void MainWindow::ShowDocument(unsigned changes)
     if (changes & OutputSize) {
         PlacePanel(document_.Position(Slider::ImageWidth), document_.Position(Slider::ImageHeight));
         KeepLookPanelBesideView();
+        KeepShapePanelBesideView();
     }
     if (changes & CoversReset) {
         DropCoverLoads(); // pictures of the project left behind

@@ -122,23 +122,37 @@ void MainWindow::BindShapePanel()
 void MainWindow::ShowShapePanel()
 {
     if (!shapePanel->isVisible()) {
-        // Beside the view as the Look panel is, and under it (or above it)
-        // when both would take the same place.
-        QRect place(PlaceBesideView(*shapePanel), shapePanel->frameGeometry().size());
-        if (lookPanel->isVisible() && place.intersects(lookPanel->frameGeometry())) {
-            const QRect look = lookPanel->frameGeometry();
-            const QScreen* screen = this->screen();
-            const QRect room = screen ? screen->availableGeometry() : frameGeometry();
-            place.moveTopLeft(QPoint(look.left(), look.bottom() + 1));
-            if (place.bottom() > room.bottom())
-                place.moveBottom(look.top() - 1);
-            place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
-        }
-        shapePanel->move(place.topLeft());
+        PlaceShapePanel();
         shapePanel->show();
     }
     shapePanel->raise();
     shapePanel->activateWindow();
+}
+
+void MainWindow::PlaceShapePanel()
+{
+    // Beside the view as the Look panel is, and under it (or above it)
+    // when both would take the same place.
+    QRect place(PlaceBesideView(*shapePanel), shapePanel->frameGeometry().size());
+    if (lookPanel->isVisible() && place.intersects(lookPanel->frameGeometry())) {
+        const QRect look = lookPanel->frameGeometry();
+        const QScreen* screen = this->screen();
+        const QRect room = screen ? screen->availableGeometry() : frameGeometry();
+        place.moveTopLeft(QPoint(look.left(), look.bottom() + 1));
+        if (place.bottom() > room.bottom())
+            place.moveBottom(look.top() - 1);
+        place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
+    }
+    shapePanel->move(place.topLeft());
+    shapePanelPlacedAt_ = shapePanel->pos();
+}
+
+void MainWindow::KeepShapePanelBesideView()
+{
+    // As the Look panel: moved along with the view (after the Look panel,
+    // which it keeps clear of) unless the user put it somewhere else.
+    if (shapePanel->isVisible() && shapePanel->pos() == shapePanelPlacedAt_)
+        PlaceShapePanel();
 }
 
 void MainWindow::ShowShape(unsigned changes)

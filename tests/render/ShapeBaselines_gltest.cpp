@@ -127,22 +127,23 @@ std::string CaseName(const ::testing::TestParamInfo<ShapeCase>& info)
 
 INSTANTIATE_TEST_SUITE_P(Stored, ShapeBaselines, ::testing::ValuesIn(Cases), CaseName);
 
-// The README's picture of the rounded box, from the demo project, when
-// CUBIFORM_ROUNDED_PICTURE names where it goes (scripts/make-docs-images.sh).
-TEST(ShapePictures, RoundedDemoForTheReadme)
+// A README picture from the demo project: written where the variable `env`
+// names (scripts/make-docs-images.sh), else skipped.
+void WriteDemoPicture(const char* env, const char* arguments, float edgeRadius, bool bookPages)
 {
-    const QString target = qEnvironmentVariable("CUBIFORM_ROUNDED_PICTURE");
+    const QString target = qEnvironmentVariable(env);
     if (target.isEmpty())
-        GTEST_SKIP() << "CUBIFORM_ROUNDED_PICTURE names no file";
+        GTEST_SKIP() << env << " names no file";
     const QStringList words = QProcess::splitCommand(
-        QStringLiteral("%1 --background #e8e8ec --depth 45 --vertical=-5 --shadow 75 --reflection 35 --light 60 "
-                       "--smooth-textures -o x.png")
-            .arg(QStringLiteral(CUBIFORM_DEMO_PROJECT)));
+        QStringLiteral("%1 %2 -o x.png").arg(QStringLiteral(CUBIFORM_DEMO_PROJECT), QString::fromLatin1(arguments)));
     const RenderOptions options = ParseRenderArguments(words);
     HeadlessBox box;
     box.OpenProject(ReadProject(options.Project));
     box.ApplyOptions(options);
-    box.Document.Params.Shape.EdgeRadius = 25;
+    if (edgeRadius > 0) // the project's own shape otherwise
+        box.Document.Params.Shape.EdgeRadius = edgeRadius;
+    if (bookPages)
+        box.Document.Params.Shape.BookPages = true;
     RenderRequest request;
     request.Size = QSize(480, 480);
     request.Samples = 16;
@@ -152,29 +153,22 @@ TEST(ShapePictures, RoundedDemoForTheReadme)
     std::cout << "wrote " << target.toStdString() << "\n";
 }
 
-// The README's picture of a hard-cover book with its pages, from the demo
-// project's covers, when CUBIFORM_BOOK_PICTURE names where it goes.
+// The rounded box.
+TEST(ShapePictures, RoundedDemoForTheReadme)
+{
+    WriteDemoPicture("CUBIFORM_ROUNDED_PICTURE",
+                     "--background #e8e8ec --depth 45 --vertical=-5 --shadow 75 --reflection 35 --light 60 "
+                     "--smooth-textures",
+                     25, false);
+}
+
+// A hard-cover book with its pages, from the demo project's covers.
 TEST(ShapePictures, BookDemoForTheReadme)
 {
-    const QString target = qEnvironmentVariable("CUBIFORM_BOOK_PICTURE");
-    if (target.isEmpty())
-        GTEST_SKIP() << "CUBIFORM_BOOK_PICTURE names no file";
-    const QStringList words = QProcess::splitCommand(
-        QStringLiteral("%1 --form 8 --side-angle 325 --tilt-angle 24 --depth 47 --vertical=1 --background #e8e8ec "
-                       "--shadow 75 --reflection 35 --light 60 --smooth-textures -o x.png")
-            .arg(QStringLiteral(CUBIFORM_DEMO_PROJECT)));
-    const RenderOptions options = ParseRenderArguments(words);
-    HeadlessBox box;
-    box.OpenProject(ReadProject(options.Project));
-    box.ApplyOptions(options);
-    box.Document.Params.Shape.BookPages = true;
-    RenderRequest request;
-    request.Size = QSize(480, 480);
-    request.Samples = 16;
-    PendingCovers covers(box);
-    PhaseClock clock;
-    ASSERT_TRUE(RenderBox(box, covers, request, clock).convertToFormat(QImage::Format_RGB32).save(target));
-    std::cout << "wrote " << target.toStdString() << "\n";
+    WriteDemoPicture("CUBIFORM_BOOK_PICTURE",
+                     "--form 8 --side-angle 325 --tilt-angle 24 --depth 47 --vertical=1 --background #e8e8ec "
+                     "--shadow 75 --reflection 35 --light 60 --smooth-textures",
+                     0, true);
 }
 
 } // namespace

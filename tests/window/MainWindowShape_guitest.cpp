@@ -118,3 +118,44 @@ TEST_F(ShapeTest, ThePanelHasOneTitleAndOpensClearOfTheLookPanel)
     EXPECT_FALSE(Panel()->frameGeometry().intersects(ui::lookPanel(*form)->frameGeometry()));
     EXPECT_TRUE(Panel()->screen()->availableGeometry().contains(Panel()->frameGeometry()));
 }
+
+// The window made larger takes both panels along with the view, clear of it
+// and of each other; a panel the user moved stays where it was put.
+TEST_F(ShapeTest, ThePanelFollowsTheViewAsTheLookPanelDoes)
+{
+    Start();
+    ShowAndWaitForGL();
+    QDialog* look = ui::lookPanel(*form);
+    QTest::mouseClick(ui::lookButton(*form), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(look));
+    QTest::mouseClick(ui::Named<QToolButton>(*form, QStringLiteral("shapeButton")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Panel()));
+    const auto shownView = [&] {
+        GLPanel* view = ui::view(*form);
+        return QRect(view->mapToGlobal(QPoint(0, 0)), view->size())
+            .intersected(QRect(ui::viewBox(*form)->mapToGlobal(QPoint(0, 0)), ui::viewBox(*form)->size()));
+    };
+    const QRect viewBefore = shownView();
+    const QPoint lookBefore = look->pos(), shapeBefore = Panel()->pos();
+
+    const QRect room = form->screen()->availableGeometry();
+    form->setGeometry(room.adjusted(0, 0, -room.width() / 3, -room.height() / 8));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownView() != viewBefore && look->pos() != lookBefore; }, 5000));
+    QTest::qWait(50);
+    EXPECT_NE(Panel()->pos(), shapeBefore);
+    for (const QDialog* panel : {look, static_cast<const QDialog*>(Panel())}) {
+        SCOPED_TRACE(panel->objectName().toStdString());
+        EXPECT_FALSE(panel->frameGeometry().intersects(shownView()));
+        EXPECT_TRUE(room.contains(panel->frameGeometry()));
+    }
+    EXPECT_FALSE(Panel()->frameGeometry().intersects(look->frameGeometry()));
+
+    const QPoint put = Panel()->pos() + QPoint(-40, 30);
+    Panel()->move(put);
+    const QPoint lookThen = look->pos();
+    form->resize(form->width() - 120, form->height());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return look->pos() != lookThen; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(Panel()->pos(), put);
+}
+
