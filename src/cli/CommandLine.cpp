@@ -8,6 +8,7 @@
 #include "cli/ModelOutput.h"
 #include "cli/OutputGuard.h"
 #include "cli/ProjectInfo.h"
+#include "cli/RayTraceBox.h"
 #include "cli/ShownPath.h"
 #include "cli/Turntable.h"
 #include "formats/ProjectError.h"
@@ -87,7 +88,14 @@ int Render(const QStringList& args, std::FILE* err)
     const QSize size = box.OutputSize(options);
     clock.Mark("start");
 
-    if (!options.Output.isEmpty()) {
+    if (!options.Output.isEmpty() && options.Engine == RenderEngine::Raytrace) {
+        const RayTraceOutcome traced = RayTraceBox(box, options, size, clock, err);
+        if (!traced.Picture)
+            return 128 + traced.Signal; // as the shell reports a command a signal ended
+        WritePicture(*traced.Picture, options.Output, options.Format, options.Quality, options.Transparent,
+                     options.Dpi, WorkerThreads());
+        clock.Mark("encode");
+    } else if (!options.Output.isEmpty()) {
         PendingCovers covers(box);
         const RenderRequest request = RenderRequestOf(box, options, size);
         GLTeardown teardown; // the GL side is freed while the picture is written

@@ -5,6 +5,7 @@
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
+#include "raytrace/RayRender.h"
 #include "render/ViewFit.h"
 
 #include <QDir>
@@ -259,6 +260,31 @@ std::vector<RenderOptionEntry> MakeTable()
         {"transparent", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Output,
          ".png/.tga: background gets alpha 0", 0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S&, const QString&, const Value&) { o.Transparent = true; }},
+        // The engine and its options: for this picture only, not stored.
+        {"engine", nullptr, A::Required, K::Choice, "NAME", None, None, None, Sec::Output,
+         "{min}|raster (default: the window's picture) or {max}|raytrace\n(soft light, shadows and gloss; slower)",
+         0, 0, J::None, nullptr, NoInfo, false,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Engine = Choice(a, *v, OptionChoices(s)) == 1 ? RenderEngine::Raytrace : RenderEngine::Raster;
+         }},
+        {"passes", nullptr, A::Required, K::Integer, "N", OptionRange{RayLimits::MinPasses, RayLimits::MaxPasses},
+         RayLimits::DefaultPasses, None, Sec::Output, "ray tracer: paths per pixel {min}..{max} (default {default})",
+         0, 0, J::None, nullptr, NoInfo, false,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Passes = Integer(s, a, v); }},
+        {"time-limit", nullptr, A::Required, K::Number, "S", OptionRange{0, MaxTimeLimit}, None, None, Sec::Output,
+         "ray tracer: stop after the pass that crosses S seconds,\n{min}..{max} (0: no limit)", 0, 0, J::None, nullptr, NoInfo, false,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             const OptionRange r = *s.ValueRange();
+             o.Ray.TimeLimit = NumberIn(a, *v, static_cast<float>(r.Min), static_cast<float>(r.Max));
+         }},
+        {"seed", nullptr, A::Required, K::Integer, "N", OptionRange{0, 1000000000}, 1, None, Sec::Output,
+         "ray tracer: another sequence of paths, {min}..{max} (default {default})", 0, 0, J::None, nullptr,
+         NoInfo, false,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Seed = Integer(s, a, v); }},
+        {"gloss", nullptr, A::Required, K::Integer, "G", OptionRange{0, RayLimits::MaxGloss}, 0, None,
+         Sec::Output, "ray tracer: clear coat on the covers, {min} (none)..{max} (sharp)", 0, 0, J::None,
+         nullptr, NoInfo, false,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Gloss = Integer(s, a, v); }},
         {"dpi", nullptr, A::Required, K::Integer, "N", OptionRange{MinDpi, MaxDpi}, None, None,
          Sec::Output,
          "print resolution {min}..{max} recorded in a .jpg, .png or\n.bmp (a .tga has no field for "
@@ -297,6 +323,8 @@ QStringList OptionChoices(const RenderOptionEntry& entry)
         return FormCaptions();
     if (name == QLatin1String("fog"))
         return FogCaptions();
+    if (name == QLatin1String("engine"))
+        return {QStringLiteral("raster"), QStringLiteral("raytrace")};
     return {};
 }
 

@@ -115,6 +115,10 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
         throw UsageError(
             QStringLiteral("render needs -o IMAGE, --save-project OUT.pcf, --export-model BOX.glb or more of them"));
     CheckModelName(o);
+    if (o.Engine == RenderEngine::Raster && o.Ray.AnyGiven())
+        throw UsageError(QStringLiteral("--passes, --time-limit, --seed and --gloss need --engine raytrace"));
+    if (o.Engine == RenderEngine::Raytrace && o.Fit)
+        throw UsageError(QStringLiteral("--fit works with the raster engine only"));
     if (!o.Output.isEmpty()) {
         const std::optional<OutputFormat> format = OutputFormatOf(o.Output);
         if (!format)

@@ -43,6 +43,20 @@ struct ShapeOptions {
     bool BookPages = false;
 };
 
+// How the picture is made: the raster of the window, or the ray tracer.
+enum class RenderEngine { Raster, Raytrace };
+
+// The ray tracer's options; each needs --engine raytrace.
+struct RayTraceOptions {
+    std::optional<int> Passes;
+    std::optional<double> TimeLimit; // seconds
+    std::optional<int> Seed;
+    std::optional<int> Gloss;
+
+    bool AnyGiven() const { return Passes || TimeLimit || Seed || Gloss; }
+};
+inline constexpr int MaxTimeLimit = 86400;
+
 inline constexpr int DefaultJpegQuality = 70;
 // The window's "Save image as" offers 10..100; the same range here means a
 // command-line picture can always be made again from the window.
@@ -80,6 +94,8 @@ struct RenderOptions {
     std::optional<int> Dpi; // --dpi N; none: the file records what it always did
     std::optional<int> Fit; // --fit [MARGIN]: percent of the picture; none: the view as given
     bool Timings = false; // phase times on standard error (not in the usage)
+    RenderEngine Engine = RenderEngine::Raster;
+    RayTraceOptions Ray;
 };
 
 // Throws CommandLineError: ExitUsage for an unknown option, a missing value

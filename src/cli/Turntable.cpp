@@ -263,6 +263,8 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
         throw UsageError(QStringLiteral("--save-project is for render; turntable writes no project"));
     if (!t.Render.ExportModel.isEmpty())
         throw UsageError(QStringLiteral("--export-model is for render; turntable writes no model"));
+    if (t.Render.Engine != RenderEngine::Raster)
+        throw UsageError(QStringLiteral("--engine raytrace is for render; turntable draws with the raster"));
     if (!t.Frames && t.Render.Transparent)
         throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a .gif"));
     return t;

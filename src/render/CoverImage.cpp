@@ -135,6 +135,17 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
     return true;
 }
 
+bool ReadCoverPicture(const QString& fileName, RgbaPicture& picture)
+{
+    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+        return false;
+    RgbaPicture decoded;
+    if (!LoadCoverPicture(decoded, fileName) || !decoded.Pixels || decoded.Width <= 0 || decoded.Height <= 0)
+        throw ImageError(QStringLiteral("%1: the picture has no pixels").arg(fileName).toStdString());
+    picture = std::move(decoded);
+    return true;
+}
+
 std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
                                              int maxTextureSize, BaseLevelProgress* progress)
 {

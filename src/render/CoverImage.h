@@ -53,6 +53,10 @@ bool IsCoverImageFile(const QString& fileName);
 // file or another extension; a damaged file throws ImageError.
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
 
+// The whole cover picture at its own size, opaque (alpha over white), as
+// the ray tracer samples it; false and a damaged file as ReadImageToBitmap.
+bool ReadCoverPicture(const QString& fileName, RgbaPicture& picture);
+
 // A picture read and fitted for a slot but not yet in GL. Needs no context,
 // so several may be read side by side.
 struct DecodedCover {

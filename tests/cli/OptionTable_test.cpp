@@ -9,6 +9,7 @@
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
+#include "raytrace/RayRender.h"
 #include "render/ViewFit.h"
 
 #include <QFile>
@@ -121,6 +122,11 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"dpi", {MinDpi, MaxDpi}},
         {"edge-radius", {static_cast<int>(ShapeLimits::MinEdgeRadius), static_cast<int>(ShapeLimits::MaxEdgeRadius)}},
         {"fit", {FitLimits::MinMargin, FitLimits::MaxMargin}},
+        {"engine", {0, 1}},
+        {"passes", {RayLimits::MinPasses, RayLimits::MaxPasses}},
+        {"time-limit", {0, MaxTimeLimit}},
+        {"seed", {0, 1000000000}},
+        {"gloss", {0, RayLimits::MaxGloss}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
@@ -135,7 +141,12 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
 
         // The parser checks the same range the usage names.
         const QString name = entry.LongName();
-        const QStringList output{QStringLiteral("-o"), QStringLiteral("x.jpg")};
+        // The ray tracer's own options need it chosen.
+        const bool rayOption = QByteArray(entry.Name) == "passes" || QByteArray(entry.Name) == "time-limit" ||
+                               QByteArray(entry.Name) == "seed" || QByteArray(entry.Name) == "gloss";
+        const QStringList output = QStringList{QStringLiteral("-o"), QStringLiteral("x.jpg")} +
+                                   (rayOption ? QStringList{QStringLiteral("--engine"), QStringLiteral("raytrace")}
+                                              : QStringList{});
         EXPECT_EQ(ParseFailure(QStringList{name + '=' + ValueAt(entry, range->Min)} + output).first,
                   0)
             << entry.Name;

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The ray tracer's cost and noise on the demo project, each beside a raster
+# render of the same project and size:
+#   1800 x 1800 with every look on at the default passes (target <= 60 s),
+#   a 450 x 450 preview (target <= 2 s),
+#   the noise: the RMS difference of two seeds' pictures relative to the
+#   picture's mean, at the default passes and 450 x 450 (target <= 2 %).
+# Several rounds; medians.
+#   bench/raytrace.sh [ROUNDS] [PREVIEW_PASSES]    (default 3, 16)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds="${1:-3}"
+preview_passes="${2:-16}"
+source bench/lib.sh
+bench_need_packages imagemagick bc
+cmake --preset bench >/dev/null
+cmake --build build-bench -j2 --target cubiform make_demo >/dev/null
+cubiform="$PWD/build-bench/cubiform"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+./build-bench/examples/make_demo "$work" >/dev/null
+project="$work/demo.pcf"
+looks=(--shadow --reflection --light --smooth-textures)
+
+seconds() { # seconds of one run of the command
+  local s e
+  s=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  e=$(date +%s.%N)
+  echo "$e - $s" | bc
+}
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+measure() { # label size raster-samples ray-options...
+  local label="$1" size="$2" samples="$3"
+  shift 3
+  local ray=() raster=() i
+  for ((i = 0; i < rounds; i++)); do
+    raster+=("$(seconds "$cubiform" render "$project" "${looks[@]}" --samples "$samples" --size "$size" -o "$work/raster.png")")
+    ray+=("$(seconds "$cubiform" render "$project" "${looks[@]}" --engine raytrace --size "$size" "$@" -o "$work/ray.png")")
+  done
+  local r t
+  r=$(printf '%s\n' "${raster[@]}" | median)
+  t=$(printf '%s\n' "${ray[@]}" | median)
+  printf '%-34s raytrace %7.2f s   raster %6.2f s   ratio %6.1f\n' "$label" "$t" "$r" "$(echo "$t / $r" | bc -l)"
+}
+
+echo "command: bench/raytrace.sh $rounds $preview_passes  (demo.pcf, every look on, $(nproc) cores)"
+measure "1800x1800, default passes" 1800x1800 16
+measure "450x450 preview, $preview_passes passes" 450x450 4 --passes "$preview_passes"
+
+"$cubiform" render "$project" "${looks[@]}" --engine raytrace --size 450x450 --seed 1 -o "$work/a.png" 2>/dev/null
+"$cubiform" render "$project" "${looks[@]}" --engine raytrace --size 450x450 --seed 2 -o "$work/b.png" 2>/dev/null
+rmse=$(compare -metric RMSE "$work/a.png" "$work/b.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true)
+mean=$(convert "$work/a.png" -format "%[fx:mean]" info:)
+printf '%-34s %.2f %% of the mean (target <= 2 %%)\n' "noise, two seeds, default passes" "$(echo "100 * $rmse / $mean" | bc -l)"

@@ -1,0 +1,106 @@
+#include "cli/RayTraceBox.h"
+
+#include "cli/BatchProgress.h"
+#include "cli/StopOnSignals.h"
+#include "formats/ImageCodec.h"
+#include "raytrace/RayRender.h"
+#include "render/CoverImage.h"
+
+#include <unistd.h>
+
+#include <new>
+
+namespace {
+
+constexpr int BarWidth = 24;
+
+void Print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+RayCovers ReadRayCovers(const HeadlessBox& box)
+{
+    CheckCoverFiles(box); // missing files and other kinds, as the raster refuses them
+    RayCovers covers = PlaceholderCovers();
+    for (int i = 0; i < CoverSlotCount; ++i) {
+        const QString file = box.CoverFileOf(i);
+        if (file.isEmpty())
+            continue;
+        try {
+            RgbaPicture picture;
+            if (ReadCoverPicture(file, picture))
+                covers.Slots[static_cast<std::size_t>(i)] = std::make_shared<const CoverTexels>(std::move(picture));
+        } catch (const ImageError& e) {
+            throw BadInput(QString::fromStdString(e.what()));
+        } catch (const std::bad_alloc&) {
+            throw BadInput(QStringLiteral("%1: not enough memory to read the picture").arg(file));
+        }
+    }
+    return covers;
+}
+
+QString RayProgressLine(int done, int total, double seconds)
+{
+    const int filled = total > 0 ? std::min(done, total) * BarWidth / total : BarWidth;
+    QString text = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(BarWidth - filled, QLatin1Char('-')) +
+                   QLatin1Char(']') + QStringLiteral(" pass %1/%2").arg(done).arg(total);
+    if (done > 0 && done < total && seconds > 0)
+        text += QStringLiteral("  %1 left").arg(DurationText(seconds / done * (total - done)));
+    return text;
+}
+
+RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock,
+                            std::FILE* err)
+{
+    RayCovers covers = ReadRayCovers(box);
+    for (int i = 0; i < CoverSourceCount; ++i)
+        if (!box.CoverFileOf(i).isEmpty()) // the slot now names the file it shows, as the raster's render does
+            box.Document.SetCover(i, {box.CoverFileOf(i), box.Document.Cover(i).Folder});
+    clock.Mark("covers");
+
+    BoxParameters params = box.Document.Params;
+    WrapViewAngles(params);
+    RaySettings settings;
+    settings.Passes = options.Ray.Passes.value_or(RayLimits::DefaultPasses);
+    settings.Seed = static_cast<std::uint32_t>(options.Ray.Seed.value_or(1));
+    settings.Gloss = options.Ray.Gloss.value_or(0);
+    settings.TimeLimit = options.Ray.TimeLimit.value_or(0.0);
+    settings.Transparent = options.Transparent;
+
+    RayTraceOutcome outcome;
+    std::optional<RayRender> render;
+    try {
+        render.emplace(params, std::move(covers), settings, size);
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels: not enough memory for the ray tracer")
+                           .arg(size.width())
+                           .arg(size.height()));
+    } catch (const std::runtime_error& e) {
+        throw BadInput(QString::fromStdString(e.what()));
+    }
+    const bool terminal = isatty(fileno(err)) == 1;
+    const StopOnSignals stopping;
+    outcome.Passes = render->Run([&](int done, int total, double seconds) {
+        if (terminal)
+            Print(err, QStringLiteral("\r\033[K") + RayProgressLine(done, total, seconds));
+        return StopOnSignals::Caught() == 0;
+    });
+    if (terminal)
+        Print(err, QStringLiteral("\r\033[K"));
+    clock.Mark("trace");
+    if (const int signal = StopOnSignals::Caught()) {
+        Print(err, QStringLiteral("stopped after %1 at pass %2 of %3; nothing was written\n")
+                       .arg(StopOnSignals::Name(signal))
+                       .arg(outcome.Passes)
+                       .arg(settings.Passes));
+        outcome.Signal = signal;
+        return outcome;
+    }
+    outcome.Picture = render->Picture();
+    return outcome;
+}

@@ -1,0 +1,299 @@
+#include "raytrace/PathTracer.h"
+
+#include "render/BoxRenderer.h"
+#include "render/StudioLight.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int MaxBounces = 6;
+// The fill has no size of its own in the studio: a broad one, so that it
+// only lifts the shadowed sides.
+constexpr float FillAngularRadius = 0.35f;
+
+V3 Linear(float r, float g, float b)
+{
+    const auto one = [](float v) { return DecodeSrgb(static_cast<int>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f))); };
+    return {one(r), one(g), one(b)};
+}
+
+V3 ConeDirection(V3 axis, float cosMax, float u, float v)
+{
+    const float cosT = 1.0f - u * (1.0f - cosMax);
+    const float sinT = std::sqrt(std::max(0.0f, 1.0f - cosT * cosT));
+    const float phi = 2.0f * Pi * v;
+    return Frame(axis).ToWorld({sinT * std::cos(phi), sinT * std::sin(phi), cosT});
+}
+
+V3 CosineDirection(const Frame& frame, float u, float v)
+{
+    const float r = std::sqrt(u), phi = 2.0f * Pi * v;
+    return frame.ToWorld({r * std::cos(phi), r * std::sin(phi), std::sqrt(std::max(0.0f, 1.0f - u))});
+}
+
+float PowerHeuristic(float a, float b)
+{
+    return a * a / (a * a + b * b);
+}
+
+} // namespace
+
+PathTracer::PathTracer(const RayScene& scene, const RayCovers& covers, const BoxParameters& p,
+                       const RaySettings& settings, int width, int height)
+    : scene_(scene), covers_(covers), settings_(settings), camera_(width, height), coat_(settings.Gloss)
+{
+    const StudioLight studio = StudioLightFor(p);
+    environment_ = studio.EnvironmentRadiance;
+    if (settings.Lights) {
+        const auto add = [&](Vec3 direction, float radius, float radiance) {
+            Light& light = lights_[lightCount_++];
+            light.Direction = Normalized({direction.x, direction.y, direction.z});
+            light.CosMax = std::cos(radius);
+            light.SolidAngle = 2.0f * Pi * (1.0f - light.CosMax);
+            light.Radiance = radiance;
+        };
+        add(studio.KeyDirection, studio.KeyAngularRadius, studio.KeyRadiance);
+        add(studio.FillDirection, FillAngularRadius, studio.FillRadiance);
+        float power = 0;
+        for (int i = 0; i < lightCount_; ++i)
+            power += lights_[i].Radiance * lights_[i].SolidAngle;
+        for (int i = 0; i < lightCount_; ++i)
+            lights_[i].Chance = lights_[i].Radiance * lights_[i].SolidAngle / power;
+    }
+    float white = environment_;
+    for (int i = 0; i < lightCount_; ++i)
+        white += Unshadowed(lights_[i], {0, 0, 1});
+    exposure_ = settings.Exposure > 0 ? settings.Exposure : 1.0f / white;
+
+    background_ = Linear(p.BackgroundRed, p.BackgroundGreen, p.BackgroundBlue);
+    fogMode_ = p.FogMode;
+    mirror_ = std::clamp(static_cast<float>(p.Looks.Reflection) / 100.0f, 0.0f, 1.0f);
+    offset_ = 2e-4f * scene.Scale;
+    // The floor only where the eye looks down onto it.
+    floor_ = settings.Floor && Dot(V3{} - scene.FloorPoint, scene.FloorNormal) > offset_;
+    float floorLight = environment_;
+    for (int i = 0; i < lightCount_; ++i)
+        floorLight += Unshadowed(lights_[i], scene.FloorNormal);
+    // The floor reflects what makes it look the background's colour in the picture.
+    const float scale = 1.0f / (exposure_ * floorLight);
+    floorAlbedo_ = {std::min(background_.x * scale, 0.9f), std::min(background_.y * scale, 0.9f),
+                    std::min(background_.z * scale, 0.9f)};
+
+    const BackgroundQuad quad = p.BackgroundFillsView ? BackgroundQuadFor(p.Depth, camera_.Aspect)
+                                                      : BackgroundQuad{30.0f, 30.0f, -(p.Depth + 10.0f)};
+    backHalfWidth_ = quad.HalfWidth;
+    backHalfHeight_ = quad.HalfHeight;
+    backZ_ = quad.Z;
+}
+
+float PathTracer::Unshadowed(const Light& light, V3 normal) const
+{
+    return light.Radiance * light.SolidAngle / Pi * std::max(0.0f, Dot(light.Direction, normal));
+}
+
+PathTracer::Surface PathTracer::SurfaceAt(const RayHit& hit) const
+{
+    if (settings_.WhiteCovers)
+        return {{1, 1, 1}, true};
+    const MeshPart& part = scene_.Part(hit.Part);
+    switch (part.Surface) {
+    case MeshSurface::Cover: {
+        const bool turned = part.Side == BoxSide::Bottom && covers_.HasOwn(BoxSide::Bottom);
+        const CoverTexels* texels = covers_.OfSide(part.Side);
+        if (!texels)
+            return {{1, 1, 1}, true};
+        return {turned ? texels->Sample(1.0f - hit.S, 1.0f - hit.T) : texels->Sample(hit.S, hit.T), true};
+    }
+    case MeshSurface::PageEdges:
+        return {covers_.PageEdges ? covers_.PageEdges->Sample(hit.S, hit.T) : V3{1, 1, 1}, false};
+    case MeshSurface::Plain: return {Linear(part.Red, part.Green, part.Blue), false};
+    }
+    return {{1, 1, 1}, false};
+}
+
+bool PathTracer::FloorBlocks(V3 at, V3 direction) const
+{
+    return floor_ && Dot(direction, scene_.FloorNormal) < 0 &&
+           Dot(at - scene_.FloorPoint, scene_.FloorNormal) > -offset_;
+}
+
+bool PathTracer::FloorHit(V3 origin, V3 direction, float& distance) const
+{
+    const float facing = Dot(direction, scene_.FloorNormal);
+    if (!floor_ || facing >= 0)
+        return false;
+    distance = Dot(scene_.FloorPoint - origin, scene_.FloorNormal) / facing;
+    return distance > 0;
+}
+
+V3 PathTracer::Sky(V3 direction, float materialPdf, bool specular) const
+{
+    V3 light{environment_, environment_, environment_};
+    for (int i = 0; i < lightCount_; ++i) {
+        const Light& l = lights_[i];
+        if (Dot(direction, l.Direction) < l.CosMax)
+            continue;
+        const float weight = specular ? 1.0f : PowerHeuristic(materialPdf, l.Chance / l.SolidAngle);
+        light += V3{l.Radiance, l.Radiance, l.Radiance} * weight;
+    }
+    return light;
+}
+
+V3 PathTracer::DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surface, RaySampler& sampler) const
+{
+    const float pick = sampler.Next(), u = sampler.Next(), v = sampler.Next();
+    if (lightCount_ == 0)
+        return {};
+    const int index = lightCount_ > 1 && pick >= lights_[0].Chance ? 1 : 0;
+    const Light& light = lights_[index];
+    const V3 direction = ConeDirection(light.Direction, light.CosMax, u, v);
+    const V3 wi = frame.ToLocal(direction);
+    if (wi.z <= 0)
+        return {};
+    const GlossCoat& material = surface.Coated ? coat_ : GlossCoat::Plain();
+    const MaterialValue value = material.Evaluate(surface.Albedo, wo, wi);
+    if (value.Pdf <= 0 && MaxOf(value.F) <= 0)
+        return {};
+    if (FloorBlocks(at, direction) || scene_.Occluded(at, direction, 0, 1e30f))
+        return {};
+    const float lightPdf = light.Chance / light.SolidAngle;
+    const float weight = PowerHeuristic(lightPdf, value.Pdf);
+    return value.F * (light.Radiance * wi.z * weight / lightPdf);
+}
+
+V3 PathTracer::ProductRadiance(const RayHit& first, V3 direction, RaySampler& sampler) const
+{
+    V3 radiance, throughput{1, 1, 1};
+    RayHit hit = first;
+    bool onFloor = false;
+    V3 floorAt;
+    for (int bounce = 0; bounce < MaxBounces; ++bounce) {
+        const Surface surface = onFloor ? Surface{floorAlbedo_, false} : SurfaceAt(hit);
+        const V3 normal = onFloor ? scene_.FloorNormal : hit.Normal;
+        const V3 geometric = onFloor ? scene_.FloorNormal : hit.GeometricNormal;
+        const V3 at = (onFloor ? floorAt : hit.Position) + geometric * offset_;
+        const Frame frame(normal);
+        const V3 wo = frame.ToLocal(-direction);
+        if (wo.z <= 0)
+            break;
+        radiance += throughput * DirectLight(at, frame, wo, surface, sampler);
+        const float u[3] = {sampler.Next(), sampler.Next(), sampler.Next()};
+        const GlossCoat& material = surface.Coated ? coat_ : GlossCoat::Plain();
+        const MaterialSample s = material.Sample(surface.Albedo, wo, u);
+        if (!s.Valid)
+            break;
+        throughput = throughput * s.Weight;
+        direction = frame.ToWorld(s.Direction);
+        if (bounce >= 2) {
+            const float keep = std::min(0.95f, MaxOf(throughput));
+            if (sampler.Next() >= keep)
+                break;
+            throughput = throughput * (1.0f / keep);
+        }
+        float floorDistance = 0;
+        const bool floorAhead = FloorHit(at, direction, floorDistance);
+        if (scene_.Intersect(at, direction, 0, floorAhead ? floorDistance : 1e30f, hit)) {
+            onFloor = false;
+            continue;
+        }
+        if (floorAhead) {
+            onFloor = true;
+            floorAt = at + direction * floorDistance;
+            continue;
+        }
+        radiance += throughput * Sky(direction, s.Pdf, false);
+        break;
+    }
+    return radiance;
+}
+
+V3 PathTracer::Fogged(V3 colour, float depth) const
+{
+    float f = 1;
+    switch (fogMode_) {
+    case 1: f = (5.0f - depth) / 4.0f; break;
+    case 2: f = std::exp(-(0.35f * depth) * (0.35f * depth)); break;
+    case 3: f = std::exp(-0.35f * depth); break;
+    default: return colour;
+    }
+    f = std::clamp(f, 0.0f, 1.0f);
+    const float fog = 0.01f / 12.92f; // the raster's fog colour, in linear light
+    return colour * f + V3{fog, fog, fog} * (1.0f - f);
+}
+
+RaySample PathTracer::Catcher(V3 eye, float distance, RaySampler& sampler) const
+{
+    const V3 n = scene_.FloorNormal;
+    const V3 at = eye * distance + n * offset_;
+    const Frame frame(n);
+    // What reaches this point of the floor, against what would without the product.
+    V3 reaching;
+    float open = environment_;
+    for (int i = 0; i < lightCount_; ++i) {
+        const Light& light = lights_[i];
+        const float full = Unshadowed(light, n);
+        open += full;
+        const V3 direction = ConeDirection(light.Direction, light.CosMax, sampler.Next(), sampler.Next());
+        if (full > 0 && Dot(direction, n) > 0 && !scene_.Occluded(at, direction, 0, 1e30f))
+            reaching += V3{full, full, full};
+    }
+    const V3 around = CosineDirection(frame, sampler.Next(), sampler.Next());
+    RayHit hit;
+    if (scene_.Intersect(at, around, 0, 1e30f, hit))
+        reaching += ProductRadiance(hit, around, sampler);
+    else
+        reaching += V3{environment_, environment_, environment_};
+    const V3 kept = reaching * (1.0f / open);
+
+    V3 mirrored;
+    float mirroredAlpha = 0;
+    if (mirror_ > 0) {
+        const V3 d = Normalized(eye);
+        const V3 r = d - n * (2.0f * Dot(d, n));
+        if (scene_.Intersect(at, r, 0, 1e30f, hit)) {
+            mirrored = Fogged(ProductRadiance(hit, r, sampler) * exposure_, distance * Length(eye) + hit.Distance);
+            mirroredAlpha = 1;
+        } else if (!settings_.Transparent) {
+            mirrored = background_;
+            mirroredAlpha = 1;
+        }
+    }
+    RaySample out;
+    if (settings_.Transparent) {
+        out.Colour = mirrored * mirror_;
+        out.Alpha = (1.0f - mirror_) * std::clamp(1.0f - Luminance(kept), 0.0f, 1.0f) + mirror_ * mirroredAlpha;
+    } else {
+        out.Colour = background_ * kept * (1.0f - mirror_) + mirrored * mirror_;
+        out.Alpha = 1;
+    }
+    return out;
+}
+
+RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
+{
+    RaySampler sampler(settings_.Seed, static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(camera_.Width) +
+                                           static_cast<std::uint32_t>(x),
+                       pass);
+    const float jx = sampler.Next(), jy = sampler.Next();
+    const V3 eye = camera_.Direction(static_cast<float>(x) + jx, static_cast<float>(y) + jy);
+    RayHit hit;
+    float floorDistance = 0;
+    const bool floorAhead = FloorHit({}, eye, floorDistance) && floorDistance >= RayCamera::Near &&
+                            floorDistance <= RayCamera::Far;
+    if (scene_.Intersect({}, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
+        const V3 d = Normalized(eye);
+        return {Fogged(ProductRadiance(hit, d, sampler) * exposure_, hit.Distance), 1.0f};
+    }
+    if (floorAhead)
+        return Catcher(eye, floorDistance, sampler);
+    if (settings_.Transparent)
+        return {};
+    // The flat background where its quad reaches, else the clear colour.
+    const float t = -backZ_;
+    const V3 on = eye * t;
+    if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_)
+        return {background_, 1.0f};
+    return {{}, 1.0f};
+}

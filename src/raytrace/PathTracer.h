@@ -1,0 +1,84 @@
+#pragma once
+// One sample of a pixel: the product's light transport in the studio of
+// StudioLightFor (a soft key light and a dim fill, both far off discs, over
+// an even environment) with the floor the box stands on. Seen directly, the
+// floor is a shadow catcher: it shows the background colour darkened by
+// what the product takes of its light (or, transparent, that as alpha), and
+// mirrors the product as the reflection look asks.
+#include "document/BoxParameters.h"
+#include "raytrace/CoverTexels.h"
+#include "raytrace/GlossCoat.h"
+#include "raytrace/RayScene.h"
+#include "raytrace/RaySampler.h"
+
+#include <cstdint>
+
+struct RaySettings {
+    int Passes = 0;            // 0: DefaultPasses
+    std::uint32_t Seed = 1;
+    int Gloss = 0;             // 0..100
+    bool Transparent = false;
+    double TimeLimit = 0;      // seconds; 0: none
+    // For testing the light transport on its own.
+    bool Floor = true;
+    bool Lights = true;        // key and fill; the environment always
+    bool WhiteCovers = false;  // every surface a white diffuse one
+    float Exposure = 0;        // 0: a white face to the eye under the key shows white
+};
+
+// Premultiplied, linear light.
+struct RaySample {
+    V3 Colour;
+    float Alpha = 0;
+};
+
+class PathTracer {
+public:
+    PathTracer(const RayScene& scene, const RayCovers& covers, const BoxParameters& p, const RaySettings& settings,
+               int width, int height);
+
+    RaySample Pixel(int x, int y, std::uint32_t pass) const;
+
+    float Exposure() const { return exposure_; }
+
+private:
+    struct Light {
+        V3 Direction;
+        float CosMax = 1, SolidAngle = 0, Radiance = 0, Chance = 0;
+    };
+    struct Surface {
+        V3 Albedo;
+        bool Coated = false;
+    };
+
+    Surface SurfaceAt(const RayHit& hit) const;
+    // The radiance leaving a product surface back along `direction` (camera units).
+    V3 ProductRadiance(const RayHit& hit, V3 direction, RaySampler& sampler) const;
+    // Light arriving from a direction that leaves the scene.
+    V3 Sky(V3 direction, float materialPdf, bool specular) const;
+    V3 DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surface, RaySampler& sampler) const;
+    bool FloorBlocks(V3 at, V3 direction) const;
+    bool FloorHit(V3 origin, V3 direction, float& distance) const;
+    RaySample Catcher(V3 eyeDirection, float distance, RaySampler& sampler) const;
+    V3 Fogged(V3 colour, float depth) const;
+    // What a light adds to a surface facing `normal`, unshadowed (radiance per albedo).
+    float Unshadowed(const Light& light, V3 normal) const;
+
+    const RayScene& scene_;
+    const RayCovers& covers_;
+    RaySettings settings_;
+    RayCamera camera_;
+    GlossCoat coat_;
+    Light lights_[2];
+    int lightCount_ = 0;
+    float environment_ = 0;
+    float exposure_ = 1;
+    float mirror_ = 0;      // the floor's mirror share
+    bool floor_ = false;
+    V3 floorAlbedo_;
+    V3 background_;         // linear
+    std::uint8_t fogMode_ = 0;
+    float offset_ = 1e-4f;
+    // The background quad's reach in the eye frame.
+    float backHalfWidth_ = 30, backHalfHeight_ = 30, backZ_ = -60;
+};

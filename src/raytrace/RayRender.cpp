@@ -1,0 +1,87 @@
+#include "raytrace/RayRender.h"
+
+#include "concurrency/ParallelWork.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cmath>
+
+RayRender::RayRender(const BoxParameters& p, RayCovers covers, const RaySettings& settings, QSize size)
+    : params_(p), covers_(std::move(covers)), settings_(settings), size_(size)
+{
+    if (settings_.Passes <= 0)
+        settings_.Passes = RayLimits::DefaultPasses;
+    scene_ = std::make_unique<RayScene>(params_);
+    tracer_ = std::make_unique<PathTracer>(*scene_, covers_, params_, settings_, size_.width(), size_.height());
+    sum_.assign(static_cast<std::size_t>(size_.width()) * static_cast<std::size_t>(size_.height()) * 4, 0.0f);
+}
+
+RayRender::~RayRender() = default;
+
+void RayRender::Pass()
+{
+    const int width = size_.width(), height = size_.height();
+    const auto pass = static_cast<std::uint32_t>(passes_);
+    // Many small shares: rows through the product cost far more than the rest.
+    const int shares = std::min(height, std::max(1, WorkerThreads()) * 16);
+    ParallelRows(height, shares, [&](int first, int end) {
+        for (int y = first; y < end; ++y) {
+            float* row = sum_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
+            for (int x = 0; x < width; ++x) {
+                const RaySample s = tracer_->Pixel(x, y, pass);
+                float* px = row + static_cast<std::size_t>(x) * 4;
+                // A stray path's spike is no use to anyone: finite only.
+                if (std::isfinite(s.Colour.x + s.Colour.y + s.Colour.z + s.Alpha)) {
+                    px[0] += s.Colour.x;
+                    px[1] += s.Colour.y;
+                    px[2] += s.Colour.z;
+                    px[3] += s.Alpha;
+                }
+            }
+        }
+    });
+    ++passes_;
+}
+
+int RayRender::Run(const Progress& progress)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (passes_ < settings_.Passes) {
+        Pass();
+        const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+        if (progress && !progress(passes_, settings_.Passes, seconds))
+            break;
+        if (settings_.TimeLimit > 0 && seconds >= settings_.TimeLimit)
+            break;
+    }
+    return passes_;
+}
+
+std::vector<float> RayRender::Linear() const
+{
+    std::vector<float> mean(sum_.size());
+    const float scale = passes_ > 0 ? 1.0f / static_cast<float>(passes_) : 0.0f;
+    for (std::size_t i = 0; i < sum_.size(); ++i)
+        mean[i] = sum_[i] * scale;
+    return mean;
+}
+
+QImage RayRender::Picture() const
+{
+    const std::vector<float> mean = Linear();
+    QImage image(size_, QImage::Format_RGBA8888);
+    for (int y = 0; y < size_.height(); ++y) {
+        std::uint8_t* out = image.scanLine(y);
+        const float* in = mean.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size_.width()) * 4;
+        for (int x = 0; x < size_.width(); ++x, out += 4, in += 4) {
+            const float alpha = std::clamp(in[3], 0.0f, 1.0f);
+            const float unmix = alpha > 0 ? 1.0f / alpha : 0.0f;
+            for (int c = 0; c < 3; ++c)
+                out[c] = static_cast<std::uint8_t>(EncodeSrgb(in[c] * unmix));
+            out[3] = static_cast<std::uint8_t>(std::lround(alpha * 255.0f));
+        }
+    }
+    return image;
+}

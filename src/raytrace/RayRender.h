@@ -1,0 +1,53 @@
+#pragma once
+// The ray-traced picture, made in passes of one path per pixel each, spread
+// over the program's thread pool. Every pixel's paths depend on the seed,
+// the pixel and the pass alone, and each pixel sums its passes in order: the
+// same seed gives the same bytes on any number of threads.
+#include "document/BoxParameters.h"
+#include "raytrace/CoverTexels.h"
+#include "raytrace/PathTracer.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <functional>
+#include <vector>
+
+namespace RayLimits {
+// Enough for a clean product picture (the noise target of the bench).
+inline constexpr int DefaultPasses = 32;
+inline constexpr int MinPasses = 1;
+inline constexpr int MaxPasses = 100000;
+inline constexpr int MaxGloss = 100;
+} // namespace RayLimits
+
+class RayRender {
+public:
+    // Passes done, passes asked for, seconds so far; false stops after this pass.
+    using Progress = std::function<bool(int done, int total, double seconds)>;
+
+    RayRender(const BoxParameters& p, RayCovers covers, const RaySettings& settings, QSize size);
+    ~RayRender();
+
+    // Runs until the passes are done, the time limit is crossed (after the
+    // pass that crosses it) or the progress says stop. Returns the passes done.
+    int Run(const Progress& progress = {});
+
+    int PassesDone() const { return passes_; }
+    // Upright RGBA8888, not premultiplied (sRGB).
+    QImage Picture() const;
+    // Linear, premultiplied RGBA per pixel: the mean of the passes.
+    std::vector<float> Linear() const;
+
+private:
+    void Pass();
+
+    BoxParameters params_;
+    RayCovers covers_;
+    RaySettings settings_;
+    QSize size_;
+    std::unique_ptr<RayScene> scene_;
+    std::unique_ptr<PathTracer> tracer_;
+    std::vector<float> sum_; // RGBA per pixel
+    int passes_ = 0;
+};

@@ -1,0 +1,169 @@
+#include "raytrace/RayScene.h"
+
+#include "render/EyeLift.h"
+#include "render/StudioLooks.h"
+
+#include <embree3/rtcore.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+void Multiply(float out[3][3], const Mat3& a)
+{
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out[i][j] = a.m[i][j];
+}
+
+} // namespace
+
+BoxPlacement PlacementOf(const BoxParameters& p)
+{
+    // The frame: eye turn, lift, depth, vertical, horizontal, then the box's
+    // side angle, tilt and turn; a point goes through them right to left.
+    const Mat3 eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
+    const Mat3 box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle, {1, 0, 0}) *
+                     RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
+    BoxPlacement placement;
+    Multiply(placement.R, eye * box);
+    const Vec3 moved{p.HorizontalOffset / 100.0f, EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f, -p.Depth / 10.0f};
+    const Vec3 t = eye * moved;
+    placement.T = {t.x, t.y, t.z};
+    return placement;
+}
+
+RayCamera::RayCamera(int width, int height)
+    : Width(std::max(width, 1)), Height(std::max(height, 1)),
+      TanHalf(static_cast<float>(std::tan(22.5 * M_PI / 180.0))),
+      Aspect(static_cast<float>(Width) / static_cast<float>(Height))
+{
+}
+
+V3 RayCamera::Direction(float x, float y) const
+{
+    const float nx = 2.0f * x / static_cast<float>(Width) - 1.0f;
+    const float ny = 1.0f - 2.0f * y / static_cast<float>(Height);
+    return {nx * TanHalf * Aspect, ny * TanHalf, -1.0f};
+}
+
+struct RayScene::Embree {
+    RTCDevice Device = nullptr;
+    RTCScene Scene = nullptr;
+    ~Embree()
+    {
+        if (Scene)
+            rtcReleaseScene(Scene);
+        if (Device)
+            rtcReleaseDevice(Device);
+    }
+};
+
+RayScene::RayScene(const BoxParameters& p) : mesh_(SurfaceMeshOf(p)), embree_(std::make_unique<Embree>())
+{
+    const BoxPlacement place = PlacementOf(p);
+    std::vector<float> positions;
+    std::vector<unsigned> indices;
+    float lowest = std::numeric_limits<float>::max();
+    float reach = 0;
+    for (std::size_t part = 0; part < mesh_.Parts.size(); ++part) {
+        const MeshPart& mp = mesh_.Parts[part];
+        for (std::size_t i = 0; i + 2 < mp.Triangles.size(); i += 3) {
+            Triangle triangle;
+            triangle.Part = static_cast<int>(part);
+            for (int c = 0; c < 3; ++c) {
+                const MeshVertex& v = mp.Triangles[i + static_cast<std::size_t>(c)];
+                const V3 box{v.Position.x, v.Position.y, v.Position.z};
+                lowest = std::min(lowest, box.y);
+                reach = std::max({reach, std::fabs(box.x), std::fabs(box.y), std::fabs(box.z)});
+                const V3 at = place.Point(box);
+                positions.insert(positions.end(), {at.x, at.y, at.z});
+                indices.push_back(static_cast<unsigned>(indices.size()));
+                triangle.C[c] = {Normalized(place.Turn({v.Normal.x, v.Normal.y, v.Normal.z})), v.S, v.T};
+            }
+            triangles_.push_back(triangle);
+        }
+    }
+    Scale = std::max(reach, 1e-3f);
+    FloorNormal = Normalized(place.Turn({0, 1, 0}));
+    FloorPoint = place.Point({0, lowest, 0});
+
+    embree_->Device = rtcNewDevice("threads=1");
+    if (!embree_->Device)
+        throw std::runtime_error("the ray tracer could not start (Embree)");
+    embree_->Scene = rtcNewScene(embree_->Device);
+    rtcSetSceneFlags(embree_->Scene, RTC_SCENE_FLAG_ROBUST);
+    RTCGeometry geometry = rtcNewGeometry(embree_->Device, RTC_GEOMETRY_TYPE_TRIANGLE);
+    const std::size_t vertices = positions.size() / 3;
+    auto* vb = static_cast<float*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
+                                                           3 * sizeof(float), vertices + 1)); // padded for SSE reads
+    std::copy(positions.begin(), positions.end(), vb);
+    auto* ib = static_cast<unsigned*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
+                                                              3 * sizeof(unsigned), triangles_.size()));
+    std::copy(indices.begin(), indices.end(), ib);
+    rtcCommitGeometry(geometry);
+    rtcAttachGeometry(embree_->Scene, geometry);
+    rtcReleaseGeometry(geometry);
+    rtcCommitScene(embree_->Scene);
+}
+
+RayScene::~RayScene() = default;
+
+bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit& hit) const
+{
+    RTCIntersectContext context;
+    rtcInitIntersectContext(&context);
+    RTCRayHit rh{};
+    rh.ray.org_x = origin.x;
+    rh.ray.org_y = origin.y;
+    rh.ray.org_z = origin.z;
+    rh.ray.dir_x = direction.x;
+    rh.ray.dir_y = direction.y;
+    rh.ray.dir_z = direction.z;
+    rh.ray.tnear = near;
+    rh.ray.tfar = far;
+    rh.ray.mask = 0xFFFFFFFFu;
+    rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+    rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
+    rtcIntersect1(embree_->Scene, &context, &rh);
+    if (rh.hit.geomID == RTC_INVALID_GEOMETRY_ID)
+        return false;
+    const Triangle& tri = triangles_[rh.hit.primID];
+    const float u = rh.hit.u, v = rh.hit.v, w = 1.0f - u - v;
+    hit.Distance = rh.ray.tfar;
+    hit.Position = origin + direction * rh.ray.tfar;
+    hit.S = w * tri.C[0].S + u * tri.C[1].S + v * tri.C[2].S;
+    hit.T = w * tri.C[0].T + u * tri.C[1].T + v * tri.C[2].T;
+    hit.Part = tri.Part;
+    V3 ng = Normalized({rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z});
+    V3 n = Normalized(tri.C[0].Normal * w + tri.C[1].Normal * u + tri.C[2].Normal * v);
+    // Seen from behind (a card's far face, the inside of a thin shape): turned to the ray.
+    if (Dot(ng, direction) > 0)
+        ng = -ng;
+    if (Dot(n, ng) < 0)
+        n = -n;
+    hit.GeometricNormal = ng;
+    hit.Normal = n;
+    return true;
+}
+
+bool RayScene::Occluded(V3 origin, V3 direction, float near, float far) const
+{
+    RTCIntersectContext context;
+    rtcInitIntersectContext(&context);
+    RTCRay ray{};
+    ray.org_x = origin.x;
+    ray.org_y = origin.y;
+    ray.org_z = origin.z;
+    ray.dir_x = direction.x;
+    ray.dir_y = direction.y;
+    ray.dir_z = direction.z;
+    ray.tnear = near;
+    ray.tfar = far;
+    ray.mask = 0xFFFFFFFFu;
+    rtcOccluded1(embree_->Scene, &context, &ray);
+    return ray.tfar < 0; // Embree marks a blocked ray so
+}

@@ -1,0 +1,111 @@
+// The ray-traced product lies exactly where the raster draws it: the two
+// outlines differ by at most one pixel along the edge, for several kinds,
+// shapes and views.
+#include "raytrace/RayRender.h"
+#include "support/HeadlessScene.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int Side = 120;
+
+struct RayOutlineTest : ::testing::Test, HeadlessScene {
+    void SetUp() override
+    {
+        Open(Side);
+        if (HasFatalFailure())
+            return;
+        model.SelectBackground(0x00000000);
+        model.ApplyBackground();
+        Prepare(Side);
+        QImage white(8, 8, QImage::Format_RGB888);
+        white.fill(Qt::white);
+        for (auto& slot : slots)
+            slot->Upload(PictureOfImage(white));
+    }
+    void TearDown() override
+    {
+        renderer.ReleaseGL();
+        Close();
+    }
+
+    // Covered pixels of the raster: the white product on black.
+    std::vector<bool> RasterMask(const BoxParameters& p)
+    {
+        renderer.DrawFrame(p, Textures(), flags);
+        const QImage image = context->ReadImage().convertToFormat(QImage::Format_RGB32);
+        std::vector<bool> mask(Side * Side);
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                mask[static_cast<std::size_t>(y * Side + x)] = qGray(image.pixel(x, y)) > 127;
+        return mask;
+    }
+
+    static std::vector<bool> RayMask(const BoxParameters& p)
+    {
+        RaySettings s;
+        s.Passes = 4;
+        s.Transparent = true;
+        s.Floor = false;
+        RayRender render(p, PlaceholderCovers(), s, QSize(Side, Side));
+        render.Run();
+        const QImage image = render.Picture();
+        std::vector<bool> mask(Side * Side);
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                mask[static_cast<std::size_t>(y * Side + x)] = qAlpha(image.pixel(x, y)) > 127;
+        return mask;
+    }
+
+    // Pixels where the two differ and the raster has no edge within one pixel.
+    static int FarDifferences(const std::vector<bool>& raster, const std::vector<bool>& ray, int& covered)
+    {
+        int far = 0;
+        covered = 0;
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) {
+                const bool r = ray[static_cast<std::size_t>(y * Side + x)];
+                covered += r;
+                if (r == raster[static_cast<std::size_t>(y * Side + x)])
+                    continue;
+                bool near = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = x + dx, ny = y + dy;
+                        if (nx >= 0 && ny >= 0 && nx < Side && ny < Side &&
+                            raster[static_cast<std::size_t>(ny * Side + nx)] == r)
+                            near = true;
+                    }
+                far += !near;
+            }
+        return far;
+    }
+};
+
+} // namespace
+
+TEST_F(RayOutlineTest, TheOutlineLiesWhereTheRastersLiesForEveryKindAndView)
+{
+    for (int form : {0, 2, 4, 7, 9}) {
+        model.SetForm(form);
+        for (const auto& [side, tilt, eye] : {std::tuple{30.0f, 0.0f, 0}, std::tuple{120.0f, 25.0f, 15},
+                                              std::tuple{300.0f, -40.0f, -10}}) {
+            for (int shape = 0; shape < 3; ++shape) {
+                BoxParameters p = model.Params;
+                p.SideAngle = side;
+                p.TiltAngle = tilt;
+                p.EyeAngle = eye;
+                p.Turn = 35;
+                if (shape == 1)
+                    p.Shape.EdgeRadius = 3;
+                if (shape == 2)
+                    p.Shape.BookPages = true;
+                int covered = 0;
+                const int far = FarDifferences(RasterMask(p), RayMask(p), covered);
+                EXPECT_EQ(far, 0) << "form " << form << " side " << side << " tilt " << tilt << " shape " << shape;
+                EXPECT_GT(covered, 20) << "form " << form; // the product is in view at all
+            }
+        }
+    }
+}
