@@ -2,6 +2,7 @@
 // and its reflection. The classic block never comes here.
 #include "render/BoxRenderer.h"
 
+#include "render/BoxGroup.h"
 #include "render/GLTexture.h"
 #include "render/MeshMirror.h"
 #include "render/PageEdgeTexture.h"
@@ -19,6 +20,13 @@ TexturePoint CoverPoint(const MeshPart& part, const SlotTextures& textures, floa
 }
 
 } // namespace
+
+const SlotTextures& BoxRenderer::PartCovers(const MeshPart& part, const SlotTextures& textures) const
+{
+    if (!group_ || part.Group < 0 || static_cast<std::size_t>(part.Group) >= group_->Covers.size())
+        return textures;
+    return group_->Covers[static_cast<std::size_t>(part.Group)];
+}
 
 bool BoxRenderer::BindSurface(const MeshPart& part, const SlotTextures& textures)
 {
@@ -60,7 +68,8 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
 {
     const bool lit = pose && p.Looks.Light > 0;
     for (const MeshPart& part : mesh.Parts) {
-        const bool textured = BindSurface(part, textures);
+        const SlotTextures& covers = PartCovers(part, textures);
+        const bool textured = BindSurface(part, covers);
         const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
                     blue = textured ? 1.0f : part.Blue;
         if (!textured)
@@ -72,7 +81,7 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
                 const float n = FaceBrightness(*pose, v.Normal, p.Looks.Light);
                 gl_.Color4f(red * n, green * n, blue * n, 1.0f);
             }
-            const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
+            const TexturePoint at = CoverPoint(part, covers, v.S, v.T);
             gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
         }
@@ -88,7 +97,8 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
 {
     for (const MirrorPart& mirrored : MirrorMesh(pose, mesh, p.Looks.Reflection, p.Looks.Light, overlap)) {
         const MeshPart& part = mesh.Parts[mirrored.Part];
-        const bool textured = BindSurface(part, textures);
+        const SlotTextures& covers = PartCovers(part, textures);
+        const bool textured = BindSurface(part, covers);
         const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
                     blue = textured ? 1.0f : part.Blue;
         if (!textured)
@@ -96,7 +106,7 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
         gl_.Begin(GL_TRIANGLES);
         for (const MirrorMeshVertex& v : mirrored.Triangles) {
             gl_.Color4f(red * v.Brightness, green * v.Brightness, blue * v.Brightness, v.Alpha * floor.Weight);
-            const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
+            const TexturePoint at = CoverPoint(part, covers, v.S, v.T);
             gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
         }

@@ -232,6 +232,8 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
         low = 1e30f;
         high = -1e30f;
         for (const MeshPart& part : mesh->Parts) {
+            if (&part != &mesh->Parts.front() && part.Group != (&part - 1)->Group)
+                pose.OutlineEnds.push_back(pose.Points.size());
             const bool stands = !card || (part.Side == BoxSide::Front) == frontSeen;
             for (const MeshVertex& v : part.Triangles) {
                 const Vec3 w = pose.Box * v.Position;
@@ -241,6 +243,8 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
                 high = std::max(high, w.y);
             }
         }
+        if (!pose.OutlineEnds.empty())
+            pose.OutlineEnds.push_back(pose.Points.size());
     }
     pose.FloorY = low;
     pose.TopY = high;
@@ -276,7 +280,7 @@ ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int s
         for (const Vec3& c : pose.Points)
             footprint.push_back({c.x, c.z});
     }
-    const std::vector<Point2> hull = Hull(footprint);
+    const std::vector<Point2> hull = pose.OutlineEnds.empty() ? Hull(footprint) : std::vector<Point2>{};
     float minX = 1e30f, maxX = -1e30f, minZ = 1e30f, maxZ = -1e30f;
     for (const Point2& p : footprint) {
         minX = std::min(minX, p.x);
@@ -298,6 +302,15 @@ ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int s
     std::vector<float> cover(static_cast<std::size_t>(size) * size, 0.0f);
     if (!pose.Points.empty())
         CoverHull(hull, mask.MinX, mask.MinZ, texelX, texelZ, size, cover);
+    // A bundle: each box's outline, where they overlap (a stack) as dark as one.
+    for (std::size_t k = 0, begin = 0; k < pose.OutlineEnds.size(); begin = pose.OutlineEnds[k++]) {
+        const auto first = footprint.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = footprint.begin() + static_cast<std::ptrdiff_t>(pose.OutlineEnds[k]);
+        std::vector<float> one(cover.size(), 0.0f);
+        CoverHull(Hull({first, last}), mask.MinX, mask.MinZ, texelX, texelZ, size, one);
+        for (std::size_t i = 0; i < cover.size(); ++i)
+            cover[i] = std::max(cover[i], one[i]);
+    }
     for (int row = 0; pose.Points.empty() && row < size; ++row)
         for (int col = 0; col < size; ++col) {
             int in = 0;

@@ -41,6 +41,9 @@ struct BoxPose {
     // highest give FloorY and TopY and whose outline is the shadow's
     // footprint. Empty for the classic block (its Corners are all that count).
     std::vector<Vec3> Points;
+    // A bundle's boxes each cast their own outline: where each one's points
+    // end in Points. Empty: one outline of all of them.
+    std::vector<std::size_t> OutlineEnds;
 
     // Shadow and reflection only make sense when the eye is above the floor.
     bool EyeAboveFloor() const { return Camera.y > FloorY; }
