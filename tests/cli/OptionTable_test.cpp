@@ -9,6 +9,7 @@
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
+#include "render/BoxGroup.h"
 #include "render/ViewFit.h"
 
 #include <QFile>
@@ -121,6 +122,8 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"dpi", {MinDpi, MaxDpi}},
         {"edge-radius", {static_cast<int>(ShapeLimits::MinEdgeRadius), static_cast<int>(ShapeLimits::MaxEdgeRadius)}},
         {"fit", {FitLimits::MinMargin, FitLimits::MaxMargin}},
+        {"arrange", {0, 2}},
+        {"spacing", {GroupLimits::MinSpacing, GroupLimits::MaxSpacing}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
