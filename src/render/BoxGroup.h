@@ -20,7 +20,7 @@ inline constexpr int MaxBoxes = 6;
 // side times 100), for row and fan; a stack's boxes lie on each other.
 inline constexpr int MinSpacing = 0;
 inline constexpr int MaxSpacing = 200;
-inline constexpr int DefaultSpacing = 20;
+inline constexpr int DefaultSpacing = 40;
 // Each place of a fan away from the middle turns its box this much more
 // towards the middle.
 inline constexpr float FanStepDegrees = 15.0f;

@@ -88,10 +88,11 @@ TEST(BundleOptions, ManifestCellsListTheProjectsFromTheManifestsFolder)
     const QStringList expected = Args({"--bundle", "/shots/a.pcf", "/p/b.pcf", "--arrange=stack", "-o", "/shots/x.png"});
     EXPECT_EQ(RowArguments(row("bundle,arrange,output\n\"a.pcf; /p/b.pcf\",stack,x.png\n", ManifestKind::Csv), folder),
               expected);
+    // A JSON object's keys come in their sorted order.
     EXPECT_EQ(RowArguments(row(R"({"bundle": ["a.pcf", "/p/b.pcf"], "arrange": "stack", "output": "x.png"})",
                                ManifestKind::JsonLines),
                            folder),
-              expected);
+              Args({"--arrange=stack", "--bundle", "/shots/a.pcf", "/p/b.pcf", "-o", "/shots/x.png"}));
 
     // Only the bundle takes a list, and only of names without the separator.
     for (const QByteArray& bad : {QByteArray(R"({"bundle": ["a.pcf", 3], "output": "x.png"})"),

