@@ -61,6 +61,10 @@ void CheckBundleOptions(const RenderOptions& o)
                              .arg(option));
     if (!o.SaveProject.isEmpty())
         throw UsageError(QStringLiteral("--save-project does not apply to a bundle: it is several projects"));
+    if (!o.ExportModel.isEmpty())
+        throw UsageError(QStringLiteral("--export-model does not apply to a bundle: it writes one box"));
+    if (o.Output.isEmpty())
+        throw UsageError(QStringLiteral("a bundle needs -o IMAGE"));
     if (o.Spacing && o.Arrange == static_cast<int>(GroupArrangement::Stack))
         throw UsageError(QStringLiteral("--spacing is for a row or a fan; a stack's boxes lie on each other"));
 }

@@ -55,6 +55,8 @@ TEST(BundleOptions, RefusesWhatABundleCannotBe)
             << text.toStdString();
     }
     usage({"--bundle", "a.pcf", "b.pcf", "--save-project", "s.pcf", "-o", "x.png"}, "--save-project");
+    usage({"--bundle", "a.pcf", "b.pcf", "--export-model", "m.glb", "-o", "x.png"}, "--export-model");
+    usage({"--bundle", "a.pcf", "b.pcf", "--export-model", "m.glb"}, "--export-model");
     usage({"--bundle", "a.pcf", "b.pcf", "--arrange", "stack", "--spacing", "10", "-o", "x.png"}, "a stack's boxes");
     // Read alone as every option is; the commands refuse them without a bundle.
     for (const char* option : {"--arrange=row", "--spacing=10"}) {
