@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Renders the README's pictures from the demo project: docs/demo.png and
 # docs/looks.png (the studio looks on) headless with the command line,
-# docs/rounded.png (rounded edges) and docs/book.png (a book with its pages)
-# headless by GL tests, docs/sides.png (an own back picture, drawn here) and
+# docs/rounded.png (rounded edges), docs/book.png (a book with its pages) and
+# docs/bundle.png (three boxes in one picture) headless by GL tests,
+# docs/sides.png (an own back picture, drawn here) and
 # docs/fit.png (classic framing beside --fit) with the command line and
 # ImageMagick, docs/window.png as a screenshot of the window with
 # the demo opened (under a virtual display). Run it again after a change to
@@ -44,6 +45,9 @@ echo "wrote docs/rounded.png"
 CUBIFORM_BOOK_PICTURE="$PWD/docs/book.png" env -u DISPLAY ./build/tests/gl_tests \
   --gtest_filter=ShapePictures.BookDemoForTheReadme >/dev/null
 echo "wrote docs/book.png"
+CUBIFORM_BUNDLE_PICTURE="$PWD/docs/bundle.png" env -u DISPLAY ./build/tests/gl_tests \
+  --gtest_filter=BundlePictures.BundleDemoForTheReadme >/dev/null
+echo "wrote docs/bundle.png"
 CUBIFORM_SCREENSHOT="$PWD/docs/window.png" CUBIFORM_SCREENSHOT_PROJECT="$PWD/build/examples/demo/demo.pcf" \
   xvfb-run -a -s "-screen 0 1280x1024x24" ./build/tests/gui_tests \
   --gtest_filter=WindowTest.WindowCanBeGrabbed >/dev/null

@@ -3,6 +3,7 @@
 #include "cli/BatchManifest.h"
 #include "cli/BatchProgress.h"
 #include "cli/BatchState.h"
+#include "cli/BundleRender.h"
 #include "cli/CommandLineError.h"
 #include "cli/OptionReader.h"
 #include "cli/HeadlessBox.h"
@@ -195,6 +196,8 @@ private:
         if (!job.Options)
             throw BadInput(job.Error);
         const RenderOptions& options = *job.Options;
+        if (!options.Bundle.isEmpty())
+            return DrawBundle(job, session);
         HeadlessBox box;
         if (options.Project.isEmpty()) {
             box.NewProject();
@@ -214,6 +217,19 @@ private:
         const RenderRequest request = RenderRequestOf(box, options, size);
         PhaseClock clock;
         return {session.Render(box, request, clock), &options, std::move(fingerprint)};
+    }
+
+    Drawn DrawBundle(const BatchJob& job, RenderSession& session)
+    {
+        const RenderOptions& options = *job.Options;
+        const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
+        const std::vector<JobInput> inputs = BundleInputs(boxes, options);
+        RefuseOutputsOverInputs({options.Output}, inputs);
+        QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
+        if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
+            return {};
+        PhaseClock clock;
+        return {RenderOpenedBundle(session, boxes, options, clock), &options, std::move(fingerprint)};
     }
 
     const std::vector<BatchJob> jobs_;

@@ -1,5 +1,6 @@
 #include "cli/BatchManifest.h"
 
+#include "cli/BundleRender.h"
 #include "cli/JsonLinesManifest.h"
 #include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
@@ -226,7 +227,12 @@ QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QS
             break;
         case Column::File:
             // A path from the manifest's folder, after the option's shortest name.
-            if (!value.isEmpty()) {
+            if (!value.isEmpty() && name == QLatin1String("bundle")) {
+                // A bundle's projects, separated by ";" (a JSON array comes as one).
+                arguments << QStringLiteral("--bundle");
+                for (const QString& path : value.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+                    arguments << Resolve(folder, path.trimmed());
+            } else if (!value.isEmpty()) {
                 const RenderOptionEntry& entry = *kind->second.Option;
                 arguments << (entry.Short ? QLatin1String(entry.Short) : entry.LongName()) << Resolve(folder, value);
             }
@@ -352,6 +358,7 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
                     job.Options = ParseRenderArguments(job.Arguments);
                     if (job.Options->Engine != RenderEngine::Raster)
                         throw UsageError(QStringLiteral("--engine raytrace is for render; a batch draws with the raster"));
+                    RefuseArrangementWithoutBundle(*job.Options);
                 } catch (const CommandLineError& e) {
                     job.Error = e.Text();
                 }

@@ -20,7 +20,8 @@ QString RenderLines()
 {
     return QStringLiteral("  cubiform render [PROJECT.pcf] [OPTIONS] -o IMAGE\n"
                           "  cubiform render [PROJECT.pcf] [OPTIONS] --save-project OUT.pcf\n"
-                          "  cubiform render [PROJECT.pcf] [OPTIONS] --export-model BOX.glb\n");
+                          "  cubiform render [PROJECT.pcf] [OPTIONS] --export-model BOX.glb\n"
+                          "  cubiform render --bundle A.pcf B.pcf [...] [OPTIONS] -o IMAGE\n");
 }
 
 QString TurntableLines()
@@ -40,7 +41,10 @@ QString RenderIntro()
 {
     return QStringLiteral("render draws the box as the window shows it right after opening PROJECT\n"
                           "(or after \"New project\" without one), with no display needed.\n"
-                          "IMAGE is .jpg/.jpeg, .png, .bmp (24-bit) or .tga, by its extension.\n");
+                          "IMAGE is .jpg/.jpeg, .png, .bmp (24-bit) or .tga, by its extension.\n"
+                          "A bundle draws 2 to 6 projects' boxes in one picture: the group turns as\n"
+                          "one about its centre with the first project's view, looks, background and\n"
+                          "output size (use --fit to frame it); the box options are refused.\n");
 }
 
 // Where the usage puts an option's words when the table does not say.

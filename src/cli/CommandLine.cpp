@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Batch.h"
+#include "cli/BundleRender.h"
 #include "cli/CommandHelp.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
@@ -71,6 +72,9 @@ int Info(const QStringList& args, std::FILE* out)
 int Render(const QStringList& args, std::FILE* err)
 {
     const RenderOptions options = ParseRenderArguments(args);
+    RefuseArrangementWithoutBundle(options);
+    if (!options.Bundle.isEmpty())
+        return RenderBundleCommand(options, err);
     PhaseClock clock(options.Timings);
 
     HeadlessBox box;

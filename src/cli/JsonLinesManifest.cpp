@@ -14,14 +14,27 @@ namespace {
 
 QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
-// One JSON value as the text a command line would carry.
-std::optional<QString> CellText(const QJsonValue& value)
+// One JSON value as the text a command line would carry; a list (only where
+// `listed`) as a CSV cell holds it, its names separated by ";".
+std::optional<QString> CellText(const QJsonValue& value, bool listed)
 {
+    if (value.isArray() && !listed)
+        return std::nullopt;
     switch (value.type()) {
     case QJsonValue::String: return value.toString();
     case QJsonValue::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Null: return QString();
     case QJsonValue::Double: return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QJsonValue::Array: {
+        // A list of names (a bundle's projects): as a CSV cell writes it.
+        QStringList names;
+        for (const QJsonValue& item : value.toArray()) {
+            if (!item.isString() || item.toString().contains(QLatin1Char(';')))
+                return std::nullopt;
+            names << item.toString();
+        }
+        return names.join(QLatin1Char(';'));
+    }
     default: return std::nullopt;
     }
 }
@@ -90,9 +103,12 @@ Manifest ParseJsonLines(const QString& text)
         } else {
             const QJsonObject object = document.object();
             for (auto it = object.begin(); it != object.end(); ++it) {
-                const std::optional<QString> cell = CellText(it.value());
+                // A bundle's projects are a list of names.
+                const bool listed = it.key().trimmed().toLower() == QLatin1String("bundle");
+                const std::optional<QString> cell = CellText(it.value(), listed);
                 if (!cell) {
-                    row.Error = QStringLiteral("%1: not a string, number or true/false").arg(it.key());
+                    row.Error = listed ? QStringLiteral("%1: not a list of project names without \";\"").arg(it.key())
+                                       : QStringLiteral("%1: not a string, number or true/false").arg(it.key());
                     row.Cells.clear();
                     break;
                 }

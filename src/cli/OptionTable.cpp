@@ -6,6 +6,7 @@
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
 #include "raytrace/RayRender.h"
+#include "render/BoxGroup.h"
 #include "render/ViewFit.h"
 
 #include <QDir>
@@ -17,6 +18,12 @@ using namespace SliderLimits;
 namespace {
 
 using Value = std::optional<QString>;
+
+// In the order of GroupArrangement.
+QStringList ArrangementCaptions()
+{
+    return {QStringLiteral("row"), QStringLiteral("fan"), QStringLiteral("stack")};
+}
 
 int Integer(const RenderOptionEntry& s, const QString& arg, const Value& v)
 {
@@ -208,6 +215,27 @@ std::vector<RenderOptionEntry> MakeTable()
          "own pictures of those sides\n(absent: the front's, side's, top's)", Beside, 58, J::Shape,
          "bottom", [](const ProjectData& d) { return QJsonArray{d.Bottom}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[5] = *v; }},
+        // Several projects in one picture; ParseRenderArguments takes the
+        // paths that follow the first as well.
+        {"bundle", nullptr, A::Required, K::File, "A.pcf B.pcf...", None, None, None, Sec::Shape,
+         "2 to 6 projects in one picture, each box with its own\nkind, size, shape and covers; "
+         "the first gives the view,\nlooks, background and output size",
+         0, 0, J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.Bundle << NamedFile(a, *v); }},
+        {"arrange", nullptr, A::Required, K::Choice, "row|fan|stack", None, None, None, Sec::Shape,
+         "a bundle side by side (default), fanned towards\nthe middle or stacked; by number {min}..{max}", 0, 0, J::None, nullptr,
+         NoInfo, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Arrange = Choice(a, *v, OptionChoices(s));
+         }},
+        {"spacing", nullptr, A::Required, K::Number, "S",
+         OptionRange{GroupLimits::MinSpacing, GroupLimits::MaxSpacing}, GroupLimits::DefaultSpacing, None,
+         Sec::Shape, "gap between a row's or fan's boxes {min}..{max} (the size\nlabels' units; default {default})",
+         0, 0, J::None, nullptr, NoInfo, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             const OptionRange r = *s.ValueRange();
+             o.Spacing = NumberIn(a, *v, static_cast<float>(r.Min), static_cast<float>(r.Max));
+         }},
 
         {"output", "-o", A::Required, K::File, "IMAGE", None, None, None, Sec::Output,
          "the picture to write", 0, 0, J::None, nullptr, NoInfo, true,
@@ -325,6 +353,8 @@ QStringList OptionChoices(const RenderOptionEntry& entry)
         return FogCaptions();
     if (name == QLatin1String("engine"))
         return {QStringLiteral("raster"), QStringLiteral("raytrace")};
+    if (name == QLatin1String("arrange"))
+        return ArrangementCaptions();
     return {};
 }
 

@@ -52,6 +52,14 @@ std::vector<JobInput> RowInputs(const RenderOptions& options, std::map<QString, 
         if (!file.isEmpty())
             inputs.push_back({file, QLatin1String(CoverRoles[i])});
     }
+    // A bundle reads every one of its projects and their covers.
+    for (const QString& project : options.Bundle) {
+        inputs.push_back({project, QStringLiteral("project")});
+        if (const std::optional<ProjectCovers> covers = CoversOfProject(project, projects))
+            for (std::size_t i = 0; i < covers->size(); ++i)
+                if (!(*covers)[i].isEmpty())
+                    inputs.push_back({(*covers)[i], QLatin1String(CoverRoles[i])});
+    }
     return inputs;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/RenderOptions.h"
 
+#include "cli/BundleRender.h"
 #include "cli/OptionReader.h"
 #include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
@@ -93,6 +94,10 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
                 break;
             }
             entry->Apply(o, *entry, arg, value);
+            // A bundle's projects follow each other up to the next option.
+            if (QLatin1String(entry->Name) == QLatin1String("bundle"))
+                while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-')))
+                    entry->Apply(o, *entry, arg, arguments[++i]);
         } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             throw UsageError(QStringLiteral("unknown option %1").arg(arg));
         } else if (!projectGiven) {
@@ -108,6 +113,9 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
 
     for (const QString* path : {&o.Project, &o.Output, &o.SaveProject, &o.ExportModel})
         CheckPathLength(*path);
+    for (const QString& path : o.Bundle)
+        CheckPathLength(path);
+    CheckBundleOptions(o);
     for (const std::optional<QString>& cover : o.Covers)
         if (cover)
             CheckPathLength(*cover);

@@ -93,6 +93,11 @@ struct RenderOptions {
     bool Transparent = false;
     std::optional<int> Dpi; // --dpi N; none: the file records what it always did
     std::optional<int> Fit; // --fit [MARGIN]: percent of the picture; none: the view as given
+    // --bundle A.pcf B.pcf ...: several projects in one picture (BoxGroup.h),
+    // placed by --arrange (a GroupArrangement) with --spacing between them.
+    QStringList Bundle;
+    std::optional<int> Arrange;
+    std::optional<float> Spacing;
     bool Timings = false; // phase times on standard error (not in the usage)
     RenderEngine Engine = RenderEngine::Raster;
     RayTraceOptions Ray;

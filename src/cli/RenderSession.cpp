@@ -71,6 +71,13 @@ QImage RenderSession::Render(HeadlessBox& box, const RenderRequest& request, Pha
 {
     CheckCoverFiles(box); // the same refusals, before anything is read
     const SlotKeys keys = KeysOf(box);
+    const PendingCovers::Slots reading = SlotsToRead(keys);
+    PendingCovers covers(box, reading);
+    return Run(box, covers, keys, reading, request, clock, nullptr);
+}
+
+PendingCovers::Slots RenderSession::SlotsToRead(const SlotKeys& keys)
+{
     PendingCovers::Slots reading{};
     for (std::size_t i = 0; i < keys.size(); ++i) {
         if (!keys[i] || (context_ && Find(*keys[i])))
@@ -81,8 +88,7 @@ QImage RenderSession::Render(HeadlessBox& box, const RenderRequest& request, Pha
             earlier = earlier || (reading[j] && keys[j] == keys[i]);
         reading[i] = !earlier;
     }
-    PendingCovers covers(box, reading);
-    return Run(box, covers, keys, reading, request, clock, nullptr);
+    return reading;
 }
 
 QImage RenderSession::Render(HeadlessBox& box, PendingCovers& covers, const RenderRequest& request,
@@ -172,6 +178,17 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     // are still being read; each cover is done as soon as it is read, while
     // the others may still be reading. A damaged cover is the user's to fix
     // first, whatever the GL says.
+    CollectCovers(pending, keys, reading, drawing);
+    if (contextFailure)
+        throw *contextFailure;
+
+    SlotTextures textures = TexturesOf(box, keys, placeholders);
+    return DrawRequested(box.Document.Params, box.Document.Params, textures, request, clock, teardown);
+}
+
+void RenderSession::CollectCovers(PendingCovers& pending, const SlotKeys& keys,
+                                  const PendingCovers::Slots& reading, bool drawing)
+{
     std::array<std::unique_ptr<GLTexture>, CoverSourceCount> incoming;
     std::array<std::optional<PartialUpload>, CoverSourceCount> parts;
     if (drawing)
@@ -208,9 +225,10 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
             if (drawing && parts[slot])
                 parts[slot]->Follow(progress);
         });
-    if (contextFailure)
-        throw *contextFailure;
+}
 
+SlotTextures RenderSession::TexturesOf(HeadlessBox& box, const SlotKeys& keys, const SlotTextures& placeholders)
+{
     SlotTextures textures = placeholders;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         if (!keys[i])
@@ -223,21 +241,27 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
         // The slot now names the file it shows, as when a cover is loaded.
         box.Document.SetCover(static_cast<int>(i), {box.CoverFileOf(static_cast<int>(i)), box.Document.Cover(static_cast<int>(i)).Folder});
     }
-    ApplyTextureLook(box.Document.Params.Looks, textures); // smooth textures make their levels once
+    return textures;
+}
+
+QImage RenderSession::DrawRequested(BoxParameters params, BoxParameters& document, const SlotTextures& textures,
+                                    const RenderRequest& request, PhaseClock& clock, GLTeardown* teardown)
+{
+    const QSize size = request.Size;
+    ApplyTextureLook(params.Looks, textures); // smooth textures make their levels once
     if (clock.Enabled())
         SystemGL().Finish();
     clock.Mark("covers"); // read, scaled and uploaded
 
     // The window shows an angle of 360 or more wrapped, and so does the
     // picture; the box's own values (saved, printed) stay as given.
-    BoxParameters params = box.Document.Params;
     WrapViewAngles(params);
     if (request.Fit) {
         const FitOutcome fit = FitDrawnView(renderer_, textures, params, *request.Fit,
                                             {size, QSize(context_->Width(), context_->Height())});
         if (!fit.Found)
             throw BadInput(QStringLiteral("--fit: nothing of the box is in view to fit"));
-        for (BoxParameters* p : {&params, &box.Document.Params}) {
+        for (BoxParameters* p : {&params, &document}) {
             p->Depth = fit.View.Depth;
             p->VerticalOffset = fit.View.VerticalOffset;
             p->HorizontalOffset = fit.View.HorizontalOffset;

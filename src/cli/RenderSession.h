@@ -6,6 +6,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/PhaseClock.h"
+#include "render/BoxGroup.h"
 #include "render/BoxRenderer.h"
 #include "render/SceneDriver.h"
 
@@ -41,6 +42,13 @@ public:
     QImage Render(HeadlessBox& box, PendingCovers& covers, const RenderRequest& request,
                   PhaseClock& clock, GLTeardown* teardown);
 
+    // A bundle (BoxGroup.h): every box's covers read as Render reads them,
+    // drawn in one picture with the view, looks, background, fog and fit of
+    // the first box's document, which keeps the fitted view as Render's box
+    // does. Throws CommandLineError as Render does.
+    QImage RenderBundle(const std::vector<HeadlessBox*>& boxes, GroupArrangement arrangement, float spacing,
+                        const RenderRequest& request, PhaseClock& clock);
+
     // Texture bytes kept for covers the last render did not use; the least
     // recently used go first. 0 keeps only the last render's covers.
     void SetCoverCacheBytes(std::int64_t bytes) { cacheBytes_ = bytes; }
@@ -71,6 +79,17 @@ private:
     QImage Run(HeadlessBox& box, PendingCovers& covers, const SlotKeys& keys,
                const PendingCovers::Slots& reading, const RenderRequest& request, PhaseClock& clock,
                GLTeardown* teardown);
+    // Run's steps: the covers being read go to their textures (and the
+    // cache); the slots' textures of a box; the requested picture of
+    // `params`, whose fitted view `document` takes as well.
+    void CollectCovers(PendingCovers& pending, const SlotKeys& keys,
+                       const PendingCovers::Slots& reading, bool drawing);
+    SlotTextures TexturesOf(HeadlessBox& box, const SlotKeys& keys, const SlotTextures& placeholders);
+    QImage DrawRequested(BoxParameters params, BoxParameters& document, const SlotTextures& textures,
+                         const RenderRequest& request, PhaseClock& clock, GLTeardown* teardown);
+    // Which of the box's covers the cache does not hold yet (a file in two
+    // slots once).
+    PendingCovers::Slots SlotsToRead(const SlotKeys& keys);
     // True when a new context was made (its shaders not yet compiled).
     bool PrepareContext(const RenderRequest& request);
     // One frame of `params` (wrapping its angles as the window does) read back.

@@ -1,5 +1,6 @@
 #include "cli/Turntable.h"
 
+#include "cli/BundleRender.h"
 #include "cli/HeadlessBox.h"
 #include "cli/ImageOutput.h"
 #include "cli/OptionReader.h"
@@ -240,6 +241,8 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
         } else if (arg == QLatin1String("--tilt")) {
             option.NoValue();
             t.Tilt = true;
+        } else if (arg == QLatin1String("--bundle")) {
+            throw UsageError(QStringLiteral("--bundle is for render and batch; a turntable turns one box"));
         } else {
             // A render option, with its value when it takes one.
             shared << arguments[i];
@@ -259,6 +262,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     // first frame's name (a GIF's frames are checked as PNG pictures).
     const QString firstName = t.Frames ? t.Frames->NameOf(0) : QStringLiteral("frame.png");
     t.Render = ParseRenderArguments(shared + QStringList{QStringLiteral("-o"), firstName});
+    RefuseArrangementWithoutBundle(t.Render);
     if (!t.Render.SaveProject.isEmpty())
         throw UsageError(QStringLiteral("--save-project is for render; turntable writes no project"));
     if (!t.Render.ExportModel.isEmpty())

@@ -1,5 +1,6 @@
 #include "render/BoxRenderer.h"
 
+#include "render/BoxGroup.h"
 #include "render/EyeLift.h"
 #include "render/GLTexture.h"
 #include "render/LitTexturing.h"
@@ -85,8 +86,9 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
     if (flags.SuspendDraw)
         return;
 
-    // Every shape off draws the classic quads.
-    const ProductMesh mesh = BuildProductMesh(p);
+    // Every shape off draws the classic quads; a group is always a mesh.
+    const ProductMesh built = group_ ? ProductMesh{} : BuildProductMesh(p);
+    const ProductMesh& mesh = group_ ? group_->Mesh : built;
     const ProductMesh* shape = mesh.Empty() ? nullptr : &mesh;
     const bool looks = DrawsLooks(p.Looks);
     const BoxPose pose = looks ? PoseOf(p, 0, shape) : BoxPose{};
@@ -94,6 +96,9 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
     const FloorChoice floor = floorLooks ? ChooseFloor(p, shape) : FloorChoice{};
     const BoxPose floorPose = floor.Weight > 0 ? PoseOf(p, floor.Tilt, shape) : BoxPose{};
     ApplyTextureLook(p.Looks, textures);
+    if (group_)
+        for (const SlotTextures& covers : group_->Covers)
+            ApplyTextureLook(p.Looks, covers);
 
     gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
     gl_.LoadIdentity();
@@ -252,7 +257,8 @@ void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const F
     }
 
     if (p.Looks.Shadow > 0) {
-        const ShadowMask mask = MakeShadowMask(pose, p.Looks.Shadow, p.Looks.ShadowSoftness);
+        // A group spreads wider: finer texels keep each box's outline.
+        const ShadowMask mask = MakeShadowMask(pose, p.Looks.Shadow, p.Looks.ShadowSoftness, group_ ? 256 : 128);
         if (shadowTexture_ == 0)
             gl_.GenTextures(1, &shadowTexture_);
         gl_.BindTexture(GL_TEXTURE_2D, shadowTexture_);

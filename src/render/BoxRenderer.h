@@ -17,6 +17,7 @@
 class GLTexture;
 struct BoxPose;
 struct FloorChoice;
+struct GroupScene;
 struct MeshPart;
 struct ProductMesh;
 
@@ -45,6 +46,13 @@ public:
     // The GL side of the fog-mode setter: 1 linear, 2 exp2, 3 exp, else nothing.
     void SetFogMode(std::uint8_t mode);
 
+    // While a group is set, every frame draws it instead of one box: the
+    // frame's parameters give the view, looks, background and fog (see
+    // GroupView), the group its boxes and their covers; the textures passed
+    // to DrawFrame are not used. Null: one box again. The group must outlive
+    // its frames.
+    void SetGroup(const GroupScene* group) { group_ = group; }
+
     // Frees the renderer's own textures (the shadow's, the page edges'); needs
     // the context current. Without it the textures go with their context.
     void ReleaseGL();
@@ -68,7 +76,11 @@ private:
     // The model-view of the world the box stands in, before its own turns.
     void PlaceWorld(const BoxParameters& params);
 
+    // The covers of a mesh part: its box's in a group, else the frame's.
+    const SlotTextures& PartCovers(const MeshPart& part, const SlotTextures& textures) const;
+
     GLApi& gl_;
+    const GroupScene* group_ = nullptr;
     GLuint shadowTexture_ = 0;
     GLuint pageEdgesTexture_ = 0; // MakePageEdgePicture, made when first needed
 };

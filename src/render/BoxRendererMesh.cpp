@@ -2,6 +2,7 @@
 // and its reflection. The classic block never comes here.
 #include "render/BoxRenderer.h"
 
+#include "render/BoxGroup.h"
 #include "render/GLTexture.h"
 #include "render/LitTexturing.h"
 #include "render/MeshMirror.h"
@@ -20,6 +21,13 @@ TexturePoint CoverPoint(const MeshPart& part, const SlotTextures& textures, floa
 }
 
 } // namespace
+
+const SlotTextures& BoxRenderer::PartCovers(const MeshPart& part, const SlotTextures& textures) const
+{
+    if (!group_ || part.Group < 0 || static_cast<std::size_t>(part.Group) >= group_->Covers.size())
+        return textures;
+    return group_->Covers[static_cast<std::size_t>(part.Group)];
+}
 
 bool BoxRenderer::BindSurface(const MeshPart& part, const SlotTextures& textures)
 {
@@ -63,7 +71,8 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
     if (lit)
         BeginLitTexturing(gl_);
     for (const MeshPart& part : mesh.Parts) {
-        const bool textured = BindSurface(part, textures);
+        const SlotTextures& covers = PartCovers(part, textures);
+        const bool textured = BindSurface(part, covers);
         const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
                     blue = textured ? 1.0f : part.Blue;
         if (!textured)
@@ -76,7 +85,7 @@ void BoxRenderer::DrawMesh(const BoxParameters& p, const ProductMesh& mesh, cons
                 gl_.Color4f(LitColour(red * n, textured), LitColour(green * n, textured),
                             LitColour(blue * n, textured), 1.0f);
             }
-            const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
+            const TexturePoint at = CoverPoint(part, covers, v.S, v.T);
             gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
         }
@@ -97,7 +106,8 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
         BeginLitTexturing(gl_);
     for (const MirrorPart& mirrored : MirrorMesh(pose, mesh, p.Looks.Reflection, p.Looks.Light, overlap)) {
         const MeshPart& part = mesh.Parts[mirrored.Part];
-        const bool textured = BindSurface(part, textures);
+        const SlotTextures& covers = PartCovers(part, textures);
+        const bool textured = BindSurface(part, covers);
         const float red = textured ? 1.0f : part.Red, green = textured ? 1.0f : part.Green,
                     blue = textured ? 1.0f : part.Blue;
         if (!textured)
@@ -107,7 +117,7 @@ void BoxRenderer::DrawMirroredMesh(const BoxParameters& p, const BoxPose& pose, 
             const float n = v.Brightness;
             gl_.Color4f(lit ? LitColour(red * n, textured) : red * n, lit ? LitColour(green * n, textured) : green * n,
                         lit ? LitColour(blue * n, textured) : blue * n, v.Alpha * floor.Weight);
-            const TexturePoint at = CoverPoint(part, textures, v.S, v.T);
+            const TexturePoint at = CoverPoint(part, covers, v.S, v.T);
             gl_.TexCoord2f(at.S, at.T);
             gl_.Vertex3f(v.Position.x, v.Position.y, v.Position.z);
         }

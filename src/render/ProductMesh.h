@@ -27,6 +27,7 @@ struct MeshPart {
     BoxSide Side = BoxSide::Front;
     float Red = 1, Green = 1, Blue = 1; // Plain only
     std::vector<MeshVertex> Triangles;  // three vertices each, counter-clockwise from outside
+    int Group = 0; // which box of a bundle (BoxGroup.h) the part belongs to; 0 alone
 };
 
 struct ProductMesh {

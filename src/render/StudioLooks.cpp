@@ -141,6 +141,8 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
         low = 1e30f;
         high = -1e30f;
         for (const MeshPart& part : mesh->Parts) {
+            if (&part != &mesh->Parts.front() && part.Group != (&part - 1)->Group)
+                pose.OutlineEnds.push_back(pose.Points.size());
             const bool stands = !card || (part.Side == BoxSide::Front) == frontSeen;
             for (const MeshVertex& v : part.Triangles) {
                 const Vec3 w = pose.Box * v.Position;
@@ -150,6 +152,8 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
                 high = std::max(high, w.y);
             }
         }
+        if (!pose.OutlineEnds.empty())
+            pose.OutlineEnds.push_back(pose.Points.size());
     }
     pose.FloorY = low;
     pose.TopY = high;

@@ -45,6 +45,9 @@ struct BoxPose {
     // frame and its angular radius, which softens the shadow.
     Vec3 Key;
     float KeyRadius = 0;
+    // A bundle's boxes each cast their own outline: where each one's points
+    // end in Points. Empty: one outline of all of them.
+    std::vector<std::size_t> OutlineEnds;
 
     // Shadow and reflection only make sense when the eye is above the floor.
     bool EyeAboveFloor() const { return Camera.y > FloorY; }

@@ -201,8 +201,26 @@ ShadowMask MakeShadowMask(const BoxPose& pose, int strength, int softness, int s
     const std::size_t count = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
 
     std::vector<float> cover(count, 0.0f), under(count, 0.0f);
-    CoverHull(shadowHull, mask.MinX, mask.MinZ, texelX, texelZ, size, cover);
-    CoverHull(footprintHull, mask.MinX, mask.MinZ, texelX, texelZ, size, under);
+    if (pose.OutlineEnds.empty()) {
+        CoverHull(shadowHull, mask.MinX, mask.MinZ, texelX, texelZ, size, cover);
+        CoverHull(footprintHull, mask.MinX, mask.MinZ, texelX, texelZ, size, under);
+    } else {
+        // A bundle: each box's own outline, so the floor between two boxes
+        // stays light; where they overlap (a stack) as dark as one.
+        const auto coverEach = [&](const std::vector<Point2>& all, std::vector<float>& out) {
+            std::vector<float> one(count);
+            for (std::size_t k = 0, begin = 0; k < pose.OutlineEnds.size(); begin = pose.OutlineEnds[k++]) {
+                std::fill(one.begin(), one.end(), 0.0f);
+                CoverHull(Hull({all.begin() + static_cast<std::ptrdiff_t>(begin),
+                                all.begin() + static_cast<std::ptrdiff_t>(pose.OutlineEnds[k])}),
+                          mask.MinX, mask.MinZ, texelX, texelZ, size, one);
+                for (std::size_t i = 0; i < count; ++i)
+                    out[i] = std::max(out[i], one[i]);
+            }
+        };
+        coverEach(cast, cover);
+        coverEach(footprint, under);
+    }
     // Three box passes come close to a Gaussian reaching about `reach`.
     const auto blur = [&](std::vector<float>& v, float reach) {
         const int radiusX = std::max(1, static_cast<int>(std::lround(reach / texelX / 3.0f)));

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/../.."
 build=${1:-build}
 cmake --build "$build" -j2 --target cubiform gl_tests
 env -u DISPLAY -u WAYLAND_DISPLAY CUBIFORM_REMAKE_BASELINES=1 \
-  "$build/tests/gl_tests" --gtest_filter='Stored/BaselineTest.*:Stored/ShapeBaselines.*:BaselineManifest.*'
+  "$build/tests/gl_tests" --gtest_filter='Stored/BaselineTest.*:Stored/ShapeBaselines.*:Stored/BundleBaselines.*:BaselineManifest.*'
 # Pictures of cases no longer in the manifest.
 env -u DISPLAY -u WAYLAND_DISPLAY "$build/tests/gl_tests" --gtest_filter='BaselineManifest.*'
 git status --short -- tests/baselines

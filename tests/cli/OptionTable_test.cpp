@@ -10,6 +10,7 @@
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
 #include "raytrace/RayRender.h"
+#include "render/BoxGroup.h"
 #include "render/ViewFit.h"
 
 #include <QFile>
@@ -127,6 +128,8 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"time-limit", {0, MaxTimeLimit}},
         {"seed", {0, 1000000000}},
         {"gloss", {0, RayLimits::MaxGloss}},
+        {"arrange", {0, 2}},
+        {"spacing", {GroupLimits::MinSpacing, GroupLimits::MaxSpacing}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
