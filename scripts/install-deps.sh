@@ -9,6 +9,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl-mesa0
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libisal-dev libgif-dev
   libhwy-dev
+  libcpp-httplib-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth
   parallel
