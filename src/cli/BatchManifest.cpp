@@ -184,6 +184,8 @@ ColumnKind Classify(const QString& name)
     return kind;
 }
 
+} // namespace
+
 std::optional<bool> FlagValue(const QString& value)
 {
     const QString v = value.toLower();
@@ -194,7 +196,6 @@ std::optional<bool> FlagValue(const QString& value)
     return std::nullopt;
 }
 
-// The words a look's cell may turn it on or off with (numbers are its strength).
 std::optional<bool> SwitchWord(const QString& value)
 {
     const QString v = value.toLower();
@@ -204,6 +205,8 @@ std::optional<bool> SwitchWord(const QString& value)
         return false;
     return std::nullopt;
 }
+
+namespace {
 
 QString Resolve(const QString& folder, const QString& path)
 {

@@ -20,7 +20,7 @@ class StoredCover;
 class CoverStore {
 public:
     // Keeps at most `keepBytes` of covers no request holds.
-    explicit CoverStore(std::int64_t keepBytes = std::int64_t{512} << 20);
+    explicit CoverStore(std::int64_t keepBytes = std::int64_t{256} << 20);
     ~CoverStore();
     CoverStore(const CoverStore&) = delete;
     CoverStore& operator=(const CoverStore&) = delete;

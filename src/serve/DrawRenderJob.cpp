@@ -7,7 +7,9 @@
 #include "serve/RenderService.h"
 #include "serve/ServeError.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -37,9 +39,10 @@ RenderAnswer DrawRenderJob(RenderSession& session, const RenderJob& job)
         const RenderRequest request = RenderRequestOf(box, o, box.OutputSize(o));
         PhaseClock clock;
         const QImage picture = session.Render(box, request, clock);
-        // As many parts as "cubiform render" compresses a PNG in, for its bytes.
-        answer.Body = EncodePicture(picture, o.Format, o.Quality, o.Transparent, o.Dpi, WorkerThreads(),
-                                    QStringLiteral("the picture"));
+        // A large PNG is cut into as many parts as "cubiform render" cuts it
+        // into (one per core), for its bytes; this worker still makes them all.
+        const int parts = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        answer.Body = EncodePicture(picture, o.Format, o.Quality, o.Transparent, o.Dpi, parts, QStringLiteral("the picture"));
     } catch (const CommandLineError& e) {
         answer.Status = 422;
         answer.Body = ErrorJson(WithSlotNames(e.Text(), job));

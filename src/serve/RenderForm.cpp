@@ -1,5 +1,6 @@
 #include "serve/RenderForm.h"
 
+#include "cli/BatchManifest.h"
 #include "cli/HeadlessBox.h"
 #include "cli/OptionTable.h"
 #include "formats/ProjectError.h"
@@ -27,18 +28,6 @@ bool StartsWithType(std::string_view contentType, std::string_view type)
         if (std::tolower(static_cast<unsigned char>(contentType[i])) != type[i])
             return false;
     return contentType.size() == type.size() || contentType[type.size()] == ';' || contentType[type.size()] == ' ';
-}
-
-std::optional<bool> Switch(const Sent& v)
-{
-    if (const bool* b = std::get_if<bool>(&v))
-        return *b;
-    const QString t = std::get<QString>(v).trimmed().toLower();
-    if (t.isEmpty() || t == QLatin1String("true") || t == QLatin1String("on") || t == QLatin1String("yes"))
-        return true;
-    if (t == QLatin1String("false") || t == QLatin1String("off") || t == QLatin1String("no"))
-        return false;
-    return std::nullopt;
 }
 
 bool IsCoverName(const QString& name)
@@ -77,29 +66,35 @@ void AddOption(Arguments& args, const QString& name, const Sent& value)
     // Options that name files on this machine, or only measure, have no place here.
     if (!entry || entry->Kind == OptionKind::File || entry->Section == OptionSection::Hidden)
         throw ServeError(400, QStringLiteral("unknown option \"%1\"").arg(name));
+    // A value reads as a batch manifest's cell does: JSON's true and false
+    // as the words, a flag's empty value as off, a look's yes/no as its
+    // bare default or 0.
     const QString option = entry->LongName();
+    const QString text = std::holds_alternative<bool>(value) ? (std::get<bool>(value) ? QStringLiteral("true") : QStringLiteral("false"))
+                                                             : std::get<QString>(value).trimmed();
     switch (entry->Arity) {
     case OptionArity::None: {
-        const std::optional<bool> on = Switch(value);
+        const std::optional<bool> on = FlagValue(text);
         if (!on)
-            throw ServeError(422, QStringLiteral("%1 is true or false").arg(name));
+            throw ServeError(422, QStringLiteral("%1 \"%2\": not true or false").arg(name, text));
         if (*on)
             args.List << option;
         return;
     }
     case OptionArity::Optional:
-        if (const std::optional<bool> on = Switch(value)) {
+        if (const std::optional<bool> on = SwitchWord(text)) {
             if (*on)
                 args.List << option;
+            else if (entry->Look)
+                args.List << option + QStringLiteral("=0");
             return;
         }
         break;
     case OptionArity::Required:
-        if (std::holds_alternative<bool>(value))
-            throw ServeError(422, QStringLiteral("%1 needs a value").arg(name));
         break;
     }
-    args.List << option + QLatin1Char('=') + std::get<QString>(value);
+    if (!text.isEmpty()) // an empty value is an option not given
+        args.List << option + QLatin1Char('=') + text;
 }
 
 void AddJson(Arguments& args, std::string_view bytes)

@@ -64,14 +64,18 @@ std::string PngHeader(std::uint32_t w, std::uint32_t h)
 
 TEST(RenderFormTest, FieldsAreTheCommandLinesOptions)
 {
-    const RenderForm form = Read({{"width", "", "", "70"}, {"shadow", "", "", ""}, {"light", "", "", "40"},
-                                  {"transparent", "", "", "on"}, {"smooth-textures", "", "", "false"},
+    const RenderForm form = Read({{"width", "", "", "70"}, {"shadow", "", "", "yes"}, {"light", "", "", "40"},
+                                  {"transparent", "", "", "true"}, {"smooth-textures", "", "", "false"},
+                                  {"reflection", "", "", "off"}, {"book-pages", "", "", ""}, {"eye", "", "", ""},
                                   {"form", "", "", "2"}, {"size", "", "", "600x400"}});
     EXPECT_EQ(form.Options.Sliders.Width, 70);
     EXPECT_EQ(form.Options.Looks.Shadow, LookLimits::DefaultShadow); // alone: the bare value
     EXPECT_EQ(form.Options.Looks.Light, 40);
     EXPECT_TRUE(form.Options.Transparent);
     EXPECT_FALSE(form.Options.Looks.SmoothTextures);
+    EXPECT_EQ(form.Options.Looks.Reflection, 0); // off over the project's, as a manifest's "no"
+    EXPECT_FALSE(form.Options.Shape.BookPages);
+    EXPECT_FALSE(form.Options.Sliders.Eye); // empty: not given
     EXPECT_EQ(form.Options.Form, 2);
     EXPECT_EQ(form.OutputSize, QSize(600, 400));
     EXPECT_EQ(form.Options.Format, OutputFormat::Png);
@@ -86,7 +90,7 @@ TEST(RenderFormTest, OneJsonObjectAsBodyOrPartGivesTheSameOptions)
     for (const RenderForm* form : {&body, &part}) {
         EXPECT_EQ(form->Options.Sliders.Width, 70);
         EXPECT_EQ(form->Options.Looks.Shadow, LookLimits::DefaultShadow);
-        EXPECT_FALSE(form->Options.Looks.Reflection.has_value());
+        EXPECT_EQ(form->Options.Looks.Reflection, 0);
         EXPECT_FLOAT_EQ(*form->Options.SideAngle, 12.5f);
         EXPECT_EQ(form->Options.Format, OutputFormat::Jpeg);
         EXPECT_EQ(form->Options.Quality, 90);
@@ -120,6 +124,7 @@ TEST(RenderFormTest, ValuesOutOfRangeOrMeaninglessAre422)
     EXPECT_EQ(Status({{"format", "", "", "gif"}}), 422);
     EXPECT_EQ(Status({{"quality", "", "", "90"}}), 422); // a PNG has no quality
     EXPECT_EQ(Status({{"transparent", "", "", "maybe"}}), 422);
+    EXPECT_EQ(Status({{"shadow", "", "", "strong"}}), 422);
     EXPECT_EQ(Status({{"format", "", "", "tga"}, {"dpi", "", "", "300"}}), 422);
     EXPECT_EQ(JsonStatus(R"({"width":[1]})"), 422);
     EXPECT_EQ(JsonStatus(R"({"width":true})"), 422);

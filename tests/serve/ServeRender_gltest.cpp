@@ -42,7 +42,7 @@ TEST_F(ServeRenderTest, AnswersAreTheBytesRenderWrites)
 
     const std::vector<Case> cases = {
         {{{"size", "1500x1500"}}, "png"}, // large enough for a PNG compressed in parts
-        {{{"width", "70"}, {"shadow", ""}, {"light", "40"}, {"format", "jpg"}, {"quality", "90"}}, "jpg"},
+        {{{"width", "70"}, {"shadow", "yes"}, {"light", "40"}, {"format", "jpg"}, {"quality", "90"}}, "jpg"},
         {{{"transparent", "true"}, {"reflection", "50"}, {"size", "500x400"}, {"samples", "4"}}, "png"},
         {{{"format", "bmp"}, {"dpi", "300"}, {"form", "2"}, {"turn", "150"}}, "bmp"},
         {{{"format", "tga"}, {"edge-radius", "12"}, {"side-angle", "200"}, {"size", "1400x1000"}}, "tga"},
@@ -60,7 +60,7 @@ TEST_F(ServeRenderTest, AnswersAreTheBytesRenderWrites)
         for (const auto& [name, value] : cases[c].Fields) {
             if (name != "format") {
                 const QString option = QStringLiteral("--") + QString::fromStdString(name);
-                const bool bare = value.empty() || value == "true";
+                const bool bare = value == "yes" || value == "true";
                 arguments << (bare ? option : option + QLatin1Char('=') + QString::fromStdString(value));
             }
             items.push_back(Field(name, value));
