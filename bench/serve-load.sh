@@ -27,7 +27,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "bench/serve-load.sh needs: ${missing[*]} (apt-get install ${missing[*]})" >&2
   exit 2
 fi
-cubiform="$(bench_build_cubiform)"
+# CUBIFORM=path measures another build (say the dev build) without building.
+cubiform="${CUBIFORM:-$(bench_build_cubiform)}"
 
 work="$(mktemp -d)"
 server=""
