@@ -102,7 +102,7 @@ TEST(RenderFormTest, MalformedRequestsAndUnknownOptionsAre400)
 {
     EXPECT_EQ(Status({{"bogus", "", "", "1"}}), 400);
     // Options that name files or only measure have no place in a request.
-    for (const char* pathOption : {"output", "save-project", "timings", "o", "-o", "--width"})
+    for (const char* pathOption : {"output", "save-project", "export-model", "timings", "o", "-o", "--width"})
         EXPECT_EQ(Status({{pathOption, "", "", "x.png"}}), 400) << pathOption;
     // A cover is its bytes, never a path: a field is read as a picture, a
     // JSON value refused.
