@@ -9,9 +9,10 @@ cmake --build build-fuzz -j2
 
 seeds=build-fuzz/seeds
 rm -rf "$seeds" build-fuzz/corpus
-mkdir -p "$seeds/ProjectReader"
+mkdir -p "$seeds/ProjectReader" "$seeds/ServeRequest"
 build-fuzz/fuzz/make_seeds "$seeds" >/dev/null
 env -u DISPLAY build-fuzz/fuzz/ProjectReader_fuzz --write-seeds="$seeds/ProjectReader" >/dev/null
+env -u DISPLAY build-fuzz/fuzz/ServeRequest_fuzz --write-seeds="$seeds/ServeRequest" >/dev/null
 
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0

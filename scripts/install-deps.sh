@@ -10,6 +10,7 @@ packages=(
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libisal-dev libgif-dev
   libhwy-dev
   libembree-dev
+  libcpp-httplib-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth
   parallel

@@ -8,7 +8,8 @@
 
 void PrepareProcess(const QStringList& arguments)
 {
-    if (arguments.value(0) != QLatin1String("batch"))
+    // A batch's and a service's workers each draw on their own thread.
+    if (arguments.value(0) != QLatin1String("batch") && arguments.value(0) != QLatin1String("serve"))
         return;
     if (!qEnvironmentVariableIsSet("LP_NUM_THREADS"))
         qputenv("LP_NUM_THREADS", "0");

@@ -185,6 +185,8 @@ ColumnKind Classify(const QString& name)
     return kind;
 }
 
+} // namespace
+
 std::optional<bool> FlagValue(const QString& value)
 {
     const QString v = value.toLower();
@@ -195,7 +197,6 @@ std::optional<bool> FlagValue(const QString& value)
     return std::nullopt;
 }
 
-// The words a look's cell may turn it on or off with (numbers are its strength).
 std::optional<bool> SwitchWord(const QString& value)
 {
     const QString v = value.toLower();
@@ -205,6 +206,8 @@ std::optional<bool> SwitchWord(const QString& value)
         return false;
     return std::nullopt;
 }
+
+namespace {
 
 QString Resolve(const QString& folder, const QString& path)
 {

@@ -54,6 +54,13 @@ struct BatchJob {
 // later one fails, so no picture depends on which row came last.
 std::vector<BatchJob> PrepareJobs(const Manifest& manifest);
 
+// How a named value (a manifest's cell, a field of a service's request)
+// sets a flag: true/yes/1 on, false/no/0 or nothing off; else nothing.
+std::optional<bool> FlagValue(const QString& value);
+// The words that turn a look on (its bare default) or off; numbers are its
+// strength and give nothing here.
+std::optional<bool> SwitchWord(const QString& value);
+
 // The render arguments of one row; throws CommandLineError for a cell that
 // cannot be an argument (a flag that is not true or false).
 QStringList RowArguments(const ManifestRow& row, const QString& folder);

@@ -37,6 +37,11 @@ QString BatchLines()
                           "                 [--report FILE.csv] [--shard K/N]\n");
 }
 
+QString ServeLines()
+{
+    return QStringLiteral("  cubiform serve [--bind ADDRESS] [--port N] [--token-file FILE] [LIMITS]\n");
+}
+
 QString RenderIntro()
 {
     return QStringLiteral("render draws the box as the window shows it right after opening PROJECT\n"
@@ -139,6 +144,26 @@ QString BatchText()
         "  --shard K/N          only rows K, K+N, K+2N, ... (K counts from 1)\n");
 }
 
+QString ServeText()
+{
+    return QStringLiteral(
+        "serve answers POST /render (covers as multipart file parts front, side, top,\n"
+        "back, right, bottom; render options by their long names as fields or one JSON\n"
+        "object; format png, jpg, bmp or tga) with the picture render would write,\n"
+        "GET /healthz and GET /metrics, until SIGTERM or SIGINT (it then finishes the\n"
+        "requests in flight and exits 0).\n"
+        "  --bind ADDRESS       default 127.0.0.1; another machine's reach needs a token\n"
+        "  --port N             default 8080 (0: any free port)\n"
+        "  --token-file FILE    every request needs \"Authorization: Bearer\" and it\n"
+        "  --max-body SIZE      largest request, default 20MB\n"
+        "  --max-pixels N       largest cover, default 50MP\n"
+        "  --max-output N       largest side of a picture, default 4096\n"
+        "  --timeout S          seconds a request may wait and draw, default 30\n"
+        "  --workers N          render workers, each on one core (default: one per core)\n"
+        "  --queue N            requests that may wait (default: four per worker); more\n"
+        "                       are answered 429 with Retry-After\n");
+}
+
 QString ExitText()
 {
     return QStringLiteral("Exit status: 0 done, 1 bad input (one line on standard error), 2 wrong use.\n");
@@ -169,8 +194,9 @@ int EditDistance(const QString& a, const QString& b)
 QString UsageText()
 {
     return QStringLiteral("Usage:\n") + WindowLines() + RenderLines() + TurntableLines() + InfoLines() +
-           BatchLines() + QStringLiteral("  cubiform --help | --version\n") + Newline + RenderIntro() + Newline +
-           RenderOptionsText() + Newline + TurntableText() + Newline + BatchText() + Newline + ExitText();
+           BatchLines() + ServeLines() + QStringLiteral("  cubiform --help | --version\n") + Newline + RenderIntro() +
+           Newline + RenderOptionsText() + Newline + TurntableText() + Newline + BatchText() + Newline + ServeText() +
+           Newline + ExitText();
 }
 
 QString CommandHelp(const QString& command)
@@ -185,12 +211,15 @@ QString CommandHelp(const QString& command)
         return usage + InfoLines() + Newline + ExitText();
     if (command == QLatin1String("batch"))
         return usage + BatchLines() + Newline + BatchText() + Newline + ExitText();
+    if (command == QLatin1String("serve"))
+        return usage + ServeLines() + Newline + ServeText() + Newline + ExitText();
     return {};
 }
 
 QStringList CommandNames()
 {
-    return {QStringLiteral("render"), QStringLiteral("turntable"), QStringLiteral("info"), QStringLiteral("batch")};
+    return {QStringLiteral("render"), QStringLiteral("turntable"), QStringLiteral("info"), QStringLiteral("batch"),
+            QStringLiteral("serve")};
 }
 
 bool IsCommandName(const QString& word) { return CommandNames().contains(word); }

@@ -11,7 +11,7 @@ QString UsageText();
 // word that is not a command.
 QString CommandHelp(const QString& command);
 
-// render, turntable, info and batch.
+// render, turntable, info, batch and serve.
 QStringList CommandNames();
 bool IsCommandName(const QString& word);
 

@@ -14,6 +14,7 @@
 #include "cli/Turntable.h"
 #include "formats/ProjectError.h"
 #include "concurrency/ParallelWork.h"
+#include "serve/ServeCommand.h"
 #include "services/ProductInfo.h"
 
 #include <QDir>
@@ -177,6 +178,8 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return RunTurntable(rest, err);
         if (command == QLatin1String("batch"))
             return RunBatch(rest, err);
+        if (command == QLatin1String("serve"))
+            return RunServe(rest, err);
         if (command.startsWith(QLatin1Char('-')))
             throw UsageError(QStringLiteral("unknown option %1").arg(command));
         const QString nearest = NearestCommand(command);

@@ -4,6 +4,7 @@
 // failed or interrupted run never leaves half a picture under the name.
 #include "cli/RenderOptions.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -19,6 +20,10 @@
 // written while the next is drawn. `beforeReplace` sees the written file
 // before it takes the name (see WriteFileAtomically). Throws
 // CommandLineError naming `fileName`.
+// The bytes WritePicture writes, in memory; `what` names the picture in errors.
+QByteArray EncodePicture(const QImage& picture, OutputFormat format, int quality, bool keepAlpha,
+                         std::optional<int> dotsPerInch, int threads, const QString& what);
+
 void WritePicture(const QImage& picture, const QString& fileName, OutputFormat format,
                   int quality, bool keepAlpha, std::optional<int> dotsPerInch = std::nullopt, int threads = 1,
                   const std::function<void(const QString& temporary)>& beforeReplace = {});

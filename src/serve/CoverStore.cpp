@@ -1,0 +1,88 @@
+#include "serve/CoverStore.h"
+
+#include "formats/AtomicFile.h"
+#include "formats/ImageCodec.h"
+#include "serve/ServeError.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+
+#include <vector>
+
+namespace {
+
+// The extension a Targa needs to be read as one (it has no signature).
+const char* Extension(PictureKind kind)
+{
+    switch (kind) {
+    case PictureKind::Jpeg: return ".jpg";
+    case PictureKind::Png: return ".png";
+    case PictureKind::Gif: return ".gif";
+    case PictureKind::Bmp: return ".bmp";
+    case PictureKind::Tga: return ".tga";
+    case PictureKind::Unknown: break;
+    }
+    return ".bin";
+}
+
+} // namespace
+
+CoverStore::CoverStore(std::int64_t keepBytes) : dir_(QDir::tempPath() + QStringLiteral("/cubiform-serve-XXXXXX")), keepBytes_(keepBytes)
+{
+    if (dir_.isValid())
+        QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+CoverStore::~CoverStore() = default;
+
+std::shared_ptr<const StoredCover> CoverStore::Put(std::string_view bytes, PictureKind kind)
+{
+    const QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const QString key = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()) +
+                        QLatin1String(Extension(kind));
+    const std::lock_guard lock(mutex_);
+    Entry& entry = entries_[key];
+    std::shared_ptr<const StoredCover> held = entry.Held.lock();
+    if (!held) {
+        if (entry.Path.isEmpty()) {
+            entry.Path = dir_.filePath(key);
+            entry.Bytes = static_cast<std::int64_t>(bytes.size());
+            try {
+                WriteFileAtomically(entry.Path, data);
+            } catch (const ImageError&) {
+                entries_.erase(key);
+                throw ServeError(507, QStringLiteral("no room to keep the cover"));
+            }
+        }
+        held = std::make_shared<const StoredCover>(entry.Path);
+        entry.Held = held;
+    }
+    entry.LastUse = ++uses_;
+    Evict();
+    return held;
+}
+
+int CoverStore::Count() const
+{
+    const std::lock_guard lock(mutex_);
+    return static_cast<int>(entries_.size());
+}
+
+void CoverStore::Evict()
+{
+    std::int64_t total = 0;
+    for (const auto& [key, entry] : entries_)
+        total += entry.Bytes;
+    while (total > keepBytes_) {
+        auto oldest = entries_.end();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it)
+            if (it->second.Held.expired() && (oldest == entries_.end() || it->second.LastUse < oldest->second.LastUse))
+                oldest = it;
+        if (oldest == entries_.end())
+            return; // everything left is in use
+        QFile::remove(oldest->second.Path);
+        total -= oldest->second.Bytes;
+        entries_.erase(oldest);
+    }
+}

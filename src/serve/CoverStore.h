@@ -1,0 +1,61 @@
+#pragma once
+// Uploaded covers, kept as files in a folder of the service's own (made
+// private, removed at the end) and named by their content, so that the
+// command line's cover reading and each worker's cache of textures take
+// them as they take any cover file: the same bytes sent again are the same
+// file, read once per worker. Never a name a request gives.
+#include "formats/PictureKind.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+class StoredCover;
+
+class CoverStore {
+public:
+    // Keeps at most `keepBytes` of covers no request holds.
+    explicit CoverStore(std::int64_t keepBytes = std::int64_t{256} << 20);
+    ~CoverStore();
+    CoverStore(const CoverStore&) = delete;
+    CoverStore& operator=(const CoverStore&) = delete;
+
+    bool IsValid() const { return dir_.isValid(); }
+    QString Folder() const { return dir_.path(); }
+
+    // The file holding these bytes, written when they are new. While the
+    // handle lives the file stays. Throws ServeError (507) when it cannot be
+    // written.
+    std::shared_ptr<const StoredCover> Put(std::string_view bytes, PictureKind kind);
+
+    int Count() const;
+
+private:
+    struct Entry {
+        QString Path;
+        std::int64_t Bytes = 0;
+        std::uint64_t LastUse = 0;
+        std::weak_ptr<const StoredCover> Held;
+    };
+    void Evict(); // under the lock
+
+    QTemporaryDir dir_;
+    std::int64_t keepBytes_;
+    mutable std::mutex mutex_;
+    std::map<QString, Entry> entries_; // by content hash
+    std::uint64_t uses_ = 0;
+};
+
+class StoredCover {
+public:
+    explicit StoredCover(QString path) : path_(std::move(path)) {}
+    const QString& Path() const { return path_; }
+
+private:
+    QString path_;
+};

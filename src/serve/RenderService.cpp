@@ -1,0 +1,253 @@
+#include "serve/RenderService.h"
+
+#include "cli/CommandLineError.h"
+#include "cli/RenderSession.h"
+#include "serve/CoverStore.h"
+#include "serve/RenderForm.h"
+#include "serve/ServeError.h"
+#include "serve/ServeMetrics.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+constexpr const char* JsonType = "application/json";
+
+void SetError(httplib::Response& res, int status, const QString& text)
+{
+    res.status = status;
+    const QByteArray body = ErrorJson(text);
+    res.set_content(body.constData(), static_cast<std::size_t>(body.size()), JsonType);
+}
+
+// Equal or not, in a time that does not depend on where they differ: both
+// sides are hashed first, so not even the length shows.
+bool SameToken(const QByteArray& given, const QByteArray& expected)
+{
+    const QByteArray a = QCryptographicHash::hash(given, QCryptographicHash::Sha256);
+    const QByteArray b = QCryptographicHash::hash(expected, QCryptographicHash::Sha256);
+    unsigned char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+const char* StatusText(int status)
+{
+    switch (status) {
+    case 400: return "the request is malformed";
+    case 401: return "a bearer token is needed";
+    case 404: return "no such page; the service answers POST /render, GET /healthz and GET /metrics";
+    case 405: return "that method is not taken here";
+    case 413: return "the request is larger than the service takes";
+    case 414: return "the address is too long";
+    case 415: return "that content type is not taken here";
+    default: return "the request cannot be answered";
+    }
+}
+
+std::uint64_t BytesIn(const httplib::Request& req)
+{
+    std::uint64_t n = req.body.size();
+    for (const auto& [name, file] : req.files)
+        n += file.content.size();
+    return n;
+}
+
+} // namespace
+
+struct RenderService::Parts {
+    ServeSettings Settings;
+    QByteArray Token;
+    CoverStore Covers;
+    ServeMetrics Metrics;
+    RenderWorkers Workers;
+    httplib::Server Http;
+    std::atomic<bool> Stopping{false};
+    std::atomic<double> RenderSecondsAverage{0.5};
+
+    Parts(const ServeSettings& settings, QByteArray token, RenderWorkers::Work work,
+          std::function<void(RenderSession&)> warmUp)
+        : Settings(settings), Token(std::move(token)),
+          Workers(settings.WorkerCount(), settings.QueueCapacity(), work ? std::move(work) : RenderWorkers::Work(DrawRenderJob),
+                  std::move(warmUp))
+    {
+    }
+
+    MetricGauges Gauges() const { return {Workers.Queued(), Workers.Busy(), Covers.Count(), Workers.Ready() && !Stopping}; }
+
+    void Render(const httplib::Request& req, httplib::Response& res);
+    void CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res);
+    void Setup(RenderService& service);
+};
+
+void RenderService::Parts::Render(const httplib::Request& req, httplib::Response& res)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Settings.TimeoutSeconds);
+    if (Stopping) {
+        res.set_header("Connection", "close");
+        SetError(res, 503, QStringLiteral("the service is stopping"));
+        return;
+    }
+    RenderJob job;
+    std::string type;
+    try {
+        std::vector<FormPart> parts;
+        parts.reserve(req.files.size());
+        for (const auto& [name, file] : req.files)
+            parts.push_back({file.name, file.filename, file.content_type, file.content});
+        const RenderForm form = ReadRenderForm(req.get_header_value("Content-Type"), req.body, parts,
+                                               {Settings.MaxPixels, Settings.MaxOutput});
+        job.Options = form.Options;
+        job.Project = form.Project;
+        for (std::size_t slot = 0; slot < form.Covers.size(); ++slot)
+            if (const std::optional<UploadedCover>& cover = form.Covers[slot]) {
+                job.Covers[slot] = Covers.Put(cover->Bytes, cover->Kind);
+                job.Options.Covers[slot] = job.Covers[slot]->Path();
+            }
+        type = form.MimeType;
+    } catch (const ServeError& e) {
+        SetError(res, e.Status(), e.Text());
+        return;
+    }
+    const std::shared_ptr<RenderTicket> ticket = Workers.Submit(std::move(job));
+    if (!ticket) {
+        // Roughly when a place in the queue frees up.
+        const double wait = RenderSecondsAverage.load() * (Workers.Queued() + 1) / std::max(1, Settings.WorkerCount());
+        res.set_header("Retry-After", std::to_string(std::max(1, static_cast<int>(std::ceil(wait)))));
+        SetError(res, 429, QStringLiteral("the render queue is full; try again shortly"));
+        return;
+    }
+    const std::optional<RenderAnswer> answer = ticket->Wait(deadline);
+    if (!answer) {
+        SetError(res, 503, QStringLiteral("no picture within %1 s").arg(Settings.TimeoutSeconds));
+        return;
+    }
+    if (answer->Status == 200) {
+        Metrics.RenderSeconds(answer->Seconds);
+        RenderSecondsAverage = 0.8 * RenderSecondsAverage.load() + 0.2 * answer->Seconds;
+    }
+    res.status = answer->Status;
+    res.set_content(answer->Body.constData(), static_cast<std::size_t>(answer->Body.size()),
+                    answer->Status == 200 ? type : std::string(JsonType));
+}
+
+void RenderService::Parts::CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res)
+{
+    Metrics.Request(res.status, BytesIn(req), res.body.size());
+    if (Settings.StopAfterRequests > 0 && Metrics.Requests() >= static_cast<std::uint64_t>(Settings.StopAfterRequests))
+        Stopping = true; // Run's watcher stops the server
+}
+
+void RenderService::Parts::Setup(RenderService& service)
+{
+    (void)service;
+    Http.set_payload_max_length(static_cast<std::size_t>(Settings.MaxBody));
+    // A client that stops sending or reading loses its connection; none of
+    // them holds a render worker, which only ever sees whole requests.
+    Http.set_read_timeout(5, 0);
+    Http.set_write_timeout(5, 0);
+    Http.set_keep_alive_timeout(5);
+    Http.set_keep_alive_max_count(100);
+    // Connections are read and answered on threads of their own, more than the
+    // workers, so that slow clients and waiting ones do not starve the rest.
+    const int connections = std::max(16, 4 * (Settings.WorkerCount() + Settings.QueueCapacity()) / 2);
+    Http.new_task_queue = [connections] { return new httplib::ThreadPool(static_cast<std::size_t>(connections)); };
+
+    Http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (Token.isEmpty())
+            return httplib::Server::HandlerResponse::Unhandled;
+        const std::string header = req.get_header_value("Authorization");
+        const std::string prefix = "Bearer ";
+        const bool given = header.size() > prefix.size() && header.compare(0, prefix.size(), prefix) == 0;
+        if (given && SameToken(QByteArray::fromStdString(header.substr(prefix.size())), Token))
+            return httplib::Server::HandlerResponse::Unhandled;
+        // The body is not read: the connection cannot carry another request.
+        res.set_header("WWW-Authenticate", "Bearer");
+        res.set_header("Connection", "close");
+        SetError(res, 401, QString::fromLatin1(StatusText(401)));
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    Http.Post("/render", [this](const httplib::Request& req, httplib::Response& res) { Render(req, res); });
+    Http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
+        const bool ready = Workers.Ready() && !Stopping;
+        res.status = ready ? 200 : 503;
+        res.set_content(ready ? "{\"status\":\"ready\"}\n" : "{\"status\":\"not ready\"}\n", JsonType);
+    });
+    Http.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(Metrics.Text(Gauges()), "text/plain; version=0.0.4");
+    });
+    Http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty())
+            SetError(res, res.status, QString::fromLatin1(StatusText(res.status)));
+    });
+    Http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        SetError(res, 500, QStringLiteral("the request could not be answered"));
+    });
+    Http.set_logger([this](const httplib::Request& req, const httplib::Response& res) { CountAndMaybeStop(req, res); });
+}
+
+RenderService::RenderService(const ServeSettings& settings, QByteArray token, RenderWorkers::Work work,
+                             std::function<void(RenderSession&)> warmUp)
+    : parts_(std::make_unique<Parts>(settings, std::move(token), std::move(work), std::move(warmUp)))
+{
+    if (!parts_->Covers.IsValid())
+        throw BadInput(QStringLiteral("no private folder for the uploaded covers could be made in %1").arg(QDir::tempPath()));
+    parts_->Setup(*this);
+}
+
+RenderService::~RenderService()
+{
+    Stop();
+    parts_->Workers.Stop();
+}
+
+int RenderService::Bind()
+{
+    const std::string host = parts_->Settings.Bind.toStdString();
+    if (parts_->Settings.Port == 0) {
+        const int port = parts_->Http.bind_to_any_port(host);
+        if (port > 0)
+            return port;
+    } else if (parts_->Http.bind_to_port(host, parts_->Settings.Port)) {
+        return parts_->Settings.Port;
+    }
+    throw BadInput(QStringLiteral("cannot listen on %1 port %2 (in use, or not an address of this machine)")
+                       .arg(parts_->Settings.Bind)
+                       .arg(parts_->Settings.Port));
+}
+
+void RenderService::Run()
+{
+    // Stopping is asked for from signal watchers and request counters, which
+    // must not call into the server themselves: this thread does.
+    std::atomic<bool> listening{true};
+    std::thread watcher([this, &listening] {
+        const auto start = std::chrono::steady_clock::now();
+        const int lifetime = parts_->Settings.StopAfterSeconds;
+        while (listening) {
+            if (lifetime > 0 && std::chrono::steady_clock::now() - start >= std::chrono::seconds(lifetime))
+                parts_->Stopping = true;
+            if (parts_->Stopping)
+                parts_->Http.stop(); // again until the listening has begun and ended
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    parts_->Http.listen_after_bind(); // returns once stopped and every connection is answered
+    listening = false;
+    watcher.join();
+    parts_->Workers.Stop();
+}
+
+void RenderService::Stop() { parts_->Stopping = true; }
+
+bool RenderService::Stopping() const { return parts_->Stopping; }
