@@ -1,0 +1,148 @@
+// The service's page in a real browser: Debian's chromium, headless, on a
+// service bound to loopback that this test starts and stops. A person's
+// steps: pick a cover, move a bar with the keyboard, wait for the new
+// preview, download the picture; it must be the bytes `cubiform render`
+// writes for the same options. Also: readable at a phone's width.
+//
+// node page_test.mjs CUBIFORM COVER.jpg
+import { spawn, execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { createServer } from 'node:net';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [program, cover] = process.argv.slice(2);
+if (!program || !cover) {
+  console.error('usage: node page_test.mjs CUBIFORM COVER');
+  process.exit(2);
+}
+const scratch = mkdtempSync(join(tmpdir(), 'cubiform-page-'));
+const deadline = setTimeout(() => fail('took longer than 120 s'), 120_000);
+let service = null;
+let browser = null;
+
+async function finish(code) {
+  clearTimeout(deadline);
+  if (browser) await browser.close().catch(() => {});
+  if (service && service.exitCode === null) service.kill('SIGTERM');
+  rmSync(scratch, { recursive: true, force: true });
+  process.exit(code);
+}
+
+function fail(why) {
+  console.error('FAIL: ' + why);
+  finish(1);
+}
+
+function check(condition, why) {
+  if (!condition) throw new Error(why);
+}
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const probe = createServer();
+    probe.once('error', reject);
+    probe.listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
+  });
+}
+
+async function waitForService(base) {
+  for (let i = 0; i < 100; ++i) {
+    try {
+      if ((await fetch(base + 'healthz')).ok) return;
+    } catch (e) { /* not up yet */ }
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error('the service did not become ready');
+}
+
+async function waitForFile(folder) {
+  for (let i = 0; i < 300; ++i) {
+    const done = readdirSync(folder).filter((f) => !f.endsWith('.crdownload'));
+    if (done.length) return join(folder, done[0]);
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error('no download arrived');
+}
+
+async function previewSerial(page) {
+  return Number(await page.$eval('#preview', (img) => img.dataset.serial || 0));
+}
+
+async function waitForNewPreview(page, after) {
+  await page.waitForFunction(
+    (n) => Number(document.getElementById('preview').dataset.serial || 0) > n &&
+      document.getElementById('preview').complete,
+    { timeout: 30_000 }, after);
+}
+
+async function main() {
+  const port = await freePort();
+  const base = `http://127.0.0.1:${port}/`;
+  service = spawn(program, ['serve', '--bind', '127.0.0.1', '--port', String(port)],
+    { stdio: ['ignore', 'inherit', 'inherit'] });
+  service.on('exit', (code) => { if (code !== 0 && code !== null) fail('the service ended with ' + code); });
+  await waitForService(base);
+
+  browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+  });
+  const page = await browser.newPage();
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(e.message));
+  await page.setViewport({ width: 1100, height: 900 });
+  await page.goto(base, { waitUntil: 'networkidle0' });
+  check(problems.length === 0, 'script errors: ' + problems.join('; '));
+  check((await page.$$eval('#form option', (o) => o.length)) === 10, 'the ten box kinds are offered');
+
+  // A cover, picked as a person would.
+  let seen = await previewSerial(page);
+  const picker = await page.$('input[name=front]');
+  await picker.uploadFile(cover);
+  await waitForNewPreview(page, seen);
+
+  // A bar moved by the keyboard: Tab reaches it, Right raises it.
+  seen = await previewSerial(page);
+  await page.focus('#bar-side-angle');
+  const before = Number(await page.$eval('#bar-side-angle', (e) => e.value));
+  for (let i = 0; i < 5; ++i) await page.keyboard.press('ArrowRight');
+  const after = Number(await page.$eval('#bar-side-angle', (e) => e.value));
+  check(after === before + 5, `the side bar moved from ${before} to ${after}`);
+  await waitForNewPreview(page, seen);
+  const preview = await page.$eval('#preview', (img) => [img.naturalWidth, img.naturalHeight]);
+  check(preview[0] > 0 && preview[0] <= 480, 'the preview is a small picture: ' + preview);
+
+  // The full picture, downloaded.
+  await page.$eval('#out-width', (e) => { e.value = '300'; });
+  await page.$eval('#out-height', (e) => { e.value = '240'; });
+  await page.select('#samples', '2');
+  const downloads = join(scratch, 'downloads');
+  const session = await page.createCDPSession();
+  await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  await page.click('#download-picture');
+  const got = readFileSync(await waitForFile(downloads));
+
+  const reference = join(scratch, 'reference.png');
+  const form = await page.$eval('#form', (e) => e.value);
+  const background = await page.$eval('#background', (e) => e.value.toUpperCase());
+  execFileSync(program, ['render', '--form', form, '--front', cover, '--side-angle', String(after),
+    '--background', background, '--size', '300x240', '--samples', '2', '-o', reference]);
+  // The page also sends the kind's view and the box's sizes; they are the
+  // values the kind gives, so the command line needs only what moved.
+  check(Buffer.compare(got, readFileSync(reference)) === 0,
+    'the downloaded picture differs from cubiform render\'s');
+
+  // A phone's width: one column, nothing wider than the screen.
+  await page.setViewport({ width: 390, height: 844, isMobile: true });
+  const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+  check(wide <= 390, 'at a phone\'s width the page is ' + wide + ' pixels wide');
+  check(problems.length === 0, 'script errors: ' + problems.join('; '));
+}
+
+main().then(() => { console.log('page test passed'); finish(0); }, (e) => fail(e.message));
