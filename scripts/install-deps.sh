@@ -17,6 +17,7 @@ packages=(
   python3-yaml
   nodejs
   imagemagick
+  chromium
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info
   dpkg-dev fakeroot file lintian

@@ -162,10 +162,7 @@ async function download(path, name, button) {
   button.disabled = true;
   say('Drawing the full picture…');
   try {
-    const body = renderForm(w, h, $('samples').value, format);
-    // A model has no picture size, samples or picture format.
-    if (path === 'model') for (const field of ['size', 'samples', 'format', 'transparent']) body.delete(field);
-    const response = await fetch(path, { method: 'POST', body });
+    const response = await fetch(path, { method: 'POST', body: renderForm(w, h, $('samples').value, format) });
     if (!response.ok) { say(await errorText(response), true); return; }
     saveBlob(await response.blob(), name);
     say('Downloaded ' + name + '.');
@@ -235,7 +232,6 @@ async function start() {
     $(id).addEventListener('input', schedulePreview);
   $('download-picture').addEventListener('click', (e) =>
     download('render', 'box.' + $('format').value, e.currentTarget));
-  $('download-model').addEventListener('click', (e) => download('model', 'box.glb', e.currentTarget));
   await loadKinds();
   drawPreview();
 }

@@ -6,6 +6,7 @@
 #include "serve/RenderForm.h"
 #include "serve/ServeError.h"
 #include "serve/ServeMetrics.h"
+#include "serve/WebPage.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -183,6 +184,7 @@ void RenderService::Parts::Setup(RenderService& service)
         res.status = ready ? 200 : 503;
         res.set_content(ready ? "{\"status\":\"ready\"}\n" : "{\"status\":\"not ready\"}\n", JsonType);
     });
+    ServeWebPage(Http);
     Http.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(Metrics.Text(Gauges()), "text/plain; version=0.0.4");
     });

@@ -113,7 +113,9 @@ struct ReadmeExamples : ::testing::Test {
     {
         const QFileInfo demo(QStringLiteral(CUBIFORM_DEMO_PROJECT));
         ASSERT_TRUE(demo.isFile()) << "build the demo target first";
-        ASSERT_TRUE(QFile::copy(demo.filePath(), Path("box.pcf")));
+        // The bundle examples' projects are the demo too.
+        for (const char* name : {"box.pcf", "cd.pcf", "book.pcf", "a.pcf", "b.pcf", "c.pcf"})
+            ASSERT_TRUE(QFile::copy(demo.filePath(), Path(name)));
         const QString front = demo.dir().filePath(QStringLiteral("front.jpg"));
         ASSERT_TRUE(QFile::copy(front, Path("cover.jpg")));
         QImage cover;

@@ -123,8 +123,9 @@ TEST(BoxGroup, ShadowKeepsTheFloorBetweenTwoBoxesLight)
     const GroupScene scene = BuildGroupScene(two, GroupArrangement::Row, 100);
     BoxParameters view = GroupView(BoxParameters{}, two);
     view.SideAngle = 0;
-    const BoxPose pose = PoseOf(view, 0, &scene.Mesh);
+    BoxPose pose = PoseOf(view, 0, &scene.Mesh);
     ASSERT_EQ(pose.OutlineEnds.size(), 2u);
+    pose.Key = pose.Eye * Vec3{0, 1, 0}; // the key overhead: each shadow is its footprint
     const ShadowMask mask = MakeShadowMask(pose, 100, 0, 256);
     const auto alphaAt = [&](float x) {
         const int col = static_cast<int>((x - mask.MinX) / (mask.MaxX - mask.MinX) * static_cast<float>(mask.Size));

@@ -6,7 +6,7 @@
 //
 // node page_test.mjs CUBIFORM COVER.jpg
 import { spawn, execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -83,7 +83,9 @@ async function waitForNewPreview(page, after) {
 async function main() {
   const port = await freePort();
   const base = `http://127.0.0.1:${port}/`;
-  service = spawn(program, ['serve', '--bind', '127.0.0.1', '--port', String(port)],
+  // Bounded: it stops by itself after a few minutes or requests at the most.
+  service = spawn(program, ['serve', '--bind', '127.0.0.1', '--port', String(port), '--workers', '1',
+    '--stop-after-seconds', '150', '--stop-after-requests', '60'],
     { stdio: ['ignore', 'inherit', 'inherit'] });
   service.on('exit', (code) => { if (code !== 0 && code !== null) fail('the service ended with ' + code); });
   await waitForService(base);
@@ -123,6 +125,7 @@ async function main() {
   await page.$eval('#out-height', (e) => { e.value = '240'; });
   await page.select('#samples', '2');
   const downloads = join(scratch, 'downloads');
+  mkdirSync(downloads);
   const session = await page.createCDPSession();
   await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
   await page.click('#download-picture');

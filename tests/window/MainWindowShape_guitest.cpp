@@ -143,7 +143,7 @@ TEST_F(ShapeTest, ThePanelFollowsTheViewAsTheLookPanelDoes)
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownView() != viewBefore && look->pos() != lookBefore; }, 5000));
     QTest::qWait(50);
     EXPECT_NE(Panel()->pos(), shapeBefore);
-    for (const QDialog* panel : {look, static_cast<const QDialog*>(Panel())}) {
+    for (const QDialog* panel : {static_cast<const QDialog*>(look), static_cast<const QDialog*>(Panel())}) {
         SCOPED_TRACE(panel->objectName().toStdString());
         EXPECT_FALSE(panel->frameGeometry().intersects(shownView()));
         EXPECT_TRUE(room.contains(panel->frameGeometry()));
