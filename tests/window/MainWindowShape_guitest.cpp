@@ -152,9 +152,9 @@ TEST_F(ShapeTest, ThePanelFollowsTheViewAsTheLookPanelDoes)
 
     const QPoint put = Panel()->pos() + QPoint(-40, 30);
     Panel()->move(put);
-    const QPoint lookThen = look->pos();
-    form->resize(form->width() - 120, form->height());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return look->pos() != lookThen; }, 5000));
+    const QRect viewThen = shownView();
+    form->setGeometry(room.adjusted(0, 0, -room.width() / 4, -room.height() / 6));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownView() != viewThen; }, 5000));
     QTest::qWait(50);
     EXPECT_EQ(Panel()->pos(), put);
 }
