@@ -160,7 +160,7 @@ async function download(path, name, button) {
   const [w, h] = outputSize();
   const format = $('format').value;
   button.disabled = true;
-  say('Drawing the full picture…');
+  say(path === 'model' ? 'Making the 3D model…' : 'Drawing the full picture…');
   try {
     const response = await fetch(path, { method: 'POST', body: renderForm(w, h, $('samples').value, format) });
     if (!response.ok) { say(await errorText(response), true); return; }
@@ -232,6 +232,8 @@ async function start() {
     $(id).addEventListener('input', schedulePreview);
   $('download-picture').addEventListener('click', (e) =>
     download('render', 'box.' + $('format').value, e.currentTarget));
+  // The model's camera takes the picture's aspect, so it is sent the same form.
+  $('download-model').addEventListener('click', (e) => download('model', 'box.glb', e.currentTarget));
   await loadKinds();
   drawPreview();
 }

@@ -150,6 +150,7 @@ QString ServeText()
         "serve answers POST /render (covers as multipart file parts front, side, top,\n"
         "back, right, bottom; render options by their long names as fields or one JSON\n"
         "object; format png, jpg, bmp or tga) with the picture render would write,\n"
+        "POST /model (the same) with the model --export-model would write,\n"
         "GET /healthz and GET /metrics, until SIGTERM or SIGINT (it then finishes the\n"
         "requests in flight and exits 0).\n"
         "  --bind ADDRESS       default 127.0.0.1; another machine's reach needs a token\n"

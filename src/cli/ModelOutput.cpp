@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-void WriteModel(const HeadlessBox& box, const QString& path, QSize size)
+QByteArray ModelBytes(const HeadlessBox& box, QSize size, const QString& name)
 {
     try {
         ModelCovers covers;
@@ -15,10 +15,20 @@ void WriteModel(const HeadlessBox& box, const QString& path, QSize size)
             if (const QString file = box.CoverFileOf(slot); !file.isEmpty())
                 covers.Slots[static_cast<std::size_t>(slot)] = ModelPictureOfFile(file);
         const float aspect = static_cast<float>(size.width()) / static_cast<float>(std::max(size.height(), 1));
-        WriteFileAtomically(path, ExportGlb(box.Document.Params, covers, aspect));
+        return ExportGlb(box.Document.Params, covers, aspect);
     } catch (const ImageError& e) {
         throw BadInput(QString::fromLocal8Bit(e.what()));
     } catch (const std::length_error& e) {
-        throw BadInput(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(e.what())));
+        throw BadInput(QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(e.what())));
+    }
+}
+
+void WriteModel(const HeadlessBox& box, const QString& path, QSize size)
+{
+    const QByteArray bytes = ModelBytes(box, size, path);
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const ImageError& e) {
+        throw BadInput(QString::fromLocal8Bit(e.what()));
     }
 }

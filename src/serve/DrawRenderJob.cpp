@@ -1,6 +1,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/ModelOutput.h"
 #include "cli/RenderSession.h"
 #include "concurrency/ParallelWork.h"
 #include "serve/RenderForm.h"
@@ -36,13 +37,21 @@ RenderAnswer DrawRenderJob(RenderSession& session, const RenderJob& job)
             box.NewProject();
         box.ApplyOptions(job.Options);
         const RenderOptions& o = job.Options;
-        const RenderRequest request = RenderRequestOf(box, o, box.OutputSize(o));
+        const QSize size = box.OutputSize(o);
+        const RenderRequest request = RenderRequestOf(box, o, size);
         PhaseClock clock;
-        const QImage picture = session.Render(box, request, clock);
-        // A large PNG is cut into as many parts as "cubiform render" cuts it
-        // into (one per core), for its bytes; this worker still makes them all.
-        const int parts = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        answer.Body = EncodePicture(picture, o.Format, o.Quality, o.Transparent, o.Dpi, parts, QStringLiteral("the picture"));
+        if (job.Model) {
+            // As "render --export-model": a fitted view is found by drawing.
+            if (o.Fit)
+                session.Render(box, request, clock);
+            answer.Body = ModelBytes(box, size, QStringLiteral("the model"));
+        } else {
+            const QImage picture = session.Render(box, request, clock);
+            // A large PNG is cut into as many parts as "cubiform render" cuts it
+            // into (one per core), for its bytes; this worker still makes them all.
+            const int parts = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+            answer.Body = EncodePicture(picture, o.Format, o.Quality, o.Transparent, o.Dpi, parts, QStringLiteral("the picture"));
+        }
     } catch (const CommandLineError& e) {
         answer.Status = 422;
         answer.Body = ErrorJson(WithSlotNames(e.Text(), job));

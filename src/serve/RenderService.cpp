@@ -47,7 +47,7 @@ const char* StatusText(int status)
     switch (status) {
     case 400: return "the request is malformed";
     case 401: return "a bearer token is needed";
-    case 404: return "no such page; the service answers POST /render, GET /healthz and GET /metrics";
+    case 404: return "no such page; the service answers POST /render, POST /model, GET /healthz and GET /metrics";
     case 405: return "that method is not taken here";
     case 413: return "the request is larger than the service takes";
     case 414: return "the address is too long";
@@ -86,12 +86,13 @@ struct RenderService::Parts {
 
     MetricGauges Gauges() const { return {Workers.Queued(), Workers.Busy(), Covers.Count(), Workers.Ready() && !Stopping}; }
 
-    void Render(const httplib::Request& req, httplib::Response& res);
+    // POST /render, or POST /model with `model`: the same form, the same queue.
+    void Render(const httplib::Request& req, httplib::Response& res, bool model);
     void CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res);
     void Setup(RenderService& service);
 };
 
-void RenderService::Parts::Render(const httplib::Request& req, httplib::Response& res)
+void RenderService::Parts::Render(const httplib::Request& req, httplib::Response& res, bool model)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Settings.TimeoutSeconds);
     if (Stopping) {
@@ -115,7 +116,8 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
                 job.Covers[slot] = Covers.Put(cover->Bytes, cover->Kind);
                 job.Options.Covers[slot] = job.Covers[slot]->Path();
             }
-        type = form.MimeType;
+        job.Model = model;
+        type = model ? "model/gltf-binary" : form.MimeType;
     } catch (const ServeError& e) {
         SetError(res, e.Status(), e.Text());
         return;
@@ -178,7 +180,8 @@ void RenderService::Parts::Setup(RenderService& service)
         SetError(res, 401, QString::fromLatin1(StatusText(401)));
         return httplib::Server::HandlerResponse::Handled;
     });
-    Http.Post("/render", [this](const httplib::Request& req, httplib::Response& res) { Render(req, res); });
+    Http.Post("/render", [this](const httplib::Request& req, httplib::Response& res) { Render(req, res, false); });
+    Http.Post("/model", [this](const httplib::Request& req, httplib::Response& res) { Render(req, res, true); });
     Http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
         const bool ready = Workers.Ready() && !Stopping;
         res.status = ready ? 200 : 503;

@@ -27,6 +27,7 @@ struct RenderJob {
     RenderOptions Options; // covers named by the store's files
     std::optional<ProjectData> Project;
     std::array<std::shared_ptr<const StoredCover>, 6> Covers; // held until drawn
+    bool Model = false; // the box as binary glTF ("render --export-model"), not the picture
 };
 
 struct RenderAnswer {

@@ -204,3 +204,46 @@ TEST(RenderServiceTest, StoppingFinishesTheRequestsInFlight)
     EXPECT_EQ(r->body, "picture");
     serve.reset(); // Run has returned: the harness joins it
 }
+
+TEST(RenderServiceTest, AModelIsDrawnByTheSameQueueAndLimitsAsAPicture)
+{
+    Gate gate;
+    std::atomic<int> models{0};
+    RenderWorkers::Work work = [&, held = gate.Work()](RenderSession& session, const RenderJob& job) {
+        models += job.Model ? 1 : 0;
+        RenderAnswer answer = held(session, job);
+        if (job.Model)
+            answer.Body = "glTF";
+        return answer;
+    };
+    ServeSettings settings = Small(1, 1);
+    settings.MaxBody = 4096;
+    ServeHarness serve(settings, {}, work);
+    std::future<httplib::Result> drawing =
+        std::async(std::launch::async, [&] { return serve.Client()->Post("/model", "{}", "application/json"); });
+    ASSERT_TRUE(gate.WaitHeld(1));
+    std::future<httplib::Result> waiting =
+        std::async(std::launch::async, [&] { return serve.Client()->Post("/render", "{}", "application/json"); });
+    ASSERT_TRUE(WaitUntil([&] {
+        const httplib::Result m = serve.Client()->Get("/metrics");
+        return m && m->body.find("cubiform_queue_length 1\n") != std::string::npos;
+    }));
+    ExpectOneLineError(serve.Client()->Post("/model", "{}", "application/json"), 429);
+    ExpectOneLineError(serve.Client()->Post("/model", R"({"frobnicate":1})", "application/json"), 400);
+    ExpectOneLineError(serve.Client()->Post("/model", std::string(5000, 'x'), "application/json"), 413);
+    ExpectOneLineError(serve.Client()->Post("/model", R"({"width":500})", "application/json"), 422);
+    ExpectOneLineError(serve.Client()->Get("/model"), 404);
+    gate.Open();
+
+    const httplib::Result model = drawing.get();
+    ASSERT_TRUE(model);
+    EXPECT_EQ(model->status, 200);
+    EXPECT_EQ(model->get_header_value("Content-Type"), "model/gltf-binary");
+    EXPECT_EQ(model->body, "glTF");
+    const httplib::Result picture = waiting.get();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->get_header_value("Content-Type"), "image/png");
+    EXPECT_EQ(models, 1);
+    const std::string metrics = serve.Client()->Get("/metrics")->body; // render seconds come before the answer
+    EXPECT_NE(metrics.find("cubiform_render_seconds_count 2\n"), std::string::npos) << metrics;
+}

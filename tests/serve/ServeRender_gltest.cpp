@@ -78,6 +78,51 @@ TEST_F(ServeRenderTest, AnswersAreTheBytesRenderWrites)
     }
 }
 
+TEST_F(ServeRenderTest, ModelAnswersAreTheBytesExportModelWrites)
+{
+    // A plain JPEG is embedded as its bytes, a PNG decoded and written anew.
+    const std::string front = CoverBytes(PaintedCover(320, 400, QColor(200, 40, 40)), OutputFormat::Jpeg);
+    const std::string side = CoverBytes(PaintedCover(80, 400, QColor(40, 160, 40)), OutputFormat::Png);
+    const QString frontFile = SaveCover("f.jpg", front);
+    const QString sideFile = SaveCover("s.png", side);
+    const std::vector<Case> cases = {
+        {{{"size", "800x400"}}, "glb"}, // the camera takes the picture's aspect
+        {{{"form", "7"}, {"width", "55"}, {"turn", "150"}, {"format", "jpg"}}, "glb"},
+        {{{"fit", "true"}, {"edge-radius", "12"}, {"size", "500x700"}}, "glb"}, // a view found by drawing
+    };
+    ServeSettings settings;
+    settings.Workers = 1;
+    ServeHarness serve(settings);
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        QStringList arguments{QStringLiteral("render"), QStringLiteral("--front"), frontFile, QStringLiteral("--side"), sideFile};
+        httplib::MultipartFormDataItems items{FilePart("front", front, "f.jpg"), FilePart("side", side, "s.png")};
+        for (const auto& [name, value] : cases[c].Fields) {
+            if (name == "fit")
+                arguments << QStringLiteral("--fit");
+            else if (name != "format")
+                arguments << QStringLiteral("--%1=%2").arg(QString::fromStdString(name), QString::fromStdString(value));
+            items.push_back(Field(name, value));
+        }
+        const QString model = Path(QStringLiteral("model-%1.glb").arg(c));
+        const CliResult exported = RunCubiform(arguments << QStringLiteral("--export-model") << model);
+        ASSERT_EQ(exported.Status, 0) << exported.Err.toStdString();
+
+        const httplib::Result answer = serve.Client(120)->Post("/model", items);
+        ASSERT_TRUE(answer) << c;
+        ASSERT_EQ(answer->status, 200) << c << answer->body;
+        EXPECT_EQ(answer->get_header_value("Content-Type"), "model/gltf-binary");
+        EXPECT_TRUE(answer->body == Read(model).toStdString()) << "case " << c << " differs from " << model.toStdString();
+    }
+    // A damaged cover is refused as /render refuses it, by its slot.
+    std::string broken = side;
+    broken.resize(broken.size() / 3);
+    const httplib::Result refused =
+        serve.Client(120)->Post("/model", httplib::MultipartFormDataItems{FilePart("side", broken, "s.png")});
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 422) << refused->body;
+    EXPECT_NE(refused->body.find("the side cover"), std::string::npos) << refused->body;
+}
+
 TEST_F(ServeRenderTest, ADamagedCoverIs422NamedByItsSlotAndTheServiceGoesOn)
 {
     std::string png = CoverBytes(PaintedCover(300, 300, Qt::red), OutputFormat::Png);

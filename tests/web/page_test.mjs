@@ -1,8 +1,8 @@
 // The service's page in a real browser: Debian's chromium, headless, on a
 // service bound to loopback that this test starts and stops. A person's
 // steps: pick a cover, move a bar with the keyboard, wait for the new
-// preview, download the picture; it must be the bytes `cubiform render`
-// writes for the same options. Also: readable at a phone's width.
+// preview, download the picture and the 3D model; they must be the bytes
+// `cubiform render` writes for the same options. Also: readable at a phone's width.
 //
 // node page_test.mjs CUBIFORM COVER.jpg
 import { spawn, execFileSync } from 'node:child_process';
@@ -140,6 +140,24 @@ async function main() {
   // values the kind gives, so the command line needs only what moved.
   check(Buffer.compare(got, readFileSync(reference)) === 0,
     'the downloaded picture differs from cubiform render\'s');
+
+  // The 3D model, reached from the picture's button by the keyboard; it must
+  // be the file `cubiform render --export-model` writes for the same options.
+  const models = join(scratch, 'models');
+  mkdirSync(models);
+  await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: models });
+  await page.focus('#download-picture');
+  await page.keyboard.press('Tab');
+  check(await page.evaluate(() => document.activeElement.id === 'download-model'),
+    'Tab from the picture\'s button reaches the model\'s');
+  await page.keyboard.press('Enter');
+  const model = readFileSync(await waitForFile(models));
+  const referenceModel = join(scratch, 'reference.glb');
+  execFileSync(program, ['render', '--form', form, '--front', cover, '--side-angle', String(after),
+    '--background', background, '--size', '300x240', '--export-model', referenceModel]);
+  check(model.subarray(0, 4).toString('latin1') === 'glTF', 'the model is binary glTF');
+  check(Buffer.compare(model, readFileSync(referenceModel)) === 0,
+    'the downloaded model differs from cubiform render --export-model\'s');
 
   // A phone's width: one column, nothing wider than the screen.
   await page.setViewport({ width: 390, height: 844, isMobile: true });
