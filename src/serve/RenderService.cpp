@@ -3,6 +3,7 @@
 #include "cli/CommandLineError.h"
 #include "cli/RenderSession.h"
 #include "serve/CoverStore.h"
+#include "serve/DeadlineServer.h"
 #include "serve/RenderForm.h"
 #include "serve/ServeError.h"
 #include "serve/ServeMetrics.h"
@@ -49,6 +50,7 @@ const char* StatusText(int status)
     case 401: return "a bearer token is needed";
     case 404: return "no such page; the service answers POST /render, POST /model, GET /healthz and GET /metrics";
     case 405: return "that method is not taken here";
+    case 408: return "the request's headers took too long to arrive";
     case 413: return "the request is larger than the service takes";
     case 414: return "the address is too long";
     case 415: return "that content type is not taken here";
@@ -72,7 +74,7 @@ struct RenderService::Parts {
     CoverStore Covers;
     ServeMetrics Metrics;
     RenderWorkers Workers;
-    httplib::Server Http;
+    DeadlineServer Http;
     std::atomic<bool> Stopping{false};
     std::atomic<double> RenderSecondsAverage{0.5};
 
@@ -157,9 +159,12 @@ void RenderService::Parts::Setup(RenderService& service)
     Http.set_payload_max_length(static_cast<std::size_t>(Settings.MaxBody));
     // A client that stops sending or reading loses its connection; none of
     // them holds a render worker, which only ever sees whole requests.
-    Http.set_read_timeout(5, 0);
-    Http.set_write_timeout(5, 0);
-    Http.set_keep_alive_timeout(5);
+    const int timeout = Settings.ReadTimeoutSeconds;
+    Http.set_read_timeout(timeout, 0);
+    Http.set_write_timeout(timeout, 0);
+    // The read timeout is per read: the headers as a whole get as long.
+    Http.SetHeaderDeadline(std::chrono::seconds(timeout));
+    Http.set_keep_alive_timeout(timeout);
     Http.set_keep_alive_max_count(100);
     // Connections are read and answered on threads of their own, more than the
     // workers, so that slow clients and waiting ones do not starve the rest.
@@ -192,6 +197,10 @@ void RenderService::Parts::Setup(RenderService& service)
         res.set_content(Metrics.Text(Gauges()), "text/plain; version=0.0.4");
     });
     Http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (DeadlineServer::HeadersLate()) {
+            res.status = 408;
+            res.set_header("Connection", "close");
+        }
         if (res.body.empty())
             SetError(res, res.status, QString::fromLatin1(StatusText(res.status)));
     });

@@ -13,6 +13,7 @@ struct ServeSettings {
     std::int64_t MaxPixels = 50'000'000;               // per cover
     int MaxOutput = 4096;                              // largest side of the picture
     int TimeoutSeconds = 30;                           // per request, waiting and drawing
+    int ReadTimeoutSeconds = 5;                        // per read or write, and for a request's headers
     int Workers = 0;                                   // 0: one per core
     int Queue = 0;                                     // requests waiting; 0: four per worker
     QString TokenFile;                                 // bearer token; needed off loopback
