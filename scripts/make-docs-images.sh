@@ -6,8 +6,9 @@
 # docs/sides.png (an own back picture, drawn here) and
 # docs/fit.png (classic framing beside --fit) with the command line and
 # ImageMagick, docs/window.png as a screenshot of the window with
-# the demo opened (under a virtual display). Run it again after a change to
-# the drawing, the window or the demo art.
+# the demo opened (under a virtual display), and the service's page by its
+# sibling make-page-images.sh. Run it again after a change to the drawing,
+# the window, the page or the demo art.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset dev >/dev/null
@@ -52,3 +53,4 @@ CUBIFORM_SCREENSHOT="$PWD/docs/window.png" CUBIFORM_SCREENSHOT_PROJECT="$PWD/bui
   xvfb-run -a -s "-screen 0 1280x1024x24" ./build/tests/gui_tests \
   --gtest_filter=WindowTest.WindowCanBeGrabbed >/dev/null
 echo "wrote docs/window.png"
+scripts/make-page-images.sh
