@@ -10,7 +10,7 @@ packages=(
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libisal-dev libgif-dev
   libhwy-dev
   libembree-dev
-  libcpp-httplib-dev
+  libcpp-httplib-dev libssl-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth
   parallel
