@@ -143,7 +143,9 @@ V3 PathTracer::Sky(V3 direction, float materialPdf, bool specular) const
 
 V3 PathTracer::DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surface, RaySampler& sampler) const
 {
-    const float pick = sampler.Next(), u = sampler.Next(), v = sampler.Next();
+    float u = 0, v = 0;
+    sampler.Next2(u, v);
+    const float pick = sampler.Next();
     if (lightCount_ == 0)
         return {};
     const int index = lightCount_ > 1 && pick >= lights_[0].Chance ? 1 : 0;
@@ -179,7 +181,8 @@ V3 PathTracer::ProductRadiance(const RayHit& first, V3 direction, RaySampler& sa
         if (wo.z <= 0)
             break;
         radiance += throughput * DirectLight(at, frame, wo, surface, sampler);
-        const float u[3] = {sampler.Next(), sampler.Next(), sampler.Next()};
+        float u[3] = {sampler.Next(), 0, 0};
+        sampler.Next2(u[1], u[2]);
         const GlossCoat& material = surface.Coated ? coat_ : GlossCoat::Plain();
         const MaterialSample s = material.Sample(surface.Albedo, wo, u);
         if (!s.Valid)
@@ -235,11 +238,15 @@ RaySample PathTracer::Catcher(V3 eye, float distance, RaySampler& sampler) const
         const Light& light = lights_[i];
         const float full = Unshadowed(light, n);
         open += full;
-        const V3 direction = ConeDirection(light.Direction, light.CosMax, sampler.Next(), sampler.Next());
+        float u = 0, v = 0;
+        sampler.Next2(u, v);
+        const V3 direction = ConeDirection(light.Direction, light.CosMax, u, v);
         if (full > 0 && Dot(direction, n) > 0 && !scene_.Occluded(at, direction, 0, 1e30f))
             reaching += V3{full, full, full};
     }
-    const V3 around = CosineDirection(frame, sampler.Next(), sampler.Next());
+    float u = 0, v = 0;
+    sampler.Next2(u, v);
+    const V3 around = CosineDirection(frame, u, v);
     RayHit hit;
     if (scene_.Intersect(at, around, 0, 1e30f, hit))
         reaching += ProductRadiance(hit, around, sampler);
@@ -276,7 +283,8 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
     RaySampler sampler(settings_.Seed, static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(camera_.Width) +
                                            static_cast<std::uint32_t>(x),
                        pass);
-    const float jx = sampler.Next(), jy = sampler.Next();
+    float jx = 0, jy = 0;
+    sampler.Next2(jx, jy);
     const V3 eye = camera_.Direction(static_cast<float>(x) + jx, static_cast<float>(y) + jy);
     RayHit hit;
     float floorDistance = 0;
