@@ -81,8 +81,16 @@ V3 CoverTexels::Sample(float s, float t) const
     const float x = s * static_cast<float>(w) - 0.5f, y = t * static_cast<float>(h) - 0.5f;
     const float fx = std::floor(x), fy = std::floor(y);
     const float ax = x - fx, ay = y - fy;
-    const int x0 = Wrap(static_cast<int>(fx), w), x1 = Wrap(static_cast<int>(fx) + 1, w);
-    const int y0 = Wrap(static_cast<int>(fy), h), y1 = Wrap(static_cast<int>(fy) + 1, h);
+    int x0 = static_cast<int>(fx), x1 = x0 + 1, y0 = static_cast<int>(fy), y1 = y0 + 1;
+    // Inside the picture, as nearly every lookup is, no division.
+    if (x0 < 0 || x1 >= w) {
+        x0 = Wrap(x0, w);
+        x1 = Wrap(x1, w);
+    }
+    if (y0 < 0 || y1 >= h) {
+        y0 = Wrap(y0, h);
+        y1 = Wrap(y1, h);
+    }
     const std::uint8_t* p = picture_.Pixels.get();
     const auto& table = DecodeTable();
     const auto at = [&](int px, int py) {
