@@ -19,6 +19,7 @@ struct RaySettings {
     int Gloss = 0;             // 0..100
     bool Transparent = false;
     double TimeLimit = 0;      // seconds; 0: none
+    bool Adaptive = true;      // converged pixels stop before the last pass
     // For testing the light transport on its own.
     bool Floor = true;
     bool Lights = true;        // key and fill; the environment always

@@ -7,11 +7,28 @@
 #include <algorithm>
 #include <cmath>
 
-RayRender::RayRender(const BoxParameters& p, RayCovers covers, const RaySettings& settings, QSize size)
-    : params_(p), covers_(std::move(covers)), settings_(settings), size_(size)
+namespace {
+
+int PassesBeforeStopping(const RaySettings& s)
 {
-    if (settings_.Passes <= 0)
-        settings_.Passes = RayLimits::DefaultPasses;
+    // Enough samples for the spread to mean something; without adaptive
+    // sampling, never.
+    return s.Adaptive ? std::max(4, s.Passes / 8) : RayLimits::MaxPasses + 1;
+}
+
+RaySettings WithPasses(RaySettings s)
+{
+    if (s.Passes <= 0)
+        s.Passes = RayLimits::DefaultPasses;
+    return s;
+}
+
+} // namespace
+
+RayRender::RayRender(const BoxParameters& p, RayCovers covers, const RaySettings& settings, QSize size)
+    : params_(p), covers_(std::move(covers)), settings_(WithPasses(settings)), size_(size),
+      budget_(size.width(), size.height(), PassesBeforeStopping(settings_))
+{
     scene_ = std::make_unique<RayScene>(params_);
     tracer_ = std::make_unique<PathTracer>(*scene_, covers_, params_, settings_, size_.width(), size_.height());
     sum_.assign(static_cast<std::size_t>(size_.width()) * static_cast<std::size_t>(size_.height()) * 4, 0.0f);
@@ -28,20 +45,26 @@ void RayRender::Pass()
     ParallelRows(height, shares, [&](int first, int end) {
         for (int y = first; y < end; ++y) {
             float* row = sum_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
+            const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
             for (int x = 0; x < width; ++x) {
-                const RaySample s = tracer_->Pixel(x, y, pass);
-                float* px = row + static_cast<std::size_t>(x) * 4;
+                const std::size_t pixel = rowStart + static_cast<std::size_t>(x);
+                if (!budget_.Running(pixel))
+                    continue;
+                RaySample s = tracer_->Pixel(x, y, pass);
                 // A stray path's spike is no use to anyone: finite only.
-                if (std::isfinite(s.Colour.x + s.Colour.y + s.Colour.z + s.Alpha)) {
-                    px[0] += s.Colour.x;
-                    px[1] += s.Colour.y;
-                    px[2] += s.Colour.z;
-                    px[3] += s.Alpha;
-                }
+                if (!std::isfinite(s.Colour.x + s.Colour.y + s.Colour.z + s.Alpha))
+                    s = {};
+                float* px = row + static_cast<std::size_t>(x) * 4;
+                px[0] += s.Colour.x;
+                px[1] += s.Colour.y;
+                px[2] += s.Colour.z;
+                px[3] += s.Alpha;
+                budget_.Add(pixel, s);
             }
         }
     });
     ++passes_;
+    budget_.Settle(sum_);
 }
 
 int RayRender::Run(const Progress& progress)
@@ -50,6 +73,8 @@ int RayRender::Run(const Progress& progress)
     timer.start();
     while (passes_ < settings_.Passes) {
         Pass();
+        if (budget_.RunningCount() == 0)
+            passes_ = settings_.Passes;
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         if (progress && !progress(passes_, settings_.Passes, seconds))
             break;
@@ -62,9 +87,12 @@ int RayRender::Run(const Progress& progress)
 std::vector<float> RayRender::Linear() const
 {
     std::vector<float> mean(sum_.size());
-    const float scale = passes_ > 0 ? 1.0f / static_cast<float>(passes_) : 0.0f;
-    for (std::size_t i = 0; i < sum_.size(); ++i)
-        mean[i] = sum_[i] * scale;
+    for (std::size_t i = 0; i < sum_.size(); i += 4) {
+        const int n = budget_.Samples(i / 4);
+        const float scale = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
+        for (std::size_t c = 0; c < 4; ++c)
+            mean[i + c] = sum_[i + c] * scale;
+    }
     return mean;
 }
 

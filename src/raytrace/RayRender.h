@@ -2,10 +2,13 @@
 // The ray-traced picture, made in passes of one path per pixel each, spread
 // over the program's thread pool. Every pixel's paths depend on the seed,
 // the pixel and the pass alone, and each pixel sums its passes in order: the
-// same seed gives the same bytes on any number of threads.
+// same seed gives the same bytes on any number of threads. Pixels whose
+// estimate has converged stop early (PixelBudget) unless the settings say
+// every pixel takes every pass.
 #include "document/BoxParameters.h"
 #include "raytrace/CoverTexels.h"
 #include "raytrace/PathTracer.h"
+#include "raytrace/PixelBudget.h"
 
 #include <QImage>
 #include <QSize>
@@ -30,7 +33,9 @@ public:
     ~RayRender();
 
     // Runs until the passes are done, the time limit is crossed (after the
-    // pass that crosses it) or the progress says stop. Returns the passes done.
+    // pass that crosses it) or the progress says stop. Returns the passes
+    // done; when every pixel has converged before the last pass, the rest
+    // count as done (they would add nothing).
     int Run(const Progress& progress = {});
 
     int PassesDone() const { return passes_; }
@@ -38,6 +43,8 @@ public:
     QImage Picture() const;
     // Linear, premultiplied RGBA per pixel: the mean of the passes.
     std::vector<float> Linear() const;
+    // Paths traced so far, over all pixels.
+    std::int64_t Paths() const { return budget_.Paths(); }
 
 private:
     void Pass();
@@ -49,5 +56,6 @@ private:
     std::unique_ptr<RayScene> scene_;
     std::unique_ptr<PathTracer> tracer_;
     std::vector<float> sum_; // RGBA per pixel
+    PixelBudget budget_;
     int passes_ = 0;
 };
