@@ -80,7 +80,7 @@ EGLDisplay AcquireDisplay()
     return sharedDisplay;
 }
 
-EGLContext CreateContext(EGLDisplay display)
+EGLContext CreateContext(EGLDisplay display, EGLContext share)
 {
     if (!eglBindAPI(EGL_OPENGL_API))
         throw HeadlessContextError("This EGL has no desktop OpenGL (EGL error " +
@@ -98,9 +98,9 @@ EGLContext CreateContext(EGLDisplay display)
     }
     const EGLint compatibility[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                     EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, compatibility);
+    EGLContext context = eglCreateContext(display, config, share, compatibility);
     if (context == EGL_NO_CONTEXT) // EGL 1.4 without profiles: the default is compatible
-        context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+        context = eglCreateContext(display, config, share, nullptr);
     if (context == EGL_NO_CONTEXT)
         throw HeadlessContextError("Could not create an OpenGL context (EGL error " +
                                    Hex(static_cast<unsigned>(eglGetError())) + ")");
@@ -132,7 +132,7 @@ bool HasFramebufferObjects()
 
 } // namespace
 
-HeadlessContext::HeadlessContext(int width, int height, int samples)
+HeadlessContext::HeadlessContext(int width, int height, int samples, const HeadlessContext* shareWith)
 {
     if (samples < 1)
         throw HeadlessContextError("The sample count must be 1 (off) or more, not " +
@@ -149,7 +149,7 @@ HeadlessContext::HeadlessContext(int width, int height, int samples)
 
     display_ = AcquireDisplay();
     try {
-        context_ = CreateContext(display_);
+        context_ = CreateContext(display_, shareWith ? shareWith->context_ : EGL_NO_CONTEXT);
         if (!HasExtensionName(eglQueryString(display_, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context"))
             throw HeadlessContextError("This EGL cannot make a context current without a surface");
         if (!eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_))
