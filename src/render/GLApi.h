@@ -42,6 +42,9 @@ public:
                             GLint border, GLenum format, GLenum type, const void* data) = 0;
     virtual void TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
                                GLenum format, GLenum type, const void* data) = 0;
+    // OpenGL 4.2 (or ARB_texture_storage): only where HasTextureStorage says so.
+    virtual void TexStorage2D(GLenum target, GLsizei levels, GLenum internalFormat, GLsizei w, GLsizei h) = 0;
+    virtual void GetTexParameteriv(GLenum target, GLenum pname, GLint* params) = 0;
     virtual void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) = 0;
     virtual void GetIntegerv(GLenum pname, GLint* params) = 0;
     virtual void PixelStorei(GLenum pname, GLint param) = 0;

@@ -2,6 +2,7 @@
 
 #include "concurrency/ParallelWork.h"
 #include "formats/ImageCodec.h"
+#include "render/GLExtensions.h"
 #include "render/MipLevels.h"
 
 #include <algorithm>
@@ -93,7 +94,14 @@ bool GLTexture::BeginUploadInParts(int width, int height)
     if (width < 1 || height < 1 || !(BaseLevelFor(width, height) == PictureSize{width, height}))
         return false;
     NewTexture();
-    gl_->TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    // Mesa allocates and clears the storage glTexImage2D asks for under the
+    // lock every context sharing the texture takes to draw: for a large
+    // cover that stops the view for as long. Immutable storage is made
+    // outside that lock.
+    if (HasTextureStorage(*gl_))
+        gl_->TexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, width, height);
+    else
+        gl_->TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     return true;
 }
 
@@ -148,6 +156,14 @@ void GLTexture::SetSmooth(bool on)
         }
         gl_->PixelStorei(GL_PACK_ALIGNMENT, 4);
         gl_->GetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, base.data());
+        // Storage sent in parts has its one level for good: the levels
+        // under it go to a new texture holding the same base level.
+        GLint immutable = GL_FALSE;
+        gl_->GetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_IMMUTABLE_FORMAT, &immutable);
+        if (immutable) {
+            NewTexture();
+            gl_->TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, base.data());
+        }
         const std::vector<MipLevel> levels = LevelsUnder(base.data(), width, height, WorkerThreads());
         for (std::size_t i = 0; i < levels.size(); ++i)
             gl_->TexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i + 1), GL_RGBA, levels[i].Width, levels[i].Height,

@@ -27,7 +27,8 @@ public:
     // Sending a base level in parts while it is still being made: the
     // texture is made anew with room for width x height (false, and no
     // texture, when the GL would not take that size as it is), then rows
-    // are filled in any order; it is complete once every row is sent.
+    // are filled in any order; it is complete once every row is sent. The
+    // room is immutable storage where the GL has it.
     bool BeginUploadInParts(int width, int height);
     // The same texture made elsewhere (by BeginUploadInParts in a context
     // sharing this one's objects): this object owns it from now on. It must
@@ -38,7 +39,8 @@ public:
     // The smooth-textures look: on, the levels under the base level are made
     // from what the texture holds (once) and it is sampled trilinear and,
     // where the GL offers it, anisotropic; off, it samples only the base
-    // level again, as the classic picture does.
+    // level again, as the classic picture does. A texture sent in parts
+    // may get a new name the first time it is made smooth.
     void SetSmooth(bool on);
     bool Smooth() const { return smooth_; }
 

@@ -1,5 +1,7 @@
 #include "render/HeadlessContext.h"
 
+#include "render/GLExtensions.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -20,20 +22,6 @@ std::string Hex(unsigned value)
     return text;
 }
 
-bool HasExtension(const char* list, const char* name)
-{
-    if (!list)
-        return false;
-    const std::size_t n = std::strlen(name);
-    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += n) {
-        const bool startOk = p == list || p[-1] == ' ';
-        const bool endOk = p[n] == '\0' || p[n] == ' ';
-        if (startOk && endOk)
-            return true;
-    }
-    return false;
-}
-
 bool InitializeDisplay(EGLDisplay display)
 {
     if (display == EGL_NO_DISPLAY)
@@ -48,12 +36,12 @@ EGLDisplay OpenDisplay()
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
 
-    if (getPlatformDisplay && HasExtension(client, "EGL_MESA_platform_surfaceless")) {
+    if (getPlatformDisplay && HasExtensionName(client, "EGL_MESA_platform_surfaceless")) {
         EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (InitializeDisplay(d))
             return d;
     }
-    if (getPlatformDisplay && HasExtension(client, "EGL_EXT_platform_device")) {
+    if (getPlatformDisplay && HasExtensionName(client, "EGL_EXT_platform_device")) {
         const auto queryDevices =
             reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
         EGLDeviceEXT devices[8] = {};
@@ -92,7 +80,7 @@ EGLDisplay AcquireDisplay()
     return sharedDisplay;
 }
 
-EGLContext CreateContext(EGLDisplay display)
+EGLContext CreateContext(EGLDisplay display, EGLContext share)
 {
     if (!eglBindAPI(EGL_OPENGL_API))
         throw HeadlessContextError("This EGL has no desktop OpenGL (EGL error " +
@@ -104,15 +92,15 @@ EGLContext CreateContext(EGLDisplay display)
     EGLConfig config = nullptr;
     EGLint found = 0;
     if (!eglChooseConfig(display, configAttributes, &config, 1, &found) || found < 1) {
-        if (!HasExtension(eglQueryString(display, EGL_EXTENSIONS), "EGL_KHR_no_config_context"))
+        if (!HasExtensionName(eglQueryString(display, EGL_EXTENSIONS), "EGL_KHR_no_config_context"))
             throw HeadlessContextError("This EGL offers no configuration for desktop OpenGL");
         config = EGL_NO_CONFIG_KHR;
     }
     const EGLint compatibility[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                     EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, compatibility);
+    EGLContext context = eglCreateContext(display, config, share, compatibility);
     if (context == EGL_NO_CONTEXT) // EGL 1.4 without profiles: the default is compatible
-        context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+        context = eglCreateContext(display, config, share, nullptr);
     if (context == EGL_NO_CONTEXT)
         throw HeadlessContextError("Could not create an OpenGL context (EGL error " +
                                    Hex(static_cast<unsigned>(eglGetError())) + ")");
@@ -138,13 +126,13 @@ bool HasFramebufferObjects()
         return false;
     if (std::atoi(version) >= 3)
         return true;
-    return HasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
+    return HasExtensionName(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
                         "GL_ARB_framebuffer_object");
 }
 
 } // namespace
 
-HeadlessContext::HeadlessContext(int width, int height, int samples)
+HeadlessContext::HeadlessContext(int width, int height, int samples, const HeadlessContext* shareWith)
 {
     if (samples < 1)
         throw HeadlessContextError("The sample count must be 1 (off) or more, not " +
@@ -161,8 +149,8 @@ HeadlessContext::HeadlessContext(int width, int height, int samples)
 
     display_ = AcquireDisplay();
     try {
-        context_ = CreateContext(display_);
-        if (!HasExtension(eglQueryString(display_, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context"))
+        context_ = CreateContext(display_, shareWith ? shareWith->context_ : EGL_NO_CONTEXT);
+        if (!HasExtensionName(eglQueryString(display_, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context"))
             throw HeadlessContextError("This EGL cannot make a context current without a surface");
         if (!eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_))
             throw HeadlessContextError("Could not make the OpenGL context current (EGL error " +

@@ -27,8 +27,10 @@ public:
     // samples 1 renders without multisampling; 2..MaxSamples adds a resolve
     // buffer. The new context becomes current. Throws HeadlessContextError
     // with the reason when EGL or GL is missing or the size or sample count
-    // cannot be had; what was current before then stays current.
-    HeadlessContext(int width, int height, int samples = 1);
+    // cannot be had; what was current before then stays current. With
+    // `shareWith`, textures and other objects are shared with that context
+    // (which may be current on another thread).
+    HeadlessContext(int width, int height, int samples = 1, const HeadlessContext* shareWith = nullptr);
     // If current, hands back to the context that was current at creation
     // (or to none; always none on another thread than the creating one).
     ~HeadlessContext();

@@ -58,6 +58,14 @@ public:
     {
         glTexSubImage2D(target, level, x, y, w, h, format, type, data);
     }
+    void TexStorage2D(GLenum target, GLsizei levels, GLenum internalFormat, GLsizei w, GLsizei h) override
+    {
+        glTexStorage2D(target, levels, internalFormat, w, h);
+    }
+    void GetTexParameteriv(GLenum target, GLenum pname, GLint* params) override
+    {
+        glGetTexParameteriv(target, pname, params);
+    }
     void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) override
     {
         glGetTexLevelParameteriv(target, level, pname, params);

@@ -96,8 +96,9 @@ public:
     // reported once its load ends, and leaves the slot as it was.
     void CoverClicked(QObject* sender);
     bool SelectCoverImage(int slot, bool useStoredPath, const QString& droppedFile = QString());
-    // True while any cover load still runs, also one whose result will be dropped.
-    bool CoverLoadsPending() const { return coverLoadsRunning_ > 0 || texturesBeingMade_ > 0; }
+    // True while any cover load still runs, also one whose result will be
+    // dropped, and until a cover read has its texture on the slot.
+    bool CoverLoadsPending() const;
     // Large covers' textures the texture maker has made so far.
     int TexturesMadeAside() const { return texturesMadeAside_; }
     QLabel* PreviewOf(int slot) const;

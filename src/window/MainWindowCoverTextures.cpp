@@ -21,6 +21,15 @@ constexpr std::int64_t MadeAsideTexels = std::int64_t{2048} * 2048;
 
 } // namespace
 
+bool MainWindow::CoverLoadsPending() const
+{
+    // A cover read but not on its slot yet still waits for the GL changes,
+    // and its texture may not even be asked of the texture maker yet.
+    const bool installPending = std::any_of(pendingTextures_.begin(), pendingTextures_.end(),
+                                            [](const std::shared_ptr<CoverLoad>& load) { return load != nullptr; });
+    return coverLoadsRunning_ > 0 || texturesBeingMade_ > 0 || installPending;
+}
+
 void MainWindow::InstallCoverTexture(int slot, CoverLoad& load)
 {
     CoverImage& cover = Covers[static_cast<std::size_t>(slot)];
@@ -56,9 +65,7 @@ void MainWindow::InstallCoverTexture(int slot, CoverLoad& load)
 void MainWindow::ApplyGLChanges()
 {
     // A spare nobody can take any more is freed.
-    const bool anyPending = std::any_of(pendingTextures_.begin(), pendingTextures_.end(),
-                                        [](const std::shared_ptr<CoverLoad>& load) { return load != nullptr; });
-    if (spareTexture_ && coverLoadsRunning_ == 0 && texturesBeingMade_ == 0 && !anyPending) {
+    if (spareTexture_ && !CoverLoadsPending()) {
         auto spare = std::make_unique<GLTexture>();
         spare->AdoptEmptyTexture(std::exchange(spareTexture_, std::nullopt)->Name);
         retiredTextures_.push_back(std::move(spare));

@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace {
@@ -75,6 +76,54 @@ TEST(TextureUploadTest, PartsOnlyForASizeTheGLTakesAsItIs)
     // Too large: the whole picture is needed to make the smaller level.
     EXPECT_FALSE(texture.BeginUploadInParts(128, 16));
     EXPECT_EQ(texture.Name(), 0u);
+}
+
+// Immutable storage is made outside the lock the view's drawing needs: a
+// texture sent in parts gets it wherever the GL has it, and the smooth look
+// then moves its base level to a texture that can take the levels under it.
+TEST(TextureUploadTest, PartsGetImmutableStorageWhereTheGLHasIt)
+{
+    struct Case {
+        const char* Version;
+        const char* Extensions;
+        bool Storage;
+    };
+    for (const Case& c : {Case{"4.5 (Compatibility Profile) Mesa 22.3.6", "", true},
+                          Case{"4.2", "", true},
+                          Case{"4.1 Mesa", "GL_ARB_texture_storage_multisample", false},
+                          Case{"3.3", "GL_EXT_x GL_ARB_texture_storage", true},
+                          Case{"", "", false}}) {
+        SCOPED_TRACE(std::string(c.Version) + " / " + c.Extensions);
+        RecordingGL gl;
+        gl.Version = c.Version;
+        gl.Extensions = c.Extensions;
+        GLTexture texture(gl);
+        ASSERT_TRUE(texture.BeginUploadInParts(64, 16));
+        EXPECT_EQ(gl.Matching("TexStorage2D"),
+                  c.Storage ? QStringList{"TexStorage2D(GL_TEXTURE_2D,1,GL_RGBA8,64,16)"} : QStringList{});
+        EXPECT_EQ(gl.Matching("TexImage2D(GL_TEXTURE_2D").size(), c.Storage ? 0 : 1);
+    }
+
+    RecordingGL gl;
+    gl.Version = "4.5";
+    GLTexture texture(gl);
+    ASSERT_TRUE(texture.BeginUploadInParts(8, 4));
+    gl.Reset();
+    texture.SetSmooth(true);
+    EXPECT_TRUE(texture.Smooth());
+    EXPECT_EQ(texture.Name(), 2u) << "a new texture for the levels";
+    EXPECT_EQ(gl.Matching("DeleteTextures"), QStringList{"DeleteTextures(1,1)"});
+    EXPECT_EQ(gl.Matching("TexImage2D(GL_TEXTURE_2D"),
+              (QStringList{"TexImage2D(GL_TEXTURE_2D,0,GL_RGBA,8,4,0,GL_RGBA,GL_UNSIGNED_BYTE)",
+                           "TexImage2D(GL_TEXTURE_2D,1,GL_RGBA,4,2,0,GL_RGBA,GL_UNSIGNED_BYTE)",
+                           "TexImage2D(GL_TEXTURE_2D,2,GL_RGBA,2,1,0,GL_RGBA,GL_UNSIGNED_BYTE)",
+                           "TexImage2D(GL_TEXTURE_2D,3,GL_RGBA,1,1,0,GL_RGBA,GL_UNSIGNED_BYTE)"}));
+    // Made once: off and on again keeps the name and sends nothing.
+    texture.SetSmooth(false);
+    gl.Reset();
+    texture.SetSmooth(true);
+    EXPECT_EQ(texture.Name(), 2u);
+    EXPECT_TRUE(gl.Matching("TexImage2D").isEmpty());
 }
 
 // The texture object owns its name: it deletes it once, whoever holds it last.

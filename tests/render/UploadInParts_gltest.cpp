@@ -3,6 +3,7 @@
 #include "render/JpegBaseLevel.h"
 #include "render/HeadlessContext.h"
 #include "render/PartialUpload.h"
+#include "render/GLExtensions.h"
 #include "render/GLTexture.h"
 #include "support/JpegBytes.h"
 
@@ -12,6 +13,7 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <future>
@@ -19,12 +21,12 @@
 
 namespace {
 
-std::vector<std::uint8_t> TextureBytes(const GLTexture& texture, PictureSize size)
+std::vector<std::uint8_t> TextureBytes(const GLTexture& texture, PictureSize size, int level = 0)
 {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.Width) * size.Height * 4);
     glBindTexture(GL_TEXTURE_2D, texture.Name());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
     return bytes;
 }
 
@@ -78,6 +80,42 @@ TEST(UploadInPartsTest, RowsSentAsTheyComeMakeTheWholeTexture)
         whole.Upload(wholePicture);
         EXPECT_TRUE(TextureBytes(parts, level.Base) == TextureBytes(whole, level.Base));
     }
+}
+
+// Where the GL has it, the parts go to immutable storage (made outside the
+// lock the view's drawing needs); the texture holds the same bytes as one
+// sent whole, and the smooth look gives both the same levels.
+TEST(UploadInPartsTest, ImmutableStorageHoldsTheSameLevelsAsAWholeUpload)
+{
+    HeadlessContext context(16, 16);
+    const int w = 64, h = 32;
+    RgbaPicture picture;
+    picture.AllocatePixels(w, h, QStringLiteral("test"));
+    for (std::size_t i = 0; i < picture.PixelBytes(); ++i)
+        picture.Pixels[i] = static_cast<std::uint8_t>((i * 7919) % 251);
+
+    GLTexture parts;
+    ASSERT_TRUE(parts.BeginUploadInParts(w, h));
+    GLint immutable = GL_FALSE;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_IMMUTABLE_FORMAT, &immutable);
+    EXPECT_EQ(immutable == GL_TRUE, HasTextureStorage(SystemGL()));
+    // Bottom half first, as the rows come.
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * 4;
+    parts.UploadRows(h / 2, h / 2, w, picture.Pixels.get() + rowBytes * (h / 2));
+    parts.UploadRows(0, h / 2, w, picture.Pixels.get());
+    GLTexture whole;
+    whole.Upload(picture);
+    EXPECT_TRUE(TextureBytes(parts, {w, h}) == TextureBytes(whole, {w, h}));
+
+    parts.SetSmooth(true);
+    whole.SetSmooth(true);
+    EXPECT_TRUE(parts.Smooth());
+    for (int level = 0; level <= 6; ++level) {
+        SCOPED_TRACE(level);
+        const PictureSize size{std::max(1, w >> level), std::max(1, h >> level)};
+        EXPECT_TRUE(TextureBytes(parts, size, level) == TextureBytes(whole, size, level));
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 } // namespace

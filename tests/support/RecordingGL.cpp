@@ -26,6 +26,7 @@ QString GLEnumName(GLenum value)
         NAME(GL_ONE_MINUS_SRC_ALPHA) NAME(GL_LINEAR_MIPMAP_LINEAR) NAME(GL_EXTENSIONS) NAME(GL_RENDERER)
         NAME(GL_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT) NAME(GL_ALPHA)
         NAME(GL_CLAMP_TO_EDGE) NAME(GL_TEXTURE_MAX_LEVEL) NAME(GL_POLYGON_OFFSET_FILL)
+        NAME(GL_RGBA8) NAME(GL_TEXTURE_IMMUTABLE_FORMAT) NAME(GL_VERSION)
 #undef NAME
     default: return QString::number(value);
     }
@@ -82,6 +83,7 @@ void RecordingGL::Clear(GLbitfield mask) { Calls << QStringLiteral("Clear(%1)").
 void RecordingGL::BindTexture(GLenum target, GLuint texture)
 {
     Calls << QStringLiteral("BindTexture(%1,%2)").arg(GLEnumName(target)).arg(texture);
+    boundTexture_ = texture;
 }
 void RecordingGL::Begin(GLenum mode) { Calls << QStringLiteral("Begin(%1)").arg(GLEnumName(mode)); }
 void RecordingGL::End() { Calls << QStringLiteral("End()"); }
@@ -171,6 +173,23 @@ void RecordingGL::TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GL
                  .arg(h)
                  .arg(GLEnumName(format), GLEnumName(type));
 }
+void RecordingGL::TexStorage2D(GLenum target, GLsizei levels, GLenum internalFormat, GLsizei w, GLsizei h)
+{
+    Calls << QStringLiteral("TexStorage2D(%1,%2,%3,%4,%5)")
+                 .arg(GLEnumName(target))
+                 .arg(levels)
+                 .arg(GLEnumName(internalFormat))
+                 .arg(w)
+                 .arg(h);
+    immutable_.insert(boundTexture_);
+    textureWidth_ = w;
+    textureHeight_ = h;
+}
+void RecordingGL::GetTexParameteriv(GLenum target, GLenum pname, GLint* params)
+{
+    Calls << QStringLiteral("GetTexParameteriv(%1,%2)").arg(GLEnumName(target), GLEnumName(pname));
+    *params = pname == GL_TEXTURE_IMMUTABLE_FORMAT && immutable_.count(boundTexture_) ? GL_TRUE : GL_FALSE;
+}
 void RecordingGL::GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params)
 {
     Calls << QStringLiteral("GetTexLevelParameteriv(%1,%2,%3)").arg(GLEnumName(target)).arg(level).arg(GLEnumName(pname));
@@ -225,7 +244,7 @@ void RecordingGL::GetFloatv(GLenum pname, GLfloat* params)
 const char* RecordingGL::GetString(GLenum name)
 {
     Calls << QStringLiteral("GetString(%1)").arg(GLEnumName(name));
-    return name == GL_EXTENSIONS ? Extensions : "";
+    return name == GL_EXTENSIONS ? Extensions : name == GL_VERSION ? Version : "";
 }
 void RecordingGL::GetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels)
 {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <vector>
 
 class RecordingGL final : public GLApi {
@@ -62,6 +63,8 @@ public:
                     GLint border, GLenum format, GLenum type, const void* data) override;
     void TexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
                        GLenum format, GLenum type, const void* data) override;
+    void TexStorage2D(GLenum target, GLsizei levels, GLenum internalFormat, GLsizei w, GLsizei h) override;
+    void GetTexParameteriv(GLenum target, GLenum pname, GLint* params) override;
     void GetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params) override;
     void GetIntegerv(GLenum pname, GLint* params) override;
     void PixelStorei(GLenum pname, GLint param) override;
@@ -80,13 +83,17 @@ public:
     void TexEnvi(GLenum target, GLenum pname, GLint param) override;
     void TexEnvf(GLenum target, GLenum pname, GLfloat param) override;
 
-    // Answered for GetString(GL_EXTENSIONS) and GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT).
+    // Answered for GetString(GL_EXTENSIONS), GetString(GL_VERSION) and
+    // GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT).
     const char* Extensions = "";
+    const char* Version = "";
     GLfloat MaxAnisotropy = 0.0f;
 
 private:
     GLint proxyWidth_ = 0;
     GLint textureWidth_ = 0, textureHeight_ = 0;
+    GLuint boundTexture_ = 0;
+    std::set<GLuint> immutable_; // names given storage by TexStorage2D
 };
 
 // Symbolic name of the GL enums the program uses ("GL_FOG"), else the number.

@@ -106,6 +106,23 @@ TEST_F(CoverFormatsWindow, ALargePictureReadWholeDressesTheFace)
     EXPECT_GT(frame.pixelColor(frame.width() / 2 + 20, frame.height() / 2).blue(), 200);
 }
 
+// The load is not over until the face shows the cover: its texture, asked
+// of the texture maker only once the picture is read, is on the slot when
+// the window says no cover is pending any more.
+TEST_F(CoverFormatsWindow, ACoverIsPendingUntilItsFaceShowsIt)
+{
+    Start();
+    ui::formBox(*form)->setCurrentIndex(2);
+    form->FormChosen();
+    ShowAndWaitForGL();
+    PickCover(FrontBack, WritePicture(QStringLiteral("large.bmp"), {2100, 1600}, QColor(230, 10, 10),
+                                      QColor(10, 10, 230)));
+    EXPECT_EQ(form->TexturesMadeAside(), 1);
+    const QImage frame = Frame(); // no frame waited for: the next one shows it
+    EXPECT_GT(frame.pixelColor(frame.width() / 2 - 20, frame.height() / 2).red(), 200);
+    EXPECT_GT(frame.pixelColor(frame.width() / 2 + 20, frame.height() / 2).blue(), 200);
+}
+
 // A transparent half shows white, in the preview and on the face, as the
 // command line shows it; the file is known by its content, whatever its name.
 TEST_F(CoverFormatsWindow, TransparentPartsShowWhiteWhateverTheName)
