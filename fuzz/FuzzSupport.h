@@ -1,6 +1,8 @@
 #pragma once
-// What the fuzz targets share: a GLApi that does nothing (loading and saving
-// never call it), and a scratch file per process for the input bytes.
+// What the fuzz targets share: a lower ceiling for decoded pictures, a GLApi
+// that does nothing (loading and saving never call it), and a scratch file per
+// process for the input bytes.
+#include "formats/ImageCodec.h"
 #include "render/GLApi.h"
 
 #include <QString>
@@ -10,6 +12,12 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+
+// Fuzzing explores inputs, not memory: a tiny run-length file may claim, and
+// fill, a picture up to the ceiling, so every run keeps it at 64 MiB.
+static const struct LowerImageCeiling {
+    LowerImageCeiling() { LowerMaxImageBytes(std::int64_t{64} << 20); }
+} lowerImageCeiling;
 
 class NullGL final : public GLApi {
 public:
@@ -60,6 +68,8 @@ public:
     void GetTexImage(GLenum, GLint, GLenum, GLenum, void*) override {}
     void Frustum(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) override {}
     void PolygonOffset(GLfloat, GLfloat) override {}
+    void TexEnvi(GLenum, GLenum, GLint) override {}
+    void TexEnvf(GLenum, GLenum, GLfloat) override {}
 };
 
 // A file in the temporary folder named after this process, removed at exit.

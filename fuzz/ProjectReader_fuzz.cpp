@@ -4,6 +4,7 @@
 //
 // Seeds: ProjectReader_fuzz --write-seeds=DIR writes a small corpus made by
 // the program's own writer and exits (libFuzzer ignores "--" flags).
+#include "FuzzSupport.h"
 #include "document/BoxDocument.h"
 #include "document/ProjectApply.h"
 #include "formats/ProjectError.h"

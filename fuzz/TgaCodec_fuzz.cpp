@@ -1,6 +1,7 @@
 // The cover Targa reader on arbitrary bytes: it gives a whole picture or
 // throws ImageError, asks for room once at most, and a picture it reads comes
 // back unchanged through the Targa writer.
+#include "FuzzSupport.h"
 #include "formats/PictureWriter.h"
 #include "formats/TgaCodec.h"
 

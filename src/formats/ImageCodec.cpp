@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -19,10 +20,25 @@ ImageError FileFailure(const QString& fileName, const QString& reason)
         QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(fileName), reason).toStdString());
 }
 
+namespace {
+std::atomic<std::int64_t> maxImageBytes{std::int64_t{1} << 30};
+} // namespace
+
+std::int64_t MaxImageBytes()
+{
+    return maxImageBytes.load(std::memory_order_relaxed);
+}
+
+void LowerMaxImageBytes(std::int64_t bytes)
+{
+    if (bytes < MaxImageBytes())
+        maxImageBytes.store(bytes, std::memory_order_relaxed);
+}
+
 void CheckImageSize(std::int64_t width, std::int64_t height, const QString& what)
 {
     if (width < 0 || height < 0 || width > MaxImageSide || height > MaxImageSide ||
-        width * height * 4 > MaxImageBytes)
+        width * height * 4 > MaxImageBytes())
         throw FileFailure(what, QStringLiteral("a picture of %1 x %2 pixels is larger than this "
                                                "program handles (at most %3 pixels a side)")
                                     .arg(width)
@@ -95,7 +111,10 @@ FileHandle OpenFile(const QString& fileName, const char* mode)
 namespace {
 
 // No picture within the limits needs a larger file.
-constexpr std::int64_t FileLimit = MaxImageBytes + (std::int64_t{1} << 20);
+std::int64_t FileLimit()
+{
+    return MaxImageBytes() + (std::int64_t{1} << 20);
+}
 
 ImageError TooLarge(const QString& fileName)
 {
@@ -109,7 +128,7 @@ std::int64_t SizeHint(const QString& fileName)
 {
     const QFileInfo info(fileName);
     const std::int64_t hint = info.isFile() ? info.size() : 0;
-    if (hint > FileLimit)
+    if (hint > FileLimit())
         throw TooLarge(fileName);
     return hint;
 }
@@ -129,7 +148,7 @@ std::vector<std::uint8_t> ReadWholeFile(const QString& fileName)
         used += std::fread(data.data() + used, 1, data.size() - used, file.get());
         if (used < data.size())
             break;
-        if (static_cast<std::int64_t>(used) > FileLimit)
+        if (static_cast<std::int64_t>(used) > FileLimit())
             throw TooLarge(fileName);
         data.resize(data.size() + step);
     }

@@ -19,13 +19,11 @@ public:
 
 // Decoded pictures are refused before any large allocation beyond these.
 inline constexpr std::int64_t MaxImageSide = 16384;
-#ifdef CUBIFORM_FUZZ_BUILD
-// Fuzzing explores inputs, not memory: a lower ceiling keeps every run quick
-// (a tiny run-length file may claim, and fill, a picture up to the limit).
-inline constexpr std::int64_t MaxImageBytes = std::int64_t{64} << 20;
-#else
-inline constexpr std::int64_t MaxImageBytes = std::int64_t{1} << 30; // RGBA buffer, 1 GiB
-#endif
+// Bytes of the largest decoded RGBA picture: 1 GiB. Fuzzing lowers it, as it
+// explores inputs, not memory (a tiny run-length file may claim, and fill, a
+// picture up to the limit).
+std::int64_t MaxImageBytes();
+void LowerMaxImageBytes(std::int64_t bytes);
 
 // "<file>: <reason>", the text of every ImageError about a file.
 ImageError FileFailure(const QString& fileName, const QString& reason);

@@ -7,6 +7,7 @@
 #include "cli/RenderOptions.h"
 #include "cli/RenderSession.h"
 #include "formats/ProjectFile.h"
+#include "support/StoredPicture.h"
 
 #include <QDir>
 #include <QPainter>
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -73,47 +73,14 @@ QImage Render(const QStringList& projects, const QString& words)
     return options.Transparent ? image.convertToFormat(QImage::Format_ARGB32) : image.convertToFormat(QImage::Format_RGB32);
 }
 
-int ChannelDifference(QRgb a, QRgb b)
-{
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)),
-                     std::abs(qAlpha(a) - qAlpha(b))});
-}
-
 struct BundleBaselines : ::testing::TestWithParam<BundleCase> {};
 
 TEST_P(BundleBaselines, MatchStoredPicture)
 {
     const BundleCase& c = GetParam();
     QTemporaryDir dir;
-    const QString path = Folder + QStringLiteral("/shapes/") + QString::fromLatin1(c.Name) + QStringLiteral(".png");
-    const QImage actual = Render(MakeProjects(dir.path()), QString::fromLatin1(c.Arguments));
-    ASSERT_FALSE(actual.isNull());
-    if (qEnvironmentVariableIntValue("CUBIFORM_REMAKE_BASELINES") == 1) {
-        QDir().mkpath(Folder + QStringLiteral("/shapes"));
-        ASSERT_TRUE(actual.save(path));
-        std::cout << "wrote " << path.toStdString() << "\n";
-        return;
-    }
-    const QImage expected(path);
-    ASSERT_FALSE(expected.isNull()) << "no stored picture " << path.toStdString();
-    ASSERT_EQ(actual.size(), expected.size());
-    EXPECT_EQ(actual.hasAlphaChannel(), expected.hasAlphaChannel());
-    const QImage e = expected.convertToFormat(QImage::Format_ARGB32);
-    const QImage a = actual.convertToFormat(QImage::Format_ARGB32);
-    int differing = 0, largest = 0;
-    for (int y = 0; y < e.height(); ++y)
-        for (int x = 0; x < e.width(); ++x) {
-            const int d = ChannelDifference(e.pixel(x, y), a.pixel(x, y));
-            differing += d > 0;
-            largest = std::max(largest, d);
-        }
-    EXPECT_LE(largest, 2) << c.Name;
-    EXPECT_LE(differing * 1000, e.width() * e.height()) << c.Name << ": " << differing << " pixels differ";
-    if (HasFailure()) {
-        const QString keep = QStringLiteral(CUBIFORM_BASELINE_FAILURES_DIR);
-        QDir().mkpath(keep);
-        actual.save(keep + QLatin1Char('/') + QString::fromLatin1(c.Name) + QStringLiteral(".actual.png"));
-    }
+    ExpectStoredPicture(Render(MakeProjects(dir.path()), QString::fromLatin1(c.Arguments)), QStringLiteral("shapes"),
+                        QString::fromLatin1(c.Name));
 }
 
 std::string CaseName(const ::testing::TestParamInfo<BundleCase>& info)

@@ -100,7 +100,7 @@ TEST_F(CoverPipelineTest, ReadsGiveThePlainDecodeAndBaseLevel)
         ASSERT_TRUE(read.Done());
         std::optional<DecodedCover> cover = read.Take();
         ASSERT_TRUE(cover);
-        EXPECT_EQ(PictureSize(cover->Picture->Width, cover->Picture->Height), base);
+        EXPECT_EQ((PictureSize{cover->Picture->Width, cover->Picture->Height}), base);
         EXPECT_TRUE(Whole(read, *cover) == want);
         EXPECT_FALSE(cover->Thumbnail.isNull());
     }

@@ -6,6 +6,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/RenderOptions.h"
+#include "support/StoredPicture.h"
 
 #include <QDir>
 #include <QProcess>
@@ -13,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -74,48 +74,12 @@ QImage Render(const ShapeCase& c)
                                : image.convertToFormat(QImage::Format_RGB32);
 }
 
-int ChannelDifference(QRgb a, QRgb b)
-{
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)),
-                     std::abs(qAlpha(a) - qAlpha(b))});
-}
-
 struct ShapeBaselines : ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(ShapeBaselines, MatchStoredPicture)
 {
     const ShapeCase& c = GetParam();
-    const QString path = Folder + QStringLiteral("/shapes/") + QString::fromLatin1(c.Name) + QStringLiteral(".png");
-    const QImage actual = Render(c);
-    ASSERT_FALSE(actual.isNull());
-    if (qEnvironmentVariableIntValue("CUBIFORM_REMAKE_BASELINES") == 1) {
-        QDir().mkpath(Folder + QStringLiteral("/shapes"));
-        ASSERT_TRUE(actual.save(path));
-        std::cout << "wrote " << path.toStdString() << "\n";
-        return;
-    }
-    const QImage expected(path);
-    ASSERT_FALSE(expected.isNull()) << "no stored picture " << path.toStdString();
-    ASSERT_EQ(actual.size(), expected.size());
-    EXPECT_EQ(actual.hasAlphaChannel(), expected.hasAlphaChannel());
-    // The classic baselines' tolerance: no channel off by more than 2, at
-    // most 0.1 % of the pixels different at all.
-    const QImage e = expected.convertToFormat(QImage::Format_ARGB32);
-    const QImage a = actual.convertToFormat(QImage::Format_ARGB32);
-    int differing = 0, largest = 0;
-    for (int y = 0; y < e.height(); ++y)
-        for (int x = 0; x < e.width(); ++x) {
-            const int d = ChannelDifference(e.pixel(x, y), a.pixel(x, y));
-            differing += d > 0;
-            largest = std::max(largest, d);
-        }
-    EXPECT_LE(largest, 2) << c.Name;
-    EXPECT_LE(differing * 1000, e.width() * e.height()) << c.Name << ": " << differing << " pixels differ";
-    if (HasFailure()) {
-        const QString keep = QStringLiteral(CUBIFORM_BASELINE_FAILURES_DIR);
-        QDir().mkpath(keep);
-        actual.save(keep + QLatin1Char('/') + QString::fromLatin1(c.Name) + QStringLiteral(".actual.png"));
-    }
+    ExpectStoredPicture(Render(c), QStringLiteral("shapes"), QString::fromLatin1(c.Name));
 }
 
 std::string CaseName(const ::testing::TestParamInfo<ShapeCase>& info)

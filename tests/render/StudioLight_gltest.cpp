@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int Side = 240;
-const QRgb Grey = qRgb(128, 128, 128);
 const QRgb Faces[3] = {qRgb(128, 128, 128), qRgb(200, 40, 40), qRgb(40, 40, 200)};
 
 int Luma(QRgb c) { return (qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114 + 500) / 1000; }
