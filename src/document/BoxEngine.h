@@ -7,7 +7,7 @@
 
 namespace EngineLimits {
 // Enough for a clean product picture; the ray tracer's own default.
-inline constexpr int DefaultPasses = 32;
+inline constexpr int DefaultPasses = 24;
 inline constexpr int MinPasses = 1;
 inline constexpr int MaxPasses = 100000;
 inline constexpr int MinGloss = 0;
