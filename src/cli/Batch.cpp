@@ -8,6 +8,7 @@
 #include "cli/OptionReader.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
+#include "cli/RayTraceBox.h"
 #include "cli/ImageOutput.h"
 #include "cli/OutputGuard.h"
 #include "cli/RenderSession.h"
@@ -207,6 +208,7 @@ private:
             box.OpenProject(ReadProject(options.Project));
         }
         box.ApplyOptions(options);
+        RefuseRayOptionsOnRaster(box, options);
         const QSize size = box.OutputSize(options);
         const std::vector<JobInput> inputs = JobInputs(box, options);
         RefuseOutputsOverInputs({options.Output}, inputs);
@@ -216,6 +218,12 @@ private:
 
         const RenderRequest request = RenderRequestOf(box, options, size);
         PhaseClock clock;
+        if (RayTraced(box)) {
+            if (request.Fit)
+                session.Render(box, request, clock); // the fit is the raster's; the box keeps the fitted view
+            // A row is stopped as a whole (the rows being drawn finish), as the raster's are.
+            return {TraceBoxPicture(box, RayRunOf(options), size, {}), &options, std::move(fingerprint)};
+        }
         return {session.Render(box, request, clock), &options, std::move(fingerprint)};
     }
 

@@ -359,8 +359,6 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
                 try {
                     job.Arguments = Arguments(row, manifest.Folder, kinds);
                     job.Options = ParseRenderArguments(job.Arguments);
-                    if (job.Options->Engine != RenderEngine::Raster)
-                        throw UsageError(QStringLiteral("--engine raytrace is for render; a batch draws with the raster"));
                     RefuseArrangementWithoutBundle(*job.Options);
                 } catch (const CommandLineError& e) {
                     job.Error = e.Text();

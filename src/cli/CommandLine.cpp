@@ -89,11 +89,14 @@ int Render(const QStringList& args, std::FILE* err)
         box.OpenProject(ReadProject(options.Project));
     }
     box.ApplyOptions(options);
+    if (!options.Output.isEmpty())
+        RefuseRayOptionsOnRaster(box, options);
     RefuseOutputsOverInputs({options.Output, options.SaveProject, options.ExportModel}, JobInputs(box, options));
     const QSize size = box.OutputSize(options);
     clock.Mark("start");
 
-    if (!options.Output.isEmpty() && options.Engine == RenderEngine::Raytrace) {
+    if (!options.Output.isEmpty() && RayTraced(box)) {
+        FitForRayTracing(box, options, size, clock);
         const RayTraceOutcome traced = RayTraceBox(box, options, size, clock, err);
         if (!traced.Picture)
             return 128 + traced.Signal; // as the shell reports a command a signal ended

@@ -109,6 +109,7 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
     Document.Recompute();
     Document.SetLooks(LooksWithOptions(Document.Params.Looks, o));
     Document.SetShape(ShapeWithOptions(Document.Params.Shape, o));
+    Document.SetEngine(EngineWithOptions(Document.Engine(), o));
     for (int i = 0; i < CoverSourceCount; ++i)
         if (const std::optional<QString>& cover = o.Covers[i])
             Document.SetCover(i, {QDir::toNativeSeparators(QFileInfo(*cover).absoluteFilePath()), QString()});

@@ -40,7 +40,7 @@ public:
     void OpenProject(const OpenedProject& project);
 
     // In this order: box kind, surrounding, background, the eight sliders,
-    // the two view angles, the looks, the shape, then the cover paths.
+    // the two view angles, the looks, the shape, the engine, then the cover paths.
     void ApplyOptions(const RenderOptions& options);
 
     // Output pixels: the two output sliders, or --size, times --scale.

@@ -288,16 +288,21 @@ std::vector<RenderOptionEntry> MakeTable()
         {"transparent", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Output,
          ".png/.tga: background gets alpha 0", 0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S&, const QString&, const Value&) { o.Transparent = true; }},
-        // The engine and its options: for this picture only, not stored.
+        // The engine, its passes and the gloss are stored in the project;
+        // the seed and the time limit belong to the run.
         {"engine", nullptr, A::Required, K::Choice, "NAME", None, None, None, Sec::Output,
-         "{min}|raster (default: the window's picture) or {max}|raytrace\n(soft light, shadows and gloss; slower)",
-         0, 0, J::None, nullptr, NoInfo, false,
+         "{min}|raster (the window's picture) or {max}|raytrace (soft\nlight, shadows and gloss; slower); "
+         "default: the project's",
+         0, 0, J::Engine, "engine",
+         [](const ProjectData& d) { return QJsonArray{d.Engine.RayTraced ? QStringLiteral("raytrace") : QStringLiteral("raster")}; },
+         true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Engine = Choice(a, *v, OptionChoices(s)) == 1 ? RenderEngine::Raytrace : RenderEngine::Raster;
          }},
         {"passes", nullptr, A::Required, K::Integer, "N", OptionRange{RayLimits::MinPasses, RayLimits::MaxPasses},
-         RayLimits::DefaultPasses, None, Sec::Output, "ray tracer: paths per pixel {min}..{max} (default {default})",
-         0, 0, J::None, nullptr, NoInfo, false,
+         RayLimits::DefaultPasses, None, Sec::Output,
+         "ray tracer: paths per pixel {min}..{max} (default: the\nproject's, else {default})", 0, 0, J::Engine, "passes",
+         [](const ProjectData& d) { return QJsonArray{d.Engine.Passes}; }, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Passes = Integer(s, a, v); }},
         {"time-limit", nullptr, A::Required, K::Number, "S", OptionRange{0, MaxTimeLimit}, None, None, Sec::Output,
          "ray tracer: stop after the pass that crosses S seconds,\n{min}..{max} (0: no limit)", 0, 0, J::None, nullptr, NoInfo, false,
@@ -307,11 +312,11 @@ std::vector<RenderOptionEntry> MakeTable()
          }},
         {"seed", nullptr, A::Required, K::Integer, "N", OptionRange{0, 1000000000}, 1, None, Sec::Output,
          "ray tracer: another sequence of paths, {min}..{max} (default {default})", 0, 0, J::None, nullptr,
-         NoInfo, false,
+         NoInfo, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Seed = Integer(s, a, v); }},
         {"gloss", nullptr, A::Required, K::Integer, "G", OptionRange{0, RayLimits::MaxGloss}, 0, None,
-         Sec::Output, "ray tracer: clear coat on the covers, {min} (none)..{max} (sharp)", 0, 0, J::None,
-         nullptr, NoInfo, false,
+         Sec::Output, "ray tracer: clear coat on the covers, {min} (none)..{max} (sharp)\n(default: the project's)",
+         0, 0, J::Engine, "gloss", [](const ProjectData& d) { return QJsonArray{d.Engine.Gloss}; }, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Gloss = Integer(s, a, v); }},
         {"dpi", nullptr, A::Required, K::Integer, "N", OptionRange{MinDpi, MaxDpi}, None, None,
          Sec::Output,
@@ -417,6 +422,17 @@ BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
     if (o.SamplesGiven)
         looks.Samples = o.Samples;
     return looks;
+}
+
+BoxEngine EngineWithOptions(BoxEngine engine, const RenderOptions& o)
+{
+    if (o.Engine)
+        engine.RayTraced = *o.Engine == RenderEngine::Raytrace;
+    if (o.Ray.Passes)
+        engine.Passes = *o.Ray.Passes;
+    if (o.Ray.Gloss)
+        engine.Gloss = *o.Ray.Gloss;
+    return engine;
 }
 
 BoxShape ShapeWithOptions(BoxShape shape, const RenderOptions& o)

@@ -4,6 +4,7 @@
 // of "info" and the manifest's columns are all read from this table.
 #include "cli/RenderOptions.h"
 
+#include "document/BoxEngine.h"
 #include "document/BoxLooks.h"
 #include "document/BoxShape.h"
 
@@ -29,7 +30,7 @@ enum class OptionKind { Flag, Integer, Strength, SampleCount, Choice, Colour, An
 enum class OptionSection { Box, Looks, Shape, Output, Hidden };
 
 // Which block of "info" holds an option's JSON.
-enum class InfoBlock { None, Top, Looks, Shape };
+enum class InfoBlock { None, Top, Looks, Shape, Engine };
 
 struct OptionRange {
     int Min = 0;
@@ -94,6 +95,9 @@ QString SampleCountWords();
 
 // The looks the options set over those the project brought.
 BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& options);
+
+// The engine, passes and gloss the options set over the project's.
+BoxEngine EngineWithOptions(BoxEngine engine, const RenderOptions& options);
 
 // The shape the options set over the one the project brought.
 BoxShape ShapeWithOptions(BoxShape shape, const RenderOptions& options);

@@ -94,7 +94,8 @@ QByteArray ProjectInfoJson(const ProjectData& d)
         out += ",\n";
     }
     out += "    \"looks\": " + BlockJson(d, InfoBlock::Looks) + ",\n";
-    out += "    \"shape\": " + BlockJson(d, InfoBlock::Shape) + "\n";
+    out += "    \"shape\": " + BlockJson(d, InfoBlock::Shape) + ",\n";
+    out += "    \"render\": " + BlockJson(d, InfoBlock::Engine) + "\n";
     out += "}\n";
     return out;
 }

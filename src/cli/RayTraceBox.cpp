@@ -1,6 +1,7 @@
 #include "cli/RayTraceBox.h"
 
 #include "cli/BatchProgress.h"
+#include "cli/HeadlessRender.h"
 #include "cli/StopOnSignals.h"
 #include "formats/ImageCodec.h"
 #include "raytrace/RayRender.h"
@@ -20,6 +21,10 @@ void Print(std::FILE* stream, const QString& text)
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     std::fflush(stream);
 }
+
+static_assert(EngineLimits::DefaultPasses == RayLimits::DefaultPasses && EngineLimits::MinPasses == RayLimits::MinPasses &&
+                  EngineLimits::MaxPasses == RayLimits::MaxPasses && EngineLimits::MaxGloss == RayLimits::MaxGloss,
+              "the project stores what the ray tracer takes");
 
 } // namespace
 
@@ -54,25 +59,43 @@ QString RayProgressLine(int done, int total, double seconds)
     return text;
 }
 
-RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock,
-                            std::FILE* err)
+bool RayTraced(const HeadlessBox& box)
+{
+    return box.Document.Engine().RayTraced;
+}
+
+void RefuseRayOptionsOnRaster(const HeadlessBox& box, const RenderOptions& options)
+{
+    if (!RayTraced(box) && options.Ray.AnyGiven())
+        throw UsageError(RayOptionsNeedTheRayTracerText());
+}
+
+RayRun RayRunOf(const RenderOptions& options)
+{
+    RayRun run;
+    run.Seed = options.Ray.Seed.value_or(1);
+    run.TimeLimit = options.Ray.TimeLimit.value_or(0.0);
+    run.Transparent = options.Transparent;
+    return run;
+}
+
+std::optional<QImage> TraceBoxPicture(HeadlessBox& box, const RayRun& run, QSize size, const RayPassSeen& seen,
+                                      const std::atomic<bool>* stop)
 {
     RayCovers covers = ReadRayCovers(box);
     for (int i = 0; i < CoverSourceCount; ++i)
         if (!box.CoverFileOf(i).isEmpty()) // the slot now names the file it shows, as the raster's render does
             box.Document.SetCover(i, {box.CoverFileOf(i), box.Document.Cover(i).Folder});
-    clock.Mark("covers");
 
     BoxParameters params = box.Document.Params;
     WrapViewAngles(params);
     RaySettings settings;
-    settings.Passes = options.Ray.Passes.value_or(RayLimits::DefaultPasses);
-    settings.Seed = static_cast<std::uint32_t>(options.Ray.Seed.value_or(1));
-    settings.Gloss = options.Ray.Gloss.value_or(0);
-    settings.TimeLimit = options.Ray.TimeLimit.value_or(0.0);
-    settings.Transparent = options.Transparent;
+    settings.Passes = box.Document.Engine().Passes;
+    settings.Seed = static_cast<std::uint32_t>(run.Seed);
+    settings.Gloss = box.Document.Engine().Gloss;
+    settings.TimeLimit = run.TimeLimit;
+    settings.Transparent = run.Transparent;
 
-    RayTraceOutcome outcome;
     std::optional<RayRender> render;
     try {
         render.emplace(params, std::move(covers), settings, size);
@@ -83,9 +106,34 @@ RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSiz
     } catch (const std::runtime_error& e) {
         throw BadInput(QString::fromStdString(e.what()));
     }
+    bool stopped = false;
+    render->SetStop(stop);
+    render->Run([&](int done, int total, double seconds) {
+        stopped = seen && !seen(done, total, seconds, *render);
+        return !stopped;
+    });
+    if (stopped || (stop && stop->load()))
+        return std::nullopt;
+    return render->Picture();
+}
+
+void FitForRayTracing(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock)
+{
+    if (!options.Fit)
+        return;
+    PendingCovers covers(box);
+    RenderBox(box, covers, RenderRequestOf(box, options, size), clock);
+}
+
+RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock,
+                            std::FILE* err)
+{
     const bool terminal = isatty(fileno(err)) == 1;
     const StopOnSignals stopping;
-    outcome.Passes = render->Run([&](int done, int total, double seconds) {
+    RayTraceOutcome outcome;
+    const int passes = box.Document.Engine().Passes;
+    outcome.Picture = TraceBoxPicture(box, RayRunOf(options), size, [&](int done, int total, double seconds, const RayRender&) {
+        outcome.Passes = done;
         if (terminal)
             Print(err, QStringLiteral("\r\033[K") + RayProgressLine(done, total, seconds));
         return StopOnSignals::Caught() == 0;
@@ -97,10 +145,9 @@ RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSiz
         Print(err, QStringLiteral("stopped after %1 at pass %2 of %3; nothing was written\n")
                        .arg(StopOnSignals::Name(signal))
                        .arg(outcome.Passes)
-                       .arg(settings.Passes));
+                       .arg(passes));
+        outcome.Picture.reset();
         outcome.Signal = signal;
-        return outcome;
     }
-    outcome.Picture = render->Picture();
     return outcome;
 }

@@ -55,6 +55,12 @@ int RenderOptionValuesAt(const QStringList& arguments, qsizetype index)
     return hasNext ? 1 : 0;
 }
 
+QString RayOptionsNeedTheRayTracerText()
+{
+    return QStringLiteral("--passes, --time-limit, --seed and --gloss need the ray tracer (--engine raytrace, "
+                          "or a project that uses it)");
+}
+
 QString DpiFormatText()
 {
     return QStringLiteral("--dpi is for .jpg, .png and .bmp pictures (a .tga file has no resolution field)");
@@ -124,9 +130,9 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
             QStringLiteral("render needs -o IMAGE, --save-project OUT.pcf, --export-model BOX.glb or more of them"));
     CheckModelName(o);
     if (o.Engine == RenderEngine::Raster && o.Ray.AnyGiven())
-        throw UsageError(QStringLiteral("--passes, --time-limit, --seed and --gloss need --engine raytrace"));
-    if (o.Engine == RenderEngine::Raytrace && o.Fit)
-        throw UsageError(QStringLiteral("--fit works with the raster engine only"));
+        throw UsageError(RayOptionsNeedTheRayTracerText());
+    if (o.Engine == RenderEngine::Raytrace && !o.Bundle.isEmpty())
+        throw UsageError(QStringLiteral("--engine raytrace draws one box; a bundle is drawn with the raster"));
     if (!o.Output.isEmpty()) {
         const std::optional<OutputFormat> format = OutputFormatOf(o.Output);
         if (!format)

@@ -46,7 +46,9 @@ struct ShapeOptions {
 // How the picture is made: the raster of the window, or the ray tracer.
 enum class RenderEngine { Raster, Raytrace };
 
-// The ray tracer's options; each needs --engine raytrace.
+// The ray tracer's options; each needs the ray tracer (--engine raytrace,
+// or a project that uses it) when a picture is drawn. Passes and gloss are
+// stored in the project; the seed and the time limit are the run's.
 struct RayTraceOptions {
     std::optional<int> Passes;
     std::optional<double> TimeLimit; // seconds
@@ -99,7 +101,9 @@ struct RenderOptions {
     std::optional<int> Arrange;
     std::optional<float> Spacing;
     bool Timings = false; // phase times on standard error (not in the usage)
-    RenderEngine Engine = RenderEngine::Raster;
+    // --engine over the project's engine; none: the project's (a new
+    // project's is the raster).
+    std::optional<RenderEngine> Engine;
     RayTraceOptions Ray;
 };
 
@@ -107,6 +111,9 @@ struct RenderOptions {
 // or a combination that makes no sense; ExitBadInput for a value that is
 // malformed or outside its range.
 RenderOptions ParseRenderArguments(const QStringList& arguments);
+
+// Why --passes and the like are refused for a raster picture.
+QString RayOptionsNeedTheRayTracerText();
 
 // Why --dpi and a .tga picture do not go together: the format has no field for it.
 QString DpiFormatText();

@@ -5,6 +5,7 @@
 #include "cli/ImageOutput.h"
 #include "cli/OptionReader.h"
 #include "cli/OutputGuard.h"
+#include "cli/RayTraceBox.h"
 #include "cli/RenderSession.h"
 #include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
@@ -267,8 +268,6 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
         throw UsageError(QStringLiteral("--save-project is for render; turntable writes no project"));
     if (!t.Render.ExportModel.isEmpty())
         throw UsageError(QStringLiteral("--export-model is for render; turntable writes no model"));
-    if (t.Render.Engine != RenderEngine::Raster)
-        throw UsageError(QStringLiteral("--engine raytrace is for render; turntable draws with the raster"));
     if (!t.Frames && t.Render.Transparent)
         throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a .gif"));
     return t;
@@ -295,6 +294,8 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     else
         box.OpenProject(ReadProject(options.Project));
     box.ApplyOptions(options);
+    RefuseRayOptionsOnRaster(box, options);
+    const bool rayTraced = RayTraced(box);
     QStringList outputs{t.Output};
     if (t.Frames) {
         outputs.clear();
@@ -367,7 +368,23 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
             if (t.Tilt)
                 box.Document.Params.TiltAngle = TurntableAngle(tilt, k, t.FrameCount);
             PhaseClock clock;
-            const QImage picture = session.Render(box, request, clock);
+            QImage picture;
+            if (rayTraced) {
+                if (request.Fit)
+                    session.Render(box, request, clock); // the raster's fit, over every frame's angles
+                // Every frame with the same seed: a turn is made again byte for byte.
+                std::optional<QImage> traced = TraceBoxPicture(box, RayRunOf(options), request.Size,
+                                                               [](int, int, double, const RayRender&) {
+                                                                   return StopOnSignals::Caught() == 0;
+                                                               });
+                if (!traced) {
+                    --k; // the loop's next round says where it stopped
+                    continue;
+                }
+                picture = std::move(*traced);
+            } else {
+                picture = session.Render(box, request, clock);
+            }
             request.Fit.reset(); // the box's view holds the framing from now on
             if (gif) {
                 try {

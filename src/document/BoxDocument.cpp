@@ -259,6 +259,17 @@ void BoxDocument::SetLooks(const BoxLooks& wanted)
     Changed(DocumentChange::Looks | DocumentChange::View);
 }
 
+void BoxDocument::SetEngine(const BoxEngine& wanted)
+{
+    BoxEngine engine = wanted;
+    engine.Passes = std::clamp(wanted.Passes, EngineLimits::MinPasses, EngineLimits::MaxPasses);
+    engine.Gloss = std::clamp(wanted.Gloss, EngineLimits::MinGloss, EngineLimits::MaxGloss);
+    if (engine == engine_)
+        return;
+    engine_ = engine;
+    Changed(DocumentChange::Engine);
+}
+
 void BoxDocument::SetCover(int slot, const CoverSource& cover)
 {
     CoverSource& source = covers_[static_cast<std::size_t>(slot)];

@@ -4,6 +4,7 @@
 // with the operations a user's actions run. The window shows it and calls
 // its operations; the command line and the tests use it directly. One set of
 // rules for both: a project gives the same picture in each.
+#include "document/BoxEngine.h"
 #include "document/BoxForm.h"
 #include "document/BoxParameters.h"
 
@@ -76,6 +77,7 @@ inline constexpr unsigned Maximize = 1u << 10;   // "Large" asks for the whole s
 inline constexpr unsigned Looks = 1u << 11;      // shadow, reflection, light, textures or samples (Params.Looks)
 inline constexpr unsigned Shape = 1u << 12;      // edge radius or book pages (Params.Shape)
 inline constexpr unsigned SideCovers = 1u << 13; // a back, right or bottom picture named or cleared
+inline constexpr unsigned Engine = 1u << 16;     // the final picture's engine, passes or gloss (not the live view)
 // Kept apart from the flags above, which views act on: only "saved or not" follows it.
 inline constexpr unsigned Files = 1u << 24;      // a cover path or the output folder
 } // namespace DocumentChange
@@ -139,6 +141,11 @@ public:
     // not part of the new-project reset: they are a studio style, kept
     // until a project brings its own.
     void SetLooks(const BoxLooks& looks);
+    // How the final picture is made; passes and gloss clamped to their
+    // ranges. Tells Engine only: the live view stays the raster. Kept over
+    // "New project" as the looks are.
+    const BoxEngine& Engine() const { return engine_; }
+    void SetEngine(const BoxEngine& engine);
 
     // The new-project reset of the selections, colour, sizes, eye and cover
     // paths (the host puts the placeholder covers back when told CoversReset).
@@ -190,4 +197,5 @@ private:
     QString outputFolder_;
     std::array<CoverSource, CoverSourceCount> covers_{};
     QByteArray saved_; // the project's bytes at MarkSaved
+    BoxEngine engine_;
 };

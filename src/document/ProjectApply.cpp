@@ -39,6 +39,7 @@ ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
     d.TiltAngle = doc.Params.TiltAngle;
     d.Looks = doc.Params.Looks;
     d.Shape = doc.Params.Shape;
+    d.Engine = doc.Engine();
     return d;
 }
 
@@ -71,4 +72,6 @@ void ApplyProject(BoxDocument& doc, const ProjectData& data)
     // A project without looks has them all off.
     doc.SetLooks(data.Looks);
     doc.SetShape(data.Shape);
+    // A project without an engine block is drawn with the raster.
+    doc.SetEngine(data.Engine);
 }

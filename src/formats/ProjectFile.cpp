@@ -15,6 +15,8 @@ const QString LooksBlockName = QStringLiteral("Looks");
 constexpr std::int32_t LooksBlockVersion = 1;
 const QString ShapeBlockName = QStringLiteral("Shape");
 constexpr std::int32_t ShapeBlockVersion = 1;
+const QString EngineBlockName = QStringLiteral("Engine");
+constexpr std::int32_t EngineBlockVersion = 1;
 
 [[noreturn]] void ThrowInvalidValue()
 {
@@ -95,6 +97,25 @@ void ReadShape(const QByteArray& values, ProjectData& d)
     // values of a later version stay unread
 }
 
+QByteArray EngineValues(const BoxEngine& engine)
+{
+    ValueWriter w;
+    for (int value : {engine.RayTraced ? 1 : 0, engine.Passes, engine.Gloss})
+        w.WriteInteger(value);
+    return w.Bytes();
+}
+
+BoxEngine ReadEngine(const QByteArray& values)
+{
+    using namespace EngineLimits;
+    ValueReader r(values);
+    BoxEngine engine;
+    engine.RayTraced = ReadIn(r, 0, 1) == 1;
+    engine.Passes = ReadIn(r, MinPasses, MaxPasses);
+    engine.Gloss = ReadIn(r, MinGloss, MaxGloss);
+    return engine; // values of a later version stay unread
+}
+
 // The blocks after value 21, read on from where `r` stands.
 void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
 {
@@ -103,6 +124,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     const QByteArray mark = markWriter.Bytes();
     bool looksSeen = false;
     bool shapeSeen = false;
+    bool engineSeen = false;
     while (QByteArrayView(bytes).sliced(r.Position()).startsWith(mark)) {
         r.ReadString(); // the mark
         const QString name = r.ReadString();
@@ -121,6 +143,11 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
                 ThrowInvalidValue();
             shapeSeen = true;
             ReadShape(values, d);
+        } else if (name == EngineBlockName) {
+            if (engineSeen)
+                ThrowInvalidValue();
+            engineSeen = true;
+            d.Engine = ReadEngine(values);
         }
     }
 }
@@ -150,6 +177,8 @@ QByteArray EncodeProject(const ProjectData& data)
         bytes += ExtensionBlock(LooksBlockName, LooksBlockVersion, LooksValues(data.Looks));
     if (!ShapeAtDefaults(data))
         bytes += ExtensionBlock(ShapeBlockName, ShapeBlockVersion, ShapeValues(data));
+    if (data.Engine != BoxEngine{})
+        bytes += ExtensionBlock(EngineBlockName, EngineBlockVersion, EngineValues(data.Engine));
     return bytes;
 }
 

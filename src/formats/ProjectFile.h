@@ -6,12 +6,13 @@
 // Values beyond the classic ones follow value 21 in extension blocks, which
 // a classic reader never looks at. Each block is tagged values:
 //   String "CFXB"   marks an extension block
-//   String name     "Looks", "Shape"; blocks of unknown names are skipped
+//   String name     "Looks", "Shape", "Engine"; blocks of unknown names are skipped
 //   Integer version 1; later versions only append values
 //   Integer length  bytes of the values that follow
 //   values          a reader takes those it knows and skips the rest
 // Bytes after value 21 that do not start with the mark are ignored, as
 // they always were.
+#include "document/BoxEngine.h"
 #include "document/BoxLooks.h"
 #include "document/BoxShape.h"
 
@@ -58,6 +59,9 @@ struct ProjectData {
     QString Back;
     QString Right;
     QString Bottom;
+    // From the "Engine" block, written only when not at its defaults: how
+    // the final picture is made (the live view is always the raster).
+    BoxEngine Engine;
 
     bool operator==(const ProjectData&) const = default;
 };
@@ -68,8 +72,8 @@ QByteArray EncodeProject(const ProjectData& data);
 // Reads and checks all 21 values and every extension block before
 // returning, so a caller never applies half a file. Throws ProjectError:
 // kind NewerVersion (version above 11, nothing after it is read),
-// InvalidPropertyValue (also a look or shape value out of its range, or a
-// second "Looks" or "Shape" block) or StreamRead (also a block that ends early or claims more
+// InvalidPropertyValue (also a look, shape or engine value out of its
+// range, or a second block of one name) or StreamRead (also a block that ends early or claims more
 // bytes than there are). Bytes after the last value that are no extension
 // block are ignored.
 ProjectData DecodeProject(const QByteArray& bytes);

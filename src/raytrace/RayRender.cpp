@@ -44,6 +44,8 @@ void RayRender::Pass()
     const int shares = std::min(height, std::max(1, WorkerThreads()) * 16);
     ParallelRows(height, shares, [&](int first, int end) {
         for (int y = first; y < end; ++y) {
+            if (stop_ && stop_->load(std::memory_order_relaxed))
+                return;
             float* row = sum_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
             const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
             for (int x = 0; x < width; ++x) {
@@ -73,6 +75,8 @@ int RayRender::Run(const Progress& progress)
     timer.start();
     while (passes_ < settings_.Passes) {
         Pass();
+        if (stop_ && stop_->load())
+            break;
         if (budget_.RunningCount() == 0)
             passes_ = settings_.Passes;
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -39,6 +40,10 @@ public:
     // count as done (they would add nothing).
     int Run(const Progress& progress = {});
 
+    // Set from any thread, ends Run within a row (the pass then stands
+    // unfinished: the picture is of no use). Null: only the progress stops it.
+    void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
+
     int PassesDone() const { return passes_; }
     // Upright RGBA8888, not premultiplied (sRGB).
     QImage Picture() const;
@@ -59,4 +64,5 @@ private:
     std::vector<float> sum_; // RGBA per pixel
     PixelBudget budget_;
     int passes_ = 0;
+    const std::atomic<bool>* stop_ = nullptr;
 };

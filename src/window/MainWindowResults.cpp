@@ -106,6 +106,8 @@ void MainWindow::WriteClicked()
     BoxLooks looks = document_.Params.Looks;
     looks.Samples = dialog->Samples();
     document_.SetLooks(looks);
+    // So is the engine: the project keeps it (the view stays the raster).
+    document_.SetEngine(dialog->Engine());
 
     QString folder = QDir::toNativeSeparators(dialog->FolderText());
     if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))

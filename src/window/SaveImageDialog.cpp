@@ -108,6 +108,7 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     auto* row = new QHBoxLayout;
     auto* sizeRow = new QHBoxLayout;
     lines->addLayout(row);
+    lines->addLayout(MakeEngineRow(bottom));
     lines->addLayout(sizeRow);
     formatBox = new QComboBox(bottom);
     formatBox->setObjectName(QStringLiteral("formatBox"));
@@ -292,19 +293,24 @@ void SaveImageDialog::PrepareShow()
     EnableOkByFolder();
     LoadPreferences();
     FormatChosen();
+    ShowEngine();
 }
 
 void SaveImageDialog::ShowBitmap()
 {
-    if (bitmap_ && !bitmap_->isNull()) {
-        // One bitmap pixel on one screen pixel, as the main view shows it.
-        QPixmap picture = QPixmap::fromImage(*bitmap_);
-        const qreal ratio = devicePixelRatioF();
-        picture.setDevicePixelRatio(ratio);
-        preview->setPixmap(picture);
-        preview->resize(static_cast<int>(std::ceil(bitmap_->width() / ratio)),
-                       static_cast<int>(std::ceil(bitmap_->height() / ratio)));
-    }
+    if (bitmap_ && !bitmap_->isNull())
+        ShowPicture(*bitmap_);
+}
+
+void SaveImageDialog::ShowPicture(const QImage& image)
+{
+    // One bitmap pixel on one screen pixel, as the main view shows it.
+    QPixmap picture = QPixmap::fromImage(image);
+    const qreal ratio = devicePixelRatioF();
+    picture.setDevicePixelRatio(ratio);
+    preview->setPixmap(picture);
+    preview->resize(static_cast<int>(std::ceil(image.width() / ratio)),
+                    static_cast<int>(std::ceil(image.height() / ratio)));
 }
 
 

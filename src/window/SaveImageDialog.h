@@ -15,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
@@ -56,6 +57,9 @@ public:
     void SetSamples(int samples);
     // The sample count of the picture shown, the one OK writes.
     int Samples() const { return samples_; }
+    // The engine OK draws with: the document's at first, then the user's
+    // choice (the gloss stays the document's). Without a document, the raster.
+    BoxEngine Engine() const;
 
     // The clock that names the files (tests set a fixed one).
     std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
@@ -76,11 +80,15 @@ public:
     QLabel* progressLabel = nullptr; // what the off-screen drawing does
     QLabel* samplesLabel = nullptr;
     QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
+    QCheckBox* rayBox = nullptr;   // "Ray traced": drawn off screen by the ray tracer
+    QLabel* passesLabel = nullptr;
+    QSpinBox* passesBox = nullptr; // its passes, EngineLimits' range
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
 
     void FormatChosen();
     void SamplesChosen();
+    void EngineChosen();
     void SetFolderClicked();
     void OkClicked();
 
@@ -91,6 +99,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // SaveImageDialogEngine.cpp: the ray tracer's row and its preview.
+    QLayout* MakeEngineRow(QWidget* parent);
+    void ShowEngine();
+    void ShowPicture(const QImage& picture);
+    // The ray tracer's picture so far, made small enough to be seen whole.
+    void ShowPassPicture(const QImage& picture);
+
     void PrepareShow();
     void ShowBitmap();
     // A result larger than the view opens at its middle, not its top left.
@@ -124,4 +139,5 @@ private:
     bool shown_ = false;
     bool stored_ = false;
     bool keepCentred_ = true;
+    bool engineShown_ = false; // the document's engine is in the row
 };

@@ -174,7 +174,8 @@ bool SaveImageDialog::NeedsShot() const
     if (!document_ || !bitmap_)
         return false;
     const int format = formatBox->currentIndex();
-    return format == FormatPng || format == FormatTga || QSize(widthBox->value(), heightBox->value()) != bitmap_->size();
+    return format == FormatPng || format == FormatTga || rayBox->isChecked() ||
+           QSize(widthBox->value(), heightBox->value()) != bitmap_->size();
 }
 
 void SaveImageDialog::OkClicked()
@@ -231,6 +232,7 @@ void SaveImageDialog::StartShot(const QString& path)
 {
     ShotOrder order;
     order.Document = *document_;
+    order.Document.SetEngine(Engine());
     order.ProjectFile = projectFile_;
     order.Path = path;
     order.Format = OutputFormatOf(formatBox->currentIndex());
@@ -242,6 +244,7 @@ void SaveImageDialog::StartShot(const QString& path)
     shotPath_ = path;
     shot_ = new ShotJob(std::move(order), this);
     connect(shot_, &ShotJob::Note, progressLabel, &QLabel::setText);
+    connect(shot_, &ShotJob::Preview, this, &SaveImageDialog::ShowPassPicture);
     connect(shot_, &ShotJob::Finished, this, &SaveImageDialog::ShotFinished);
     SetBusy(true);
 }
@@ -254,6 +257,7 @@ void SaveImageDialog::ShotFinished(bool written, const QString& problem)
     }
     SetBusy(false);
     if (!written) {
+        ShowBitmap(); // not a ray tracer's unfinished picture
         prompts_.Tell(this, QMessageBox::Critical, windowTitle(), problem);
         return;
     }
@@ -266,7 +270,8 @@ void SaveImageDialog::SetBusy(bool busy)
     for (QWidget* w : {static_cast<QWidget*>(folderRow), static_cast<QWidget*>(formatBox),
                        static_cast<QWidget*>(qualityBox), static_cast<QWidget*>(transparentBox),
                        static_cast<QWidget*>(samplesBox), static_cast<QWidget*>(widthBox),
-                       static_cast<QWidget*>(heightBox)})
+                       static_cast<QWidget*>(heightBox), static_cast<QWidget*>(rayBox),
+                       static_cast<QWidget*>(passesBox)})
         w->setEnabled(!busy);
     for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox"})
         if (auto* w = findChild<QWidget*>(QLatin1String(name)))
@@ -279,6 +284,7 @@ void SaveImageDialog::SetBusy(bool busy)
     } else {
         progressLabel->clear();
         EnableOkByFolder();
+        ShowEngine(); // the samples and passes as the engine allows
     }
 }
 

@@ -5,6 +5,8 @@
 #include "cli/ImageOutput.h"
 #include "cli/OutputGuard.h"
 #include "cli/PhaseClock.h"
+#include "cli/RayTraceBox.h"
+#include "raytrace/RayRender.h"
 #include "concurrency/ParallelWork.h"
 
 #include <cstring>
@@ -22,6 +24,40 @@ void Prepare(HeadlessBox& box, const ShotOrder& order)
     box.Document.SetLooks(looks);
 }
 
+// The seconds between two previews: each costs a pass's worth of a core
+// on a large picture, and the eye wants no more.
+constexpr double PreviewEvery = 0.25;
+
+void TraceShot(HeadlessBox& box, const ShotOrder& order, const std::atomic<bool>& stop,
+               const std::function<void(const QString&)>& note, const ShotPreview& preview)
+{
+    note(QStringLiteral("Ray tracing %1 x %2 pixels...").arg(order.Size.width()).arg(order.Size.height()));
+    RayRun run; // the command line's default seed, no time limit
+    run.Transparent = order.Transparent;
+    double shown = -PreviewEvery;
+    const std::optional<QImage> picture = TraceBoxPicture(
+        box, run, order.Size,
+        [&](int done, int total, double seconds, const RayRender& render) {
+            note(QStringLiteral("Ray tracing: ") + RayProgressLine(done, total, seconds).section(QLatin1Char(']'), 1).trimmed());
+            if (preview && done < total && seconds - shown >= PreviewEvery) {
+                shown = seconds;
+                preview(render.Picture());
+            }
+            return !stop.load();
+        },
+        &stop);
+    if (!picture || stop.load())
+        throw ShotStopped{};
+    if (preview)
+        preview(*picture);
+    note(QStringLiteral("Writing the picture..."));
+    WritePicture(*picture, order.Path, order.Format, order.Quality, order.Transparent, std::nullopt,
+                 WorkerThreads(), [&stop](const QString&) {
+                     if (stop.load())
+                         throw ShotStopped{};
+                 });
+}
+
 } // namespace
 
 void RefuseShotOverInputs(const ShotOrder& order)
@@ -34,7 +70,7 @@ void RefuseShotOverInputs(const ShotOrder& order)
 }
 
 void MakeShot(const ShotOrder& order, const std::atomic<bool>& stop,
-              const std::function<void(const QString& note)>& note)
+              const std::function<void(const QString& note)>& note, const ShotPreview& preview)
 {
     const auto check = [&stop] {
         if (stop.load())
@@ -52,6 +88,10 @@ void MakeShot(const ShotOrder& order, const std::atomic<bool>& stop,
         if (std::strcmp(phase, "covers") == 0)
             note(QStringLiteral("Drawing %1 x %2 pixels...").arg(order.Size.width()).arg(order.Size.height()));
     };
+    if (RayTraced(box)) {
+        TraceShot(box, order, stop, note, preview);
+        return;
+    }
     RenderRequest request;
     request.Size = order.Size;
     request.Samples = box.Document.Params.Looks.Samples;
@@ -79,7 +119,9 @@ ShotJob::ShotJob(ShotOrder order, QObject* parent)
         bool written = false;
         QString problem;
         try {
-            MakeShot(order, *stop, [&](const QString& text) { post([this, text] { Q_EMIT Note(text); }); });
+            MakeShot(
+                order, *stop, [&](const QString& text) { post([this, text] { Q_EMIT Note(text); }); },
+                [&](const QImage& picture) { post([this, picture] { Q_EMIT Preview(picture); }); });
             written = true;
         } catch (const ShotStopped&) {
         } catch (const CommandLineError& e) {

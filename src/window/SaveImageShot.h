@@ -1,8 +1,8 @@
 #pragma once
 // A "Save image as" picture drawn off screen the command line's way
-// (RenderSession's drawing, WritePicture's files): the same bytes as
-// `cubiform render` for the same project and options, at any size the
-// command line takes. It runs beside the window, stops between its steps
+// (RenderSession's drawing or the ray tracer, WritePicture's files): the
+// same bytes as `cubiform render` for the same project and options (the ray
+// tracer's default seed), at any size the command line takes. It runs beside the window, stops between its steps
 // when asked, and a stopped or failed shot leaves no file behind.
 #include "cli/RenderOptions.h"
 #include "document/BoxDocument.h"
@@ -35,12 +35,16 @@ struct ShotStopped {};
 // one of the covers or the project, as the command line refuses it.
 void RefuseShotOverInputs(const ShotOrder& order);
 
+// The ray tracer's picture so far, handed on every few passes.
+using ShotPreview = std::function<void(const QImage& picture)>;
+
 // Draws and writes the picture on the calling thread; `note` is told what
 // it does as each step begins. Once `stop` is set it ends at its next step
-// with ShotStopped, before the file takes its name. Throws CommandLineError
-// for every other failure.
+// (the ray tracer within a row) with ShotStopped, before the file takes its
+// name. Throws CommandLineError for every other failure. The document's
+// engine says which draws it; `preview` sees the ray tracer's passes.
 void MakeShot(const ShotOrder& order, const std::atomic<bool>& stop,
-              const std::function<void(const QString& note)>& note);
+              const std::function<void(const QString& note)>& note, const ShotPreview& preview = {});
 
 // One shot run aside. Its signals come on the thread that made it; deleting
 // it stops the work and waits for it.
@@ -56,6 +60,8 @@ public:
 
 Q_SIGNALS:
     void Note(const QString& text);
+    // The ray-traced picture so far (none for the raster).
+    void Preview(const QImage& picture);
     // Once: written, or the reason it was not (empty when stopped).
     void Finished(bool written, const QString& problem);
 

@@ -277,9 +277,10 @@ TEST(ProjectInfo, EveryValueUnderItsKeyAsStored)
     QJsonParseError error{};
     const QJsonObject o = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
-    EXPECT_EQ(o.keys().size(), 23); // the 21 values, "looks" and "shape"
+    EXPECT_EQ(o.keys().size(), 24); // the 21 values, "looks", "shape" and "render"
     EXPECT_TRUE(o["looks"].isObject());
     EXPECT_TRUE(o["shape"].isObject());
+    EXPECT_EQ(o["render"].toObject()["engine"].toString(), "raster"); // no block: the raster
     EXPECT_EQ(o["version"].toInt(), -3);
     EXPECT_EQ(o["front"].toString(), d.FrontBack);
     EXPECT_EQ(o["background"].toString(), "#0180FF");

@@ -204,24 +204,26 @@ TEST(OptionTableTest, InfoHasEveryKeyOnce)
     const QJsonObject root = QJsonDocument::fromJson(json).object();
     const QJsonObject looks = root.value(QStringLiteral("looks")).toObject();
     const QJsonObject shape = root.value(QStringLiteral("shape")).toObject();
-    int top = 0;
-    int inLooks = 0;
-    int inShape = 0;
+    const QJsonObject render = root.value(QStringLiteral("render")).toObject();
+    std::map<InfoBlock, std::pair<const QJsonObject*, int>> blocks{
+        {InfoBlock::Top, {&root, 0}}, {InfoBlock::Looks, {&looks, 0}}, {InfoBlock::Shape, {&shape, 0}},
+        {InfoBlock::Engine, {&render, 0}}};
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
         EXPECT_EQ(entry.Json == InfoBlock::None, entry.Info == nullptr) << entry.Name;
         for (const QString& key : entry.Keys()) {
             EXPECT_EQ(
                 Occurrences(QString::fromUtf8(json), QLatin1Char('"') + key + QLatin1Char('"')), 1)
                 << key.toStdString();
-            const bool inTop = entry.Json == InfoBlock::Top, looksKey = entry.Json == InfoBlock::Looks;
-            EXPECT_TRUE((inTop ? root : looksKey ? looks : shape).contains(key)) << key.toStdString();
-            ++(inTop ? top : looksKey ? inLooks : inShape);
+            auto& [object, count] = blocks.at(entry.Json);
+            EXPECT_TRUE(object->contains(key)) << key.toStdString();
+            ++count;
         }
     }
-    // version, outputFolder, sizeClass and the looks and shape blocks are the project's own.
-    EXPECT_EQ(root.size(), top + 5);
-    EXPECT_EQ(looks.size(), inLooks);
-    EXPECT_EQ(shape.size(), inShape);
+    // version, outputFolder, sizeClass and the looks, shape and render blocks are the project's own.
+    EXPECT_EQ(root.size(), blocks[InfoBlock::Top].second + 6);
+    EXPECT_EQ(looks.size(), blocks[InfoBlock::Looks].second);
+    EXPECT_EQ(shape.size(), blocks[InfoBlock::Shape].second);
+    EXPECT_EQ(render.size(), blocks[InfoBlock::Engine].second);
 }
 
 TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)

@@ -53,16 +53,18 @@ TEST_F(RayTraceCliTest, RayOptionsNeedTheRayTracerAndBadValuesAreRefusedWithNoth
           QStringList{QStringLiteral("--engine"), QStringLiteral("raytrace"), QStringLiteral("--gloss"), QStringLiteral("101")},
           QStringList{QStringLiteral("--engine"), QStringLiteral("raytrace"), QStringLiteral("--time-limit"), QStringLiteral("-1")},
           QStringList{QStringLiteral("--engine"), QStringLiteral("pathtrace")},
-          QStringList{QStringLiteral("--engine"), QStringLiteral("raytrace"), QStringLiteral("--fit")}}) {
+          QStringList{QStringLiteral("--engine"), QStringLiteral("raster"), QStringLiteral("--seed"), QStringLiteral("2")}}) {
         const CliResult r = Render(args, QStringLiteral("x.png"));
         EXPECT_NE(r.Status, 0) << args.join(' ').toStdString();
         EXPECT_FALSE(r.Err.isEmpty()) << args.join(' ').toStdString();
         EXPECT_FALSE(QFile::exists(Path(QStringLiteral("x.png")))) << args.join(' ').toStdString();
     }
-    const CliResult turntable = RunCubiform({QStringLiteral("turntable"), QStringLiteral("--engine"), QStringLiteral("raytrace"),
+    // The raster's turntable takes none of them either.
+    const CliResult turntable = RunCubiform({QStringLiteral("turntable"), QStringLiteral("--passes"), QStringLiteral("3"),
                                              QStringLiteral("-o"), Path(QStringLiteral("spin.gif"))});
     EXPECT_NE(turntable.Status, 0);
     EXPECT_TRUE(turntable.Err.contains(QStringLiteral("--engine"))) << turntable.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("spin.gif"))));
 }
 
 TEST(RayProgressTest, TheBarShowsPassesAndTheTimeLeft)

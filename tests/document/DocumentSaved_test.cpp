@@ -37,6 +37,8 @@ TEST(DocumentSavedTest, EachStoredValueMakesTheDocumentModified)
          }},
         {"cover", [](BoxDocument& d) { d.SetCover(1, {QStringLiteral("side.png"), QString()}); }},
         {"output folder", [](BoxDocument& d) { d.SetOutputFolder(QStringLiteral("/tmp/shots/")); }},
+        {"engine", [](BoxDocument& d) { d.SetEngine({true, EngineLimits::DefaultPasses, 0}); }},
+        {"passes", [](BoxDocument& d) { d.SetEngine({false, 64, 0}); }},
     };
     for (const auto& [name, change] : changes) {
         BoxDocument document = SavedNewProject();

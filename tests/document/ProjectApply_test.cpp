@@ -195,4 +195,30 @@ TEST(ProjectApplyTest, LooksTravelWithTheProjectAndAClassicOneTurnsThemOff)
     EXPECT_EQ(loaded.model.Params.Looks, BoxLooks{});
 }
 
+TEST(ProjectApplyTest, TheEngineTravelsWithTheProjectClampedAndTheLiveViewIsNotTold)
+{
+    Document saved;
+    unsigned told = 0;
+    saved.model.OnChanged = [&](unsigned c) { told |= c; };
+    saved.model.SetEngine({true, 0, 400}); // passes and gloss clamped into their ranges
+    EXPECT_EQ(saved.model.Engine(), (BoxEngine{true, EngineLimits::MinPasses, EngineLimits::MaxGloss}));
+    EXPECT_EQ(told, DocumentChange::Engine); // the raster view has nothing to redraw
+    EXPECT_TRUE(saved.model.Modified());
+    saved.model.SetEngine({true, 250, 30});
+    saved.model.NewProject(); // a studio choice, kept as the looks are
+    EXPECT_EQ(saved.model.Engine(), (BoxEngine{true, 250, 30}));
+
+    const ProjectData decoded = DecodeProject(EncodeProject(CaptureProject(saved.model, Covers, QString())));
+    EXPECT_EQ(decoded.Engine, (BoxEngine{true, 250, 30}));
+    Document loaded;
+    ApplyProject(loaded.model, decoded);
+    EXPECT_EQ(loaded.model.Engine(), decoded.Engine);
+
+    // A project without the block is the raster's, whatever was open before.
+    ProjectData classic = decoded;
+    classic.Engine = BoxEngine{};
+    ApplyProject(loaded.model, DecodeProject(EncodeProject(classic)));
+    EXPECT_EQ(loaded.model.Engine(), BoxEngine{});
+}
+
 } // namespace

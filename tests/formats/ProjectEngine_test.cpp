@@ -1,0 +1,112 @@
+// The "Engine" extension block: how the final picture is made, after the
+// classic values and the other blocks; absent, the project is the raster's.
+#include "formats/ProjectError.h"
+#include "formats/ProjectFile.h"
+#include "formats/ValueStream.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+ProjectData Classic()
+{
+    ProjectData d;
+    d.FrontBack = QStringLiteral("front.jpg");
+    d.Form = 3;
+    d.SideAngle = 24.0f;
+    return d;
+}
+
+QByteArray Block(const QString& name, std::int32_t version, const QByteArray& values)
+{
+    ValueWriter w;
+    w.WriteString(QStringLiteral("CFXB"));
+    w.WriteString(name);
+    w.WriteInteger(version);
+    w.WriteInteger(static_cast<std::int32_t>(values.size()));
+    return w.Bytes() + values;
+}
+
+QByteArray EngineValues(std::int32_t rayTraced, std::int32_t passes, std::int32_t gloss)
+{
+    ValueWriter w;
+    for (std::int32_t v : {rayTraced, passes, gloss})
+        w.WriteInteger(v);
+    return w.Bytes();
+}
+
+std::optional<ProjectError::Kind> DecodeErrorKind(const QByteArray& bytes)
+{
+    try {
+        DecodeProject(bytes);
+    } catch (const ProjectError& e) {
+        return e.kind();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(ProjectEngineTest, TheRasterAtItsDefaultsWritesTheClassicBytesAndEachValueAloneTheBlock)
+{
+    const QByteArray classic = EncodeProject(Classic());
+    ProjectData d = Classic();
+    d.Engine = BoxEngine{};
+    EXPECT_EQ(EncodeProject(d), classic);
+    EXPECT_EQ(DecodeProject(classic).Engine, BoxEngine{});
+
+    const auto withOne = [&](auto change) {
+        ProjectData one = Classic();
+        change(one);
+        const QByteArray bytes = EncodeProject(one);
+        ASSERT_TRUE(bytes.startsWith(classic));
+        EXPECT_EQ(DecodeProject(bytes), one);
+    };
+    withOne([](ProjectData& p) { p.Engine.RayTraced = true; });
+    withOne([](ProjectData& p) { p.Engine.Passes = 1; });
+    withOne([](ProjectData& p) { p.Engine.Gloss = 100; });
+}
+
+TEST(ProjectEngineTest, ItFollowsTheOtherBlocksExactlyAndLaterValuesAndBlocksAreSkipped)
+{
+    ProjectData d = Classic();
+    d.Looks.Shadow = 40;
+    d.Shape.BookPages = true;
+    ProjectData traced = d;
+    traced.Engine = {true, 500, 35};
+    const QByteArray before = EncodeProject(d);
+    const QByteArray bytes = EncodeProject(traced);
+    ASSERT_TRUE(bytes.startsWith(before));
+    EXPECT_EQ(bytes.mid(before.size()), Block(QStringLiteral("Engine"), 1, EngineValues(1, 500, 35)));
+    EXPECT_EQ(DecodeProject(bytes), traced);
+
+    ValueWriter later;
+    later.WriteInteger(9);
+    later.WriteString(QStringLiteral("denoise"));
+    const ProjectData read = DecodeProject(EncodeProject(Classic()) + Block(QStringLiteral("Lights"), 1, later.Bytes()) +
+                                           Block(QStringLiteral("Engine"), 2, EngineValues(0, 100000, 0) + later.Bytes()));
+    EXPECT_EQ(read.Engine, (BoxEngine{false, 100000, 0}));
+}
+
+TEST(ProjectEngineTest, MalformedBlocksAreRefused)
+{
+    using Kind = ProjectError::Kind;
+    const QByteArray classic = EncodeProject(Classic());
+    const QByteArray good = EngineValues(1, 64, 10);
+    const std::pair<QByteArray, Kind> cases[] = {
+        {Block(QStringLiteral("Engine"), 1, EngineValues(2, 64, 10)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, EngineValues(-1, 64, 10)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 0, 10)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 100001, 10)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 64, 101)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 64, -1)), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, good.left(good.size() - 1)), Kind::StreamRead},
+        {Block(QStringLiteral("Engine"), 0, good), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, good) + Block(QStringLiteral("Engine"), 1, good), Kind::InvalidPropertyValue},
+        {Block(QStringLiteral("Engine"), 1, good).chopped(2), Kind::StreamRead},
+    };
+    for (const auto& [block, kind] : cases)
+        EXPECT_EQ(DecodeErrorKind(classic + block), kind) << block.toHex().toStdString();
+}
