@@ -3,6 +3,7 @@
 #include "cli/BatchManifest.h"
 #include "cli/HeadlessBox.h"
 #include "cli/OptionTable.h"
+#include "cli/RayTraceBox.h"
 #include "formats/ProjectError.h"
 #include "serve/CoverBytes.h"
 
@@ -212,6 +213,11 @@ RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, c
             box.NewProject();
         box.ApplyOptions(form.Options);
         form.OutputSize = box.OutputSize(form.Options);
+        // The workers draw with the raster; a ray-traced picture takes
+        // minutes, not a request's seconds, so it is refused, never swapped.
+        if (RayTraced(box))
+            throw ServeError(422, QStringLiteral("the service draws with the raster only; engine raytrace (asked for "
+                                                 "here or stored in the project) is for cubiform render"));
     } catch (const CommandLineError& e) {
         throw ServeError(422, e.Text());
     }

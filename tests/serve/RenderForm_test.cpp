@@ -195,3 +195,17 @@ TEST(RenderFormTest, AnUploadedProjectMayNameNoFiles)
     }
     EXPECT_EQ(Status({{"project", "p.pcf", "", clean.left(clean.size() / 2).toStdString()}}), 422);
 }
+
+// The workers only rasterise: the ray tracer, asked for or stored, is
+// refused rather than quietly drawn another way.
+TEST(RenderFormTest, TheRayTracerIsRefusedNotSwappedForTheRaster)
+{
+    EXPECT_EQ(Status({{"engine", "", "", "raytrace"}}), 422);
+    EXPECT_EQ(JsonStatus(R"({"engine":"raytrace","passes":8})"), 422);
+    EXPECT_NO_THROW(Read({{"engine", "", "", "raster"}}));
+    ProjectData traced;
+    traced.Engine.RayTraced = true;
+    EXPECT_EQ(Status({{"project", "p.pcf", "", EncodeProject(traced).toStdString()}}), 422);
+    traced.Engine.RayTraced = false;
+    EXPECT_NO_THROW(Read({{"project", "p.pcf", "", EncodeProject(traced).toStdString()}}));
+}
