@@ -2,6 +2,7 @@
 
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
+#include "cli/RayTraceBox.h"
 #include "cli/RenderSession.h"
 #include "concurrency/ParallelWork.h"
 
@@ -120,6 +121,14 @@ int RenderBundleCommand(const RenderOptions& options, std::FILE* err)
     PhaseClock clock(options.Timings);
     const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
     RefuseOutputsOverInputs({options.Output}, BundleInputs(boxes, options));
+    // The ray tracer draws one box; a project that stores it still joins a
+    // bundle, which says how it is drawn.
+    if (RayTraced(*boxes.front())) {
+        const QByteArray note = QStringLiteral("note: %1 stores the ray tracer; a bundle is drawn with the raster\n")
+                                    .arg(options.Bundle.front())
+                                    .toLocal8Bit();
+        std::fwrite(note.constData(), 1, static_cast<std::size_t>(note.size()), err);
+    }
     boxes.front()->OutputSize(options); // a size too large is refused before anything is read
     clock.Mark("start");
     RenderSession session;

@@ -237,6 +237,25 @@ TEST_F(BundleTest, TheCommandRefusesBadBundlesAndWritesNothing)
     EXPECT_TRUE(spin.Err.contains(QStringLiteral("turntable turns one box"))) << spin.Err.toStdString();
 }
 
+// A first project that stores the ray tracer is drawn with the raster,
+// as the rest of the bundle, and the command says so.
+TEST_F(BundleTest, AStoredRayTracerIsDrawnWithTheRasterAndSaysSo)
+{
+    const QString traced = Project(QStringLiteral("t"), 2, Qt::red, QStringLiteral("--engine raytrace --passes 4"));
+    const QString plain = Project(QStringLiteral("p"), 2, Qt::red);
+    const QString b = Project(QStringLiteral("b"), 8, Qt::green);
+    const QString tracedOut = Path(QStringLiteral("t.png")), plainOut = Path(QStringLiteral("p.png"));
+    const CliResult r = RunCubiform({QStringLiteral("render"), QStringLiteral("--bundle"), traced, b,
+                                     QStringLiteral("--size"), QStringLiteral("96x64"), QStringLiteral("-o"), tracedOut});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("a bundle is drawn with the raster"))) << r.Err.toStdString();
+    const CliResult q = RunCubiform({QStringLiteral("render"), QStringLiteral("--bundle"), plain, b,
+                                     QStringLiteral("--size"), QStringLiteral("96x64"), QStringLiteral("-o"), plainOut});
+    ASSERT_EQ(q.Status, 0) << q.Err.toStdString();
+    EXPECT_FALSE(q.Err.contains(QStringLiteral("ray tracer"))) << q.Err.toStdString();
+    EXPECT_EQ(QImage(tracedOut), QImage(plainOut));
+}
+
 TEST_F(BundleTest, ABatchRowDrawsTheBundleTheCommandDraws)
 {
     const QStringList projects = Three();
