@@ -4,7 +4,8 @@
 # docs/rounded.png (rounded edges), docs/book.png (a book with its pages) and
 # docs/bundle.png (three boxes in one picture) headless by GL tests,
 # docs/sides.png (an own back picture, drawn here) and
-# docs/fit.png (classic framing beside --fit) with the command line and
+# docs/fit.png (classic framing beside --fit), docs/engines.png (the raster
+# beside the ray tracer) with the command line and
 # ImageMagick, docs/window.png as a screenshot of the window with
 # the demo opened (under a virtual display), and the service's page by its
 # sibling make-page-images.sh. Run it again after a change to the drawing,
@@ -39,6 +40,12 @@ book=(--form "Hard cover book" --shadow --reflection --light)
 ./build/cubiform render "$demo" "${shot[@]}" "${book[@]}" --fit -o "$scratch/fitted.png"
 convert "$scratch/classic.png" "$scratch/fitted.png" +append docs/fit.png
 echo "wrote docs/fit.png"
+# The same scene from both engines: the raster's looks, then the ray tracer.
+scene=(--background '#e8e8ec' --size 400x400 --edge-radius 12 --shadow 75 --reflection 35 --light 60 --fit 8)
+./build/cubiform render "$demo" "${scene[@]}" --smooth-textures --samples 16 -o "$scratch/raster.png"
+./build/cubiform render "$demo" "${scene[@]}" --engine raytrace --gloss 40 -o "$scratch/traced.png"
+convert "$scratch/raster.png" "$scratch/traced.png" +append docs/engines.png
+echo "wrote docs/engines.png"
 cmake --build build -j2 --target gl_tests
 CUBIFORM_ROUNDED_PICTURE="$PWD/docs/rounded.png" env -u DISPLAY ./build/tests/gl_tests \
   --gtest_filter=ShapePictures.RoundedDemoForTheReadme >/dev/null
