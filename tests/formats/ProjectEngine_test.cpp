@@ -3,6 +3,7 @@
 #include "formats/ProjectError.h"
 #include "formats/ProjectFile.h"
 #include "formats/ValueStream.h"
+#include "support/ProjectBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -19,32 +20,12 @@ ProjectData Classic()
     return d;
 }
 
-QByteArray Block(const QString& name, std::int32_t version, const QByteArray& values)
-{
-    ValueWriter w;
-    w.WriteString(QStringLiteral("CFXB"));
-    w.WriteString(name);
-    w.WriteInteger(version);
-    w.WriteInteger(static_cast<std::int32_t>(values.size()));
-    return w.Bytes() + values;
-}
-
 QByteArray EngineValues(std::int32_t rayTraced, std::int32_t passes, std::int32_t gloss)
 {
     ValueWriter w;
     for (std::int32_t v : {rayTraced, passes, gloss})
         w.WriteInteger(v);
     return w.Bytes();
-}
-
-std::optional<ProjectError::Kind> DecodeErrorKind(const QByteArray& bytes)
-{
-    try {
-        DecodeProject(bytes);
-    } catch (const ProjectError& e) {
-        return e.kind();
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -79,14 +60,14 @@ TEST(ProjectEngineTest, ItFollowsTheOtherBlocksExactlyAndLaterValuesAndBlocksAre
     const QByteArray before = EncodeProject(d);
     const QByteArray bytes = EncodeProject(traced);
     ASSERT_TRUE(bytes.startsWith(before));
-    EXPECT_EQ(bytes.mid(before.size()), Block(QStringLiteral("Engine"), 1, EngineValues(1, 500, 35)));
+    EXPECT_EQ(bytes.mid(before.size()), ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(1, 500, 35)));
     EXPECT_EQ(DecodeProject(bytes), traced);
 
     ValueWriter later;
     later.WriteInteger(9);
     later.WriteString(QStringLiteral("denoise"));
-    const ProjectData read = DecodeProject(EncodeProject(Classic()) + Block(QStringLiteral("Lights"), 1, later.Bytes()) +
-                                           Block(QStringLiteral("Engine"), 2, EngineValues(0, 100000, 0) + later.Bytes()));
+    const ProjectData read = DecodeProject(EncodeProject(Classic()) + ExtensionBlock(QStringLiteral("Lights"), 1, later.Bytes()) +
+                                           ExtensionBlock(QStringLiteral("Engine"), 2, EngineValues(0, 100000, 0) + later.Bytes()));
     EXPECT_EQ(read.Engine, (BoxEngine{false, 100000, 0}));
 }
 
@@ -96,16 +77,16 @@ TEST(ProjectEngineTest, MalformedBlocksAreRefused)
     const QByteArray classic = EncodeProject(Classic());
     const QByteArray good = EngineValues(1, 64, 10);
     const std::pair<QByteArray, Kind> cases[] = {
-        {Block(QStringLiteral("Engine"), 1, EngineValues(2, 64, 10)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, EngineValues(-1, 64, 10)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 0, 10)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 100001, 10)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 64, 101)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, EngineValues(1, 64, -1)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, good.left(good.size() - 1)), Kind::StreamRead},
-        {Block(QStringLiteral("Engine"), 0, good), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, good) + Block(QStringLiteral("Engine"), 1, good), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Engine"), 1, good).chopped(2), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(2, 64, 10)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(-1, 64, 10)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(1, 0, 10)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(1, 100001, 10)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(1, 64, 101)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, EngineValues(1, 64, -1)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, good.left(good.size() - 1)), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Engine"), 0, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, good) + ExtensionBlock(QStringLiteral("Engine"), 1, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Engine"), 1, good).chopped(2), Kind::StreamRead},
     };
     for (const auto& [block, kind] : cases)
         EXPECT_EQ(DecodeErrorKind(classic + block), kind) << block.toHex().toStdString();

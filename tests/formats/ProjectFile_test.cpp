@@ -1,6 +1,7 @@
 #include "formats/ProjectError.h"
 #include "formats/ProjectFile.h"
 #include "formats/ValueStream.h"
+#include "support/ProjectBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -213,17 +214,6 @@ BoxLooks SomeLooks()
 
 // A block as a later or other writer may make it: the mark, a name, a
 // version, the length of `values` (or `claimed`), then the values.
-QByteArray Block(const QString& name, std::int32_t version, const QByteArray& values,
-                 std::optional<std::int32_t> claimed = std::nullopt)
-{
-    ValueWriter w;
-    w.WriteString(QStringLiteral("CFXB"));
-    w.WriteString(name);
-    w.WriteInteger(version);
-    w.WriteInteger(claimed.value_or(static_cast<std::int32_t>(values.size())));
-    return w.Bytes() + values;
-}
-
 QByteArray Integers(std::initializer_list<std::int32_t> values)
 {
     ValueWriter w;
@@ -262,7 +252,7 @@ TEST(ProjectLooksTest, LooksRoundTripAfterTheClassicValues)
     classic.Looks = BoxLooks{};
     const QByteArray classicBytes = EncodeProject(classic);
     EXPECT_EQ(bytes.left(classicBytes.size()), classicBytes);
-    EXPECT_EQ(bytes.mid(classicBytes.size()), Block(QStringLiteral("Looks"), 1, LooksValues(60, 0, 100, 45, 1, 32)));
+    EXPECT_EQ(bytes.mid(classicBytes.size()), ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 0, 100, 45, 1, 32)));
     EXPECT_EQ(bytes.left(2), Hex("020B")); // the version stays 11
 }
 
@@ -306,9 +296,9 @@ TEST(ProjectLooksTest, AClassicReaderReadsTheSameClassicValues)
 TEST(ProjectLooksTest, LaterBlocksAndLaterValuesAreSkipped)
 {
     const QByteArray classic = EncodeProject(Example());
-    const QByteArray later = Block(QStringLiteral("Turntable"), 3, Integers({7, 8, 9}) + QByteArray("\x00\xFF", 2));
+    const QByteArray later = ExtensionBlock(QStringLiteral("Turntable"), 3, Integers({7, 8, 9}) + QByteArray("\x00\xFF", 2));
     // A later version of the looks block appends values a reader does not know.
-    const QByteArray looks2 = Block(QStringLiteral("Looks"), 2, LooksValues(10, 20, 30, 40, 0, 4) + Integers({99, -5}));
+    const QByteArray looks2 = ExtensionBlock(QStringLiteral("Looks"), 2, LooksValues(10, 20, 30, 40, 0, 4) + Integers({99, -5}));
     const ProjectData d = DecodeProject(classic + later + looks2 + later + QByteArray("trailing junk"));
     EXPECT_EQ(d.Looks.Shadow, 10);
     EXPECT_EQ(d.Looks.ShadowSoftness, 20);
@@ -327,27 +317,27 @@ TEST(ProjectLooksTest, MalformedBlocksAreRefused)
     const QByteArray classic = EncodeProject(Example());
     const QByteArray good = LooksValues(60, 50, 30, 50, 1, 8);
     const std::pair<QByteArray, Kind> cases[] = {
-        {Block(QStringLiteral("Looks"), 1, LooksValues(101, 50, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, LooksValues(60, -1, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 500, 0, 1)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 2, 1)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 3)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 64)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 0)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(101, 50, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, -1, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 500, 0, 1)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 2, 1)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 3)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 64)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 0)), Kind::InvalidPropertyValue},
         // a string where a value belongs
-        {Block(QStringLiteral("Looks"), 1, Hex("0600") + good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, Hex("0600") + good), Kind::InvalidPropertyValue},
         // fewer values than version 1 has
-        {Block(QStringLiteral("Looks"), 1, good.left(good.size() - 2)), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, good.left(good.size() - 2)), Kind::StreamRead},
         // bad version and bad lengths
-        {Block(QStringLiteral("Looks"), 0, good), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), -1, good), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, good, -1), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, good, static_cast<std::int32_t>(good.size() + 1)), Kind::StreamRead},
-        {Block(QStringLiteral("Looks"), 1, good, 0x7FFFFFFF), Kind::StreamRead},
-        {Block(QStringLiteral("Other"), 1, good, 1000), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Looks"), 0, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), -1, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, good, -1), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, good, static_cast<std::int32_t>(good.size() + 1)), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, good, 0x7FFFFFFF), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Other"), 1, good, 1000), Kind::StreamRead},
         // a name that is no string, and two looks blocks
         {Hex("0604") + QByteArray("CFXB") + Hex("0205") + good, Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Looks"), 1, good) + Block(QStringLiteral("Looks"), 1, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 1, good) + ExtensionBlock(QStringLiteral("Looks"), 1, good), Kind::InvalidPropertyValue},
     };
     for (const auto& [block, kind] : cases) {
         const auto error = DecodeError(classic + block);
@@ -355,7 +345,7 @@ TEST(ProjectLooksTest, MalformedBlocksAreRefused)
         EXPECT_EQ(error->kind(), kind) << block.toHex().toStdString();
     }
     // Every truncation of a block past its mark is a read error.
-    const QByteArray whole = Block(QStringLiteral("Looks"), 1, good);
+    const QByteArray whole = ExtensionBlock(QStringLiteral("Looks"), 1, good);
     for (qsizetype n = 6; n < whole.size(); ++n) {
         const auto error = DecodeError(classic + whole.left(n));
         ASSERT_TRUE(error.has_value()) << n;

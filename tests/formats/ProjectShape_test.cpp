@@ -3,6 +3,7 @@
 #include "formats/ProjectError.h"
 #include "formats/ProjectFile.h"
 #include "formats/ValueStream.h"
+#include "support/ProjectBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -32,16 +33,6 @@ ProjectData Shaped()
     return d;
 }
 
-QByteArray Block(const QString& name, std::int32_t version, const QByteArray& values)
-{
-    ValueWriter w;
-    w.WriteString(QStringLiteral("CFXB"));
-    w.WriteString(name);
-    w.WriteInteger(version);
-    w.WriteInteger(static_cast<std::int32_t>(values.size()));
-    return w.Bytes() + values;
-}
-
 QByteArray ShapeValues(double radius, std::int32_t pages, const char* back = "", const char* right = "",
                        const char* bottom = "")
 {
@@ -51,16 +42,6 @@ QByteArray ShapeValues(double radius, std::int32_t pages, const char* back = "",
     for (const char* path : {back, right, bottom})
         w.WriteString(QString::fromUtf8(path));
     return w.Bytes();
-}
-
-std::optional<ProjectError::Kind> DecodeErrorKind(const QByteArray& bytes)
-{
-    try {
-        DecodeProject(bytes);
-    } catch (const ProjectError& e) {
-        return e.kind();
-    }
-    return std::nullopt;
 }
 
 TEST(ProjectShapeTest, OffWritesTheClassicBytesAndEachValueAloneWritesTheBlock)
@@ -101,7 +82,7 @@ TEST(ProjectShapeTest, RoundTripsAfterTheLooksAndAClassicReaderStopsBeforeIt)
     const QByteArray before = EncodeProject(looksOnly);
     ASSERT_TRUE(bytes.startsWith(before));
     EXPECT_EQ(bytes.mid(before.size()),
-              Block(QStringLiteral("Shape"), 1, ShapeValues(12.5, 1, "back \u00E9.png", "", "../art/bottom.tga")));
+              ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(12.5, 1, "back \u00E9.png", "", "../art/bottom.tga")));
     // What the looks reader sees alone is the record without the shape.
     EXPECT_EQ(DecodeProject(before), looksOnly);
 }
@@ -112,8 +93,8 @@ TEST(ProjectShapeTest, LaterValuesAndBlocksAreSkippedAndTheEdgesOfTheRangeAccept
     ValueWriter later;
     later.WriteInteger(7);
     later.WriteString(QStringLiteral("more"));
-    const ProjectData d = DecodeProject(classic + Block(QStringLiteral("Bundle"), 1, later.Bytes()) +
-                                        Block(QStringLiteral("Shape"), 2, ShapeValues(100, 0, "", "r.png") + later.Bytes()));
+    const ProjectData d = DecodeProject(classic + ExtensionBlock(QStringLiteral("Bundle"), 1, later.Bytes()) +
+                                        ExtensionBlock(QStringLiteral("Shape"), 2, ShapeValues(100, 0, "", "r.png") + later.Bytes()));
     EXPECT_EQ(d.Shape.EdgeRadius, 100.0f);
     EXPECT_FALSE(d.Shape.BookPages);
     EXPECT_EQ(d.Right, QStringLiteral("r.png"));
@@ -124,7 +105,7 @@ TEST(ProjectShapeTest, LaterValuesAndBlocksAreSkippedAndTheEdgesOfTheRangeAccept
     integer.WriteInteger(1);
     for (int i = 0; i < 3; ++i)
         integer.WriteString(QString());
-    const ProjectData pages = DecodeProject(classic + Block(QStringLiteral("Shape"), 1, integer.Bytes()));
+    const ProjectData pages = DecodeProject(classic + ExtensionBlock(QStringLiteral("Shape"), 1, integer.Bytes()));
     EXPECT_EQ(pages.Shape.EdgeRadius, 0.0f);
     EXPECT_TRUE(pages.Shape.BookPages);
 }
@@ -137,25 +118,25 @@ TEST(ProjectShapeTest, MalformedBlocksAreRefused)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<QByteArray, Kind> cases[] = {
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(100.5, 0)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(-0.5, 0)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(nan, 0)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(inf, 0)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(5, 2)), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(5, -1)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(100.5, 0)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(-0.5, 0)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(nan, 0)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(inf, 0)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(5, 2)), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(5, -1)), Kind::InvalidPropertyValue},
         // a number where a path belongs, and too few values
-        {Block(QStringLiteral("Shape"), 1, ShapeValues(5, 0).left(ShapeValues(5, 0).size() - 6) + QByteArray::fromHex("0201060006000600")),
+        {ExtensionBlock(QStringLiteral("Shape"), 1, ShapeValues(5, 0).left(ShapeValues(5, 0).size() - 6) + QByteArray::fromHex("0201060006000600")),
          Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, good.left(good.size() - 1)), Kind::StreamRead},
-        {Block(QStringLiteral("Shape"), 0, good), Kind::InvalidPropertyValue},
-        {Block(QStringLiteral("Shape"), 1, good) + Block(QStringLiteral("Shape"), 1, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, good.left(good.size() - 1)), Kind::StreamRead},
+        {ExtensionBlock(QStringLiteral("Shape"), 0, good), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Shape"), 1, good) + ExtensionBlock(QStringLiteral("Shape"), 1, good), Kind::InvalidPropertyValue},
     };
     for (const auto& [block, kind] : cases) {
         const std::optional<Kind> error = DecodeErrorKind(classic + block);
         ASSERT_TRUE(error.has_value()) << block.toHex().toStdString();
         EXPECT_EQ(*error, kind) << block.toHex().toStdString();
     }
-    const QByteArray whole = Block(QStringLiteral("Shape"), 1, good);
+    const QByteArray whole = ExtensionBlock(QStringLiteral("Shape"), 1, good);
     for (qsizetype n = 6; n < whole.size(); ++n)
         EXPECT_EQ(DecodeErrorKind(classic + whole.left(n)), Kind::StreamRead) << n;
 }
