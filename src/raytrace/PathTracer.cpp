@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace {
 
@@ -40,10 +41,14 @@ float PowerHeuristic(float a, float b)
 
 } // namespace
 
-PathTracer::PathTracer(const RayScene& scene, const RayCovers& covers, const BoxParameters& p,
+PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, const BoxParameters& p,
                        const RaySettings& settings, int width, int height)
-    : scene_(scene), covers_(covers), settings_(settings), camera_(width, height), coat_(settings.Gloss)
+    : scene_(scene), boxes_(boxes), settings_(settings), camera_(width, height)
 {
+    if (boxes.empty())
+        throw std::invalid_argument("the ray tracer needs a box");
+    for (const RayBox& box : boxes)
+        coats_.emplace_back(box.Gloss);
     const StudioLight studio = StudioLightFor(p);
     environment_ = studio.EnvironmentRadiance;
     if (settings.Lights) {
@@ -95,22 +100,28 @@ float PathTracer::Unshadowed(const Light& light, V3 normal) const
 
 PathTracer::Surface PathTracer::SurfaceAt(const RayHit& hit) const
 {
-    if (settings_.WhiteCovers)
-        return {{1, 1, 1}, true};
     const MeshPart& part = scene_.Part(hit.Part);
+    // A bundle's part is its box's; anything else the first box's.
+    const std::size_t box = part.Group > 0 && static_cast<std::size_t>(part.Group) < boxes_.size()
+                                ? static_cast<std::size_t>(part.Group)
+                                : 0;
+    const GlossCoat* coat = &coats_[box];
+    if (settings_.WhiteCovers)
+        return {{1, 1, 1}, coat};
+    const RayCovers& covers = boxes_[box].Covers;
     switch (part.Surface) {
     case MeshSurface::Cover: {
-        const bool turned = part.Side == BoxSide::Bottom && covers_.HasOwn(BoxSide::Bottom);
-        const CoverTexels* texels = covers_.OfSide(part.Side);
+        const bool turned = part.Side == BoxSide::Bottom && covers.HasOwn(BoxSide::Bottom);
+        const CoverTexels* texels = covers.OfSide(part.Side);
         if (!texels)
-            return {{1, 1, 1}, true};
-        return {turned ? texels->Sample(1.0f - hit.S, 1.0f - hit.T) : texels->Sample(hit.S, hit.T), true};
+            return {{1, 1, 1}, coat};
+        return {turned ? texels->Sample(1.0f - hit.S, 1.0f - hit.T) : texels->Sample(hit.S, hit.T), coat};
     }
     case MeshSurface::PageEdges:
-        return {covers_.PageEdges ? covers_.PageEdges->Sample(hit.S, hit.T) : V3{1, 1, 1}, false};
-    case MeshSurface::Plain: return {Linear(part.Red, part.Green, part.Blue), false};
+        return {covers.PageEdges ? covers.PageEdges->Sample(hit.S, hit.T) : V3{1, 1, 1}, nullptr};
+    case MeshSurface::Plain: return {Linear(part.Red, part.Green, part.Blue), nullptr};
     }
-    return {{1, 1, 1}, false};
+    return {{1, 1, 1}, nullptr};
 }
 
 bool PathTracer::FloorBlocks(V3 at, V3 direction) const
@@ -154,7 +165,7 @@ V3 PathTracer::DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surf
     const V3 wi = frame.ToLocal(direction);
     if (wi.z <= 0)
         return {};
-    const GlossCoat& material = surface.Coated ? coat_ : GlossCoat::Plain();
+    const GlossCoat& material = surface.Coat ? *surface.Coat : GlossCoat::Plain();
     const MaterialValue value = material.Evaluate(surface.Albedo, wo, wi);
     if (value.Pdf <= 0 && MaxOf(value.F) <= 0)
         return {};
@@ -172,7 +183,7 @@ V3 PathTracer::ProductRadiance(const RayHit& first, V3 direction, RaySampler& sa
     bool onFloor = false;
     V3 floorAt;
     for (int bounce = 0; bounce < MaxBounces; ++bounce) {
-        const Surface surface = onFloor ? Surface{floorAlbedo_, false} : SurfaceAt(hit);
+        const Surface surface = onFloor ? Surface{floorAlbedo_, nullptr} : SurfaceAt(hit);
         const V3 normal = onFloor ? scene_.FloorNormal : hit.Normal;
         const V3 geometric = onFloor ? scene_.FloorNormal : hit.GeometricNormal;
         const V3 at = (onFloor ? floorAt : hit.Position) + geometric * offset_;
@@ -183,7 +194,7 @@ V3 PathTracer::ProductRadiance(const RayHit& first, V3 direction, RaySampler& sa
         radiance += throughput * DirectLight(at, frame, wo, surface, sampler);
         float u[3] = {sampler.Next(), 0, 0};
         sampler.Next2(u[1], u[2]);
-        const GlossCoat& material = surface.Coated ? coat_ : GlossCoat::Plain();
+        const GlossCoat& material = surface.Coat ? *surface.Coat : GlossCoat::Plain();
         const MaterialSample s = material.Sample(surface.Albedo, wo, u);
         if (!s.Valid)
             break;

@@ -8,15 +8,17 @@
 #include "document/BoxParameters.h"
 #include "raytrace/CoverTexels.h"
 #include "raytrace/GlossCoat.h"
+#include "raytrace/RayProduct.h"
 #include "raytrace/RayScene.h"
 #include "raytrace/RaySampler.h"
 
 #include <cstdint>
+#include <vector>
 
 struct RaySettings {
     int Passes = 0;            // 0: DefaultPasses
     std::uint32_t Seed = 1;
-    int Gloss = 0;             // 0..100
+    int Gloss = 0;             // 0..100, the one box's (a RayProduct's boxes carry their own)
     bool Transparent = false;
     double TimeLimit = 0;      // seconds; 0: none
     bool Adaptive = true;      // converged pixels stop before the last pass
@@ -35,8 +37,10 @@ struct RaySample {
 
 class PathTracer {
 public:
-    PathTracer(const RayScene& scene, const RayCovers& covers, const BoxParameters& p, const RaySettings& settings,
-               int width, int height);
+    // `boxes` give the covers and coat of the scene's parts by their Group;
+    // `p` is the scene's view (RayProduct::SceneView).
+    PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, const BoxParameters& p,
+               const RaySettings& settings, int width, int height);
 
     RaySample Pixel(int x, int y, std::uint32_t pass) const;
 
@@ -49,7 +53,7 @@ private:
     };
     struct Surface {
         V3 Albedo;
-        bool Coated = false;
+        const GlossCoat* Coat = nullptr; // none: plain diffuse
     };
 
     Surface SurfaceAt(const RayHit& hit) const;
@@ -66,10 +70,10 @@ private:
     float Unshadowed(const Light& light, V3 normal) const;
 
     const RayScene& scene_;
-    const RayCovers& covers_;
+    const std::vector<RayBox>& boxes_;
     RaySettings settings_;
     RayCamera camera_;
-    GlossCoat coat_;
+    std::vector<GlossCoat> coats_; // per box
     Light lights_[2];
     int lightCount_ = 0;
     float environment_ = 0;

@@ -26,11 +26,19 @@ RaySettings WithPasses(RaySettings s)
 } // namespace
 
 RayRender::RayRender(const BoxParameters& p, RayCovers covers, const RaySettings& settings, QSize size)
-    : params_(p), covers_(std::move(covers)), settings_(WithPasses(settings)), size_(size),
+    : RayRender(OneBoxProduct(p, std::move(covers), settings.Gloss), settings, size)
+{
+}
+
+RayRender::RayRender(RayProduct product, const RaySettings& settings, QSize size)
+    : product_(std::move(product)), settings_(WithPasses(settings)), size_(size),
       budget_(size.width(), size.height(), PassesBeforeStopping(settings_))
 {
-    scene_ = std::make_unique<RayScene>(params_);
-    tracer_ = std::make_unique<PathTracer>(*scene_, covers_, params_, settings_, size_.width(), size_.height());
+    if (product_.Boxes.empty())
+        product_.Boxes.push_back({product_.View, PlaceholderCovers(), settings_.Gloss});
+    const BoxParameters view = product_.SceneView();
+    scene_ = std::make_unique<RayScene>(view, product_.Mesh());
+    tracer_ = std::make_unique<PathTracer>(*scene_, product_.Boxes, view, settings_, size_.width(), size_.height());
     sum_.assign(static_cast<std::size_t>(size_.width()) * static_cast<std::size_t>(size_.height()) * 4, 0.0f);
 }
 

@@ -9,6 +9,7 @@
 #include "raytrace/CoverTexels.h"
 #include "raytrace/PathTracer.h"
 #include "raytrace/PixelBudget.h"
+#include "raytrace/RayProduct.h"
 
 #include <QImage>
 #include <QSize>
@@ -31,7 +32,10 @@ public:
     // Passes done, passes asked for, seconds so far; false stops after this pass.
     using Progress = std::function<bool(int done, int total, double seconds)>;
 
+    // One box, coated with settings.Gloss.
     RayRender(const BoxParameters& p, RayCovers covers, const RaySettings& settings, QSize size);
+    // One box or a bundle, each box with its own covers and coat.
+    RayRender(RayProduct product, const RaySettings& settings, QSize size);
     ~RayRender();
 
     // Runs until the passes are done, the time limit is crossed (after the
@@ -55,8 +59,7 @@ public:
 private:
     void Pass();
 
-    BoxParameters params_;
-    RayCovers covers_;
+    RayProduct product_;
     RaySettings settings_;
     QSize size_;
     std::unique_ptr<RayScene> scene_;

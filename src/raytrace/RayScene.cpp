@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -62,9 +63,12 @@ struct RayScene::Embree {
     }
 };
 
-RayScene::RayScene(const BoxParameters& p) : mesh_(SurfaceMeshOf(p)), embree_(std::make_unique<Embree>())
+RayScene::RayScene(const BoxParameters& p) : RayScene(p, SurfaceMeshOf(p)) {}
+
+RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
+    : mesh_(std::move(mesh)), embree_(std::make_unique<Embree>())
 {
-    const BoxPlacement place = PlacementOf(p);
+    const BoxPlacement place = PlacementOf(view);
     std::vector<float> positions;
     std::vector<unsigned> indices;
     float lowest = std::numeric_limits<float>::max();

@@ -45,7 +45,11 @@ struct RayHit {
 
 class RayScene {
 public:
+    // The box of `p`.
     explicit RayScene(const BoxParameters& p);
+    // `mesh` (in the box frame, a bundle's in the group's) seen as `view` says;
+    // the floor under its lowest point.
+    RayScene(const BoxParameters& view, ProductMesh mesh);
     ~RayScene();
     RayScene(const RayScene&) = delete;
     RayScene& operator=(const RayScene&) = delete;

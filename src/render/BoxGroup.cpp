@@ -92,15 +92,13 @@ std::vector<GroupPlace> ArrangeGroup(const std::vector<BoxParameters>& boxes, Gr
     return places;
 }
 
-GroupScene BuildGroupScene(const std::vector<BoxParameters>& boxes, GroupArrangement arrangement, float spacing)
+ProductMesh PlaceGroupMeshes(const std::vector<BoxParameters>& boxes, GroupArrangement arrangement, float spacing,
+                             const std::function<ProductMesh(const BoxParameters&)>& meshOf)
 {
-    GroupScene scene;
-    scene.Covers.resize(boxes.size(), SlotTextures{});
+    ProductMesh group;
     const std::vector<GroupPlace> places = ArrangeGroup(boxes, arrangement, spacing);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        ProductMesh mesh = BuildProductMesh(boxes[i]);
-        if (mesh.Empty())
-            mesh = GridBlockMesh(boxes[i], 8);
+        ProductMesh mesh = meshOf(boxes[i]);
         const Mat3 turn = RotationDegrees(places[i].Turn, {0, 1, 0});
         const Vec3 at = places[i].Centre;
         for (MeshPart& part : mesh.Parts) {
@@ -110,9 +108,22 @@ GroupScene BuildGroupScene(const std::vector<BoxParameters>& boxes, GroupArrange
                 v.Position = {p.x + at.x, p.y + at.y, p.z + at.z};
                 v.Normal = turn * v.Normal;
             }
-            scene.Mesh.Parts.push_back(std::move(part));
+            group.Parts.push_back(std::move(part));
         }
     }
+    return group;
+}
+
+GroupScene BuildGroupScene(const std::vector<BoxParameters>& boxes, GroupArrangement arrangement, float spacing)
+{
+    GroupScene scene;
+    scene.Covers.resize(boxes.size(), SlotTextures{});
+    scene.Mesh = PlaceGroupMeshes(boxes, arrangement, spacing, [](const BoxParameters& box) {
+        ProductMesh mesh = BuildProductMesh(box);
+        if (mesh.Empty())
+            mesh = GridBlockMesh(box, 8);
+        return mesh;
+    });
     return scene;
 }
 

@@ -9,6 +9,7 @@
 #include "render/BoxSides.h"
 #include "render/ProductMesh.h"
 
+#include <functional>
 #include <vector>
 
 enum class GroupArrangement { Row, Fan, Stack };
@@ -39,6 +40,12 @@ struct GroupPlace {
 // bounding box is centred on the origin. `spacing` is in size-label units.
 std::vector<GroupPlace> ArrangeGroup(const std::vector<BoxParameters>& boxes, GroupArrangement arrangement,
                                      float spacing);
+
+// Each box's mesh (`meshOf` its parameters) turned and moved to its place
+// as ArrangeGroup says, its parts tagged with the box's index: the one
+// placement both engines draw a group with.
+ProductMesh PlaceGroupMeshes(const std::vector<BoxParameters>& boxes, GroupArrangement arrangement, float spacing,
+                             const std::function<ProductMesh(const BoxParameters&)>& meshOf);
 
 struct GroupScene {
     ProductMesh Mesh;                  // every box's parts, Group = its index in Boxes

@@ -3,6 +3,7 @@
 // shapes and views.
 #include "raytrace/RayRender.h"
 #include "support/HeadlessScene.h"
+#include "support/OutlineMask.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +35,7 @@ struct RayOutlineTest : ::testing::Test, HeadlessScene {
     std::vector<bool> RasterMask(const BoxParameters& p)
     {
         renderer.DrawFrame(p, Textures(), flags);
-        const QImage image = context->ReadImage().convertToFormat(QImage::Format_RGB32);
-        std::vector<bool> mask(Side * Side);
-        for (int y = 0; y < Side; ++y)
-            for (int x = 0; x < Side; ++x)
-                mask[static_cast<std::size_t>(y * Side + x)] = qGray(image.pixel(x, y)) > 127;
-        return mask;
+        return CoverageMask(context->ReadImage(), [](QRgb c) { return qGray(c) > 127; });
     }
 
     static std::vector<bool> RayMask(const BoxParameters& p)
@@ -50,36 +46,12 @@ struct RayOutlineTest : ::testing::Test, HeadlessScene {
         s.Floor = false;
         RayRender render(p, PlaceholderCovers(), s, QSize(Side, Side));
         render.Run();
-        const QImage image = render.Picture();
-        std::vector<bool> mask(Side * Side);
-        for (int y = 0; y < Side; ++y)
-            for (int x = 0; x < Side; ++x)
-                mask[static_cast<std::size_t>(y * Side + x)] = qAlpha(image.pixel(x, y)) > 127;
-        return mask;
+        return CoverageMask(render.Picture(), [](QRgb c) { return qAlpha(c) > 127; });
     }
 
-    // Pixels where the two differ and the raster has no edge within one pixel.
     static int FarDifferences(const std::vector<bool>& raster, const std::vector<bool>& ray, int& covered)
     {
-        int far = 0;
-        covered = 0;
-        for (int y = 0; y < Side; ++y)
-            for (int x = 0; x < Side; ++x) {
-                const bool r = ray[static_cast<std::size_t>(y * Side + x)];
-                covered += r;
-                if (r == raster[static_cast<std::size_t>(y * Side + x)])
-                    continue;
-                bool near = false;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = x + dx, ny = y + dy;
-                        if (nx >= 0 && ny >= 0 && nx < Side && ny < Side &&
-                            raster[static_cast<std::size_t>(ny * Side + nx)] == r)
-                            near = true;
-                    }
-                far += !near;
-            }
-        return far;
+        return ::FarDifferences(raster, ray, Side, Side, covered);
     }
 };
 
