@@ -9,6 +9,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/RayTraceBox.h"
+#include "cli/RayTraceBundle.h"
 #include "cli/ImageOutput.h"
 #include "cli/OutputGuard.h"
 #include "cli/RenderSession.h"
@@ -231,12 +232,18 @@ private:
     {
         const RenderOptions& options = *job.Options;
         const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
+        RefuseRayOptionsOnRaster(*boxes.front(), options);
+        const QSize size = boxes.front()->OutputSize(options);
         const std::vector<JobInput> inputs = BundleInputs(boxes, options);
         RefuseOutputsOverInputs({options.Output}, inputs);
         QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
         if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
             return {};
         PhaseClock clock;
+        if (RayTraced(*boxes.front())) {
+            FitBundleForRayTracing(session, boxes, options, clock);
+            return {TraceBundlePicture(boxes, options, size, {}), &options, std::move(fingerprint)};
+        }
         return {RenderOpenedBundle(session, boxes, options, clock), &options, std::move(fingerprint)};
     }
 

@@ -3,6 +3,7 @@
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
 #include "cli/RayTraceBox.h"
+#include "cli/RayTraceBundle.h"
 #include "cli/RenderSession.h"
 #include "concurrency/ParallelWork.h"
 
@@ -120,19 +121,21 @@ int RenderBundleCommand(const RenderOptions& options, std::FILE* err)
 {
     PhaseClock clock(options.Timings);
     const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
+    RefuseRayOptionsOnRaster(*boxes.front(), options);
     RefuseOutputsOverInputs({options.Output}, BundleInputs(boxes, options));
-    // The ray tracer draws one box; a project that stores it still joins a
-    // bundle, which says how it is drawn.
-    if (RayTraced(*boxes.front())) {
-        const QByteArray note = QStringLiteral("note: %1 stores the ray tracer; a bundle is drawn with the raster\n")
-                                    .arg(options.Bundle.front())
-                                    .toLocal8Bit();
-        std::fwrite(note.constData(), 1, static_cast<std::size_t>(note.size()), err);
-    }
-    boxes.front()->OutputSize(options); // a size too large is refused before anything is read
+    const QSize size = boxes.front()->OutputSize(options); // a size too large is refused before anything is read
     clock.Mark("start");
     RenderSession session;
-    const QImage picture = RenderOpenedBundle(session, boxes, options, clock);
+    QImage picture;
+    if (RayTraced(*boxes.front())) {
+        FitBundleForRayTracing(session, boxes, options, clock);
+        RayTraceOutcome traced = RayTraceBundle(boxes, options, size, clock, err);
+        if (!traced.Picture)
+            return 128 + traced.Signal; // as the shell reports a command a signal ended
+        picture = std::move(*traced.Picture);
+    } else {
+        picture = RenderOpenedBundle(session, boxes, options, clock);
+    }
     WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi,
                  WorkerThreads());
     clock.Mark("encode");

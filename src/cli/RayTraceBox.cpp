@@ -89,16 +89,27 @@ std::optional<QImage> TraceBoxPicture(HeadlessBox& box, const RayRun& run, QSize
 
     BoxParameters params = box.Document.Params;
     WrapViewAngles(params);
+    return TraceProduct(OneBoxProduct(params, std::move(covers), box.Document.Engine().Gloss),
+                        RaySettingsOf(box, run), size, seen, stop);
+}
+
+RaySettings RaySettingsOf(const HeadlessBox& box, const RayRun& run)
+{
     RaySettings settings;
     settings.Passes = box.Document.Engine().Passes;
     settings.Seed = static_cast<std::uint32_t>(run.Seed);
     settings.Gloss = box.Document.Engine().Gloss;
     settings.TimeLimit = run.TimeLimit;
     settings.Transparent = run.Transparent;
+    return settings;
+}
 
+std::optional<QImage> TraceProduct(RayProduct product, const RaySettings& settings, QSize size,
+                                   const RayPassSeen& seen, const std::atomic<bool>* stop)
+{
     std::optional<RayRender> render;
     try {
-        render.emplace(params, std::move(covers), settings, size);
+        render.emplace(std::move(product), settings, size);
     } catch (const std::bad_alloc&) {
         throw BadInput(QStringLiteral("%1 x %2 pixels: not enough memory for the ray tracer")
                            .arg(size.width())
@@ -125,14 +136,13 @@ void FitForRayTracing(HeadlessBox& box, const RenderOptions& options, QSize size
     RenderBox(box, covers, RenderRequestOf(box, options, size), clock);
 }
 
-RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock,
-                            std::FILE* err)
+RayTraceOutcome TraceWithProgress(int passes, const std::function<std::optional<QImage>(const RayPassSeen&)>& trace,
+                                  PhaseClock& clock, std::FILE* err)
 {
     const bool terminal = isatty(fileno(err)) == 1;
     const StopOnSignals stopping;
     RayTraceOutcome outcome;
-    const int passes = box.Document.Engine().Passes;
-    outcome.Picture = TraceBoxPicture(box, RayRunOf(options), size, [&](int done, int total, double seconds, const RayRender&) {
+    outcome.Picture = trace([&](int done, int total, double seconds, const RayRender&) {
         outcome.Passes = done;
         if (terminal)
             Print(err, QStringLiteral("\r\033[K") + RayProgressLine(done, total, seconds));
@@ -150,4 +160,12 @@ RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSiz
         outcome.Signal = signal;
     }
     return outcome;
+}
+
+RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock,
+                            std::FILE* err)
+{
+    return TraceWithProgress(
+        box.Document.Engine().Passes,
+        [&](const RayPassSeen& seen) { return TraceBoxPicture(box, RayRunOf(options), size, seen); }, clock, err);
 }

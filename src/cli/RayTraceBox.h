@@ -4,6 +4,8 @@
 #include "cli/HeadlessBox.h"
 #include "cli/PhaseClock.h"
 #include "raytrace/CoverTexels.h"
+#include "raytrace/PathTracer.h"
+#include "raytrace/RayProduct.h"
 
 #include <QImage>
 #include <QSize>
@@ -50,6 +52,13 @@ using RayPassSeen = std::function<bool(int done, int total, double seconds, cons
 std::optional<QImage> TraceBoxPicture(HeadlessBox& box, const RayRun& run, QSize size, const RayPassSeen& seen,
                                       const std::atomic<bool>* stop = nullptr);
 
+// The settings of a run with the box's passes and gloss.
+RaySettings RaySettingsOf(const HeadlessBox& box, const RayRun& run);
+
+// The product traced, as TraceBoxPicture traces (its covers already read).
+std::optional<QImage> TraceProduct(RayProduct product, const RaySettings& settings, QSize size,
+                                   const RayPassSeen& seen, const std::atomic<bool>* stop = nullptr);
+
 // --fit before a ray-traced picture: the view fitted as the raster fits it
 // (the fit is geometry), which the box's document then holds.
 void FitForRayTracing(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock);
@@ -59,6 +68,12 @@ struct RayTraceOutcome {
     int Signal = 0;
     int Passes = 0;
 };
+
+// `trace` run with a progress bar on a terminal and the signals stopping it:
+// the picture, or the signal that stopped it (told on `err`, with nothing
+// written). `passes` is what the bar counts to.
+RayTraceOutcome TraceWithProgress(int passes, const std::function<std::optional<QImage>(const RayPassSeen&)>& trace,
+                                  PhaseClock& clock, std::FILE* err);
 
 // The picture, or the signal that stopped it (told on `err`, with nothing written).
 RayTraceOutcome RayTraceBox(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock,

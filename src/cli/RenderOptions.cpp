@@ -131,8 +131,6 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
     CheckModelName(o);
     if (o.Engine == RenderEngine::Raster && o.Ray.AnyGiven())
         throw UsageError(RayOptionsNeedTheRayTracerText());
-    if (o.Engine == RenderEngine::Raytrace && !o.Bundle.isEmpty())
-        throw UsageError(QStringLiteral("--engine raytrace draws one box; a bundle is drawn with the raster"));
     if (!o.Output.isEmpty()) {
         const std::optional<OutputFormat> format = OutputFormatOf(o.Output);
         if (!format)

@@ -77,6 +77,11 @@ TEST(BundleOptions, RefusesWhatABundleCannotBe)
                                  "--fit", "--transparent", "--size", "90x60", "-o", "x.png"}))
                   .first,
               0);
+    // And so are the engine and its passes, seed and gloss.
+    EXPECT_EQ(ParseFailure(Args({"--bundle", "a.pcf", "b.pcf", "--engine", "raytrace", "--passes", "8", "--seed", "3",
+                                 "--gloss", "40", "--time-limit", "5", "-o", "x.png"}))
+                  .first,
+              0);
 }
 
 TEST(BundleOptions, ManifestCellsListTheProjectsFromTheManifestsFolder)

@@ -237,23 +237,53 @@ TEST_F(BundleTest, TheCommandRefusesBadBundlesAndWritesNothing)
     EXPECT_TRUE(spin.Err.contains(QStringLiteral("turntable turns one box"))) << spin.Err.toStdString();
 }
 
-// A first project that stores the ray tracer is drawn with the raster,
-// as the rest of the bundle, and the command says so.
-TEST_F(BundleTest, AStoredRayTracerIsDrawnWithTheRasterAndSaysSo)
+// A first project that stores the ray tracer traces the whole bundle, as
+// --engine raytrace does: each box in its place with its own covers, the
+// group fitted as the raster fits it. Nothing is swapped silently: ray
+// options on a raster bundle are refused.
+TEST_F(BundleTest, AStoredOrGivenRayTracerTracesTheWholeBundle)
 {
-    const QString traced = Project(QStringLiteral("t"), 2, Qt::red, QStringLiteral("--engine raytrace --passes 4"));
+    const QString traced = Project(QStringLiteral("t"), 2, Qt::red, QStringLiteral("--engine raytrace --passes 3"));
     const QString plain = Project(QStringLiteral("p"), 2, Qt::red);
     const QString b = Project(QStringLiteral("b"), 8, Qt::green);
-    const QString tracedOut = Path(QStringLiteral("t.png")), plainOut = Path(QStringLiteral("p.png"));
-    const CliResult r = RunCubiform({QStringLiteral("render"), QStringLiteral("--bundle"), traced, b,
-                                     QStringLiteral("--size"), QStringLiteral("96x64"), QStringLiteral("-o"), tracedOut});
-    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.contains(QStringLiteral("a bundle is drawn with the raster"))) << r.Err.toStdString();
-    const CliResult q = RunCubiform({QStringLiteral("render"), QStringLiteral("--bundle"), plain, b,
-                                     QStringLiteral("--size"), QStringLiteral("96x64"), QStringLiteral("-o"), plainOut});
-    ASSERT_EQ(q.Status, 0) << q.Err.toStdString();
-    EXPECT_FALSE(q.Err.contains(QStringLiteral("ray tracer"))) << q.Err.toStdString();
-    EXPECT_EQ(QImage(tracedOut), QImage(plainOut));
+    const QStringList view = {QStringLiteral("--transparent"), QStringLiteral("--fit"), QStringLiteral("10"),
+                              QStringLiteral("--size"), QStringLiteral("160x96"), QStringLiteral("-o")};
+    const auto render = [&](const QStringList& args, const QString& out) {
+        return RunCubiform(QStringList{QStringLiteral("render"), QStringLiteral("--bundle")} + args + view +
+                           QStringList{Path(out)});
+    };
+    const CliResult stored = render({traced, b, QStringLiteral("--seed"), QStringLiteral("4")}, QStringLiteral("t.png"));
+    ASSERT_EQ(stored.Status, 0) << stored.Err.toStdString();
+    EXPECT_FALSE(stored.Err.contains(QStringLiteral("raster"))) << stored.Err.toStdString();
+    const CliResult given = render({plain, b, QStringLiteral("--engine"), QStringLiteral("raytrace"),
+                                    QStringLiteral("--passes"), QStringLiteral("3"), QStringLiteral("--seed"),
+                                    QStringLiteral("4")},
+                                   QStringLiteral("g.png"));
+    ASSERT_EQ(given.Status, 0) << given.Err.toStdString();
+    EXPECT_EQ(Read(Path(QStringLiteral("t.png"))), Read(Path(QStringLiteral("g.png"))));
+    ASSERT_EQ(render({plain, b}, QStringLiteral("r.png")).Status, 0);
+
+    // The boxes are opaque over the ray tracer's shadow catcher: red, then
+    // green, where the raster puts them.
+    const QImage ray(Path(QStringLiteral("t.png"))), raster(Path(QStringLiteral("r.png")));
+    EXPECT_NE(ray, raster);
+    const auto solid = [](QRgb p) { return qAlpha(p) == 255; };
+    const std::vector<Shape> rayBoxes = ShapesOf(ray, solid), rasterBoxes = ShapesOf(raster, solid);
+    ASSERT_EQ(rayBoxes.size(), 2u);
+    ASSERT_EQ(rasterBoxes.size(), 2u);
+    EXPECT_GT(rayBoxes[0].Red, rayBoxes[0].Green + 60);
+    EXPECT_GT(rayBoxes[1].Green, rayBoxes[1].Red + 60);
+    for (std::size_t i = 0; i < 2; ++i)
+        for (const auto& [got, want] : {std::pair{rayBoxes[i].Box.left(), rasterBoxes[i].Box.left()},
+                                   {rayBoxes[i].Box.right(), rasterBoxes[i].Box.right()},
+                                   {rayBoxes[i].Box.top(), rasterBoxes[i].Box.top()},
+                                   {rayBoxes[i].Box.bottom(), rasterBoxes[i].Box.bottom()}})
+            EXPECT_NEAR(got, want, 1) << "box " << i;
+
+    const CliResult refused = render({plain, b, QStringLiteral("--passes"), QStringLiteral("3")}, QStringLiteral("x.png"));
+    EXPECT_EQ(refused.Status, ExitUsage);
+    EXPECT_TRUE(refused.Err.contains(QStringLiteral("need the ray tracer"))) << refused.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("x.png"))));
 }
 
 TEST_F(BundleTest, ABatchRowDrawsTheBundleTheCommandDraws)
@@ -280,4 +310,23 @@ TEST_F(BundleTest, ABatchRowDrawsTheBundleTheCommandDraws)
     const QImage expected(Path(QStringLiteral("direct.png")));
     EXPECT_EQ(QImage(Path(QStringLiteral("csv.png"))), expected);
     EXPECT_EQ(QImage(Path(QStringLiteral("json.png"))), expected);
+}
+
+TEST_F(BundleTest, ABatchRowWithTheEngineColumnTracesTheBundleTheCommandTraces)
+{
+    const QStringList projects = Three();
+    const CliResult direct =
+        RunCubiform(QStringList{QStringLiteral("render"), QStringLiteral("--bundle")} + projects +
+                    QProcess::splitCommand(QStringLiteral("--arrange fan --engine raytrace --passes 2 --seed 6 "
+                                                          "--gloss 50 --size 90x60 -o")) +
+                    QStringList{Path(QStringLiteral("direct.png"))});
+    ASSERT_EQ(direct.Status, 0) << direct.Err.toStdString();
+    Write(Path(QStringLiteral("m.csv")), "bundle,arrange,engine,passes,seed,gloss,size,output\n"
+                                         "\"a.pcf;b.pcf;c.pcf\",fan,raytrace,2,6,50,90x60,csv.png\n"
+                                         "\"a.pcf;b.pcf\",,raster,2,,,90x60,refused.png\n");
+    const CliResult csv = RunCubiform({QStringLiteral("batch"), Path(QStringLiteral("m.csv")), QStringLiteral("-j"), QStringLiteral("2")});
+    EXPECT_EQ(csv.Status, 1) << csv.Err.toStdString(); // the second row: passes for the raster
+    EXPECT_TRUE(csv.Err.contains(QStringLiteral("line 3"))) << csv.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("refused.png"))));
+    EXPECT_EQ(Read(Path(QStringLiteral("csv.png"))), Read(Path(QStringLiteral("direct.png"))));
 }
