@@ -2,6 +2,8 @@
 # The ray tracer's cost and noise on the demo project, each beside a raster
 # render of the same project and size:
 #   1800 x 1800 with every look on at the default passes (target <= 60 s),
+#   the same for a bundle of three boxes (the demo, a book with its pages and
+#   a soft-cover book in a row, fitted; the same target),
 #   a 450 x 450 preview (target <= 2 s),
 #   the noise: the RMS difference of two seeds' pictures relative to the
 #   picture's mean, at the default passes and 450 x 450 (target <= 2 %).
@@ -35,13 +37,14 @@ seconds() { # "<wall seconds> <cpu seconds>" of one run of the command
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 column() { awk -v c="$1" '{ print $c }'; }
 
+subject=("$project") # what measure renders: a project, or --bundle and its projects
 measure() { # label size raster-samples target-seconds ray-options...
   local label="$1" size="$2" samples="$3" target="$4"
   shift 4
   local ray=() raster=() i
   for ((i = 0; i < rounds; i++)); do
-    raster+=("$(seconds "$cubiform" render "$project" "${looks[@]}" --samples "$samples" --size "$size" -o "$work/raster.png")")
-    ray+=("$(seconds "$cubiform" render "$project" "${looks[@]}" --engine raytrace --size "$size" "$@" -o "$work/ray.png")")
+    raster+=("$(seconds "$cubiform" render "${subject[@]}" "${looks[@]}" --samples "$samples" --size "$size" -o "$work/raster.png")")
+    ray+=("$(seconds "$cubiform" render "${subject[@]}" "${looks[@]}" --engine raytrace --size "$size" "$@" -o "$work/ray.png")")
   done
   local r t tc rc
   r=$(printf '%s\n' "${raster[@]}" | column 1 | median)
@@ -57,6 +60,11 @@ echo "command: bench/raytrace.sh $rounds $preview_passes  (demo.pcf, every look 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 measure "1800x1800, default passes" 1800x1800 16 60
 measure "450x450 preview, $preview_passes passes" 450x450 4 2 --passes "$preview_passes"
+"$cubiform" render "$project" --form 8 --book-pages --save-project "$work/book.pcf"
+"$cubiform" render "$project" --form 9 --save-project "$work/soft.pcf"
+subject=(--bundle "$project" "$work/book.pcf" "$work/soft.pcf" --fit)
+measure "3 boxes, 1800x1800, default passes" 1800x1800 16 60
+subject=("$project")
 
 "$cubiform" render "$project" "${looks[@]}" --engine raytrace --size 450x450 --seed 1 -o "$work/a.png" 2>/dev/null
 "$cubiform" render "$project" "${looks[@]}" --engine raytrace --size 450x450 --seed 2 -o "$work/b.png" 2>/dev/null

@@ -48,8 +48,9 @@ QString RenderIntro()
                           "(or after \"New project\" without one), with no display needed.\n"
                           "IMAGE is .jpg/.jpeg, .png, .bmp (24-bit) or .tga, by its extension.\n"
                           "A bundle draws 2 to 6 projects' boxes in one picture: the group turns as\n"
-                          "one about its centre with the first project's view, looks, background and\n"
-                          "output size (use --fit to frame it); the box options are refused.\n");
+                          "one about its centre with the first project's view, looks, background,\n"
+                          "output size and engine (use --fit to frame it); the box options are\n"
+                          "refused. Ray traced, the boxes shadow each other on one floor.\n");
 }
 
 // Where the usage puts an option's words when the table does not say.

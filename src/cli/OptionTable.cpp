@@ -219,7 +219,7 @@ std::vector<RenderOptionEntry> MakeTable()
         // paths that follow the first as well.
         {"bundle", nullptr, A::Required, K::File, "A.pcf B.pcf...", None, None, None, Sec::Shape,
          "2 to 6 projects in one picture, each box with its own\nkind, size, shape and covers; "
-         "the first gives the view,\nlooks, background and output size",
+         "the first gives the view,\nlooks, background, output size and engine",
          0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.Bundle << NamedFile(a, *v); }},
         {"arrange", nullptr, A::Required, K::Choice, "row|fan|stack", None, None, None, Sec::Shape,
