@@ -5,7 +5,7 @@
 # docs/bundle.png (three boxes in one picture) headless by GL tests,
 # docs/sides.png (an own back picture, drawn here) and
 # docs/fit.png (classic framing beside --fit), docs/engines.png (the raster
-# beside the ray tracer) with the command line and
+# beside the ray tracer, one box and a bundle) with the command line and
 # ImageMagick, docs/window.png as a screenshot of the window with
 # the demo opened (under a virtual display), and the service's page by its
 # sibling make-page-images.sh. Run it again after a change to the drawing,
@@ -44,7 +44,15 @@ echo "wrote docs/fit.png"
 scene=(--background '#e8e8ec' --size 400x400 --edge-radius 12 --shadow 75 --reflection 35 --light 60 --fit 8)
 ./build/cubiform render "$demo" "${scene[@]}" --smooth-textures --samples 16 -o "$scratch/raster.png"
 ./build/cubiform render "$demo" "${scene[@]}" --engine raytrace --gloss 40 -o "$scratch/traced.png"
-convert "$scratch/raster.png" "$scratch/traced.png" +append docs/engines.png
+# Below, a bundle from both engines: the demo, a book with its pages and a soft-cover book.
+./build/cubiform render "$demo" --form "Hard cover book" --book-pages --save-project "$scratch/book.pcf"
+./build/cubiform render "$demo" --form 9 --save-project "$scratch/soft.pcf"
+group=(--bundle "$demo" "$scratch/book.pcf" "$scratch/soft.pcf" --background '#e8e8ec' --size 400x260
+  --shadow 75 --reflection 35 --light 60 --fit 8)
+./build/cubiform render "${group[@]}" --smooth-textures --samples 16 -o "$scratch/raster-group.png"
+./build/cubiform render "${group[@]}" --engine raytrace --gloss 40 -o "$scratch/traced-group.png"
+convert \( "$scratch/raster.png" "$scratch/traced.png" +append \) \
+  \( "$scratch/raster-group.png" "$scratch/traced-group.png" +append \) -append +repage docs/engines.png
 echo "wrote docs/engines.png"
 cmake --build build -j2 --target gl_tests
 CUBIFORM_ROUNDED_PICTURE="$PWD/docs/rounded.png" env -u DISPLAY ./build/tests/gl_tests \
