@@ -1,5 +1,6 @@
-// A bundle in the ray tracer: each box shows its own covers and its own
-// gloss coat, and the same seed gives the same bytes on one or many threads.
+// A bundle in the ray tracer: each box keeps its own gloss coat, and the
+// same seed gives the same bytes on one or many threads (each box's own
+// covers: tests/cli/Bundle_gltest.cpp).
 #include "concurrency/ParallelWork.h"
 #include "raytrace/RayRender.h"
 
@@ -46,23 +47,6 @@ RaySettings Bare(int passes)
 }
 
 } // namespace
-
-TEST(RayBundleTest, EachBoxShowsItsOwnCoversInItsPlace)
-{
-    const QImage picture = Picture(Row({OneColour(0xFF0000), OneColour(0x00FF00), OneColour(0x0000FF)}, {0, 0, 0}),
-                                   Bare(4));
-    // Along the middle row, the covered runs: red, then green, then blue.
-    std::vector<int> order;
-    for (int x = 0; x < W; ++x) {
-        const QRgb c = picture.pixel(x, H / 2);
-        if (qAlpha(c) < 255)
-            continue;
-        const int strongest = qRed(c) > std::max(qGreen(c), qBlue(c)) ? 0 : qGreen(c) > qBlue(c) ? 1 : 2;
-        if (order.empty() || order.back() != strongest)
-            order.push_back(strongest);
-    }
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
-}
 
 TEST(RayBundleTest, EachBoxKeepsItsOwnGloss)
 {
