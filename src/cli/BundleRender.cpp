@@ -125,15 +125,18 @@ int RenderBundleCommand(const RenderOptions& options, std::FILE* err)
     RefuseOutputsOverInputs({options.Output}, BundleInputs(boxes, options));
     const QSize size = boxes.front()->OutputSize(options); // a size too large is refused before anything is read
     clock.Mark("start");
-    RenderSession session;
     QImage picture;
     if (RayTraced(*boxes.front())) {
-        FitBundleForRayTracing(session, boxes, options, clock);
+        {
+            RenderSession fitting; // its context and textures go before the trace
+            FitBundleForRayTracing(fitting, boxes, options, clock);
+        }
         RayTraceOutcome traced = RayTraceBundle(boxes, options, size, clock, err);
         if (!traced.Picture)
             return 128 + traced.Signal; // as the shell reports a command a signal ended
         picture = std::move(*traced.Picture);
     } else {
+        RenderSession session;
         picture = RenderOpenedBundle(session, boxes, options, clock);
     }
     WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi,
