@@ -286,6 +286,24 @@ TEST_F(BundleTest, AStoredOrGivenRayTracerTracesTheWholeBundle)
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("x.png"))));
 }
 
+// Each box is coated as its own project says, unless --gloss coats them all.
+TEST_F(BundleTest, EachBoxKeepsItsProjectsGlossUnlessGlossIsGiven)
+{
+    const QString first = Project(QStringLiteral("p"), 2, Qt::red);
+    const QString matte = Project(QStringLiteral("m"), 2, Qt::gray);
+    const QString glossy = Project(QStringLiteral("g"), 2, Qt::gray, QStringLiteral("--engine raytrace --gloss 90"));
+    const auto traced = [&](const QString& second, const QString& extra) {
+        const QString out = Path(QStringLiteral("out.png"));
+        const CliResult r = RunCubiform(QStringList{QStringLiteral("render"), QStringLiteral("--bundle"), first, second} +
+                                        QProcess::splitCommand(QStringLiteral("--engine raytrace --passes 2 --size 96x64 ") + extra) +
+                                        QStringList{QStringLiteral("-o"), out});
+        EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+        return Read(out);
+    };
+    EXPECT_NE(traced(glossy, QString()), traced(matte, QString()));
+    EXPECT_EQ(traced(glossy, QStringLiteral("--gloss 30")), traced(matte, QStringLiteral("--gloss 30")));
+}
+
 TEST_F(BundleTest, ABatchRowDrawsTheBundleTheCommandDraws)
 {
     const QStringList projects = Three();
