@@ -30,8 +30,9 @@
 
 namespace {
 
-// With TWO_COVERS_STACKS set: the window's thread's stack, printed when it
-// has not turned its loop for 60 ms (addresses for addr2line).
+// With TWO_COVERS_STACKS=MS set (60 when empty): the window's thread's
+// stack, printed every 20 ms while it has not turned its loop for MS
+// (addresses for addr2line).
 std::atomic<long long> heartbeat{0};
 std::atomic<bool> watching{true};
 
@@ -124,13 +125,16 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsSet("TWO_COVERS_STACKS")) {
         std::signal(SIGUSR1, PrintStack);
         const pthread_t gui = pthread_self();
+        const int threshold = qEnvironmentVariableIntValue("TWO_COVERS_STACKS");
+        const long long afterMs = threshold > 0 ? threshold : 60;
         heartbeat = NowMs();
-        watchdog = std::thread([gui] {
+        watchdog = std::thread([gui, afterMs] {
             while (watching) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                if (NowMs() - heartbeat > 60) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                if (NowMs() - heartbeat > afterMs) {
+                    std::fprintf(stderr, "stalled %lld ms:\n", NowMs() - heartbeat);
                     pthread_kill(gui, SIGUSR1);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 }
             }
         });
