@@ -143,9 +143,10 @@ struct RunAside::Task : PoolWork {
     std::future<void> Done;
 };
 
-RunAside::RunAside(std::function<void()> work)
-    : task_(std::make_shared<Task>(std::move(work))), pool_(&ThreadPool::Current()),
-      hasThread_(pool_->Hand(task_))
+RunAside::RunAside(std::function<void()> work) : RunAside(std::move(work), ThreadPool::Current()) {}
+
+RunAside::RunAside(std::function<void()> work, ThreadPool& pool)
+    : task_(std::make_shared<Task>(std::move(work))), pool_(&pool), hasThread_(pool_->Hand(task_))
 {
 }
 

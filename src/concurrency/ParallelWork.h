@@ -53,6 +53,8 @@ void KeepSpareThreads(int count);
 class RunAside {
 public:
     explicit RunAside(std::function<void()> work);
+    // The same on `pool`'s threads (BackgroundThreadPool, say).
+    RunAside(std::function<void()> work, ThreadPool& pool);
     ~RunAside();
     RunAside(RunAside&&) noexcept = default;
     RunAside& operator=(RunAside&&) = delete;

@@ -7,10 +7,12 @@
 namespace {
 
 std::atomic<ThreadPool*> chosen{nullptr};
+// The pool whose thread this is, when its nested work stays there.
+thread_local ThreadPool* servedHere = nullptr;
 
 } // namespace
 
-ThreadPool::ThreadPool(ThreadStarter starter) : starter_(std::move(starter))
+ThreadPool::ThreadPool(ThreadStarter starter, NestedWork nested) : starter_(std::move(starter)), nested_(nested)
 {
     if (!starter_)
         starter_ = [](std::function<void()> body) { return std::thread(std::move(body)); };
@@ -29,6 +31,8 @@ ThreadPool::~ThreadPool()
 
 ThreadPool& ThreadPool::Current()
 {
+    if (servedHere)
+        return *servedHere;
     // Never destroyed: an idle thread may still wait on it while the
     // process exits.
     static ThreadPool* const shared = new ThreadPool;
@@ -95,6 +99,8 @@ int ThreadPool::Threads() const
 
 void ThreadPool::Serve()
 {
+    if (nested_ == NestedWork::StaysHere)
+        servedHere = this;
     std::unique_lock lock(mutex_);
     for (;;) {
         more_.wait(lock, [this] { return !queue_.empty() || closing_; });

@@ -29,13 +29,19 @@ using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
 
 class ThreadPool {
 public:
-    explicit ThreadPool(ThreadStarter starter = {});
+    // Where parallel work started by the pool's own threads goes: to the
+    // process's pool (Current), or to this one, as work that runs at this
+    // pool's threads' priority must.
+    enum class NestedWork { GoesToCurrent, StaysHere };
+
+    explicit ThreadPool(ThreadStarter starter = {}, NestedWork nested = NestedWork::GoesToCurrent);
     // Waits for its threads to finish what they run, and ends them.
     ~ThreadPool();
     ThreadPool(const ThreadPool&) = delete;
     ThreadPool& operator=(const ThreadPool&) = delete;
 
-    // The one the process's parallel work runs on (see UseThreadPool).
+    // The one the process's parallel work runs on (see UseThreadPool); on a
+    // thread of a pool whose nested work stays there, that pool.
     static ThreadPool& Current();
 
     // Queues `copies` entries of `work`, and starts threads until one is
@@ -57,6 +63,7 @@ private:
     void Serve();
 
     ThreadStarter starter_;
+    NestedWork nested_;
     mutable std::mutex mutex_;
     std::condition_variable more_;
     std::deque<std::shared_ptr<PoolWork>> queue_;

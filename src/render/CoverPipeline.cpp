@@ -1,5 +1,7 @@
 #include "render/CoverPipeline.h"
 
+#include "concurrency/BackgroundWork.h"
+#include "concurrency/ThreadPool.h"
 #include "formats/ImageCodec.h"
 
 #include <utility>
@@ -38,16 +40,19 @@ CoverRead::CoverRead(Request request, Notices notices, CoverTurns* turns)
             notices.Done();
         return;
     }
-    run_.emplace([this, request = std::move(request), done = std::move(notices.Done), turns] {
-        if (turns)
-            turns->Take();
-        Read(request);
-        if (turns)
-            turns->Give();
-        done_.store(true, std::memory_order_release);
-        if (done)
-            done(); // last: whoever it tells may let this read go
-    });
+    ThreadPool& pool = request.Background ? BackgroundThreadPool() : ThreadPool::Current();
+    run_.emplace(
+        [this, request = std::move(request), done = std::move(notices.Done), turns] {
+            if (turns)
+                turns->Take();
+            Read(request);
+            if (turns)
+                turns->Give();
+            done_.store(true, std::memory_order_release);
+            if (done)
+                done(); // last: whoever it tells may let this read go
+        },
+        pool);
     // Its reader waits for its notices: without a thread beside it, the
     // read is done here and now.
     if (!run_->HasThread())

@@ -55,6 +55,9 @@ public:
         int MaxTextureSize = TextureSizeLimit();
         std::size_t RingBytes = 0;              // rows made in a ring (BaseLevelProgress::RecycleRows)
         bool OnThisThread = false;              // read in the constructor, whole
+        // On BackgroundThreadPool: the window's view keeps the cores it needs
+        // while the cover is read.
+        bool Background = false;
     };
     // Called on the reading threads: `Rows` each time more rows of a
     // streamed picture are final (the progress has them); `Done` once, as

@@ -131,6 +131,10 @@ void MainWindow::StartCoverLoad(int slot, const QString& fileName, const QString
     request.FileName = fileName;
     request.PreviewSize = PreviewOf(slot)->size();
     request.RingBytes = RingBytes;
+    // Read at a lower priority: on two busy cores the decoder's threads
+    // otherwise take turns with the view's and the GL's, and the box stops
+    // turning for a tenth of a second at a time.
+    request.Background = true;
     // Both run on the reading threads; the window waits for every read
     // before it goes away (Shutdown), and what they post goes with it.
     CoverRead::Notices notices;

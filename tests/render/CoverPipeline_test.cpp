@@ -1,6 +1,7 @@
 // Covers read through the one pipeline give what the plain decoders and the
 // base level scaler give, tell their errors, stop when no longer wanted,
 // and lose no row however the reader of their rows behaves.
+#include "concurrency/BackgroundWork.h"
 #include "concurrency/ThreadPool.h"
 #include "formats/JpegCodec.h"
 #include "formats/PngCodec.h"
@@ -8,11 +9,13 @@
 #include "support/JpegBytes.h"
 #include "support/RefusedThreads.h"
 #include "support/TempFiles.h"
+#include "support/ThreadNice.h"
 
 #include <QImage>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -265,6 +268,41 @@ TEST_F(CoverPipelineTest, ReadsWithoutThreadsToSpareGiveTheSamePicture)
         EXPECT_TRUE(Whole(read, *cover) == want);
     }
 }
+
+#ifdef __linux__
+// The window's reads run below the process's priority, so that its view's
+// thread and the GL's get the cores first; the command line's do not.
+TEST_F(CoverPipelineTest, ABackgroundReadRunsBelowTheProcess)
+{
+    const QString path = WriteJpeg(QStringLiteral("cover.jpg"));
+    const int ours = ThreadNice();
+    for (const bool background : {true, false}) {
+        SCOPED_TRACE(background ? "background" : "foreground");
+        std::mutex mutex;
+        std::vector<int> nice; // on the threads that made rows, and the one that ended the read
+        const auto record = [&] {
+            const std::lock_guard lock(mutex);
+            nice.push_back(ThreadNice());
+        };
+        CoverNotice notice;
+        const auto noticed = [&] {
+            record();
+            notice.Notify();
+        };
+        CoverRead::Request request = Asked(path, RingBytes);
+        request.Background = background;
+        CoverRead read(std::move(request), {noticed, noticed});
+        read.Progress().SentFrom(2048);
+        int fromRing = 0;
+        FollowRows(read, notice, 2048, 4096, fromRing);
+        ASSERT_TRUE(read.Take());
+        const std::lock_guard lock(mutex);
+        ASSERT_GT(nice.size(), 1u);
+        for (const int n : nice)
+            EXPECT_EQ(n, background ? std::max(ours, BackgroundNice) : ours);
+    }
+}
+#endif
 
 TEST(CoverNoticeTest, AWaitEndsOnANoticeGivenBeforeOrWhileItWaits)
 {
