@@ -5,7 +5,10 @@
 //   stall_ms      the longest the event loop stood still meanwhile
 // bench/two-covers.sh runs it under Xvfb (covers made by window_cover --make-cover).
 //
-//   window_two_covers FIRST.jpg SECOND.jpg [--overlap-ms N] [--other-slot]
+// With --no-picks it only turns the box for 2 s: the floor
+// the same machine gives without any cover loading.
+//
+//   window_two_covers FIRST.jpg SECOND.jpg [--overlap-ms N] [--other-slot] [--no-picks]
 #include "WindowBench.h"
 #include "app/ProcessSetup.h"
 #include "window/Application.h"
@@ -63,6 +66,11 @@ int main(int argc, char** argv)
     if (const auto i = args.indexOf(QStringLiteral("--overlap-ms")); i >= 0 && i + 1 < args.size()) {
         overlapMs = args.at(i + 1).toInt();
         args.remove(i, 2);
+    }
+    bool picks = true;
+    if (const auto i = args.indexOf(QStringLiteral("--no-picks")); i >= 0) {
+        picks = false;
+        args.remove(i);
     }
     if (const auto i = args.indexOf(QStringLiteral("--other-slot")); i >= 0) {
         slot2 = LeftRight;
@@ -144,18 +152,23 @@ int main(int argc, char** argv)
     sinceTick.start();
     sinceFrame.start();
     ticker.start();
-    prompts.Files.push_back(args.at(0));
-    form.SelectCoverImage(FrontBack, false);
-    WaitUntil([] { return false; }, overlapMs, 2);
-    if (!form.CoverLoadsPending())
-        std::fprintf(stderr, "window_two_covers: the first cover loaded within %d ms: no overlap\n", overlapMs);
-    prompts.Files.push_back(args.at(1));
-    if (verbose)
-        std::fprintf(stderr, "second pick at %lld ms\n", static_cast<long long>(run.elapsed()));
-    form.SelectCoverImage(slot2, false);
-    if (verbose)
-        std::fprintf(stderr, "second pick returned at %lld ms\n", static_cast<long long>(run.elapsed()));
-    const bool loaded = WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000, 2);
+    bool loaded = true;
+    if (picks) {
+        prompts.Files.push_back(args.at(0));
+        form.SelectCoverImage(FrontBack, false);
+        WaitUntil([] { return false; }, overlapMs, 2);
+        if (!form.CoverLoadsPending())
+            std::fprintf(stderr, "window_two_covers: the first cover loaded within %d ms: no overlap\n", overlapMs);
+        prompts.Files.push_back(args.at(1));
+        if (verbose)
+            std::fprintf(stderr, "second pick at %lld ms\n", static_cast<long long>(run.elapsed()));
+        form.SelectCoverImage(slot2, false);
+        if (verbose)
+            std::fprintf(stderr, "second pick returned at %lld ms\n", static_cast<long long>(run.elapsed()));
+        loaded = WaitUntil([&] { return !form.CoverLoadsPending(); }, 120000, 2);
+    } else {
+        WaitUntil([] { return false; }, 2000, 2);
+    }
     WaitUntil([] { return false; }, 200, 2); // the last texture's frames
     ticker.stop();
     turner.stop();

@@ -3,7 +3,9 @@
 # 24 MP cover is picked 150 ms after the first, before that one has loaded:
 # once into the same slot (the first is overtaken) and once into another.
 # Prints the longest gap between two frames and the longest event-loop
-# stall of each run, their medians and the worst, against the 100 ms target.
+# stall of each run, their medians and the worst, against the 100 ms target,
+# and first the same figures for turning alone (no pick): the floor the
+# machine gives at its load.
 #   bench/two-covers.sh [BUILD_DIR] [RUNS]   (default build, the dev preset; 5 runs)
 # The 6000 x 4000 covers are painted once and kept in BUILD_DIR/bench/covers.
 set -euo pipefail
@@ -22,14 +24,18 @@ for i in 1 2; do
 done
 exe="$build/bench/window_two_covers"
 xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" "$covers/c1.jpg" "$covers/c2.jpg" >/dev/null # warm-up
-for mode in same other; do
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+for mode in none same other; do
   flag=""
   [ "$mode" = other ] && flag="--other-slot"
+  [ "$mode" = none ] && flag="--no-picks"
   results="$(mktemp)"
   for _ in $(seq "$runs"); do
     xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" "$covers/c1.jpg" "$covers/c2.jpg" $flag >>"$results"
   done
-  echo "command: xvfb-run -a $exe c1.jpg c2.jpg $flag   ($runs runs, $mode slot)"
+  what="$mode slot"
+  [ "$mode" = none ] && what="turning alone, the floor"
+  echo "command: xvfb-run -a $exe c1.jpg c2.jpg $flag   ($runs runs, $what)"
   awk "$BENCH_AWK_MEDIAN"'
     { all[$1] = all[$1] " " $2; if ($2 > worst[$1]) worst[$1] = $2 }
     END {
