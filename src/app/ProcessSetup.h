@@ -14,5 +14,7 @@ void PrepareProcess(const QStringList& arguments);
 // each cover brings and takes (rows being read, the GL's own buffers) come
 // from the heap and are reused, rather than each becoming a mapping of its
 // own under glibc's sliding limit. Three 24 MP covers settled at 324 MiB
-// with it and 365 MiB without (bench/window-cover.sh's program).
+// with it and 365 MiB without (bench/window-cover.sh's program). Freed
+// blocks up to twice that size stay with the heap for the next frame.
 void PrepareWindowProcess();
+constexpr int WindowMmapThreshold = 8 << 20;

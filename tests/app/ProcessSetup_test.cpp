@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+#endif
+
 namespace {
 
 class ProcessSetupTest : public ::testing::Test {
@@ -42,5 +49,26 @@ TEST_F(ProcessSetupTest, ABatchDrawsOnItsWorkersThreadsUnlessTheUserSaidOtherwis
     PrepareProcess({QStringLiteral("batch"), QStringLiteral("m.csv"), QStringLiteral("-j"), QStringLiteral("2")});
     EXPECT_EQ(qgetenv("LP_NUM_THREADS"), "3");
 }
+
+#ifdef __GLIBC__
+// The window's frames copy its image (a few MB) each time: freed, those
+// blocks stay with the heap instead of going back to the system and being
+// faulted in again for the next frame. Run in a child: the setting is the
+// whole process's.
+TEST(WindowProcessSetup, FreedFrameSizedBlocksStayWithTheHeap)
+{
+    EXPECT_EXIT(
+        {
+            PrepareWindowProcess();
+            const std::size_t frame = 1280 * 1024 * 4;
+            char* volatile block = static_cast<char*>(std::malloc(frame)); // not optimised away
+            std::memset(block, 1, frame);
+            std::free(block);
+            const struct mallinfo2 heap = mallinfo2();
+            std::exit(heap.keepcost >= frame && heap.arena >= frame ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 } // namespace
