@@ -86,6 +86,7 @@ void MainWindow::ApplyGLChanges()
             // the face then needs one more.
             if (!view->InFrame())
                 view->RequestFrame();
+            SyncBusyCursor();
         }
     }
     // Rows of covers still loading go to textures of their own.
@@ -221,6 +222,7 @@ void MainWindow::DropPendingTextures()
         }
         load.reset();
     }
+    SyncBusyCursor();
 }
 
 void MainWindow::ReleaseGLObjects()

@@ -296,9 +296,10 @@ void MainWindow::ShowCoverError(const QString& text)
 
 void MainWindow::SyncBusyCursor()
 {
-    // One entry on the override stack, pushed while loads run and no dialog
-    // of ours is up; popped on every way out, the last one included.
-    const bool wanted = (coverLoadsRunning_ > 0 || texturesBeingMade_ > 0) && coverModalDepth_ == 0 && !destroyed_;
+    // One entry on the override stack, pushed while a cover counts as loading
+    // (until its face shows it) and no dialog of ours is up; popped on every
+    // way out, the last one included.
+    const bool wanted = CoverLoadsPending() && coverModalDepth_ == 0 && !destroyed_;
     if (wanted == coverCursorShown_)
         return;
     coverCursorShown_ = wanted;

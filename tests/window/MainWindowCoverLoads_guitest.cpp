@@ -13,6 +13,9 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 struct CoverLoadTest : WindowFixture {
@@ -268,6 +271,27 @@ TEST_F(CoverLoadTest, ClosingTheWindowWhileCoversLoadIsSafe)
     EXPECT_EQ(form->Document().Cover(FrontBack).Path, big);
     form.reset();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The busy cursor shows as long as a cover counts as loading: a picture
+// read whole still waits for its texture when its read ends.
+TEST_F(CoverLoadTest, TheBusyCursorStaysUntilTheFaceShowsTheCover)
+{
+    Start();
+    FrontView();
+    ShowAndWaitForGL();
+    const QString large = WritePicture("large.bmp", {2100, 1600}, QColor(230, 10, 10), QColor(230, 10, 10));
+    std::vector<std::pair<bool, bool>> pendingAndBusy; // each time the reads end
+    QObject::connect(form.get(), &MainWindow::CoverLoadsFinished,
+                     [&] { pendingAndBusy.emplace_back(form->CoverLoadsPending(), BusyCursorShown()); });
+    prompts.Files.push_back(large);
+    ASSERT_TRUE(form->SelectCoverImage(FrontBack, false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pendingAndBusy.empty(); }, 30000));
+    EXPECT_TRUE(pendingAndBusy.front().first) << "the texture is still to come";
+    EXPECT_TRUE(pendingAndBusy.front().second);
+    WaitForCovers();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_GT(Centre().red(), 200);
 }
 
 } // namespace
