@@ -16,6 +16,14 @@ struct CliResult {
     QString Err;
 };
 
+// Long enough for a command that really hangs to fail the test, not for
+// sanitized code (several times slower) under load to be taken for one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int CommandLimitMs = 300000;
+#else
+constexpr int CommandLimitMs = 60000;
+#endif
+
 inline CliResult RunCubiform(const QStringList& arguments, const QString& workingFolder = QString())
 {
     QProcess process;
@@ -28,7 +36,7 @@ inline CliResult RunCubiform(const QStringList& arguments, const QString& workin
         process.setWorkingDirectory(workingFolder);
     process.start(QStringLiteral(CUBIFORM_EXE), arguments);
     CliResult r;
-    if (!process.waitForFinished(60000)) {
+    if (!process.waitForFinished(CommandLimitMs)) {
         process.kill();
         process.waitForFinished();
         ADD_FAILURE() << "cubiform did not finish: " << arguments.join(' ').toStdString();
