@@ -211,8 +211,8 @@ private:
         box.ApplyOptions(options);
         RefuseRayOptionsOnRaster(box, options);
         const QSize size = box.OutputSize(options);
-        const std::vector<JobInput> inputs = JobInputs(box, options);
-        RefuseOutputsOverInputs({options.Output}, inputs);
+        const std::vector<JobFile> inputs = JobInputs(box, options);
+        RefuseUnsafeOutputs(JobOf(inputs, {{QStringLiteral("picture"), options.Output}}));
         QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
         if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
             return {};
@@ -234,8 +234,8 @@ private:
         const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
         RefuseRayOptionsOnRaster(*boxes.front(), options);
         const QSize size = boxes.front()->OutputSize(options);
-        const std::vector<JobInput> inputs = BundleInputs(boxes, options);
-        RefuseOutputsOverInputs({options.Output}, inputs);
+        const std::vector<JobFile> inputs = BundleInputs(boxes, options);
+        RefuseUnsafeOutputs(JobOf(inputs, {{QStringLiteral("picture"), options.Output}}));
         QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
         if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
             return {};
@@ -337,8 +337,11 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
         throw BadInput(QStringLiteral("%1: %2").arg(options.Manifest, e.Text()));
     }
     // The whole manifest, not only this shard: the others run at the same time.
-    RefuseRowsReadingOtherRowsOutputs(all, options.Manifest);
-    RefuseOutputsOverInputs({options.Report}, {{options.Manifest, QStringLiteral("manifest")}});
+    // Rows over other rows' inputs or the manifest, the report over any of them.
+    RefuseUnsafeOutputs(BatchJobFiles(all, options.Manifest, options.Report));
+    if (!options.Report.isEmpty() && QFileInfo(options.Report).isDir())
+        throw BadInput(QStringLiteral("%1: is a folder (--report names the file to write)")
+                           .arg(QDir::toNativeSeparators(options.Report)));
     std::vector<BatchJob> jobs;
     for (std::size_t i = 0; i < all.size(); ++i)
         if (InShard(static_cast<int>(i), options.Shard, options.Shards))

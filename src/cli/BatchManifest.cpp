@@ -4,6 +4,7 @@
 #include "cli/JsonLinesManifest.h"
 #include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
+#include "services/FileIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -209,9 +210,10 @@ std::optional<bool> SwitchWord(const QString& value)
 
 namespace {
 
+// As the system resolves it: "link/.." is the parent of where the link leads.
 QString Resolve(const QString& folder, const QString& path)
 {
-    return QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    return NormalisedPath(QDir(folder).filePath(path));
 }
 
 QStringList Arguments(const ManifestRow& row, const QString& folder, std::map<QString, ColumnKind>& kinds)
@@ -341,7 +343,7 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
     }
 
     std::vector<BatchJob> jobs;
-    std::map<QString, int> outputs; // resolved output -> line of the row that writes it
+    std::map<QString, int> outputs; // output file's key -> line of the row that writes it
     for (const ManifestRow& row : manifest.Rows) {
         BatchJob job;
         job.Line = row.Line;
@@ -351,7 +353,8 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
         } else if (job.Output.isEmpty()) {
             job.Error = QStringLiteral("no output");
         } else {
-            const QString output = Resolve(manifest.Folder, job.Output);
+            // Two spellings of one file (a link, a hard link) are one output.
+            const QString output = FileIdentity::Of(Resolve(manifest.Folder, job.Output)).Key();
             const auto [earlier, first] = outputs.emplace(output, row.Line);
             if (!first) {
                 job.Error = QStringLiteral("the same output as line %1").arg(earlier->second);

@@ -121,14 +121,14 @@ QString BatchState::ContentHash(const QString& file)
     return hash;
 }
 
-QString BatchState::Fingerprint(const QStringList& arguments, const std::vector<JobInput>& inputs)
+QString BatchState::Fingerprint(const QStringList& arguments, const std::vector<JobFile>& inputs)
 {
     QCryptographicHash all(HashKind);
     all.addData(QByteArrayLiteral("cubiform "));
     all.addData(QByteArray(ProductInfo::Version.data(), ProductInfo::Version.size()));
     for (const QString& argument : arguments)
         all.addData(QByteArray(1, '\0') + argument.toUtf8());
-    for (const JobInput& input : inputs) {
+    for (const JobFile& input : inputs) {
         const QString stamp = FileStamp(input.Path);
         const qsizetype time = stamp.indexOf(QLatin1Char(':'));
         // Content, size and time; not the inode, which a copy changes.

@@ -30,7 +30,7 @@ public:
     // The program's version, the row's render arguments and the content,
     // size and time of each input, in one hash. A file read for several rows
     // is hashed once.
-    QString Fingerprint(const QStringList& arguments, const std::vector<JobInput>& inputs);
+    QString Fingerprint(const QStringList& arguments, const std::vector<JobFile>& inputs);
 
     // The output is there, is the very file written for this fingerprint,
     // and nothing has changed it since.

@@ -83,14 +83,14 @@ std::vector<std::unique_ptr<HeadlessBox>> OpenBundle(const RenderOptions& option
     return boxes;
 }
 
-std::vector<JobInput> BundleInputs(const std::vector<std::unique_ptr<HeadlessBox>>& boxes,
+std::vector<JobFile> BundleInputs(const std::vector<std::unique_ptr<HeadlessBox>>& boxes,
                                    const RenderOptions& options)
 {
-    std::vector<JobInput> inputs;
+    std::vector<JobFile> inputs;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         RenderOptions one;
         one.Project = options.Bundle.value(static_cast<qsizetype>(i));
-        for (JobInput& input : JobInputs(*boxes[i], one))
+        for (JobFile& input : JobInputs(*boxes[i], one))
             inputs.push_back(std::move(input));
     }
     return inputs;
@@ -122,7 +122,7 @@ int RenderBundleCommand(const RenderOptions& options, std::FILE* err)
     PhaseClock clock(options.Timings);
     const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
     RefuseRayOptionsOnRaster(*boxes.front(), options);
-    RefuseOutputsOverInputs({options.Output}, BundleInputs(boxes, options));
+    RefuseUnsafeOutputs(JobOf(BundleInputs(boxes, options), {{QStringLiteral("picture"), options.Output}}));
     const QSize size = boxes.front()->OutputSize(options); // a size too large is refused before anything is read
     clock.Mark("start");
     QImage picture;

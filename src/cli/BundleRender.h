@@ -30,7 +30,7 @@ void RefuseArrangementWithoutBundle(const RenderOptions& options);
 std::vector<std::unique_ptr<HeadlessBox>> OpenBundle(const RenderOptions& options);
 
 // Every project and cover the bundle reads, for the output guard.
-std::vector<JobInput> BundleInputs(const std::vector<std::unique_ptr<HeadlessBox>>& boxes,
+std::vector<JobFile> BundleInputs(const std::vector<std::unique_ptr<HeadlessBox>>& boxes,
                                    const RenderOptions& options);
 
 GroupArrangement ArrangementOf(const RenderOptions& options);

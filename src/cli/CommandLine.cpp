@@ -91,7 +91,9 @@ int Render(const QStringList& args, std::FILE* err)
     box.ApplyOptions(options);
     if (!options.Output.isEmpty())
         RefuseRayOptionsOnRaster(box, options);
-    RefuseOutputsOverInputs({options.Output, options.SaveProject, options.ExportModel}, JobInputs(box, options));
+    RefuseUnsafeOutputs(JobOf(JobInputs(box, options), {{QStringLiteral("picture"), options.Output},
+                                                         {QStringLiteral("project"), options.SaveProject},
+                                                         {QStringLiteral("model"), options.ExportModel}}));
     const QSize size = box.OutputSize(options);
     clock.Mark("start");
 

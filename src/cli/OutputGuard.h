@@ -1,32 +1,31 @@
 #pragma once
-// Refusing outputs that are inputs: a box shot written over its own cover
-// (or a project over the project it was read from) loses the artwork, and
-// a batch in which one row writes what another reads would draw something
-// different with each number of workers. Checked before anything is drawn.
+// The jobs of the command line described for the one output guard
+// (services/JobFiles.h): what a box, a bundle and a batch read.
 #include "cli/CommandLineError.h"
+#include "services/JobFiles.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <vector>
 
+class BoxDocument;
 class HeadlessBox;
 struct BatchJob;
 struct RenderOptions;
 
-// A file a job reads, with what it is for ("front cover", "project").
-struct JobInput {
-    QString Path;
-    QString Role;
-};
-
+// The project (when there is one) and the cover files of a document.
+std::vector<JobFile> DocumentInputs(const BoxDocument& document, const QString& project);
 // The project and the cover files of a box made ready to draw.
-std::vector<JobInput> JobInputs(const HeadlessBox& box, const RenderOptions& options);
+std::vector<JobFile> JobInputs(const HeadlessBox& box, const RenderOptions& options);
 
-// Throws BadInput naming both files when one of `outputs` is one of `inputs`.
-void RefuseOutputsOverInputs(const QStringList& outputs, const std::vector<JobInput>& inputs);
+// A job reading `inputs` and writing `outputs` (role, path; empty paths are
+// not written).
+JobFiles JobOf(const std::vector<JobFile>& inputs, const std::vector<std::pair<QString, QString>>& outputs);
 
-// Throws BadInput naming both lines when one row's output is another row's
-// project or cover (the row's own are left to the row). `manifest` prefixes
-// the message; rows that cannot be drawn anyway are passed over.
-void RefuseRowsReadingOtherRowsOutputs(const std::vector<BatchJob>& jobs, const QString& manifest);
+// Throws BadInput with the guard's refusal.
+void RefuseUnsafeOutputs(const JobFiles& job);
+
+// A whole batch: the manifest, the files of every row that can be drawn
+// (their covers read through their projects, each project read once) and
+// the report, written last.
+JobFiles BatchJobFiles(const std::vector<BatchJob>& jobs, const QString& manifest, const QString& report);

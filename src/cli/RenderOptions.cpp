@@ -5,24 +5,17 @@
 #include "cli/OptionTable.h"
 #include "cli/ShownPath.h"
 #include "formats/PictureKind.h"
-#include "services/FileIdentity.h"
 
 
 namespace {
 
 QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
-// A model is binary glTF, and never the file another output of the same run writes.
+// A model is binary glTF (the output guard keeps it apart from the other outputs).
 void CheckModelName(const RenderOptions& o)
 {
-    if (o.ExportModel.isEmpty())
-        return;
-    if (!o.ExportModel.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
+    if (!o.ExportModel.isEmpty() && !o.ExportModel.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
         throw BadInput(QStringLiteral("%1: not a model type this program writes (use .glb)").arg(o.ExportModel));
-    const FileIdentity model = FileIdentity::Of(o.ExportModel);
-    for (const QString& other : {o.Output, o.SaveProject})
-        if (!other.isEmpty() && FileIdentity::Of(other) == model)
-            throw UsageError(QStringLiteral("--export-model and %1 name the same file").arg(other));
 }
 
 } // namespace

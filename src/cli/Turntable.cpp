@@ -296,13 +296,14 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
     box.ApplyOptions(options);
     RefuseRayOptionsOnRaster(box, options);
     const bool rayTraced = RayTraced(box);
-    QStringList outputs{t.Output};
-    if (t.Frames) {
-        outputs.clear();
+    JobFiles job;
+    job.Inputs = JobInputs(box, options);
+    if (t.Frames)
         for (int k = 0; k < t.FrameCount; ++k)
-            outputs << t.Frames->NameOf(k);
-    }
-    RefuseOutputsOverInputs(outputs, JobInputs(box, options));
+            job.Writes(t.Frames->NameOf(k), QStringLiteral("frame"));
+    else
+        job.Writes(t.Output, QStringLiteral("animation"));
+    RefuseUnsafeOutputs(job);
     RenderRequest request = RenderRequestOf(box, options, box.OutputSize(options));
 
     // Frame 0 is what render shows: an angle of 360 or more shows as 0 there.

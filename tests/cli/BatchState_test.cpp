@@ -23,7 +23,7 @@ struct BatchStateTest : TempFiles {
         Write(project, "project");
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out")));
     }
-    std::vector<JobInput> Inputs() const
+    std::vector<JobFile> Inputs() const
     {
         return {{project, QStringLiteral("project")}, {cover, QStringLiteral("front cover")}};
     }

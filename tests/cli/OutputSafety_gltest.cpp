@@ -138,6 +138,70 @@ TEST_F(OutputSafety, ABatchRowOverItsOwnCoverFailsAndOneOverAnotherRowsInputStop
                   QStringLiteral("./own.csv"), QStringLiteral("manifest"));
 }
 
+TEST_F(OutputSafety, EveryFaceRefusesAnOutputThatIsAnInputOrAnotherOutputBeforeAnyWork)
+{
+    Cover(QStringLiteral("v.jpg"), qRgb(200, 40, 40));
+    ASSERT_EQ(Run(QStringLiteral("render"), {QStringLiteral("--top"), QStringLiteral("v.jpg"), QStringLiteral("--save-project"),
+                                             QStringLiteral("box.pcf")})
+                  .Status,
+              0);
+    Write(Path(QStringLiteral("m.csv")), "project,front,size,output\nbox.pcf,v.jpg,32x32,out/1.png\n");
+    Write(Path(QStringLiteral("m.png")), "front,size,output\nv.jpg,32x32,m.png\n"); // a manifest by its content
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("reports/failed.csv")));
+    const QStringList kept{QStringLiteral("v.jpg"), QStringLiteral("box.pcf"), QStringLiteral("m.csv"), QStringLiteral("m.png")};
+    std::map<QString, QByteArray> before;
+    for (const QString& name : kept)
+        before[name] = Read(Path(name));
+
+    struct Case {
+        QStringList args;
+        QString said;
+    };
+    const auto words = [](const char* line) { return QString::fromLatin1(line).split(QLatin1Char(' ')); };
+    const Case cases[] = {
+        {words("batch m.csv --report v.jpg"), QStringLiteral("v.jpg: is the front cover ")},
+        {words("batch m.csv --report ./box.pcf"), QStringLiteral("./box.pcf: is the project ")},
+        {words("batch m.csv --report out/../out/1.png"), QStringLiteral("the report and line 2's picture")},
+        {words("batch m.csv --report reports/failed.csv"), QStringLiteral("reports/failed.csv: is a folder")},
+        {words("batch m.png"), QStringLiteral("m.png, which is the manifest m.png")},
+        {words("render box.pcf -o out.png --save-project out.png"), QStringLiteral("out.png: the project and the picture ")},
+        {words("render box.pcf --save-project m.glb --export-model ./m.glb"), QStringLiteral("the model and the project ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const CliResult r = RunCubiform(c.args, dir.path());
+        EXPECT_EQ(r.Status, 1) << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.contains(c.said)) << r.Err.toStdString();
+        EXPECT_TRUE(Rows(r.Err).empty()) << r.Err.toStdString();
+        for (const QString& name : kept)
+            EXPECT_EQ(Read(Path(name)), before[name]) << name.toStdString();
+        for (const char* made : {"out", "out.png", "m.glb"})
+            EXPECT_FALSE(QFileInfo::exists(Path(QLatin1String(made)))) << made;
+    }
+}
+
+TEST_F(OutputSafety, BatchRowsNameFilesAsTheSystemResolvesThem)
+{
+    Cover(QStringLiteral("v.jpg"), qRgb(200, 40, 40));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("shots")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("deep/er")));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("shots")), Path(QStringLiteral("alias"))));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("deep/er")), Path(QStringLiteral("L"))));
+    // Line 3 is line 2's picture through a link; "L/.." is the parent of
+    // where L leads, as for render and the shell.
+    Write(Path(QStringLiteral("m.csv")), "front,size,output\nv.jpg,32x32,shots/x.png\nv.jpg,32x32,alias/x.png\n"
+                                         "v.jpg,32x32,L/../z.png\n");
+    for (int run = 0; run < 2; ++run) {
+        const CliResult r = Run(QStringLiteral("batch"), {QStringLiteral("m.csv"), QStringLiteral("--skip-existing")});
+        EXPECT_EQ(r.Status, 1) << r.Err.toStdString();
+        std::map<int, QString> rows = Rows(r.Err);
+        EXPECT_EQ(rows[2], run == 0 ? QStringLiteral("ok") : QStringLiteral("skipped (up to date)")) << r.Err.toStdString();
+        EXPECT_EQ(rows[3], QStringLiteral("failed: the same output as line 2")) << r.Err.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("deep/z.png"))));
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("z.png"))));
+}
+
 TEST_F(OutputSafety, SkipExistingRedrawsARowWhenAnythingThatMakesItChanged)
 {
     Cover(QStringLiteral("a.jpg"), qRgb(200, 40, 40));

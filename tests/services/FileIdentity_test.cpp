@@ -60,18 +60,50 @@ TEST_F(FileIdentityTest, FilesNotThereYetAreComparedByTheirResolvedPaths)
     EXPECT_FALSE(SameFile(Path(QStringLiteral("loop1/x")), real));
 }
 
-TEST_F(FileIdentityTest, AnOutputThatIsAnInputIsRefusedNamingBoth)
+TEST_F(FileIdentityTest, AnOutputThatIsAnInputOrAnotherOutputIsRefusedNamingBoth)
 {
-    const std::vector<JobInput> inputs = {{Path(QStringLiteral("a/cover.jpg")), QStringLiteral("front cover")},
-                                          {Path(QStringLiteral("box.pcf")), QStringLiteral("project")}};
-    const std::string text = CommandErrorOf([&] {
-        RefuseOutputsOverInputs({Path(QStringLiteral("shot.png")), Path(QStringLiteral("cover-link.jpg"))}, inputs);
-    });
-    EXPECT_NE(text.find("cover-link.jpg: is the front cover "), std::string::npos) << text;
-    EXPECT_NE(text.find("a/cover.jpg"), std::string::npos) << text;
-    EXPECT_NE(CommandErrorOf([&] { RefuseOutputsOverInputs({Path(QStringLiteral("a/b/../../box.pcf"))}, inputs); }).find("is the project"),
-              std::string::npos);
-    EXPECT_EQ(CommandErrorOf([&] { RefuseOutputsOverInputs({Path(QStringLiteral("shot.png")), QString()}, inputs); }), "no error");
+    // Files as "role@line:path"; a refusal holds every text of `said`.
+    struct Case {
+        std::vector<const char*> reads, writes, said;
+    };
+    const Case cases[] = {
+        {{"front cover:a/cover.jpg", "project:box.pcf"}, {"picture:shot.png", "picture:cover-link.jpg"},
+         {"cover-link.jpg: is the front cover ", "a/cover.jpg"}},
+        {{"front cover:a/cover.jpg", "project:box.pcf"}, {"project:a/b/../../box.pcf"}, {"is the project"}},
+        {{"front cover:a/cover.jpg"}, {"picture:shot.png", "model:"}, {}},
+        {{}, {"picture:out.png", "project:./a/../out.png"},
+         {"a/../out.png: the project and the picture ", "out.png are the same file"}},
+        {{"front cover@2:a/cover.jpg"}, {"picture@2:hard.jpg"}, {}}, // the row's own: its own job refuses it
+        {{"front cover@2:a/cover.jpg"}, {"picture@3:link-to-b/../cover.jpg"},
+         {"m.csv: line 3 writes ", "which line 2 reads as its front cover"}},
+        {{"manifest:m.csv"}, {"picture@4:./m.csv"}, {"line 4 writes ", "which is the manifest "}},
+        {{"front cover@2:a/cover.jpg"}, {"report:cover-link.jpg"}, {"is the front cover ", "that line 2 reads"}},
+        {{}, {"picture@2:shots/1.png", "report:./shots/1.png"}, {"the report and line 2's picture "}},
+    };
+    ASSERT_EQ(::link(QFile::encodeName(Path(QStringLiteral("a/cover.jpg"))).constData(),
+                     QFile::encodeName(Path(QStringLiteral("hard.jpg"))).constData()),
+              0);
+    const auto file = [&](const char* text) {
+        const QString t = QLatin1String(text);
+        const qsizetype colon = t.indexOf(QLatin1Char(':')), at = t.indexOf(QLatin1Char('@'));
+        const QString path = t.mid(colon + 1);
+        return JobFile{path.isEmpty() ? path : Path(path), t.left(at < 0 ? colon : at),
+                       at < 0 ? 0 : t.mid(at + 1, colon - at - 1).toInt()};
+    };
+    for (const Case& c : cases) {
+        JobFiles job;
+        for (const char* in : c.reads)
+            job.Reads(file(in).Path, file(in).Role, file(in).Line);
+        for (const char* out : c.writes)
+            job.Writes(file(out).Path, file(out).Role, file(out).Line);
+        if (job.Outputs.front().Line)
+            job.Source = QStringLiteral("m.csv");
+        const std::optional<QString> refusal = OutputRefusal(job);
+        SCOPED_TRACE(c.writes.back());
+        EXPECT_EQ(refusal.has_value(), !c.said.empty()) << refusal.value_or(QString()).toStdString();
+        for (const char* text : c.said)
+            EXPECT_TRUE(refusal.value_or(QString()).contains(QLatin1String(text))) << refusal.value_or(QString()).toStdString();
+    }
 }
 
 TEST_F(FileIdentityTest, ABatchRowMayNotWriteAnotherRowsInput)
@@ -81,26 +113,26 @@ TEST_F(FileIdentityTest, ABatchRowMayNotWriteAnotherRowsInput)
     };
     // Line 3 writes the cover line 2 reads (by another spelling of its name).
     std::string text = CommandErrorOf([&] {
-        RefuseRowsReadingOtherRowsOutputs(jobs("front,output\n"
+        RefuseUnsafeOutputs(BatchJobFiles(jobs("front,output\n"
                                                "a/cover.jpg,shots/one.png\n"
                                                "other.jpg,./a/b/../cover.jpg\n"),
-                                          QStringLiteral("m.csv"));
+                                          QStringLiteral("m.csv"), QString()));
     });
     EXPECT_NE(text.find("m.csv: line 3 writes "), std::string::npos) << text;
     EXPECT_NE(text.find("which line 2 reads as its front cover"), std::string::npos) << text;
     // A cover not there yet, that an earlier row would make, counts too.
     text = CommandErrorOf([&] {
-        RefuseRowsReadingOtherRowsOutputs(jobs("output,top\nshots/made.png,\nshots/next.png,./shots/../shots/made.png\n"),
-                                          QStringLiteral("m.csv"));
+        RefuseUnsafeOutputs(BatchJobFiles(jobs("output,top\nshots/made.png,\nshots/next.png,./shots/../shots/made.png\n"),
+                                          QStringLiteral("m.csv"), QString()));
     });
     EXPECT_NE(text.find("line 2 writes "), std::string::npos) << text;
     EXPECT_NE(text.find("which line 3 reads as its top cover"), std::string::npos) << text;
     // A row over its own cover is that row's failure, and rows that cannot
     // be drawn anyway are passed over.
     EXPECT_EQ(CommandErrorOf([&] {
-                  RefuseRowsReadingOtherRowsOutputs(jobs("front,output,size\na/cover.jpg,a/cover.jpg,\n"
+                  RefuseUnsafeOutputs(BatchJobFiles(jobs("front,output,size\na/cover.jpg,a/cover.jpg,\n"
                                                          "other.jpg,shots/x.png,\nshots/x.png,shots/y.png,0x0\n"),
-                                                    QStringLiteral("m.csv"));
+                                                    QStringLiteral("m.csv"), QString()));
               }),
               "no error");
 }
