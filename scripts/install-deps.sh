@@ -12,7 +12,7 @@ packages=(
   libembree-dev
   libcpp-httplib-dev libssl-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth openbox xdotool
   parallel
   python3-yaml
   nodejs

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -107,6 +108,8 @@ public:
     void FocusFirstControl();
 
     // Projects.
+    // Why a project may not be written to `path` (one of its covers).
+    std::optional<QString> ProjectSaveRefusal(const QString& path) const;
     bool SaveProject(const QString& path);
     bool LoadProject(const QString& path);
     bool SaveWithName();

@@ -1,6 +1,7 @@
 // New, Open, Save and Save as, and the project file's save and load routines.
 #include "window/MainWindow.h"
 
+#include "cli/OutputGuard.h"
 #include "document/ProjectApply.h"
 #include "document/ProjectOpen.h"
 #include "formats/ProjectError.h"
@@ -58,8 +59,18 @@ void MainWindow::ConnectProjects()
     connect(saveButton, &QToolButton::clicked, this, [this] { SaveProjectClicked(); });
 }
 
+std::optional<QString> MainWindow::ProjectSaveRefusal(const QString& path) const
+{
+    return OutputRefusal(JobOf(DocumentInputs(document_, QString()), {{QStringLiteral("project"), path}}));
+}
+
 bool MainWindow::SaveProject(const QString& path)
 {
+    // As the command line refuses it: a project over one of its covers.
+    if (const std::optional<QString> refusal = ProjectSaveRefusal(path)) {
+        Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), *refusal);
+        return false;
+    }
     const SuspendGuard suspend(suspendDraw_);
     const CoverPaths covers = CoverPathsOf(document_);
     const QByteArray bytes = EncodeProject(CaptureProject(document_, covers, document_.OutputFolder()));
@@ -129,9 +140,18 @@ bool MainWindow::SaveWithName()
         request.DefaultSuffix = QStringLiteral(".pcf");
         request.ConfirmOverwrite = true;
         request.StartFolder = ExistingFolderOr(Folder.ProjectFolder, projectsFolder_);
-        const QString chosen = Dialogs().SaveFile(this, request);
-        if (chosen.isEmpty())
-            return false;
+        QString chosen;
+        for (;;) {
+            chosen = Dialogs().SaveFile(this, request);
+            if (chosen.isEmpty())
+                return false;
+            const std::optional<QString> refusal = ProjectSaveRefusal(chosen);
+            if (!refusal)
+                break;
+            // Said, and asked again with the name as typed: nothing was written.
+            Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), *refusal);
+            request.FileName = chosen;
+        }
         projectFile_ = QDir::toNativeSeparators(chosen);
     }
     if (!SaveProject(projectFile_))

@@ -62,11 +62,7 @@ void TraceShot(HeadlessBox& box, const ShotOrder& order, const std::atomic<bool>
 
 void RefuseShotOverInputs(const ShotOrder& order)
 {
-    HeadlessBox box;
-    Prepare(box, order);
-    RenderOptions options;
-    options.Project = order.ProjectFile;
-    RefuseOutputsOverInputs({order.Path}, JobInputs(box, options));
+    RefuseUnsafeOutputs(JobOf(DocumentInputs(order.Document, order.ProjectFile), {{QStringLiteral("picture"), order.Path}}));
 }
 
 void MakeShot(const ShotOrder& order, const std::atomic<bool>& stop,

@@ -6,6 +6,7 @@
 #include "support/Placeholders.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QStatusBar>
 
@@ -172,6 +173,36 @@ TEST_F(ProjectSafetyTest, TheTitleNamesTheProjectAndItsUnsavedChanges)
     form->NewProjectClicked();
     EXPECT_EQ(form->windowTitle(), Caption);
     EXPECT_TRUE(prompts.Asked.filter(QStringLiteral("ask:")).isEmpty()); // saved: nothing to ask
+}
+
+TEST_F(ProjectSafetyTest, SaveAsOverACoverIsRefusedAndAsksAgain)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString red = WritePicture(QStringLiteral("red.bmp"), {40, 30}, Qt::red, Qt::red);
+    const QString file = WriteProject(QStringLiteral("shop.pcf"), red);
+    ASSERT_TRUE(form->OpenProjectFile(file));
+    WaitForCovers();
+    const QByteArray cover = Read(red);
+
+    // The cover (through another spelling), then a name of its own.
+    const QString other = Path(QStringLiteral("copy.pcf"));
+    prompts.Files = {Path(QStringLiteral("./red.bmp")), other};
+    form->SaveProjectAsClicked();
+    EXPECT_EQ(Read(red), cover);
+    const QStringList told = prompts.Asked.filter(QStringLiteral("tell:"));
+    ASSERT_EQ(told.size(), 1) << prompts.Asked.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(told[0].contains(QStringLiteral("is the front cover"))) << told[0].toStdString();
+    ASSERT_EQ(prompts.FileRequests.size(), 2u);
+    EXPECT_EQ(prompts.FileRequests[1].FileName, Path(QStringLiteral("./red.bmp"))); // asked again, as typed
+    EXPECT_EQ(form->statusBar()->currentMessage(), "Project saved: " + QDir::toNativeSeparators(other));
+    EXPECT_EQ(form->windowTitle(), "copy.pcf - " + Caption);
+
+    // Cancelled after a refusal: the project keeps its name and nothing is written.
+    prompts.Files = {red, QString()};
+    form->SaveProjectAsClicked();
+    EXPECT_EQ(Read(red), cover);
+    EXPECT_EQ(form->windowTitle(), "copy.pcf - " + Caption);
 }
 
 TEST_F(ProjectSafetyTest, NewOpenAndClosingAskOnlyWhenThereAreChanges)
