@@ -41,6 +41,8 @@ void CheckCoverFile(const QString& path, int slot)
 QString ProjectFailureText(const QString& path, const ProjectError& e)
 {
     using Kind = ProjectError::Kind;
+    if (e.kind() == Kind::DamagedAfterClassic)
+        return QStringLiteral("the project is damaged after its classic values");
     if (e.kind() != Kind::InvalidPropertyValue && e.kind() != Kind::StreamRead)
         return e.Text();
     if (const PictureKind picture = SniffPictureKind(path); picture != PictureKind::Unknown)
