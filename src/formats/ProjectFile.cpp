@@ -165,6 +165,15 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     }
 }
 
+// A byte that is no value's tag at all where the version or the value
+// after it starts: text, a picture or noise, not a damaged project. A tag
+// of the wrong kind there keeps the classic text.
+void RefuseOtherFiles(const QByteArray& bytes, qsizetype at)
+{
+    if (at < bytes.size() && !ValueTag::IsTag(static_cast<std::uint8_t>(bytes[at])))
+        throw ProjectError(ProjectError::Kind::NotAProject, NotAProjectText());
+}
+
 } // namespace
 
 QByteArray EncodeProject(const ProjectData& data)
@@ -199,10 +208,12 @@ ProjectData DecodeProject(const QByteArray& bytes)
 {
     ValueReader r(bytes);
     ProjectData d;
+    RefuseOtherFiles(bytes, 0);
     d.Version = r.ReadInteger();
     // Refuse before reading on: a newer layout may differ from here on.
     if (d.Version > ProjectFormatVersion)
         throw ProjectError(ProjectError::Kind::NewerVersion, NewerVersionText());
+    RefuseOtherFiles(bytes, r.Position());
     d.FrontBack = r.ReadString();
     d.LeftRight = r.ReadString();
     d.TopBottom = r.ReadString();

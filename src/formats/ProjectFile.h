@@ -76,7 +76,8 @@ QByteArray EncodeProject(const ProjectData& data);
 // range, or a second block of one name), StreamRead (also a block cut
 // anywhere, its mark included, or one that claims more bytes than there
 // are), DamagedAfterClassic (other bytes between or after the blocks) or
-// NotAProject (the first byte is no value's tag: text, a picture, noise).
+// NotAProject (no value's tag at all where the version or the value after
+// it starts: text, a picture, noise).
 ProjectData DecodeProject(const QByteArray& bytes);
 
 // Replaces the file only once the new one is complete, so a failed save

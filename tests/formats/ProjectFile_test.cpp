@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <vector>
 
 namespace {
@@ -384,7 +385,8 @@ TEST(ProjectLooksTest, DamagedBlocksFailCleanly)
 // -- What follows the classic values ----------------------------------------
 
 // Nothing or whole blocks: a cut anywhere in a block, its mark included, is
-// a cut; other bytes between or after blocks are damage.
+// a cut; other bytes between or after blocks are damage; a file that starts
+// like no project is called that.
 TEST(ProjectReadTest, AfterTheClassicValuesOnlyWholeBlocksAreRead)
 {
     using Kind = ProjectError::Kind;
@@ -418,6 +420,13 @@ TEST(ProjectReadTest, AfterTheClassicValuesOnlyWholeBlocksAreRead)
             cases.push_back({QStringLiteral("%1 at %2").arg(QString::fromLatin1(junk.toHex())).arg(at),
                              whole.left(at) + junk + whole.mid(at), Kind::DamagedAfterClassic,
                              QStringLiteral("Project damaged after its classic values")});
+    std::mt19937 noise(11);
+    QByteArray random;
+    for (int i = 0; i < 512; ++i)
+        random.append(static_cast<char>(noise() & 0xFF));
+    for (const QByteArray& other : {QByteArray("Front: box.jpg\nSide: side.jpg\n"), random, Hex("0205") + random})
+        cases.push_back({QString::fromLatin1(other.left(8).toHex()), other, Kind::NotAProject,
+                         QStringLiteral("Not a Cubiform project")});
 
     for (const Case& c : cases) {
         const auto error = DecodeError(c.bytes);
