@@ -173,4 +173,24 @@ TEST_F(CommandErrors, AnAbsurdlyLongPathIsTooLongAndShownShort)
     EXPECT_EQ(ParseFailure({QString(200, QLatin1Char('b')) + ".pcf", "-o", "x.png"}).first, 0);
 }
 
+TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
+{
+    Write(QStringLiteral("empty.jpg"), QByteArray());
+    Write(QStringLiteral("header.csv"), "front,output\r\n\r\n");
+    const struct {
+        QStringList args;
+        int status;
+        QString said; // the first line, after "cubiform: "
+    } cases[] = {
+        // An empty cover is named as one, not by a decoder's complaint.
+        {{"render", "--front", "empty.jpg", "-o", "x.png"}, 1, Path("empty.jpg") + ": empty file"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = RunCubiform(c.args, dir.path());
+        EXPECT_EQ(r.Status, c.status) << c.args.join(' ').toStdString() << "\n" << r.Err.toStdString();
+        EXPECT_EQ(r.Err.section(QLatin1Char('\n'), 0, 0).toStdString(), ("cubiform: " + c.said).toStdString());
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"empty.jpg", "header.csv"}));
+}
+
 } // namespace
