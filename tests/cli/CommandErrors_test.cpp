@@ -184,6 +184,10 @@ TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
     } cases[] = {
         // An empty cover is named as one, not by a decoder's complaint.
         {{"render", "--front", "empty.jpg", "-o", "x.png"}, 1, Path("empty.jpg") + ": empty file"},
+        // A size is quoted whole: "0" alone would not say which side.
+        {{"render", "--size", "0x0", "-o", "x.png"}, 1, "--size \"0x0\": out of range 1..16384 for each side"},
+        {{"render", "--size", "20x99999", "-o", "x.png"}, 1,
+         "--size \"20x99999\": out of range 1..16384 for each side"},
     };
     for (const auto& c : cases) {
         const CliResult r = RunCubiform(c.args, dir.path());
