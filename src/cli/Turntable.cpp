@@ -226,15 +226,18 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     TurntableOptions t;
     bool fpsGiven = false;
     QStringList shared;
+    OptionsSeen seen; // the shared ones are render's to check
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         OptionReader option(arguments, i);
         const QString arg = option.Name();
         const auto next = [&] { return option.Value(); };
         if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
+            seen.Add(QStringLiteral("output"), arg);
             t.Output = next();
             if (t.Output.isEmpty())
                 throw UsageError(QStringLiteral("%1 needs a file name").arg(arg));
         } else if (arg == QLatin1String("--frames")) {
+            seen.Add(arg, arg);
             const QString v = next();
             bool ok = false;
             const qlonglong n = v.toLongLong(&ok);
@@ -244,6 +247,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
                 throw BadValue(arg, v, QStringLiteral("out of range %1..%2").arg(MinTurntableFrames).arg(MaxTurntableFrames));
             t.FrameCount = static_cast<int>(n);
         } else if (arg == QLatin1String("--fps")) {
+            seen.Add(arg, arg);
             const QString v = next();
             bool ok = false;
             const double fps = v.toDouble(&ok);
@@ -254,6 +258,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
             t.Fps = fps;
             fpsGiven = true;
         } else if (arg == QLatin1String("--tilt")) {
+            seen.Add(arg, arg);
             option.NoValue();
             t.Tilt = true;
         } else if (arg == QLatin1String("--bundle")) {

@@ -188,6 +188,18 @@ TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
         {{"render", "--size", "0x0", "-o", "x.png"}, 1, "--size \"0x0\": out of range 1..16384 for each side"},
         {{"render", "--size", "20x99999", "-o", "x.png"}, 1,
          "--size \"20x99999\": out of range 1..16384 for each side"},
+        // One option given twice: which one was meant?
+        {{"render", "--size", "100x100", "--size", "200x200", "-o", "x.png"}, 2, "--size is given twice"},
+        {{"render", "-o", "a.png", "-o", "b.png"}, 2, "-o is given twice"},
+        {{"render", "--output=a.png", "-o", "b.png"}, 2, "-o is given twice"},
+        {{"render", "--shadow", "-o", "a.png", "--shadow=20"}, 2, "--shadow is given twice"},
+        {{"turntable", "--frames", "3", "--frames", "4", "-o", "s.gif"}, 2, "--frames is given twice"},
+        {{"turntable", "-o", "s.gif", "--output", "t.gif"}, 2, "--output is given twice"},
+        {{"turntable", "--width", "30", "--width", "40", "-o", "s.gif"}, 2, "--width is given twice"},
+        {{"batch", "--report", "a.csv", "--report", "b.csv", "header.csv"}, 2, "--report is given twice"},
+        {{"batch", "-j", "2", "-j", "3", "header.csv"}, 2, "-j is given twice"},
+        {{"batch", "--jobs=2", "-j3", "header.csv"}, 2, "-j is given twice"},
+        {{"serve", "--port", "0", "--port", "0"}, 2, "--port is given twice"},
     };
     for (const auto& c : cases) {
         const CliResult r = RunCubiform(c.args, dir.path());
