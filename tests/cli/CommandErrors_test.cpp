@@ -200,6 +200,8 @@ TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
         {{"batch", "-j", "2", "-j", "3", "header.csv"}, 2, "-j is given twice"},
         {{"batch", "--jobs=2", "-j3", "header.csv"}, 2, "-j is given twice"},
         {{"serve", "--port", "0", "--port", "0"}, 2, "--port is given twice"},
+        // A header alone is as empty as a JSON lines manifest with no line.
+        {{"batch", "header.csv"}, 1, "header.csv: the manifest is empty (it has no rows)"},
     };
     for (const auto& c : cases) {
         const CliResult r = RunCubiform(c.args, dir.path());
