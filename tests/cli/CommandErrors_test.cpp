@@ -202,6 +202,10 @@ TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
         {{"serve", "--port", "0", "--port", "0"}, 2, "--port is given twice"},
         // A header alone is as empty as a JSON lines manifest with no line.
         {{"batch", "header.csv"}, 1, "header.csv: the manifest is empty (it has no rows)"},
+        // A render option without its command is wrong use, not a project for the window.
+        {{"-o", "a.png"}, 2, "-o needs a command: cubiform render ... -o a.png"},
+        {{"--size=40x30", "box.pcf"}, 2, "--size needs a command: cubiform render ... --size=40x30"},
+        {{"--transparent"}, 2, "--transparent needs a command: cubiform render ... --transparent"},
     };
     for (const auto& c : cases) {
         const CliResult r = RunCubiform(c.args, dir.path());
@@ -209,6 +213,14 @@ TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
         EXPECT_EQ(r.Err.section(QLatin1Char('\n'), 0, 0).toStdString(), ("cubiform: " + c.said).toStdString());
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"empty.jpg", "header.csv"}));
+
+    // The toolkit's own options and a project still go to the window (which
+    // needs a display here, and says so).
+    for (const QStringList& window : {QStringList{"-style", "fusion"}, QStringList{"-geometry", "100x100", "box.pcf"}}) {
+        const CliResult r = RunCubiform(window, dir.path());
+        EXPECT_EQ(r.Status, 1) << window.join(' ').toStdString();
+        EXPECT_TRUE(r.Err.contains("no display")) << r.Err.toStdString();
+    }
 }
 
 } // namespace
