@@ -283,12 +283,15 @@ int ClearAbandonedTemporaries(const std::vector<BatchJob>& jobs)
 BatchOptions ParseBatchArguments(const QStringList& arguments)
 {
     BatchOptions o;
+    OptionsSeen seen;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         OptionReader option(arguments, i);
         option.SplitShort(QLatin1String("-j"));
         const QString arg = option.Name();
         const auto next = [&] { return option.Value(); };
         const auto flag = [&] { option.NoValue(); };
+        if (arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-j"))
+            seen.Add(arg == QLatin1String("-j") ? QStringLiteral("--jobs") : arg, arg);
         if (arg == QLatin1String("-j") || arg == QLatin1String("--jobs")) {
             o.Jobs = JobCount(arg, next());
         } else if (arg == QLatin1String("--fail-fast")) {

@@ -24,6 +24,8 @@ CommandLineError AtLine(int line, const QString& text)
     return BadInput(QStringLiteral("line %1: %2").arg(line).arg(text));
 }
 
+QString NoRowsText() { return QStringLiteral("the manifest is empty (it has no rows)"); }
+
 QString WithoutBom(const QByteArray& bytes)
 {
     QString text = QString::fromUtf8(bytes);
@@ -108,6 +110,8 @@ std::vector<Record> CsvRecords(const QString& text)
     return records;
 }
 
+void CheckColumn(const QString& name, int line); // by the option table, below
+
 Manifest ParseCsv(const QString& text)
 {
     const std::vector<Record> records = CsvRecords(text);
@@ -122,6 +126,13 @@ Manifest ParseCsv(const QString& text)
         if (names.contains(name))
             throw AtLine(header.Line, QStringLiteral("column %1 is named twice").arg(Quoted(name)));
         names << name;
+    }
+    // A header alone draws nothing: as empty as a JSON lines manifest with no
+    // line, once its columns are known to be options.
+    if (records.size() == 1) {
+        for (const QString& name : names)
+            CheckColumn(name, header.Line);
+        throw BadInput(NoRowsText());
     }
     Manifest manifest;
     for (const QString& name : names)
@@ -184,6 +195,15 @@ ColumnKind Classify(const QString& name)
     ColumnKind kind;
     kind.Kind = Classify(name, &kind.Option);
     return kind;
+}
+
+void CheckColumn(const QString& name, int line)
+{
+    try {
+        Classify(name);
+    } catch (const CommandLineError& e) {
+        throw AtLine(line, e.Text());
+    }
 }
 
 } // namespace
@@ -301,7 +321,7 @@ Manifest ParseManifest(const QByteArray& bytes, ManifestKind kind, const QString
     // Nothing but blanks is the same mistake in both forms.
     if (text.trimmed().isEmpty())
         throw BadInput(kind == ManifestKind::Csv ? QStringLiteral("the manifest is empty (it needs a header row)")
-                                                 : QStringLiteral("the manifest is empty (it has no rows)"));
+                                                 : NoRowsText());
     Manifest manifest = kind == ManifestKind::Csv ? ParseCsv(text) : ParseJsonLines(text);
     manifest.Folder = folder;
     return manifest;

@@ -7,6 +7,7 @@
 #include "cli/HeadlessRender.h"
 #include "cli/ImageOutput.h"
 #include "cli/ModelOutput.h"
+#include "cli/OptionTable.h"
 #include "cli/OutputGuard.h"
 #include "cli/ProjectInfo.h"
 #include "cli/RayTraceBox.h"
@@ -43,6 +44,13 @@ bool LooksLikeProjectPath(const QString& word)
 {
     return word.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive) || word.contains(QLatin1Char('/')) ||
            word.contains(QDir::separator());
+}
+
+// The render option written as `word` ("-o", "--size=40x30"), or nullptr.
+const RenderOptionEntry* RenderOptionWritten(const QString& word)
+{
+    const qsizetype eq = word.indexOf(QLatin1Char('='));
+    return FindRenderOption(word.startsWith(QLatin1String("--")) && eq > 0 ? word.left(eq) : word);
 }
 
 QString WithSeparator(const QString& path)
@@ -148,8 +156,9 @@ bool IsCommandLineRequest(const QStringList& arguments)
     const QString& first = arguments.first();
     if (IsCommandName(first) || IsHelp(first) || IsVersion(first))
         return true;
-    // A long option without a command is a typo, not a project to open.
-    if (first.startsWith(QLatin1String("--")))
+    // A long option without a command is a typo, not a project to open; so
+    // is a render option ("-o"), which the window would take for a project.
+    if (first.startsWith(QLatin1String("--")) || RenderOptionWritten(first))
         return true;
     // The window takes a project (which it reports when it is missing) and
     // its toolkit's own "-option"s; any other word is a mistyped command.
@@ -185,6 +194,12 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return RunBatch(rest, err);
         if (command == QLatin1String("serve"))
             return RunServe(rest, err);
+        if (RenderOptionWritten(command)) {
+            const QString written =
+                RenderOptionValuesAt(arguments, 0) == 1 ? command + QLatin1Char(' ') + arguments[1] : command;
+            throw UsageError(QStringLiteral("%1 needs a command: cubiform render ... %2")
+                                 .arg(command.section(QLatin1Char('='), 0, 0), written));
+        }
         if (command.startsWith(QLatin1Char('-')))
             throw UsageError(QStringLiteral("unknown option %1").arg(command));
         const QString nearest = NearestCommand(command);

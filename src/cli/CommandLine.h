@@ -8,8 +8,9 @@
 
 // True when the arguments (without the program name) are for the command
 // line rather than the window: a command, --help, --version, a long option,
-// or a first word that names no file and plainly no project (a mistyped
-// command, which the command line then reports).
+// a render option such as -o (wrong use without its command), or a first
+// word that names no file and plainly no project (a mistyped command, which
+// the command line then reports).
 bool IsCommandLineRequest(const QStringList& arguments);
 
 // Runs the command; returns the exit status (0 done, 1 bad input, 2 wrong

@@ -69,3 +69,20 @@ private:
     QString name_;
     std::optional<QString> inline_;
 };
+
+// The options a command has read, each by one name whatever its spelling
+// ("-o" and "--output" are one): a second one is refused as a manifest's
+// key or a service's field given twice is.
+class OptionsSeen {
+public:
+    // UsageError "WRITTEN is given twice" when `key` was seen before.
+    void Add(const QString& key, const QString& written)
+    {
+        if (seen_.contains(key))
+            throw UsageError(QStringLiteral("%1 is given twice").arg(written));
+        seen_ << key;
+    }
+
+private:
+    QStringList seen_;
+};

@@ -75,9 +75,13 @@ QSize OutputSize(const QString& option, const QString& value, int minimum, int m
     const QRegularExpressionMatch m = pattern.match(value);
     if (!m.hasMatch())
         throw BadValue(option, value, QStringLiteral("not a size of the form WIDTHxHEIGHT"));
-    const int w = IntegerIn(option, m.captured(1), minimum, maximum);
-    const int h = IntegerIn(option, m.captured(2), minimum, maximum);
-    return {w, h};
+    // The whole value is quoted: "0" alone would not say which side.
+    bool wOk = false, hOk = false;
+    const qlonglong w = m.captured(1).toLongLong(&wOk);
+    const qlonglong h = m.captured(2).toLongLong(&hOk);
+    if (!wOk || !hOk || w < minimum || w > maximum || h < minimum || h > maximum)
+        throw BadValue(option, value, QStringLiteral("out of range %1..%2 for each side").arg(minimum).arg(maximum));
+    return {static_cast<int>(w), static_cast<int>(h)};
 }
 
 int Choice(const QString& option, const QString& value, const QStringList& captions)

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -49,13 +50,18 @@ RayCovers ReadRayCovers(const HeadlessBox& box)
     return covers;
 }
 
-QString RayProgressLine(int done, int total, double seconds)
+QString RayProgressLine(int done, int total, double seconds, double timeLimit)
 {
     const int filled = total > 0 ? std::min(done, total) * BarWidth / total : BarWidth;
     QString text = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(BarWidth - filled, QLatin1Char('-')) +
                    QLatin1Char(']') + QStringLiteral(" pass %1/%2").arg(done).arg(total);
-    if (done > 0 && done < total && seconds > 0)
-        text += QStringLiteral("  %1 left").arg(DurationText(seconds / done * (total - done)));
+    if (done > 0 && done < total && seconds > 0) {
+        double left = seconds / done * (total - done);
+        // The run stops once the limit is crossed, whatever passes are left.
+        if (timeLimit > 0)
+            left = std::clamp(timeLimit - seconds, 0.0, left);
+        text += QStringLiteral("  %1 left").arg(DurationText(left));
+    }
     return text;
 }
 
@@ -142,10 +148,10 @@ RayTraceOutcome TraceWithProgress(int passes, const std::function<std::optional<
     const bool terminal = isatty(fileno(err)) == 1;
     const StopOnSignals stopping;
     RayTraceOutcome outcome;
-    outcome.Picture = trace([&](int done, int total, double seconds, const RayRender&) {
+    outcome.Picture = trace([&](int done, int total, double seconds, const RayRender& render) {
         outcome.Passes = done;
         if (terminal)
-            Print(err, QStringLiteral("\r\033[K") + RayProgressLine(done, total, seconds));
+            Print(err, QStringLiteral("\r\033[K") + RayProgressLine(done, total, seconds, render.TimeLimit()));
         return StopOnSignals::Caught() == 0;
     });
     if (terminal)

@@ -23,8 +23,9 @@ class RayRender;
 // one. CommandLineError naming the file when one is damaged.
 RayCovers ReadRayCovers(const HeadlessBox& box);
 
-// "[########----------------] pass 12/64  3.1 s left"
-QString RayProgressLine(int done, int total, double seconds);
+// "[########----------------] pass 12/64  3.1 s left"; with a time limit
+// (seconds, 0: none) the time left is at most what remains of it.
+QString RayProgressLine(int done, int total, double seconds, double timeLimit = 0);
 
 // Whether the box's picture is ray traced: its engine after the options.
 bool RayTraced(const HeadlessBox& box);

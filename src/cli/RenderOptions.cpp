@@ -76,10 +76,15 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
 {
     RenderOptions o;
     bool projectGiven = false;
+    OptionsSeen seen;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         OptionReader option(arguments, i);
         const QString arg = option.Name();
         if (const RenderOptionEntry* entry = FindRenderOption(arg)) {
+            // A bundle's projects may come in several groups; any other
+            // option given twice leaves unclear which one was meant.
+            if (QLatin1String(entry->Name) != QLatin1String("bundle"))
+                seen.Add(QLatin1String(entry->Name), arg);
             std::optional<QString> value;
             switch (entry->Arity) {
             case OptionArity::None:

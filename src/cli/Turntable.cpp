@@ -10,6 +10,7 @@
 #include "cli/StopOnSignals.h"
 #include "formats/AtomicFile.h"
 #include "formats/GifAnimation.h"
+#include "formats/ImageCodec.h"
 #include "formats/ProjectError.h"
 
 #include <QCoreApplication>
@@ -22,6 +23,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <utility>
 #include <cmath>
 #include <cstring>
@@ -159,6 +161,18 @@ void ClearAbandonedStaging(const QString& folder)
     }
 }
 
+// The target's own entry, not what a link there points to: rename replaces
+// the link.
+bool Lstat(const QString& path, struct stat& st)
+{
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+CommandLineError CannotWrite(const QString& path, const QString& why)
+{
+    return BadInput(QStringLiteral("%1: cannot be written (%2)").arg(QDir::toNativeSeparators(path), why));
+}
+
 } // namespace
 
 QString FrameNamePattern::NameOf(int frame) const
@@ -212,15 +226,18 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     TurntableOptions t;
     bool fpsGiven = false;
     QStringList shared;
+    OptionsSeen seen; // the shared ones are render's to check
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         OptionReader option(arguments, i);
         const QString arg = option.Name();
         const auto next = [&] { return option.Value(); };
         if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
+            seen.Add(QStringLiteral("output"), arg);
             t.Output = next();
             if (t.Output.isEmpty())
                 throw UsageError(QStringLiteral("%1 needs a file name").arg(arg));
         } else if (arg == QLatin1String("--frames")) {
+            seen.Add(arg, arg);
             const QString v = next();
             bool ok = false;
             const qlonglong n = v.toLongLong(&ok);
@@ -230,6 +247,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
                 throw BadValue(arg, v, QStringLiteral("out of range %1..%2").arg(MinTurntableFrames).arg(MaxTurntableFrames));
             t.FrameCount = static_cast<int>(n);
         } else if (arg == QLatin1String("--fps")) {
+            seen.Add(arg, arg);
             const QString v = next();
             bool ok = false;
             const double fps = v.toDouble(&ok);
@@ -240,6 +258,7 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
             t.Fps = fps;
             fpsGiven = true;
         } else if (arg == QLatin1String("--tilt")) {
+            seen.Add(arg, arg);
             option.NoValue();
             t.Tilt = true;
         } else if (arg == QLatin1String("--bundle")) {
@@ -271,6 +290,80 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     if (!t.Frames && t.Render.Transparent)
         throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a .gif"));
     return t;
+}
+
+void CheckFramesReplaceable(const QString& folder, const QStringList& names)
+{
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        throw CannotWrite(folder, SystemReason());
+    struct stat dir {};
+    if (!Lstat(folder, dir))
+        throw CannotWrite(folder, SystemReason());
+    const uid_t me = ::geteuid();
+    for (const QString& name : names) {
+        const QString target = QDir(folder).filePath(name);
+        struct stat st {};
+        if (!Lstat(target, st))
+            continue; // nothing there to replace
+        if (S_ISDIR(st.st_mode))
+            throw CannotWrite(target, QStringLiteral("a folder is in its place"));
+        // In a shared folder (/tmp) only its owner may replace a file.
+        if ((dir.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && dir.st_uid != me)
+            throw CannotWrite(target, QStringLiteral("another user's file in a shared folder"));
+    }
+}
+
+std::optional<FrameSwapError> SwapInFrames(const QString& staged, const QString& folder, const QStringList& names,
+                                           const QString& aside, const FileMove& move)
+{
+    struct Step {
+        QString Target;
+        QString Old;        // where the replaced picture waits; empty when there was none
+        bool NewIn = false; // the new frame took the target's name
+    };
+    std::vector<Step> steps;
+    std::optional<FrameSwapError> failure;
+    for (const QString& name : names) {
+        Step step;
+        step.Target = QDir(folder).filePath(name);
+        struct stat st {};
+        QString why;
+        if (Lstat(step.Target, st)) {
+            step.Old = QDir(aside).filePath(name);
+            if (!move(step.Target, step.Old, why)) {
+                failure = FrameSwapError{step.Target, why, {}};
+                break;
+            }
+        }
+        step.NewIn = move(QDir(staged).filePath(name), step.Target, why);
+        steps.push_back(step);
+        if (!step.NewIn) {
+            failure = FrameSwapError{step.Target, why, {}};
+            break;
+        }
+    }
+    if (!failure)
+        return std::nullopt;
+    // Back as it was: the new frames out, the replaced ones in their places.
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        QString why;
+        bool back = true;
+        if (!it->Old.isEmpty())
+            back = move(it->Old, it->Target, why); // over the new frame at once
+        else if (it->NewIn)
+            back = move(it->Target, QDir(staged).filePath(QFileInfo(it->Target).fileName()), why);
+        if (!back)
+            failure->NotRestored << it->Target;
+    }
+    return failure;
+}
+
+bool RenameFile(const QString& from, const QString& to, QString& why)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    why = SystemReason();
+    return false;
 }
 
 float TurntableAngle(float start, int frame, int frames)
@@ -349,7 +442,12 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
             throw BadInput(QString::fromStdString(e.what()));
         }
     const std::vector<int> delays = GifFrameDelays(t.FrameCount, t.Fps);
-    std::vector<QString> names;
+    QStringList names;
+    if (t.Frames) {
+        for (int k = 0; k < t.FrameCount; ++k)
+            names << QFileInfo(t.Frames->NameOf(k)).fileName();
+        CheckFramesReplaceable(targetFolder, names); // before the work, not after
+    }
 
     RenderSession session; // one context for the whole turn
     const StopOnSignals stopping;
@@ -396,10 +494,8 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
                     throw BadInput(QStringLiteral("%1: not enough memory to write the animation").arg(t.Output));
                 }
             } else {
-                const QString name = QFileInfo(t.Frames->NameOf(k)).fileName();
-                WritePicture(picture, staging->filePath(name), options.Format, options.Quality, options.Transparent,
-                             options.Dpi);
-                names.push_back(name);
+                WritePicture(picture, staging->filePath(names[k]), options.Format, options.Quality,
+                             options.Transparent, options.Dpi);
             }
             progress.Frame(k + 1, t.FrameCount);
         }
@@ -413,11 +509,34 @@ int RunTurntable(const QStringList& arguments, std::FILE* err)
         }
         return 0;
     }
-    for (const QString& name : names) {
-        const QString to = QDir(targetFolder).filePath(name);
-        if (std::rename(QFile::encodeName(staging->filePath(name)).constData(), QFile::encodeName(to).constData()) != 0)
-            throw BadInput(QStringLiteral("%1: cannot be written (%2)")
-                               .arg(QDir::toNativeSeparators(to), QString::fromLocal8Bit(std::strerror(errno))));
+    // All or nothing: the earlier turn's frames wait beside the staged ones
+    // until every new frame is in.
+    CheckFramesReplaceable(targetFolder, names);
+    const QString aside = staging->filePath(QStringLiteral(".replaced"));
+    if (!QDir().mkdir(aside))
+        throw CannotWrite(aside, SystemReason());
+    if (const std::optional<FrameSwapError> failure =
+            SwapInFrames(staging->path(), targetFolder, names, aside, RenameFile)) {
+        QString text = QStringLiteral("%1: cannot be written (%2); the earlier pictures are left as they were")
+                           .arg(QDir::toNativeSeparators(failure->Target), failure->Reason);
+        if (!failure->NotRestored.isEmpty()) {
+            // The only copies of what could not be put back: out of the
+            // staging folder, which goes now or with the next turntable.
+            QString kept = QDir(targetFolder)
+                               .filePath(QStringLiteral("earlier-frames-%1").arg(QCoreApplication::applicationPid()));
+            QString why;
+            if (!RenameFile(aside, kept, why)) {
+                staging->setAutoRemove(false);
+                kept = aside;
+            }
+            made.keep = true;
+            text = QStringLiteral("%1: cannot be written (%2); %3 could not be put back, the earlier "
+                                  "pictures are in %4")
+                       .arg(QDir::toNativeSeparators(failure->Target), failure->Reason,
+                            QDir::toNativeSeparators(failure->NotRestored.join(QStringLiteral(", "))),
+                            QDir::toNativeSeparators(kept));
+        }
+        throw BadInput(text);
     }
     made.keep = true;
     return 0;

@@ -49,6 +49,7 @@ public:
     void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
 
     int PassesDone() const { return passes_; }
+    double TimeLimit() const { return settings_.TimeLimit; } // seconds; 0: none
     // Upright RGBA8888, not premultiplied (sRGB).
     QImage Picture() const;
     // Linear, premultiplied RGBA per pixel: the mean of the passes.

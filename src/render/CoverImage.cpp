@@ -122,11 +122,24 @@ bool LoadCoverPicture(RgbaPicture& picture, const QString& fileName)
     return true;
 }
 
+// Whether the file is one to read as a cover: false for a missing file or
+// another kind. An empty one is said to be so, once for every way a cover is
+// read, rather than by a decoder's complaint about its missing header.
+bool IsCoverToRead(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile() || !IsCoverImageFile(fileName))
+        return false;
+    if (info.size() == 0)
+        throw FileFailure(fileName, QStringLiteral("empty file"));
+    return true;
+}
+
 } // namespace
 
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
 {
-    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+    if (!IsCoverToRead(fileName))
         return false;
     RgbaPicture decoded;
     if (!LoadCoverPicture(decoded, fileName))
@@ -137,7 +150,7 @@ bool ReadImageToBitmap(const QString& fileName, QImage& bitmap)
 
 bool ReadCoverPicture(const QString& fileName, RgbaPicture& picture)
 {
-    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+    if (!IsCoverToRead(fileName))
         return false;
     RgbaPicture decoded;
     if (!LoadCoverPicture(decoded, fileName) || !decoded.Pixels || decoded.Width <= 0 || decoded.Height <= 0)
@@ -149,7 +162,7 @@ bool ReadCoverPicture(const QString& fileName, RgbaPicture& picture)
 std::optional<DecodedCover> DecodeCoverImage(const QString& fileName, QSize previewSize,
                                              int maxTextureSize, BaseLevelProgress* progress)
 {
-    if (!QFileInfo(fileName).isFile() || !IsCoverImageFile(fileName))
+    if (!IsCoverToRead(fileName))
         return std::nullopt;
     auto decoded = std::make_unique<RgbaPicture>();
     QSize original;

@@ -50,7 +50,8 @@ QSize ThumbnailFit(QSize picture, QSize preview);
 bool IsCoverImageFile(const QString& fileName);
 
 // Reads a cover picture into a 24-bit bitmap; false for a missing
-// file or another extension; a damaged file throws ImageError.
+// file or another extension; a damaged or empty file throws ImageError
+// ("FILE: empty file"), as do the readers below.
 bool ReadImageToBitmap(const QString& fileName, QImage& bitmap);
 
 // The whole cover picture at its own size, opaque (alpha over white), as

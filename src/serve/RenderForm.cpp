@@ -130,6 +130,9 @@ UploadedCover ReadCover(const FormPart& part, const QString& slot, const FormLim
     const QString fileName = Text(part.FileName).toLower();
     const bool declaredTga = fileName.endsWith(QLatin1String(".tga")) || StartsWithType(part.ContentType, "image/x-tga") ||
                              StartsWithType(part.ContentType, "image/x-targa") || StartsWithType(part.ContentType, "image/tga");
+    // As a cover file with no bytes is told on the command line and in the window.
+    if (part.Content.empty())
+        throw ServeError(422, QStringLiteral("the %1 cover is an empty file").arg(slot));
     const CoverHeader header = ReadCoverHeader(part.Content, declaredTga);
     if (header.Kind == PictureKind::Unknown)
         throw ServeError(415, QStringLiteral("the %1 cover is no JPEG, PNG, GIF, BMP or Targa (.tga) picture").arg(slot));

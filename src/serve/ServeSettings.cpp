@@ -73,9 +73,12 @@ int ServeSettings::QueueCapacity() const { return Queue > 0 ? Queue : 4 * Worker
 ServeSettings ParseServeArguments(const QStringList& arguments)
 {
     ServeSettings s;
+    OptionsSeen seen;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         OptionReader option(arguments, i);
         const QString arg = option.Name();
+        if (arg.startsWith(QLatin1String("--")))
+            seen.Add(arg, arg);
         if (arg == QLatin1String("--bind")) {
             s.Bind = option.Value();
             if (s.Bind.isEmpty())

@@ -86,8 +86,9 @@ struct RenderTest : ::testing::Test {
     // Front-view kind, small and quick.
     QImage Front(const QStringList& more = {})
     {
-        return Render(QStringList{QStringLiteral("--form"), QStringLiteral("2"), QStringLiteral("--size"),
-                                  QStringLiteral("96x96")} + more);
+        return Render(OverriddenBy({QStringLiteral("--form"), QStringLiteral("2"), QStringLiteral("--size"),
+                                    QStringLiteral("96x96")},
+                                   more));
     }
 
     QString Project(const ProjectData& data, const char* name = "p.pcf")

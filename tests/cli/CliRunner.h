@@ -50,6 +50,17 @@ inline CliResult RunCubiform(const QStringList& arguments, const QString& workin
     return r;
 }
 
+// A test's default options, each with one value, less those `more` gives
+// again, then `more`: an option is given once, as the command line wants.
+inline QStringList OverriddenBy(const QStringList& defaults, const QStringList& more)
+{
+    QStringList args;
+    for (qsizetype i = 0; i + 1 < defaults.size(); i += 2)
+        if (!more.contains(defaults[i]))
+            args << defaults[i] << defaults[i + 1];
+    return args + more;
+}
+
 // Runs a render that must succeed and returns the picture it wrote.
 inline QImage RenderPicture(const QStringList& arguments, const QString& output)
 {

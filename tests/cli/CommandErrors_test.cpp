@@ -173,4 +173,54 @@ TEST_F(CommandErrors, AnAbsurdlyLongPathIsTooLongAndShownShort)
     EXPECT_EQ(ParseFailure({QString(200, QLatin1Char('b')) + ".pcf", "-o", "x.png"}).first, 0);
 }
 
+TEST_F(CommandErrors, MistakesAreToldInTheirOwnWords)
+{
+    Write(QStringLiteral("empty.jpg"), QByteArray());
+    Write(QStringLiteral("header.csv"), "front,output\r\n\r\n");
+    const struct {
+        QStringList args;
+        int status;
+        QString said; // the first line, after "cubiform: "
+    } cases[] = {
+        // An empty cover is named as one, not by a decoder's complaint.
+        {{"render", "--front", "empty.jpg", "-o", "x.png"}, 1, Path("empty.jpg") + ": empty file"},
+        // A size is quoted whole: "0" alone would not say which side.
+        {{"render", "--size", "0x0", "-o", "x.png"}, 1, "--size \"0x0\": out of range 1..16384 for each side"},
+        {{"render", "--size", "20x99999", "-o", "x.png"}, 1,
+         "--size \"20x99999\": out of range 1..16384 for each side"},
+        // One option given twice: which one was meant?
+        {{"render", "--size", "100x100", "--size", "200x200", "-o", "x.png"}, 2, "--size is given twice"},
+        {{"render", "-o", "a.png", "-o", "b.png"}, 2, "-o is given twice"},
+        {{"render", "--output=a.png", "-o", "b.png"}, 2, "-o is given twice"},
+        {{"render", "--shadow", "-o", "a.png", "--shadow=20"}, 2, "--shadow is given twice"},
+        {{"turntable", "--frames", "3", "--frames", "4", "-o", "s.gif"}, 2, "--frames is given twice"},
+        {{"turntable", "-o", "s.gif", "--output", "t.gif"}, 2, "--output is given twice"},
+        {{"turntable", "--width", "30", "--width", "40", "-o", "s.gif"}, 2, "--width is given twice"},
+        {{"batch", "--report", "a.csv", "--report", "b.csv", "header.csv"}, 2, "--report is given twice"},
+        {{"batch", "-j", "2", "-j", "3", "header.csv"}, 2, "-j is given twice"},
+        {{"batch", "--jobs=2", "-j3", "header.csv"}, 2, "-j is given twice"},
+        {{"serve", "--port", "0", "--port", "0"}, 2, "--port is given twice"},
+        // A header alone is as empty as a JSON lines manifest with no line.
+        {{"batch", "header.csv"}, 1, "header.csv: the manifest is empty (it has no rows)"},
+        // A render option without its command is wrong use, not a project for the window.
+        {{"-o", "a.png"}, 2, "-o needs a command: cubiform render ... -o a.png"},
+        {{"--size=40x30", "box.pcf"}, 2, "--size needs a command: cubiform render ... --size=40x30"},
+        {{"--transparent"}, 2, "--transparent needs a command: cubiform render ... --transparent"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = RunCubiform(c.args, dir.path());
+        EXPECT_EQ(r.Status, c.status) << c.args.join(' ').toStdString() << "\n" << r.Err.toStdString();
+        EXPECT_EQ(r.Err.section(QLatin1Char('\n'), 0, 0).toStdString(), ("cubiform: " + c.said).toStdString());
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"empty.jpg", "header.csv"}));
+
+    // The toolkit's own options and a project still go to the window (which
+    // needs a display here, and says so).
+    for (const QStringList& window : {QStringList{"-style", "fusion"}, QStringList{"-geometry", "100x100", "box.pcf"}}) {
+        const CliResult r = RunCubiform(window, dir.path());
+        EXPECT_EQ(r.Status, 1) << window.join(' ').toStdString();
+        EXPECT_TRUE(r.Err.contains("no display")) << r.Err.toStdString();
+    }
+}
+
 } // namespace

@@ -73,3 +73,21 @@ TEST(RayProgressTest, TheBarShowsPassesAndTheTimeLeft)
     EXPECT_EQ(RayProgressLine(8, 32, 2.0), QStringLiteral("[######------------------] pass 8/32  6.0 s left"));
     EXPECT_EQ(RayProgressLine(32, 32, 9.0), QStringLiteral("[########################] pass 32/32"));
 }
+
+TEST(RayProgressTest, UnderATimeLimitTheTimeLeftCountsDownToIt)
+{
+    const struct {
+        int done, total;
+        double seconds, limit;
+        const char* left;
+    } cases[] = {
+        {2, 100000, 4.0, 60.0, "56.0 s"},  // the passes alone would take 55:33:16
+        {8, 32, 2.0, 60.0, "6.0 s"},       // the passes end first
+        {3, 1000, 61.5, 60.0, "0.0 s"},    // the pass that crosses it is the last
+        {8, 32, 2.0, 0.0, "6.0 s"},        // no limit
+        {1, 100000, 1.0, 86400.0, "23:59:59"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(RayProgressLine(c.done, c.total, c.seconds, c.limit).endsWith(QStringLiteral("  %1 left").arg(QLatin1String(c.left))))
+            << RayProgressLine(c.done, c.total, c.seconds, c.limit).toStdString();
+}

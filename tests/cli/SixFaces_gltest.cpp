@@ -44,9 +44,9 @@ struct SixFacesTest : ::testing::Test {
     QImage Cube(const QStringList& more)
     {
         const QString out = dir.filePath(QStringLiteral("shot%1.png").arg(serial++));
-        return RenderPicture(QStringList{"--form", "2", "--width", "50", "--height", "50", "--thickness", "50",
-                                         "--eye", "0", "--depth", "30", "--side-angle", "0", "--size", "96x96"} +
-                                 more,
+        return RenderPicture(OverriddenBy({"--form", "2", "--width", "50", "--height", "50", "--thickness", "50",
+                                           "--eye", "0", "--depth", "30", "--side-angle", "0", "--size", "96x96"},
+                                          more),
                              out);
     }
 };

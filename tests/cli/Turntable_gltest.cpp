@@ -19,6 +19,7 @@
 #include <utime.h>
 
 #include <csignal>
+#include <map>
 #include <cstring>
 #include <memory>
 
@@ -186,6 +187,34 @@ TEST_F(TurntableRun, FailuresSayWhyAndLeaveNothingBehind)
     EXPECT_EQ(r.Status, 1);
     EXPECT_TRUE(r.Err.startsWith(QStringLiteral("cubiform: --frames \"0\": out of range 2..720"))) << r.Err.toStdString();
     EXPECT_EQ(Files(), before);
+}
+
+TEST_F(TurntableRun, ATurnThatCannotReplaceEveryFrameLeavesTheEarlierTurnWhole)
+{
+    const QStringList args = {QStringLiteral("--front"), QStringLiteral("front.jpg"), QStringLiteral("--size"),
+                              QStringLiteral("32x32"), QStringLiteral("--frames"), QStringLiteral("4"),
+                              QStringLiteral("-o"), QStringLiteral("made/spin-%03d.png")};
+    ASSERT_EQ(Turntable(args).Status, 0);
+    // Frame 2 of the earlier turn has a folder in its place.
+    ASSERT_TRUE(QFile::remove(Path(QStringLiteral("made/spin-002.png"))));
+    ASSERT_TRUE(QDir().mkdir(Path(QStringLiteral("made/spin-002.png"))));
+    std::map<QString, QByteArray> before;
+    for (const QString& name : Files(QStringLiteral("made")))
+        if (QFileInfo(Path(QStringLiteral("made/") + name)).isFile())
+            before[name] = Read(Path(QStringLiteral("made/") + name));
+    ASSERT_EQ(before.size(), 3u);
+
+    const CliResult r = Turntable(args + QStringList{QStringLiteral("--background"), QStringLiteral("#FF0000")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.startsWith(QStringLiteral("cubiform: /"))) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.endsWith(QStringLiteral("/made/spin-002.png: cannot be written (a folder is in its place)\n")))
+        << r.Err.toStdString();
+    for (const auto& [name, bytes] : before)
+        EXPECT_EQ(Read(Path(QStringLiteral("made/") + name)), bytes) << name.toStdString();
+    EXPECT_EQ(Files(QStringLiteral("made")),
+              (QStringList{QStringLiteral("spin-000.png"), QStringLiteral("spin-001.png"), QStringLiteral("spin-002.png"),
+                           QStringLiteral("spin-003.png")}))
+        << "no staging folder is left";
 }
 
 TEST_F(TurntableRun, CtrlCStopsBetweenFramesAndLeavesNothingBehind)

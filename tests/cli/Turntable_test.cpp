@@ -1,12 +1,20 @@
-// The turntable's arguments, frame names and GIF timing.
+// The turntable's arguments, frame names, GIF timing and the frames of an
+// earlier turn replaced all together or not at all.
 #include "cli/Turntable.h"
 #include "document/BoxLooks.h"
 #include "formats/GifAnimation.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <numeric>
+#include <set>
 
 namespace {
 
@@ -134,6 +142,85 @@ TEST(TurntableTest, AnglesGoOnceAroundAndStayBelowAFullTurn)
     EXPECT_EQ(TurntableAngle(-30.0f, 1, 4), 60.0f);
     for (int k = 0; k < 720; ++k)
         EXPECT_LT(TurntableAngle(359.9f, k, 720), 360.0f);
+}
+
+// Frames 0 and 2 of an earlier turn are there, frame 1 is not; the move
+// that fails is counted from 1: (old 0 aside, new 0 in, new 1 in, old 2
+// aside, new 2 in), then the steps that undo them, last first.
+TEST(TurntableTest, AFailedMoveTakesTheNewFramesOutAndPutsTheOldOnesBack)
+{
+    const QStringList names = {QStringLiteral("f-0.png"), QStringLiteral("f-1.png"), QStringLiteral("f-2.png")};
+    const struct {
+        std::set<int> failing;
+        const char* target; // the frame that could not be written; empty: none failed
+        QStringList notRestored;
+    } cases[] = {
+        {{}, "", {}},
+        {{1}, "f-0.png", {}},
+        {{2}, "f-0.png", {}},
+        {{3}, "f-1.png", {}},
+        {{4}, "f-2.png", {}},
+        {{5}, "f-2.png", {}},
+        {{5, 8}, "f-2.png", {QStringLiteral("f-0.png")}}, // old 2 back, new 1 out, old 0 back fails
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        QTemporaryDir dir;
+        const QString folder = dir.path(), staged = dir.filePath(QStringLiteral(".staged")),
+                      aside = dir.filePath(QStringLiteral(".staged/.replaced"));
+        ASSERT_TRUE(QDir().mkpath(aside));
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        const auto contents = [&] {
+            std::map<QString, QByteArray> files;
+            for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+                QFile f(QDir(folder).filePath(name));
+                EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+                files[name] = f.readAll();
+            }
+            return files;
+        };
+        write(QDir(folder).filePath(names[0]), "old 0");
+        write(QDir(folder).filePath(names[2]), "old 2");
+        for (const QString& name : names)
+            write(QDir(staged).filePath(name), "new " + name.toUtf8());
+        const std::map<QString, QByteArray> before = contents();
+
+        int calls = 0;
+        const std::optional<FrameSwapError> failure =
+            SwapInFrames(staged, folder, names, aside, [&](const QString& from, const QString& to, QString& why) {
+                if (c.failing.count(++calls)) {
+                    why = QStringLiteral("refused");
+                    return false;
+                }
+                return RenameFile(from, to, why);
+            });
+        if (!*c.target) {
+            EXPECT_FALSE(failure);
+            EXPECT_EQ(contents(), (std::map<QString, QByteArray>{{names[0], "new f-0.png"},
+                                                                  {names[1], "new f-1.png"},
+                                                                  {names[2], "new f-2.png"}}));
+            continue;
+        }
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->Target, QDir(folder).filePath(QLatin1String(c.target)));
+        EXPECT_EQ(failure->Reason, QStringLiteral("refused"));
+        QStringList notRestored;
+        for (const QString& target : failure->NotRestored)
+            notRestored << QFileInfo(target).fileName();
+        EXPECT_EQ(notRestored, c.notRestored);
+        if (c.notRestored.isEmpty()) {
+            EXPECT_EQ(contents(), before);
+        } else {
+            // What could not be put back waits in the aside folder, whole.
+            QFile kept(QDir(aside).filePath(names[0]));
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), QByteArray("old 0"));
+        }
+    }
 }
 
 } // namespace

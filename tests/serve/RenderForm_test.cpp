@@ -165,6 +165,16 @@ TEST(RenderFormTest, CoversAreToldByTheirBytesAndHeldToThePixelLimit)
     EXPECT_EQ(Status({{"front", "f.png", "image/png", PngHeader(0, 10)}}), 422);
     EXPECT_EQ(Status({{"front", "f.png", "image/png", PngHeader(10, 10).substr(0, 20)}}), 422);
     EXPECT_EQ(Status({{"side", "f.jpg", "image/jpeg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10)}}), 422);
+    // An empty part is said to be one, whatever it was called.
+    for (const char* name : {"f.jpg", "f.tga"}) {
+        try {
+            Read({{"front", name, "", ""}});
+            ADD_FAILURE() << name;
+        } catch (const ServeError& e) {
+            EXPECT_EQ(e.Status(), 422);
+            EXPECT_EQ(e.Text(), QStringLiteral("the front cover is an empty file"));
+        }
+    }
 }
 
 TEST(RenderFormTest, CoverHeadersGiveTheSizesTheWritersWrote)
