@@ -10,15 +10,21 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
+QString Text(const char* path)
+{
+    QFile file(QString::fromUtf8(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+    return QString::fromUtf8(file.readAll());
+}
+
 QString Manual()
 {
-    QFile file(QStringLiteral(CUBIFORM_MANUAL));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return QString::fromUtf8(file.readAll());
+    return Text(CUBIFORM_MANUAL);
 }
 
 // The manual's "Command line" section, up to the next top-level heading.
@@ -174,6 +180,19 @@ TEST_F(ManualExamples, TheCdExampleShowsTheCoverOnItsLargeFace)
     EXPECT_GT(centre.green(), 150) << centre.name().toStdString();
     EXPECT_LT(centre.red(), 90) << centre.name().toStdString();
     EXPECT_LT(centre.blue(), 90) << centre.name().toStdString();
+}
+
+// The README's tour of the commands shows one line per command; each is one
+// of the manual's examples, word for word, so it is run or shown there.
+TEST(ReadmeTour, EveryLineIsOneOfTheManualsExamples)
+{
+    const QStringList tour = ShellLines(Text(CUBIFORM_README));
+    ASSERT_EQ(tour.size(), 5);
+    std::vector<QStringList> manual;
+    for (const QString& line : ShellLines(Manual()))
+        manual.push_back(ShellWords(line));
+    for (const QString& line : tour)
+        EXPECT_NE(std::find(manual.begin(), manual.end(), ShellWords(line)), manual.end()) << line.toStdString();
 }
 
 } // namespace
