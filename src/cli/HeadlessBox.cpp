@@ -38,20 +38,28 @@ void CheckCoverFile(const QString& path, int slot)
 
 // The project reader's classic text, after what it means here: a picture
 // given where the project goes (--front forgotten), or a file cut short.
+// The reader's own texts need no classic one beside them.
 QString ProjectFailureText(const QString& path, const ProjectError& e)
 {
     using Kind = ProjectError::Kind;
-    if (e.kind() != Kind::InvalidPropertyValue && e.kind() != Kind::StreamRead)
-        return e.Text();
-    if (const PictureKind picture = SniffPictureKind(path); picture != PictureKind::Unknown)
-        return QStringLiteral("a %1 picture, not a project; to put it on the box, use --front %2 (%3)")
-            .arg(PictureKindName(picture), path, e.Text());
-    if (e.kind() == Kind::StreamRead)
+    const bool classic = e.kind() == Kind::InvalidPropertyValue || e.kind() == Kind::StreamRead;
+    if (classic || e.kind() == Kind::NotAProject) {
+        if (const PictureKind picture = SniffPictureKind(path); picture != PictureKind::Unknown) {
+            const QString said = QStringLiteral("a %1 picture, not a project; to put it on the box, use --front %2")
+                                     .arg(PictureKindName(picture), path);
+            return classic ? QStringLiteral("%1 (%2)").arg(said, e.Text()) : said;
+        }
+    }
+    switch (e.kind()) {
+    case Kind::StreamRead:
         return QStringLiteral("%1 (%2)")
             .arg(QFileInfo(path).size() == 0 ? QStringLiteral("the project file is empty")
                                              : QStringLiteral("the project is cut short"),
                  e.Text());
-    return e.Text();
+    case Kind::NotAProject: return QStringLiteral("not a Cubiform project");
+    case Kind::DamagedAfterClassic: return QStringLiteral("the project is damaged after its classic values");
+    default: return e.Text();
+    }
 }
 
 } // namespace

@@ -14,6 +14,8 @@ public:
         NewerVersion,         // written by a newer program; nothing else was read
         CannotCreate,         // the new file could not be written
         CannotRead,           // the file could not be read (or is far too large)
+        NotAProject,          // starts like no project: some other file
+        DamagedAfterClassic,  // bytes after the 21 values that are no whole block
     };
 
     ProjectError(Kind kind, const QString& text)
@@ -40,3 +42,7 @@ inline QString FileInUseText(const QString& path)
 {
     return QStringLiteral("Can not overwrite. File ") + path + QStringLiteral(" is in use.");
 }
+
+// Ours, where a classic text would mislead.
+inline QString NotAProjectText() { return QStringLiteral("Not a Cubiform project"); }
+inline QString DamagedAfterClassicText() { return QStringLiteral("Project damaged after its classic values"); }

@@ -23,6 +23,11 @@ constexpr std::int32_t EngineBlockVersion = 1;
     throw ProjectError(ProjectError::Kind::InvalidPropertyValue, InvalidPropertyValueText());
 }
 
+[[noreturn]] void ThrowReadError()
+{
+    throw ProjectError(ProjectError::Kind::StreamRead, StreamReadErrorText());
+}
+
 QByteArray ExtensionBlock(const QString& name, std::int32_t version, const QByteArray& values)
 {
     ValueWriter header;
@@ -116,7 +121,9 @@ BoxEngine ReadEngine(const QByteArray& values)
     return engine; // values of a later version stay unread
 }
 
-// The blocks after value 21, read on from where `r` stands.
+// The blocks after value 21, read on from where `r` stands. Only whole
+// blocks may follow: a stored engine or shape that is silently dropped
+// renders another box than the one saved.
 void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
 {
     ValueWriter markWriter;
@@ -125,7 +132,13 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     bool looksSeen = false;
     bool shapeSeen = false;
     bool engineSeen = false;
-    while (QByteArrayView(bytes).sliced(r.Position()).startsWith(mark)) {
+    while (r.Position() < bytes.size()) {
+        const QByteArrayView rest = QByteArrayView(bytes).sliced(r.Position());
+        if (!rest.startsWith(mark)) {
+            if (QByteArrayView(mark).startsWith(rest))
+                ThrowReadError(); // cut inside the mark
+            throw ProjectError(ProjectError::Kind::DamagedAfterClassic, DamagedAfterClassicText());
+        }
         r.ReadString(); // the mark
         const QString name = r.ReadString();
         const std::int32_t version = r.ReadInteger();
@@ -150,6 +163,15 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
             d.Engine = ReadEngine(values);
         }
     }
+}
+
+// A byte that is no value's tag at all where the version or the value
+// after it starts: text, a picture or noise, not a damaged project. A tag
+// of the wrong kind there keeps the classic text.
+void RefuseOtherFiles(const QByteArray& bytes, qsizetype at)
+{
+    if (at < bytes.size() && !ValueTag::IsTag(static_cast<std::uint8_t>(bytes[at])))
+        throw ProjectError(ProjectError::Kind::NotAProject, NotAProjectText());
 }
 
 } // namespace
@@ -186,10 +208,12 @@ ProjectData DecodeProject(const QByteArray& bytes)
 {
     ValueReader r(bytes);
     ProjectData d;
+    RefuseOtherFiles(bytes, 0);
     d.Version = r.ReadInteger();
     // Refuse before reading on: a newer layout may differ from here on.
     if (d.Version > ProjectFormatVersion)
         throw ProjectError(ProjectError::Kind::NewerVersion, NewerVersionText());
+    RefuseOtherFiles(bytes, r.Position());
     d.FrontBack = r.ReadString();
     d.LeftRight = r.ReadString();
     d.TopBottom = r.ReadString();

@@ -10,8 +10,8 @@
 //   Integer version 1; later versions only append values
 //   Integer length  bytes of the values that follow
 //   values          a reader takes those it knows and skips the rest
-// Bytes after value 21 that do not start with the mark are ignored, as
-// they always were.
+// Only whole blocks may follow value 21; a classic reader stops before
+// them, so its view of a file is the same either way.
 #include "document/BoxEngine.h"
 #include "document/BoxLooks.h"
 #include "document/BoxShape.h"
@@ -73,9 +73,11 @@ QByteArray EncodeProject(const ProjectData& data);
 // returning, so a caller never applies half a file. Throws ProjectError:
 // kind NewerVersion (version above 11, nothing after it is read),
 // InvalidPropertyValue (also a look, shape or engine value out of its
-// range, or a second block of one name) or StreamRead (also a block that ends early or claims more
-// bytes than there are). Bytes after the last value that are no extension
-// block are ignored.
+// range, or a second block of one name), StreamRead (also a block cut
+// anywhere, its mark included, or one that claims more bytes than there
+// are), DamagedAfterClassic (other bytes between or after the blocks) or
+// NotAProject (no value's tag at all where the version or the value after
+// it starts: text, a picture, noise).
 ProjectData DecodeProject(const QByteArray& bytes);
 
 // Replaces the file only once the new one is complete, so a failed save

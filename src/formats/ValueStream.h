@@ -18,6 +18,13 @@ inline constexpr std::uint8_t String = 0x06;
 inline constexpr std::uint8_t LongString = 0x0C;
 inline constexpr std::uint8_t WideString = 0x12;
 inline constexpr std::uint8_t Utf8String = 0x14;
+
+// One of the tags above, the first byte of every value.
+constexpr bool IsTag(std::uint8_t byte)
+{
+    return byte == Int8 || byte == Int16 || byte == Int32 || byte == Extended || byte == String ||
+           byte == LongString || byte == WideString || byte == Utf8String;
+}
 } // namespace ValueTag
 
 class ValueWriter {

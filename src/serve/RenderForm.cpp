@@ -147,7 +147,12 @@ ProjectData ReadUploadedProject(std::string_view bytes)
     try {
         data = DecodeProject(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     } catch (const ProjectError& e) {
-        throw ServeError(422, QStringLiteral("the project is damaged: %1").arg(e.Text()));
+        switch (e.kind()) {
+        case ProjectError::Kind::NotAProject: throw ServeError(422, QStringLiteral("the project is not a Cubiform project"));
+        case ProjectError::Kind::DamagedAfterClassic:
+            throw ServeError(422, QStringLiteral("the project is damaged after its classic values"));
+        default: throw ServeError(422, QStringLiteral("the project is damaged: %1").arg(e.Text()));
+        }
     }
     for (const QString* path : {&data.FrontBack, &data.LeftRight, &data.TopBottom, &data.Back, &data.Right, &data.Bottom})
         if (!path->isEmpty())

@@ -451,7 +451,9 @@ TEST_F(CommandTest, DamagedProjectsAreRefusedWithTheirMessageAndNothingIsWritten
         {"empty.pcf", QByteArray(), QStringLiteral("the project file is empty (Stream read error)")},
         {"newer.pcf", newer, QStringLiteral("File version is higher than than the program's. Get an update.")},
         {"tag.pcf", wrongTag, QStringLiteral("Invalid property value")},
-        {"garbage.pcf", QByteArray("\x7f" "ELF garbage bytes, not a project at all"), QStringLiteral("Invalid property value")},
+        {"garbage.pcf", QByteArray("\x7f" "ELF garbage bytes, not a project at all"), QStringLiteral("not a Cubiform project")},
+        {"notes.txt", QByteArray("Front: box.jpg\n"), QStringLiteral("not a Cubiform project")},
+        {"padded.pcf", good + QByteArray(4, '\0'), QStringLiteral("the project is damaged after its classic values")},
     };
     for (const auto& c : cases) {
         const QString project = Path(c.name);

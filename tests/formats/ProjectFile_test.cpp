@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -138,9 +140,11 @@ TEST(ProjectFileTest, OlderAndNegativeVersionsUseTheSameLayout)
     }
 }
 
-TEST(ProjectFileTest, BytesAfterTheLastValueAreIgnored)
+// Blocks may follow, so other bytes there may be what is left of one.
+TEST(ProjectFileTest, BytesAfterTheLastValueAreDamage)
 {
-    EXPECT_EQ(DecodeProject(EncodeProject(Varied()) + Hex("FF00FF") + QByteArray(100, 'z')), Varied());
+    EXPECT_EQ(DecodeErrorKind(EncodeProject(Varied()) + Hex("FF00FF") + QByteArray(100, 'z')),
+              ProjectError::Kind::DamagedAfterClassic);
 }
 
 TEST(ProjectFileTest, EveryTruncationIsAStreamReadError)
@@ -299,7 +303,7 @@ TEST(ProjectLooksTest, LaterBlocksAndLaterValuesAreSkipped)
     const QByteArray later = ExtensionBlock(QStringLiteral("Turntable"), 3, Integers({7, 8, 9}) + QByteArray("\x00\xFF", 2));
     // A later version of the looks block appends values a reader does not know.
     const QByteArray looks2 = ExtensionBlock(QStringLiteral("Looks"), 2, LooksValues(10, 20, 30, 40, 0, 4) + Integers({99, -5}));
-    const ProjectData d = DecodeProject(classic + later + looks2 + later + QByteArray("trailing junk"));
+    const ProjectData d = DecodeProject(classic + later + looks2 + later);
     EXPECT_EQ(d.Looks.Shadow, 10);
     EXPECT_EQ(d.Looks.ShadowSoftness, 20);
     EXPECT_EQ(d.Looks.Reflection, 30);
@@ -351,9 +355,9 @@ TEST(ProjectLooksTest, MalformedBlocksAreRefused)
         ASSERT_TRUE(error.has_value()) << n;
         EXPECT_EQ(error->kind(), Kind::StreamRead) << n;
     }
-    // Fewer bytes than the mark are no block: trailing bytes, ignored as ever.
-    for (qsizetype n = 0; n < 6; ++n)
-        EXPECT_EQ(DecodeProject(classic + whole.left(n)), Example()) << n;
+    // Fewer bytes than the mark are a cut inside it.
+    for (qsizetype n = 1; n < 6; ++n)
+        EXPECT_EQ(DecodeErrorKind(classic + whole.left(n)), Kind::StreamRead) << n;
 }
 
 TEST(ProjectLooksTest, DamagedBlocksFailCleanly)
@@ -375,6 +379,60 @@ TEST(ProjectLooksTest, DamagedBlocksFailCleanly)
             } catch (const ProjectError&) {
             }
         }
+    }
+}
+
+// -- What follows the classic values ----------------------------------------
+
+// Nothing or whole blocks: a cut anywhere in a block, its mark included, is
+// a cut; other bytes between or after blocks are damage; a file that starts
+// like no project is called that.
+TEST(ProjectReadTest, AfterTheClassicValuesOnlyWholeBlocksAreRead)
+{
+    using Kind = ProjectError::Kind;
+    ProjectData all = Varied();
+    std::vector<qsizetype> ends = {EncodeProject(all).size()};
+    all.Looks = SomeLooks();
+    ends.push_back(EncodeProject(all).size());
+    all.Shape = {.EdgeRadius = 4.5f, .BookPages = true};
+    all.Right = QStringLiteral("right.png");
+    ends.push_back(EncodeProject(all).size());
+    all.Engine = {.RayTraced = true, .Passes = 64, .Gloss = 20};
+    const QByteArray whole = EncodeProject(all);
+    ends.push_back(whole.size());
+    EXPECT_EQ(DecodeProject(whole), all);
+
+    struct Case {
+        QString what;
+        QByteArray bytes;
+        Kind kind;
+        QString text;
+    };
+    std::vector<Case> cases;
+    for (std::size_t block = 0; block + 1 < ends.size(); ++block)
+        for (qsizetype n = ends[block] + 1; n < ends[block + 1]; ++n)
+            cases.push_back({QStringLiteral("cut at %1").arg(n), whole.left(n), Kind::StreamRead,
+                             QStringLiteral("Stream read error")});
+    const QByteArray junks[] = {QByteArray(1, '\0'), QByteArray(16, '\0'), QByteArray("junk"), Hex("0205"),
+                                Hex("0604") + QByteArray("CFXA")};
+    for (qsizetype at : ends)
+        for (const QByteArray& junk : junks)
+            cases.push_back({QStringLiteral("%1 at %2").arg(QString::fromLatin1(junk.toHex())).arg(at),
+                             whole.left(at) + junk + whole.mid(at), Kind::DamagedAfterClassic,
+                             QStringLiteral("Project damaged after its classic values")});
+    std::mt19937 noise(11);
+    QByteArray random;
+    for (int i = 0; i < 512; ++i)
+        random.append(static_cast<char>(noise() & 0xFF));
+    for (const QByteArray& other : {QByteArray("Front: box.jpg\nSide: side.jpg\n"), random, Hex("0205") + random})
+        cases.push_back({QString::fromLatin1(other.left(8).toHex()), other, Kind::NotAProject,
+                         QStringLiteral("Not a Cubiform project")});
+
+    for (const Case& c : cases) {
+        const auto error = DecodeError(c.bytes);
+        ASSERT_TRUE(error.has_value()) << c.what.toStdString();
+        EXPECT_EQ(error->kind(), c.kind) << c.what.toStdString();
+        EXPECT_EQ(error->Text().toStdString(), c.text.toStdString()) << c.what.toStdString();
     }
 }
 
