@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders the README's pictures from the demo project: docs/demo.png and
-# docs/looks.png (the studio looks on) headless with the command line,
+# Renders the pictures of README.md and docs/manual.md from the demo
+# project: docs/demo.png and docs/looks.png (the studio looks on) headless
+# with the command line,
 # docs/rounded.png (rounded edges), docs/book.png (a book with its pages) and
 # docs/bundle.png (three boxes in one picture) headless by GL tests,
 # docs/sides.png (an own back picture, drawn here) and
@@ -56,13 +57,13 @@ convert \( "$scratch/raster.png" "$scratch/traced.png" +append \) \
 echo "wrote docs/engines.png"
 cmake --build build -j2 --target gl_tests
 CUBIFORM_ROUNDED_PICTURE="$PWD/docs/rounded.png" env -u DISPLAY ./build/tests/gl_tests \
-  --gtest_filter=ShapePictures.RoundedDemoForTheReadme >/dev/null
+  --gtest_filter=ShapePictures.RoundedDemoForTheManual >/dev/null
 echo "wrote docs/rounded.png"
 CUBIFORM_BOOK_PICTURE="$PWD/docs/book.png" env -u DISPLAY ./build/tests/gl_tests \
-  --gtest_filter=ShapePictures.BookDemoForTheReadme >/dev/null
+  --gtest_filter=ShapePictures.BookDemoForTheManual >/dev/null
 echo "wrote docs/book.png"
 CUBIFORM_BUNDLE_PICTURE="$PWD/docs/bundle.png" env -u DISPLAY ./build/tests/gl_tests \
-  --gtest_filter=BundlePictures.BundleDemoForTheReadme >/dev/null
+  --gtest_filter=BundlePictures.BundleDemoForTheManual >/dev/null
 echo "wrote docs/bundle.png"
 CUBIFORM_SCREENSHOT="$PWD/docs/window.png" CUBIFORM_SCREENSHOT_PROJECT="$PWD/build/examples/demo/demo.pcf" \
   xvfb-run -a -s "-screen 0 1280x1024x24" ./build/tests/gui_tests \

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The README's pictures of the service's page: docs/page.png at a desktop's
-# width and docs/page-phone.png at a phone's, screenshots of headless
-# chromium on a service this script starts on loopback, with a cover it
-# draws. Needs node, npm and chromium (scripts/install-deps.sh); the page
-# tests' puppeteer-core is installed from tests/web's lockfile into the
-# build tree, as the page test installs it.
+# The pictures of the service's page in README.md and docs/manual.md:
+# docs/page.png at a desktop's width and docs/page-phone.png at a phone's,
+# screenshots of headless chromium on a service this script starts on
+# loopback, with a cover it draws. Needs node, npm and chromium
+# (scripts/install-deps.sh); the page tests' puppeteer-core is installed
+# from tests/web's lockfile into the build tree, as the page test installs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset dev >/dev/null

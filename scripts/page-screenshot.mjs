@@ -1,6 +1,6 @@
-// The service's page as the README shows it: a cover chosen, the preview
-// drawn, a look turned up; one screenshot at a desktop's width and one at
-// a phone's. Run by make-page-images.sh, beside puppeteer-core's modules.
+// The service's page as the README and the manual show it: a cover chosen,
+// the preview drawn, a look turned up; one screenshot at a desktop's width
+// and one at a phone's. Run by make-page-images.sh, beside puppeteer-core's modules.
 //
 // node page-screenshot.mjs BASE_URL COVER DESKTOP.png PHONE.png
 import puppeteer from 'puppeteer-core';

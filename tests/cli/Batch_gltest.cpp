@@ -439,7 +439,7 @@ TEST_F(BatchTest, GnuParallelRunsTheShards)
     if (parallel.isEmpty())
         GTEST_SKIP() << "GNU parallel is not installed (scripts/install-deps.sh installs it)";
     const QString manifest = ManyRows(QStringLiteral("m.csv"), 9);
-    // The recipe in the README, as a shell runs it.
+    // The recipe in the manual ("Batch"), as a shell runs it.
     QProcess shell;
     shell.setWorkingDirectory(dir.path());
     shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("parallel --will-cite --halt now,fail=1 '%1' batch m.csv --shard {}/4 -j1 ::: 1 2 3 4")

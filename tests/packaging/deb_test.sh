@@ -2,7 +2,7 @@
 # Makes the Debian package from a build, checks what it holds and how it is
 # described, and has lintian judge it: no errors allowed. The warnings that
 # remain for a package made by CPack outside a Debian source tree are listed
-# in the README ("Debian package").
+# in docs/architecture.md ("The Debian package's checks").
 set -euo pipefail
 build="$1"
 work=$(mktemp -d)

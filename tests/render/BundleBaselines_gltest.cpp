@@ -108,10 +108,10 @@ QString PaintCover(const QString& file, QColor field, QColor band, QColor disc)
     return file;
 }
 
-// The README's picture of a bundle, when CUBIFORM_BUNDLE_PICTURE names where
+// The manual's picture of a bundle, when CUBIFORM_BUNDLE_PICTURE names where
 // it goes (scripts/make-docs-images.sh): the demo project with a CD and a
 // book whose covers are painted here, in a row with the looks.
-TEST(BundlePictures, BundleDemoForTheReadme)
+TEST(BundlePictures, BundleDemoForTheManual)
 {
     const QString target = qEnvironmentVariable("CUBIFORM_BUNDLE_PICTURE");
     if (target.isEmpty())

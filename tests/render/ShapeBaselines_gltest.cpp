@@ -91,7 +91,7 @@ std::string CaseName(const ::testing::TestParamInfo<ShapeCase>& info)
 
 INSTANTIATE_TEST_SUITE_P(Stored, ShapeBaselines, ::testing::ValuesIn(Cases), CaseName);
 
-// A README picture from the demo project: written where the variable `env`
+// A picture for the manual from the demo project: written where the variable `env`
 // names (scripts/make-docs-images.sh), else skipped.
 void WriteDemoPicture(const char* env, const char* arguments, float edgeRadius, bool bookPages)
 {
@@ -118,7 +118,7 @@ void WriteDemoPicture(const char* env, const char* arguments, float edgeRadius, 
 }
 
 // The rounded box.
-TEST(ShapePictures, RoundedDemoForTheReadme)
+TEST(ShapePictures, RoundedDemoForTheManual)
 {
     WriteDemoPicture("CUBIFORM_ROUNDED_PICTURE",
                      "--background #e8e8ec --depth 45 --vertical=-5 --shadow 75 --reflection 35 --light 60 "
@@ -127,7 +127,7 @@ TEST(ShapePictures, RoundedDemoForTheReadme)
 }
 
 // A hard-cover book with its pages, from the demo project's covers.
-TEST(ShapePictures, BookDemoForTheReadme)
+TEST(ShapePictures, BookDemoForTheManual)
 {
     WriteDemoPicture("CUBIFORM_BOOK_PICTURE",
                      "--form 8 --side-angle 325 --tilt-angle 24 --depth 47 --vertical=1 --background #e8e8ec "

@@ -194,7 +194,7 @@ namespace {
 
 // Writes a picture of the window when CUBIFORM_SCREENSHOT names a file, with
 // the project CUBIFORM_SCREENSHOT_PROJECT opened (scripts/make-docs-images.sh
-// makes the README's screenshot so); otherwise checks that it can be grabbed.
+// makes the documents' screenshot so); otherwise checks that it can be grabbed.
 TEST_F(WindowTest, WindowCanBeGrabbed)
 {
     Start();

@@ -1,5 +1,5 @@
-// The README's command-line examples, run as written on the demo project and
-// its covers under the names the README uses: each must succeed and leave a
+// The manual's command-line examples, run as written on the demo project and
+// its covers under the names the manual uses: each must succeed and leave a
 // picture that can be read.
 #include "cli/CliRunner.h"
 #include "render/CoverImage.h"
@@ -10,24 +10,30 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
-QString Readme()
+QString Text(const char* path)
 {
-    QFile file(QStringLiteral(CUBIFORM_README));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QFile file(QString::fromUtf8(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
     return QString::fromUtf8(file.readAll());
 }
 
-// The README's "Command line" section, up to the next top-level heading.
-QString CommandLineSection(const QString& readme)
+QString Manual()
 {
-    const qsizetype start = readme.indexOf(QStringLiteral("\n## Command line\n"));
-    const qsizetype end = readme.indexOf(QStringLiteral("\n## "), start + 1);
+    return Text(CUBIFORM_MANUAL);
+}
+
+// The manual's "Command line" section, up to the next top-level heading.
+QString CommandLineSection(const QString& manual)
+{
+    const qsizetype start = manual.indexOf(QStringLiteral("\n## Command line\n"));
+    const qsizetype end = manual.indexOf(QStringLiteral("\n## "), start + 1);
     EXPECT_GE(start, 0);
-    return readme.mid(start, end - start);
+    return manual.mid(start, end - start);
 }
 
 // The "cubiform ..." lines of a text's sh blocks.
@@ -77,19 +83,15 @@ QStringList ShellWords(const QString& line)
     return words;
 }
 
-// Every "cubiform ..." line of the command-line section's sh blocks, the
-// one-line turntable example in its text, and the turntable blocks.
+// Every "cubiform ..." line of the command-line section's sh blocks (the
+// turntable's among them) and the one-line turntable example in its text.
 std::vector<QStringList> Examples()
 {
-    const QString readme = Readme();
-    const QString section = CommandLineSection(readme);
+    const QString section = CommandLineSection(Manual());
     QStringList lines = ShellLines(section);
     static const QRegularExpression inText(QStringLiteral("`(cubiform turntable [^`]*)`"));
     for (auto it = inText.globalMatch(section); it.hasNext();)
         lines << it.next().captured(1);
-    for (const QString& line : ShellLines(readme))
-        if (line.startsWith(QLatin1String("cubiform turntable ")) && !lines.contains(line))
-            lines << line;
     std::vector<QStringList> examples;
     for (const QString& line : lines)
         examples.push_back(ShellWords(line).mid(1));
@@ -105,7 +107,7 @@ QString OutputOf(const QStringList& args)
     return {};
 }
 
-struct ReadmeExamples : ::testing::Test {
+struct ManualExamples : ::testing::Test {
     QTemporaryDir dir;
     QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
 
@@ -124,7 +126,7 @@ struct ReadmeExamples : ::testing::Test {
     }
 };
 
-TEST_F(ReadmeExamples, EveryCommandLineExampleWorksAsWritten)
+TEST_F(ManualExamples, EveryCommandLineExampleWorksAsWritten)
 {
     const std::vector<QStringList> examples = Examples();
     ASSERT_GE(examples.size(), 13u); // eight in the first block, two looks, three turntables
@@ -154,7 +156,7 @@ TEST_F(ReadmeExamples, EveryCommandLineExampleWorksAsWritten)
     }
 }
 
-TEST_F(ReadmeExamples, TheCdExampleShowsTheCoverOnItsLargeFace)
+TEST_F(ManualExamples, TheCdExampleShowsTheCoverOnItsLargeFace)
 {
     std::vector<QStringList> cd;
     for (const QStringList& args : Examples())
@@ -178,6 +180,19 @@ TEST_F(ReadmeExamples, TheCdExampleShowsTheCoverOnItsLargeFace)
     EXPECT_GT(centre.green(), 150) << centre.name().toStdString();
     EXPECT_LT(centre.red(), 90) << centre.name().toStdString();
     EXPECT_LT(centre.blue(), 90) << centre.name().toStdString();
+}
+
+// The README's tour of the commands shows one line per command; each is one
+// of the manual's examples, word for word, so it is run or shown there.
+TEST(ReadmeTour, EveryLineIsOneOfTheManualsExamples)
+{
+    const QStringList tour = ShellLines(Text(CUBIFORM_README));
+    ASSERT_EQ(tour.size(), 5);
+    std::vector<QStringList> manual;
+    for (const QString& line : ShellLines(Manual()))
+        manual.push_back(ShellWords(line));
+    for (const QString& line : tour)
+        EXPECT_NE(std::find(manual.begin(), manual.end(), ShellWords(line)), manual.end()) << line.toStdString();
 }
 
 } // namespace
