@@ -149,76 +149,62 @@ TEST(TurntableTest, AnglesGoOnceAroundAndStayBelowAFullTurn)
 // aside, new 2 in), then the steps that undo them, last first.
 TEST(TurntableTest, AFailedMoveTakesTheNewFramesOutAndPutsTheOldOnesBack)
 {
-    const QStringList names = {QStringLiteral("f-0.png"), QStringLiteral("f-1.png"), QStringLiteral("f-2.png")};
+    using Files = std::map<QString, QByteArray>;
+    const Files earlier = {{QStringLiteral("f-0.png"), "old 0"}, {QStringLiteral("f-2.png"), "old 2"}};
+    const Files turn = {{QStringLiteral("f-0.png"), "new 0"}, {QStringLiteral("f-1.png"), "new 1"},
+                        {QStringLiteral("f-2.png"), "new 2"}};
     const struct {
         std::set<int> failing;
-        const char* target; // the frame that could not be written; empty: none failed
-        QStringList notRestored;
+        QString target; // the frame that could not be written; empty: none failed
+        Files after, aside; // the frames' folder, and what waits in the aside folder
     } cases[] = {
-        {{}, "", {}},
-        {{1}, "f-0.png", {}},
-        {{2}, "f-0.png", {}},
-        {{3}, "f-1.png", {}},
-        {{4}, "f-2.png", {}},
-        {{5}, "f-2.png", {}},
-        {{5, 8}, "f-2.png", {QStringLiteral("f-0.png")}}, // old 2 back, new 1 out, old 0 back fails
+        {{}, {}, turn, earlier}, // the replaced frames go with the hidden folder
+        {{1}, QStringLiteral("f-0.png"), earlier, {}},
+        {{2}, QStringLiteral("f-0.png"), earlier, {}},
+        {{3}, QStringLiteral("f-1.png"), earlier, {}},
+        {{4}, QStringLiteral("f-2.png"), earlier, {}},
+        {{5}, QStringLiteral("f-2.png"), earlier, {}},
+        // Old 2 back, new 1 out, then old 0 cannot be put back: it waits, whole.
+        {{5, 8}, QStringLiteral("f-2.png"), {{QStringLiteral("f-0.png"), "new 0"}, {QStringLiteral("f-2.png"), "old 2"}},
+         {{QStringLiteral("f-0.png"), "old 0"}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.target);
+        SCOPED_TRACE(c.target.toStdString());
         QTemporaryDir dir;
-        const QString folder = dir.path(), staged = dir.filePath(QStringLiteral(".staged")),
-                      aside = dir.filePath(QStringLiteral(".staged/.replaced"));
-        ASSERT_TRUE(QDir().mkpath(aside));
-        const auto write = [](const QString& path, const QByteArray& bytes) {
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
+        const QDir folder(dir.path()), staged(dir.filePath(QStringLiteral(".staged"))),
+            aside(dir.filePath(QStringLiteral(".staged/.replaced")));
+        ASSERT_TRUE(QDir().mkpath(aside.path()));
+        const auto put = [](const QDir& where, const Files& files) {
+            for (const auto& [name, bytes] : files) {
+                QFile f(where.filePath(name));
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+            }
         };
-        const auto contents = [&] {
-            std::map<QString, QByteArray> files;
-            for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-                QFile f(QDir(folder).filePath(name));
-                EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-                files[name] = f.readAll();
+        const auto filesIn = [](const QDir& where) {
+            Files files;
+            for (const QString& name : where.entryList(QDir::Files)) {
+                QFile f(where.filePath(name));
+                files[name] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
             }
             return files;
         };
-        write(QDir(folder).filePath(names[0]), "old 0");
-        write(QDir(folder).filePath(names[2]), "old 2");
-        for (const QString& name : names)
-            write(QDir(staged).filePath(name), "new " + name.toUtf8());
-        const std::map<QString, QByteArray> before = contents();
-
+        put(folder, earlier);
+        put(staged, turn);
         int calls = 0;
-        const std::optional<FrameSwapError> failure =
-            SwapInFrames(staged, folder, names, aside, [&](const QString& from, const QString& to, QString& why) {
+        const std::optional<FrameSwapError> failure = SwapInFrames(
+            staged.path(), folder.path(), QStringList{QStringLiteral("f-0.png"), QStringLiteral("f-1.png"), QStringLiteral("f-2.png")},
+            aside.path(), [&](const QString& from, const QString& to, QString& why) {
                 if (c.failing.count(++calls)) {
                     why = QStringLiteral("refused");
                     return false;
                 }
                 return RenameFile(from, to, why);
             });
-        if (!*c.target) {
-            EXPECT_FALSE(failure);
-            EXPECT_EQ(contents(), (std::map<QString, QByteArray>{{names[0], "new f-0.png"},
-                                                                  {names[1], "new f-1.png"},
-                                                                  {names[2], "new f-2.png"}}));
-            continue;
-        }
-        ASSERT_TRUE(failure);
-        EXPECT_EQ(failure->Target, QDir(folder).filePath(QLatin1String(c.target)));
-        EXPECT_EQ(failure->Reason, QStringLiteral("refused"));
-        QStringList notRestored;
-        for (const QString& target : failure->NotRestored)
-            notRestored << QFileInfo(target).fileName();
-        EXPECT_EQ(notRestored, c.notRestored);
-        if (c.notRestored.isEmpty()) {
-            EXPECT_EQ(contents(), before);
-        } else {
-            // What could not be put back waits in the aside folder, whole.
-            QFile kept(QDir(aside).filePath(names[0]));
-            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-            EXPECT_EQ(kept.readAll(), QByteArray("old 0"));
+        EXPECT_EQ(failure ? QFileInfo(failure->Target).fileName() : QString(), c.target);
+        EXPECT_EQ(filesIn(folder), c.after);
+        EXPECT_EQ(filesIn(aside), c.aside);
+        if (failure) {
+            EXPECT_EQ(failure->NotRestored.size(), static_cast<qsizetype>(c.aside.size())); // each one named
         }
     }
 }
