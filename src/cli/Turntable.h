@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 
 inline constexpr int MinTurntableFrames = 2;
@@ -50,26 +49,6 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments);
 // Frame k's angle for a turn of `frames` frames from `start`, kept below 360
 // so the window's wrapping of a full turn never shows.
 float TurntableAngle(float start, int frame, int frames);
-
-// CommandLineError naming the first of `names` in `folder` that a new frame
-// could not replace (a folder in its place, a folder that cannot be written).
-void CheckFramesReplaceable(const QString& folder, const QStringList& names);
-
-// Moves `from` to `to` as rename does; false with the system's reason.
-using FileMove = std::function<bool(const QString& from, const QString& to, QString& why)>;
-bool RenameFile(const QString& from, const QString& to, QString& why);
-
-struct FrameSwapError {
-    QString Target; // the frame that could not be written
-    QString Reason;
-    QStringList NotRestored; // earlier frames left in the aside folder
-};
-
-// Moves each of `names` from `staged` into `folder`, the pictures they
-// replace into `aside`. On a failure the new frames already in are taken
-// out and the replaced ones put back: the earlier turn is left whole.
-std::optional<FrameSwapError> SwapInFrames(const QString& staged, const QString& folder, const QStringList& names,
-                                           const QString& aside, const FileMove& move);
 
 // Runs the command; progress goes to `err` only when it is a terminal.
 int RunTurntable(const QStringList& arguments, std::FILE* err);

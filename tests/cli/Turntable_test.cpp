@@ -1,6 +1,7 @@
 // The turntable's arguments, frame names, GIF timing and the frames of an
 // earlier turn replaced all together or not at all.
 #include "cli/Turntable.h"
+#include "cli/TurntableFrames.h"
 #include "document/BoxLooks.h"
 #include "formats/GifAnimation.h"
 
