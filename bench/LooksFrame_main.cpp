@@ -4,7 +4,7 @@
 //   looks_frame PROJECT WIDTHxHEIGHT RUNS
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 
 #include <QCoreApplication>
 

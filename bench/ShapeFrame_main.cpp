@@ -12,7 +12,7 @@
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
 #include "cli/RenderSession.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 
 #include <sys/resource.h>
 

@@ -5,7 +5,7 @@
 #include "cli/RenderOptions.h"
 #include "document/BoxDocument.h"
 #include "document/ProjectApply.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 #include "formats/ProjectFile.h"
 #include "render/CoverImage.h"
 #include "render/CoverPipeline.h"

@@ -7,6 +7,7 @@
 #include "document/BoxEngine.h"
 #include "document/BoxForm.h"
 #include "document/BoxParameters.h"
+#include "document/ProjectData.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The ten positions a project stores, in the window's order of controls.
 enum class Slider {
@@ -196,6 +198,6 @@ private:
     std::uint32_t background_ = 0xFFFFFF;
     QString outputFolder_;
     std::array<CoverSource, CoverSourceCount> covers_{};
-    QByteArray saved_; // the project's bytes at MarkSaved
+    std::optional<ProjectData> saved_; // what a save stored at MarkSaved
     BoxEngine engine_;
 };

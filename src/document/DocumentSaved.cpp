@@ -1,4 +1,4 @@
-// Whether the document holds changes a save would keep: the project's bytes
+// Whether the document holds changes a save would keep: the project's values
 // now against those when it was last saved, opened or made new.
 #include "document/BoxDocument.h"
 
@@ -6,9 +6,9 @@
 
 namespace {
 
-QByteArray ProjectBytes(const BoxDocument& document)
+ProjectData SavedValues(const BoxDocument& document)
 {
-    return EncodeProject(CaptureProject(document, CoverPathsOf(document), document.OutputFolder()));
+    return CaptureProject(document, CoverPathsOf(document), document.OutputFolder());
 }
 
 } // namespace
@@ -23,10 +23,10 @@ void BoxDocument::SetOutputFolder(const QString& folder)
 
 void BoxDocument::MarkSaved()
 {
-    saved_ = ProjectBytes(*this);
+    saved_ = SavedValues(*this);
 }
 
 bool BoxDocument::Modified() const
 {
-    return ProjectBytes(*this) != saved_;
+    return SavedValues(*this) != saved_;
 }

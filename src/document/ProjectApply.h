@@ -1,7 +1,7 @@
 #pragma once
 // Between the box document and a project record: what a save takes from
 // the document, and what a load puts back into it.
-#include "formats/ProjectFile.h"
+#include "document/ProjectData.h"
 
 #include <QString>
 

@@ -7,7 +7,7 @@
 // a kind not read here, 422 a damaged picture or project, a value out of
 // range, a picture larger than allowed.
 #include "cli/RenderOptions.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 #include "formats/PictureKind.h"
 #include "serve/ServeError.h"
 

@@ -3,7 +3,7 @@
 
 #include "cli/OutputGuard.h"
 #include "document/ProjectApply.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 #include "formats/ProjectError.h"
 #include "services/ProductInfo.h"
 #include "window/FolderPicker.h"

@@ -3,7 +3,7 @@
 #include "cli/CliRunner.h"
 #include "cli/HeadlessBox.h"
 #include "cli/HeadlessRender.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 #include "formats/ProjectFile.h"
 #include "render/SceneDriver.h"
 #include "support/GLPixels.h"

@@ -2,7 +2,7 @@
 // keeps them.
 #include "document/BoxDocument.h"
 
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // new project resets, and how a project brings them and takes them back.
 #include "document/BoxDocument.h"
 #include "document/ProjectApply.h"
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "document/ProjectOpen.h"
+#include "formats/ProjectOpen.h"
 
 #include "document/BoxDocument.h"
 #include "document/ProjectApply.h"
