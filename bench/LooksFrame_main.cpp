@@ -2,8 +2,8 @@
 // looks off and on, at the same sample count, and with more samples: prints
 // each variant's frame (draw + read back) and cover phase as medians.
 //   looks_frame PROJECT WIDTHxHEIGHT RUNS
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
 #include "formats/ProjectOpen.h"
 
 #include <QCoreApplication>

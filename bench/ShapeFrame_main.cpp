@@ -9,9 +9,9 @@
 //   shape_frame PROJECT WIDTHxHEIGHT RUNS [--book-pages]
 // With --book-pages every variant is the project's covers on the hard-cover
 // book kind.
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/RenderSession.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/RenderSession.h"
 #include "formats/ProjectOpen.h"
 
 #include <sys/resource.h>

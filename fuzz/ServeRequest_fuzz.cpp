@@ -7,7 +7,7 @@
 // Seeds: ServeRequest_fuzz --write-seeds=DIR writes a few requests made by
 // the program's own writers and exits.
 #include "FuzzSupport.h"
-#include "cli/ImageOutput.h"
+#include "engine/ImageOutput.h"
 #include "serve/RenderForm.h"
 #include "serve/RenderService.h"
 

@@ -1,5 +1,6 @@
 #include "app/ProcessSetup.h"
 #include "cli/CommandLine.h"
+#include "serve/ServeCommand.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -31,7 +32,8 @@ int main(int argc, char** argv)
     if (IsCommandLineRequest(arguments)) {
         PrepareProcess(arguments);
         const QCoreApplication app(argc, argv);
-        return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr);
+        return RunCommandLine(QCoreApplication::arguments().mid(1), stdout, stderr,
+                              {{QStringLiteral("serve"), RunServe}});
     }
     // Anything else opens the window (with a project).
     PrepareWindowProcess();

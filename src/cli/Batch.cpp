@@ -1,18 +1,19 @@
 #include "cli/Batch.h"
 
+#include "cli/BatchJobFiles.h"
 #include "cli/BatchManifest.h"
 #include "cli/BatchProgress.h"
 #include "cli/BatchState.h"
-#include "cli/BundleRender.h"
-#include "cli/CommandLineError.h"
-#include "cli/OptionReader.h"
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/RayTraceBox.h"
-#include "cli/RayTraceBundle.h"
-#include "cli/ImageOutput.h"
-#include "cli/OutputGuard.h"
-#include "cli/RenderSession.h"
+#include "engine/BundleRender.h"
+#include "engine/JobError.h"
+#include "engine/OptionReader.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/RayTraceBox.h"
+#include "engine/RayTraceBundle.h"
+#include "engine/ImageOutput.h"
+#include "engine/OutputGuard.h"
+#include "engine/RenderSession.h"
 #include "cli/StopOnSignals.h"
 #include "concurrency/ParallelWork.h"
 #include "formats/AtomicFile.h"
@@ -157,7 +158,7 @@ private:
         try {
             step();
             return std::nullopt;
-        } catch (const CommandLineError& e) {
+        } catch (const JobError& e) {
             return e.Text();
         } catch (const std::bad_alloc&) {
             return QStringLiteral("not enough memory");
@@ -336,7 +337,7 @@ int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> t
     std::vector<BatchJob> all;
     try {
         all = PrepareJobs(manifest);
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         throw BadInput(QStringLiteral("%1: %2").arg(options.Manifest, e.Text()));
     }
     // The whole manifest, not only this shard: the others run at the same time.

@@ -17,7 +17,7 @@ struct BatchOptions {
     int Shards = 1;
 };
 
-// Throws CommandLineError (wrong use) for an unknown option or a bad value.
+// Throws JobError (wrong use) for an unknown option or a bad value.
 BatchOptions ParseBatchArguments(const QStringList& arguments);
 
 // Whether the row at `index` (from 0, in manifest order) belongs to the shard.
@@ -27,5 +27,5 @@ inline bool InShard(int index, int shard, int shards) { return index % shards ==
 // is unusable, 128 + the signal when SIGINT or SIGTERM stopped it between
 // rows (the rows being drawn are finished first). Progress and the summary go to `err`; `terminal` chooses the
 // progress bar (default: whether `err` is a terminal). Throws
-// CommandLineError for wrong use and for a manifest that cannot be run.
+// JobError for wrong use and for a manifest that cannot be run.
 int RunBatch(const QStringList& arguments, std::FILE* err, std::optional<bool> terminal = {});

@@ -1,9 +1,10 @@
 #include "cli/BatchManifest.h"
 
-#include "cli/BundleRender.h"
+#include "engine/BundleRender.h"
 #include "cli/JsonLinesManifest.h"
-#include "cli/OptionTable.h"
-#include "cli/ShownPath.h"
+#include "engine/OptionTable.h"
+#include "engine/OptionValues.h"
+#include "engine/ShownPath.h"
 #include "services/FileIdentity.h"
 
 #include <QDir>
@@ -19,7 +20,7 @@ namespace {
 
 QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
-CommandLineError AtLine(int line, const QString& text)
+JobError AtLine(int line, const QString& text)
 {
     return BadInput(QStringLiteral("line %1: %2").arg(line).arg(text));
 }
@@ -201,32 +202,12 @@ void CheckColumn(const QString& name, int line)
 {
     try {
         Classify(name);
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         throw AtLine(line, e.Text());
     }
 }
 
 } // namespace
-
-std::optional<bool> FlagValue(const QString& value)
-{
-    const QString v = value.toLower();
-    if (v.isEmpty() || v == QLatin1String("false") || v == QLatin1String("no") || v == QLatin1String("0"))
-        return false;
-    if (v == QLatin1String("true") || v == QLatin1String("yes") || v == QLatin1String("1"))
-        return true;
-    return std::nullopt;
-}
-
-std::optional<bool> SwitchWord(const QString& value)
-{
-    const QString v = value.toLower();
-    if (v == QLatin1String("yes") || v == QLatin1String("true") || v == QLatin1String("on"))
-        return true;
-    if (v == QLatin1String("no") || v == QLatin1String("false") || v == QLatin1String("off"))
-        return false;
-    return std::nullopt;
-}
 
 namespace {
 
@@ -339,7 +320,7 @@ Manifest ReadManifest(const QString& path)
     const QByteArray bytes = file.readAll();
     try {
         return ParseManifest(bytes, ManifestKindOf(path, bytes), info.absolutePath());
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         throw BadInput(QStringLiteral("%1: %2").arg(path, e.Text()));
     }
 }
@@ -357,7 +338,7 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
     for (const auto& [name, line] : manifest.Columns) {
         try {
             kinds.emplace(name, Classify(name));
-        } catch (const CommandLineError& e) {
+        } catch (const JobError& e) {
             throw AtLine(line, e.Text());
         }
     }
@@ -383,7 +364,7 @@ std::vector<BatchJob> PrepareJobs(const Manifest& manifest)
                     job.Arguments = Arguments(row, manifest.Folder, kinds);
                     job.Options = ParseRenderArguments(job.Arguments);
                     RefuseArrangementWithoutBundle(*job.Options);
-                } catch (const CommandLineError& e) {
+                } catch (const JobError& e) {
                     job.Error = e.Text();
                 }
             }

@@ -2,7 +2,7 @@
 // The manifest of "cubiform batch": one box shot per row, as CSV with a
 // header row or as JSON lines, turned into the same arguments "render" takes
 // and checked by the same parser.
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,7 +32,7 @@ struct Manifest {
 // when the first thing in the file is "{", CSV when not.
 ManifestKind ManifestKindOf(const QString& path, const QByteArray& bytes);
 
-// Throws CommandLineError (bad input) for what spoils the whole manifest: a
+// Throws JobError (bad input) for what spoils the whole manifest: a
 // quote left open, a header that is empty or names a column twice, a line
 // that is not a JSON object. Cells are not checked here.
 Manifest ParseManifest(const QByteArray& bytes, ManifestKind kind, const QString& folder);
@@ -49,18 +49,12 @@ struct BatchJob {
 
 // Every row's cells as "render" arguments, checked by ParseRenderArguments.
 // A column that is not a render option (or project, front, side, top,
-// output) is an error for the whole manifest: CommandLineError naming it,
+// output) is an error for the whole manifest: JobError naming it,
 // thrown before any row is looked at. Two rows with the same output: the
 // later one fails, so no picture depends on which row came last.
 std::vector<BatchJob> PrepareJobs(const Manifest& manifest);
 
-// How a named value (a manifest's cell, a field of a service's request)
-// sets a flag: true/yes/1 on, false/no/0 or nothing off; else nothing.
-std::optional<bool> FlagValue(const QString& value);
-// The words that turn a look on (its bare default) or off; numbers are its
-// strength and give nothing here.
-std::optional<bool> SwitchWord(const QString& value);
 
-// The render arguments of one row; throws CommandLineError for a cell that
+// The render arguments of one row; throws JobError for a cell that
 // cannot be an argument (a flag that is not true or false).
 QStringList RowArguments(const ManifestRow& row, const QString& folder);

@@ -1,5 +1,7 @@
 #include "cli/BatchProgress.h"
 
+#include "engine/ProgressText.h"
+
 #include <QElapsedTimer>
 
 #include <cmath>
@@ -13,17 +15,6 @@ constexpr int BarWidth = 24;
 const char* ClearLine() { return "\r\033[K"; }
 
 } // namespace
-
-QString DurationText(double seconds)
-{
-    if (seconds < 59.95)
-        return QStringLiteral("%1 s").arg(seconds, 0, 'f', 1);
-    const long long whole = std::llround(seconds);
-    const long long h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
-    if (h > 0)
-        return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-}
 
 BatchProgress::BatchProgress(std::FILE* stream, bool terminal, int total, Clock clock)
     : stream_(stream), terminal_(terminal), total_(total), clock_(std::move(clock))

@@ -37,5 +37,3 @@ private:
     int counts_[3] = {0, 0, 0};
 };
 
-// "12.3 s" under a minute, "4:05" or "1:02:03" above.
-QString DurationText(double seconds);

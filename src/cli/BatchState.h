@@ -6,7 +6,7 @@
 // not touched. Several workers, shards and processes may share a folder:
 // each writes under a lock file (.cubiform-batch.lock), merging what the
 // others wrote. A missing or damaged state only means "redraw".
-#include "cli/OutputGuard.h"
+#include "engine/OutputGuard.h"
 
 #include <QHash>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "cli/CommandHelp.h"
 
-#include "cli/OptionTable.h"
+#include "engine/OptionTable.h"
 
 #include <algorithm>
 #include <optional>

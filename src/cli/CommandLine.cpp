@@ -1,21 +1,15 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Batch.h"
-#include "cli/BundleRender.h"
 #include "cli/CommandHelp.h"
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/ImageOutput.h"
-#include "cli/ModelOutput.h"
-#include "cli/OptionTable.h"
-#include "cli/OutputGuard.h"
 #include "cli/ProjectInfo.h"
-#include "cli/RayTraceBox.h"
-#include "cli/ShownPath.h"
+#include "cli/RayTraceProgress.h"
 #include "cli/Turntable.h"
+#include "engine/HeadlessBox.h"
+#include "engine/OptionTable.h"
+#include "engine/ShownPath.h"
+#include "engine/PictureJob.h"
 #include "formats/ProjectError.h"
-#include "concurrency/ParallelWork.h"
-#include "serve/ServeCommand.h"
 #include "services/ProductInfo.h"
 
 #include <QDir>
@@ -53,20 +47,6 @@ const RenderOptionEntry* RenderOptionWritten(const QString& word)
     return FindRenderOption(word.startsWith(QLatin1String("--")) && eq > 0 ? word.left(eq) : word);
 }
 
-QString WithSeparator(const QString& path)
-{
-    QString folder = QDir::toNativeSeparators(path);
-    if (!folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder;
-}
-
-// The folder a picture file lands in.
-QString FolderOf(const QString& file)
-{
-    return WithSeparator(QFileInfo(file).absolutePath());
-}
-
 int Info(const QStringList& args, std::FILE* out)
 {
     if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
@@ -81,67 +61,15 @@ int Info(const QStringList& args, std::FILE* out)
 int Render(const QStringList& args, std::FILE* err)
 {
     const RenderOptions options = ParseRenderArguments(args);
-    RefuseArrangementWithoutBundle(options);
-    if (!options.Bundle.isEmpty())
-        return RenderBundleCommand(options, err);
     PhaseClock clock(options.Timings);
-
-    HeadlessBox box;
-    if (options.Project.isEmpty()) {
-        box.NewProject();
-        // Without a picture the project's pictures go where the command ran
-        // (not into the parent, which the folder of "." would give).
-        box.Document.SetOutputFolder(options.Output.isEmpty() ? WithSeparator(QDir::currentPath())
-                                                              : FolderOf(options.Output));
-    } else {
-        box.OpenProject(ReadProject(options.Project));
-    }
-    box.ApplyOptions(options);
-    if (!options.Output.isEmpty())
-        RefuseRayOptionsOnRaster(box, options);
-    RefuseUnsafeOutputs(JobOf(JobInputs(box, options), {{QStringLiteral("picture"), options.Output},
-                                                         {QStringLiteral("project"), options.SaveProject},
-                                                         {QStringLiteral("model"), options.ExportModel}}));
-    const QSize size = box.OutputSize(options);
-    clock.Mark("start");
-
-    if (!options.Output.isEmpty() && RayTraced(box)) {
-        FitForRayTracing(box, options, size, clock);
-        const RayTraceOutcome traced = RayTraceBox(box, options, size, clock, err);
-        if (!traced.Picture)
-            return 128 + traced.Signal; // as the shell reports a command a signal ended
-        WritePicture(*traced.Picture, options.Output, options.Format, options.Quality, options.Transparent,
-                     options.Dpi, WorkerThreads());
-        clock.Mark("encode");
-    } else if (!options.Output.isEmpty()) {
-        PendingCovers covers(box);
-        const RenderRequest request = RenderRequestOf(box, options, size);
-        GLTeardown teardown; // the GL side is freed while the picture is written
-        const QImage picture = RenderBox(box, covers, request, clock, &teardown);
-        // The picture is all that is left to wait for: every core compresses it.
-        WritePicture(picture, options.Output, options.Format, options.Quality, options.Transparent, options.Dpi,
-                     WorkerThreads());
-        clock.Mark("encode");
-    } else if (!options.ExportModel.isEmpty() && options.Fit) {
-        // The fitted view is found by drawing: the model's camera takes it.
-        PendingCovers covers(box);
-        RenderBox(box, covers, RenderRequestOf(box, options, size), clock);
-    } else {
-        CheckCoverFiles(box);
-    }
-    if (!options.ExportModel.isEmpty()) {
-        WriteModel(box, options.ExportModel, size);
-        clock.Mark("model");
-    }
-
-    if (!options.SaveProject.isEmpty()) {
-        try {
-            if (!SaveProjectFile(options.SaveProject, EncodeProject(box.Capture())))
-                throw BadInput(FileInUseText(options.SaveProject));
-        } catch (const ProjectError& e) {
-            throw BadInput(e.Text());
-        }
-    }
+    int signal = 0;
+    const bool done = RunPictureJob(options, clock, [&](int passes, const TraceSteps& trace) {
+        RayTraceOutcome traced = TraceWithProgress(passes, trace, clock, err);
+        signal = traced.Signal;
+        return std::move(traced.Picture);
+    });
+    if (!done)
+        return 128 + signal; // as the shell reports a command a signal ended
     for (const QString& line : clock.Lines())
         Print(err, QStringLiteral("timing: ") + line + QLatin1Char('\n'));
     return 0;
@@ -167,7 +95,8 @@ bool IsCommandLineRequest(const QStringList& arguments)
     return !QFileInfo::exists(first);
 }
 
-int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
+int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err,
+                   const std::map<QString, CommandRun>& others)
 {
     const QString command = arguments.value(0);
     const QStringList rest = arguments.mid(1);
@@ -192,8 +121,8 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
             return RunTurntable(rest, err);
         if (command == QLatin1String("batch"))
             return RunBatch(rest, err);
-        if (command == QLatin1String("serve"))
-            return RunServe(rest, err);
+        if (const auto other = others.find(command); other != others.end())
+            return other->second(rest, err);
         if (RenderOptionWritten(command)) {
             const QString written =
                 RenderOptionValuesAt(arguments, 0) == 1 ? command + QLatin1Char(' ') + arguments[1] : command;
@@ -205,7 +134,7 @@ int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err)
         const QString nearest = NearestCommand(command);
         throw UsageError(QStringLiteral("unknown command \"%1\"").arg(ShownPath(command)) +
                          (nearest.isEmpty() ? QString() : QStringLiteral(" (did you mean \"%1\"?)").arg(nearest)));
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         Print(err, QStringLiteral("cubiform: %1\n").arg(e.Text()));
         if (e.Status() == ExitUsage)
             Print(err, TryHelpText());

@@ -2,9 +2,12 @@
 // The program's command-line face: "render" and "info" work without any
 // display, "--help" and "--version" answer at once. Anything else starts the
 // window.
+#include <QString>
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
+#include <map>
 
 // True when the arguments (without the program name) are for the command
 // line rather than the window: a command, --help, --version, a long option,
@@ -13,6 +16,11 @@
 // the command line then reports).
 bool IsCommandLineRequest(const QStringList& arguments);
 
-// Runs the command; returns the exit status (0 done, 1 bad input, 2 wrong
-// use). Never throws: every failure becomes one line on `err`.
-int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err);
+// A command another face answers ("serve"): its arguments after the name.
+using CommandRun = std::function<int(const QStringList& arguments, std::FILE* err)>;
+
+// Runs the command, its own or one of `others`; returns the exit status (0
+// done, 1 bad input, 2 wrong use). Never throws: every failure becomes one
+// line on `err`.
+int RunCommandLine(const QStringList& arguments, std::FILE* out, std::FILE* err,
+                   const std::map<QString, CommandRun>& others = {});

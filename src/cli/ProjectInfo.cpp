@@ -1,6 +1,6 @@
 #include "cli/ProjectInfo.h"
 
-#include "cli/OptionTable.h"
+#include "engine/OptionTable.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,12 +1,12 @@
 #include "cli/Turntable.h"
 
-#include "cli/BundleRender.h"
-#include "cli/HeadlessBox.h"
-#include "cli/ImageOutput.h"
-#include "cli/OptionReader.h"
-#include "cli/OutputGuard.h"
-#include "cli/RayTraceBox.h"
-#include "cli/RenderSession.h"
+#include "engine/BundleRender.h"
+#include "engine/HeadlessBox.h"
+#include "engine/ImageOutput.h"
+#include "engine/OptionReader.h"
+#include "engine/OutputGuard.h"
+#include "engine/RayTraceBox.h"
+#include "engine/RenderSession.h"
 #include "cli/StopOnSignals.h"
 #include "cli/TurntableFrames.h"
 #include "formats/AtomicFile.h"
@@ -28,7 +28,7 @@ namespace {
 
 QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
-CommandLineError BadValue(const QString& option, const QString& value, const QString& why)
+JobError BadValue(const QString& option, const QString& value, const QString& why)
 {
     return BadInput(QStringLiteral("%1 %2: %3").arg(option, Quoted(value), why));
 }

@@ -2,7 +2,7 @@
 // "cubiform turntable": the box turned once around through its side angle
 // (and, with --tilt, its tilt angle too), as an animated GIF or as numbered
 // pictures.
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -43,7 +43,7 @@ struct TurntableOptions {
     bool FpsIgnored = false; // --fps with numbered pictures: noted, no effect
 };
 
-// Throws CommandLineError as ParseRenderArguments does.
+// Throws JobError as ParseRenderArguments does.
 TurntableOptions ParseTurntableArguments(const QStringList& arguments);
 
 // Frame k's angle for a turn of `frames` frames from `start`, kept below 360

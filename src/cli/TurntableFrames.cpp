@@ -29,7 +29,7 @@ bool Lstat(const QString& path, struct stat& st)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-CommandLineError CannotWrite(const QString& path, const QString& why)
+JobError CannotWrite(const QString& path, const QString& why)
 {
     return BadInput(QStringLiteral("%1: cannot be written (%2)").arg(QDir::toNativeSeparators(path), why));
 }

@@ -2,7 +2,7 @@
 // Numbered frames put in place all together or not at all: drawn into a
 // hidden staging folder beside them, then swapped in while the frames they
 // replace wait aside, so a failure at any frame leaves the earlier turn whole.
-#include "cli/CommandLineError.h"
+#include "engine/JobError.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,7 +40,7 @@ private:
 // Removes the staging folders of turntables killed outright.
 void ClearAbandonedStaging(const QString& folder);
 
-// CommandLineError naming the first of `names` in `folder` that a new frame
+// JobError naming the first of `names` in `folder` that a new frame
 // could not replace (a folder in its place, a folder that cannot be written).
 void CheckFramesReplaceable(const QString& folder, const QStringList& names);
 

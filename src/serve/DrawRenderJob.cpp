@@ -1,8 +1,8 @@
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/ImageOutput.h"
-#include "cli/ModelOutput.h"
-#include "cli/RenderSession.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/ImageOutput.h"
+#include "engine/ModelOutput.h"
+#include "engine/RenderSession.h"
 #include "concurrency/ParallelWork.h"
 #include "serve/RenderForm.h"
 #include "serve/RenderService.h"
@@ -52,7 +52,7 @@ RenderAnswer DrawRenderJob(RenderSession& session, const RenderJob& job)
             const int parts = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
             answer.Body = EncodePicture(picture, o.Format, o.Quality, o.Transparent, o.Dpi, parts, QStringLiteral("the picture"));
         }
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         answer.Status = 422;
         answer.Body = ErrorJson(WithSlotNames(e.Text(), job));
     } catch (const std::bad_alloc&) {

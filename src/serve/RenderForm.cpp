@@ -1,9 +1,9 @@
 #include "serve/RenderForm.h"
 
-#include "cli/BatchManifest.h"
-#include "cli/HeadlessBox.h"
-#include "cli/OptionTable.h"
-#include "cli/RayTraceBox.h"
+#include "engine/OptionValues.h"
+#include "engine/HeadlessBox.h"
+#include "engine/OptionTable.h"
+#include "engine/RayTraceBox.h"
 #include "formats/ProjectError.h"
 #include "serve/CoverBytes.h"
 
@@ -226,7 +226,7 @@ RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, c
         if (RayTraced(box))
             throw ServeError(422, QStringLiteral("the service draws with the raster only; engine raytrace (asked for "
                                                  "here or stored in the project) is for cubiform render"));
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         throw ServeError(422, e.Text());
     }
     if (form.OutputSize.width() > limits.MaxOutput || form.OutputSize.height() > limits.MaxOutput)

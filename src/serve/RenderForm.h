@@ -6,7 +6,7 @@
 // an unknown option, 413 a cover of too many pixels, 415 a body or cover of
 // a kind not read here, 422 a damaged picture or project, a value out of
 // range, a picture larger than allowed.
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 #include "formats/ProjectOpen.h"
 #include "formats/PictureKind.h"
 #include "serve/ServeError.h"

@@ -1,7 +1,7 @@
 #include "serve/RenderService.h"
 
-#include "cli/CommandLineError.h"
-#include "cli/RenderSession.h"
+#include "engine/JobError.h"
+#include "engine/RenderSession.h"
 #include "serve/CoverStore.h"
 #include "serve/DeadlineServer.h"
 #include "serve/RenderForm.h"

@@ -20,7 +20,7 @@ public:
     RenderService& operator=(const RenderService&) = delete;
 
     // Binds the settings' address and port (0: any free one) and returns the
-    // port; CommandLineError when it cannot.
+    // port; JobError when it cannot.
     int Bind();
     // Answers requests until Stop; then finishes those taken in and returns.
     void Run();

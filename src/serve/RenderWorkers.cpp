@@ -1,6 +1,6 @@
 #include "serve/RenderWorkers.h"
 
-#include "cli/RenderSession.h"
+#include "engine/RenderSession.h"
 #include "concurrency/ParallelWork.h"
 
 std::optional<RenderAnswer> RenderTicket::Wait(std::chrono::steady_clock::time_point deadline)

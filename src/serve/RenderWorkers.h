@@ -3,7 +3,7 @@
 // RenderSession (its GL context and its cover textures kept between
 // requests), fed from a bounded queue: a request that finds the queue full
 // is turned away at once rather than waiting without end.
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 #include "formats/ProjectFile.h"
 #include "serve/CoverStore.h"
 

@@ -1,6 +1,6 @@
 #include "serve/ServeCommand.h"
 
-#include "cli/CommandLineError.h"
+#include "engine/JobError.h"
 #include "serve/RenderService.h"
 #include "serve/ServeSettings.h"
 

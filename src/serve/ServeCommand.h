@@ -4,6 +4,6 @@
 
 #include <cstdio>
 
-// Exit status 0 after an orderly stop. Throws CommandLineError for wrong use
+// Exit status 0 after an orderly stop. Throws JobError for wrong use
 // and for an address it cannot listen on.
 int RunServe(const QStringList& arguments, std::FILE* err);

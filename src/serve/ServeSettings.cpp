@@ -1,7 +1,7 @@
 #include "serve/ServeSettings.h"
 
-#include "cli/CommandLineError.h"
-#include "cli/OptionReader.h"
+#include "engine/JobError.h"
+#include "engine/OptionReader.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>

@@ -26,7 +26,7 @@ struct ServeSettings {
     int QueueCapacity() const;
 };
 
-// Throws CommandLineError (wrong use) for an unknown option or a bad value.
+// Throws JobError (wrong use) for an unknown option or a bad value.
 ServeSettings ParseServeArguments(const QStringList& arguments);
 
 // "20MB", "512KiB", "1048576": bytes. Nothing for anything else.

@@ -1,7 +1,7 @@
 // New, Open, Save and Save as, and the project file's save and load routines.
 #include "window/MainWindow.h"
 
-#include "cli/OutputGuard.h"
+#include "engine/OutputGuard.h"
 #include "document/ProjectApply.h"
 #include "formats/ProjectOpen.h"
 #include "formats/ProjectError.h"

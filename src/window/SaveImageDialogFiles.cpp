@@ -200,7 +200,7 @@ void SaveImageDialog::OkClicked()
             order.Path = path;
             RefuseShotOverInputs(order);
         }
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         prompts_.Tell(this, QMessageBox::Critical, windowTitle(), e.Text());
         return;
     }

@@ -1,11 +1,12 @@
 #include "window/SaveImageShot.h"
 
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/ImageOutput.h"
-#include "cli/OutputGuard.h"
-#include "cli/PhaseClock.h"
-#include "cli/RayTraceBox.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/ImageOutput.h"
+#include "engine/OutputGuard.h"
+#include "engine/PhaseClock.h"
+#include "engine/ProgressText.h"
+#include "engine/RayTraceBox.h"
 #include "raytrace/RayRender.h"
 #include "concurrency/ParallelWork.h"
 
@@ -120,7 +121,7 @@ ShotJob::ShotJob(ShotOrder order, QObject* parent)
                 [&](const QImage& picture) { post([this, picture] { Q_EMIT Preview(picture); }); });
             written = true;
         } catch (const ShotStopped&) {
-        } catch (const CommandLineError& e) {
+        } catch (const JobError& e) {
             problem = e.Text();
         } catch (const std::bad_alloc&) {
             problem = QStringLiteral("Can not allocate enough video memory. Try again with a smaller image.");

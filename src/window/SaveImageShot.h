@@ -4,7 +4,7 @@
 // same bytes as `cubiform render` for the same project and options (the ray
 // tracer's default seed), at any size the command line takes. It runs beside the window, stops between its steps
 // when asked, and a stopped or failed shot leaves no file behind.
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 #include "document/BoxDocument.h"
 
 #include <QObject>
@@ -41,7 +41,7 @@ using ShotPreview = std::function<void(const QImage& picture)>;
 // Draws and writes the picture on the calling thread; `note` is told what
 // it does as each step begins. Once `stop` is set it ends at its next step
 // (the ray tracer within a row) with ShotStopped, before the file takes its
-// name. Throws CommandLineError for every other failure. The document's
+// name. Throws JobError for every other failure. The document's
 // engine says which draws it; `preview` sees the ray tracer's passes.
 void MakeShot(const ShotOrder& order, const std::atomic<bool>& stop,
               const std::function<void(const QString& note)>& note, const ShotPreview& preview = {});

@@ -1,5 +1,6 @@
 // What a batch prints while it runs, on a terminal and into a log.
 #include "cli/BatchProgress.h"
+#include "engine/ProgressText.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // refused, the arrangement and spacing only with a bundle.
 #include "support/CliErrors.h"
 #include "cli/BatchManifest.h"
-#include "cli/BundleRender.h"
-#include "cli/RenderOptions.h"
+#include "engine/BundleRender.h"
+#include "engine/RenderOptions.h"
 #include "render/BoxGroup.h"
 
 #include <gtest/gtest.h>

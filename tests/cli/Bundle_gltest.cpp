@@ -3,11 +3,11 @@
 // than a box, --fit frames the whole group, the one shadow darkens the
 // floor under every box; the command, batch and guard refuse what cannot
 // be drawn and write nothing then.
-#include "cli/BundleRender.h"
+#include "engine/BundleRender.h"
 #include "cli/CliRunner.h"
-#include "cli/HeadlessBox.h"
-#include "cli/RenderOptions.h"
-#include "cli/RenderSession.h"
+#include "engine/HeadlessBox.h"
+#include "engine/RenderOptions.h"
+#include "engine/RenderSession.h"
 #include "formats/ProjectFile.h"
 #include "support/TempFiles.h"
 

@@ -1,8 +1,8 @@
 // One project, two surfaces: the window's captured frame and the picture
 // "cubiform render" writes must be the same pixels.
 #include "cli/CliRunner.h"
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
 #include "formats/ProjectOpen.h"
 #include "formats/ProjectFile.h"
 #include "render/SceneDriver.h"

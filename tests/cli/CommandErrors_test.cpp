@@ -4,7 +4,7 @@
 #include "support/CliErrors.h"
 #include "cli/CliRunner.h"
 #include "cli/CommandHelp.h"
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 #include "formats/ProjectFile.h"
 
 #include <QDir>

@@ -3,10 +3,10 @@
 // no picture (info, --save-project, usage and refusals).
 #include "support/CliErrors.h"
 #include "cli/CliRunner.h"
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
 #include "cli/ProjectInfo.h"
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 #include "document/ProjectApply.h"
 #include "formats/ProjectFile.h"
 
@@ -233,7 +233,7 @@ TEST(HeadlessBox, TheKindComesBeforeTheSliderOptions)
     EXPECT_EQ(box.OutputSize(o), QSize(600, 300));
     o.Size = QSize(10000, 10);
     o.Scale = 2;
-    EXPECT_THROW(box.OutputSize(o), CommandLineError);
+    EXPECT_THROW(box.OutputSize(o), JobError);
 }
 
 TEST(Transparency, AlphaComesFromHowFarTheBackgroundShowsThrough)

@@ -4,10 +4,10 @@
 // framing that holds every frame; a fitted deep, wide view keeps its
 // background; without --fit nothing changes.
 #include "cli/CliRunner.h"
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/RenderOptions.h"
-#include "cli/RenderSession.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/RenderOptions.h"
+#include "engine/RenderSession.h"
 #include "support/TempFiles.h"
 
 #include <QDir>

@@ -3,9 +3,9 @@
 // columns and the hand-written man page.
 #include "cli/BatchManifest.h"
 #include "cli/CommandHelp.h"
-#include "cli/OptionTable.h"
+#include "engine/OptionTable.h"
 #include "cli/ProjectInfo.h"
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
 #include "formats/ProjectFile.h"
@@ -58,7 +58,7 @@ std::pair<int, QString> ParseFailure(const QStringList& args)
     try {
         ParseRenderArguments(args);
         return {0, {}};
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         return {e.Status(), e.Text()};
     }
 }
@@ -235,7 +235,7 @@ TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)
         try {
             PrepareJobs(ParseManifest(name == QLatin1String("output") ? "output\nx.png\n" : csv,
                                       ManifestKind::Csv, QStringLiteral("/tmp")));
-        } catch (const CommandLineError& e) {
+        } catch (const JobError& e) {
             accepted = false;
             EXPECT_TRUE(e.Text().contains(QStringLiteral("unknown column")))
                 << e.Text().toStdString();

@@ -1,7 +1,7 @@
 // The command line's PNG writer: whatever the deflate effort, a written
 // picture must decode to the same pixels, colour type and colour space as
 // libpng's own simple writer (what the program used before) makes of it.
-#include "cli/ImageOutput.h"
+#include "engine/ImageOutput.h"
 
 #include <QColorSpace>
 #include <QFile>

@@ -1,7 +1,7 @@
 // --dpi: the resolution read back from the written files by libpng, libjpeg
 // and the bitmap header, and files without it exactly as before.
 #include "cli/CliRunner.h"
-#include "cli/ImageOutput.h"
+#include "engine/ImageOutput.h"
 #include "formats/PictureWriter.h"
 
 #include <QFile>
@@ -190,7 +190,7 @@ TEST(PrintResolution, TheOptionIsCheckedLikeTheOthers)
         try {
             parse(r.args);
             ADD_FAILURE() << "accepted: " << *r.args.begin();
-        } catch (const CommandLineError& e) {
+        } catch (const JobError& e) {
             EXPECT_EQ(e.Status(), r.status) << e.Text().toStdString();
             EXPECT_TRUE(e.Text().contains(QLatin1String(r.text))) << e.Text().toStdString();
         }
@@ -217,7 +217,7 @@ TEST(PrintResolution, TheCommandLineWriterPassesItOn)
     WritePicture(image, dir.filePath("d.bmp"), OutputFormat::Bmp, 70, false, 150);
     EXPECT_EQ(Le32(read(dir.filePath("d.bmp")), 38), 5906u);
     EXPECT_THROW(WritePicture(image, dir.filePath("e.tga"), OutputFormat::Tga, 70, false, 300),
-                 CommandLineError);
+                 JobError);
     EXPECT_FALSE(QFile::exists(dir.filePath("e.tga")));
 }
 

@@ -1,7 +1,8 @@
 // "render --engine": the raster stays the default and its bytes; the ray
 // tracer writes a picture of the asked size; its options are refused where
 // they mean nothing.
-#include "cli/RayTraceBox.h"
+#include "engine/ProgressText.h"
+#include "engine/RayTraceBox.h"
 #include "support/TempFiles.h"
 #include "cli/CliRunner.h"
 

@@ -1,9 +1,9 @@
 // Many renders through one session give exactly the pixels of fresh
 // one-shot renders, whatever came before them in the session.
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/RenderOptions.h"
-#include "cli/RenderSession.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/RenderOptions.h"
+#include "engine/RenderSession.h"
 #include "support/RefusedThreads.h"
 #include "support/TempFiles.h"
 
@@ -78,11 +78,11 @@ struct SessionTest : TempFiles {
     QImage InSession(RenderSession& session, const QString& args) { return InSession(session, *Prepare(args)); }
 
     // The error a call throws, or nothing.
-    static std::optional<CommandLineError> Failure(const std::function<void()>& call)
+    static std::optional<JobError> Failure(const std::function<void()>& call)
     {
         try {
             call();
-        } catch (const CommandLineError& e) {
+        } catch (const JobError& e) {
             return e;
         }
         return std::nullopt;
@@ -186,8 +186,8 @@ TEST_F(SessionTest, AFailedRenderFailsAsTheOneShotDoesAndTheNextOneIsRight)
         QStringLiteral("--front damaged.jpg --size 16384x16384 --samples 16"), // the cover is named first
     };
     for (const QString& args : bad) {
-        const std::optional<CommandLineError> fresh = Failure([&] { OneShot(args); });
-        const std::optional<CommandLineError> kept = Failure([&] { InSession(session, args); });
+        const std::optional<JobError> fresh = Failure([&] { OneShot(args); });
+        const std::optional<JobError> kept = Failure([&] { InSession(session, args); });
         ASSERT_TRUE(fresh && kept) << args.toStdString();
         EXPECT_EQ(kept->Status(), fresh->Status());
         EXPECT_EQ(kept->Text(), fresh->Text());

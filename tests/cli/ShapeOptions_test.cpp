@@ -2,10 +2,10 @@
 // read and range-checked, applied over the project's, and shown by info.
 #include "support/CliErrors.h"
 #include "cli/BatchManifest.h"
-#include "cli/HeadlessBox.h"
-#include "cli/OptionTable.h"
+#include "engine/HeadlessBox.h"
+#include "engine/OptionTable.h"
 #include "cli/ProjectInfo.h"
-#include "cli/RenderOptions.h"
+#include "engine/RenderOptions.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

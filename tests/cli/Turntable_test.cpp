@@ -23,7 +23,7 @@ int StatusOf(const std::function<void()>& call)
 {
     try {
         call();
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         return e.Status();
     }
     return 0;

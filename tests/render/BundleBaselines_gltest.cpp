@@ -2,10 +2,10 @@
 // --bundle" arguments over projects made here from the baselines' covers,
 // with the classic baselines' tolerance. With CUBIFORM_REMAKE_BASELINES=1
 // (tests/baselines/make-baselines.sh) they are written instead of compared.
-#include "cli/BundleRender.h"
-#include "cli/HeadlessBox.h"
-#include "cli/RenderOptions.h"
-#include "cli/RenderSession.h"
+#include "engine/BundleRender.h"
+#include "engine/HeadlessBox.h"
+#include "engine/RenderOptions.h"
+#include "engine/RenderSession.h"
 #include "formats/ProjectFile.h"
 #include "support/StoredPicture.h"
 

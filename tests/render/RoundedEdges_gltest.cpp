@@ -2,8 +2,8 @@
 // pixels: the silhouette's corners go to the background, the round is
 // shaded without a step, no crack opens where the pictures meet, and a box
 // without a radius stays the classic picture.
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
 #include "render/EyeLift.h"
 #include "support/GLPixels.h"
 #include "support/HeadlessScene.h"

@@ -3,9 +3,9 @@
 // as the classic baselines (tests/cli/Baselines_gltest.cpp). With
 // CUBIFORM_REMAKE_BASELINES=1 (tests/baselines/make-baselines.sh) they are
 // written instead of compared.
-#include "cli/HeadlessBox.h"
-#include "cli/HeadlessRender.h"
-#include "cli/RenderOptions.h"
+#include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
+#include "engine/RenderOptions.h"
 #include "support/StoredPicture.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The studio looks drawn for real (software GL, no window), judged by the
 // pixels: what each look changes, and that nothing else changes with it.
-#include "cli/HeadlessRender.h"
+#include "engine/HeadlessRender.h"
 #include "document/BoxDocument.h"
 #include "render/BoxRenderer.h"
 #include "render/HeadlessContext.h"

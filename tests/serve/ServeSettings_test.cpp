@@ -1,4 +1,4 @@
-#include "cli/CommandLineError.h"
+#include "engine/JobError.h"
 #include "serve/ServeSettings.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ int StatusOf(const char* arguments)
     try {
         ParseServeArguments(Words(arguments));
         return 0;
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         return e.Status();
     }
 }

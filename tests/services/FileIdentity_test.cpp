@@ -2,8 +2,9 @@
 // there, and the guard that refuses to write a command's output over one of
 // its inputs (also across the rows of a batch).
 #include "support/CliErrors.h"
+#include "cli/BatchJobFiles.h"
 #include "cli/BatchManifest.h"
-#include "cli/OutputGuard.h"
+#include "engine/OutputGuard.h"
 #include "services/FileIdentity.h"
 #include "support/TempFiles.h"
 

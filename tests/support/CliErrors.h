@@ -1,8 +1,8 @@
 #pragma once
 // What a command-line check throws, caught as values so that a test can
 // compare the exit status and the text.
-#include "cli/CommandLineError.h"
-#include "cli/RenderOptions.h"
+#include "engine/JobError.h"
+#include "engine/RenderOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,17 +17,17 @@ inline std::pair<int, QString> ParseFailure(const QStringList& args)
     try {
         ParseRenderArguments(args);
         return {0, {}};
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         return {e.Status(), e.Text()};
     }
 }
 
-// The text of the CommandLineError `f` throws, or "no error".
+// The text of the JobError `f` throws, or "no error".
 inline std::string CommandErrorOf(const std::function<void()>& f)
 {
     try {
         f();
-    } catch (const CommandLineError& e) {
+    } catch (const JobError& e) {
         return e.Text().toStdString();
     }
     return "no error";

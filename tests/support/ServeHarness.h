@@ -2,7 +2,7 @@
 // A render service in the test's own process, on a free loopback port: it
 // stops when the test ends and, at the latest, after a minute by itself.
 // Requests go through a client with its own time limits.
-#include "cli/ImageOutput.h"
+#include "engine/ImageOutput.h"
 #include "serve/RenderService.h"
 
 #include <QImage>
