@@ -44,7 +44,7 @@ RayCamera::RayCamera(int width, int height)
 {
 }
 
-V3 RayCamera::Direction(float x, float y) const
+Vec3 RayCamera::Direction(float x, float y) const
 {
     const float nx = 2.0f * x / static_cast<float>(Width) - 1.0f;
     const float ny = 1.0f - 2.0f * y / static_cast<float>(Height);
@@ -80,10 +80,10 @@ RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
             triangle.Part = static_cast<int>(part);
             for (int c = 0; c < 3; ++c) {
                 const MeshVertex& v = mp.Triangles[i + static_cast<std::size_t>(c)];
-                const V3 box{v.Position.x, v.Position.y, v.Position.z};
+                const Vec3 box{v.Position.x, v.Position.y, v.Position.z};
                 lowest = std::min(lowest, box.y);
                 reach = std::max({reach, std::fabs(box.x), std::fabs(box.y), std::fabs(box.z)});
-                const V3 at = place.Point(box);
+                const Vec3 at = place.Point(box);
                 positions.insert(positions.end(), {at.x, at.y, at.z});
                 indices.push_back(static_cast<unsigned>(indices.size()));
                 triangle.C[c] = {Normalized(place.Turn({v.Normal.x, v.Normal.y, v.Normal.z})), v.S, v.T};
@@ -116,7 +116,7 @@ RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
 
 RayScene::~RayScene() = default;
 
-bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit& hit) const
+bool RayScene::Intersect(Vec3 origin, Vec3 direction, float near, float far, RayHit& hit) const
 {
     RTCIntersectContext context;
     rtcInitIntersectContext(&context);
@@ -142,8 +142,8 @@ bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit&
     hit.S = w * tri.C[0].S + u * tri.C[1].S + v * tri.C[2].S;
     hit.T = w * tri.C[0].T + u * tri.C[1].T + v * tri.C[2].T;
     hit.Part = tri.Part;
-    V3 ng = Normalized({rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z});
-    V3 n = Normalized(tri.C[0].Normal * w + tri.C[1].Normal * u + tri.C[2].Normal * v);
+    Vec3 ng = Normalized({rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z});
+    Vec3 n = Normalized(tri.C[0].Normal * w + tri.C[1].Normal * u + tri.C[2].Normal * v);
     // Seen from behind (a card's far face, the inside of a thin shape): turned to the ray.
     if (Dot(ng, direction) > 0)
         ng = -ng;
@@ -154,7 +154,7 @@ bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit&
     return true;
 }
 
-bool RayScene::Occluded(V3 origin, V3 direction, float near, float far) const
+bool RayScene::Occluded(Vec3 origin, Vec3 direction, float near, float far) const
 {
     RTCIntersectContext context;
     rtcInitIntersectContext(&context);

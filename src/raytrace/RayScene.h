@@ -13,9 +13,9 @@
 // Box frame to eye frame: the rotate / translate sequence of the raster's frame.
 struct BoxPlacement {
     float R[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    V3 T;
-    V3 Point(V3 p) const { return Turn(p) + T; }
-    V3 Turn(V3 v) const
+    Vec3 T;
+    Vec3 Point(Vec3 p) const { return Turn(p) + T; }
+    Vec3 Turn(Vec3 v) const
     {
         return {R[0][0] * v.x + R[0][1] * v.y + R[0][2] * v.z, R[1][0] * v.x + R[1][1] * v.y + R[1][2] * v.z,
                 R[2][0] * v.x + R[2][1] * v.y + R[2][2] * v.z};
@@ -32,13 +32,13 @@ struct RayCamera {
     static constexpr float Near = 0.1f, Far = 100.0f;
     RayCamera(int width, int height);
     // (x, y) in pixels from the top left corner of the picture.
-    V3 Direction(float x, float y) const;
+    Vec3 Direction(float x, float y) const;
 };
 
 struct RayHit {
     float Distance = 0;
-    V3 Position, Normal; // the shading normal, turned towards the ray
-    V3 GeometricNormal;  // of the triangle, turned towards the ray
+    Vec3 Position, Normal; // the shading normal, turned towards the ray
+    Vec3 GeometricNormal;  // of the triangle, turned towards the ray
     float S = 0, T = 0;
     int Part = -1;
 };
@@ -54,20 +54,20 @@ public:
     RayScene(const RayScene&) = delete;
     RayScene& operator=(const RayScene&) = delete;
 
-    bool Intersect(V3 origin, V3 direction, float near, float far, RayHit& hit) const;
-    bool Occluded(V3 origin, V3 direction, float near, float far) const;
+    bool Intersect(Vec3 origin, Vec3 direction, float near, float far, RayHit& hit) const;
+    bool Occluded(Vec3 origin, Vec3 direction, float near, float far) const;
 
     const MeshPart& Part(int index) const { return mesh_.Parts[static_cast<std::size_t>(index)]; }
 
     // The plane under the box's bottom face, in the eye's frame: its unit
     // normal points up from the floor into the room.
-    V3 FloorPoint, FloorNormal;
+    Vec3 FloorPoint, FloorNormal;
     // A length of the scene's size, for ray offsets.
     float Scale = 1;
 
 private:
     struct Corner {
-        V3 Normal;
+        Vec3 Normal;
         float S, T;
     };
     struct Triangle {
