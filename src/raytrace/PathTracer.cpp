@@ -1,6 +1,5 @@
 #include "raytrace/PathTracer.h"
 
-#include "render/BoxRenderer.h"
 #include "render/StudioLight.h"
 
 #include <algorithm>
@@ -86,8 +85,7 @@ PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, 
     floorAlbedo_ = {std::min(background_.x * scale, 0.9f), std::min(background_.y * scale, 0.9f),
                     std::min(background_.z * scale, 0.9f)};
 
-    const BackgroundQuad quad = p.BackgroundFillsView ? BackgroundQuadFor(p.Depth, camera_.Aspect)
-                                                      : BackgroundQuad{30.0f, 30.0f, -(p.Depth + 10.0f)};
+    const BackgroundQuad& quad = scene.View().Background;
     backHalfWidth_ = quad.HalfWidth;
     backHalfHeight_ = quad.HalfHeight;
     backZ_ = quad.Z;

@@ -1,8 +1,5 @@
 #include "raytrace/RayScene.h"
 
-#include "render/EyeLift.h"
-#include "render/StudioLooks.h"
-
 #include <embree3/rtcore.h>
 
 #include <algorithm>
@@ -11,35 +8,9 @@
 #include <stdexcept>
 #include <utility>
 
-namespace {
-
-void Multiply(float out[3][3], const Mat3& a)
-{
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            out[i][j] = a.m[i][j];
-}
-
-} // namespace
-
-BoxPlacement PlacementOf(const BoxParameters& p)
-{
-    // The frame: eye turn, lift, depth, vertical, horizontal, then the box's
-    // side angle, tilt and turn; a point goes through them right to left.
-    const Mat3 eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
-    const Mat3 box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle, {1, 0, 0}) *
-                     RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
-    BoxPlacement placement;
-    Multiply(placement.R, eye * box);
-    const Vec3 moved{p.HorizontalOffset / 100.0f, EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f, -p.Depth / 10.0f};
-    const Vec3 t = eye * moved;
-    placement.T = {t.x, t.y, t.z};
-    return placement;
-}
-
 RayCamera::RayCamera(int width, int height)
     : Width(std::max(width, 1)), Height(std::max(height, 1)),
-      TanHalf(static_cast<float>(std::tan(22.5 * M_PI / 180.0))),
+      TanHalf(static_cast<float>(SceneLens::TanHalfFov())),
       Aspect(static_cast<float>(Width) / static_cast<float>(Height))
 {
 }
@@ -63,12 +34,12 @@ struct RayScene::Embree {
     }
 };
 
-RayScene::RayScene(const BoxParameters& p) : RayScene(p, SurfaceMeshOf(p)) {}
-
-RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
-    : mesh_(std::move(mesh)), embree_(std::make_unique<Embree>())
+RayScene::RayScene(const Scene& scene, ProductMesh mesh)
+    : scene_(scene), mesh_(std::move(mesh)), embree_(std::make_unique<Embree>())
 {
-    const BoxPlacement place = PlacementOf(view);
+    // One rotation and one move for every vertex, as Scene::Seen.
+    const Mat3 turn = scene.Pose.Rotation();
+    const Vec3 move = scene.Pose.Translation();
     std::vector<float> positions;
     std::vector<unsigned> indices;
     float lowest = std::numeric_limits<float>::max();
@@ -80,20 +51,20 @@ RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
             triangle.Part = static_cast<int>(part);
             for (int c = 0; c < 3; ++c) {
                 const MeshVertex& v = mp.Triangles[i + static_cast<std::size_t>(c)];
-                const Vec3 box{v.Position.x, v.Position.y, v.Position.z};
+                const Vec3 box = v.Position;
                 lowest = std::min(lowest, box.y);
                 reach = std::max({reach, std::fabs(box.x), std::fabs(box.y), std::fabs(box.z)});
-                const Vec3 at = place.Point(box);
+                const Vec3 at = turn * box + move;
                 positions.insert(positions.end(), {at.x, at.y, at.z});
                 indices.push_back(static_cast<unsigned>(indices.size()));
-                triangle.C[c] = {Normalized(place.Turn({v.Normal.x, v.Normal.y, v.Normal.z})), v.S, v.T};
+                triangle.C[c] = {Normalized(turn * v.Normal), v.S, v.T};
             }
             triangles_.push_back(triangle);
         }
     }
     Scale = std::max(reach, 1e-3f);
-    FloorNormal = Normalized(place.Turn({0, 1, 0}));
-    FloorPoint = place.Point({0, lowest, 0});
+    FloorNormal = Normalized(turn * Vec3{0, 1, 0});
+    FloorPoint = turn * Vec3{0, lowest, 0} + move;
 
     embree_->Device = rtcNewDevice("threads=1");
     if (!embree_->Device)

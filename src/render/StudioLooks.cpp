@@ -2,6 +2,7 @@
 
 #include "render/EyeLift.h"
 #include "render/ProductMesh.h"
+#include "render/Scene.h"
 #include "render/StudioLight.h"
 
 #include <algorithm>
@@ -51,13 +52,12 @@ Mat3 FloorToWorld(const BoxParameters& p, float floorTilt)
 BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
 {
     BoxPose pose;
+    const ScenePose view = ViewPoseOf(p);
     // Seen from the floor, the box keeps only the tilt the floor does not share.
-    pose.Box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle - floorTilt, {1, 0, 0}) *
-               RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
-    pose.Eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
+    pose.Box = view.Box(floorTilt);
+    pose.Eye = view.Eye();
     // The view's translations, undone: where the eye is in the world.
-    pose.Camera = {-p.HorizontalOffset / 100.0f, -(EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f),
-                   p.Depth / 10.0f};
+    pose.Camera = -view.Shift();
     if (floorTilt != 0) {
         // The floor frame turns about the box's centre, the world's origin.
         const Mat3 floor = FloorToWorld(p, floorTilt);
