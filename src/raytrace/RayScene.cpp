@@ -35,14 +35,14 @@ struct RayScene::Embree {
 };
 
 RayScene::RayScene(const Scene& scene, ProductMesh mesh)
-    : scene_(scene), mesh_(std::move(mesh)), embree_(std::make_unique<Embree>())
+    : FloorPoint(scene.FloorPoint), FloorNormal(scene.FloorNormal), scene_(scene), mesh_(std::move(mesh)),
+      embree_(std::make_unique<Embree>())
 {
     // One rotation and one move for every vertex, as Scene::Seen.
     const Mat3 turn = scene.Pose.Rotation();
     const Vec3 move = scene.Pose.Translation();
     std::vector<float> positions;
     std::vector<unsigned> indices;
-    float lowest = std::numeric_limits<float>::max();
     float reach = 0;
     for (std::size_t part = 0; part < mesh_.Parts.size(); ++part) {
         const MeshPart& mp = mesh_.Parts[part];
@@ -52,7 +52,6 @@ RayScene::RayScene(const Scene& scene, ProductMesh mesh)
             for (int c = 0; c < 3; ++c) {
                 const MeshVertex& v = mp.Triangles[i + static_cast<std::size_t>(c)];
                 const Vec3 box = v.Position;
-                lowest = std::min(lowest, box.y);
                 reach = std::max({reach, std::fabs(box.x), std::fabs(box.y), std::fabs(box.z)});
                 const Vec3 at = turn * box + move;
                 positions.insert(positions.end(), {at.x, at.y, at.z});
@@ -63,8 +62,6 @@ RayScene::RayScene(const Scene& scene, ProductMesh mesh)
         }
     }
     Scale = std::max(reach, 1e-3f);
-    FloorNormal = Normalized(turn * Vec3{0, 1, 0});
-    FloorPoint = turn * Vec3{0, lowest, 0} + move;
 
     embree_->Device = rtcNewDevice("threads=1");
     if (!embree_->Device)

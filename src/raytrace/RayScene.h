@@ -1,7 +1,7 @@
 #pragma once
 // The scene the raster draws, for rays: the product's surface mesh placed in
 // the eye's frame by the scene's pose, the camera of its perspective, and
-// the floor the box stands on. Embree answers the ray queries.
+// the raster's floor. Embree answers the ray queries.
 #include "raytrace/RayMath.h"
 #include "render/ProductMesh.h"
 #include "render/Scene.h"
@@ -32,7 +32,7 @@ struct RayHit {
 class RayScene {
 public:
     // `mesh` (in the box frame, a bundle's in the group's) posed as `scene`
-    // says; the floor under its lowest point.
+    // says, on the scene's floor (SceneOf with this mesh).
     RayScene(const Scene& scene, ProductMesh mesh);
     ~RayScene();
     RayScene(const RayScene&) = delete;
@@ -44,8 +44,8 @@ public:
     const MeshPart& Part(int index) const { return mesh_.Parts[static_cast<std::size_t>(index)]; }
     const Scene& View() const { return scene_; }
 
-    // The plane under the box's bottom face, in the eye's frame: its unit
-    // normal points up from the floor into the room.
+    // The raster's floor in the eye's frame: its unit normal points up from
+    // the floor into the room.
     Vec3 FloorPoint, FloorNormal;
     // A length of the scene's size, for ray offsets.
     float Scale = 1;
