@@ -74,7 +74,7 @@ std::shared_ptr<const CoverTexels> CoverTexels::Solid(unsigned rgb)
     return std::make_shared<const CoverTexels>(std::move(p));
 }
 
-V3 CoverTexels::Sample(float s, float t) const
+Vec3 CoverTexels::Sample(float s, float t) const
 {
     const int w = picture_.Width, h = picture_.Height;
     // Texel centres at half steps, as GL_LINEAR with GL_REPEAT.
@@ -95,10 +95,10 @@ V3 CoverTexels::Sample(float s, float t) const
     const auto& table = DecodeTable();
     const auto at = [&](int px, int py) {
         const std::uint8_t* q = p + (static_cast<std::size_t>(py) * static_cast<std::size_t>(w) + static_cast<std::size_t>(px)) * 4;
-        return V3{table[q[0]], table[q[1]], table[q[2]]};
+        return Vec3{table[q[0]], table[q[1]], table[q[2]]};
     };
-    const V3 top = at(x0, y0) * (1 - ax) + at(x1, y0) * ax;
-    const V3 bottom = at(x0, y1) * (1 - ax) + at(x1, y1) * ax;
+    const Vec3 top = at(x0, y0) * (1 - ax) + at(x1, y0) * ax;
+    const Vec3 bottom = at(x0, y1) * (1 - ax) + at(x1, y1) * ax;
     return top * (1 - ay) + bottom * ay;
 }
 

@@ -21,7 +21,7 @@ public:
     int Width() const { return picture_.Width; }
     int Height() const { return picture_.Height; }
     // Linear light at (s, t); t = 0 is the picture's bottom row.
-    V3 Sample(float s, float t) const;
+    Vec3 Sample(float s, float t) const;
 
 private:
     RgbaPicture picture_;

@@ -49,7 +49,7 @@ GlossCoat::GlossCoat(int gloss)
     float mean = 0;
     for (int i = 0; i < TableSize; ++i) {
         const float mu = (static_cast<float>(i) + 0.5f) / TableSize;
-        const V3 wo{std::sqrt(1.0f - mu * mu), 0.0f, mu};
+        const Vec3 wo{std::sqrt(1.0f - mu * mu), 0.0f, mu};
         double sum = 0;
         for (int a = 0; a < Steps; ++a)
             for (int b = 0; b < Steps; ++b) {
@@ -59,8 +59,8 @@ GlossCoat::GlossCoat(int gloss)
                 const float a2 = roughness_ * roughness_;
                 const float cos2 = (1.0f - u[2]) / (1.0f + (a2 - 1.0f) * u[2]);
                 const float cosH = std::sqrt(cos2), sinH = std::sqrt(std::max(0.0f, 1.0f - cos2));
-                const V3 h{sinH * std::cos(phi), sinH * std::sin(phi), cosH};
-                const V3 wi = h * (2.0f * Dot(wo, h)) - wo;
+                const Vec3 h{sinH * std::cos(phi), sinH * std::sin(phi), cosH};
+                const Vec3 wi = h * (2.0f * Dot(wo, h)) - wo;
                 if (wi.z <= 0)
                     continue;
                 const float pdf = CoatPdf(wo, wi);
@@ -89,19 +89,19 @@ float GlossCoat::CoatAlbedo(float mu) const
     return albedo_[static_cast<std::size_t>(i)] * (1 - f) + albedo_[static_cast<std::size_t>(i + 1)] * f;
 }
 
-float GlossCoat::CoatBrdf(V3 wo, V3 wi) const
+float GlossCoat::CoatBrdf(Vec3 wo, Vec3 wi) const
 {
     if (!HasCoat() || wo.z <= 0 || wi.z <= 0)
         return 0;
-    const V3 h = Normalized(wo + wi);
+    const Vec3 h = Normalized(wo + wi);
     const float d = GgxD(h.z, roughness_);
     const float g = SmithG1(wo.z, roughness_) * SmithG1(wi.z, roughness_);
     return Fresnel(Dot(wi, h)) * d * g / (4.0f * wo.z * wi.z);
 }
 
-float GlossCoat::CoatPdf(V3 wo, V3 wi) const
+float GlossCoat::CoatPdf(Vec3 wo, Vec3 wi) const
 {
-    const V3 h = Normalized(wo + wi);
+    const Vec3 h = Normalized(wo + wi);
     const float oh = Dot(wo, h);
     if (oh <= 0)
         return 0;
@@ -115,7 +115,7 @@ float GlossCoat::BaseScale(float muO, float muI) const
     return (1.0f - CoatAlbedo(muO)) * (1.0f - CoatAlbedo(muI)) / (1.0f - meanAlbedo_);
 }
 
-float GlossCoat::CoatChance(V3 base, float mu) const
+float GlossCoat::CoatChance(Vec3 base, float mu) const
 {
     if (!HasCoat())
         return 0;
@@ -124,7 +124,7 @@ float GlossCoat::CoatChance(V3 base, float mu) const
     return std::clamp(coat / (coat + under), 0.1f, 0.9f);
 }
 
-MaterialValue GlossCoat::Evaluate(V3 base, V3 wo, V3 wi) const
+MaterialValue GlossCoat::Evaluate(Vec3 base, Vec3 wo, Vec3 wi) const
 {
     if (wo.z <= 0 || wi.z <= 0)
         return {};
@@ -135,25 +135,25 @@ MaterialValue GlossCoat::Evaluate(V3 base, V3 wo, V3 wi) const
     v.Pdf = (1.0f - chance) * wi.z / Pi;
     if (HasCoat()) {
         const float coat = CoatBrdf(wo, wi);
-        v.F += V3{coat, coat, coat};
+        v.F += Vec3{coat, coat, coat};
         v.Pdf += chance * CoatPdf(wo, wi);
     }
     return v;
 }
 
-MaterialSample GlossCoat::Sample(V3 base, V3 wo, const float u[3]) const
+MaterialSample GlossCoat::Sample(Vec3 base, Vec3 wo, const float u[3]) const
 {
     MaterialSample s;
     if (wo.z <= 0)
         return s;
     const float chance = CoatChance(base, wo.z);
-    V3 wi;
+    Vec3 wi;
     if (u[0] < chance) {
         const float phi = 2.0f * Pi * u[1];
         const float a2 = roughness_ * roughness_;
         const float cos2 = (1.0f - u[2]) / (1.0f + (a2 - 1.0f) * u[2]);
         const float cosH = std::sqrt(cos2), sinH = std::sqrt(std::max(0.0f, 1.0f - cos2));
-        const V3 h{sinH * std::cos(phi), sinH * std::sin(phi), cosH};
+        const Vec3 h{sinH * std::cos(phi), sinH * std::sin(phi), cosH};
         wi = h * (2.0f * Dot(wo, h)) - wo;
     } else {
         // Cosine-weighted, by the concentric-free polar map.

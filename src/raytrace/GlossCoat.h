@@ -10,14 +10,14 @@
 #include <array>
 
 struct MaterialSample {
-    V3 Direction;
-    V3 Weight;      // f * cos / pdf
+    Vec3 Direction;
+    Vec3 Weight;      // f * cos / pdf
     float Pdf = 0;  // solid angle
     bool Valid = false;
 };
 
 struct MaterialValue {
-    V3 F;           // the BRDF
+    Vec3 F;           // the BRDF
     float Pdf = 0;  // of Sample() choosing that direction
 };
 
@@ -33,16 +33,16 @@ public:
     // The coat's directional albedo for a view at cos theta = mu.
     float CoatAlbedo(float mu) const;
 
-    MaterialValue Evaluate(V3 base, V3 wo, V3 wi) const;
+    MaterialValue Evaluate(Vec3 base, Vec3 wo, Vec3 wi) const;
     // u: three uniform numbers in [0, 1).
-    MaterialSample Sample(V3 base, V3 wo, const float u[3]) const;
+    MaterialSample Sample(Vec3 base, Vec3 wo, const float u[3]) const;
 
     // The coat alone (no base), for the tests and for the table.
-    float CoatBrdf(V3 wo, V3 wi) const;
+    float CoatBrdf(Vec3 wo, Vec3 wi) const;
 
 private:
-    float CoatPdf(V3 wo, V3 wi) const;
-    float CoatChance(V3 base, float mu) const;
+    float CoatPdf(Vec3 wo, Vec3 wi) const;
+    float CoatChance(Vec3 base, float mu) const;
     float BaseScale(float muO, float muI) const;
 
     float roughness_ = 0; // GGX alpha; 0 without a coat

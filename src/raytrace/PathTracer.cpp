@@ -1,6 +1,5 @@
 #include "raytrace/PathTracer.h"
 
-#include "render/BoxRenderer.h"
 #include "render/StudioLight.h"
 
 #include <algorithm>
@@ -14,13 +13,13 @@ constexpr int MaxBounces = 6;
 // only lifts the shadowed sides.
 constexpr float FillAngularRadius = 0.35f;
 
-V3 Linear(float r, float g, float b)
+Vec3 Linear(float r, float g, float b)
 {
     const auto one = [](float v) { return DecodeSrgb(static_cast<int>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f))); };
     return {one(r), one(g), one(b)};
 }
 
-V3 ConeDirection(V3 axis, float cosMax, float u, float v)
+Vec3 ConeDirection(Vec3 axis, float cosMax, float u, float v)
 {
     const float cosT = 1.0f - u * (1.0f - cosMax);
     const float sinT = std::sqrt(std::max(0.0f, 1.0f - cosT * cosT));
@@ -28,7 +27,7 @@ V3 ConeDirection(V3 axis, float cosMax, float u, float v)
     return Frame(axis).ToWorld({sinT * std::cos(phi), sinT * std::sin(phi), cosT});
 }
 
-V3 CosineDirection(const Frame& frame, float u, float v)
+Vec3 CosineDirection(const Frame& frame, float u, float v)
 {
     const float r = std::sqrt(u), phi = 2.0f * Pi * v;
     return frame.ToWorld({r * std::cos(phi), r * std::sin(phi), std::sqrt(std::max(0.0f, 1.0f - u))});
@@ -77,7 +76,7 @@ PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, 
     mirror_ = std::clamp(static_cast<float>(p.Looks.Reflection) / 100.0f, 0.0f, 1.0f);
     offset_ = 2e-4f * scene.Scale;
     // The floor only where the eye looks down onto it.
-    floor_ = settings.Floor && Dot(V3{} - scene.FloorPoint, scene.FloorNormal) > offset_;
+    floor_ = settings.Floor && Dot(Vec3{} - scene.FloorPoint, scene.FloorNormal) > offset_;
     float floorLight = environment_;
     for (int i = 0; i < lightCount_; ++i)
         floorLight += Unshadowed(lights_[i], scene.FloorNormal);
@@ -86,14 +85,13 @@ PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, 
     floorAlbedo_ = {std::min(background_.x * scale, 0.9f), std::min(background_.y * scale, 0.9f),
                     std::min(background_.z * scale, 0.9f)};
 
-    const BackgroundQuad quad = p.BackgroundFillsView ? BackgroundQuadFor(p.Depth, camera_.Aspect)
-                                                      : BackgroundQuad{30.0f, 30.0f, -(p.Depth + 10.0f)};
+    const BackgroundQuad& quad = scene.View().Background;
     backHalfWidth_ = quad.HalfWidth;
     backHalfHeight_ = quad.HalfHeight;
     backZ_ = quad.Z;
 }
 
-float PathTracer::Unshadowed(const Light& light, V3 normal) const
+float PathTracer::Unshadowed(const Light& light, Vec3 normal) const
 {
     return light.Radiance * light.SolidAngle / Pi * std::max(0.0f, Dot(light.Direction, normal));
 }
@@ -118,19 +116,19 @@ PathTracer::Surface PathTracer::SurfaceAt(const RayHit& hit) const
         return {turned ? texels->Sample(1.0f - hit.S, 1.0f - hit.T) : texels->Sample(hit.S, hit.T), coat};
     }
     case MeshSurface::PageEdges:
-        return {covers.PageEdges ? covers.PageEdges->Sample(hit.S, hit.T) : V3{1, 1, 1}, nullptr};
+        return {covers.PageEdges ? covers.PageEdges->Sample(hit.S, hit.T) : Vec3{1, 1, 1}, nullptr};
     case MeshSurface::Plain: return {Linear(part.Red, part.Green, part.Blue), nullptr};
     }
     return {{1, 1, 1}, nullptr};
 }
 
-bool PathTracer::FloorBlocks(V3 at, V3 direction) const
+bool PathTracer::FloorBlocks(Vec3 at, Vec3 direction) const
 {
     return floor_ && Dot(direction, scene_.FloorNormal) < 0 &&
            Dot(at - scene_.FloorPoint, scene_.FloorNormal) > -offset_;
 }
 
-bool PathTracer::FloorHit(V3 origin, V3 direction, float& distance) const
+bool PathTracer::FloorHit(Vec3 origin, Vec3 direction, float& distance) const
 {
     const float facing = Dot(direction, scene_.FloorNormal);
     if (!floor_ || facing >= 0)
@@ -139,20 +137,20 @@ bool PathTracer::FloorHit(V3 origin, V3 direction, float& distance) const
     return distance > 0;
 }
 
-V3 PathTracer::Sky(V3 direction, float materialPdf, bool specular) const
+Vec3 PathTracer::Sky(Vec3 direction, float materialPdf, bool specular) const
 {
-    V3 light{environment_, environment_, environment_};
+    Vec3 light{environment_, environment_, environment_};
     for (int i = 0; i < lightCount_; ++i) {
         const Light& l = lights_[i];
         if (Dot(direction, l.Direction) < l.CosMax)
             continue;
         const float weight = specular ? 1.0f : PowerHeuristic(materialPdf, l.Chance / l.SolidAngle);
-        light += V3{l.Radiance, l.Radiance, l.Radiance} * weight;
+        light += Vec3{l.Radiance, l.Radiance, l.Radiance} * weight;
     }
     return light;
 }
 
-V3 PathTracer::DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surface, RaySampler& sampler) const
+Vec3 PathTracer::DirectLight(Vec3 at, const Frame& frame, Vec3 wo, const Surface& surface, RaySampler& sampler) const
 {
     float u = 0, v = 0;
     sampler.Next2(u, v);
@@ -161,8 +159,8 @@ V3 PathTracer::DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surf
         return {};
     const int index = lightCount_ > 1 && pick >= lights_[0].Chance ? 1 : 0;
     const Light& light = lights_[index];
-    const V3 direction = ConeDirection(light.Direction, light.CosMax, u, v);
-    const V3 wi = frame.ToLocal(direction);
+    const Vec3 direction = ConeDirection(light.Direction, light.CosMax, u, v);
+    const Vec3 wi = frame.ToLocal(direction);
     if (wi.z <= 0)
         return {};
     const GlossCoat& material = surface.Coat ? *surface.Coat : GlossCoat::Plain();
@@ -176,19 +174,19 @@ V3 PathTracer::DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surf
     return value.F * (light.Radiance * wi.z * weight / lightPdf);
 }
 
-V3 PathTracer::ProductRadiance(const RayHit& first, V3 direction, RaySampler& sampler) const
+Vec3 PathTracer::ProductRadiance(const RayHit& first, Vec3 direction, RaySampler& sampler) const
 {
-    V3 radiance, throughput{1, 1, 1};
+    Vec3 radiance, throughput{1, 1, 1};
     RayHit hit = first;
     bool onFloor = false;
-    V3 floorAt;
+    Vec3 floorAt;
     for (int bounce = 0; bounce < MaxBounces; ++bounce) {
         const Surface surface = onFloor ? Surface{floorAlbedo_, nullptr} : SurfaceAt(hit);
-        const V3 normal = onFloor ? scene_.FloorNormal : hit.Normal;
-        const V3 geometric = onFloor ? scene_.FloorNormal : hit.GeometricNormal;
-        const V3 at = (onFloor ? floorAt : hit.Position) + geometric * offset_;
+        const Vec3 normal = onFloor ? scene_.FloorNormal : hit.Normal;
+        const Vec3 geometric = onFloor ? scene_.FloorNormal : hit.GeometricNormal;
+        const Vec3 at = (onFloor ? floorAt : hit.Position) + geometric * offset_;
         const Frame frame(normal);
-        const V3 wo = frame.ToLocal(-direction);
+        const Vec3 wo = frame.ToLocal(-direction);
         if (wo.z <= 0)
             break;
         radiance += throughput * DirectLight(at, frame, wo, surface, sampler);
@@ -223,7 +221,7 @@ V3 PathTracer::ProductRadiance(const RayHit& first, V3 direction, RaySampler& sa
     return radiance;
 }
 
-V3 PathTracer::Fogged(V3 colour, float depth) const
+Vec3 PathTracer::Fogged(Vec3 colour, float depth) const
 {
     float f = 1;
     switch (fogMode_) {
@@ -234,16 +232,16 @@ V3 PathTracer::Fogged(V3 colour, float depth) const
     }
     f = std::clamp(f, 0.0f, 1.0f);
     const float fog = 0.01f / 12.92f; // the raster's fog colour, in linear light
-    return colour * f + V3{fog, fog, fog} * (1.0f - f);
+    return colour * f + Vec3{fog, fog, fog} * (1.0f - f);
 }
 
-RaySample PathTracer::Catcher(V3 eye, float distance, RaySampler& sampler) const
+RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) const
 {
-    const V3 n = scene_.FloorNormal;
-    const V3 at = eye * distance + n * offset_;
+    const Vec3 n = scene_.FloorNormal;
+    const Vec3 at = eye * distance + n * offset_;
     const Frame frame(n);
     // What reaches this point of the floor, against what would without the product.
-    V3 reaching;
+    Vec3 reaching;
     float open = environment_;
     for (int i = 0; i < lightCount_; ++i) {
         const Light& light = lights_[i];
@@ -251,25 +249,25 @@ RaySample PathTracer::Catcher(V3 eye, float distance, RaySampler& sampler) const
         open += full;
         float u = 0, v = 0;
         sampler.Next2(u, v);
-        const V3 direction = ConeDirection(light.Direction, light.CosMax, u, v);
+        const Vec3 direction = ConeDirection(light.Direction, light.CosMax, u, v);
         if (full > 0 && Dot(direction, n) > 0 && !scene_.Occluded(at, direction, 0, 1e30f))
-            reaching += V3{full, full, full};
+            reaching += Vec3{full, full, full};
     }
     float u = 0, v = 0;
     sampler.Next2(u, v);
-    const V3 around = CosineDirection(frame, u, v);
+    const Vec3 around = CosineDirection(frame, u, v);
     RayHit hit;
     if (scene_.Intersect(at, around, 0, 1e30f, hit))
         reaching += ProductRadiance(hit, around, sampler);
     else
-        reaching += V3{environment_, environment_, environment_};
-    const V3 kept = reaching * (1.0f / open);
+        reaching += Vec3{environment_, environment_, environment_};
+    const Vec3 kept = reaching * (1.0f / open);
 
-    V3 mirrored;
+    Vec3 mirrored;
     float mirroredAlpha = 0;
     if (mirror_ > 0) {
-        const V3 d = Normalized(eye);
-        const V3 r = d - n * (2.0f * Dot(d, n));
+        const Vec3 d = Normalized(eye);
+        const Vec3 r = d - n * (2.0f * Dot(d, n));
         if (scene_.Intersect(at, r, 0, 1e30f, hit)) {
             mirrored = Fogged(ProductRadiance(hit, r, sampler) * exposure_, distance * Length(eye) + hit.Distance);
             mirroredAlpha = 1;
@@ -296,13 +294,13 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
                        pass);
     float jx = 0, jy = 0;
     sampler.Next2(jx, jy);
-    const V3 eye = camera_.Direction(static_cast<float>(x) + jx, static_cast<float>(y) + jy);
+    const Vec3 eye = camera_.Direction(static_cast<float>(x) + jx, static_cast<float>(y) + jy);
     RayHit hit;
     float floorDistance = 0;
     const bool floorAhead = FloorHit({}, eye, floorDistance) && floorDistance >= RayCamera::Near &&
                             floorDistance <= RayCamera::Far;
     if (scene_.Intersect({}, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
-        const V3 d = Normalized(eye);
+        const Vec3 d = Normalized(eye);
         return {Fogged(ProductRadiance(hit, d, sampler) * exposure_, hit.Distance), 1.0f};
     }
     if (floorAhead)
@@ -311,7 +309,7 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
         return {};
     // The flat background where its quad reaches, else the clear colour.
     const float t = -backZ_;
-    const V3 on = eye * t;
+    const Vec3 on = eye * t;
     if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_)
         return {background_, 1.0f};
     return {{}, 1.0f};

@@ -31,7 +31,7 @@ struct RaySettings {
 
 // Premultiplied, linear light.
 struct RaySample {
-    V3 Colour;
+    Vec3 Colour;
     float Alpha = 0;
 };
 
@@ -48,26 +48,26 @@ public:
 
 private:
     struct Light {
-        V3 Direction;
+        Vec3 Direction;
         float CosMax = 1, SolidAngle = 0, Radiance = 0, Chance = 0;
     };
     struct Surface {
-        V3 Albedo;
+        Vec3 Albedo;
         const GlossCoat* Coat = nullptr; // none: plain diffuse
     };
 
     Surface SurfaceAt(const RayHit& hit) const;
     // The radiance leaving a product surface back along `direction` (camera units).
-    V3 ProductRadiance(const RayHit& hit, V3 direction, RaySampler& sampler) const;
+    Vec3 ProductRadiance(const RayHit& hit, Vec3 direction, RaySampler& sampler) const;
     // Light arriving from a direction that leaves the scene.
-    V3 Sky(V3 direction, float materialPdf, bool specular) const;
-    V3 DirectLight(V3 at, const Frame& frame, V3 wo, const Surface& surface, RaySampler& sampler) const;
-    bool FloorBlocks(V3 at, V3 direction) const;
-    bool FloorHit(V3 origin, V3 direction, float& distance) const;
-    RaySample Catcher(V3 eyeDirection, float distance, RaySampler& sampler) const;
-    V3 Fogged(V3 colour, float depth) const;
+    Vec3 Sky(Vec3 direction, float materialPdf, bool specular) const;
+    Vec3 DirectLight(Vec3 at, const Frame& frame, Vec3 wo, const Surface& surface, RaySampler& sampler) const;
+    bool FloorBlocks(Vec3 at, Vec3 direction) const;
+    bool FloorHit(Vec3 origin, Vec3 direction, float& distance) const;
+    RaySample Catcher(Vec3 eyeDirection, float distance, RaySampler& sampler) const;
+    Vec3 Fogged(Vec3 colour, float depth) const;
     // What a light adds to a surface facing `normal`, unshadowed (radiance per albedo).
-    float Unshadowed(const Light& light, V3 normal) const;
+    float Unshadowed(const Light& light, Vec3 normal) const;
 
     const RayScene& scene_;
     const std::vector<RayBox>& boxes_;
@@ -80,8 +80,8 @@ private:
     float exposure_ = 1;
     float mirror_ = 0;      // the floor's mirror share
     bool floor_ = false;
-    V3 floorAlbedo_;
-    V3 background_;         // linear
+    Vec3 floorAlbedo_;
+    Vec3 background_;         // linear
     std::uint8_t fogMode_ = 0;
     float offset_ = 1e-4f;
     // The background quad's reach in the eye frame.

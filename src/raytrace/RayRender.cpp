@@ -37,7 +37,11 @@ RayRender::RayRender(RayProduct product, const RaySettings& settings, QSize size
     if (product_.Boxes.empty())
         product_.Boxes.push_back({product_.View, PlaceholderCovers(), settings_.Gloss});
     const BoxParameters view = product_.SceneView();
-    scene_ = std::make_unique<RayScene>(view, product_.Mesh());
+    ProductMesh mesh = product_.Mesh();
+    // The picture's aspect, as the ray camera takes it.
+    const float aspect = static_cast<float>(std::max(size_.width(), 1)) / static_cast<float>(std::max(size_.height(), 1));
+    const Scene scene = SceneOf(view, aspect, &mesh);
+    scene_ = std::make_unique<RayScene>(scene, std::move(mesh));
     tracer_ = std::make_unique<PathTracer>(*scene_, product_.Boxes, view, settings_, size_.width(), size_.height());
     sum_.assign(static_cast<std::size_t>(size_.width()) * static_cast<std::size_t>(size_.height()) * 4, 0.0f);
 }

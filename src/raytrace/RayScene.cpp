@@ -1,8 +1,5 @@
 #include "raytrace/RayScene.h"
 
-#include "render/EyeLift.h"
-#include "render/StudioLooks.h"
-
 #include <embree3/rtcore.h>
 
 #include <algorithm>
@@ -11,40 +8,14 @@
 #include <stdexcept>
 #include <utility>
 
-namespace {
-
-void Multiply(float out[3][3], const Mat3& a)
-{
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            out[i][j] = a.m[i][j];
-}
-
-} // namespace
-
-BoxPlacement PlacementOf(const BoxParameters& p)
-{
-    // The frame: eye turn, lift, depth, vertical, horizontal, then the box's
-    // side angle, tilt and turn; a point goes through them right to left.
-    const Mat3 eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
-    const Mat3 box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle, {1, 0, 0}) *
-                     RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
-    BoxPlacement placement;
-    Multiply(placement.R, eye * box);
-    const Vec3 moved{p.HorizontalOffset / 100.0f, EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f, -p.Depth / 10.0f};
-    const Vec3 t = eye * moved;
-    placement.T = {t.x, t.y, t.z};
-    return placement;
-}
-
 RayCamera::RayCamera(int width, int height)
     : Width(std::max(width, 1)), Height(std::max(height, 1)),
-      TanHalf(static_cast<float>(std::tan(22.5 * M_PI / 180.0))),
+      TanHalf(static_cast<float>(SceneLens::TanHalfFov())),
       Aspect(static_cast<float>(Width) / static_cast<float>(Height))
 {
 }
 
-V3 RayCamera::Direction(float x, float y) const
+Vec3 RayCamera::Direction(float x, float y) const
 {
     const float nx = 2.0f * x / static_cast<float>(Width) - 1.0f;
     const float ny = 1.0f - 2.0f * y / static_cast<float>(Height);
@@ -63,15 +34,15 @@ struct RayScene::Embree {
     }
 };
 
-RayScene::RayScene(const BoxParameters& p) : RayScene(p, SurfaceMeshOf(p)) {}
-
-RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
-    : mesh_(std::move(mesh)), embree_(std::make_unique<Embree>())
+RayScene::RayScene(const Scene& scene, ProductMesh mesh)
+    : FloorPoint(scene.FloorPoint), FloorNormal(scene.FloorNormal), scene_(scene), mesh_(std::move(mesh)),
+      embree_(std::make_unique<Embree>())
 {
-    const BoxPlacement place = PlacementOf(view);
+    // One rotation and one move for every vertex, as Scene::Seen.
+    const Mat3 turn = scene.Pose.Rotation();
+    const Vec3 move = scene.Pose.Translation();
     std::vector<float> positions;
     std::vector<unsigned> indices;
-    float lowest = std::numeric_limits<float>::max();
     float reach = 0;
     for (std::size_t part = 0; part < mesh_.Parts.size(); ++part) {
         const MeshPart& mp = mesh_.Parts[part];
@@ -80,20 +51,17 @@ RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
             triangle.Part = static_cast<int>(part);
             for (int c = 0; c < 3; ++c) {
                 const MeshVertex& v = mp.Triangles[i + static_cast<std::size_t>(c)];
-                const V3 box{v.Position.x, v.Position.y, v.Position.z};
-                lowest = std::min(lowest, box.y);
+                const Vec3 box = v.Position;
                 reach = std::max({reach, std::fabs(box.x), std::fabs(box.y), std::fabs(box.z)});
-                const V3 at = place.Point(box);
+                const Vec3 at = turn * box + move;
                 positions.insert(positions.end(), {at.x, at.y, at.z});
                 indices.push_back(static_cast<unsigned>(indices.size()));
-                triangle.C[c] = {Normalized(place.Turn({v.Normal.x, v.Normal.y, v.Normal.z})), v.S, v.T};
+                triangle.C[c] = {Normalized(turn * v.Normal), v.S, v.T};
             }
             triangles_.push_back(triangle);
         }
     }
     Scale = std::max(reach, 1e-3f);
-    FloorNormal = Normalized(place.Turn({0, 1, 0}));
-    FloorPoint = place.Point({0, lowest, 0});
 
     embree_->Device = rtcNewDevice("threads=1");
     if (!embree_->Device)
@@ -116,7 +84,7 @@ RayScene::RayScene(const BoxParameters& view, ProductMesh mesh)
 
 RayScene::~RayScene() = default;
 
-bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit& hit) const
+bool RayScene::Intersect(Vec3 origin, Vec3 direction, float near, float far, RayHit& hit) const
 {
     RTCIntersectContext context;
     rtcInitIntersectContext(&context);
@@ -142,8 +110,8 @@ bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit&
     hit.S = w * tri.C[0].S + u * tri.C[1].S + v * tri.C[2].S;
     hit.T = w * tri.C[0].T + u * tri.C[1].T + v * tri.C[2].T;
     hit.Part = tri.Part;
-    V3 ng = Normalized({rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z});
-    V3 n = Normalized(tri.C[0].Normal * w + tri.C[1].Normal * u + tri.C[2].Normal * v);
+    Vec3 ng = Normalized({rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z});
+    Vec3 n = Normalized(tri.C[0].Normal * w + tri.C[1].Normal * u + tri.C[2].Normal * v);
     // Seen from behind (a card's far face, the inside of a thin shape): turned to the ray.
     if (Dot(ng, direction) > 0)
         ng = -ng;
@@ -154,7 +122,7 @@ bool RayScene::Intersect(V3 origin, V3 direction, float near, float far, RayHit&
     return true;
 }
 
-bool RayScene::Occluded(V3 origin, V3 direction, float near, float far) const
+bool RayScene::Occluded(Vec3 origin, Vec3 direction, float near, float far) const
 {
     RTCIntersectContext context;
     rtcInitIntersectContext(&context);

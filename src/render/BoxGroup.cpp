@@ -8,8 +8,6 @@
 
 namespace {
 
-Vec3 Lerp(Vec3 a, Vec3 b, float f) { return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f}; }
-
 // The classic block's faces as a grid of triangles: the reflection's alpha
 // runs from vertex to vertex, so a face needs inner vertices to fade as the
 // classic quads' grid does.

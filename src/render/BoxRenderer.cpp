@@ -1,7 +1,6 @@
 #include "render/BoxRenderer.h"
 
 #include "render/BoxGroup.h"
-#include "render/EyeLift.h"
 #include "render/GLTexture.h"
 #include "render/LitTexturing.h"
 #include "render/ProductMesh.h"
@@ -31,20 +30,6 @@ float ViewportAspect(GLApi& gl)
 }
 
 } // namespace
-
-BackgroundQuad BackgroundQuadFor(float depth, float aspect)
-{
-    // The classic quad (30 each way at depth + 10) where it fills the view;
-    // larger where a deep or wide view would show the clear colour around
-    // it, and never behind the far plane (100), where a fitted depth may
-    // take it.
-    BackgroundQuad quad;
-    quad.Z = -std::min(depth + 10.0f, 99.0f);
-    const float seen = -quad.Z * static_cast<float>(std::tan(22.5 * M_PI / 180.0)) * 1.01f;
-    quad.HalfHeight = std::max(30.0f, seen);
-    quad.HalfWidth = std::max(30.0f, seen * std::max(aspect, 1e-3f));
-    return quad;
-}
 
 void BoxRenderer::InitGL(SceneDriver& driver, const BoxParameters& params)
 {
@@ -106,17 +91,19 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
         gl_.Enable(GL_FOG);
     else
         gl_.Disable(GL_FOG);
-    gl_.Rotatef(static_cast<float>(p.EyeAngle), 1.0f, 0.0f, 0.0f);
-    gl_.Translatef(0.0f, EyeLift(p.EyeAngle), 0.0f);
+    // The scene's pose as GL's own matrices, in the classic frame's order.
+    const ScenePose view = ViewPoseOf(p);
+    gl_.Rotatef(view.EyeAngle, 1.0f, 0.0f, 0.0f);
+    gl_.Translatef(0.0f, view.Lift, 0.0f);
     gl_.Enable(GL_TEXTURE_2D);
     gl_.Disable(GL_COLOR_MATERIAL);
     gl_.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    gl_.Translatef(0.0f, 0.0f, -p.Depth / 10.0f);
-    gl_.Translatef(0.0f, p.VerticalOffset / 10.0f, 0.0f);
-    gl_.Translatef(p.HorizontalOffset / 100.0f, 0.0f, 0.0f);
-    gl_.Rotatef(p.SideAngle, 0.0f, 1.0f, 0.0f);
-    gl_.Rotatef(p.TiltAngle, 1.0f, 0.0f, 0.0f);
-    gl_.Rotatef(p.Turn / 10.0f, 0.0f, 0.0f, 1.0f);
+    gl_.Translatef(0.0f, 0.0f, view.Depth);
+    gl_.Translatef(0.0f, view.Up, 0.0f);
+    gl_.Translatef(view.Across, 0.0f, 0.0f);
+    gl_.Rotatef(view.Side, 0.0f, 1.0f, 0.0f);
+    gl_.Rotatef(view.Tilt, 1.0f, 0.0f, 0.0f);
+    gl_.Rotatef(view.Turn, 0.0f, 0.0f, 1.0f);
 
     if (shape)
         DrawMesh(p, mesh, textures, looks ? &pose : nullptr);
@@ -166,8 +153,8 @@ void BoxRenderer::DrawBackground(const BoxParameters& p)
     gl_.Enable(GL_COLOR_MATERIAL);
     gl_.ColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     gl_.Color4f(p.BackgroundRed, p.BackgroundGreen, p.BackgroundBlue, 1.0f);
-    const BackgroundQuad quad = p.BackgroundFillsView ? BackgroundQuadFor(p.Depth, ViewportAspect(gl_))
-                                                      : BackgroundQuad{30.0f, 30.0f, -(p.Depth + 10.0f)};
+    // Only a quad that fills the view asks the viewport's aspect.
+    const BackgroundQuad quad = BackgroundOf(p, p.BackgroundFillsView ? ViewportAspect(gl_) : 1.0f);
     gl_.Begin(GL_QUADS);
     gl_.Vertex3f(-quad.HalfWidth, -quad.HalfHeight, quad.Z);
     gl_.Vertex3f(quad.HalfWidth, -quad.HalfHeight, quad.Z);
@@ -184,21 +171,21 @@ void ApplyTextureLook(const BoxLooks& looks, const SlotTextures& textures)
             texture->SetSmooth(looks.SmoothTextures);
 }
 
-void BoxRenderer::PlaceWorld(const BoxParameters& p)
+void BoxRenderer::PlaceWorld(const ScenePose& view)
 {
     // The same calls as the frame's, so the floor lines up with the box exactly.
     gl_.LoadIdentity();
-    gl_.Rotatef(static_cast<float>(p.EyeAngle), 1.0f, 0.0f, 0.0f);
-    gl_.Translatef(0.0f, EyeLift(p.EyeAngle), 0.0f);
-    gl_.Translatef(0.0f, 0.0f, -p.Depth / 10.0f);
-    gl_.Translatef(0.0f, p.VerticalOffset / 10.0f, 0.0f);
-    gl_.Translatef(p.HorizontalOffset / 100.0f, 0.0f, 0.0f);
+    gl_.Rotatef(view.EyeAngle, 1.0f, 0.0f, 0.0f);
+    gl_.Translatef(0.0f, view.Lift, 0.0f);
+    gl_.Translatef(0.0f, 0.0f, view.Depth);
+    gl_.Translatef(0.0f, view.Up, 0.0f);
+    gl_.Translatef(view.Across, 0.0f, 0.0f);
 }
 
 void BoxRenderer::DrawFloor(const BoxParameters& p, const BoxPose& pose, const FloorChoice& floor,
                             const SlotTextures& textures, const ProductMesh* mesh)
 {
-    PlaceWorld(p);
+    PlaceWorld(ViewPoseOf(p));
     if (floor.Tilt != 0) {
         // Into the floor's frame: the same turn as FloorToWorld.
         gl_.Rotatef(floor.Side, 0.0f, 1.0f, 0.0f);

@@ -6,6 +6,7 @@
 #include "render/BoxSides.h"
 #include "render/EyeLift.h"
 #include "render/GLApi.h"
+#include "render/Scene.h"
 #include "render/SceneDriver.h"
 
 #include <QImage>
@@ -74,7 +75,7 @@ private:
     void DrawFloor(const BoxParameters& params, const BoxPose& pose, const FloorChoice& floor,
                    const SlotTextures& textures, const ProductMesh* mesh);
     // The model-view of the world the box stands in, before its own turns.
-    void PlaceWorld(const BoxParameters& params);
+    void PlaceWorld(const ScenePose& view);
 
     // The covers of a mesh part: its box's in a group, else the frame's.
     const SlotTextures& PartCovers(const MeshPart& part, const SlotTextures& textures) const;
@@ -84,16 +85,6 @@ private:
     GLuint shadowTexture_ = 0;
     GLuint pageEdgesTexture_ = 0; // MakePageEdgePicture, made when first needed
 };
-
-// The flat background behind the box, in the eye's frame: the classic
-// quad, 30 each way at depth + 10, where that fills a view of this aspect
-// (width / height), else as large as it must be to fill it. The classic
-// frame draws the classic quad at any depth (a deep or wide view shows the
-// clear colour around it); a fitted view (BackgroundFillsView) this one.
-struct BackgroundQuad {
-    float HalfWidth = 30.0f, HalfHeight = 30.0f, Z = -60.0f;
-};
-BackgroundQuad BackgroundQuadFor(float depth, float aspect);
 
 // Slots in order: the thumbnail goes into the texture, then uploads.
 void RebuildSlotTextures(const SlotTextures& textures, const SlotThumbnails& thumbnails);

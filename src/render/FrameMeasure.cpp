@@ -1,5 +1,6 @@
 #include "render/FrameMeasure.h"
 
+#include "render/Scene.h"
 #include "render/SceneDriver.h"
 
 #include <algorithm>
@@ -57,13 +58,13 @@ FrameBounds MeasureFrameBounds(BoxRenderer& renderer, const SlotTextures& textur
                                  static_cast<double>(roomW) / pictureW, static_cast<double>(roomH) / pictureH});
     const int w = std::max(1, static_cast<int>(pictureW * fit)), h = std::max(1, static_cast<int>(pictureH * fit));
 
-    // gluPerspective(45, aspect, 0.1, 100), reaching `reach` times as far.
+    // The scene's perspective, reaching `reach` times as far.
     const double aspect = static_cast<double>(pictureW) / pictureH;
-    const double top = 0.1 * std::tan(22.5 * M_PI / 180.0) * reach;
+    const double top = SceneLens::Near * SceneLens::TanHalfFov() * reach;
     gl.Viewport(0, 0, w, h);
     gl.MatrixMode(GL_PROJECTION);
     gl.LoadIdentity();
-    gl.Frustum(-top * aspect, top * aspect, -top, top, 0.1, 100.0);
+    gl.Frustum(-top * aspect, top * aspect, -top, top, SceneLens::Near, SceneLens::Far);
     gl.MatrixMode(GL_MODELVIEW);
 
     std::vector<unsigned char> pixels[2];

@@ -1,6 +1,7 @@
 #include "render/SceneDriver.h"
 
 #include "formats/ImageCodec.h"
+#include "render/Scene.h"
 #include "render/ViewportCapture.h"
 
 #include <new>
@@ -22,7 +23,8 @@ void SceneDriver::SetViewport(GLApi& gl, int width, int height)
     gl.Viewport(0, 0, width, height);
     gl.MatrixMode(GL_PROJECTION);
     gl.LoadIdentity();
-    gl.Perspective(45.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 100.0);
+    gl.Perspective(SceneLens::FovYDegrees, static_cast<double>(width) / static_cast<double>(height), SceneLens::Near,
+                   SceneLens::Far);
     gl.MatrixMode(GL_MODELVIEW);
 }
 

@@ -2,6 +2,7 @@
 
 #include "render/EyeLift.h"
 #include "render/ProductMesh.h"
+#include "render/Scene.h"
 #include "render/StudioLight.h"
 
 #include <algorithm>
@@ -10,15 +11,10 @@
 
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
 // A face turned away keeps this much; a face square to the key light gets
 // more than its cover's own colour, as a lit face in a studio does.
 constexpr float Ambient = 0.5f;
 constexpr float Diffuse = 0.8f;
-
-float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 Lerp(Vec3 a, Vec3 b, float f) { return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f}; }
 
 float LargestSide(const BoxPose& pose) { return 2.0f * std::max({pose.Half.x, pose.Half.y, pose.Half.z}); }
 
@@ -45,48 +41,6 @@ Vec3 FaceNormal(const BoxFace& face)
     return {shared(&FaceCorner::x), shared(&FaceCorner::y), shared(&FaceCorner::z)};
 }
 
-Vec3 Mat3::operator*(Vec3 v) const
-{
-    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z, m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
-            m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
-}
-
-Mat3 Mat3::operator*(const Mat3& o) const
-{
-    Mat3 r;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            r.m[i][j] = m[i][0] * o.m[0][j] + m[i][1] * o.m[1][j] + m[i][2] * o.m[2][j];
-    return r;
-}
-
-Mat3 Transposed(const Mat3& a)
-{
-    Mat3 r;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            r.m[i][j] = a.m[j][i];
-    return r;
-}
-
-Mat3 RotationDegrees(float angle, Vec3 axis)
-{
-    const float len = std::sqrt(Dot(axis, axis));
-    const float x = axis.x / len, y = axis.y / len, z = axis.z / len;
-    const float c = std::cos(angle * Pi / 180.0f), s = std::sin(angle * Pi / 180.0f), k = 1 - c;
-    Mat3 r;
-    r.m[0][0] = x * x * k + c;
-    r.m[0][1] = x * y * k - z * s;
-    r.m[0][2] = x * z * k + y * s;
-    r.m[1][0] = y * x * k + z * s;
-    r.m[1][1] = y * y * k + c;
-    r.m[1][2] = y * z * k - x * s;
-    r.m[2][0] = x * z * k - y * s;
-    r.m[2][1] = y * z * k + x * s;
-    r.m[2][2] = z * z * k + c;
-    return r;
-}
-
 Mat3 FloorToWorld(const BoxParameters& p, float floorTilt)
 {
     if (floorTilt == 0)
@@ -98,13 +52,12 @@ Mat3 FloorToWorld(const BoxParameters& p, float floorTilt)
 BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
 {
     BoxPose pose;
+    const ScenePose view = ViewPoseOf(p);
     // Seen from the floor, the box keeps only the tilt the floor does not share.
-    pose.Box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle - floorTilt, {1, 0, 0}) *
-               RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
-    pose.Eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
+    pose.Box = view.Box(floorTilt);
+    pose.Eye = view.Eye();
     // The view's translations, undone: where the eye is in the world.
-    pose.Camera = {-p.HorizontalOffset / 100.0f, -(EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f),
-                   p.Depth / 10.0f};
+    pose.Camera = -view.Shift();
     if (floorTilt != 0) {
         // The floor frame turns about the box's centre, the world's origin.
         const Mat3 floor = FloorToWorld(p, floorTilt);
@@ -127,7 +80,7 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
         // A card is drawn as two faces a hair apart and no edges: it stands on
         // the face turned to the eye, the other one hides behind it.
         const Vec3 normal = pose.Box * Vec3{0, 0, 1};
-        const bool frontSeen = Dot(normal, Sub(pose.Camera, pose.Box * Vec3{0, 0, pose.Half.z})) > 0;
+        const bool frontSeen = Dot(normal, pose.Camera - pose.Box * Vec3{0, 0, pose.Half.z}) > 0;
         low = 1e30f;
         for (int i = 0; i < 8; ++i)
             if (((i & 4) != 0) == frontSeen)
@@ -137,7 +90,7 @@ BoxPose PoseOf(const BoxParameters& p, float floorTilt, const ProductMesh* mesh)
         // The card stands on the face seen, as above.
         const Vec3 normal = pose.Box * Vec3{0, 0, 1};
         const bool card = p.HalfThickness <= ThinCardLimit;
-        const bool frontSeen = Dot(normal, Sub(pose.Camera, pose.Box * Vec3{0, 0, pose.Half.z})) > 0;
+        const bool frontSeen = Dot(normal, pose.Camera - pose.Box * Vec3{0, 0, pose.Half.z}) > 0;
         low = 1e30f;
         high = -1e30f;
         for (const MeshPart& part : mesh->Parts) {
@@ -201,7 +154,7 @@ std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int stre
             continue;
         const Vec3 centre = Lerp(Lerp(world[0], world[1], 0.5f), Lerp(world[3], world[2], 0.5f), 0.5f);
         // Only faces that turn to the eye: the box is convex, so they never overlap.
-        if (Dot({n.x, -n.y, n.z}, Sub(pose.Camera, mirrored(centre))) <= 0)
+        if (Dot({n.x, -n.y, n.z}, pose.Camera - mirrored(centre)) <= 0)
             continue;
         MirrorFace mf;
         mf.Face = f;

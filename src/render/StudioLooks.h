@@ -7,26 +7,13 @@
 // itself for a level floor, or the world turned by a tilt of the floor
 // (see StudioLooksFloor.h).
 #include "document/BoxParameters.h"
+#include "render/SceneMath.h"
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
 struct ProductMesh;
-
-struct Vec3 {
-    float x = 0, y = 0, z = 0;
-};
-
-// Row-major rotation, as glRotatef builds it.
-struct Mat3 {
-    float m[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    Vec3 operator*(Vec3 v) const;
-    Mat3 operator*(const Mat3& o) const;
-};
-Mat3 RotationDegrees(float angle, Vec3 axis);
-// The inverse of a rotation.
-Mat3 Transposed(const Mat3& a);
 
 struct BoxPose {
     Mat3 Box;       // side angle, tilt and turn: box frame to floor frame

@@ -1,6 +1,6 @@
 #include "render/ViewCamera.h"
 
-#include "render/EyeLift.h"
+#include "render/Scene.h"
 
 #include <cmath>
 
@@ -8,24 +8,20 @@ ViewCamera CameraOfView(const BoxParameters& given, float aspect)
 {
     BoxParameters p = given;
     WrapViewAngles(p);
-    // DrawFrame: eye = Re (a + Rb x), with Re the eye angle's turn, a the
+    // The scene: eye = Re (a + Rb x), with Re the eye angle's turn, a the
     // four translations after it and Rb the box's own three turns.
-    const Mat3 eye = RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
-    const Mat3 box = RotationDegrees(p.SideAngle, {0, 1, 0}) * RotationDegrees(p.TiltAngle, {1, 0, 0}) *
-                     RotationDegrees(p.Turn / 10.0f, {0, 0, 1});
-    const Vec3 shift{p.HorizontalOffset / 100.0f, EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f,
-                     -p.Depth / 10.0f};
+    const Scene scene = SceneOf(p, aspect);
     // Its inverse places the camera: x = Rb^T Re^T eye - Rb^T a.
-    const Mat3 back = Transposed(box);
-    const Vec3 origin = back * shift;
+    const Mat3 back = Transposed(scene.Pose.Box());
+    const Vec3 origin = back * scene.Pose.Shift();
     ViewCamera camera;
-    camera.Position = {-origin.x, -origin.y, -origin.z};
-    camera.Orientation = back * Transposed(eye);
+    camera.Position = -origin;
+    camera.Orientation = back * Transposed(scene.Pose.Eye());
     camera.Rotation = QuaternionOf(camera.Orientation);
-    camera.YFov = static_cast<float>(45.0 * M_PI / 180.0); // SceneDriver::SetViewport
-    camera.Aspect = aspect;
-    camera.ZNear = 0.1f;
-    camera.ZFar = 100.0f;
+    camera.YFov = scene.Camera.YFov;
+    camera.Aspect = scene.Camera.Aspect;
+    camera.ZNear = scene.Camera.Near;
+    camera.ZFar = scene.Camera.Far;
     return camera;
 }
 

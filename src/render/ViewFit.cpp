@@ -1,7 +1,6 @@
 #include "render/ViewFit.h"
 
-#include "render/EyeLift.h"
-#include "render/StudioLooks.h"
+#include "render/Scene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,8 +11,8 @@
 
 namespace {
 
-// SceneDriver's perspective: 45 degrees from top to bottom.
-const float FocalY = static_cast<float>(1.0 / std::tan(22.5 * M_PI / 180.0));
+// The scene's perspective.
+const float FocalY = static_cast<float>(1.0 / SceneLens::TanHalfFov());
 constexpr int Measurements = 24;
 constexpr float CloseEnough = 0.001f; // a tenth of a percent of the picture
 constexpr float FirstReach = 4.0f;
@@ -23,25 +22,16 @@ constexpr float WidestReach = 256.0f;
 constexpr float NearestDistance = 0.12f;
 constexpr float FarthestDistance = 90.0f;
 
-Mat3 EyeTurn(const BoxParameters& p)
-{
-    return RotationDegrees(static_cast<float>(p.EyeAngle), {1, 0, 0});
-}
-
 // The view's offsets as one move of the world in the eye's frame (the
 // frame's eye angle turns them), and back.
 Vec3 EyeTranslation(const BoxParameters& p)
 {
-    const Vec3 u{p.HorizontalOffset / 100.0f, EyeLift(p.EyeAngle) + p.VerticalOffset / 10.0f, -p.Depth / 10.0f};
-    return EyeTurn(p) * u;
+    return ViewPoseOf(p).Translation();
 }
 
 void SetEyeTranslation(BoxParameters& p, Vec3 t)
 {
-    const Vec3 u = Transposed(EyeTurn(p)) * t;
-    p.HorizontalOffset = u.x * 100.0f;
-    p.VerticalOffset = (u.y - EyeLift(p.EyeAngle)) * 10.0f;
-    p.Depth = -u.z * 10.0f;
+    SetViewShift(p, Transposed(ViewPoseOf(p).Eye()) * t);
 }
 
 bool Clipped(const FrameBounds& b, float reach)

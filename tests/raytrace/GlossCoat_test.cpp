@@ -11,16 +11,16 @@ namespace {
 
 // The hemispherical reflectance of the whole material (white base) for a
 // view at cos theta = mu, by a fine grid over the cosine-weighted hemisphere.
-double Reflectance(const GlossCoat& coat, V3 base, float mu)
+double Reflectance(const GlossCoat& coat, Vec3 base, float mu)
 {
-    const V3 wo{std::sqrt(1 - mu * mu), 0, mu};
+    const Vec3 wo{std::sqrt(1 - mu * mu), 0, mu};
     constexpr int N = 250;
     double sum = 0;
     for (int i = 0; i < N; ++i)
         for (int j = 0; j < N; ++j) {
             const float u = (i + 0.5f) / N, v = (j + 0.5f) / N;
             const float r = std::sqrt(u), phi = 2 * Pi * v;
-            const V3 wi{r * std::cos(phi), r * std::sin(phi), std::sqrt(1 - u)};
+            const Vec3 wi{r * std::cos(phi), r * std::sin(phi), std::sqrt(1 - u)};
             // Cosine sampling: f * cos / (cos / pi).
             sum += Luminance(coat.Evaluate(base, wo, wi).F) * Pi;
         }
@@ -28,9 +28,9 @@ double Reflectance(const GlossCoat& coat, V3 base, float mu)
 }
 
 // The mean of the sampled weights: what one bounce carries on.
-double SampledReflectance(const GlossCoat& coat, V3 base, float mu)
+double SampledReflectance(const GlossCoat& coat, Vec3 base, float mu)
 {
-    const V3 wo{std::sqrt(1 - mu * mu), 0, mu};
+    const Vec3 wo{std::sqrt(1 - mu * mu), 0, mu};
     double sum = 0;
     constexpr int N = 40000;
     for (int i = 0; i < N; ++i) {
@@ -83,10 +83,10 @@ TEST(GlossCoatTest, NoGlossIsPlainLambertAndMoreGlossIsSharper)
 {
     const GlossCoat plain(0);
     EXPECT_FALSE(plain.HasCoat());
-    const V3 wo{0, 0, 1}, wi{0.6f, 0, 0.8f};
+    const Vec3 wo{0, 0, 1}, wi{0.6f, 0, 0.8f};
     EXPECT_NEAR(plain.Evaluate({0.5f, 0.5f, 0.5f}, wo, wi).F.x, 0.5f / Pi, 1e-6f);
     EXPECT_GT(GlossCoat(10).Roughness(), GlossCoat(90).Roughness());
     // The mirror direction of a grazing view: the sharp coat's peak is higher.
-    const V3 view{0.8f, 0, 0.6f}, mirror{-0.8f, 0, 0.6f};
+    const Vec3 view{0.8f, 0, 0.6f}, mirror{-0.8f, 0, 0.6f};
     EXPECT_GT(GlossCoat(100).CoatBrdf(view, mirror), 10 * GlossCoat(20).CoatBrdf(view, mirror));
 }

@@ -32,10 +32,6 @@ bool IsCard(int form)
     return Kind(form, 0).HalfThickness <= ThinCardLimit;
 }
 
-float Length(Vec3 v)
-{
-    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-}
 Vec3 Sub(Vec3 a, Vec3 b)
 {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
@@ -284,11 +280,6 @@ TEST(ProductMeshTest, ReflectionMirrorsTheTrianglesTurnedToTheEyeUnderTheFloor)
     EXPECT_TRUE(sawShade);
     for (const MirrorPart& m : parts)
         EXPECT_NE(mesh.Parts[m.Part].Side, BoxSide::Top);
-}
-
-Vec3 Cross(Vec3 a, Vec3 b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
 TEST(ProductMeshTest, ClassicBlockIsTheQuadsAsOutwardTrianglesOfEveryKind)

@@ -24,7 +24,6 @@ struct StudioLightTest : ::testing::Test {
     }
 };
 
-float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // Alpha-weighted centre of a mask, in floor units.
 struct MaskCentre {
