@@ -13,27 +13,18 @@ namespace {
 // classic quads' grid does.
 ProductMesh GridBlockMesh(const BoxParameters& p, int grid)
 {
-    const Vec3 half{p.HalfWidth, p.HalfHeight, p.HalfThickness};
-    const int faceCount = p.HalfThickness > ThinCardLimit ? 6 : 2;
     ProductMesh mesh;
-    for (int f = 0; f < faceCount; ++f) {
-        const BoxFace& face = BoxFaces[f];
+    for (const MeshPart& block : ClassicBlockMesh(p).Parts) {
         MeshPart part;
-        part.Side = static_cast<BoxSide>(f);
-        const Vec3 normal = FaceNormal(face);
-        Vec3 corner[4];
-        for (int i = 0; i < 4; ++i) {
-            const FaceCorner& c = face.Corners[i];
-            corner[i] = {c.x * half.x, c.y * half.y, c.z * half.z};
-        }
+        part.Side = block.Side;
+        const std::array<MeshVertex, 4> c = QuadCorners(block);
         const auto vertex = [&](int i, int j) {
             const float u = static_cast<float>(i) / static_cast<float>(grid);
             const float v = static_cast<float>(j) / static_cast<float>(grid);
-            const FaceCorner* c = face.Corners;
-            const float s0 = c[0].s + (c[1].s - c[0].s) * u, s1 = c[3].s + (c[2].s - c[3].s) * u;
-            const float t0 = c[0].t + (c[1].t - c[0].t) * u, t1 = c[3].t + (c[2].t - c[3].t) * u;
-            return MeshVertex{Lerp(Lerp(corner[0], corner[1], u), Lerp(corner[3], corner[2], u), v), normal,
-                              s0 + (s1 - s0) * v, t0 + (t1 - t0) * v};
+            const float s0 = c[0].S + (c[1].S - c[0].S) * u, s1 = c[3].S + (c[2].S - c[3].S) * u;
+            const float t0 = c[0].T + (c[1].T - c[0].T) * u, t1 = c[3].T + (c[2].T - c[3].T) * u;
+            return MeshVertex{Lerp(Lerp(c[0].Position, c[1].Position, u), Lerp(c[3].Position, c[2].Position, u), v),
+                              c[0].Normal, s0 + (s1 - s0) * v, t0 + (t1 - t0) * v};
         };
         for (int j = 0; j < grid; ++j)
             for (int i = 0; i < grid; ++i) {

@@ -117,27 +117,25 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
 
 void BoxRenderer::DrawFaces(const BoxParameters& p, const SlotTextures& textures, const BoxPose* pose)
 {
-    const float w = p.HalfWidth, h = p.HalfHeight, t = p.HalfThickness;
-    const int faceCount = t > ThinCardLimit ? 6 : 2;
     const bool lit = pose && p.Looks.Light > 0;
     if (lit)
         BeginLitTexturing(gl_);
     bool textured = false; // a slot without a texture keeps the one bound before
-    for (int f = 0; f < faceCount; ++f) {
-        const BoxFace& face = BoxFaces[f];
-        if (GLTexture* texture = SideTexture(static_cast<BoxSide>(f), textures)) {
+    for (const MeshPart& part : ClassicBlockMesh(p).Parts) {
+        if (GLTexture* texture = SideTexture(part.Side, textures)) {
             texture->Bind();
             textured = true;
         }
+        const std::array<MeshVertex, 4> corners = QuadCorners(part);
         if (lit) {
-            const float n = LitColour(FaceBrightness(*pose, FaceNormal(face), p.Looks.Light), textured);
+            const float n = LitColour(FaceBrightness(*pose, corners[0].Normal, p.Looks.Light), textured);
             gl_.Color4f(n, n, n, 1.0f);
         }
         gl_.Begin(GL_QUADS);
-        for (const FaceCorner& c : face.Corners) {
-            const TexturePoint at = SideTexturePoint(static_cast<BoxSide>(f), textures, c.s, c.t);
+        for (const MeshVertex& c : corners) {
+            const TexturePoint at = SideTexturePoint(part.Side, textures, c.S, c.T);
             gl_.TexCoord2f(at.S, at.T);
-            gl_.Vertex3f(c.x * w, c.y * h, c.z * t);
+            gl_.Vertex3f(c.Position.x, c.Position.y, c.Position.z);
         }
         gl_.End();
     }

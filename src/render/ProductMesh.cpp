@@ -38,6 +38,12 @@ ProductMesh ClassicBlockMesh(const BoxParameters& p)
     return mesh;
 }
 
+std::array<MeshVertex, 4> QuadCorners(const MeshPart& part)
+{
+    const std::vector<MeshVertex>& t = part.Triangles;
+    return {t[0], t[1], t[2], t[5]};
+}
+
 ProductMesh SurfaceMeshOf(const BoxParameters& p)
 {
     ProductMesh shape = BuildProductMesh(p);

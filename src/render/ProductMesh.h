@@ -7,6 +7,7 @@
 #include "render/BoxSides.h"
 #include "render/StudioLooks.h"
 
+#include <array>
 #include <vector>
 
 struct MeshVertex {
@@ -40,11 +41,14 @@ struct ProductMesh {
 // quads draw that box).
 ProductMesh BuildProductMesh(const BoxParameters& p);
 
-// The classic block as triangles: each of the quads the raster draws (two
-// faces for a card) split along its first diagonal, with the quads' corners,
-// picture coordinates and flat outward normals. For whatever reads the
-// product without GL (the ray tracer, a model export).
+// The classic block, built here only: one part per face (two for a card),
+// each its quad split along the first diagonal (corners 0-1-2, 0-2-3), with
+// the quad's picture coordinates and flat outward normal. The raster draws
+// the quads back from it (QuadCorners); the ray tracer, the model export and
+// a bundle's reflection read the triangles.
 ProductMesh ClassicBlockMesh(const BoxParameters& p);
+// A classic block part's four corners in the order its quad is drawn.
+std::array<MeshVertex, 4> QuadCorners(const MeshPart& part);
 // What the raster draws: the shape's mesh, else the classic block. Never empty.
 ProductMesh SurfaceMeshOf(const BoxParameters& p);
 
