@@ -13,66 +13,9 @@ namespace {
 
 QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
 
-// The worked example: no covers, a seven-character output folder, Medium,
-// first surrounding and kind, white, 300 x 300, side angle 30.
-ProjectData Example()
-{
-    ProjectData d;
-    d.OutputFolder = QStringLiteral("C:\\Out\\");
-    d.SizeClass = 1;
-    d.Fog = 0;
-    d.Form = 0;
-    d.BackgroundColor = 0xFFFFFF;
-    d.ImageWidth = 300;
-    d.ImageHeight = 300;
-    d.Breed = 50;
-    d.Height = 50;
-    d.Thick = 50;
-    d.Depth = 25;
-    d.Vertical = 0;
-    d.Horizontal = 0;
-    d.Turn = 0;
-    d.Eye = 40;
-    d.SideAngle = 30.0f;
-    d.TiltAngle = 0.0f;
-    return d;
-}
-
-// Every value in a form other than the shortest: paths of each string kind,
-// integers of each width.
-ProjectData Varied()
-{
-    ProjectData d = Example();
-    d.FrontBack = QStringLiteral("/home/\u00E9l\u00E8ve/front.jpg");
-    d.LeftRight = QString(300, QLatin1Char('s'));
-    d.TopBottom = QStringLiteral("top.bmp");
-    d.SizeClass = 2;
-    d.Fog = 3;
-    d.Form = 9;
-    d.BackgroundColor = 0x123456;
-    d.ImageWidth = 450;
-    d.ImageHeight = 1;
-    d.Vertical = -129;
-    d.Horizontal = 300;
-    d.Turn = -1800;
-    d.SideAngle = -12.5f;
-    d.TiltAngle = 0.1f;
-    return d;
-}
-
-std::optional<ProjectError> DecodeError(const QByteArray& bytes)
-{
-    try {
-        DecodeProject(bytes);
-    } catch (const ProjectError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
-
 QByteArray WithVersion(const char* versionHex)
 {
-    return Hex(versionHex) + EncodeProject(Example()).mid(2);
+    return Hex(versionHex) + EncodeProject(ExampleProject()).mid(2);
 }
 
 TEST(ProjectFileTest, WorkedExampleByteForByte)
@@ -88,25 +31,25 @@ TEST(ProjectFileTest, WorkedExampleByteForByte)
                                     "0200" "0228"          // turn, eye
                                     "0500000000000000F00340"
                                     "0500000000000000000000");
-    EXPECT_EQ(EncodeProject(Example()), expected);
-    EXPECT_EQ(DecodeProject(expected), Example());
+    EXPECT_EQ(EncodeProject(ExampleProject()), expected);
+    EXPECT_EQ(DecodeProject(expected), ExampleProject());
 }
 
 TEST(ProjectFileTest, AlwaysWritesTheCurrentVersion)
 {
-    ProjectData d = Example();
+    ProjectData d = ExampleProject();
     d.Version = 3;
     EXPECT_EQ(EncodeProject(d).left(2), Hex("020B"));
 }
 
 TEST(ProjectFileTest, RecordRoundTripsInEveryValueForm)
 {
-    const QByteArray bytes = EncodeProject(Varied());
-    EXPECT_EQ(DecodeProject(bytes), Varied());
+    const QByteArray bytes = EncodeProject(VariedProject());
+    EXPECT_EQ(DecodeProject(bytes), VariedProject());
     // The wide string is read too (value 3 written as UTF-16).
     ValueWriter w;
     w.WriteInteger(11);
-    w.WriteString(Varied().FrontBack);
+    w.WriteString(VariedProject().FrontBack);
     QByteArray wide = w.Bytes() + Hex("1202000000") + QByteArray("\x41\x00\xAC\x20", 4);
     ValueReader skip(bytes);
     skip.ReadInteger();
@@ -120,7 +63,7 @@ TEST(ProjectFileTest, NewerVersionIsRefusedBeforeAnythingElseIsRead)
 {
     for (const QByteArray& bytes : {Hex("020C"), Hex("020C") + QByteArray("garbage"),
                                     WithVersion("020C"), WithVersion("04FFFFFF7F")}) {
-        const auto error = DecodeError(bytes);
+        const auto error = ProjectDecodeError(bytes);
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->kind(), ProjectError::Kind::NewerVersion);
         EXPECT_EQ(error->Text(),
@@ -134,7 +77,7 @@ TEST(ProjectFileTest, OlderAndNegativeVersionsUseTheSameLayout)
                                 std::pair{"0400000080", std::numeric_limits<std::int32_t>::min()}}) {
         const ProjectData d = DecodeProject(WithVersion(hex));
         EXPECT_EQ(d.Version, version);
-        ProjectData expected = Example();
+        ProjectData expected = ExampleProject();
         expected.Version = version;
         EXPECT_EQ(d, expected);
     }
@@ -143,15 +86,15 @@ TEST(ProjectFileTest, OlderAndNegativeVersionsUseTheSameLayout)
 // Blocks may follow, so other bytes there may be what is left of one.
 TEST(ProjectFileTest, BytesAfterTheLastValueAreDamage)
 {
-    EXPECT_EQ(DecodeErrorKind(EncodeProject(Varied()) + Hex("FF00FF") + QByteArray(100, 'z')),
+    EXPECT_EQ(DecodeErrorKind(EncodeProject(VariedProject()) + Hex("FF00FF") + QByteArray(100, 'z')),
               ProjectError::Kind::DamagedAfterClassic);
 }
 
 TEST(ProjectFileTest, EveryTruncationIsAStreamReadError)
 {
-    const QByteArray bytes = EncodeProject(Varied());
+    const QByteArray bytes = EncodeProject(VariedProject());
     for (qsizetype n = 0; n < bytes.size(); ++n) {
-        const auto error = DecodeError(bytes.left(n));
+        const auto error = ProjectDecodeError(bytes.left(n));
         ASSERT_TRUE(error.has_value()) << n;
         EXPECT_EQ(error->kind(), ProjectError::Kind::StreamRead) << n;
         EXPECT_EQ(error->Text(), QStringLiteral("Stream read error"));
@@ -164,7 +107,7 @@ TEST(ProjectFileTest, WrongValueKindsAreInvalidPropertyValues)
     // A string where the size class belongs, and an integer where a path does.
     for (const QByteArray& bytes : {head + Hex("0600"), Hex("020B" "0200"), Hex("0600"),
                                     Hex("020B0600060006000600") + Hex("0201") + Hex("05")}) {
-        const auto error = DecodeError(bytes + QByteArray(40, '\0'));
+        const auto error = ProjectDecodeError(bytes + QByteArray(40, '\0'));
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->kind(), ProjectError::Kind::InvalidPropertyValue);
         EXPECT_EQ(error->Text(), QStringLiteral("Invalid property value"));
@@ -173,7 +116,7 @@ TEST(ProjectFileTest, WrongValueKindsAreInvalidPropertyValues)
 
 TEST(ProjectFileTest, AnglesStoredAsIntegersAreAccepted)
 {
-    QByteArray bytes = EncodeProject(Example());
+    QByteArray bytes = EncodeProject(ExampleProject());
     bytes.chop(22);
     bytes += Hex("021E" "037FFF");
     const ProjectData d = DecodeProject(bytes);
@@ -184,7 +127,7 @@ TEST(ProjectFileTest, AnglesStoredAsIntegersAreAccepted)
 TEST(ProjectFileTest, HugeClaimedStringLengthIsRefused)
 {
     for (const char* hex : {"0CFFFFFFFF", "14FFFFFF7F", "12FFFFFFFF"}) {
-        const auto error = DecodeError(Hex("020B") + Hex(hex) + QByteArray(14, 'x'));
+        const auto error = ProjectDecodeError(Hex("020B") + Hex(hex) + QByteArray(14, 'x'));
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->kind(), ProjectError::Kind::StreamRead);
     }
@@ -194,7 +137,7 @@ TEST(ProjectFileTest, HugeClaimedStringLengthIsRefused)
 // ProjectError; nothing else escapes.
 TEST(ProjectFileTest, DamagedFilesFailCleanly)
 {
-    const QByteArray bytes = EncodeProject(Varied()).left(80) + EncodeProject(Example()).mid(2);
+    const QByteArray bytes = EncodeProject(VariedProject()).left(80) + EncodeProject(ExampleProject()).mid(2);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         for (char value : {'\x00', '\x02', '\x05', '\x06', '\x0C', '\x12', '\x14', '\x7F', '\xFF'}) {
             QByteArray damaged = bytes;
@@ -208,232 +151,5 @@ TEST(ProjectFileTest, DamagedFilesFailCleanly)
 }
 
 // -- The "Looks" extension block -------------------------------------------
-
-BoxLooks SomeLooks()
-{
-    BoxLooks l{.Shadow = 60, .ShadowSoftness = 0, .Reflection = 100,
-               .Light = 45, .SmoothTextures = true, .Samples = 32};
-    return l;
-}
-
-// A block as a later or other writer may make it: the mark, a name, a
-// version, the length of `values` (or `claimed`), then the values.
-QByteArray Integers(std::initializer_list<std::int32_t> values)
-{
-    ValueWriter w;
-    for (std::int32_t v : values)
-        w.WriteInteger(v);
-    return w.Bytes();
-}
-
-QByteArray LooksValues(int shadow, int softness, int reflection, int light, int smooth, int samples)
-{
-    return Integers({shadow, softness, reflection, light, smooth, samples});
-}
-
-TEST(ProjectLooksTest, DefaultLooksWriteTheClassicBytesOnly)
-{
-    ProjectData d = Varied();
-    d.Looks = BoxLooks{};
-    const QByteArray classic = EncodeProject(d);
-    // Softness alone is not at its default, so it is kept.
-    d.Looks.ShadowSoftness = 10;
-    EXPECT_GT(EncodeProject(d).size(), classic.size());
-    EXPECT_TRUE(EncodeProject(d).startsWith(classic));
-    // The worked example has no looks and its bytes are checked above; a
-    // decoded classic file has every look off.
-    EXPECT_EQ(DecodeProject(classic).Looks, BoxLooks{});
-    EXPECT_TRUE(DecodeProject(classic).Looks.AllOff());
-}
-
-TEST(ProjectLooksTest, LooksRoundTripAfterTheClassicValues)
-{
-    ProjectData d = Varied();
-    d.Looks = SomeLooks();
-    const QByteArray bytes = EncodeProject(d);
-    EXPECT_EQ(DecodeProject(bytes), d);
-    ProjectData classic = d;
-    classic.Looks = BoxLooks{};
-    const QByteArray classicBytes = EncodeProject(classic);
-    EXPECT_EQ(bytes.left(classicBytes.size()), classicBytes);
-    EXPECT_EQ(bytes.mid(classicBytes.size()), ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 0, 100, 45, 1, 32)));
-    EXPECT_EQ(bytes.left(2), Hex("020B")); // the version stays 11
-}
-
-// A reader that knows only the 21 classic values, as an older program is:
-// it stops after value 21, whatever follows.
-ProjectData ClassicRead(const QByteArray& bytes, qsizetype* stoppedAt = nullptr)
-{
-    ValueReader r(bytes);
-    ProjectData d;
-    d.Version = r.ReadInteger();
-    d.FrontBack = r.ReadString();
-    d.LeftRight = r.ReadString();
-    d.TopBottom = r.ReadString();
-    d.OutputFolder = r.ReadString();
-    for (std::int32_t* v : {&d.SizeClass, &d.Fog, &d.Form, &d.BackgroundColor, &d.ImageWidth,
-                            &d.ImageHeight, &d.Breed, &d.Height, &d.Thick, &d.Depth, &d.Vertical,
-                            &d.Horizontal, &d.Turn, &d.Eye})
-        *v = r.ReadInteger();
-    d.SideAngle = static_cast<float>(r.ReadFloat());
-    d.TiltAngle = static_cast<float>(r.ReadFloat());
-    if (stoppedAt)
-        *stoppedAt = r.Position();
-    return d;
-}
-
-TEST(ProjectLooksTest, AClassicReaderReadsTheSameClassicValues)
-{
-    ProjectData d = Varied();
-    d.Looks = SomeLooks();
-    const QByteArray bytes = EncodeProject(d);
-    qsizetype stopped = 0;
-    const ProjectData classic = ClassicRead(bytes, &stopped);
-    EXPECT_LT(stopped, bytes.size()); // the block was there and left unread
-    ProjectData expected = d;
-    expected.Looks = BoxLooks{};
-    EXPECT_EQ(classic, expected);
-    // and the program's own reader, given only those bytes, agrees
-    EXPECT_EQ(DecodeProject(bytes.left(stopped)), expected);
-}
-
-TEST(ProjectLooksTest, LaterBlocksAndLaterValuesAreSkipped)
-{
-    const QByteArray classic = EncodeProject(Example());
-    const QByteArray later = ExtensionBlock(QStringLiteral("Turntable"), 3, Integers({7, 8, 9}) + QByteArray("\x00\xFF", 2));
-    // A later version of the looks block appends values a reader does not know.
-    const QByteArray looks2 = ExtensionBlock(QStringLiteral("Looks"), 2, LooksValues(10, 20, 30, 40, 0, 4) + Integers({99, -5}));
-    const ProjectData d = DecodeProject(classic + later + looks2 + later);
-    EXPECT_EQ(d.Looks.Shadow, 10);
-    EXPECT_EQ(d.Looks.ShadowSoftness, 20);
-    EXPECT_EQ(d.Looks.Reflection, 30);
-    EXPECT_EQ(d.Looks.Light, 40);
-    EXPECT_FALSE(d.Looks.SmoothTextures);
-    EXPECT_EQ(d.Looks.Samples, 4);
-    ProjectData classicValues = d;
-    classicValues.Looks = BoxLooks{};
-    EXPECT_EQ(classicValues, Example());
-}
-
-TEST(ProjectLooksTest, MalformedBlocksAreRefused)
-{
-    using Kind = ProjectError::Kind;
-    const QByteArray classic = EncodeProject(Example());
-    const QByteArray good = LooksValues(60, 50, 30, 50, 1, 8);
-    const std::pair<QByteArray, Kind> cases[] = {
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(101, 50, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, -1, 30, 50, 0, 1)), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 500, 0, 1)), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 2, 1)), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 3)), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 64)), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 0)), Kind::InvalidPropertyValue},
-        // a string where a value belongs
-        {ExtensionBlock(QStringLiteral("Looks"), 1, Hex("0600") + good), Kind::InvalidPropertyValue},
-        // fewer values than version 1 has
-        {ExtensionBlock(QStringLiteral("Looks"), 1, good.left(good.size() - 2)), Kind::StreamRead},
-        // bad version and bad lengths
-        {ExtensionBlock(QStringLiteral("Looks"), 0, good), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), -1, good), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, good, -1), Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, good, static_cast<std::int32_t>(good.size() + 1)), Kind::StreamRead},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, good, 0x7FFFFFFF), Kind::StreamRead},
-        {ExtensionBlock(QStringLiteral("Other"), 1, good, 1000), Kind::StreamRead},
-        // a name that is no string, and two looks blocks
-        {Hex("0604") + QByteArray("CFXB") + Hex("0205") + good, Kind::InvalidPropertyValue},
-        {ExtensionBlock(QStringLiteral("Looks"), 1, good) + ExtensionBlock(QStringLiteral("Looks"), 1, good), Kind::InvalidPropertyValue},
-    };
-    for (const auto& [block, kind] : cases) {
-        const auto error = DecodeError(classic + block);
-        ASSERT_TRUE(error.has_value()) << block.toHex().toStdString();
-        EXPECT_EQ(error->kind(), kind) << block.toHex().toStdString();
-    }
-    // Every truncation of a block past its mark is a read error.
-    const QByteArray whole = ExtensionBlock(QStringLiteral("Looks"), 1, good);
-    for (qsizetype n = 6; n < whole.size(); ++n) {
-        const auto error = DecodeError(classic + whole.left(n));
-        ASSERT_TRUE(error.has_value()) << n;
-        EXPECT_EQ(error->kind(), Kind::StreamRead) << n;
-    }
-    // Fewer bytes than the mark are a cut inside it.
-    for (qsizetype n = 1; n < 6; ++n)
-        EXPECT_EQ(DecodeErrorKind(classic + whole.left(n)), Kind::StreamRead) << n;
-}
-
-TEST(ProjectLooksTest, DamagedBlocksFailCleanly)
-{
-    ProjectData d = Example();
-    d.Looks = SomeLooks();
-    const QByteArray bytes = EncodeProject(d);
-    const qsizetype from = EncodeProject(Example()).size();
-    for (qsizetype i = from; i < bytes.size(); ++i) {
-        for (char value : {'\x00', '\x02', '\x04', '\x06', '\x7F', '\x80', '\xFF'}) {
-            QByteArray damaged = bytes;
-            damaged[i] = value;
-            try {
-                const ProjectData read = DecodeProject(damaged);
-                // Whatever was read is within the ranges.
-                EXPECT_TRUE(LookLimits::IsSampleCount(read.Looks.Samples));
-                EXPECT_LE(read.Looks.Shadow, 100);
-                EXPECT_GE(read.Looks.Shadow, 0);
-            } catch (const ProjectError&) {
-            }
-        }
-    }
-}
-
-// -- What follows the classic values ----------------------------------------
-
-// Nothing or whole blocks: a cut anywhere in a block, its mark included, is
-// a cut; other bytes between or after blocks are damage; a file that starts
-// like no project is called that.
-TEST(ProjectReadTest, AfterTheClassicValuesOnlyWholeBlocksAreRead)
-{
-    using Kind = ProjectError::Kind;
-    ProjectData all = Varied();
-    std::vector<qsizetype> ends = {EncodeProject(all).size()};
-    all.Looks = SomeLooks();
-    ends.push_back(EncodeProject(all).size());
-    all.Shape = {.EdgeRadius = 4.5f, .BookPages = true};
-    all.Right = QStringLiteral("right.png");
-    ends.push_back(EncodeProject(all).size());
-    all.Engine = {.RayTraced = true, .Passes = 64, .Gloss = 20};
-    const QByteArray whole = EncodeProject(all);
-    ends.push_back(whole.size());
-    EXPECT_EQ(DecodeProject(whole), all);
-
-    struct Case {
-        QString what;
-        QByteArray bytes;
-        Kind kind;
-        QString text;
-    };
-    std::vector<Case> cases;
-    for (std::size_t block = 0; block + 1 < ends.size(); ++block)
-        for (qsizetype n = ends[block] + 1; n < ends[block + 1]; ++n)
-            cases.push_back({QStringLiteral("cut at %1").arg(n), whole.left(n), Kind::StreamRead,
-                             QStringLiteral("Stream read error")});
-    const QByteArray junks[] = {QByteArray(1, '\0'), QByteArray(16, '\0'), QByteArray("junk"), Hex("0205"),
-                                Hex("0604") + QByteArray("CFXA")};
-    for (qsizetype at : ends)
-        for (const QByteArray& junk : junks)
-            cases.push_back({QStringLiteral("%1 at %2").arg(QString::fromLatin1(junk.toHex())).arg(at),
-                             whole.left(at) + junk + whole.mid(at), Kind::DamagedAfterClassic,
-                             QStringLiteral("Project damaged after its classic values")});
-    std::mt19937 noise(11);
-    QByteArray random;
-    for (int i = 0; i < 512; ++i)
-        random.append(static_cast<char>(noise() & 0xFF));
-    for (const QByteArray& other : {QByteArray("Front: box.jpg\nSide: side.jpg\n"), random, Hex("0205") + random})
-        cases.push_back({QString::fromLatin1(other.left(8).toHex()), other, Kind::NotAProject,
-                         QStringLiteral("Not a Cubiform project")});
-
-    for (const Case& c : cases) {
-        const auto error = DecodeError(c.bytes);
-        ASSERT_TRUE(error.has_value()) << c.what.toStdString();
-        EXPECT_EQ(error->kind(), c.kind) << c.what.toStdString();
-        EXPECT_EQ(error->Text().toStdString(), c.text.toStdString()) << c.what.toStdString();
-    }
-}
 
 } // namespace
