@@ -1,31 +1,20 @@
 'use strict';
 // The box shot page: every control is a render option of the service, sent
-// by its command-line name. The preview is a small render, asked for a
-// moment after the last change; a newer change cancels an older request.
+// by its command-line name. The controls are built from the service's own
+// description of its options (GET /options): ranges, starting values,
+// captions, and the number the window shows for each. The preview is a
+// small render, asked for a moment after the last change; a newer change
+// cancels an older request.
 
 const PreviewSide = 480;
 const PreviewDelay = 150; // ms after the last change
 
-// name, label, min, max, start (the box sizes are a new project's; the view's come from the kind)
-const BoxBars = [
-  ['width', 'Width', 1, 100, 50],
-  ['height', 'Height', 1, 100, 50],
-  ['thickness', 'Thickness', 1, 100, 50],
-];
-const ViewBars = [
-  ['side-angle', 'Turn round (°)', -180, 180, 0],
-  ['tilt-angle', 'Tilt (°)', -90, 90, 0],
-  ['turn', 'Roll (0.1°)', -1800, 1800, 0],
-  ['eye', 'Eye angle', 0, 60, 0],
-  ['depth', 'Distance', 2, 80, 30],
-  ['vertical', 'Up and down', -300, 300, 0],
-  ['horizontal', 'Left and right', -300, 300, 0],
-];
-const LookBars = [
-  ['shadow', 'Shadow', 0, 100, 0],
-  ['reflection', 'Reflection', 0, 100, 0],
-  ['light', 'Light', 0, 100, 0],
-];
+// The bars of each group, by option name, in their order.
+const Bars = {
+  'box-bars': ['width', 'height', 'thickness'],
+  'view-bars': ['side-angle', 'tilt-angle', 'turn', 'eye', 'depth', 'vertical', 'horizontal'],
+  'look-bars': ['shadow', 'reflection', 'light'],
+};
 // A kind's own view, as /kinds names it, for each view bar.
 const KindView = {
   'side-angle': 'sideAngle', 'tilt-angle': 'tiltAngle', turn: 'turn', eye: 'eye',
@@ -35,39 +24,74 @@ const KindView = {
 const $ = (id) => document.getElementById(id);
 const covers = { front: null, side: null, top: null };
 let kinds = [];
+let options = {}; // by name, as GET /options describes them
 let previewTimer = 0;
 let previewRequest = null;
 let previewSerial = 0;
 let previewUrl = '';
 
-function makeBars(containerId, bars) {
+// Ties go to the even neighbour, as the window's labels round.
+function roundHalfEven(x) {
+  const floor = Math.floor(x);
+  if (Math.abs(x - floor - 0.5) > 1e-9) return Math.round(x);
+  return floor % 2 === 0 ? floor : floor + 1;
+}
+
+// The number (and unit) the window shows for an option at this value.
+function shownText(option, value) {
+  const shown = option.shown;
+  if (!shown) return String(value) + (option.unit || '');
+  let number = value;
+  if (shown.byForm) {
+    const row = shown.byForm[Number($('form').value)];
+    if (row && row[value - option.min] !== undefined) number = row[value - option.min];
+  } else if (shown.scale) {
+    number = roundHalfEven(Number((value * shown.scale).toFixed(9)));
+  }
+  return String(number) + (shown.unit || '');
+}
+
+function makeBars(containerId, names) {
   const container = $(containerId);
-  for (const [name, label, min, max, start] of bars) {
+  for (const name of names) {
+    const option = options[name];
+    if (!option) continue;
+    const span = option.bar || option;
     const id = 'bar-' + name;
     const row = document.createElement('div');
     row.className = 'bar';
     row.innerHTML = `<label for="${id}"></label><input type="range" id="${id}" name="${name}">` +
       `<output for="${id}"></output>`;
-    row.querySelector('label').textContent = label;
+    row.querySelector('label').textContent = option.label || name;
     const input = row.querySelector('input');
-    Object.assign(input, { min, max, step: 1, value: start });
+    Object.assign(input, { min: span.min, max: span.max, step: 1, value: option.default ?? span.min });
     const shown = row.querySelector('output');
-    shown.textContent = input.value;
-    input.addEventListener('input', () => { shown.textContent = input.value; schedulePreview(); });
+    shown.textContent = shownText(option, Number(input.value));
+    input.addEventListener('input', () => { showBar(input); schedulePreview(); });
     container.appendChild(row);
   }
 }
 
+function showBar(input) {
+  input.nextElementSibling.textContent = shownText(options[input.name], Number(input.value));
+}
+
+function bars() {
+  return [...document.querySelectorAll('.bar input')];
+}
+
 function setBar(name, value) {
   const input = $('bar-' + name);
+  if (!input) return;
   input.value = value;
-  input.nextElementSibling.textContent = input.value;
+  showBar(input);
 }
 
 function applyKind(index) {
   const kind = kinds[index];
-  if (!kind) return;
-  for (const [bar, key] of Object.entries(KindView)) setBar(bar, kind[key]);
+  if (kind) for (const [bar, key] of Object.entries(KindView)) setBar(bar, kind[key]);
+  // The window's box sizes read differently for each kind.
+  for (const input of bars()) showBar(input);
 }
 
 function say(text, isError) {
@@ -81,7 +105,7 @@ function renderForm(width, height, samples, format) {
   const form = new FormData();
   for (const [slot, file] of Object.entries(covers)) if (file) form.append(slot, file, file.name);
   form.append('form', $('form').value);
-  for (const [name] of [...BoxBars, ...ViewBars, ...LookBars]) form.append(name, $('bar-' + name).value);
+  for (const input of bars()) form.append(input.name, input.value);
   if ($('smooth-textures').checked) form.append('smooth-textures', 'true');
   form.append('background', $('background').value.toUpperCase());
   const transparent = $('transparent').checked && (format === 'png' || format === 'tga');
@@ -102,7 +126,8 @@ async function errorText(response) {
 }
 
 function outputSize() {
-  const clamp = (v) => Math.max(1, Math.min(4096, Math.round(Number(v) || 1)));
+  const { min, max } = options.size;
+  const clamp = (v) => Math.max(min, Math.min(max, Math.round(Number(v) || min)));
   return [clamp($('out-width').value), clamp($('out-height').value)];
 }
 
@@ -207,26 +232,36 @@ function wireCovers() {
   });
 }
 
-async function loadKinds() {
+async function loadJson(path) {
+  const response = await fetch(path);
+  if (!response.ok) throw new Error(await errorText(response));
+  return response.json();
+}
+
+// The kinds, the anti-aliasing and the picture's size limits, as the
+// options name them; the page starts at the kind and samples its markup names.
+function buildChoices() {
   const select = $('form');
-  try {
-    const response = await fetch('kinds');
-    if (!response.ok) throw new Error(String(response.status));
-    kinds = await response.json();
-  } catch (e) {
-    say('The service cannot be reached.', true);
-    return;
-  }
-  kinds.forEach((kind, index) => select.add(new Option(kind.name, String(index))));
-  select.value = '1';
-  applyKind(1);
+  options.form.choices.forEach((name, index) => select.add(new Option(name, String(index))));
+  select.value = select.dataset.start ?? String(options.form.default);
+  const samples = $('samples');
+  options.samples.values.forEach((n, i) => samples.add(new Option(options.samples.choices[i], String(n))));
+  samples.value = samples.dataset.start ?? String(options.samples.default);
+  for (const id of ['out-width', 'out-height']) Object.assign($(id), { min: options.size.min, max: options.size.max });
 }
 
 async function start() {
-  makeBars('box-bars', BoxBars);
-  makeBars('view-bars', ViewBars);
-  makeBars('look-bars', LookBars);
   wireCovers();
+  try {
+    const described = await loadJson('options');
+    options = Object.fromEntries(described.options.map((o) => [o.name, o]));
+  } catch (e) {
+    say('The controls cannot be shown: the service did not describe its options (' + e.message + ')', true);
+    for (const id of ['download-picture', 'download-model']) $(id).disabled = true;
+    return;
+  }
+  buildChoices();
+  for (const [container, names] of Object.entries(Bars)) makeBars(container, names);
   $('form').addEventListener('change', () => { applyKind(Number($('form').value)); schedulePreview(); });
   for (const id of ['smooth-textures', 'background', 'transparent', 'out-width', 'out-height'])
     $(id).addEventListener('input', schedulePreview);
@@ -234,7 +269,13 @@ async function start() {
     download('render', 'box.' + $('format').value, e.currentTarget));
   // The model's camera takes the picture's aspect, so it is sent the same form.
   $('download-model').addEventListener('click', (e) => download('model', 'box.glb', e.currentTarget));
-  await loadKinds();
+  try {
+    kinds = await loadJson('kinds');
+  } catch (e) {
+    say('The service cannot be reached.', true);
+    return;
+  }
+  applyKind(Number($('form').value));
   drawPreview();
 }
 

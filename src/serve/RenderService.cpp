@@ -1,6 +1,7 @@
 #include "serve/RenderService.h"
 
 #include "engine/JobError.h"
+#include "engine/OptionFields.h"
 #include "engine/RenderSession.h"
 #include "serve/CoverStore.h"
 #include "serve/DeadlineServer.h"
@@ -11,6 +12,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QJsonDocument>
 
 #include <httplib.h>
 
@@ -48,7 +50,7 @@ const char* StatusText(int status)
     switch (status) {
     case 400: return "the request is malformed";
     case 401: return "a bearer token is needed";
-    case 404: return "no such page; the service answers POST /render, POST /model, GET /healthz and GET /metrics";
+    case 404: return "no such page; the service answers POST /render, POST /model, GET /options, GET /healthz and GET /metrics";
     case 405: return "that method is not taken here";
     case 408: return "the request's headers took too long to arrive";
     case 413: return "the request is larger than the service takes";
@@ -193,6 +195,13 @@ void RenderService::Parts::Setup(RenderService& service)
         res.set_content(ready ? "{\"status\":\"ready\"}\n" : "{\"status\":\"not ready\"}\n", JsonType);
     });
     ServeWebPage(Http);
+    // Made once: the table and the limits do not change while the service runs.
+    const std::string options =
+        QJsonDocument(RequestOptionsJson(Settings.MaxOutput)).toJson(QJsonDocument::Compact).toStdString();
+    Http.Get("/options", [options](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Cache-Control", "no-cache");
+        res.set_content(options, JsonType);
+    });
     Http.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(Metrics.Text(Gauges()), "text/plain; version=0.0.4");
     });

@@ -1,7 +1,7 @@
 #pragma once
-// The HTTP side of "cubiform serve": POST /render, GET /healthz and
-// GET /metrics over the render workers, with the request limits, the bearer
-// token and the orderly stop.
+// The HTTP side of "cubiform serve": POST /render, GET /options, GET /healthz
+// and GET /metrics over the render workers, with the request limits, the
+// bearer token and the orderly stop.
 #include "serve/RenderWorkers.h"
 #include "serve/ServeSettings.h"
 

@@ -2,6 +2,7 @@
 // token and the stop, without a GL.
 #include "support/ServeHarness.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -143,6 +144,23 @@ TEST(RenderServiceTest, EveryRefusalIsOneLineOfJsonWithItsStatus)
     const httplib::Result health = client->Get("/healthz");
     ASSERT_TRUE(health);
     EXPECT_EQ(health->status, 200);
+}
+
+TEST(RenderServiceTest, OptionsAreDescribedWithThisServicesPictureLimit)
+{
+    ServeSettings settings = Small();
+    settings.MaxOutput = 1000;
+    ServeHarness serve(settings, {}, Quick);
+    const httplib::Result r = serve.Client()->Get("/options");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+    EXPECT_EQ(r->get_header_value("Content-Type"), "application/json");
+    int sizeMax = 0;
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(r->body));
+    for (const QJsonValue o : json[QStringLiteral("options")].toArray())
+        if (o[QStringLiteral("name")] == QStringLiteral("size"))
+            sizeMax = o[QStringLiteral("max")].toInt();
+    EXPECT_EQ(sizeMax, 1000);
 }
 
 TEST(RenderServiceTest, WithATokenEveryRequestNeedsIt)

@@ -2,7 +2,9 @@
 // service bound to loopback that this test starts and stops. A person's
 // steps: pick a cover, move a bar with the keyboard, wait for the new
 // preview, download the picture and the 3D model; they must be the bytes
-// `cubiform render` writes for the same options. Also: readable at a phone's width.
+// `cubiform render` writes for the same options. The bars are those GET
+// /options describes and read as the window's labels do. Also: readable at
+// a phone's width, and a clear message when the options cannot be had.
 //
 // node page_test.mjs CUBIFORM COVER.jpg
 import { spawn, execFileSync } from 'node:child_process';
@@ -102,6 +104,17 @@ async function main() {
   await page.goto(base, { waitUntil: 'networkidle0' });
   check(problems.length === 0, 'script errors: ' + problems.join('; '));
   check((await page.$$eval('#form option', (o) => o.length)) === 10, 'the ten box kinds are offered');
+  const described = await (await fetch(base + 'options')).json();
+  const option = Object.fromEntries(described.options.map((o) => [o.name, o]));
+  const bars = await page.$$eval('.bar input', (all) => all.map((i) => [i.name, Number(i.min), Number(i.max)]));
+  check(bars.length === 13, 'thirteen bars: ' + bars.length);
+  for (const [name, min, max] of bars) {
+    const span = option[name].bar || option[name];
+    check(min === span.min && max === span.max, `${name} spans ${min}..${max}, not ${span.min}..${span.max}`);
+  }
+  const shown = (name) => page.$eval('#bar-' + name, (e) => e.nextElementSibling.textContent);
+  // The side view box's width of 50 is 0.5 x 2 x 70 + 0.1 in the window's label.
+  check(await shown('width') === '70', 'the width reads ' + await shown('width') + ', not the window\'s 70');
 
   // A cover, picked as a person would.
   let seen = await previewSerial(page);
@@ -164,11 +177,23 @@ async function main() {
   check(Buffer.compare(model, readFileSync(referenceModel)) === 0,
     'the downloaded model differs from cubiform render --export-model\'s');
 
+  // 2.5 degrees of turn: the window's label rounds to the even 2.
+  await page.$eval('#bar-turn', (e) => { e.value = '25'; e.dispatchEvent(new Event('input')); });
+  check(await shown('turn') === '2\u00B0', 'the turn reads ' + await shown('turn') + ', not the window\'s 2\u00B0');
+
   // A phone's width: one column, nothing wider than the screen.
   await page.setViewport({ width: 390, height: 844, isMobile: true });
   const wide = await page.evaluate(() => document.documentElement.scrollWidth);
   check(wide <= 390, 'at a phone\'s width the page is ' + wide + ' pixels wide');
   check(problems.length === 0, 'script errors: ' + problems.join('; '));
+
+  // Without GET /options the page says so rather than showing empty groups.
+  const bare = await browser.newPage();
+  await bare.setRequestInterception(true);
+  bare.on('request', (r) => (r.url().endsWith('/options') ? r.respond({ status: 500, body: '' }) : r.continue()));
+  await bare.goto(base, { waitUntil: 'networkidle0' });
+  const said = await bare.$eval('#status', (e) => [e.textContent, e.className]);
+  check(said[1] === 'error' && said[0].includes('options'), 'without /options the page says: ' + said[0]);
 }
 
 main().then(() => { console.log('page test passed'); finish(0); }, (e) => fail(e.message));

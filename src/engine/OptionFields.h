@@ -1,0 +1,22 @@
+#pragma once
+// The render options as fields of a request to the service: which options a
+// request may carry, and their description for a page to build its controls
+// from (GET /options), read from the option table.
+#include "engine/OptionTable.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+// Options that name files on this machine, or only measure, are for the
+// command line alone.
+bool RequestMayCarry(const RenderOptionEntry& entry);
+
+// The picture formats a request names by word ("format"); the first is taken
+// when none is named.
+const QStringList& RequestFormats();
+
+// {"options": [...]}: each option a request may carry, with its type, range,
+// default (what a request naming no option gets), help line and choices; for those
+// the window has a control for, its caption and the number that control
+// shows where it is not the value itself. `maxOutputSide` bounds "size".
+QJsonObject RequestOptionsJson(int maxOutputSide);
