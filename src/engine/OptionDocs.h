@@ -1,0 +1,18 @@
+#pragma once
+// The option lists of the manual page and the manual's option tables, made
+// from the option tables: the prose around them stays written by hand.
+#include "engine/OptionTable.h"
+
+#include <QString>
+
+enum class DocStyle { ManPage, Markdown };
+
+// A command's options as the manual page's .TP paragraphs or as a Markdown
+// table; hidden options are left out.
+QString OptionList(OptionCommand command, DocStyle style);
+
+// `text` with each list between its markers made anew: the lines
+// "<!-- options:render -->" ... "<!-- /options -->" in Markdown,
+// '.\" options:render' ... '.\" /options' in a manual page. Throws BadInput
+// for a marker that names no command or is never closed.
+QString WithOptionLists(const QString& text, DocStyle style);
