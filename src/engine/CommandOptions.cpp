@@ -110,14 +110,6 @@ QString CommandWord(OptionCommand command)
 
 std::vector<OptionCommand> OptionCommands() { return {ForRender, ForTurntable, ForBatch, ForServe}; }
 
-const RenderOptionEntry& OptionEntry(const std::vector<RenderOptionEntry>& table, const char* name)
-{
-    for (const RenderOptionEntry& entry : table)
-        if (qstrcmp(entry.Name, name) == 0)
-            return entry;
-    throw std::logic_error(std::string("no option ") + name);
-}
-
 std::vector<const RenderOptionEntry*> Entries(const std::vector<RenderOptionEntry>& table)
 {
     std::vector<const RenderOptionEntry*> entries;

@@ -38,9 +38,6 @@ const std::vector<RenderOptionEntry>& OwnOptionTable(OptionCommand command);
 QString CommandWord(OptionCommand command);
 std::vector<OptionCommand> OptionCommands();
 
-// The entry of `table` named `name` (long, without "--"); it must be there.
-const RenderOptionEntry& OptionEntry(const std::vector<RenderOptionEntry>& table, const char* name);
-
 using TakeOption = std::function<void(const RenderOptionEntry& entry, const QString& written,
                                       const std::optional<QString>& value)>;
 
