@@ -27,8 +27,11 @@ enum class OptionArity {
 };
 
 // How the value is read; the usage and the checks follow from it.
-// Text, Bytes ("20MB") and Pixels ("50MP") are the service's own settings.
-enum class OptionKind { Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File, Number, Text, Bytes, Pixels };
+// Text ("K/N", an address), Bytes ("20MB") and Pixels ("50MP") are only
+// the other commands' own.
+enum class OptionKind {
+    Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File, Number, Text, Bytes, Pixels
+};
 
 // Where the usage lists an option; Hidden ones are not listed.
 enum class OptionSection { Box, Looks, Shape, Output, Hidden };
