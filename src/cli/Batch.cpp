@@ -6,7 +6,8 @@
 #include "cli/BatchState.h"
 #include "engine/BundleRender.h"
 #include "engine/JobError.h"
-#include "engine/OptionReader.h"
+#include "engine/CommandOptions.h"
+#include "engine/OptionValues.h"
 #include "engine/HeadlessBox.h"
 #include "engine/HeadlessRender.h"
 #include "engine/RayTraceBox.h"
@@ -37,14 +38,14 @@
 
 namespace {
 
-constexpr int MaxJobs = 256;
-
-int JobCount(const QString& option, const QString& value)
+int JobCount(const RenderOptionEntry& entry, const QString& option, const QString& value)
 {
+    const OptionRange r = *entry.Range;
     bool ok = false;
     const int n = value.toInt(&ok);
-    if (!ok || n < 1 || n > MaxJobs)
-        throw UsageError(QStringLiteral("%1 %2: not a number of workers 1..%3").arg(option, value).arg(MaxJobs));
+    if (!ok || n < r.Min || n > r.Max)
+        throw UsageError(
+            QStringLiteral("%1 %2: not a number of workers %3..%4").arg(option, value).arg(r.Min).arg(r.Max));
     return n;
 }
 
@@ -284,46 +285,35 @@ int ClearAbandonedTemporaries(const std::vector<BatchJob>& jobs)
 BatchOptions ParseBatchArguments(const QStringList& arguments)
 {
     BatchOptions o;
-    OptionsSeen seen;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        OptionReader option(arguments, i);
-        option.SplitShort(QLatin1String("-j"));
-        const QString arg = option.Name();
-        const auto next = [&] { return option.Value(); };
-        const auto flag = [&] { option.NoValue(); };
-        if (arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-j"))
-            seen.Add(arg == QLatin1String("-j") ? QStringLiteral("--jobs") : arg, arg);
-        if (arg == QLatin1String("-j") || arg == QLatin1String("--jobs")) {
-            o.Jobs = JobCount(arg, next());
-        } else if (arg == QLatin1String("--fail-fast")) {
-            flag();
+    const auto take = [&](const RenderOptionEntry& entry, const QString& arg, const std::optional<QString>& v) {
+        const QLatin1String name(entry.Name);
+        if (name == QLatin1String("jobs")) {
+            o.Jobs = JobCount(entry, arg, *v);
+        } else if (name == QLatin1String("fail-fast")) {
             o.FailFast = true;
-        } else if (arg == QLatin1String("--skip-existing")) {
-            flag();
+        } else if (name == QLatin1String("skip-existing")) {
             o.SkipExisting = true;
-        } else if (arg == QLatin1String("--report")) {
-            o.Report = next();
-            if (o.Report.isEmpty())
-                throw UsageError(QStringLiteral("--report needs a file name"));
-        } else if (arg == QLatin1String("--shard")) {
-            const QString shard = next();
+        } else if (name == QLatin1String("report")) {
+            o.Report = NamedFile(arg, *v);
+        } else if (name == QLatin1String("shard")) {
             static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})/(\\d{1,6})$"));
-            const QRegularExpressionMatch m = pattern.match(shard);
+            const QRegularExpressionMatch m = pattern.match(*v);
             if (!m.hasMatch() || m.captured(2).toInt() < 1 || m.captured(1).toInt() < 1 ||
                 m.captured(1).toInt() > m.captured(2).toInt())
-                throw UsageError(QStringLiteral("--shard %1: not K/N with 1 <= K <= N").arg(shard));
+                throw UsageError(QStringLiteral("--shard %1: not K/N with 1 <= K <= N").arg(*v));
             o.Shard = m.captured(1).toInt();
             o.Shards = m.captured(2).toInt();
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            throw UsageError(QStringLiteral("unknown option %1").arg(arg));
-        } else if (o.Manifest.isEmpty()) {
-            o.Manifest = arg;
-            if (o.Manifest.isEmpty())
-                throw UsageError(QStringLiteral("the manifest file name is empty"));
-        } else {
-            throw UsageError(QStringLiteral("batch takes one manifest; %1 is one too many").arg(arg));
         }
-    }
+    };
+    ReadOptions(arguments, Entries(OwnOptionTable(ForBatch)), take, [&](qsizetype& i) {
+        const QString& arg = arguments[i];
+        RefuseUnknownOption(arg);
+        if (!o.Manifest.isEmpty())
+            throw UsageError(QStringLiteral("batch takes one manifest; %1 is one too many").arg(arg));
+        o.Manifest = arg;
+        if (o.Manifest.isEmpty())
+            throw UsageError(QStringLiteral("the manifest file name is empty"));
+    });
     if (o.Manifest.isEmpty())
         throw UsageError(QStringLiteral("batch needs a manifest (.csv or .jsonl)"));
     return o;

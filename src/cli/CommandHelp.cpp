@@ -1,6 +1,6 @@
 #include "cli/CommandHelp.h"
 
-#include "engine/OptionTable.h"
+#include "engine/CommandOptions.h"
 
 #include <algorithm>
 #include <optional>
@@ -81,9 +81,9 @@ QString SectionHeading(OptionSection section)
     return {};
 }
 
-// The option table as usage lines: an option starts a line or, with its
-// UsageColumn, continues the one before.
-QString RenderOptionsText()
+// A table's options as usage lines: an option starts a line or, with its
+// UsageColumn, continues the one before; render's come under headings.
+QString OptionLines(const std::vector<RenderOptionEntry>& table, bool headings)
 {
     QString text;
     QString line;
@@ -93,10 +93,10 @@ QString RenderOptionsText()
             text += line + QLatin1Char('\n');
         line.clear();
     };
-    for (const RenderOptionEntry& entry : RenderOptionTable()) {
+    for (const RenderOptionEntry& entry : table) {
         if (entry.Section == OptionSection::Hidden)
             continue;
-        if (entry.Section != section) {
+        if (headings && entry.Section != section) {
             endLine();
             text += SectionHeading(entry.Section);
             section = entry.Section;
@@ -120,50 +120,36 @@ QString RenderOptionsText()
     return text;
 }
 
+QString RenderOptionsText() { return OptionLines(RenderOptionTable(), true); }
+
 QString TurntableText()
 {
     return QStringLiteral(
-        "turntable turns the side angle once around from the project's, frame k at\n"
-        "angle + 360 k / N, with the render options above, into an endlessly looping\n"
-        "GIF or numbered pictures (%03d: 000, 001, ...; the folder is made if missing).\n"
-        "  --frames N           frames in the turn, 2..720 (default 36)\n"
-        "  --fps F              GIF frames a second, 1..50 (default 25); delays are in\n"
-        "                       hundredths, rounded so the turn takes 100 N / F of them\n"
-        "  --tilt               turn the tilt angle around as well\n");
+               "turntable turns the side angle once around from the project's, frame k at\n"
+               "angle + 360 k / N, with the render options above, into an endlessly looping\n"
+               "GIF or numbered pictures (%03d: 000, 001, ...; the folder is made if missing).\n") +
+           OptionLines(OwnOptionTable(ForTurntable), false);
 }
 
 QString BatchText()
 {
     return QStringLiteral(
-        "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
-        "lines. Columns: project, front, side, top, output and any render option by\n"
-        "its long name (form, size, transparent, ...); paths are from its folder.\n"
-        "  -j N                 workers, each on one core (default: one per core)\n"
-        "  --fail-fast          stop at the first row that fails\n"
-        "  --skip-existing      skip rows drawn before from the same inputs and options\n"
-        "  --report FILE.csv    write the failed rows (line, output, reason)\n"
-        "  --shard K/N          only rows K, K+N, K+2N, ... (K counts from 1)\n");
+               "batch draws one picture per row of MANIFEST: CSV with a header row, or JSON\n"
+               "lines. Columns: project, front, side, top, output and any render option by\n"
+               "its long name (form, size, transparent, ...); paths are from its folder.\n") +
+           OptionLines(OwnOptionTable(ForBatch), false);
 }
 
 QString ServeText()
 {
     return QStringLiteral(
-        "serve answers POST /render (covers as multipart file parts front, side, top,\n"
-        "back, right, bottom; render options by their long names as fields or one JSON\n"
-        "object; format png, jpg, bmp or tga) with the picture render would write,\n"
-        "POST /model (the same) with the model --export-model would write,\n"
-        "GET /healthz and GET /metrics, until SIGTERM or SIGINT (it then finishes the\n"
-        "requests in flight and exits 0).\n"
-        "  --bind ADDRESS       default 127.0.0.1; another machine's reach needs a token\n"
-        "  --port N             default 8080 (0: any free port)\n"
-        "  --token-file FILE    every request needs \"Authorization: Bearer\" and it\n"
-        "  --max-body SIZE      largest request, default 20MB\n"
-        "  --max-pixels N       largest cover, default 50MP\n"
-        "  --max-output N       largest side of a picture, default 4096\n"
-        "  --timeout S          seconds a request may wait and draw, default 30\n"
-        "  --workers N          render workers, each on one core (default: one per core)\n"
-        "  --queue N            requests that may wait (default: four per worker); more\n"
-        "                       are answered 429 with Retry-After\n");
+               "serve answers POST /render (covers as multipart file parts front, side, top,\n"
+               "back, right, bottom; render options by their long names as fields or one JSON\n"
+               "object; format png, jpg, bmp or tga) with the picture render would write,\n"
+               "POST /model (the same) with the model --export-model would write,\n"
+               "GET /healthz and GET /metrics, until SIGTERM or SIGINT (it then finishes the\n"
+               "requests in flight and exits 0).\n") +
+           OptionLines(OwnOptionTable(ForServe), false);
 }
 
 QString ExitText()

@@ -1,9 +1,10 @@
 #include "cli/Turntable.h"
 
 #include "engine/BundleRender.h"
+#include "engine/CommandOptions.h"
 #include "engine/HeadlessBox.h"
 #include "engine/ImageOutput.h"
-#include "engine/OptionReader.h"
+#include "engine/OptionValues.h"
 #include "engine/OutputGuard.h"
 #include "engine/RayTraceBox.h"
 #include "engine/RenderSession.h"
@@ -20,18 +21,10 @@
 #include <QTemporaryDir>
 
 #include <utility>
-#include <cmath>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
-
-JobError BadValue(const QString& option, const QString& value, const QString& why)
-{
-    return BadInput(QStringLiteral("%1 %2: %3").arg(option, Quoted(value), why));
-}
 
 bool IsGif(const QString& name) { return name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive); }
 
@@ -119,51 +112,32 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
 {
     TurntableOptions t;
     bool fpsGiven = false;
-    QStringList shared;
-    OptionsSeen seen; // the shared ones are render's to check
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        OptionReader option(arguments, i);
-        const QString arg = option.Name();
-        const auto next = [&] { return option.Value(); };
-        if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
-            seen.Add(QStringLiteral("output"), arg);
-            t.Output = next();
-            if (t.Output.isEmpty())
-                throw UsageError(QStringLiteral("%1 needs a file name").arg(arg));
-        } else if (arg == QLatin1String("--frames")) {
-            seen.Add(arg, arg);
-            const QString v = next();
-            bool ok = false;
-            const qlonglong n = v.toLongLong(&ok);
-            if (!ok)
-                throw BadValue(arg, v, QStringLiteral("not a whole number"));
-            if (n < MinTurntableFrames || n > MaxTurntableFrames)
-                throw BadValue(arg, v, QStringLiteral("out of range %1..%2").arg(MinTurntableFrames).arg(MaxTurntableFrames));
-            t.FrameCount = static_cast<int>(n);
-        } else if (arg == QLatin1String("--fps")) {
-            seen.Add(arg, arg);
-            const QString v = next();
-            bool ok = false;
-            const double fps = v.toDouble(&ok);
-            if (!ok || !std::isfinite(fps))
-                throw BadValue(arg, v, QStringLiteral("not a number"));
-            if (fps < 1.0 || fps > MaxTurntableFps)
-                throw BadValue(arg, v, QStringLiteral("out of range 1..%1").arg(MaxTurntableFps));
-            t.Fps = fps;
+    QStringList shared; // render's to read and check
+    std::vector<const RenderOptionEntry*> own = Entries(OwnOptionTable(ForTurntable));
+    own.push_back(FindRenderOption(QStringLiteral("--output"))); // the animation, not a picture
+    const auto take = [&](const RenderOptionEntry& entry, const QString& arg, const std::optional<QString>& v) {
+        const QLatin1String name(entry.Name);
+        const std::optional<OptionRange> r = entry.ValueRange();
+        if (name == QLatin1String("output")) {
+            t.Output = NamedFile(arg, *v);
+        } else if (name == QLatin1String("frames")) {
+            t.FrameCount = IntegerIn(arg, *v, r->Min, r->Max);
+        } else if (name == QLatin1String("fps")) {
+            NumberIn(arg, *v, static_cast<float>(r->Min), static_cast<float>(r->Max));
+            t.Fps = v->toDouble(); // checked; kept to the written digits
             fpsGiven = true;
-        } else if (arg == QLatin1String("--tilt")) {
-            seen.Add(arg, arg);
-            option.NoValue();
+        } else if (name == QLatin1String("tilt")) {
             t.Tilt = true;
-        } else if (arg == QLatin1String("--bundle")) {
-            throw UsageError(QStringLiteral("--bundle is for render and batch; a turntable turns one box"));
-        } else {
-            // A render option, with its value when it takes one.
-            shared << arguments[i];
-            if (RenderOptionValuesAt(arguments, i) == 1)
-                shared << arguments[++i];
         }
-    }
+    };
+    ReadOptions(arguments, own, take, [&](qsizetype& i) {
+        if (arguments[i] == QLatin1String("--bundle"))
+            throw UsageError(QStringLiteral("--bundle is for render and batch; a turntable turns one box"));
+        // A render option, with its value when it takes one.
+        shared << arguments[i];
+        if (RenderOptionValuesAt(arguments, i) == 1)
+            shared << arguments[++i];
+    });
     if (t.Output.isEmpty())
         throw UsageError(QStringLiteral("turntable needs -o ANIMATION.gif or -o NAME-%03d.png"));
     t.Frames = ParseFrameNamePattern(t.Output);

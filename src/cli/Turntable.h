@@ -2,6 +2,7 @@
 // "cubiform turntable": the box turned once around through its side angle
 // (and, with --tilt, its tilt angle too), as an animated GIF or as numbered
 // pictures.
+#include "engine/CommandOptions.h"
 #include "engine/RenderOptions.h"
 
 #include <QString>
@@ -9,15 +10,6 @@
 
 #include <cstdio>
 #include <optional>
-
-inline constexpr int MinTurntableFrames = 2;
-inline constexpr int MaxTurntableFrames = 720; // half a degree a frame
-inline constexpr int DefaultTurntableFrames = 36;
-inline constexpr double DefaultTurntableFps = 25.0;
-// A GIF counts in hundredths of a second, and most viewers slow delays
-// under two hundredths down to a tenth: beyond 50 frames a second a GIF
-// would play slower, not faster.
-inline constexpr double MaxTurntableFps = 50.0;
 
 // "spin-%03d.png": the parts around the frame number.
 struct FrameNamePattern {

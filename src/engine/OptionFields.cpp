@@ -75,9 +75,12 @@ QString TypeOf(OptionKind kind)
     case OptionKind::Choice: return QStringLiteral("choice");
     case OptionKind::Colour: return QStringLiteral("colour");
     case OptionKind::Size: return QStringLiteral("size");
+    case OptionKind::Text:
+    case OptionKind::File: return QStringLiteral("word"); // neither is a request's field
     case OptionKind::Angle:
     case OptionKind::Number:
-    case OptionKind::File: break;
+    case OptionKind::Bytes:
+    case OptionKind::Pixels: break;
     }
     return QStringLiteral("number");
 }
@@ -190,11 +193,6 @@ QJsonObject FieldOf(const RenderOptionEntry& entry, const ProjectData& fresh, in
 
 } // namespace
 
-bool RequestMayCarry(const RenderOptionEntry& entry)
-{
-    return entry.Kind != OptionKind::File && entry.Section != OptionSection::Hidden;
-}
-
 const QStringList& RequestFormats()
 {
     static const QStringList formats = {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("bmp"),
@@ -209,7 +207,7 @@ QJsonObject RequestOptionsJson(int maxOutputSide)
     const ProjectData fresh = box.Capture();
     QJsonArray options;
     for (const RenderOptionEntry& entry : RenderOptionTable())
-        if (RequestMayCarry(entry))
+        if (entry.RequestField())
             options.append(FieldOf(entry, fresh, maxOutputSide));
     options.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("format")},
                                {QStringLiteral("type"), QStringLiteral("word")},

@@ -7,10 +7,6 @@
 #include <QJsonObject>
 #include <QStringList>
 
-// Options that name files on this machine, or only measure, are for the
-// command line alone.
-bool RequestMayCarry(const RenderOptionEntry& entry);
-
 // The picture formats a request names by word ("format"); the first is taken
 // when none is named.
 const QStringList& RequestFormats();

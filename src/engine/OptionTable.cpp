@@ -9,21 +9,11 @@
 #include "render/BoxGroup.h"
 #include "render/ViewFit.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
-
 using namespace SliderLimits;
 
 namespace {
 
 using Value = std::optional<QString>;
-
-// In the order of GroupArrangement.
-QStringList ArrangementCaptions()
-{
-    return {QStringLiteral("row"), QStringLiteral("fan"), QStringLiteral("stack")};
-}
 
 int Integer(const RenderOptionEntry& s, const QString& arg, const Value& v)
 {
@@ -62,7 +52,8 @@ std::vector<RenderOptionEntry> MakeTable()
     return {
         // name, short, arity, kind, value, range, default, bare, section, help, usage column, help
         // column,
-        // info block, info keys, info values, manifest column, apply
+        // info block, info keys, info values, manifest column, apply; then, where
+        // they are not the usual: look field, unit, default in words, commands
         {"form", nullptr, A::Required, K::Choice, "N|NAME", None, None, None, Sec::Box,
          "box kind {min}..{max} or its caption (moves depth, offsets,\nturn, eye and both angles "
          "to the kind's values)",
@@ -123,7 +114,7 @@ std::vector<RenderOptionEntry> MakeTable()
          [](const ProjectData& d) { return QJsonArray{d.Turn}; }, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Sliders.Turn = Integer(s, a, v);
-         }},
+         }, None, "tenths of a degree"},
         {"eye", nullptr, A::Required, K::Integer, "N", OptionRange{EyeMin, EyeMax}, None, None,
          Sec::Box, "eye angle {min}..{max}", 0, 0, J::Top, "eye",
          [](const ProjectData& d) { return QJsonArray{d.Eye}; }, true,
@@ -136,13 +127,13 @@ std::vector<RenderOptionEntry> MakeTable()
          [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.SideAngle)}; }, true,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.SideAngle = Angle(a, *v);
-         }},
+         }, None, "degrees"},
         {"tilt-angle", nullptr, A::Required, K::Angle, "DEG", None, None, None, Sec::Box,
          "view angles in degrees", 23, Beside, J::Top, "tiltAngle",
          [](const ProjectData& d) { return QJsonArray{static_cast<double>(d.TiltAngle)}; }, true,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.TiltAngle = Angle(a, *v);
-         }},
+         }, None, "degrees"},
         // Not a project value: it moves the view of this picture only.
         {"fit", nullptr, A::Optional, K::Integer, "[MARGIN]",
          OptionRange{FitLimits::MinMargin, FitLimits::MaxMargin}, None, FitLimits::DefaultMargin,
@@ -152,7 +143,7 @@ std::vector<RenderOptionEntry> MakeTable()
          0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Fit = v ? FitMargin(a, *v) : *s.Bare;
-         }},
+         }, None, "percent"},
         {"front", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Box, "", 0, 0,
          J::Top, "front", [](const ProjectData& d) { return QJsonArray{d.FrontBack}; }, true,
          [](RenderOptions& o, const S&, const QString&, const Value& v) { o.Covers[0] = *v; }},
@@ -221,13 +212,14 @@ std::vector<RenderOptionEntry> MakeTable()
          "2 to 6 projects in one picture, each box with its own\nkind, size, shape and covers; "
          "the first gives the view,\nlooks, background, output size and engine",
          0, 0, J::None, nullptr, NoInfo, true,
-         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.Bundle << NamedFile(a, *v); }},
+         [](RenderOptions& o, const S&, const QString& a, const Value& v) { o.Bundle << NamedFile(a, *v); },
+         None, nullptr, nullptr, ForRender},
         {"arrange", nullptr, A::Required, K::Choice, "row|fan|stack", None, None, None, Sec::Shape,
          "a bundle side by side (default), fanned towards\nthe middle or stacked; by number {min}..{max}", 0, 0, J::None, nullptr,
          NoInfo, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Arrange = Choice(a, *v, OptionChoices(s));
-         }},
+         }, None, nullptr, nullptr, ForRender},
         {"spacing", nullptr, A::Required, K::Number, "S",
          OptionRange{GroupLimits::MinSpacing, GroupLimits::MaxSpacing}, GroupLimits::DefaultSpacing, None,
          Sec::Shape, "gap between a row's or fan's boxes {min}..{max} (the size\nlabels' units; default {default})",
@@ -235,7 +227,7 @@ std::vector<RenderOptionEntry> MakeTable()
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              const OptionRange r = *s.ValueRange();
              o.Spacing = NumberIn(a, *v, static_cast<float>(r.Min), static_cast<float>(r.Max));
-         }},
+         }, None, nullptr, nullptr, ForRender},
 
         {"output", "-o", A::Required, K::File, "IMAGE", None, None, None, Sec::Output,
          "the picture to write", 0, 0, J::None, nullptr, NoInfo, true,
@@ -246,13 +238,13 @@ std::vector<RenderOptionEntry> MakeTable()
          "write the project with the options applied", 0, 0, J::None, nullptr, NoInfo, false,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.SaveProject = NamedFile(a, *v);
-         }},
+         }, None, nullptr, nullptr, ForRender},
         {"export-model", nullptr, A::Required, K::File, "FILE", None, None, None, Sec::Output,
          "write the box, its pictures and the view's camera as\nbinary glTF (.glb), in metres", 0, 0, J::None,
          nullptr, NoInfo, false,
          [](RenderOptions& o, const S&, const QString& a, const Value& v) {
              o.ExportModel = NamedFile(a, *v);
-         }},
+         }, None, nullptr, nullptr, ForRender},
         {"size", nullptr, A::Required, K::Size, "WxH", OptionRange{1, MaxOutputSide}, None, None,
          Sec::Output, "output pixels, {min}..{max} each (default: the project's)", 0, 0, J::Top,
          "imageWidth,imageHeight",
@@ -263,7 +255,7 @@ std::vector<RenderOptionEntry> MakeTable()
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              const OptionRange r = *s.ValueRange();
              o.Size = OutputSize(a, *v, r.Min, r.Max);
-         }},
+         }, None, "pixels"},
         {"scale", nullptr, A::Required, K::Integer, "N", OptionRange{1, MaxScale}, 1, None,
          Sec::Output, "multiply the output size, {min}..{max}; the picture stays the same", 0, 0,
          J::None, nullptr, NoInfo, true,
@@ -309,7 +301,7 @@ std::vector<RenderOptionEntry> MakeTable()
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              const OptionRange r = *s.ValueRange();
              o.Ray.TimeLimit = NumberIn(a, *v, static_cast<float>(r.Min), static_cast<float>(r.Max));
-         }},
+         }, None, "seconds"},
         {"seed", nullptr, A::Required, K::Integer, "N", OptionRange{0, 1000000000}, 1, None, Sec::Output,
          "ray tracer: another sequence of paths, {min}..{max} (default {default})", 0, 0, J::None, nullptr,
          NoInfo, true,
@@ -325,7 +317,7 @@ std::vector<RenderOptionEntry> MakeTable()
          0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Dpi = Integer(s, a, v);
-         }},
+         }, None, "dots per inch"},
         // Phase times on standard error: for measuring, not in the usage.
         {"timings", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Hidden,
          "phase times on standard error", 0, 0, J::None, nullptr, NoInfo, false,
@@ -341,121 +333,3 @@ const std::vector<RenderOptionEntry>& RenderOptionTable()
     return table;
 }
 
-const RenderOptionEntry* FindRenderOption(const QString& name)
-{
-    for (const RenderOptionEntry& entry : RenderOptionTable())
-        if (name == entry.LongName() || (entry.Short && name == QLatin1String(entry.Short)))
-            return &entry;
-    return nullptr;
-}
-
-QStringList OptionChoices(const RenderOptionEntry& entry)
-{
-    const QLatin1String name(entry.Name);
-    if (name == QLatin1String("form"))
-        return FormCaptions();
-    if (name == QLatin1String("fog"))
-        return FogCaptions();
-    if (name == QLatin1String("engine"))
-        return {QStringLiteral("raster"), QStringLiteral("raytrace")};
-    if (name == QLatin1String("arrange"))
-        return ArrangementCaptions();
-    return {};
-}
-
-QString SampleCountWords()
-{
-    QStringList counts;
-    for (int n : LookLimits::SampleCounts)
-        counts << QString::number(n);
-    const QString last = counts.takeLast();
-    return counts.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
-}
-
-QString RenderOptionEntry::Names() const
-{
-    return Short ? QStringLiteral("%1, %2").arg(QLatin1String(Short), LongName()) : LongName();
-}
-
-std::optional<OptionRange> RenderOptionEntry::ValueRange() const
-{
-    if (Kind == OptionKind::Choice)
-        return OptionRange{0, static_cast<int>(OptionChoices(*this).size()) - 1};
-    return Range;
-}
-
-QStringList RenderOptionEntry::Keys() const
-{
-    return JsonKeys ? QString::fromLatin1(JsonKeys).split(QLatin1Char(',')) : QStringList();
-}
-
-QString RenderOptionEntry::HelpText() const
-{
-    QString text = QString::fromUtf8(Help);
-    if (const std::optional<OptionRange> r = ValueRange()) {
-        text.replace(QLatin1String("{min}"), QString::number(r->Min));
-        text.replace(QLatin1String("{max}"), QString::number(r->Max));
-    }
-    if (Default)
-        text.replace(QLatin1String("{default}"), QString::number(*Default));
-    if (Bare)
-        text.replace(QLatin1String("{bare}"), QString::number(*Bare));
-    QStringList quoted;
-    for (const QString& caption : OptionChoices(*this))
-        quoted << QLatin1Char('"') + caption + QLatin1Char('"');
-    text.replace(QLatin1String("{choices}"), quoted.join(QStringLiteral(", ")));
-    // The first count is no anti-aliasing at all.
-    QString counts = SampleCountWords();
-    counts.insert(counts.indexOf(QLatin1Char(',')), QStringLiteral(" (off)"));
-    text.replace(QLatin1String("{counts}"), counts);
-    return text;
-}
-
-BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& o)
-{
-    for (const RenderOptionEntry& entry : RenderOptionTable())
-        if (entry.Look)
-            if (const std::optional<int>& given = o.Looks.*(entry.Look->Given))
-                looks.*(entry.Look->Field) = *given;
-    // Smooth textures can only be turned on from the command line.
-    looks.SmoothTextures = looks.SmoothTextures || o.Looks.SmoothTextures;
-    if (o.SamplesGiven)
-        looks.Samples = o.Samples;
-    return looks;
-}
-
-BoxEngine EngineWithOptions(BoxEngine engine, const RenderOptions& o)
-{
-    if (o.Engine)
-        engine.RayTraced = *o.Engine == RenderEngine::Raytrace;
-    if (o.Ray.Passes)
-        engine.Passes = *o.Ray.Passes;
-    if (o.Ray.Gloss)
-        engine.Gloss = *o.Ray.Gloss;
-    return engine;
-}
-
-BoxShape ShapeWithOptions(BoxShape shape, const RenderOptions& o)
-{
-    if (o.Shape.EdgeRadius)
-        shape.EdgeRadius = *o.Shape.EdgeRadius;
-    shape.BookPages = shape.BookPages || o.Shape.BookPages;
-    return shape;
-}
-
-// What may follow an option whose value is optional: anything that starts
-// like a number ("--shadow -5" and "--light 50.5" are refused, not taken for
-// an option or a project), and a word that names neither an option nor a
-// file ("--shadow abc"). "--shadow -o x.png" is the bare look, and so is
-// "--shadow box.pcf": a file there, or a name that plainly is a project's.
-bool IsLookValue(const QString& text)
-{
-    static const QRegularExpression numeric(QStringLiteral("^[+-]?\\.?\\d"));
-    if (numeric.match(text).hasMatch())
-        return true;
-    if (text.isEmpty() || text.startsWith(QLatin1Char('-')) ||
-        text.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive) ||
-        text.contains(QLatin1Char('/')) || text.contains(QDir::separator()))
-        return false;
-    return !QFileInfo::exists(text);
-}

@@ -1,7 +1,10 @@
 #pragma once
-// Every option of "cubiform render" (and so of turntable and the batch
-// manifest's columns), declared once: the parser, the usage text, the JSON
-// of "info" and the manifest's columns are all read from this table.
+// Every option of "cubiform render" (and so of turntable, the batch
+// manifest's columns and the service's fields), declared once: the parser,
+// the usage text, the JSON of "info" and the manifest's columns are all read
+// from this table. The other commands' own options are entries of the same
+// kind (CommandOptions.h); the manual page, the manual's tables and the
+// service's description of its fields are made from both.
 #include "engine/RenderOptions.h"
 
 #include "document/BoxEngine.h"
@@ -24,7 +27,11 @@ enum class OptionArity {
 };
 
 // How the value is read; the usage and the checks follow from it.
-enum class OptionKind { Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File, Number };
+// Text ("K/N", an address), Bytes ("20MB") and Pixels ("50MP") are only
+// the other commands' own.
+enum class OptionKind {
+    Flag, Integer, Strength, SampleCount, Choice, Colour, Angle, Size, File, Number, Text, Bytes, Pixels
+};
 
 // Where the usage lists an option; Hidden ones are not listed.
 enum class OptionSection { Box, Looks, Shape, Output, Hidden };
@@ -43,6 +50,9 @@ struct LookField {
     std::optional<int> LookOptions::*Given;
     int BoxLooks::*Field;
 };
+
+// Whose command line takes an option (bits of RenderOptionEntry::Commands).
+enum OptionCommand : unsigned { ForRender = 1, ForTurntable = 2, ForBatch = 4, ForServe = 8 };
 
 struct RenderOptionEntry;
 using ApplyOption = void (*)(RenderOptions&, const RenderOptionEntry&, const QString& written,
@@ -68,8 +78,11 @@ struct RenderOptionEntry {
     const char* JsonKeys; // comma separated, as many as Info gives values
     QJsonArray (*Info)(const ProjectData&);
     bool ManifestColumn; // a batch manifest may name it as a column
-    ApplyOption Apply;
+    ApplyOption Apply; // nullptr: a command's own option, read by that command
     std::optional<LookField> Look = std::nullopt;
+    const char* Unit = nullptr;        // what a number counts: "degrees", "pixels", "seconds", ...
+    const char* DefaultText = nullptr; // a default no number says: "127.0.0.1", "one per core"
+    unsigned Commands = ForRender | ForTurntable;
 
     QString LongName() const { return QStringLiteral("--") + QLatin1String(Name); }
     // "-o, --output" or "--width".
@@ -79,6 +92,12 @@ struct RenderOptionEntry {
     // The range a value is checked against; for a choice, 0..captions-1.
     std::optional<OptionRange> ValueRange() const;
     QStringList Keys() const;
+    // The default as the usage words it: DefaultText, else the number ("20MB"
+    // for bytes); empty when there is none.
+    QString DefaultWords() const;
+    // Whether a request to the service may name it: render's options, but no
+    // file on the service's machine and nothing hidden.
+    bool RequestField() const;
 };
 
 // In the order of the usage text.

@@ -65,7 +65,8 @@ void AddOption(Arguments& args, const QString& name, const Sent& value)
     if (IsCoverName(name))
         throw ServeError(400, QStringLiteral("the %1 cover must be sent as a file part").arg(name));
     const RenderOptionEntry* entry = name.startsWith(QLatin1Char('-')) ? nullptr : FindRenderOption(QStringLiteral("--") + name);
-    if (!entry || !RequestMayCarry(*entry))
+    // Options that name files on this machine, or only measure, have no place here.
+    if (!entry || !entry->RequestField())
         throw ServeError(400, QStringLiteral("unknown option \"%1\"").arg(name));
     // A value reads as a batch manifest's cell does: JSON's true and false
     // as the words, a flag's empty value as off, a look's yes/no as its

@@ -1,7 +1,8 @@
 #include "serve/ServeSettings.h"
 
 #include "engine/JobError.h"
-#include "engine/OptionReader.h"
+#include "engine/CommandOptions.h"
+#include "engine/OptionValues.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -34,12 +35,13 @@ std::int64_t Scaled(const QString& text, const std::initializer_list<std::pair<c
     return 0;
 }
 
-int WholeIn(const QString& option, const QString& value, int minimum, int maximum)
+int WholeIn(const RenderOptionEntry& entry, const QString& option, const QString& value)
 {
+    const OptionRange r = *entry.Range;
     bool ok = false;
     const int n = value.toInt(&ok);
-    if (!ok || n < minimum || n > maximum)
-        throw UsageError(QStringLiteral("%1 %2: not a whole number %3..%4").arg(option, value).arg(minimum).arg(maximum));
+    if (!ok || n < r.Min || n > r.Max)
+        throw UsageError(QStringLiteral("%1 %2: not a whole number %3..%4").arg(option, value).arg(r.Min).arg(r.Max));
     return n;
 }
 
@@ -73,49 +75,43 @@ int ServeSettings::QueueCapacity() const { return Queue > 0 ? Queue : 4 * Worker
 ServeSettings ParseServeArguments(const QStringList& arguments)
 {
     ServeSettings s;
-    OptionsSeen seen;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        OptionReader option(arguments, i);
-        const QString arg = option.Name();
-        if (arg.startsWith(QLatin1String("--")))
-            seen.Add(arg, arg);
-        if (arg == QLatin1String("--bind")) {
-            s.Bind = option.Value();
+    const auto take = [&](const RenderOptionEntry& entry, const QString& arg, const std::optional<QString>& v) {
+        const QLatin1String name(entry.Name);
+        const QString& value = *v;
+        if (name == QLatin1String("bind")) {
+            s.Bind = value;
             if (s.Bind.isEmpty())
                 throw UsageError(QStringLiteral("--bind needs an address"));
-        } else if (arg == QLatin1String("--port")) {
-            s.Port = WholeIn(arg, option.Value(), 0, 65535);
-        } else if (arg == QLatin1String("--max-body") || arg == QLatin1String("--max-pixels")) {
-            const QString value = option.Value();
+        } else if (name == QLatin1String("port")) {
+            s.Port = WholeIn(entry, arg, value);
+        } else if (entry.Kind == OptionKind::Bytes || entry.Kind == OptionKind::Pixels) {
             bool ok = false;
-            const bool body = arg == QLatin1String("--max-body");
+            const bool body = entry.Kind == OptionKind::Bytes;
             const std::int64_t n = body ? ParseByteCount(value, &ok) : ParsePixelCount(value, &ok);
             if (!ok)
                 throw UsageError(QStringLiteral("%1 %2: not a %3").arg(arg, value,
                     body ? QStringLiteral("size (20MB, 512KB, bytes)") : QStringLiteral("pixel count (50MP, pixels)")));
             (body ? s.MaxBody : s.MaxPixels) = n;
-        } else if (arg == QLatin1String("--max-output")) {
-            s.MaxOutput = WholeIn(arg, option.Value(), 1, 16384);
-        } else if (arg == QLatin1String("--timeout")) {
-            s.TimeoutSeconds = WholeIn(arg, option.Value(), 1, 3600);
-        } else if (arg == QLatin1String("--workers")) {
-            s.Workers = WholeIn(arg, option.Value(), 1, 256);
-        } else if (arg == QLatin1String("--queue")) {
-            s.Queue = WholeIn(arg, option.Value(), 1, 100000);
-        } else if (arg == QLatin1String("--token-file")) {
-            s.TokenFile = option.Value();
-            if (s.TokenFile.isEmpty())
-                throw UsageError(QStringLiteral("--token-file needs a file name"));
-        } else if (arg == QLatin1String("--stop-after-requests")) {
-            s.StopAfterRequests = WholeIn(arg, option.Value(), 1, 1 << 30);
-        } else if (arg == QLatin1String("--stop-after-seconds")) {
-            s.StopAfterSeconds = WholeIn(arg, option.Value(), 1, 1 << 30);
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            throw UsageError(QStringLiteral("unknown option %1").arg(arg));
-        } else {
-            throw UsageError(QStringLiteral("serve takes no file (%1); covers come with each request").arg(arg));
+        } else if (name == QLatin1String("max-output")) {
+            s.MaxOutput = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("timeout")) {
+            s.TimeoutSeconds = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("workers")) {
+            s.Workers = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("queue")) {
+            s.Queue = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("token-file")) {
+            s.TokenFile = NamedFile(arg, value);
+        } else if (name == QLatin1String("stop-after-requests")) {
+            s.StopAfterRequests = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("stop-after-seconds")) {
+            s.StopAfterSeconds = WholeIn(entry, arg, value);
         }
-    }
+    };
+    ReadOptions(arguments, Entries(OwnOptionTable(ForServe)), take, [&](qsizetype& i) {
+        RefuseUnknownOption(arguments[i]);
+        throw UsageError(QStringLiteral("serve takes no file (%1); covers come with each request").arg(arguments[i]));
+    });
     if (!IsLoopbackAddress(s.Bind) && s.TokenFile.isEmpty())
         throw UsageError(QStringLiteral("--bind %1 reaches other machines: give --token-file FILE, and every request "
                                         "then needs that bearer token").arg(s.Bind));

@@ -1,18 +1,20 @@
 #pragma once
 // The arguments of "cubiform serve": where it listens and the limits every
 // request is held to.
+#include "engine/CommandOptions.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 
 struct ServeSettings {
-    QString Bind = QStringLiteral("127.0.0.1");
-    int Port = 8080;                                   // 0: any free port
-    std::int64_t MaxBody = std::int64_t{20} << 20;     // bytes of one request
-    std::int64_t MaxPixels = 50'000'000;               // per cover
-    int MaxOutput = 4096;                              // largest side of the picture
-    int TimeoutSeconds = 30;                           // per request, waiting and drawing
+    QString Bind = QString::fromLatin1(ServeDefaults::Bind);
+    int Port = ServeDefaults::Port;                    // 0: any free port
+    std::int64_t MaxBody = ServeDefaults::MaxBody;     // bytes of one request
+    std::int64_t MaxPixels = ServeDefaults::MaxPixels; // per cover
+    int MaxOutput = ServeDefaults::MaxOutput;          // largest side of the picture
+    int TimeoutSeconds = ServeDefaults::TimeoutSeconds; // per request, waiting and drawing
     int ReadTimeoutSeconds = 5;                        // per read or write, and for a request's headers
     int Workers = 0;                                   // 0: one per core
     int Queue = 0;                                     // requests waiting; 0: four per worker

@@ -1,6 +1,6 @@
 // The option table against everything that is read from it or must agree
-// with it: the document's limits, the usage, info, the batch manifest's
-// columns and the hand-written man page.
+// with it: the document's limits, the usage, info and the batch manifest's
+// columns.
 #include "cli/BatchManifest.h"
 #include "cli/CommandHelp.h"
 #include "engine/OptionTable.h"
@@ -13,7 +13,6 @@
 #include "render/BoxGroup.h"
 #include "render/ViewFit.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -248,51 +247,6 @@ TEST(OptionTableTest, ManifestColumnsAreTheTablesAndValuesFollowTheArity)
         EXPECT_EQ(withNumber, entry.Arity == OptionArity::None ? 0 : 1) << entry.Name;
         EXPECT_EQ(beforeOption, entry.Arity == OptionArity::Required ? 1 : 0) << entry.Name;
     }
-}
-
-// The man page is prose by hand; its list of render options and the numbers
-// in each option's paragraph must still be the table's.
-TEST(OptionTableTest, TheManPageListsTheTablesOptions)
-{
-    QFile file(QStringLiteral(CUBIFORM_MAN_PAGE));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QString page =
-        QString::fromUtf8(file.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
-    const qsizetype begin = page.indexOf(QLatin1String("\n.SH OPTIONS"));
-    const qsizetype end = page.indexOf(QLatin1String("\n.B turntable"), begin);
-    ASSERT_GT(begin, 0);
-    ASSERT_GT(end, begin);
-    const QStringList paragraphs = page.mid(begin, end - begin).split(QLatin1String("\n.TP\n"));
-
-    std::map<QString, QString> paragraphOf; // name -> its paragraph
-    const QRegularExpression name(QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)"));
-    for (const QString& paragraph : paragraphs.mid(1)) {
-        const QString head = paragraph.section(QLatin1Char('\n'), 0, 0);
-        for (auto it = name.globalMatch(head); it.hasNext();) {
-            const QString found = it.next().captured(1);
-            EXPECT_FALSE(paragraphOf.count(found)) << found.toStdString();
-            paragraphOf[found] = paragraph;
-        }
-    }
-    std::size_t listed = 0;
-    for (const RenderOptionEntry* entry : Listed()) {
-        for (const QString& written : WrittenNames(*entry)) {
-            ++listed;
-            const auto it = paragraphOf.find(written);
-            ASSERT_NE(it, paragraphOf.end()) << written.toStdString();
-            QStringList numbers;
-            if (const std::optional<OptionRange> r = entry->ValueRange())
-                numbers << QString::number(r->Min) << QString::number(r->Max);
-            if (entry->Bare)
-                numbers << QString::number(*entry->Bare);
-            if (entry->Default)
-                numbers << QString::number(*entry->Default);
-            for (const QString& n : numbers)
-                EXPECT_GE(Occurrences(it->second, n), 1)
-                    << written.toStdString() << " " << n.toStdString();
-        }
-    }
-    EXPECT_EQ(paragraphOf.size(), listed);
 }
 
 TEST(OptionTableTest, EachLookOptionSetsItsOwnFieldOverTheProjects)
