@@ -1,4 +1,4 @@
-#include "cli/TurntableFrames.h"
+#include "engine/TurntableFrames.h"
 
 #include "formats/AtomicFile.h"
 #include "formats/ImageCodec.h"
