@@ -4,21 +4,15 @@
 #include "cli/BatchManifest.h"
 #include "cli/BatchProgress.h"
 #include "cli/BatchState.h"
-#include "engine/BundleRender.h"
 #include "engine/JobError.h"
 #include "engine/CommandOptions.h"
 #include "engine/OptionValues.h"
-#include "engine/HeadlessBox.h"
-#include "engine/HeadlessRender.h"
-#include "engine/RayTraceBox.h"
-#include "engine/RayTraceBundle.h"
-#include "engine/ImageOutput.h"
 #include "engine/OutputGuard.h"
 #include "engine/RenderSession.h"
+#include "engine/RowJob.h"
 #include "cli/StopOnSignals.h"
 #include "concurrency/ParallelWork.h"
 #include "formats/AtomicFile.h"
-#include "formats/ProjectError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,7 +24,6 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <mutex>
 
@@ -172,13 +165,11 @@ private:
     {
         const RenderOptions& options = *drawn.Options;
         const std::optional<QString> failure = Attempt([&] {
-            QDir().mkpath(QFileInfo(options.Output).absolutePath());
             // Recorded before the picture takes its name: a resume never
             // finds a picture with an older picture's record.
-            WritePicture(*drawn.Picture, options.Output, options.Format, options.Quality, options.Transparent,
-                         options.Dpi, 1, [&](const QString& written) {
-                             state_.Record(options.Output, written, drawn.Fingerprint);
-                         });
+            WriteRow(*drawn.Picture, options, [&](const QString& written) {
+                state_.Record(options.Output, written, drawn.Fingerprint);
+            });
         });
         drawn.Picture.reset();
         Report(job, failure ? RowOutcome::Failed : RowOutcome::Done, failure.value_or(QString()));
@@ -199,54 +190,13 @@ private:
     {
         if (!job.Options)
             throw BadInput(job.Error);
-        const RenderOptions& options = *job.Options;
-        if (!options.Bundle.isEmpty())
-            return DrawBundle(job, session);
-        HeadlessBox box;
-        if (options.Project.isEmpty()) {
-            box.NewProject();
-            box.Document.SetOutputFolder(QDir::toNativeSeparators(QFileInfo(options.Output).absolutePath()) +
-                                         QDir::separator());
-        } else {
-            box.OpenProject(ReadProject(options.Project));
-        }
-        box.ApplyOptions(options);
-        RefuseRayOptionsOnRaster(box, options);
-        const QSize size = box.OutputSize(options);
-        const std::vector<JobFile> inputs = JobInputs(box, options);
-        RefuseUnsafeOutputs(JobOf(inputs, {{QStringLiteral("picture"), options.Output}}));
-        QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
-        if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
-            return {};
-
-        const RenderRequest request = RenderRequestOf(box, options, size);
-        PhaseClock clock;
-        if (RayTraced(box)) {
-            if (request.Fit)
-                session.Render(box, request, clock); // the fit is the raster's; the box keeps the fitted view
-            // A row is stopped as a whole (the rows being drawn finish), as the raster's are.
-            return {TraceBoxPicture(box, RayRunOf(options), size, {}), &options, std::move(fingerprint)};
-        }
-        return {session.Render(box, request, clock), &options, std::move(fingerprint)};
-    }
-
-    Drawn DrawBundle(const BatchJob& job, RenderSession& session)
-    {
-        const RenderOptions& options = *job.Options;
-        const std::vector<std::unique_ptr<HeadlessBox>> boxes = OpenBundle(options);
-        RefuseRayOptionsOnRaster(*boxes.front(), options);
-        const QSize size = boxes.front()->OutputSize(options);
-        const std::vector<JobFile> inputs = BundleInputs(boxes, options);
-        RefuseUnsafeOutputs(JobOf(inputs, {{QStringLiteral("picture"), options.Output}}));
-        QString fingerprint = state_.Fingerprint(job.Arguments, inputs);
-        if (options_.SkipExisting && state_.UpToDate(options.Output, fingerprint))
-            return {};
-        PhaseClock clock;
-        if (RayTraced(*boxes.front())) {
-            FitBundleForRayTracing(session, boxes, options, clock);
-            return {TraceBundlePicture(boxes, options, size, {}), &options, std::move(fingerprint)};
-        }
-        return {RenderOpenedBundle(session, boxes, options, clock), &options, std::move(fingerprint)};
+        Drawn drawn;
+        drawn.Options = &*job.Options;
+        drawn.Picture = DrawRow(*job.Options, session, [&](const std::vector<JobFile>& inputs) {
+            drawn.Fingerprint = state_.Fingerprint(job.Arguments, inputs);
+            return options_.SkipExisting && state_.UpToDate(job.Options->Output, drawn.Fingerprint);
+        });
+        return drawn;
     }
 
     const std::vector<BatchJob> jobs_;
