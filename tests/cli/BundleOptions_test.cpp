@@ -11,14 +11,6 @@
 
 namespace {
 
-QStringList Args(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* a : list)
-        out << QString::fromUtf8(a);
-    return out;
-}
-
 TEST(BundleOptions, ProjectsRunToTheNextOptionAndArrangementIsNamedOrNumbered)
 {
     const RenderOptions o = ParseRenderArguments(

@@ -21,15 +21,6 @@
 
 namespace {
 
-QStringList Args(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* a : list)
-        out << QString::fromUtf8(a);
-    return out;
-}
-
-
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);

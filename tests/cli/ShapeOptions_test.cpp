@@ -14,14 +14,6 @@
 
 namespace {
 
-QStringList Args(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* a : list)
-        out << QString::fromUtf8(a);
-    return out;
-}
-
 TEST(ShapeOptions, RadiusIsANumberInItsRangeAndTheSidesAreCoverSlots)
 {
     const RenderOptions o = ParseRenderArguments(

@@ -18,14 +18,6 @@
 
 namespace {
 
-QStringList Args(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* a : list)
-        out << QString::fromUtf8(a);
-    return out;
-}
-
 TEST(RenderOptions, ValuesAreCheckedAgainstTheControlsRanges)
 {
     const RenderOptions o = ParseRenderArguments(

@@ -8,8 +8,18 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
+
+// Arguments as a command line writes them.
+inline QStringList Args(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* a : list)
+        out << QString::fromUtf8(a);
+    return out;
+}
 
 // The exit status and text ParseRenderArguments fails with; 0 when it succeeds.
 inline std::pair<int, QString> ParseFailure(const QStringList& args)
