@@ -15,8 +15,8 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/[^"]+"', re.M)
 def main():
     src = pathlib.Path(sys.argv[1])
     sees = {}
-    for spec in sys.argv[2:]:
-        layer, _, seen = spec.partition("=")
+    for declared in sys.argv[2:]:
+        layer, _, seen = declared.partition("=")
         sees[layer] = set(seen.split(","))
     crossings = collections.Counter()
     climbs = []
