@@ -70,7 +70,8 @@ std::vector<Shape> ShapesOf(const QImage& picture, const std::function<bool(QRgb
     return shapes;
 }
 
-bool Opaque(QRgb p) { return qAlpha(p) > 0; }
+// What a person sees: alpha at least about 3%, as --fit counts it.
+bool Opaque(QRgb p) { return qAlpha(p) >= 8; }
 
 struct BundleTest : TempFiles {
     RenderSession session;

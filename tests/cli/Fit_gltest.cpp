@@ -1,4 +1,5 @@
-// --fit as drawn: the alpha box of a transparent picture sits at the asked
+// --fit as drawn: the box of what a person sees in a transparent picture
+// (alpha at least 8 of 255, about 3%) sits at the asked
 // margin (within one percent of the picture) for every kind, looks off and
 // on; a batch of kinds at one margin lines up; a turntable keeps one
 // framing that holds every frame; a fitted deep, wide view keeps its
@@ -31,7 +32,7 @@ Margins MarginsOf(const QImage& picture, bool byAlpha, QRgb background = 0)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
-            if (byAlpha ? qAlpha(p) == 0 : (p & 0xFFFFFFu) == (background & 0xFFFFFFu))
+            if (byAlpha ? qAlpha(p) < 8 : (p & 0xFFFFFFu) == (background & 0xFFFFFFu))
                 continue;
             left = std::min(left, x);
             right = std::max(right, x);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -133,11 +134,11 @@ TEST(ViewFitTest, DrawnBoundsCountWhatEitherBackgroundShowsAndScaleByTheReach)
     EXPECT_FLOAT_EQ(b.Right, 1.0f);  // column 2 ends three quarters across
     EXPECT_FLOAT_EQ(b.Bottom, -2.0f);
     EXPECT_FLOAT_EQ(b.Top, 0.0f);
-    // One channel a step off in the white frame (the faintest tail of a
-    // shadow) rounds to no alpha at all, as in the written picture.
-    set(white, 1, 0, 255);
-    white[(1 * W + 0) * 4 + 1] = 254;
-    const FrameBounds faint = DrawnBounds(black.data(), white.data(), W, H, 1.0f);
-    EXPECT_FLOAT_EQ(faint.Left, 0.0f);
-    EXPECT_FLOAT_EQ(faint.Top, 0.0f);
+    // A shadow's tail a person does not see (alpha up to 7 of 255) is not
+    // counted; from 8 (about 3%) on it is.
+    for (const auto& [grey, counted] : {std::pair{255 - 7, false}, {255 - 8, true}}) {
+        set(white, 1, 0, static_cast<unsigned char>(grey));
+        const FrameBounds tail = DrawnBounds(black.data(), white.data(), W, H, 1.0f);
+        EXPECT_FLOAT_EQ(tail.Left, counted ? -0.5f : 0.0f) << grey;
+    }
 }
