@@ -1,6 +1,7 @@
 #include "raytrace/PathTracer.h"
 
 #include "render/StudioLight.h"
+#include "render/StudioLooks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,6 +75,8 @@ PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, 
     background_ = Linear(p.BackgroundRed, p.BackgroundGreen, p.BackgroundBlue);
     fogMode_ = p.FogMode;
     mirror_ = std::clamp(static_cast<float>(p.Looks.Reflection) / 100.0f, 0.0f, 1.0f);
+    if (mirror_ > 0)
+        mirrorFade_ = std::max(ReflectionFadeHeight(PoseOf(p, 0, &scene.Mesh())), 1e-6f);
     offset_ = 2e-4f * scene.Scale;
     // The floor only where the eye looks down onto it.
     floor_ = settings.Floor && Dot(Vec3{} - scene.FloorPoint, scene.FloorNormal) > offset_;
@@ -269,8 +272,13 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) con
         const Vec3 d = Normalized(eye);
         const Vec3 r = d - n * (2.0f * Dot(d, n));
         if (scene_.Intersect(at, r, 0, 1e30f, hit)) {
-            mirrored = Fogged(ProductRadiance(hit, r, sampler) * exposure_, distance * Length(eye) + hit.Distance);
-            mirroredAlpha = 1;
+            // Faded with the height of what it shows, to what the floor shows without it.
+            const float height = Dot(at + r * hit.Distance - scene_.FloorPoint, scene_.FloorNormal);
+            const float shown = std::clamp(1.0f - height / mirrorFade_, 0.0f, 1.0f);
+            const Vec3 left = settings_.Transparent ? Vec3{} : background_;
+            mirrored = Fogged(ProductRadiance(hit, r, sampler) * exposure_, distance * Length(eye) + hit.Distance) * shown +
+                       left * (1.0f - shown);
+            mirroredAlpha = settings_.Transparent ? shown : 1.0f;
         } else if (!settings_.Transparent) {
             mirrored = background_;
             mirroredAlpha = 1;

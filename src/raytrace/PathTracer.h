@@ -79,6 +79,7 @@ private:
     float environment_ = 0;
     float exposure_ = 1;
     float mirror_ = 0;      // the floor's mirror share
+    float mirrorFade_ = 1;  // the height above the floor where the reflection is gone, as the raster's
     bool floor_ = false;
     Vec3 floorAlbedo_;
     Vec3 background_;         // linear

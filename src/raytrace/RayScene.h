@@ -43,6 +43,7 @@ public:
 
     const MeshPart& Part(int index) const { return mesh_.Parts[static_cast<std::size_t>(index)]; }
     const Scene& View() const { return scene_; }
+    const ProductMesh& Mesh() const { return mesh_; }
 
     // The raster's floor in the eye's frame: its unit normal points up from
     // the floor into the room.

@@ -16,9 +16,8 @@ std::vector<MirrorPart> MirrorMesh(const BoxPose& pose, const ProductMesh& mesh,
 {
     std::vector<MirrorPart> out;
     const float floorY = pose.FloorY;
-    // As MirrorFaces: the reflection is gone at this height above the floor.
     const float largest = 2.0f * std::max({pose.Half.x, pose.Half.y, pose.Half.z});
-    const float fade = std::max(0.5f * (pose.TopY - floorY), 0.3f * largest);
+    const float fade = ReflectionFadeHeight(pose);
     const float top = static_cast<float>(std::clamp(strength, 0, 100)) / 100.0f;
     const float onFloor = 1e-6f * largest;
     for (std::size_t index = 0; index < mesh.Parts.size(); ++index) {

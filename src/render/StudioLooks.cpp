@@ -129,13 +129,17 @@ float FaceBrightness(const BoxPose& pose, Vec3 normal, int light)
     return 1.0f - k * (1.0f - shade);
 }
 
+float ReflectionFadeHeight(const BoxPose& pose)
+{
+    return std::max(0.5f * (pose.TopY - pose.FloorY), 0.3f * LargestSide(pose));
+}
+
 std::vector<MirrorFace> MirrorFaces(const BoxPose& pose, int faceCount, int strength, int light, int grid,
                                     float overlap)
 {
     std::vector<MirrorFace> out;
     const float floorY = pose.FloorY;
-    // The reflection is gone at this height above the floor.
-    const float fade = std::max(0.5f * (pose.TopY - floorY), 0.3f * LargestSide(pose));
+    const float fade = ReflectionFadeHeight(pose);
     const float top = static_cast<float>(std::clamp(strength, 0, 100)) / 100.0f;
     const auto mirrored = [&](Vec3 w) { return Vec3{w.x, 2 * floorY - w.y + overlap, w.z}; };
     const float onFloor = 1e-6f * LargestSide(pose);

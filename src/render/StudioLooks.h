@@ -77,6 +77,10 @@ struct MirrorVertex {
     float Alpha = 0;
 };
 
+// The height above the floor at which the reflection has faded out: both
+// engines fade it alike, from full strength at the floor.
+float ReflectionFadeHeight(const BoxPose& pose);
+
 // The faded reflection as quads (four vertices each) of a grid per face,
 // only faces turned to the eye and only quads not fully faded.
 struct MirrorFace {
