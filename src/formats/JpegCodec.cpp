@@ -1,5 +1,7 @@
 #include "formats/JpegCodec.h"
 
+#include "formats/ColourProfile.h"
+
 #include <turbojpeg.h>
 
 namespace {
@@ -47,6 +49,12 @@ void DecodeJpeg(const QString& fileName, const AllocateRgba& allocate)
     if (tjDecompress2(handle.get(), data.data(), static_cast<unsigned long>(data.size()), out,
                       width, 0, height, cmyk ? TJPF_CMYK : TJPF_RGBA, flags) != 0)
         throw JpegFailure(fileName, handle.get());
-    if (cmyk)
-        CmykToRgba(out, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    bool adobe = false;
+    const std::vector<std::uint8_t> profile = JpegProfile(data.data(), data.size(), &adobe);
+    using Input = SrgbConversion::Input;
+    if (const auto toSrgb = SrgbConversion::For(profile, cmyk ? (adobe ? Input::InvertedCmyk : Input::Cmyk) : Input::Rgba))
+        toSrgb->Convert(out, count);
+    else if (cmyk)
+        CmykToRgba(out, count);
 }

@@ -1,5 +1,7 @@
 #include "formats/JpegRows.h"
 
+#include "formats/ColourProfile.h"
+
 #include "formats/JpegCodec.h"
 
 #include <turbojpeg.h>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -131,7 +134,22 @@ struct DecodeJob {
     const JpegRowReader::Stop* stop;
     bool stopped;
     ErrorTrap trap;
+    std::unique_ptr<SrgbConversion> toSrgb; // from the file's profile, when it needs one
 };
+
+// The conversion the file's profile asks for; made between libjpeg's calls,
+// so no jump back passes over it.
+std::unique_ptr<SrgbConversion> ConversionOf(jpeg_decompress_struct& info, bool cmyk)
+{
+    JOCTET* bytes = nullptr;
+    unsigned int length = 0;
+    if (!jpeg_read_icc_profile(&info, &bytes, &length))
+        return nullptr;
+    const std::vector<std::uint8_t> profile(bytes, bytes + length);
+    std::free(bytes);
+    using Input = SrgbConversion::Input;
+    return SrgbConversion::For(profile, cmyk ? (info.saw_Adobe_marker ? Input::InvertedCmyk : Input::Cmyk) : Input::Rgba);
+}
 
 // Plain C state only between setjmp and the calls that may jump back to it.
 bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
@@ -153,7 +171,9 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
     job.source.manager.resync_to_restart = jpeg_resync_to_restart;
     job.source.manager.term_source = NoSourceStep;
     info.src = &job.source.manager;
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
+    job.toSrgb = ConversionOf(info, job.cmyk);
     info.out_color_space = job.cmyk ? JCS_CMYK : JCS_EXT_RGBA;
     jpeg_start_decompress(&info);
     if (static_cast<int>(info.output_width) != job.width || static_cast<int>(info.output_height) != job.height ||
@@ -169,7 +189,9 @@ bool RunDecoder(DecodeJob& job, jpeg_decompress_struct& info)
         const int top = static_cast<int>(info.output_scanline);
         JSAMPROW row = (*job.place)(top);
         jpeg_read_scanlines(&info, &row, 1);
-        if (job.cmyk)
+        if (job.toSrgb)
+            job.toSrgb->Convert(row, info.output_width);
+        else if (job.cmyk)
             CmykRowToRgba(row, static_cast<int>(info.output_width));
         (*job.done)(top, row);
     }

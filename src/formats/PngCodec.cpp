@@ -1,5 +1,7 @@
 #include "formats/PngCodec.h"
 
+#include "formats/ColourProfile.h"
+
 #include <png.h>
 
 #include <cstring>
@@ -32,4 +34,6 @@ void DecodePng(const QString& fileName, const AllocateRgba& allocate)
     const auto stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(image));
     if (!png_image_finish_read(&image, nullptr, out, stride, nullptr) || failed())
         throw damaged();
+    if (const auto toSrgb = SrgbConversion::For(PngProfile(fileName), SrgbConversion::Input::Rgba))
+        toSrgb->Convert(out, static_cast<std::size_t>(image.width) * image.height);
 }
