@@ -26,7 +26,7 @@ QString RenderLines()
 
 QString TurntableLines()
 {
-    return QStringLiteral("  cubiform turntable [PROJECT.pcf] [OPTIONS] -o SPIN.gif | -o NAME-%03d.png\n");
+    return QStringLiteral("  cubiform turntable [PROJECT.pcf] [OPTIONS] -o SPIN.gif | SPIN.mp4 | SPIN.webm | NAME-%03d.png\n");
 }
 
 QString InfoLines() { return QStringLiteral("  cubiform info PROJECT.pcf      print the project's values as JSON\n"); }
@@ -127,7 +127,8 @@ QString TurntableText()
     return QStringLiteral(
                "turntable turns the side angle once around from the project's, frame k at\n"
                "angle + 360 k / N, with the render options above, into an endlessly looping\n"
-               "GIF or numbered pictures (%03d: 000, 001, ...; the folder is made if missing).\n") +
+               "GIF, a video (.mp4: H.264, .webm: VP9; --quality 10..100, default 70) or\n"
+               "numbered pictures (%03d: 000, 001, ...; the folder is made if missing).\n") +
            OptionLines(OwnOptionTable(ForTurntable), false);
 }
 

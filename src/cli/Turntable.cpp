@@ -120,15 +120,23 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
             shared << arguments[++i];
     });
     if (t.Output.isEmpty())
-        throw UsageError(QStringLiteral("turntable needs -o ANIMATION.gif or -o NAME-%03d.png"));
+        throw UsageError(QStringLiteral("turntable needs -o ANIMATION.gif, -o VIDEO.mp4 or .webm, or -o NAME-%03d.png"));
     t.Frames = ParseFrameNamePattern(t.Output);
-    if (!t.Frames && !IsGif(t.Output))
-        throw UsageError(t.Output + QStringLiteral(": turntable writes a .gif, or numbered pictures named "
-                                                   "with %03d (spin-%03d.png)"));
+    if (!t.Frames)
+        t.Video = VideoKindOf(t.Output);
+    if (!t.Frames && !t.Video && !IsGif(t.Output))
+        throw UsageError(t.Output + QStringLiteral(": turntable writes a .gif, an .mp4 or .webm video, or "
+                                                   "numbered pictures named with %03d (spin-%03d.png)"));
     // Harmless with numbered pictures (a script may pass it for both): said, not refused.
     t.FpsIgnored = t.Frames && fpsGiven;
     // The shared options are checked as render checks them, against the
     // first frame's name (a GIF's frames are checked as PNG pictures).
+    // A video's --quality is its own, in JPEG's range; the frames are checked as PNG pictures.
+    if (const qsizetype at = shared.indexOf(QStringLiteral("--quality")); t.Video && at >= 0 && at + 1 < shared.size()) {
+        const std::optional<OptionRange> r = FindRenderOption(QStringLiteral("--quality"))->ValueRange();
+        t.VideoQuality = IntegerIn(shared[at], shared[at + 1], r->Min, r->Max);
+        shared.remove(at, 2);
+    }
     const QString firstName = t.Frames ? t.Frames->NameOf(0) : QStringLiteral("frame.png");
     t.Render = ParseRenderArguments(shared + QStringList{QStringLiteral("-o"), firstName});
     RefuseArrangementWithoutBundle(t.Render);
@@ -137,7 +145,8 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
     if (!t.Render.ExportModel.isEmpty())
         throw UsageError(QStringLiteral("--export-model is for render; turntable writes no model"));
     if (!t.Frames && t.Render.Transparent)
-        throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a .gif"));
+        throw UsageError(QStringLiteral("--transparent needs numbered .png or .tga pictures, not a %1")
+                             .arg(t.Video ? QStringLiteral("video") : QStringLiteral(".gif")));
     return t;
 }
 

@@ -28,8 +28,8 @@ std::vector<RenderOptionEntry> Turntable()
             DefaultTurntableFrames, "frames in the turn, {min}..{max} (default {default})"),
         Own(T, "fps", nullptr, A::Required, K::Number, "F", OptionRange{1, static_cast<int>(MaxTurntableFps)},
             static_cast<int>(DefaultTurntableFps),
-            "GIF frames a second, {min}..{max} (default {default}); delays are in\n"
-            "hundredths, rounded so the turn takes 100 N / F of them",
+            "frames a second of a GIF or video, {min}..{max} (default {default}); a GIF's\n"
+            "delays are in hundredths, rounded so the turn takes 100 N / F of them",
             "frames a second"),
         Own(T, "tilt", nullptr, A::None, K::Flag, nullptr, None, None, "turn the tilt angle around as well"),
     };

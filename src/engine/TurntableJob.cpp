@@ -93,12 +93,15 @@ int RunTurntableJob(const TurntableOptions& t, const TurntableHooks& hooks)
     }
 
     std::optional<GifAnimation> gif;
-    if (!t.Frames)
-        try {
+    std::optional<VideoAnimation> video;
+    try {
+        if (t.Video)
+            video.emplace(request.Size.width(), request.Size.height(), t.Fps, t.VideoQuality, *t.Video, t.Output);
+        else if (!t.Frames)
             gif.emplace(request.Size.width(), request.Size.height(), t.Output);
-        } catch (const ImageError& e) {
-            throw BadInput(QString::fromStdString(e.what()));
-        }
+    } catch (const ImageError& e) {
+        throw BadInput(QString::fromStdString(e.what()));
+    }
     const std::vector<int> delays = GifFrameDelays(t.FrameCount, t.Fps);
     QStringList names;
     if (t.Frames) {
@@ -131,9 +134,12 @@ int RunTurntableJob(const TurntableOptions& t, const TurntableHooks& hooks)
             picture = session.Render(box, request, clock);
         }
         request.Fit.reset(); // the box's view holds the framing from now on
-        if (gif) {
+        if (gif || video) {
             try {
-                gif->AddFrame(RgbaRows::Of(picture), delays[static_cast<std::size_t>(k)]);
+                if (video)
+                    video->AddFrame(RgbaRows::Of(picture));
+                else
+                    gif->AddFrame(RgbaRows::Of(picture), delays[static_cast<std::size_t>(k)]);
             } catch (const ImageError& e) {
                 throw BadInput(QString::fromStdString(e.what()));
             } catch (const std::bad_alloc&) {
@@ -147,9 +153,9 @@ int RunTurntableJob(const TurntableOptions& t, const TurntableHooks& hooks)
             hooks.FrameDone(k + 1, t.FrameCount);
     }
 
-    if (gif) {
+    if (gif || video) {
         try {
-            WriteFileAtomically(t.Output, gif->Finish());
+            WriteFileAtomically(t.Output, video ? video->Finish() : gif->Finish());
         } catch (const ImageError& e) {
             throw BadInput(QString::fromStdString(e.what()));
         }

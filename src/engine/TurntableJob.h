@@ -5,6 +5,7 @@
 // shows progress and says why it stopped.
 #include "engine/CommandOptions.h"
 #include "engine/RenderOptions.h"
+#include "formats/VideoAnimation.h"
 
 #include <QString>
 
@@ -22,8 +23,10 @@ struct FrameNamePattern {
 
 struct TurntableOptions {
     RenderOptions Render;   // the shared options; Render.Output is not used
-    QString Output;         // the GIF, or the frame name pattern
-    std::optional<FrameNamePattern> Frames; // numbered pictures; none for a GIF
+    QString Output;         // the GIF or video, or the frame name pattern
+    std::optional<FrameNamePattern> Frames; // numbered pictures; none for a GIF or video
+    std::optional<VideoKind> Video;         // an MP4 or WebM; none for a GIF or pictures
+    int VideoQuality = 70;                  // 10..100, as a JPEG's
     int FrameCount = DefaultTurntableFrames;
     double Fps = DefaultTurntableFps;
     bool Tilt = false;
