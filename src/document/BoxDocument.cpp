@@ -249,6 +249,9 @@ void BoxDocument::SetLooks(const BoxLooks& wanted)
     looks.Reflection = strength(wanted.Reflection);
     looks.Light = strength(wanted.Light);
     looks.SmoothTextures = wanted.SmoothTextures;
+    looks.LensMm = wanted.LensMm == LookLimits::ClassicLens
+                       ? LookLimits::ClassicLens
+                       : std::clamp(wanted.LensMm, LookLimits::MinLensMm, LookLimits::MaxLensMm);
     looks.Samples = LookLimits::SampleCounts.front();
     for (int count : LookLimits::SampleCounts)
         if (count <= wanted.Samples)

@@ -139,7 +139,7 @@ public:
     // belongs to the product, unlike the looks.
     void SetShape(const BoxShape& shape);
     // Strengths clamped to 0..100, samples to the nearest count at or below
-    // (at least 1); tells Looks | View when anything changed. The looks are
+    // (at least 1), a lens other than the classic one to its range; tells Looks | View when anything changed. The looks are
     // not part of the new-project reset: they are a studio style, kept
     // until a project brings its own.
     void SetLooks(const BoxLooks& looks);

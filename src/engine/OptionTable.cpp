@@ -176,6 +176,15 @@ std::vector<RenderOptionEntry> MakeTable()
          LookLimits::DefaultLight, Sec::Looks, "directional light {min}..{max} (alone: {bare})", 0,
          0, J::Looks, "light", [](const ProjectData& d) { return QJsonArray{d.Looks.Light}; }, true,
          ApplyLook, LookField{&LookOptions::Light, &BoxLooks::Light}},
+        {"lens", nullptr, A::Required, K::Integer, "MM", OptionRange{LookLimits::MinLensMm, LookLimits::MaxLensMm},
+         None, None, Sec::Looks,
+         "focal length of a full-frame camera, {min}..{max} mm: the product keeps its\n"
+         "size, the perspective flattens as it grows; 0: the classic field (about 29 mm)",
+         0, 0, J::Looks, "lens", [](const ProjectData& d) { return QJsonArray{d.Looks.LensMm}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Looks.LensMm = v == QLatin1String("0") ? LookLimits::ClassicLens : Integer(s, a, v);
+         },
+         LookField{&LookOptions::LensMm, &BoxLooks::LensMm}, "millimetres"},
         {"smooth-textures", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Looks,
          "filtered covers: no shimmer on large artwork", 0, 0, J::Looks, "smoothTextures",
          [](const ProjectData& d) { return QJsonArray{d.Looks.SmoothTextures}; }, true,

@@ -33,6 +33,7 @@ struct LookOptions {
     std::optional<int> ShadowSoftness;
     std::optional<int> Reflection;
     std::optional<int> Light;
+    std::optional<int> LensMm; // 0: back to the classic field
     bool SmoothTextures = false; // only turns them on
 };
 

@@ -12,7 +12,9 @@ namespace {
 
 const QString ExtensionMark = QStringLiteral("CFXB");
 const QString LooksBlockName = QStringLiteral("Looks");
+// Version 2 adds the lens; a classic lens writes version 1, byte for byte.
 constexpr std::int32_t LooksBlockVersion = 1;
+constexpr std::int32_t LooksWithLensVersion = 2;
 const QString ShapeBlockName = QStringLiteral("Shape");
 constexpr std::int32_t ShapeBlockVersion = 1;
 const QString EngineBlockName = QStringLiteral("Engine");
@@ -44,6 +46,8 @@ QByteArray LooksValues(const BoxLooks& looks)
     for (int value : {looks.Shadow, looks.ShadowSoftness, looks.Reflection, looks.Light,
                       looks.SmoothTextures ? 1 : 0, looks.Samples})
         w.WriteInteger(value);
+    if (looks.LensMm != LookLimits::ClassicLens)
+        w.WriteInteger(looks.LensMm);
     return w.Bytes();
 }
 
@@ -55,7 +59,7 @@ int ReadIn(ValueReader& r, int minimum, int maximum)
     return v;
 }
 
-BoxLooks ReadLooks(const QByteArray& values)
+BoxLooks ReadLooks(const QByteArray& values, std::int32_t version)
 {
     using namespace LookLimits;
     ValueReader r(values);
@@ -68,6 +72,8 @@ BoxLooks ReadLooks(const QByteArray& values)
     looks.Samples = r.ReadInteger();
     if (!IsSampleCount(looks.Samples))
         ThrowInvalidValue();
+    if (version >= LooksWithLensVersion)
+        looks.LensMm = ReadIn(r, MinLensMm, MaxLensMm);
     return looks; // values of a later version stay unread
 }
 
@@ -150,7 +156,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
             if (looksSeen)
                 ThrowInvalidValue();
             looksSeen = true;
-            d.Looks = ReadLooks(values);
+            d.Looks = ReadLooks(values, version);
         } else if (name == ShapeBlockName) {
             if (shapeSeen)
                 ThrowInvalidValue();
@@ -196,7 +202,9 @@ QByteArray EncodeProject(const ProjectData& data)
     w.WriteFloat(static_cast<double>(data.TiltAngle));
     QByteArray bytes = w.Bytes();
     if (data.Looks != BoxLooks{})
-        bytes += ExtensionBlock(LooksBlockName, LooksBlockVersion, LooksValues(data.Looks));
+        bytes += ExtensionBlock(LooksBlockName,
+                                data.Looks.LensMm == LookLimits::ClassicLens ? LooksBlockVersion : LooksWithLensVersion,
+                                LooksValues(data.Looks));
     if (!ShapeAtDefaults(data))
         bytes += ExtensionBlock(ShapeBlockName, ShapeBlockVersion, ShapeValues(data));
     if (data.Engine != BoxEngine{})

@@ -43,7 +43,7 @@ float PowerHeuristic(float a, float b)
 
 PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, const BoxParameters& p,
                        const RaySettings& settings, int width, int height)
-    : scene_(scene), boxes_(boxes), settings_(settings), camera_(width, height)
+    : scene_(scene), boxes_(boxes), settings_(settings), camera_(width, height, scene.View().Camera.TanHalf)
 {
     if (boxes.empty())
         throw std::invalid_argument("the ray tracer needs a box");

@@ -8,9 +8,8 @@
 #include <stdexcept>
 #include <utility>
 
-RayCamera::RayCamera(int width, int height)
-    : Width(std::max(width, 1)), Height(std::max(height, 1)),
-      TanHalf(static_cast<float>(SceneLens::TanHalfFov())),
+RayCamera::RayCamera(int width, int height, float tanHalf)
+    : Width(std::max(width, 1)), Height(std::max(height, 1)), TanHalf(tanHalf),
       Aspect(static_cast<float>(Width) / static_cast<float>(Height))
 {
 }

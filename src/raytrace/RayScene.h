@@ -16,7 +16,8 @@ struct RayCamera {
     int Width = 1, Height = 1;
     float TanHalf = 0, Aspect = 1;
     static constexpr float Near = static_cast<float>(SceneLens::Near), Far = static_cast<float>(SceneLens::Far);
-    RayCamera(int width, int height);
+    // tanHalf: of half the vertical field (the scene camera's).
+    RayCamera(int width, int height, float tanHalf);
     // (x, y) in pixels from the top left corner of the picture.
     Vec3 Direction(float x, float y) const;
 };

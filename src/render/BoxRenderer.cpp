@@ -85,6 +85,17 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
         for (const SlotTextures& covers : group_->Covers)
             ApplyTextureLook(p.Looks, covers);
 
+    // Another lens: the projection zoomed by it (for the symmetric frustum
+    // the frame is drawn with, scaling x and y of the eye's frame is exactly
+    // the narrower field), put back as it was after the frame.
+    const float zoom = static_cast<float>(SceneLens::ZoomOf(p.Looks.LensMm));
+    const bool zoomed = p.Looks.LensMm != LookLimits::ClassicLens;
+    if (zoomed) {
+        gl_.MatrixMode(GL_PROJECTION);
+        gl_.PushMatrix();
+        gl_.Scalef(zoom, zoom, 1.0f);
+        gl_.MatrixMode(GL_MODELVIEW);
+    }
     gl_.Color4f(1.0f, 1.0f, 1.0f, 1.0f);
     gl_.LoadIdentity();
     if (p.FogMode != 0)
@@ -112,6 +123,11 @@ void BoxRenderer::DrawFrame(const BoxParameters& p, const SlotTextures& textures
     DrawBackground(p);
     if (floor.Weight > 0)
         DrawFloor(p, floorPose, floor, textures, shape);
+    if (zoomed) {
+        gl_.MatrixMode(GL_PROJECTION);
+        gl_.PopMatrix();
+        gl_.MatrixMode(GL_MODELVIEW);
+    }
     gl_.Flush();
 }
 

@@ -21,6 +21,9 @@ public:
     virtual void LoadIdentity() = 0;
     virtual void Rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) = 0;
     virtual void Translatef(GLfloat x, GLfloat y, GLfloat z) = 0;
+    virtual void Scalef(GLfloat x, GLfloat y, GLfloat z) = 0;
+    virtual void PushMatrix() = 0;
+    virtual void PopMatrix() = 0;
     virtual void Clear(GLbitfield mask) = 0;
     virtual void BindTexture(GLenum target, GLuint texture) = 0;
     virtual void Begin(GLenum mode) = 0;

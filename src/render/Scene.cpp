@@ -15,6 +15,14 @@ ScenePose ViewPoseOf(const BoxParameters& p)
     pose.Side = p.SideAngle;
     pose.Tilt = p.TiltAngle;
     pose.Turn = p.Turn / 10.0f;
+    if (p.Looks.LensMm != LookLimits::ClassicLens) {
+        Vec3 seen = pose.Translation();
+        seen.z *= static_cast<float>(SceneLens::ZoomOf(p.Looks.LensMm));
+        const Vec3 shift = Transposed(pose.Eye()) * seen;
+        pose.Across = shift.x;
+        pose.Up = shift.y - pose.Lift;
+        pose.Depth = shift.z;
+    }
     return pose;
 }
 
@@ -66,8 +74,10 @@ Scene SceneOf(const BoxParameters& p, float aspect, const ProductMesh* mesh)
     Scene scene;
     scene.Pose = ViewPoseOf(p);
     scene.Camera.Aspect = aspect;
-    scene.Camera.TanHalf = static_cast<float>(SceneLens::TanHalfFov());
-    scene.Camera.YFov = static_cast<float>(SceneLens::FovYDegrees * M_PI / 180.0);
+    const double tanHalf = SceneLens::TanHalfOf(p.Looks.LensMm);
+    scene.Camera.TanHalf = static_cast<float>(tanHalf);
+    scene.Camera.YFov = static_cast<float>(p.Looks.LensMm == LookLimits::ClassicLens ? SceneLens::FovYDegrees * M_PI / 180.0
+                                                                                      : 2.0 * std::atan(tanHalf));
     scene.Floor = FloorPlaneOf(p, mesh);
     // The world's point of the plane nearest its origin, moved and turned to the eye.
     const Mat3 eye = scene.Pose.Eye();

@@ -17,11 +17,19 @@ namespace SceneLens {
 inline constexpr double FovYDegrees = 45.0; // from top to bottom
 inline constexpr double Near = 0.1, Far = 100.0;
 inline double TanHalfFov() { return std::tan(FovYDegrees / 2 * M_PI / 180.0); }
+// A lens of `lensMm` on a full-frame camera held level: half its 24 mm
+// height over the focal length. The classic lens (0) is the field above.
+inline double TanHalfOf(int lensMm) { return lensMm > 0 ? 12.0 / lensMm : TanHalfFov(); }
+// How much larger the lens shows the world than the classic field does.
+inline double ZoomOf(int lensMm) { return TanHalfFov() / TanHalfOf(lensMm); }
 } // namespace SceneLens
 
 // A point x of the box's frame is seen at Eye() * (Shift() + Box() * x):
 // GL's calls in the frame's order, the eye angle's turn, the lift and the
-// three moves, then the box's side angle, tilt and turn.
+// three moves, then the box's side angle, tilt and turn. Another lens than
+// the classic one moves the box away along the eye's axis by its zoom, so
+// that the product keeps its size and place and only the perspective
+// changes.
 struct ScenePose {
     float EyeAngle = 0;               // degrees about x
     float Lift = 0;                   // EyeLift of the eye angle

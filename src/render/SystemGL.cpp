@@ -19,6 +19,9 @@ public:
     void LoadIdentity() override { glLoadIdentity(); }
     void Rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) override { glRotatef(angle, x, y, z); }
     void Translatef(GLfloat x, GLfloat y, GLfloat z) override { glTranslatef(x, y, z); }
+    void Scalef(GLfloat x, GLfloat y, GLfloat z) override { glScalef(x, y, z); }
+    void PushMatrix() override { glPushMatrix(); }
+    void PopMatrix() override { glPopMatrix(); }
     void Clear(GLbitfield mask) override { glClear(mask); }
     void BindTexture(GLenum target, GLuint texture) override { glBindTexture(target, texture); }
     void Begin(GLenum mode) override { glBegin(mode); }

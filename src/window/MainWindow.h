@@ -199,6 +199,8 @@ private:
     QScrollBar* softnessBar = nullptr;
     QScrollBar* reflectionBar = nullptr;
     QScrollBar* lightBar = nullptr;
+    QScrollBar* lensBar = nullptr;
+    QLabel* lensLabel = nullptr;
     QLabel* shadowLabel = nullptr;
     QLabel* softnessLabel = nullptr;
     QLabel* reflectionLabel = nullptr;

@@ -95,6 +95,9 @@ void MainWindow::BindDocument()
     for (const auto& [bar, field] : lookBars)
         connect(bar, &QScrollBar::valueChanged, this,
                 [this, f = field](int v) { ChangeLooks([f, v](BoxLooks& looks) { looks.*f = v; }); });
+    connect(lensBar, &QScrollBar::valueChanged, this, [this](int v) {
+        ChangeLooks([v](BoxLooks& looks) { looks.LensMm = v < LookLimits::MinLensMm ? LookLimits::ClassicLens : v; });
+    });
     connect(lookButton, &QToolButton::clicked, this, [this] { ShowLookPanel(); });
     BindShapePanel();
     connect(smoothTexturesBox, &QCheckBox::toggled, this,
@@ -163,6 +166,10 @@ void MainWindow::ShowDocument(unsigned changes)
             bar->setValue(value);
             label->setText(QString::number(value));
         }
+        const QSignalBlocker blockLens(lensBar);
+        const bool classicLens = looks.LensMm == LookLimits::ClassicLens;
+        lensBar->setValue(classicLens ? LookLimits::MinLensMm - 1 : looks.LensMm);
+        lensLabel->setText(classicLens ? QStringLiteral("classic") : QStringLiteral("%1 mm").arg(looks.LensMm));
         const QSignalBlocker blockSmooth(smoothTexturesBox);
         smoothTexturesBox->setChecked(looks.SmoothTextures);
         const QSignalBlocker blockSamples(samplesBox);

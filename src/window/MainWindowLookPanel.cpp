@@ -52,6 +52,12 @@ void MainWindow::BuildLookPanel(const QFont& font)
               QStringLiteral("Directional light on the faces; 0: flat"));
     for (QScrollBar* bar : {shadowBar, softnessBar, reflectionBar, lightBar})
         bar->setPageStep(10); // 0..100 in ten clicks; a look is set by feel, not by the unit
+    // One step below the shortest lens is the classic field.
+    lensBar = MakeBar(lookGroup, "lensBar", MinLensMm - 1, MaxLensMm, MinLensMm - 1);
+    lensBar->setPageStep(10);
+    lensLabel = MakeLabel(lookGroup, "lensLabel");
+    AddBarRow(*lookGrid, 4, QStringLiteral("Lens"), lensBar, lensLabel,
+              QStringLiteral("Focal length of a full-frame camera; the box keeps its size. Far left: the classic view"));
     auto* lookOptions = new QHBoxLayout;
     lookOptions->setSpacing(8);
     smoothTexturesBox = new QCheckBox(QStringLiteral("Smooth textures"), lookGroup);
@@ -66,7 +72,7 @@ void MainWindow::BuildLookPanel(const QFont& font)
     lookOptions->addStretch(1);
     lookOptions->addWidget(new QLabel(QStringLiteral("Samples"), lookGroup));
     lookOptions->addWidget(samplesBox);
-    lookGrid->addLayout(lookOptions, 4, 0, 1, 3);
+    lookGrid->addLayout(lookOptions, 5, 0, 1, 3);
     panelRows->addWidget(lookGroup);
     lookPanel->setFixedSize(lookPanel->sizeHint());
 }

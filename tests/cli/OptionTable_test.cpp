@@ -115,6 +115,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"shadow-softness", strength},
         {"reflection", strength},
         {"light", strength},
+        {"lens", {MinLensMm, MaxLensMm}},
         {"samples", {SampleCounts.front(), SampleCounts.back()}},
         {"size", {1, MaxOutputSide}},
         {"scale", {1, MaxScale}},
@@ -266,6 +267,6 @@ TEST(OptionTableTest, EachLookOptionSetsItsOwnFieldOverTheProjects)
         expected.*(entry.Look->Field) = 77;
         EXPECT_EQ(LooksWithOptions(project, o), expected) << entry.Name;
     }
-    EXPECT_EQ(looks, 4);
+    EXPECT_EQ(looks, 5); // four strengths and the lens
     EXPECT_EQ(LooksWithOptions(project, ParseRenderArguments({"-o", "x.png"})), project);
 }

@@ -101,13 +101,28 @@ TEST(ProjectLooksTest, AClassicReaderReadsTheSameClassicValues)
     EXPECT_EQ(DecodeProject(bytes.left(stopped)), expected);
 }
 
+TEST(ProjectLooksTest, ALensIsVersionTwoOfTheBlockAndTheClassicLensKeepsVersionOne)
+{
+    ProjectData d = ExampleProject();
+    d.Looks.Shadow = 60;
+    const QByteArray classicLens = EncodeProject(d);
+    d.Looks.LensMm = 85;
+    const QByteArray withLens = EncodeProject(d);
+    const QByteArray classicBlock = ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 0, 0, 0, 1));
+    EXPECT_TRUE(classicLens.endsWith(classicBlock));
+    EXPECT_TRUE(withLens.endsWith(ExtensionBlock(QStringLiteral("Looks"), 2, LooksValues(60, 50, 0, 0, 0, 1) + Integers({85}))));
+    EXPECT_EQ(DecodeProject(withLens), d);
+}
+
 TEST(ProjectLooksTest, LaterBlocksAndLaterValuesAreSkipped)
 {
     const QByteArray classic = EncodeProject(ExampleProject());
     const QByteArray later = ExtensionBlock(QStringLiteral("Turntable"), 3, Integers({7, 8, 9}) + QByteArray("\x00\xFF", 2));
-    // A later version of the looks block appends values a reader does not know.
-    const QByteArray looks2 = ExtensionBlock(QStringLiteral("Looks"), 2, LooksValues(10, 20, 30, 40, 0, 4) + Integers({99, -5}));
-    const ProjectData d = DecodeProject(classic + later + looks2 + later);
+    // A later version of the looks block appends values a reader does not
+    // know (version 2 has the lens, 85 here).
+    const QByteArray looks3 = ExtensionBlock(QStringLiteral("Looks"), 3, LooksValues(10, 20, 30, 40, 0, 4) + Integers({85, 99, -5}));
+    const ProjectData d = DecodeProject(classic + later + looks3 + later);
+    EXPECT_EQ(d.Looks.LensMm, 85);
     EXPECT_EQ(d.Looks.Shadow, 10);
     EXPECT_EQ(d.Looks.ShadowSoftness, 20);
     EXPECT_EQ(d.Looks.Reflection, 30);
@@ -132,6 +147,10 @@ TEST(ProjectLooksTest, MalformedBlocksAreRefused)
         {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 3)), Kind::InvalidPropertyValue},
         {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 64)), Kind::InvalidPropertyValue},
         {ExtensionBlock(QStringLiteral("Looks"), 1, LooksValues(60, 50, 30, 50, 0, 0)), Kind::InvalidPropertyValue},
+        // a lens out of its range, or none where version 2 has one
+        {ExtensionBlock(QStringLiteral("Looks"), 2, good + Integers({23})), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 2, good + Integers({201})), Kind::InvalidPropertyValue},
+        {ExtensionBlock(QStringLiteral("Looks"), 2, good), Kind::StreamRead},
         // a string where a value belongs
         {ExtensionBlock(QStringLiteral("Looks"), 1, Hex("0600") + good), Kind::InvalidPropertyValue},
         // fewer values than version 1 has

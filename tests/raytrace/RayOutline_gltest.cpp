@@ -1,6 +1,6 @@
 // The ray-traced product lies exactly where the raster draws it: the two
 // outlines differ by at most one pixel along the edge, for several kinds,
-// shapes and views.
+// shapes, views and lenses.
 #include "raytrace/RayRender.h"
 #include "support/HeadlessScene.h"
 #include "support/OutlineMask.h"
@@ -61,21 +61,23 @@ TEST_F(RayOutlineTest, TheOutlineLiesWhereTheRastersLiesForEveryKindAndView)
 {
     for (int form : {0, 2, 4, 7, 9}) {
         model.SetForm(form);
-        for (const auto& [side, tilt, eye] : {std::tuple{30.0f, 0.0f, 0}, std::tuple{120.0f, 25.0f, 15},
-                                              std::tuple{300.0f, -40.0f, -10}}) {
+        // The third lens in each view: classic, long, wide.
+        for (const auto& [side, tilt, eye, lens] : {std::tuple{30.0f, 0.0f, 0, 0}, std::tuple{120.0f, 25.0f, 15, 85},
+                                                    std::tuple{300.0f, -40.0f, -10, 24}}) {
             for (int shape = 0; shape < 3; ++shape) {
                 BoxParameters p = model.Params;
                 p.SideAngle = side;
                 p.TiltAngle = tilt;
                 p.EyeAngle = eye;
                 p.Turn = 35;
+                p.Looks.LensMm = lens;
                 if (shape == 1)
                     p.Shape.EdgeRadius = 3;
                 if (shape == 2)
                     p.Shape.BookPages = true;
                 int covered = 0;
                 const int far = FarDifferences(RasterMask(p), RayMask(p), covered);
-                EXPECT_EQ(far, 0) << "form " << form << " side " << side << " tilt " << tilt << " shape " << shape;
+                EXPECT_EQ(far, 0) << "form " << form << " side " << side << " tilt " << tilt << " shape " << shape << " lens " << lens;
                 EXPECT_GT(covered, 20) << "form " << form; // the product is in view at all
             }
         }

@@ -75,6 +75,11 @@ void RecordingGL::Rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z)
 {
     Calls << QStringLiteral("Rotatef(%1,%2,%3,%4)").arg(F(angle), F(x), F(y), F(z));
 }
+void RecordingGL::Scalef(GLfloat x, GLfloat y, GLfloat z)
+{
+    Calls << QStringLiteral("Scalef(%1,%2,%3)").arg(F(x), F(y), F(z));
+}
+
 void RecordingGL::Translatef(GLfloat x, GLfloat y, GLfloat z)
 {
     Calls << QStringLiteral("Translatef(%1,%2,%3)").arg(F(x), F(y), F(z));

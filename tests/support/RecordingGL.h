@@ -42,6 +42,9 @@ public:
     void LoadIdentity() override;
     void Rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) override;
     void Translatef(GLfloat x, GLfloat y, GLfloat z) override;
+    void Scalef(GLfloat x, GLfloat y, GLfloat z) override;
+    void PushMatrix() override { Calls << QStringLiteral("PushMatrix()"); }
+    void PopMatrix() override { Calls << QStringLiteral("PopMatrix()"); }
     void Clear(GLbitfield mask) override;
     void BindTexture(GLenum target, GLuint texture) override;
     void Begin(GLenum mode) override;
