@@ -173,6 +173,9 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     limitLabel->setObjectName(QStringLiteral("limitLabel"));
     limitLabel->setWordWrap(true);
     limitLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Room for a reason of two lines, so the controls above never jump.
+    limitLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    limitLabel->setMinimumHeight(2 * limitLabel->fontMetrics().lineSpacing());
     limitLabel->hide(); // until there is a size to choose
     // Without a box to draw anew, the result's own size is all there is.
     for (QWidget* w : {static_cast<QWidget*>(sizeLabel), static_cast<QWidget*>(widthBox),

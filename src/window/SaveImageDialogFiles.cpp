@@ -141,10 +141,11 @@ void SaveImageDialog::UpdateOk()
     if (document_) {
         const PictureLimit limit = Limit();
         const int side = limit.SquareSide();
-        const QString largest =
-            rayBox->isChecked()
-                ? QStringLiteral("Up to %1 x %1 pixels ray traced").arg(side)
-                : QStringLiteral("Up to %1 x %1 pixels with %2 sample(s)").arg(side).arg(samples_);
+        QString largest = QStringLiteral("Up to %1 x %1 pixels").arg(side);
+        if (rayBox->isChecked())
+            largest += QStringLiteral(" ray traced");
+        else if (samples_ > 1)
+            largest += QStringLiteral(" with %1 samples").arg(samples_);
         limitLabel->setText(problem.isEmpty() ? largest : problem);
         limitLabel->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
         limitLabel->setToolTip(problem.isEmpty() ? QString() : largest);

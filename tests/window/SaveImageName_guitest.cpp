@@ -141,7 +141,7 @@ TEST_F(SaveImageDlgTest, ASizeBeyondTheEnginesLimitIsRefusedAsTyped)
         bool Ok;
     };
     const std::vector<Case> cases = {
-        {16, false, 0, 0, {5000, 5000}, "Up to 5792 x 5792 pixels with 16 sample(s)", true},
+        {16, false, 0, 0, {5000, 5000}, "Up to 5792 x 5792 pixels with 16 samples", true},
         {16, false, 0, 0, {6000, 6000}, "6000 x 6000 is too large: with 16 samples the raster's video memory holds "
                                         "33.6 megapixels (5792 x 5792); fewer samples allow more.", false},
         {16, false, 0, 0, {8000, 3000}, "Up to 5792 x 5792", true}, // the area counts, not the side
