@@ -190,7 +190,10 @@ TEST_F(SaveImageDlgTest, OkWritesAJpegOrBmpNamedAfterTheClock)
     again->Clock = [this] { return noon.addMSecs(30); };
     Show(*again);
     again->formatBox->setCurrentIndex(1);
-    prompts.Answers.push_back(QMessageBox::Yes);
+    prompts.Answers = {QMessageBox::No, QMessageBox::Yes};
+    again->okButton->click(); // No keeps the file and the dialog
+    EXPECT_TRUE(again->isVisible());
+    EXPECT_NE(ReadResultFile(bmpPath).pixelColor(0, 0), QColor(Qt::blue));
     again->okButton->click();
     EXPECT_EQ(prompts.Asked.last(), "ask:" + bmpPath + " already exists.\nDo you want to replace it?");
     EXPECT_EQ(again->WrittenPath(), bmpPath);

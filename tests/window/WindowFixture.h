@@ -18,14 +18,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// HOME in the test's folder, with the usual Pictures and Documents: the
-// window's default folders are the user's, and a test writes only its own.
+// HOME in the test's folder, with Pictures and Documents: the window's
+// default folders are the user's, and a test writes only in its own.
 struct TestHome {
     QByteArray old = qgetenv("HOME");
     explicit TestHome(const QString& home)
     {
-        QDir().mkpath(home + QStringLiteral("/Pictures"));
-        QDir().mkpath(home + QStringLiteral("/Documents"));
+        QDir().mkpath(home + "/Pictures") && QDir().mkpath(home + "/Documents");
         qputenv("HOME", home.toUtf8());
     }
     ~TestHome() { qputenv("HOME", old); }
