@@ -1,5 +1,7 @@
 #include "engine/RenderSession.h"
 
+#include "engine/PictureLimits.h"
+
 #include "render/BaseLevel.h"
 #include "render/FrameMeasure.h"
 #include "render/HeadlessContext.h"
@@ -14,11 +16,6 @@
 #include <utility>
 
 namespace {
-
-// GL buffers of a picture beyond this many samples in all are refused before
-// the driver is asked: software drivers may take the machine's memory first
-// and fail later. 2^29 samples is 4 GiB of colour and depth.
-constexpr qint64 MaxTotalSamples = qint64{1} << 29;
 
 QString MemoryText()
 {
@@ -140,7 +137,7 @@ QImage RenderSession::Run(HeadlessBox& box, PendingCovers& pending, const SlotKe
     const QSize size = request.Size;
     std::optional<JobError> contextFailure;
     bool fresh = false;
-    if (qint64{size.width()} * size.height() * request.Samples > MaxTotalSamples)
+    if (qint64{size.width()} * size.height() * request.Samples > MaxRasterSamples)
         contextFailure = BadInput(QStringLiteral("%1 x %2 pixels with %3 sample(s): %4")
                                       .arg(size.width())
                                       .arg(size.height())

@@ -42,6 +42,9 @@ public:
     // A pixel stops once both its errors are under this many steps.
     static constexpr float Tolerance = 0.5f;
 
+    // What one pixel costs here: its squares, its count and its two flags.
+    static constexpr std::int64_t BytesPerPixel = 2 * sizeof(float) + sizeof(std::int32_t) + 2;
+
 private:
     bool Converged(std::size_t pixel, const float* rgba) const;
 

@@ -54,6 +54,11 @@ public:
     QImage Picture() const;
     // Linear, premultiplied RGBA per pixel: the mean of the passes.
     std::vector<float> Linear() const;
+    // The most memory one pixel takes at once: its sums and budget while
+    // tracing, then the mean and the 8-bit picture Picture() makes of them.
+    static constexpr std::int64_t PeakBytesPerPixel =
+        4 * sizeof(float) + PixelBudget::BytesPerPixel + 4 * sizeof(float) + 4;
+
     // Paths traced so far, over all pixels.
     std::int64_t Paths() const { return budget_.Paths(); }
 

@@ -19,12 +19,26 @@ QString FolderWithSeparator(const QString& path)
     return folder;
 }
 
+namespace {
+
+QString UserFolder(QStandardPaths::StandardLocation location)
+{
+    const QString folder = QStandardPaths::writableLocation(location);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return FolderWithSeparator(folder);
+    return FolderWithSeparator(QDir::homePath());
+}
+
+} // namespace
+
 QString UserPicturesFolder()
 {
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
-        return FolderWithSeparator(pictures);
-    return FolderWithSeparator(QDir::homePath());
+    return UserFolder(QStandardPaths::PicturesLocation);
+}
+
+QString UserDocumentsFolder()
+{
+    return UserFolder(QStandardPaths::DocumentsLocation);
 }
 
 QString ExistingFolderOr(const QString& folder, const QString& fallback)

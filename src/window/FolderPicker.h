@@ -42,6 +42,10 @@ QString FolderWithSeparator(const QString& path);
 // trailing separator. Where picking covers starts before any pick.
 QString UserPicturesFolder();
 
+// The user's documents folder when it exists, else the home folder; with a
+// trailing separator. Where the project dialogs start before any pick.
+QString UserDocumentsFolder();
+
 // The folder when it still exists, else the fallback: a remembered folder
 // that was removed sends a dialog to a sensible place, not the working folder.
 QString ExistingFolderOr(const QString& folder, const QString& fallback);

@@ -73,19 +73,10 @@ void MainWindow::ShowStatusMessage(const QString& text)
 
 void MainWindow::SetDefaultFolders()
 {
-    // Beside the executable, unless it lives somewhere read-only (an installed
-    // program): then the output and projects go to the user's data folder.
-    QString base = programFolder_;
-    QDir dir(base);
-    const bool writable = QFileInfo(base).isWritable() && dir.mkpath(QStringLiteral("Output")) &&
-                          dir.mkpath(QStringLiteral("Projects"));
-    if (!writable) {
-        base = WithSeparator(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-        QDir(base).mkpath(QStringLiteral("Output"));
-        QDir(base).mkpath(QStringLiteral("Projects"));
-    }
-    document_.SetOutputFolder(base + QStringLiteral("Output") + QDir::separator());
-    projectsFolder_ = base + QStringLiteral("Projects") + QDir::separator();
+    // The user's folders, never the program's: an installed program's folder
+    // is not the user's to write in, and nothing is made at start.
+    document_.SetOutputFolder(UserPicturesFolder());
+    projectsFolder_ = UserDocumentsFolder();
     Folder.ProjectFolder = projectsFolder_;
     // Covers are the user's pictures, not the program's files.
     Folder.DataFolder = UserPicturesFolder();

@@ -379,7 +379,7 @@ private:
     std::unique_ptr<Prompts> ownPrompts_;
     Prompts* prompts_ = nullptr;
     QString programFolder_;
-    QString projectsFolder_; // the classic "Projects" folder, where project dialogs start by default
+    QString projectsFolder_; // the user's documents, where project dialogs start by default
     bool everActive_ = false;
     bool shownOnce_ = false;
     bool destroyed_ = false;

@@ -1,13 +1,16 @@
 // Writing the result image and the output folder.
 #include "window/MainWindow.h"
 
+#include "engine/PictureLimits.h"
 #include "render/Supersample.h"
+#include "window/FolderPicker.h"
 #include "window/GLPanel.h"
 #include "window/SaveImageDialog.h"
 #include "window/ShellOpen.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QToolButton>
 
@@ -96,9 +99,12 @@ void MainWindow::WriteClicked()
     dialog->SetResultBitmap(&bitmap);
     dialog->SetSamples(samples);
     dialog->Redraw = grab;
-    dialog->SetFolder(document_.OutputFolder());
+    // A folder that is gone (a project from another machine, say) is no
+    // place to start: the user's pictures are.
+    dialog->SetFolder(ExistingFolderOr(document_.OutputFolder(), UserPicturesFolder()));
     // Other sizes and formats are drawn from the box as it is now.
     dialog->SetDocument(document_, projectFile_);
+    dialog->SetDrawingLimits(HeadlessMaxSide(), RayMemoryBudget());
     if (Dialogs().Exec(*dialog) != QDialog::Accepted)
         return;
 
@@ -109,7 +115,9 @@ void MainWindow::WriteClicked()
     // So is the engine: the project keeps it (the view stays the raster).
     document_.SetEngine(dialog->Engine());
 
-    QString folder = QDir::toNativeSeparators(dialog->FolderText());
+    // The folder the file went to (its name may hold folders of its own).
+    QString folder = QDir::toNativeSeparators(
+        dialog->WrittenPath().isEmpty() ? dialog->FolderText() : QFileInfo(dialog->WrittenPath()).path());
     if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
         folder += QDir::separator(); // every stored folder ends with one
     document_.SetOutputFolder(folder);

@@ -1,6 +1,7 @@
 #include "window/SaveImageDialog.h"
 
 #include "document/BoxLooks.h"
+#include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
 #include "window/BusyCursor.h"
 #include "window/Prompts.h"
@@ -71,6 +72,21 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     setFolderButton->setGeometry(4, 9, 49, 23);
     folderRow->installEventFilter(this);
     rows->addWidget(folderRow);
+
+    // The file's name, under the folder it goes to.
+    nameRow = new QWidget(this);
+    nameRow->setObjectName(QStringLiteral("nameRow"));
+    auto* nameLine = new QHBoxLayout(nameRow);
+    nameLine->setContentsMargins(FolderInset, 0, FolderInset, 6);
+    auto* nameLabel = new QLabel(QStringLiteral("File &name"), nameRow);
+    nameLabel->setObjectName(QStringLiteral("nameLabel"));
+    nameEdit = new QLineEdit(nameRow);
+    nameEdit->setObjectName(QStringLiteral("nameEdit"));
+    nameEdit->setToolTip(QStringLiteral("The picture's file name; the extension follows the format"));
+    nameLabel->setBuddy(nameEdit);
+    nameLine->addWidget(nameLabel);
+    nameLine->addWidget(nameEdit, 1);
+    rows->addWidget(nameRow);
 
     // The preview: 1:1, centred, scrollable when the result is larger.
     // (Qt widgets paint double-buffered already.)
@@ -153,6 +169,14 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     // never widens the dialog.
     progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     progressLabel->hide();
+    limitLabel = new QLabel(bottom);
+    limitLabel->setObjectName(QStringLiteral("limitLabel"));
+    limitLabel->setWordWrap(true);
+    limitLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Room for a reason of two lines, so the controls above never jump.
+    limitLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    limitLabel->setMinimumHeight(2 * limitLabel->fontMetrics().lineSpacing());
+    limitLabel->hide(); // until there is a size to choose
     // Without a box to draw anew, the result's own size is all there is.
     for (QWidget* w : {static_cast<QWidget*>(sizeLabel), static_cast<QWidget*>(widthBox),
                        static_cast<QWidget*>(byLabel), static_cast<QWidget*>(heightBox)})
@@ -179,10 +203,14 @@ SaveImageDialog::SaveImageDialog(SettingsStore& store, Prompts& prompts, QWidget
     sizeRow->addStretch(0);
     sizeRow->addWidget(okButton);
     sizeRow->addWidget(cancelButton);
+    lines->addWidget(limitLabel);
     rows->addWidget(bottom);
 
     connect(formatBox, &QComboBox::currentIndexChanged, this, [this] { FormatChosen(); });
     connect(samplesBox, &QComboBox::currentIndexChanged, this, [this] { SamplesChosen(); });
+    connect(nameEdit, &QLineEdit::textEdited, this, [this](const QString& text) { NameEdited(text); });
+    for (QSpinBox* box : {widthBox, heightBox})
+        connect(box, &QSpinBox::valueChanged, this, [this] { UpdateOk(); });
     connect(setFolderButton, &QToolButton::clicked, this, [this] { SetFolderClicked(); });
     connect(okButton, &QPushButton::clicked, this, [this] { OkClicked(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -287,13 +315,15 @@ void SaveImageDialog::PrepareShow()
         widthBox->setValue(bitmap_->width());
         heightBox->setValue(bitmap_->height());
     }
-    for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox"})
+    for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox", "limitLabel"})
         if (auto* w = findChild<QWidget*>(QLatin1String(name)))
             w->setVisible(document_.has_value());
-    EnableOkByFolder();
     LoadPreferences();
+    // The classic numbered name; FormatChosen gives it the format's extension.
+    nameEdit->setText(ResultFileStem(Clock()));
     FormatChosen();
     ShowEngine();
+    UpdateOk();
 }
 
 void SaveImageDialog::ShowBitmap()
@@ -325,6 +355,7 @@ void SaveImageDialog::FormatChosen()
         qualityLabel->show();
         qualityBox->show();
     }
+    FollowFormat();
 }
 
 void SaveImageDialog::SamplesChosen()
@@ -352,4 +383,5 @@ void SaveImageDialog::SamplesChosen()
     bitmap_ = &redrawn_;
     samples_ = wanted;
     ShowBitmap();
+    UpdateOk(); // the limit follows the samples
 }

@@ -1,9 +1,11 @@
 #pragma once
 // "Save image as": previews the captured result, lets the user pick the
-// output folder and the format, names the file after the clock and writes it.
+// output folder, the file's name (the clock's by default) and the format,
+// and writes it. The size is checked against the engine's limits as typed.
 // The captured result is written as it is; another size, PNG, TGA or a
 // transparent background is drawn off screen as the command line draws it.
 #include "document/BoxDocument.h"
+#include "engine/PictureLimits.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -46,6 +48,14 @@ public:
     // screen; the picture is never written over a cover or the project.
     void SetDocument(const BoxDocument& document, const QString& projectFile);
     QString FolderText() const;
+    // The file OK writes: the folder and the name, with the format's
+    // extension; empty when no name is typed.
+    QString TargetPath() const;
+    // What the off-screen drawing may take: the GL's longest side (0: not
+    // known) and the ray tracer's memory (0: not known).
+    void SetDrawingLimits(int glMaxSide, std::int64_t rayMemory);
+    // The largest picture the chosen engine and samples draw.
+    PictureLimit Limit() const;
     // The file really written by OK; empty when nothing was written.
     QString WrittenPath() const { return writtenPath_; }
     bool WasShown() const { return shown_; }
@@ -68,6 +78,8 @@ public:
     QWidget* setPanel = nullptr;
     QLineEdit* folderEdit = nullptr;
     QToolButton* setFolderButton = nullptr; // "Set"
+    QWidget* nameRow = nullptr;
+    QLineEdit* nameEdit = nullptr; // the file's name; its extension follows the format
     QScrollArea* previewArea = nullptr;
     QLabel* preview = nullptr;
     QComboBox* formatBox = nullptr;
@@ -78,6 +90,7 @@ public:
     QSpinBox* widthBox = nullptr; // the output's pixels; the result's by default
     QSpinBox* heightBox = nullptr;
     QLabel* progressLabel = nullptr; // what the off-screen drawing does
+    QLabel* limitLabel = nullptr;    // the largest size, or why the typed one is refused
     QLabel* samplesLabel = nullptr;
     QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
     QCheckBox* rayBox = nullptr;   // "Ray traced": drawn off screen by the ray tracer
@@ -114,7 +127,18 @@ private:
     void LoadPreferences();
     // False (and the reason in *problem) when the store refused a value.
     bool StorePreferences(QString* problem);
-    void EnableOkByFolder();
+    // OK is there whenever the size can be drawn and nothing is drawing.
+    void UpdateOk();
+    // Empty when the typed size can be drawn, else why not.
+    QString SizeProblem() const;
+    // The name's extension becomes the chosen format's.
+    void FollowFormat();
+    // A typed extension of a known format chooses that format.
+    void NameEdited(const QString& text);
+    // Empty when the file can be written at `path`, else why not.
+    QString PathProblem(const QString& path) const;
+    // A typed name in the folder typed, unless it is a whole path.
+    QString InFolder(const QString& name) const;
     // Grows the dialog until the preview fits, as far as the screen allows.
     void FitPreview();
     // Whether OK draws off screen rather than writing the captured result.
@@ -140,4 +164,6 @@ private:
     bool stored_ = false;
     bool keepCentred_ = true;
     bool engineShown_ = false; // the document's engine is in the row
+    int glMaxSide_ = 0;
+    std::int64_t rayMemory_ = 0;
 };

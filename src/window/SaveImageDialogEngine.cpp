@@ -71,6 +71,7 @@ void SaveImageDialog::EngineChosen()
     // The ray tracer's passes are its anti-aliasing.
     samplesBox->setEnabled(!traced && rayBox->isEnabled());
     samplesLabel->setEnabled(!traced);
+    UpdateOk(); // each engine has its own limit
 }
 
 void SaveImageDialog::ShowPassPicture(const QImage& picture)

@@ -116,9 +116,41 @@ void SaveImageDialog::done(int result)
     QDialog::done(result);
 }
 
-void SaveImageDialog::EnableOkByFolder()
+void SaveImageDialog::SetDrawingLimits(int glMaxSide, std::int64_t rayMemory)
 {
-    okButton->setEnabled(FolderExists(folderEdit->text()));
+    glMaxSide_ = glMaxSide;
+    rayMemory_ = rayMemory;
+    UpdateOk();
+}
+
+PictureLimit SaveImageDialog::Limit() const
+{
+    return rayBox->isChecked() ? RayLimit(rayMemory_) : RasterLimit(samples_, glMaxSide_);
+}
+
+QString SaveImageDialog::SizeProblem() const
+{
+    if (!document_)
+        return QString(); // the captured result is written as it is
+    return Limit().Refusal(QSize(widthBox->value(), heightBox->value()));
+}
+
+void SaveImageDialog::UpdateOk()
+{
+    const QString problem = SizeProblem();
+    if (document_) {
+        const PictureLimit limit = Limit();
+        const int side = limit.SquareSide();
+        QString largest = QStringLiteral("Up to %1 x %1 pixels").arg(side);
+        if (rayBox->isChecked())
+            largest += QStringLiteral(" ray traced");
+        else if (samples_ > 1)
+            largest += QStringLiteral(" with %1 samples").arg(samples_);
+        limitLabel->setText(problem.isEmpty() ? largest : problem);
+        limitLabel->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
+        limitLabel->setToolTip(problem.isEmpty() ? QString() : largest);
+    }
+    okButton->setEnabled(shown_ && !shot_ && problem.isEmpty());
 }
 
 void SaveImageDialog::SetFolderClicked()
@@ -142,7 +174,7 @@ void SaveImageDialog::SetFolderClicked()
         }
     }
     folderEdit->setText(folder);
-    EnableOkByFolder();
+    UpdateOk();
 }
 
 namespace {
@@ -155,6 +187,38 @@ const char* ExtensionOf(int format)
     case SaveImageDialog::FormatTga: return ".tga";
     default: return ".jpg";
     }
+}
+
+// The format a file's extension names; -1 for none of them.
+int FormatOfSuffix(const QString& suffix)
+{
+    const QString s = suffix.toLower();
+    if (s == QLatin1String("jpg") || s == QLatin1String("jpeg"))
+        return SaveImageDialog::FormatJpeg;
+    if (s == QLatin1String("bmp"))
+        return SaveImageDialog::FormatBmp;
+    if (s == QLatin1String("png"))
+        return SaveImageDialog::FormatPng;
+    if (s == QLatin1String("tga"))
+        return SaveImageDialog::FormatTga;
+    return -1;
+}
+
+// The suffix after the last dot of the name's last part ("" for none).
+QString SuffixOf(const QString& name)
+{
+    const QString last = name.section(QLatin1Char('/'), -1);
+    const int dot = last.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? last.mid(dot + 1) : QString();
+}
+
+// How a folder is named in a message: as given, without its last separator.
+QString Shown(const QString& folder)
+{
+    QString shown = QDir::toNativeSeparators(folder);
+    while (shown.size() > 1 && EndsWithSeparator(shown))
+        shown.chop(1);
+    return shown;
 }
 
 OutputFormat OutputFormatOf(int format)
@@ -186,12 +250,19 @@ void SaveImageDialog::OkClicked()
         accept();
         return;
     }
-    // The folder text normally ends with a separator already.
-    QString path = folderEdit->text();
-    if (!EndsWithSeparator(path))
-        path += QDir::separator();
-    path += ResultFileStem(Clock());
-    path += QLatin1String(ExtensionOf(format));
+    const QString sizeProblem = SizeProblem();
+    if (!sizeProblem.isEmpty()) { // OK is off then; a key may still reach it
+        prompts_.Tell(this, QMessageBox::Warning, windowTitle(), sizeProblem);
+        return;
+    }
+    // Everything that can be known about the file is checked before drawing.
+    const QString path = TargetPath();
+    const QString pathProblem = PathProblem(path);
+    if (!pathProblem.isEmpty()) {
+        prompts_.Tell(this, QMessageBox::Warning, windowTitle(), pathProblem);
+        nameEdit->setFocus();
+        return;
+    }
     try {
         if (document_) {
             ShotOrder order;
@@ -204,6 +275,11 @@ void SaveImageDialog::OkClicked()
         prompts_.Tell(this, QMessageBox::Critical, windowTitle(), e.Text());
         return;
     }
+    if (QFileInfo::exists(path) &&
+        prompts_.Ask(this, windowTitle(),
+                     QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)),
+                     QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
     if (NeedsShot()) {
         StartShot(path);
         return;
@@ -267,13 +343,13 @@ void SaveImageDialog::ShotFinished(bool written, const QString& problem)
 
 void SaveImageDialog::SetBusy(bool busy)
 {
-    for (QWidget* w : {static_cast<QWidget*>(folderRow), static_cast<QWidget*>(formatBox),
+    for (QWidget* w : {static_cast<QWidget*>(folderRow), static_cast<QWidget*>(nameRow), static_cast<QWidget*>(formatBox),
                        static_cast<QWidget*>(qualityBox), static_cast<QWidget*>(transparentBox),
                        static_cast<QWidget*>(samplesBox), static_cast<QWidget*>(widthBox),
                        static_cast<QWidget*>(heightBox), static_cast<QWidget*>(rayBox),
                        static_cast<QWidget*>(passesBox)})
         w->setEnabled(!busy);
-    for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox"})
+    for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox", "limitLabel"})
         if (auto* w = findChild<QWidget*>(QLatin1String(name)))
             w->setVisible(!busy);
     progressLabel->setVisible(busy);
@@ -283,8 +359,7 @@ void SaveImageDialog::SetBusy(bool busy)
         cancelButton->setFocus();
     } else {
         progressLabel->clear();
-        EnableOkByFolder();
-        ShowEngine(); // the samples and passes as the engine allows
+        ShowEngine(); // the samples and passes as the engine allows, and OK
     }
 }
 
@@ -298,4 +373,69 @@ void SaveImageDialog::LetShotGo()
     // leaves no file.
     shot->setParent(parentWidget());
     shot->Stop();
+}
+
+void SaveImageDialog::FollowFormat()
+{
+    const int format = formatBox->currentIndex();
+    const QString name = nameEdit->text();
+    if (format < FormatJpeg || format > FormatTga || name.trimmed().isEmpty())
+        return;
+    const QString suffix = SuffixOf(QDir::fromNativeSeparators(name));
+    if (FormatOfSuffix(suffix) == format)
+        return; // ".jpeg" stays as typed
+    QString stem = name;
+    if (FormatOfSuffix(suffix) >= 0)
+        stem.chop(suffix.size() + 1);
+    nameEdit->setText(stem + QLatin1String(ExtensionOf(format)));
+}
+
+void SaveImageDialog::NameEdited(const QString& text)
+{
+    const int named = FormatOfSuffix(SuffixOf(QDir::fromNativeSeparators(text)));
+    if (named >= 0 && named != formatBox->currentIndex())
+        formatBox->setCurrentIndex(named);
+}
+
+QString SaveImageDialog::TargetPath() const
+{
+    QString name = QDir::fromNativeSeparators(nameEdit->text().trimmed());
+    if (name.isEmpty())
+        return QString();
+    const int format = formatBox->currentIndex();
+    // A name that ends like a folder gets no extension: it is refused as one.
+    if (!name.endsWith(QLatin1Char('/')) && format >= FormatJpeg && format <= FormatTga &&
+        FormatOfSuffix(SuffixOf(name)) != format)
+        name += QLatin1String(ExtensionOf(format));
+    return InFolder(name);
+}
+
+QString SaveImageDialog::InFolder(const QString& name) const
+{
+    if (QDir::isAbsolutePath(name))
+        return QDir::toNativeSeparators(name);
+    return WithSeparator(folderEdit->text()) + QDir::toNativeSeparators(name);
+}
+
+QString SaveImageDialog::PathProblem(const QString& path) const
+{
+    if (path.isEmpty())
+        return QStringLiteral("Type a name for the picture's file.");
+    // Also a folder's name as typed, before the extension is added.
+    const QString name = QDir::fromNativeSeparators(nameEdit->text().trimmed());
+    for (const QString& named : {InFolder(name), path})
+        if (EndsWithSeparator(named) || QFileInfo(named).isDir())
+            return QStringLiteral("%1 is a folder. Type a name for the picture's file.").arg(Shown(named));
+    if (folderEdit->text().trimmed().isEmpty() && !QDir::isAbsolutePath(name))
+        return QStringLiteral("Choose the folder the picture goes to.");
+    const QString folder = QFileInfo(path).path();
+    const QFileInfo where(folder);
+    if (!where.exists())
+        return QStringLiteral("The folder %1 does not exist. Choose another with Set, which can also make it.")
+            .arg(Shown(folder));
+    if (!where.isDir())
+        return QStringLiteral("%1 is a file, not a folder.").arg(Shown(folder));
+    if (!where.isWritable())
+        return QStringLiteral("The folder %1 can not be written to.").arg(Shown(folder));
+    return QString();
 }

@@ -45,10 +45,10 @@ run_window() {
 home="$work/home"
 mkdir -p "$home/run" && chmod 700 "$home/run"
 run_window "$home"
-test -d "$prefix/bin/Output" # a writable install keeps them beside the program
+# Nothing is made beside the program, even where it could be.
+test ! -e "$prefix/bin/Output" && test ! -e "$prefix/bin/Projects"
 
-# Read-only install: the folders go to the user's data location instead.
-rm -rf "$prefix/bin/Output" "$prefix/bin/Projects"
+# Read-only install: it starts all the same, making no folders of its own.
 chmod -R a-w "$prefix"
 ro_home="$work/ro-home"
 mkdir -p "$ro_home/run"
@@ -67,8 +67,8 @@ else
 fi
 chmod -R u+w "$prefix"
 test ! -e "$prefix/bin/Output"
-test -d "$ro_home/data/Tralen/Cubiform/Output"
-test -d "$ro_home/data/Tralen/Cubiform/Projects"
+test ! -e "$ro_home/data/Tralen/Cubiform/Output"
+test ! -e "$ro_home/data/Tralen/Cubiform/Projects"
 if grep -qiE 'error|warning|fail' "$ro_home/out.txt"; then
   echo "alarming output from a read-only install:"; cat "$ro_home/out.txt"; exit 1
 fi

@@ -54,6 +54,16 @@ struct SaveImageDlgTest : ::testing::Test {
         return dlg;
     }
 
+    // With a box to draw: other sizes and formats are drawn off screen.
+    std::unique_ptr<SaveImageDialog> MakeWithBox(const QString& folder)
+    {
+        auto dlg = Make(folder);
+        BoxDocument document;
+        document.NewProject();
+        dlg->SetDocument(document, QString());
+        return dlg;
+    }
+
     // Shows the dialog as a modal run would, without waiting on it.
     static void Show(SaveImageDialog& dlg)
     {

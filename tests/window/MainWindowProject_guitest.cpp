@@ -69,7 +69,7 @@ TEST_F(ProjectCommandsTest, SaveAsksForANameOnceThenWritesSilently)
     EXPECT_EQ(request.Filter, "Project Cubiform (*.pcf)|*.pcf|All files|*.*");
     EXPECT_EQ(request.DefaultSuffix, ".pcf");
     EXPECT_TRUE(request.ConfirmOverwrite);
-    EXPECT_EQ(request.StartFolder, form->ProgramFolder() + "Projects/");
+    EXPECT_EQ(request.StartFolder, Path("home/Documents/"));
     EXPECT_EQ(form->ProjectFile(), file);
     EXPECT_EQ(ui::projectLabel(*form)->text(), "box.pcf");
     EXPECT_EQ(form->RememberedFolders().ProjectFolder, dir.path() + "/");

@@ -29,9 +29,10 @@ TEST_F(WindowTest, FirstStartUsesDefaultsCreatesAnIdAndWritesPreferencesOnExit)
     EXPECT_EQ(ui::resultWidthBar(*form)->value(), 300);
     EXPECT_EQ(ui::depthBar(*form)->value(), 25); // from the first box kind
     EXPECT_EQ(form->StatusText(0), "Side angle = 36");
-    EXPECT_TRUE(QDir(dir.filePath("Output")).exists());
-    EXPECT_TRUE(QDir(dir.filePath("Projects")).exists());
-    EXPECT_EQ(form->Document().OutputFolder(), QDir::toNativeSeparators(dir.path()) + "/Output/");
+    // Nothing is made beside the program; pictures go to the user's.
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Output")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Projects")));
+    EXPECT_EQ(form->Document().OutputFolder(), QDir::toNativeSeparators(dir.path()) + "/home/Pictures/");
     // Tab follows the rows of the "Results" group: size mode, width, height, Browse.
     auto nextStop = [](QWidget* from) {
         QWidget* w = from->nextInFocusChain();

@@ -183,13 +183,19 @@ TEST_F(SaveImageDlgTest, OkWritesAJpegOrBmpNamedAfterTheClock)
     EXPECT_EQ(bmp->WrittenPath(), bmpPath);
     EXPECT_EQ(MaxPixelDifference(ReadResultFile(bmpPath), bitmap), 0);
 
-    // The same time unit again: the same name, the file replaced.
+    // The same time unit again: the same name, the file replaced once the
+    // user says so.
     bitmap.fill(Qt::blue);
     auto again = Make(folder);
     again->Clock = [this] { return noon.addMSecs(30); };
     Show(*again);
     again->formatBox->setCurrentIndex(1);
+    prompts.Answers = {QMessageBox::No, QMessageBox::Yes};
+    again->okButton->click(); // No keeps the file and the dialog
+    EXPECT_TRUE(again->isVisible());
+    EXPECT_NE(ReadResultFile(bmpPath).pixelColor(0, 0), QColor(Qt::blue));
     again->okButton->click();
+    EXPECT_EQ(prompts.Asked.last(), "ask:" + bmpPath + " already exists.\nDo you want to replace it?");
     EXPECT_EQ(again->WrittenPath(), bmpPath);
     EXPECT_EQ(ReadResultFile(bmpPath).pixelColor(0, 0), QColor(Qt::blue));
 }
@@ -260,7 +266,8 @@ TEST_F(SaveImageDlgTest, AFailedWriteIsShownAndTheDialogStaysOpen)
     dlg->folderEdit->setText(bad); // typed: OK stays as it was
     dlg->okButton->click();
     ASSERT_FALSE(prompts.Asked.isEmpty());
-    EXPECT_EQ(prompts.Asked.last(), "tell:" + bad + "38504500000.jpg: can not create the file (Not a directory)");
+    EXPECT_EQ(prompts.Asked.last(), "tell:" + QDir::toNativeSeparators(dir.filePath("plain")) + " is a file, not a folder.");
+    EXPECT_TRUE(dlg->okButton->isEnabled());
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_TRUE(dlg->WrittenPath().isEmpty());
     EXPECT_FALSE(QFile::exists(bad + "38504500000.jpg"));

@@ -122,19 +122,16 @@ TEST_F(SaveImageDlgTest, QualityControlsShowOnlyForJpeg)
     EXPECT_EQ(dlg->qualityBox->value(), 100);
 }
 
-TEST_F(SaveImageDlgTest, OkIsEnabledByTheFolderExistingWhenShownNotByTyping)
+TEST_F(SaveImageDlgTest, OkStaysUsableAndAMissingFolderIsToldOnOk)
 {
     auto missing = Make(Folder(QStringLiteral("nowhere")));
     Show(*missing);
-    EXPECT_FALSE(missing->okButton->isEnabled());
-    missing->folderEdit->setText(Folder(QString()));
-    EXPECT_FALSE(missing->okButton->isEnabled());
-
-    auto present = Make(Folder(QString()));
-    Show(*present);
-    EXPECT_TRUE(present->okButton->isEnabled());
-    QTest::keyClicks(present->folderEdit, QStringLiteral("zzz"));
-    EXPECT_TRUE(present->okButton->isEnabled());
+    EXPECT_TRUE(missing->okButton->isEnabled());
+    missing->okButton->click();
+    EXPECT_EQ(prompts.Asked.last(), "tell:The folder " + QDir::toNativeSeparators(dir.filePath("nowhere")) +
+                                        " does not exist. Choose another with Set, which can also make it.");
+    EXPECT_TRUE(missing->isVisible());
+    EXPECT_TRUE(missing->okButton->isEnabled());
 }
 
 TEST_F(SaveImageDlgTest, SetAsksBeforeCreatingAMissingFolder)

@@ -1,12 +1,14 @@
-// Where the cover and project dialogs open: where the last pick was, kept
-// across starts, else in the user's pictures (or home) for covers and in
-// the classic Projects folder for projects.
+// Where the cover, project and result dialogs open: where the last pick was,
+// kept across starts, else in the user's pictures (or home) for covers and
+// pictures and in the user's documents (or home) for projects; never the
+// program's folder, where nothing is made.
 #include "window/WindowFixture.h"
 
 #include "formats/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -18,7 +20,7 @@ struct StartFoldersTest : WindowFixture {
     void SetUp() override
     {
         // A home of the test's own, without the user's folder names.
-        home = Path(QStringLiteral("home"));
+        home = Path(QStringLiteral("own-home"));
         ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/Pictures")));
         qputenv("HOME", home.toUtf8());
         qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
@@ -83,10 +85,11 @@ TEST_F(StartFoldersTest, TheProgramsFolderStoredByEarlierVersionsIsNoPick)
     EXPECT_EQ(CoverDialogFolder(FrontBack), Folder(home + QStringLiteral("/Pictures")));
 }
 
-TEST_F(StartFoldersTest, ProjectsStartInProjectsThenWhereTheLastWasOpened)
+TEST_F(StartFoldersTest, ProjectsStartInDocumentsThenWhereTheLastWasOpened)
 {
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/Documents")));
     Start();
-    const QString projects = form->ProgramFolder() + QStringLiteral("Projects/");
+    const QString projects = Folder(home + QStringLiteral("/Documents"));
     EXPECT_EQ(OpenDialogFolder(), projects);
 
     QDir().mkpath(Path(QStringLiteral("jobs")));
@@ -104,8 +107,23 @@ TEST_F(StartFoldersTest, ProjectsStartInProjectsThenWhereTheLastWasOpened)
 
     ASSERT_TRUE(QDir(Path(QStringLiteral("jobs"))).removeRecursively());
     EXPECT_EQ(OpenDialogFolder(), projects);
-    // Write's folder stays the classic Output folder.
-    EXPECT_EQ(form->Document().OutputFolder(), form->ProgramFolder() + QStringLiteral("Output/"));
+    // Write's folder is the user's pictures.
+    EXPECT_EQ(form->Document().OutputFolder(), Folder(home + QStringLiteral("/Pictures")));
+}
+
+TEST_F(StartFoldersTest, NothingIsMadeBesideTheProgramAndStoredFoldersThatExistStay)
+{
+    ASSERT_TRUE(QDir(home + QStringLiteral("/Pictures")).removeRecursively());
+    Start(); // neither Pictures nor Documents: home, and nothing is made
+    EXPECT_EQ(form->Document().OutputFolder(), Folder(home));
+    EXPECT_EQ(OpenDialogFolder(), Folder(home));
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/Documents")));
+    // An earlier version's folders beside the program, stored and still there.
+    form.reset();
+    QDir().mkpath(Path("Output"));
+    Store(QStringLiteral("Preference/Output Folder"), Folder(Path(QStringLiteral("Output"))));
+    Start();
+    EXPECT_EQ(form->Document().OutputFolder(), Folder(Path(QStringLiteral("Output"))));
 }
 
 } // namespace

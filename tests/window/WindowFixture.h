@@ -1,5 +1,5 @@
 #pragma once
-// A main window on a temporary program folder and settings file, with
+// A main window on a temporary program folder, home and settings file, with
 // scripted answers for every dialog.
 #include "window/MainWindow.h"
 
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSettings>
@@ -17,8 +18,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// HOME in the test's folder, with Pictures and Documents: the window's
+// default folders are the user's, and a test writes only in its own.
+struct TestHome {
+    QByteArray old = qgetenv("HOME");
+    explicit TestHome(const QString& home)
+    {
+        QDir().mkpath(home + "/Pictures") && QDir().mkpath(home + "/Documents");
+        qputenv("HOME", home.toUtf8());
+    }
+    ~TestHome() { qputenv("HOME", old); }
+};
+
 struct WindowFixture : ::testing::Test {
     QTemporaryDir dir;
+    TestHome testHome{dir.filePath(QStringLiteral("home"))};
     ScriptedPrompts prompts;
     std::unique_ptr<MainWindow> form;
 
