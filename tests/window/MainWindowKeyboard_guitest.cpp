@@ -136,7 +136,7 @@ TEST_F(KeyboardTest, TabVisitsEveryControlInReadingOrder)
 
     OpenLookPanel();
     EXPECT_EQ(TabChain(ui::shadowBar(*form)).join(' ').toStdString(),
-              "shadowBar softnessBar reflectionBar lightBar smoothTexturesBox samplesBox");
+              "shadowBar softnessBar reflectionBar lightBar lensBar smoothTexturesBox samplesBox");
 }
 
 TEST_F(KeyboardTest, SpaceOrEnterOpensWhatAClickOpens)
