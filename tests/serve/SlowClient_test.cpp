@@ -120,6 +120,19 @@ TEST(SlowClientTest, ARequestTrickledInAnyPartIs408WhileOthersAreAnswered)
     }
 }
 
+TEST(SlowClientTest, AnEndlessRequestLineIs414NotKeptInMemory)
+{
+    ServeHarness serve(OneSecondReads(), {}, Quick);
+    RawClient endless(serve.Port());
+    ASSERT_TRUE(endless.Send("GET /"));
+    const std::string piece(4096, 'a');
+    std::size_t sent = 0;
+    while (sent < 1024 && !endless.Ended(1) && endless.Send(piece))
+        ++sent;
+    EXPECT_LT(sent, 1024u) << "read on past 4 MB";
+    ExpectStatus(endless.Rest(), "414");
+}
+
 TEST(SlowClientTest, RequestsSentTogetherAreAllAnswered)
 {
     ServeHarness serve(OneSecondReads(), {}, Quick);
