@@ -13,10 +13,6 @@
 
 #include <pthread.h>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace {
 
 void Say(std::FILE* err, const QString& text)
@@ -71,13 +67,6 @@ int RunServe(const QStringList& arguments, std::FILE* err)
 {
     const ServeSettings settings = ParseServeArguments(arguments);
     const QByteArray token = settings.TokenFile.isEmpty() ? QByteArray() : ReadToken(settings.TokenFile);
-#ifdef __GLIBC__
-    // Bodies up to --max-body are read on many connection threads. glibc
-    // raises its mmap threshold with each large block freed and then keeps
-    // such blocks in the freeing thread's arena: a few chunked 20 MB bodies
-    // left the service 500 MB larger for good. Large blocks go back at once.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-#endif
     const SignalMask signals; // before any thread starts
     RenderService service(settings, token, {}, WarmUpRenderSession);
     const int port = service.Bind();
