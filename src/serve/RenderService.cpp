@@ -16,6 +16,8 @@
 
 #include <httplib.h>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -69,11 +71,56 @@ const char* StatusText(int status)
 // The body bytes taken in on this thread for the request being answered.
 thread_local std::uint64_t bytesIn = 0;
 
+// Memory for request bodies: a block of a megabyte or more is mapped for
+// itself and given back when freed. From the heap, glibc would keep it in
+// the arena of the connection thread that read it (its mmap threshold rises
+// with each large block freed): a minute of chunked bodies refused at 20 MB
+// left the service 500 MB larger for good. Holding that threshold low for
+// the whole process instead cost a third of the throughput.
+template <class T>
+struct BodyAllocator {
+    using value_type = T;
+    static constexpr std::size_t Mapped = std::size_t{1} << 20;
+
+    BodyAllocator() = default;
+    template <class U>
+    BodyAllocator(const BodyAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        if (n * sizeof(T) < Mapped)
+            return std::allocator<T>().allocate(n);
+        void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        if (n * sizeof(T) < Mapped)
+            std::allocator<T>().deallocate(p, n);
+        else
+            ::munmap(p, n * sizeof(T));
+    }
+    template <class U>
+    bool operator==(const BodyAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+using BodyBytes = std::basic_string<char, std::char_traits<char>, BodyAllocator<char>>;
+
+struct BodyPart {
+    httplib::MultipartFormData Head; // its content stays empty
+    BodyBytes Content;
+};
+
 // A request's body as it comes, never more than `limit` of it: the parts of
 // a multipart body, or the whole of any other.
 struct Body {
-    std::string Whole;
-    std::vector<httplib::MultipartFormData> Parts;
+    BodyBytes Whole;
+    std::vector<BodyPart> Parts;
     std::uint64_t Bytes = 0;
 };
 
@@ -83,7 +130,7 @@ Body ReadBody(const httplib::Request& req, const httplib::ContentReader& reader,
 {
     Body body;
     bool tooLarge = false;
-    const auto take = [&](std::string* into, const char* data, std::size_t n, std::size_t counted) {
+    const auto take = [&](BodyBytes* into, const char* data, std::size_t n, std::size_t counted) {
         if (body.Bytes + counted > limit) {
             tooLarge = true;
             return false;
@@ -98,10 +145,10 @@ Body ReadBody(const httplib::Request& req, const httplib::ContentReader& reader,
         whole = reader(
             [&](const httplib::MultipartFormData& part) {
                 // A part's headers count too: a body of countless empty parts is held to the limit.
-                body.Parts.push_back(part);
+                body.Parts.push_back({part, {}});
                 return take(nullptr, nullptr, 0, 64 + part.name.size() + part.filename.size() + part.content_type.size());
             },
-            [&](const char* data, std::size_t n) { return !body.Parts.empty() && take(&body.Parts.back().content, data, n, n); });
+            [&](const char* data, std::size_t n) { return !body.Parts.empty() && take(&body.Parts.back().Content, data, n, n); });
     else
         whole = reader([&](const char* data, std::size_t n) { return take(&body.Whole, data, n, n); });
     bytesIn = body.Bytes;
@@ -182,8 +229,8 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
         const Body body = ReadBody(req, reader, static_cast<std::uint64_t>(Settings.MaxBody));
         std::vector<FormPart> parts;
         parts.reserve(body.Parts.size());
-        for (const httplib::MultipartFormData& file : body.Parts)
-            parts.push_back({file.name, file.filename, file.content_type, file.content});
+        for (const BodyPart& part : body.Parts)
+            parts.push_back({part.Head.name, part.Head.filename, part.Head.content_type, part.Content});
         const RenderForm form = ReadRenderForm(req.get_header_value("Content-Type"), body.Whole, parts,
                                                {Settings.MaxPixels, Settings.MaxOutput});
         job.Options = form.Options;
