@@ -75,6 +75,8 @@ std::vector<RenderOptionEntry> Serve()
         Own(S, "queue", nullptr, A::Required, K::Integer, "N", OptionRange{1, 100000}, None,
             "requests that may wait (default: {default}); more\nare answered 429 with Retry-After", nullptr,
             "four per worker"),
+        Own(S, "max-connections", nullptr, A::Required, K::Integer, "N", OptionRange{1, 4096}, MaxConnections,
+            "connections served at once, default {default}; more\nare answered 503 at once"),
         // For tests and probes: stop as on SIGTERM.
         Own(S, "stop-after-requests", nullptr, A::Required, K::Integer, "N", OptionRange{1, 1 << 30}, None,
             "stop after this many requests", nullptr, nullptr, Sec::Hidden),

@@ -28,6 +28,7 @@ inline constexpr std::int64_t MaxBody = std::int64_t{20} << 20; // bytes of one 
 inline constexpr std::int64_t MaxPixels = 50'000'000;           // per cover
 inline constexpr int MaxOutput = 4096;                           // largest side of the picture
 inline constexpr int TimeoutSeconds = 30;                        // per request, waiting and drawing
+inline constexpr int MaxConnections = 512;                       // served at once; more are answered 503
 } // namespace ServeDefaults
 
 // A command's own options, in the order of its usage; render's are

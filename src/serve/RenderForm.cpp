@@ -8,6 +8,7 @@
 #include "formats/ProjectError.h"
 #include "serve/CoverBytes.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -99,6 +100,50 @@ void AddOption(Arguments& args, const QString& name, const Sent& value)
         args.List << option + QLatin1Char('=') + text;
 }
 
+// The end of the string that starts at `at` (its opening quote).
+std::size_t StringEnd(std::string_view json, std::size_t at)
+{
+    for (std::size_t i = at + 1; i < json.size(); ++i)
+        if (json[i] == '\\')
+            ++i;
+        else if (json[i] == '"')
+            return i + 1;
+    return json.size();
+}
+
+// Qt keeps the last of a key given twice; a request is refused instead, as a
+// field given twice is. `json` is one valid object.
+void RefuseRepeatedKeys(std::string_view json)
+{
+    QSet<QString> keys;
+    int depth = 0;
+    bool keyNext = false;
+    for (std::size_t i = 0; i < json.size();) {
+        const char c = json[i];
+        if (c == '"') {
+            const std::size_t end = StringEnd(json, i);
+            if (depth == 1 && keyNext) {
+                // Read by Qt, so that escapes name the same key as their letters.
+                const QByteArray quoted = QByteArray("[") + QByteArray(json.data() + i, static_cast<qsizetype>(end - i)) + "]";
+                const QString key = QJsonDocument::fromJson(quoted).array().at(0).toString();
+                if (keys.contains(key))
+                    throw ServeError(400, QStringLiteral("%1 is given twice").arg(key));
+                keys.insert(key);
+                keyNext = false;
+            }
+            i = end;
+            continue;
+        }
+        if (c == '{' || c == '[')
+            ++depth;
+        else if (c == '}' || c == ']')
+            --depth;
+        if (depth == 1 && (c == '{' || c == ','))
+            keyNext = true;
+        ++i;
+    }
+}
+
 void AddJson(Arguments& args, std::string_view bytes)
 {
     QJsonParseError error;
@@ -107,6 +152,7 @@ void AddJson(Arguments& args, std::string_view bytes)
         throw ServeError(400, QStringLiteral("the options are not one JSON object (%1)")
                                   .arg(error.error != QJsonParseError::NoError ? error.errorString()
                                                                               : QStringLiteral("another JSON value")));
+    RefuseRepeatedKeys(bytes);
     const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QJsonValue v = it.value();

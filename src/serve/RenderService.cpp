@@ -16,15 +16,22 @@
 
 #include <httplib.h>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <map>
+#include <utility>
 #include <thread>
 
 namespace {
 
 constexpr const char* JsonType = "application/json";
+
+// The slowest body taken: each of these bytes a second buys a second more.
+constexpr std::int64_t BodyBytesPerSecond = 16 * 1024;
 
 void SetError(httplib::Response& res, int status, const QString& text)
 {
@@ -52,20 +59,121 @@ const char* StatusText(int status)
     case 401: return "a bearer token is needed";
     case 404: return "no such page; the service answers POST /render, POST /model, GET /options, GET /healthz and GET /metrics";
     case 405: return "that method is not taken here";
-    case 408: return "the request's headers took too long to arrive";
+    case 408: return "the request took too long to arrive";
     case 413: return "the request is larger than the service takes";
     case 414: return "the address is too long";
     case 415: return "that content type is not taken here";
+    case 503: return "the service has as many connections as it takes; try again shortly";
     default: return "the request cannot be answered";
     }
 }
 
-std::uint64_t BytesIn(const httplib::Request& req)
+// The body bytes taken in on this thread for the request being answered.
+thread_local std::uint64_t bytesIn = 0;
+
+// Memory for request bodies: a block of a megabyte or more is mapped for
+// itself and given back when freed. From the heap, glibc would keep it in
+// the arena of the connection thread that read it (its mmap threshold rises
+// with each large block freed): a minute of chunked bodies refused at 20 MB
+// left the service 500 MB larger for good. Holding that threshold low for
+// the whole process instead cost a third of the throughput.
+template <class T>
+struct BodyAllocator {
+    using value_type = T;
+    static constexpr std::size_t Mapped = std::size_t{1} << 20;
+
+    BodyAllocator() = default;
+    template <class U>
+    BodyAllocator(const BodyAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n)
+    {
+        if (n * sizeof(T) < Mapped)
+            return std::allocator<T>().allocate(n);
+        void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        if (n * sizeof(T) < Mapped)
+            std::allocator<T>().deallocate(p, n);
+        else
+            ::munmap(p, n * sizeof(T));
+    }
+    template <class U>
+    bool operator==(const BodyAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+using BodyBytes = std::basic_string<char, std::char_traits<char>, BodyAllocator<char>>;
+
+struct BodyPart {
+    httplib::MultipartFormData Head; // its content stays empty
+    BodyBytes Content;
+};
+
+// A request's body as it comes, never more than `limit` of it: the parts of
+// a multipart body, or the whole of any other.
+struct Body {
+    BodyBytes Whole;
+    std::vector<BodyPart> Parts;
+    std::uint64_t Bytes = 0;
+};
+
+// Throws ServeError: 413 past the limit, 408 past the request's deadline,
+// 400 a malformed body. The rest of a body not read whole is never read.
+Body ReadBody(const httplib::Request& req, const httplib::ContentReader& reader, std::uint64_t limit)
 {
-    std::uint64_t n = req.body.size();
-    for (const auto& [name, file] : req.files)
-        n += file.content.size();
-    return n;
+    Body body;
+    bool tooLarge = false;
+    const auto take = [&](BodyBytes* into, const char* data, std::size_t n, std::size_t counted) {
+        if (body.Bytes + counted > limit) {
+            tooLarge = true;
+            return false;
+        }
+        if (into)
+            into->append(data, n);
+        body.Bytes += counted;
+        return true;
+    };
+    bool whole;
+    if (req.is_multipart_form_data())
+        whole = reader(
+            [&](const httplib::MultipartFormData& part) {
+                // A part's headers count too: a body of countless empty parts is held to the limit.
+                body.Parts.push_back({part, {}});
+                return take(nullptr, nullptr, 0, 64 + part.name.size() + part.filename.size() + part.content_type.size());
+            },
+            [&](const char* data, std::size_t n) { return !body.Parts.empty() && take(&body.Parts.back().Content, data, n, n); });
+    else
+        whole = reader([&](const char* data, std::size_t n) { return take(&body.Whole, data, n, n); });
+    bytesIn = body.Bytes;
+    if (whole)
+        return body;
+    DeadlineServer::CloseAfterAnswer();
+    if (tooLarge)
+        throw ServeError(413, QStringLiteral("the body is larger than the %1 bytes taken here").arg(limit));
+    if (DeadlineServer::Late())
+        throw ServeError(408, QString::fromLatin1(StatusText(408)));
+    throw ServeError(400, QStringLiteral("the body is malformed or ended early"));
+}
+
+// Whether `method` is one of `allowed`, as an Allow header lists them.
+bool Takes(const std::string& allowed, const std::string& method)
+{
+    for (std::size_t at = allowed.find(method); at != std::string::npos; at = allowed.find(method, at + 1))
+        if ((at == 0 || allowed[at - 1] == ' ') && (at + method.size() == allowed.size() || allowed[at + method.size()] == ','))
+            return true;
+    return false;
+}
+
+bool HasBody(const httplib::Request& req)
+{
+    return req.get_header_value<std::uint64_t>("Content-Length") > 0 || req.has_header("Transfer-Encoding");
 }
 
 } // namespace
@@ -88,30 +196,42 @@ struct RenderService::Parts {
     {
     }
 
-    MetricGauges Gauges() const { return {Workers.Queued(), Workers.Busy(), Covers.Count(), Workers.Ready() && !Stopping}; }
+    // Each address the service answers and the methods it takes there.
+    std::map<std::string, std::string> Routes;
+
+    MetricGauges Gauges() const
+    {
+        return {Workers.Queued(), Workers.Busy(), Covers.Count(), Workers.Ready() && !Stopping, Http.Connections()};
+    }
 
     // POST /render, or POST /model with `model`: the same form, the same queue.
-    void Render(const httplib::Request& req, httplib::Response& res, bool model);
+    void Render(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader, bool model);
+    // Before a request's body is read: the token, the address and method,
+    // a declared length past the limit.
+    bool Refused(const httplib::Request& req, httplib::Response& res);
     void CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res);
     void Setup(RenderService& service);
 };
 
-void RenderService::Parts::Render(const httplib::Request& req, httplib::Response& res, bool model)
+void RenderService::Parts::Render(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
+                                  bool model)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Settings.TimeoutSeconds);
     if (Stopping) {
         res.set_header("Connection", "close");
+        DeadlineServer::CloseAfterAnswer();
         SetError(res, 503, QStringLiteral("the service is stopping"));
         return;
     }
     RenderJob job;
     std::string type;
     try {
+        const Body body = ReadBody(req, reader, static_cast<std::uint64_t>(Settings.MaxBody));
         std::vector<FormPart> parts;
-        parts.reserve(req.files.size());
-        for (const auto& [name, file] : req.files)
-            parts.push_back({file.name, file.filename, file.content_type, file.content});
-        const RenderForm form = ReadRenderForm(req.get_header_value("Content-Type"), req.body, parts,
+        parts.reserve(body.Parts.size());
+        for (const BodyPart& part : body.Parts)
+            parts.push_back({part.Head.name, part.Head.filename, part.Head.content_type, part.Content});
+        const RenderForm form = ReadRenderForm(req.get_header_value("Content-Type"), body.Whole, parts,
                                                {Settings.MaxPixels, Settings.MaxOutput});
         job.Options = form.Options;
         job.Project = form.Project;
@@ -123,6 +243,8 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
         job.Model = model;
         type = model ? "model/gltf-binary" : form.MimeType;
     } catch (const ServeError& e) {
+        if (e.Status() == 408 || e.Status() == 413)
+            res.set_header("Connection", "close");
         SetError(res, e.Status(), e.Text());
         return;
     }
@@ -148,11 +270,48 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
                     answer->Status == 200 ? type : std::string(JsonType));
 }
 
-void RenderService::Parts::CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res)
+void RenderService::Parts::CountAndMaybeStop(const httplib::Request&, const httplib::Response& res)
 {
-    Metrics.Request(res.status, BytesIn(req), res.body.size());
+    Metrics.Request(res.status, std::exchange(bytesIn, 0), res.body.size());
     if (Settings.StopAfterRequests > 0 && Metrics.Requests() >= static_cast<std::uint64_t>(Settings.StopAfterRequests))
         Stopping = true; // Run's watcher stops the server
+}
+
+bool RenderService::Parts::Refused(const httplib::Request& req, httplib::Response& res)
+{
+    // Whatever is refused here leaves its body unread: a connection with one
+    // cannot carry another request.
+    const auto refuse = [&](int status) {
+        if (status == 401 || status == 413 || HasBody(req)) {
+            res.set_header("Connection", "close");
+            DeadlineServer::CloseAfterAnswer();
+        }
+        SetError(res, status, QString::fromLatin1(StatusText(status)));
+        return true;
+    };
+    if (!Token.isEmpty()) {
+        const std::string header = req.get_header_value("Authorization");
+        const std::string prefix = "Bearer ";
+        const bool given = header.size() > prefix.size() && header.compare(0, prefix.size(), prefix) == 0;
+        if (!given || !SameToken(QByteArray::fromStdString(header.substr(prefix.size())), Token)) {
+            res.set_header("WWW-Authenticate", "Bearer");
+            return refuse(401);
+        }
+    }
+    const auto route = Routes.find(req.path);
+    if (route == Routes.end())
+        return refuse(404);
+    const std::string& allowed = route->second;
+    if (!Takes(allowed, req.method)) {
+        res.set_header("Allow", allowed);
+        return refuse(405);
+    }
+    if (req.get_header_value<std::uint64_t>("Content-Length") > static_cast<std::uint64_t>(Settings.MaxBody))
+        return refuse(413);
+    // A GET's body is never read: neither is anything after it.
+    if (req.method != "POST" && HasBody(req))
+        DeadlineServer::CloseAfterAnswer();
+    return false;
 }
 
 void RenderService::Parts::Setup(RenderService& service)
@@ -164,37 +323,35 @@ void RenderService::Parts::Setup(RenderService& service)
     const int timeout = Settings.ReadTimeoutSeconds;
     Http.set_read_timeout(timeout, 0);
     Http.set_write_timeout(timeout, 0);
-    // The read timeout is per read: the headers as a whole get as long.
-    Http.SetHeaderDeadline(std::chrono::seconds(timeout));
+    // The read timeout is per read: a request as a whole gets as long, and a
+    // second more for each 16 KB of body.
+    Http.SetRequestDeadline(std::chrono::seconds(timeout), BodyBytesPerSecond);
     Http.set_keep_alive_timeout(timeout);
     Http.set_keep_alive_max_count(100);
-    // Connections are read and answered on threads of their own, more than the
-    // workers, so that slow clients and waiting ones do not starve the rest.
-    const int connections = std::max(16, 4 * (Settings.WorkerCount() + Settings.QueueCapacity()) / 2);
-    Http.new_task_queue = [connections] { return new httplib::ThreadPool(static_cast<std::size_t>(connections)); };
+    // Each connection is read and answered on a thread of its own, apart from
+    // the workers, so that slow and waiting clients starve none of the rest.
+    Http.SetConnectionLimit(Settings.MaxConnections);
+    Http.SetPlainAnswer([this](int status) {
+        const QByteArray body = ErrorJson(QString::fromLatin1(StatusText(status)));
+        Metrics.Request(status, 0, static_cast<std::uint64_t>(body.size()));
+        return body.toStdString();
+    });
 
     Http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        if (Token.isEmpty())
-            return httplib::Server::HandlerResponse::Unhandled;
-        const std::string header = req.get_header_value("Authorization");
-        const std::string prefix = "Bearer ";
-        const bool given = header.size() > prefix.size() && header.compare(0, prefix.size(), prefix) == 0;
-        if (given && SameToken(QByteArray::fromStdString(header.substr(prefix.size())), Token))
-            return httplib::Server::HandlerResponse::Unhandled;
-        // The body is not read: the connection cannot carry another request.
-        res.set_header("WWW-Authenticate", "Bearer");
-        res.set_header("Connection", "close");
-        SetError(res, 401, QString::fromLatin1(StatusText(401)));
-        return httplib::Server::HandlerResponse::Handled;
+        return Refused(req, res) ? httplib::Server::HandlerResponse::Handled : httplib::Server::HandlerResponse::Unhandled;
     });
-    Http.Post("/render", [this](const httplib::Request& req, httplib::Response& res) { Render(req, res, false); });
-    Http.Post("/model", [this](const httplib::Request& req, httplib::Response& res) { Render(req, res, true); });
+    Http.Post("/render", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        Render(req, res, reader, false);
+    });
+    Http.Post("/model", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        Render(req, res, reader, true);
+    });
     Http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
         const bool ready = Workers.Ready() && !Stopping;
         res.status = ready ? 200 : 503;
         res.set_content(ready ? "{\"status\":\"ready\"}\n" : "{\"status\":\"not ready\"}\n", JsonType);
     });
-    ServeWebPage(Http);
+    std::vector<std::string> gets = ServeWebPage(Http);
     // Made once: the table and the limits do not change while the service runs.
     const std::string options =
         QJsonDocument(RequestOptionsJson(Settings.MaxOutput)).toJson(QJsonDocument::Compact).toStdString();
@@ -205,10 +362,16 @@ void RenderService::Parts::Setup(RenderService& service)
     Http.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(Metrics.Text(Gauges()), "text/plain; version=0.0.4");
     });
+    gets.insert(gets.end(), {"/healthz", "/options", "/metrics"});
+    for (const std::string& path : gets)
+        Routes[path] = "GET, HEAD";
+    Routes["/render"] = Routes["/model"] = "POST";
+
     Http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (DeadlineServer::HeadersLate()) {
+        if (DeadlineServer::Late()) {
             res.status = 408;
             res.set_header("Connection", "close");
+            res.body.clear();
         }
         if (res.body.empty())
             SetError(res, res.status, QString::fromLatin1(StatusText(res.status)));
@@ -237,11 +400,17 @@ RenderService::~RenderService()
 int RenderService::Bind()
 {
     const std::string host = parts_->Settings.Bind.toStdString();
+    // The library listens with a backlog of 5: a burst of connections would
+    // wait a second for SYN to be sent again.
+    const auto Widen = [this] { parts_->Http.SetListenBacklog(std::max(128, parts_->Settings.MaxConnections)); };
     if (parts_->Settings.Port == 0) {
         const int port = parts_->Http.bind_to_any_port(host);
-        if (port > 0)
+        if (port > 0) {
+            Widen();
             return port;
+        }
     } else if (parts_->Http.bind_to_port(host, parts_->Settings.Port)) {
+        Widen();
         return parts_->Settings.Port;
     }
     throw BadInput(QStringLiteral("cannot listen on %1 port %2 (in use, or not an address of this machine)")

@@ -56,6 +56,9 @@ std::string ServeMetrics::Text(const MetricGauges& g) const
     out += "# HELP cubiform_covers_cached Uploaded covers kept for later requests.\n"
            "# TYPE cubiform_covers_cached gauge\n";
     add("cubiform_covers_cached %d\n", g.CoversCached);
+    out += "# HELP cubiform_connections Connections open, being read or answered.\n"
+           "# TYPE cubiform_connections gauge\n";
+    add("cubiform_connections %d\n", g.Connections);
     out += "# HELP cubiform_ready Whether every render worker is ready.\n"
            "# TYPE cubiform_ready gauge\n";
     add("cubiform_ready %d\n", g.Ready ? 1 : 0);

@@ -12,6 +12,7 @@ struct MetricGauges {
     int Busy = 0;
     int CoversCached = 0;
     bool Ready = false;
+    int Connections = 0; // open, being read or answered
 };
 
 class ServeMetrics {

@@ -100,6 +100,8 @@ ServeSettings ParseServeArguments(const QStringList& arguments)
             s.Workers = WholeIn(entry, arg, value);
         } else if (name == QLatin1String("queue")) {
             s.Queue = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("max-connections")) {
+            s.MaxConnections = WholeIn(entry, arg, value);
         } else if (name == QLatin1String("token-file")) {
             s.TokenFile = NamedFile(arg, value);
         } else if (name == QLatin1String("stop-after-requests")) {

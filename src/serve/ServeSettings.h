@@ -15,7 +15,8 @@ struct ServeSettings {
     std::int64_t MaxPixels = ServeDefaults::MaxPixels; // per cover
     int MaxOutput = ServeDefaults::MaxOutput;          // largest side of the picture
     int TimeoutSeconds = ServeDefaults::TimeoutSeconds; // per request, waiting and drawing
-    int ReadTimeoutSeconds = 5;                        // per read or write, and for a request's headers
+    int ReadTimeoutSeconds = 5;                        // per read or write, and a request's start to end
+    int MaxConnections = ServeDefaults::MaxConnections; // served at once
     int Workers = 0;                                   // 0: one per core
     int Queue = 0;                                     // requests waiting; 0: four per worker
     QString TokenFile;                                 // bearer token; needed off loopback

@@ -53,8 +53,9 @@ QByteArray KindsJson()
     return QJsonDocument(kinds).toJson(QJsonDocument::Compact);
 }
 
-void ServeWebPage(httplib::Server& http)
+std::vector<std::string> ServeWebPage(httplib::Server& http)
 {
+    std::vector<std::string> paths;
     for (const PageFile& file : PageFiles) {
         // Read once: the page is part of the program and never changes while it runs.
         const std::string body = Resource(file.Resource).toStdString();
@@ -64,9 +65,12 @@ void ServeWebPage(httplib::Server& http)
             res.set_header("X-Content-Type-Options", "nosniff");
             res.set_content(body, type);
         });
+        paths.emplace_back(file.Path);
     }
     const std::string kinds = KindsJson().toStdString();
     http.Get("/kinds", [kinds](const httplib::Request&, httplib::Response& res) {
         res.set_content(kinds, "application/json");
     });
+    paths.emplace_back("/kinds");
+    return paths;
 }

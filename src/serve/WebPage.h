@@ -4,11 +4,15 @@
 // kinds with the view each one presets, which the page's bars start from.
 #include <QByteArray>
 
+#include <string>
+#include <vector>
+
 namespace httplib {
 class Server;
 }
 
-void ServeWebPage(httplib::Server& http);
+// Returns the paths it answers GET on.
+std::vector<std::string> ServeWebPage(httplib::Server& http);
 
 // The kinds as the page reads them: a JSON array of {name, depth, vertical,
 // horizontal, sideAngle, tiltAngle, turn, eye}, in the kinds' order.

@@ -113,7 +113,21 @@ TEST(RenderFormTest, MalformedRequestsAndUnknownOptionsAre400)
     EXPECT_EQ(Status({{"picture", "a.png", "image/png", "x"}}), 400);
     EXPECT_EQ(JsonStatus("{\"width\":"), 400);
     EXPECT_EQ(JsonStatus("[1,2]"), 400);
-    EXPECT_EQ(JsonStatus(R"({"width":1,"width":2})"), 200); // JSON's last one wins, as Qt reads it
+    // A key given twice is refused as a field given twice is; nested and
+    // escaped names are told apart from the top level's.
+    const struct {
+        const char* Json;
+        int Status;
+    } keys[] = {
+        {R"({"width":1,"width":2})", 400},
+        {R"({"width":1, "w\u0069dth":2})", 400},
+        {R"({"width":1,"shadow":true})", 200},
+        {R"({"shadow":"yes","light":"40","shadow":"no"})", 400},
+        {R"({"width":[1,{"width":2}]})", 422},
+        {R"({"form":"CD, \"width\":","width":2})", 422},
+    };
+    for (const auto& k : keys)
+        EXPECT_EQ(JsonStatus(k.Json), k.Status) << k.Json;
 }
 
 TEST(RenderFormTest, ValuesOutOfRangeOrMeaninglessAre422)

@@ -138,8 +138,31 @@ TEST(RenderServiceTest, EveryRefusalIsOneLineOfJsonWithItsStatus)
     ExpectOneLineError(client->Post("/render", "hello", "text/plain"), 415);
     ExpectOneLineError(client->Post("/render", httplib::MultipartFormDataItems{FilePart("front", "GIF89a")}), 422);
     ExpectOneLineError(client->Post("/render", R"({"width":500})", "application/json"), 422);
-    ExpectOneLineError(client->Get("/render"), 404);
-    ExpectOneLineError(client->Get("/etc/passwd"), 404);
+    // A known address asked with another method: 405 and what it takes.
+    const struct {
+        const char* Method;
+        const char* Path;
+        int Status;
+        const char* Allow;
+    } routes[] = {
+        {"GET", "/render", 405, "POST"},       {"HEAD", "/model", 405, "POST"},
+        {"DELETE", "/render", 405, "POST"},    {"POST", "/healthz", 405, "GET, HEAD"},
+        {"PUT", "/metrics", 405, "GET, HEAD"}, {"POST", "/", 405, "GET, HEAD"},
+        {"GET", "/etc/passwd", 404, ""},       {"POST", "/renders", 404, ""},
+    };
+    for (const auto& r : routes) {
+        httplib::Request req;
+        req.method = r.Method;
+        req.path = r.Path;
+        req.body = "{}";
+        req.set_header("Content-Type", "application/json");
+        const httplib::Result res = serve.Client()->send(req);
+        ASSERT_TRUE(res) << r.Method << " " << r.Path;
+        EXPECT_EQ(res->status, r.Status) << r.Method << " " << r.Path;
+        EXPECT_EQ(res->get_header_value("Allow"), r.Allow) << r.Method << " " << r.Path;
+        if (std::string(r.Method) != "HEAD")
+            ExpectOneLineError(res, r.Status);
+    }
     // None of it ended the service.
     const httplib::Result health = client->Get("/healthz");
     ASSERT_TRUE(health);
@@ -270,7 +293,7 @@ TEST(RenderServiceTest, AModelIsDrawnByTheSameQueueAndLimitsAsAPicture)
     ExpectOneLineError(serve.Client()->Post("/model", R"({"frobnicate":1})", "application/json"), 400);
     ExpectOneLineError(serve.Client()->Post("/model", std::string(5000, 'x'), "application/json"), 413);
     ExpectOneLineError(serve.Client()->Post("/model", R"({"width":500})", "application/json"), 422);
-    ExpectOneLineError(serve.Client()->Get("/model"), 404);
+    ExpectOneLineError(serve.Client()->Get("/model"), 405);
     gate.Open();
 
     const httplib::Result model = drawing.get();

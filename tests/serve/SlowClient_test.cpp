@@ -1,5 +1,5 @@
-// Clients that send their request slowly lose their connection instead of
-// holding one of the service's connection threads.
+// Clients that send slowly, too much, or too many connections lose theirs
+// instead of holding the service's connection threads.
 #include "support/ServeHarness.h"
 
 #include <arpa/inet.h>
@@ -48,6 +48,18 @@ public:
         }
         return all;
     }
+    // `bytes` one at a time, every `ms`, until the service answers or closes;
+    // `between` runs after each byte. How many were sent.
+    std::size_t Trickle(const std::string& bytes, int ms, const std::function<void()>& between = {})
+    {
+        std::size_t sent = 0;
+        while (sent < bytes.size() && !Ended(ms) && Send(bytes.substr(sent, 1))) {
+            ++sent;
+            if (between)
+                between();
+        }
+        return sent;
+    }
 
 private:
     int fd_;
@@ -65,55 +77,146 @@ ServeSettings OneSecondReads()
 
 RenderAnswer Quick(RenderSession&, const RenderJob&) { return {200, QByteArrayLiteral("picture"), 0.01}; }
 
-} // namespace
-
-TEST(SlowClientTest, HeadersSentAByteAtATimeLoseTheConnectionAt408)
+std::string Chunked(const std::string& path, const std::string& type)
 {
-    ServeHarness serve(OneSecondReads(), {}, Quick);
-    RawClient slow(serve.Port());
-    ASSERT_TRUE(slow.Connected());
-    ASSERT_TRUE(slow.Send("GET /healthz HTTP/1.1\r\nHost: x\r\n"));
-    // Each byte well within the read timeout; the header limit is far off.
-    const std::string header = "X-Slow: " + std::string(200, 'a');
-    std::size_t sent = 0;
-    while (sent < header.size() && !slow.Ended(200) && slow.Send(header.substr(sent, 1)))
-        ++sent;
-    EXPECT_LT(sent, header.size()) << "the connection was held for every byte";
-    const std::string answer = slow.Rest();
-    EXPECT_EQ(answer.rfind("HTTP/1.1 408", 0), 0u) << answer;
-    EXPECT_NE(answer.find("Connection: close"), std::string::npos) << answer;
-    EXPECT_NE(answer.find("\"error\""), std::string::npos) << answer;
-
-    // Others are answered all along, and after it.
-    const httplib::Result health = serve.Client()->Get("/healthz");
-    ASSERT_TRUE(health);
-    EXPECT_EQ(health->status, 200);
+    return "POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Type: " + type + "\r\nTransfer-Encoding: chunked\r\n\r\n";
 }
 
-TEST(SlowClientTest, ASlowRequestLineIsDroppedAndRequestsSentTogetherAreAllAnswered)
+void ExpectStatus(const std::string& answer, const std::string& status)
 {
+    EXPECT_EQ(answer.rfind("HTTP/1.1 " + status, 0), 0u) << answer;
+    EXPECT_NE(answer.find("Connection: close"), std::string::npos) << answer;
+    EXPECT_NE(answer.find("{\"error\":"), std::string::npos) << answer;
+}
+
+} // namespace
+
+TEST(SlowClientTest, ARequestTrickledInAnyPartIs408WhileOthersAreAnswered)
+{
+    const struct {
+        const char* Part;
+        std::string Sent;     // at once
+        std::string Trickled; // a byte at a time, each well within the read timeout
+    } cases[] = {
+        {"request line", "", "GET /healthz HTTP/1.1" + std::string(100, ' ')},
+        {"headers", "GET /healthz HTTP/1.1\r\nHost: x\r\n", "X-Slow: " + std::string(200, 'a')},
+        {"body", "POST /render HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 300\r\n\r\n",
+         "{\"width\":" + std::string(290, ' ')},
+        {"chunked body", Chunked("/render", "application/json"), std::string(100, '1') + "\r\n"},
+    };
     ServeHarness serve(OneSecondReads(), {}, Quick);
-    {
+    for (const auto& c : cases) {
         RawClient slow(serve.Port());
         ASSERT_TRUE(slow.Connected());
-        const std::string line = "GET /healthz HTTP/1.1" + std::string(100, ' ');
-        std::size_t sent = 0;
-        while (sent < line.size() && !slow.Ended(200) && slow.Send(line.substr(sent, 1)))
-            ++sent;
-        EXPECT_LT(sent, line.size());
-        EXPECT_EQ(slow.Rest(), ""); // no request line, nothing to answer: closed
+        ASSERT_TRUE(c.Sent.empty() || slow.Send(c.Sent));
+        int answered = 0;
+        const std::size_t sent = slow.Trickle(c.Trickled, 200, [&] {
+            const httplib::Result health = serve.Client()->Get("/healthz");
+            answered += health && health->status == 200 ? 1 : 0;
+        });
+        EXPECT_LT(sent, c.Trickled.size()) << c.Part << ": the connection was held for every byte";
+        EXPECT_EQ(answered, static_cast<int>(sent)) << c.Part;
+        ExpectStatus(slow.Rest(), "408");
     }
+}
+
+TEST(SlowClientTest, AnEndlessRequestLineIs414NotKeptInMemory)
+{
+    ServeHarness serve(OneSecondReads(), {}, Quick);
+    RawClient endless(serve.Port());
+    ASSERT_TRUE(endless.Send("GET /"));
+    const std::string piece(4096, 'a');
+    std::size_t sent = 0;
+    while (sent < 1024 && !endless.Ended(1) && endless.Send(piece))
+        ++sent;
+    EXPECT_LT(sent, 1024u) << "read on past 4 MB";
+    ExpectStatus(endless.Rest(), "414");
+}
+
+TEST(SlowClientTest, RequestsSentTogetherAreAllAnswered)
+{
+    ServeHarness serve(OneSecondReads(), {}, Quick);
     // Requests that arrive in one piece are read from what came with the
     // first, each within its own deadline.
     RawClient kept(serve.Port());
     ASSERT_TRUE(kept.Connected());
     ASSERT_TRUE(kept.Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n"
                           "POST /render HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 2\r\n\r\n{}"
+                          "POST /render HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n"
+                          "1\r\n{\r\n1\r\n}\r\n0\r\n\r\n"
                           "GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
     const std::string answers = kept.Rest();
     std::size_t count = 0;
     for (std::size_t at = answers.find("HTTP/1.1 200"); at != std::string::npos; at = answers.find("HTTP/1.1 200", at + 1))
         ++count;
-    EXPECT_EQ(count, 3u) << answers;
+    EXPECT_EQ(count, 4u) << answers;
     EXPECT_NE(answers.find("picture"), std::string::npos) << answers;
+}
+
+TEST(SlowClientTest, PastTheConnectionCapA503ComesAtOnce)
+{
+    ServeSettings settings = OneSecondReads();
+    settings.ReadTimeoutSeconds = 30; // the held connections stay until let go
+    settings.MaxConnections = 2;
+    ServeHarness serve(settings, {}, Quick);
+    auto held = std::make_unique<RawClient>(serve.Port());
+    RawClient other(serve.Port());
+    ASSERT_TRUE(held->Send("GET /healthz HTTP/1.1\r\n"));
+    ASSERT_TRUE(other.Send("GET /healthz HTTP/1.1\r\n"));
+    // Both are taken once the service has accepted them.
+    const auto health = [&serve](int wanted, httplib::Headers* headers, std::string* body) {
+        int status = 0;
+        for (int i = 0; i < 100 && status != wanted; ++i) {
+            if (i > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const httplib::Result r = serve.Client()->Get("/healthz");
+            status = r ? r->status : 0;
+            if (r && headers && body) {
+                *headers = r->headers;
+                *body = r->body;
+            }
+        }
+        return status;
+    };
+    httplib::Headers headers;
+    std::string body;
+    ASSERT_EQ(health(503, &headers, &body), 503);
+    EXPECT_EQ(headers.find("Retry-After")->second, "1");
+    EXPECT_NE(body.find("{\"error\":"), std::string::npos) << body;
+
+    held.reset(); // its place frees up
+    EXPECT_EQ(health(200, nullptr, nullptr), 200);
+}
+
+TEST(SlowClientTest, ABodyPastTheLimitIs413ChunkedOrNot)
+{
+    const std::string part = "--b\r\nContent-Disposition: form-data; name=\"front\"; filename=\"f.png\"\r\n\r\n";
+    const struct {
+        const char* Kind;
+        std::string Head;
+        std::string Chunk; // sent again and again until answered
+        const char* Status;
+    } cases[] = {
+        {"chunked JSON", Chunked("/render", "application/json"), "400\r\n" + std::string(1024, ' ') + "\r\n", "413"},
+        {"chunked cover", Chunked("/model", "multipart/form-data; boundary=b") + "47\r\n" + part + "\r\n",
+         "400\r\n" + std::string(1024, 'x') + "\r\n", "413"},
+        // Refused from its headers: the body is never waited for.
+        {"declared length", "POST /render HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 1000000000\r\n\r\n",
+         "", "413"},
+        {"chunked within", Chunked("/render", "application/json") + "2\r\n{}\r\n0\r\n\r\n", "", "200"},
+    };
+    ServeSettings settings = OneSecondReads();
+    settings.MaxBody = 64 * 1024;
+    ServeHarness serve(settings, {}, Quick);
+    for (const auto& c : cases) {
+        RawClient client(serve.Port());
+        ASSERT_TRUE(client.Send(c.Head)) << c.Kind;
+        // Answered while the client still sends, not after a megabyte.
+        std::size_t sent = 0;
+        while (!c.Chunk.empty() && sent < 1024 && !client.Ended(5) && client.Send(c.Chunk))
+            ++sent;
+        EXPECT_LT(sent, 1024u) << c.Kind;
+        const std::string answer = client.Rest();
+        EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + c.Status, 0), 0u) << c.Kind << answer;
+    }
 }
