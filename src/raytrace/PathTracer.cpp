@@ -235,7 +235,7 @@ Vec3 PathTracer::Fogged(Vec3 colour, float depth) const
     return colour * f + Vec3{fog, fog, fog} * (1.0f - f);
 }
 
-RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) const
+RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler, RayGuide* guide) const
 {
     const Vec3 n = scene_.FloorNormal;
     const Vec3 at = eye * distance + n * offset_;
@@ -263,16 +263,19 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) con
         reaching += Vec3{environment_, environment_, environment_};
     const Vec3 kept = reaching * (1.0f / open);
 
-    Vec3 mirrored;
+    Vec3 mirrored, mirroredAlbedo;
     float mirroredAlpha = 0;
     if (mirror_ > 0) {
         const Vec3 d = Normalized(eye);
         const Vec3 r = d - n * (2.0f * Dot(d, n));
         if (scene_.Intersect(at, r, 0, 1e30f, hit)) {
+            if (guide)
+                mirroredAlbedo = SurfaceAt(hit).Albedo;
             mirrored = Fogged(ProductRadiance(hit, r, sampler) * exposure_, distance * Length(eye) + hit.Distance);
             mirroredAlpha = 1;
         } else if (!settings_.Transparent) {
             mirrored = background_;
+            mirroredAlbedo = background_;
             mirroredAlpha = 1;
         }
     }
@@ -284,10 +287,16 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) con
         out.Colour = background_ * kept * (1.0f - mirror_) + mirrored * mirror_;
         out.Alpha = 1;
     }
+    if (guide) {
+        // Transparent, the floor itself shows no colour: only what it mirrors.
+        guide->Albedo = (settings_.Transparent ? Vec3{} : background_ * (1.0f - mirror_)) + mirroredAlbedo * mirror_;
+        guide->Normal = n;
+        guide->Depth = distance;
+    }
     return out;
 }
 
-RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
+RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass, RayGuide* guide) const
 {
     RaySampler sampler(settings_.Seed, static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(camera_.Width) +
                                            static_cast<std::uint32_t>(x),
@@ -300,17 +309,24 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
     const bool floorAhead = FloorHit({}, eye, floorDistance) && floorDistance >= RayCamera::Near &&
                             floorDistance <= RayCamera::Far;
     if (scene_.Intersect({}, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
+        if (guide)
+            *guide = {SurfaceAt(hit).Albedo, hit.Normal, hit.Distance};
         const Vec3 d = Normalized(eye);
         return {Fogged(ProductRadiance(hit, d, sampler) * exposure_, hit.Distance), 1.0f};
     }
     if (floorAhead)
-        return Catcher(eye, floorDistance, sampler);
+        return Catcher(eye, floorDistance, sampler, guide);
+    if (guide)
+        *guide = {{}, {0, 0, 1}, RayCamera::Far};
     if (settings_.Transparent)
         return {};
     // The flat background where its quad reaches, else the clear colour.
     const float t = -backZ_;
     const Vec3 on = eye * t;
-    if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_)
+    if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_) {
+        if (guide)
+            *guide = {background_, {0, 0, 1}, t};
         return {background_, 1.0f};
+    }
     return {{}, 1.0f};
 }

@@ -27,12 +27,22 @@ struct RaySettings {
     bool Lights = true;        // key and fill; the environment always
     bool WhiteCovers = false;  // every surface a white diffuse one
     float Exposure = 0;        // 0: a white face to the eye under the key shows white
+    bool Denoise = false;      // RayRender::Result filters the grain (Denoiser); the engine's default is on
 };
 
 // Premultiplied, linear light.
 struct RaySample {
     Vec3 Colour;
     float Alpha = 0;
+};
+
+// What the eye's ray first met, for the denoiser: the colour of the surface
+// (premultiplied as the sample; a mirroring floor's mixes in the product it
+// mirrors), its normal towards the eye and its eye depth.
+struct RayGuide {
+    Vec3 Albedo;
+    Vec3 Normal{0, 0, 1};
+    float Depth = 0;
 };
 
 class PathTracer {
@@ -42,7 +52,9 @@ public:
     PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, const BoxParameters& p,
                const RaySettings& settings, int width, int height);
 
-    RaySample Pixel(int x, int y, std::uint32_t pass) const;
+    // `guide`, when given, is told what the eye's ray met; it takes no
+    // numbers of the pixel's, so the sample is the same without it.
+    RaySample Pixel(int x, int y, std::uint32_t pass, RayGuide* guide = nullptr) const;
 
     float Exposure() const { return exposure_; }
 
@@ -64,7 +76,7 @@ private:
     Vec3 DirectLight(Vec3 at, const Frame& frame, Vec3 wo, const Surface& surface, RaySampler& sampler) const;
     bool FloorBlocks(Vec3 at, Vec3 direction) const;
     bool FloorHit(Vec3 origin, Vec3 direction, float& distance) const;
-    RaySample Catcher(Vec3 eyeDirection, float distance, RaySampler& sampler) const;
+    RaySample Catcher(Vec3 eyeDirection, float distance, RaySampler& sampler, RayGuide* guide) const;
     Vec3 Fogged(Vec3 colour, float depth) const;
     // What a light adds to a surface facing `normal`, unshadowed (radiance per albedo).
     float Unshadowed(const Light& light, Vec3 normal) const;
