@@ -104,7 +104,13 @@ std::optional<QImage> TraceProduct(RayProduct product, const RaySettings& settin
     });
     if (stopped || (stop && stop->load()))
         return std::nullopt;
-    return render->Result();
+    try {
+        return render->Result();
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels: not enough memory for the denoiser (--denoise off does without it)")
+                           .arg(size.width())
+                           .arg(size.height()));
+    }
 }
 
 void FitForRayTracing(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock)
