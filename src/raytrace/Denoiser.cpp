@@ -165,7 +165,7 @@ std::vector<float> Denoise(const DenoiseInput& in)
     const std::size_t pixels = static_cast<std::size_t>(std::max(in.Width, 0)) * static_cast<std::size_t>(std::max(in.Height, 0));
     if (pixels == 0 || !in.Guides || !in.Variance || colour.size() != pixels * 4 ||
         in.Guides->Albedo.size() != pixels * 3 || in.Guides->Normal.size() != pixels * 3 ||
-        in.Guides->Depth.size() != pixels || in.Variance->size() != pixels)
+        in.Guides->Depth.size() != pixels || in.Guides->Print.size() != pixels * 3 || in.Variance->size() != pixels)
         return colour;
 
     const std::vector<Guide> guides = GuidesOf(in);
@@ -194,7 +194,7 @@ std::vector<float> Denoise(const DenoiseInput& in)
     std::vector<float> out(pixels * 4);
     for (std::size_t i = 0; i < pixels; ++i) {
         for (std::size_t c = 0; c < 3; ++c)
-            out[i * 4 + c] = a[i].C[c] * guides[i].A[c];
+            out[i * 4 + c] = a[i].C[c] * std::max(in.Guides->Print[i * 3 + c], LeastAlbedo);
         out[i * 4 + 3] = a[i].C[3];
     }
     return out;

@@ -18,6 +18,7 @@ struct DenoiseGuides {
     std::vector<float> Albedo; // linear RGB per pixel, premultiplied as the picture
     std::vector<float> Normal; // xyz per pixel, towards the eye (not unit: a mean)
     std::vector<float> Depth;  // eye depth per pixel
+    std::vector<float> Print;  // RGB per pixel: the albedo over the pixel's area, which the light is multiplied by
 };
 
 struct DenoiseInput {

@@ -292,8 +292,35 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler, Ray
         guide->Albedo = (settings_.Transparent ? Vec3{} : background_ * (1.0f - mirror_)) + mirroredAlbedo * mirror_;
         guide->Normal = n;
         guide->Depth = distance;
+        guide->Print = guide->Albedo;
     }
     return out;
+}
+
+Vec3 PathTracer::PrintOverPixel(const RayHit& hit, Vec3 albedo, int x, int y, float jx, float jy,
+                                std::uint32_t pass) const
+{
+    // The pixel's own points of the area sequence (RaySampler's), taken
+    // four a pass: over the passes they are its first 4 x passes, which
+    // spread over the pixel as evenly as that many passes would.
+    constexpr double Ax = 0.7548776662466927, Ay = 0.5698402909980532;
+    constexpr int Points = 4;
+    Vec3 sum;
+    for (int k = 0; k < Points; ++k) {
+        const double ahead = 3.0 * static_cast<double>(pass) + static_cast<double>(k);
+        const double vx = static_cast<double>(jx) + Ax * ahead, vy = static_cast<double>(jy) + Ay * ahead;
+        const auto gx = static_cast<float>(vx - std::floor(vx)), gy = static_cast<float>(vy - std::floor(vy));
+        RayHit near = hit;
+        const Vec3 eye = camera_.Direction(static_cast<float>(x) + gx, static_cast<float>(y) + gy);
+        if (scene_.TexturePointNear(hit, {}, eye, near.S, near.T))
+            sum += SurfaceAt(near).Albedo;
+        // Off the face (at its edge, a rare pixel): what the ray there meets.
+        else if (scene_.Intersect({}, eye, RayCamera::Near, RayCamera::Far, near))
+            sum += SurfaceAt(near).Albedo;
+        else
+            sum += albedo;
+    }
+    return sum * (1.0f / Points);
 }
 
 RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass, RayGuide* guide) const
@@ -309,15 +336,17 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass, RayGuide* guide) c
     const bool floorAhead = FloorHit({}, eye, floorDistance) && floorDistance >= RayCamera::Near &&
                             floorDistance <= RayCamera::Far;
     if (scene_.Intersect({}, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
-        if (guide)
-            *guide = {SurfaceAt(hit).Albedo, hit.Normal, hit.Distance};
+        if (guide) {
+            const Vec3 albedo = SurfaceAt(hit).Albedo;
+            *guide = {albedo, hit.Normal, hit.Distance, PrintOverPixel(hit, albedo, x, y, jx, jy, pass)};
+        }
         const Vec3 d = Normalized(eye);
         return {Fogged(ProductRadiance(hit, d, sampler) * exposure_, hit.Distance), 1.0f};
     }
     if (floorAhead)
         return Catcher(eye, floorDistance, sampler, guide);
     if (guide)
-        *guide = {{}, {0, 0, 1}, RayCamera::Far};
+        *guide = {{}, {0, 0, 1}, RayCamera::Far, {}};
     if (settings_.Transparent)
         return {};
     // The flat background where its quad reaches, else the clear colour.
@@ -325,7 +354,7 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass, RayGuide* guide) c
     const Vec3 on = eye * t;
     if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_) {
         if (guide)
-            *guide = {background_, {0, 0, 1}, t};
+            *guide = {background_, {0, 0, 1}, t, background_};
         return {background_, 1.0f};
     }
     return {{}, 1.0f};

@@ -38,11 +38,15 @@ struct RaySample {
 
 // What the eye's ray first met, for the denoiser: the colour of the surface
 // (premultiplied as the sample; a mirroring floor's mixes in the product it
-// mirrors), its normal towards the eye and its eye depth.
+// mirrors), its normal towards the eye and its eye depth; and the colour
+// over the pixel's area, the print read at four points of the face the ray
+// met, so its edges come out as finely as four times the passes would
+// draw them.
 struct RayGuide {
     Vec3 Albedo;
     Vec3 Normal{0, 0, 1};
     float Depth = 0;
+    Vec3 Print;
 };
 
 class PathTracer {
@@ -69,6 +73,10 @@ private:
     };
 
     Surface SurfaceAt(const RayHit& hit) const;
+    // The albedo over the pixel's area, read at four points of the face the
+    // eye's ray at (x + jx, y + jy) hit, in the pass's share of the pixel's
+    // area sequence.
+    Vec3 PrintOverPixel(const RayHit& hit, Vec3 albedo, int x, int y, float jx, float jy, std::uint32_t pass) const;
     // The radiance leaving a product surface back along `direction` (camera units).
     Vec3 ProductRadiance(const RayHit& hit, Vec3 direction, RaySampler& sampler) const;
     // Light arriving from a direction that leaves the scene.

@@ -48,7 +48,7 @@ public:
     static constexpr float Tolerance = 0.5f;
     // The same when the denoiser follows: it takes the rest of the grain,
     // and the time it costs is won back here.
-    static constexpr float DenoisedTolerance = 2.0f;
+    static constexpr float DenoisedTolerance = 3.0f;
 
 private:
     bool Converged(std::size_t pixel, const float* rgba) const;

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t GuideFloats = 7;
+constexpr std::size_t GuideFloats = 10;
 
 int PassesBeforeStopping(const RaySettings& s)
 {
@@ -85,7 +85,8 @@ void RayRender::Pass()
                 if (guides) {
                     float* g = guides + pixel * GuideFloats;
                     const float values[GuideFloats] = {guide.Albedo.x, guide.Albedo.y, guide.Albedo.z, guide.Normal.x,
-                                                       guide.Normal.y, guide.Normal.z, guide.Depth};
+                                                       guide.Normal.y, guide.Normal.z, guide.Depth,  guide.Print.x,
+                                                       guide.Print.y,  guide.Print.z};
                     for (std::size_t k = 0; k < GuideFloats; ++k)
                         g[k] += values[k];
                 }
@@ -141,6 +142,7 @@ DenoiseGuides RayRender::Guides() const
     g.Albedo.resize(pixels * 3);
     g.Normal.resize(pixels * 3);
     g.Depth.resize(pixels);
+    g.Print.resize(pixels * 3);
     for (std::size_t i = 0; i < pixels; ++i) {
         const int n = budget_.Samples(i);
         const float scale = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
@@ -148,6 +150,7 @@ DenoiseGuides RayRender::Guides() const
         for (std::size_t k = 0; k < 3; ++k) {
             g.Albedo[i * 3 + k] = s[k] * scale;
             g.Normal[i * 3 + k] = s[3 + k] * scale;
+            g.Print[i * 3 + k] = s[7 + k] * scale;
         }
         g.Depth[i] = s[6] * scale;
     }

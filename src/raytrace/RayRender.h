@@ -77,7 +77,7 @@ private:
     std::unique_ptr<RayScene> scene_;
     std::unique_ptr<PathTracer> tracer_;
     std::vector<float> sum_; // RGBA per pixel
-    std::vector<float> guideSum_; // albedo RGB, normal xyz, depth per pixel; for the denoiser only
+    std::vector<float> guideSum_; // albedo RGB, normal xyz, depth, print RGB per pixel; for the denoiser only
     PixelBudget budget_;
     int passes_ = 0;
     const std::atomic<bool>* stop_ = nullptr;

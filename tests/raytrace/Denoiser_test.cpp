@@ -158,6 +158,7 @@ TEST(DenoiserTest, TheGuidesHoldWhatTheEyesRaysMet)
         EXPECT_NEAR(at(g.Albedo, cx, cy, 0), DecodeSrgb(0x33), 1e-4);
         EXPECT_NEAR(at(g.Albedo, cx, cy, 1), DecodeSrgb(0x66), 1e-4);
         EXPECT_NEAR(at(g.Albedo, cx, cy, 2), DecodeSrgb(0x99), 1e-4);
+        EXPECT_NEAR(at(g.Print, cx, cy, 1), DecodeSrgb(0x66), 1e-4); // the pixel's area on one face
         const float length = std::hypot(at(g.Normal, cx, cy, 0), at(g.Normal, cx, cy, 1), at(g.Normal, cx, cy, 2));
         EXPECT_NEAR(length, 1.0f, 1e-4);
         EXPECT_GT(at(g.Normal, cx, cy, 2), 0.5f);
