@@ -1,7 +1,7 @@
 #pragma once
 // How the project's final picture is made: the raster of the live view
-// (the classic picture) or the ray tracer, with its passes and the covers'
-// gloss. The live view is always the raster; this is what "Write", "Save
+// (the classic picture) or the ray tracer, with its passes, the covers'
+// gloss and whether its grain is filtered away. The live view is always the raster; this is what "Write", "Save
 // image as" and the command line's picture use. Every value at its default
 // is the classic picture and the classic project bytes.
 
@@ -18,6 +18,7 @@ struct BoxEngine {
     bool RayTraced = false;
     int Passes = EngineLimits::DefaultPasses;
     int Gloss = 0; // clear coat on the covers, 0 (none) .. 100 (sharp)
+    bool Denoise = true; // the ray tracer's picture denoised; the raster has no grain
 
     bool operator==(const BoxEngine&) const = default;
 };

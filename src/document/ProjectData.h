@@ -46,7 +46,8 @@ struct ProjectData {
     QString Right;
     QString Bottom;
     // From the "Engine" block, written only when not at its defaults: how
-    // the final picture is made (the live view is always the raster).
+    // the final picture is made (the live view is always the raster); its
+    // Denoise from the "Denoise" block, written only when off.
     BoxEngine Engine;
 
     bool operator==(const ProjectData&) const = default;

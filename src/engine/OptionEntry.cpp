@@ -41,6 +41,8 @@ QStringList OptionChoices(const RenderOptionEntry& entry)
         return FogCaptions();
     if (name == QLatin1String("engine"))
         return {QStringLiteral("raster"), QStringLiteral("raytrace")};
+    if (name == QLatin1String("denoise"))
+        return {QStringLiteral("off"), QStringLiteral("on")};
     if (name == QLatin1String("arrange"))
         return ArrangementCaptions();
     return {};
@@ -132,6 +134,8 @@ BoxEngine EngineWithOptions(BoxEngine engine, const RenderOptions& o)
         engine.Passes = *o.Ray.Passes;
     if (o.Ray.Gloss)
         engine.Gloss = *o.Ray.Gloss;
+    if (o.Ray.Denoise)
+        engine.Denoise = *o.Ray.Denoise;
     return engine;
 }
 

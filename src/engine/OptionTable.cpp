@@ -289,7 +289,7 @@ std::vector<RenderOptionEntry> MakeTable()
         {"transparent", nullptr, A::None, K::Flag, nullptr, None, None, None, Sec::Output,
          ".png/.tga: background gets alpha 0", 0, 0, J::None, nullptr, NoInfo, true,
          [](RenderOptions& o, const S&, const QString&, const Value&) { o.Transparent = true; }},
-        // The engine, its passes and the gloss are stored in the project;
+        // The engine, its passes, the gloss and the denoiser are stored in the project;
         // the seed and the time limit belong to the run.
         {"engine", nullptr, A::Required, K::Choice, "NAME", None, None, None, Sec::Output,
          "{min}|raster (the window's picture) or {max}|raytrace (soft\nlight, shadows and gloss; slower); "
@@ -319,6 +319,15 @@ std::vector<RenderOptionEntry> MakeTable()
          Sec::Output, "ray tracer: clear coat on the covers, {min} (none)..{max} (sharp)\n(default: the project's)",
          0, 0, J::Engine, "gloss", [](const ProjectData& d) { return QJsonArray{d.Engine.Gloss}; }, true,
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) { o.Ray.Gloss = Integer(s, a, v); }},
+        {"denoise", nullptr, A::Required, K::Choice, "on|off", None, None, None, Sec::Output,
+         "ray tracer: {max}|on filters the grain away, keeping the edges\nand the print; {min}|off: the passes' mean "
+         "(default: the\nproject's, else on)",
+         0, 0, J::Engine, "denoise",
+         [](const ProjectData& d) { return QJsonArray{d.Engine.Denoise ? QStringLiteral("on") : QStringLiteral("off")}; },
+         true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             o.Ray.Denoise = Choice(a, *v, OptionChoices(s)) == 1;
+         }},
         {"dpi", nullptr, A::Required, K::Integer, "N", OptionRange{MinDpi, MaxDpi}, None, None,
          Sec::Output,
          "print resolution {min}..{max} recorded in a .jpg, .png or\n.bmp (a .tga has no field for "

@@ -115,7 +115,7 @@ QString SampleCountWords();
 // The looks the options set over those the project brought.
 BoxLooks LooksWithOptions(BoxLooks looks, const RenderOptions& options);
 
-// The engine, passes and gloss the options set over the project's.
+// The engine, passes, gloss and denoiser the options set over the project's.
 BoxEngine EngineWithOptions(BoxEngine engine, const RenderOptions& options);
 
 // The shape the options set over the one the project brought.

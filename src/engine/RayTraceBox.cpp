@@ -77,6 +77,7 @@ RaySettings RaySettingsOf(const HeadlessBox& box, const RayRun& run)
     settings.Passes = box.Document.Engine().Passes;
     settings.Seed = static_cast<std::uint32_t>(run.Seed);
     settings.Gloss = box.Document.Engine().Gloss;
+    settings.Denoise = box.Document.Engine().Denoise;
     settings.TimeLimit = run.TimeLimit;
     settings.Transparent = run.Transparent;
     return settings;
@@ -103,7 +104,13 @@ std::optional<QImage> TraceProduct(RayProduct product, const RaySettings& settin
     });
     if (stopped || (stop && stop->load()))
         return std::nullopt;
-    return render->Picture();
+    try {
+        return render->Result();
+    } catch (const std::bad_alloc&) {
+        throw BadInput(QStringLiteral("%1 x %2 pixels: not enough memory for the denoiser (--denoise off does without it)")
+                           .arg(size.width())
+                           .arg(size.height()));
+    }
 }
 
 void FitForRayTracing(HeadlessBox& box, const RenderOptions& options, QSize size, PhaseClock& clock)

@@ -30,7 +30,7 @@ bool RayTraced(const HeadlessBox& box);
 // UsageError, before anything is drawn.
 void RefuseRayOptionsOnRaster(const HeadlessBox& box, const RenderOptions& options);
 
-// What a run takes beyond the project's engine (its passes and gloss).
+// What a run takes beyond the project's engine (its passes, gloss and denoiser).
 struct RayRun {
     int Seed = 1;
     double TimeLimit = 0; // seconds; 0: none
@@ -49,7 +49,7 @@ using RayPassSeen = std::function<bool(int done, int total, double seconds, cons
 std::optional<QImage> TraceBoxPicture(HeadlessBox& box, const RayRun& run, QSize size, const RayPassSeen& seen,
                                       const std::atomic<bool>* stop = nullptr);
 
-// The settings of a run with the box's passes and gloss.
+// The settings of a run with the box's passes, gloss and denoiser.
 RaySettings RaySettingsOf(const HeadlessBox& box, const RayRun& run);
 
 // The product traced, as TraceBoxPicture traces (its covers already read).

@@ -48,15 +48,17 @@ struct ShapeOptions {
 enum class RenderEngine { Raster, Raytrace };
 
 // The ray tracer's options; each needs the ray tracer (--engine raytrace,
-// or a project that uses it) when a picture is drawn. Passes and gloss are
-// stored in the project; the seed and the time limit are the run's.
+// or a project that uses it) when a picture is drawn. Passes, gloss and
+// the denoiser are stored in the project; the seed and the time limit are
+// the run's.
 struct RayTraceOptions {
     std::optional<int> Passes;
     std::optional<double> TimeLimit; // seconds
     std::optional<int> Seed;
     std::optional<int> Gloss;
+    std::optional<bool> Denoise;
 
-    bool AnyGiven() const { return Passes || TimeLimit || Seed || Gloss; }
+    bool AnyGiven() const { return Passes || TimeLimit || Seed || Gloss || Denoise; }
 };
 inline constexpr int MaxTimeLimit = 86400;
 

@@ -19,6 +19,10 @@ const QString ShapeBlockName = QStringLiteral("Shape");
 constexpr std::int32_t ShapeBlockVersion = 1;
 const QString EngineBlockName = QStringLiteral("Engine");
 constexpr std::int32_t EngineBlockVersion = 1;
+// Its own block, written only when off: the projects saved before it keep
+// their bytes, and read without it, the ray tracer denoises as it now does.
+const QString DenoiseBlockName = QStringLiteral("Denoise");
+constexpr std::int32_t DenoiseBlockVersion = 1;
 
 [[noreturn]] void ThrowInvalidValue()
 {
@@ -116,15 +120,27 @@ QByteArray EngineValues(const BoxEngine& engine)
     return w.Bytes();
 }
 
-BoxEngine ReadEngine(const QByteArray& values)
+void ReadEngine(const QByteArray& values, BoxEngine& engine)
 {
     using namespace EngineLimits;
     ValueReader r(values);
-    BoxEngine engine;
     engine.RayTraced = ReadIn(r, 0, 1) == 1;
     engine.Passes = ReadIn(r, MinPasses, MaxPasses);
     engine.Gloss = ReadIn(r, MinGloss, MaxGloss);
-    return engine; // values of a later version stay unread
+    // values of a later version stay unread
+}
+
+bool EngineAtDefaults(const BoxEngine& engine)
+{
+    const BoxEngine defaults;
+    return engine.RayTraced == defaults.RayTraced && engine.Passes == defaults.Passes && engine.Gloss == defaults.Gloss;
+}
+
+QByteArray DenoiseValues(const BoxEngine& engine)
+{
+    ValueWriter w;
+    w.WriteInteger(engine.Denoise ? 1 : 0);
+    return w.Bytes();
 }
 
 // The blocks after value 21, read on from where `r` stands. Only whole
@@ -138,6 +154,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     bool looksSeen = false;
     bool shapeSeen = false;
     bool engineSeen = false;
+    bool denoiseSeen = false;
     while (r.Position() < bytes.size()) {
         const QByteArrayView rest = QByteArrayView(bytes).sliced(r.Position());
         if (!rest.startsWith(mark)) {
@@ -166,7 +183,13 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
             if (engineSeen)
                 ThrowInvalidValue();
             engineSeen = true;
-            d.Engine = ReadEngine(values);
+            ReadEngine(values, d.Engine);
+        } else if (name == DenoiseBlockName) {
+            if (denoiseSeen)
+                ThrowInvalidValue();
+            denoiseSeen = true;
+            ValueReader denoise(values);
+            d.Engine.Denoise = ReadIn(denoise, 0, 1) == 1; // values of a later version stay unread
         }
     }
 }
@@ -207,8 +230,10 @@ QByteArray EncodeProject(const ProjectData& data)
                                 LooksValues(data.Looks));
     if (!ShapeAtDefaults(data))
         bytes += ExtensionBlock(ShapeBlockName, ShapeBlockVersion, ShapeValues(data));
-    if (data.Engine != BoxEngine{})
+    if (!EngineAtDefaults(data.Engine))
         bytes += ExtensionBlock(EngineBlockName, EngineBlockVersion, EngineValues(data.Engine));
+    if (!data.Engine.Denoise)
+        bytes += ExtensionBlock(DenoiseBlockName, DenoiseBlockVersion, DenoiseValues(data.Engine));
     return bytes;
 }
 

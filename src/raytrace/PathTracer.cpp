@@ -238,7 +238,7 @@ Vec3 PathTracer::Fogged(Vec3 colour, float depth) const
     return colour * f + Vec3{fog, fog, fog} * (1.0f - f);
 }
 
-RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) const
+RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler, RayGuide* guide) const
 {
     const Vec3 n = scene_.FloorNormal;
     const Vec3 at = eye * distance + n * offset_;
@@ -266,7 +266,7 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) con
         reaching += Vec3{environment_, environment_, environment_};
     const Vec3 kept = reaching * (1.0f / open);
 
-    Vec3 mirrored;
+    Vec3 mirrored, mirroredAlbedo;
     float mirroredAlpha = 0;
     if (mirror_ > 0) {
         const Vec3 d = Normalized(eye);
@@ -276,11 +276,14 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) con
             const float height = Dot(at + r * hit.Distance - scene_.FloorPoint, scene_.FloorNormal);
             const float shown = std::clamp(1.0f - height / mirrorFade_, 0.0f, 1.0f);
             const Vec3 left = settings_.Transparent ? Vec3{} : background_;
+            if (guide)
+                mirroredAlbedo = SurfaceAt(hit).Albedo * shown + left * (1.0f - shown);
             mirrored = Fogged(ProductRadiance(hit, r, sampler) * exposure_, distance * Length(eye) + hit.Distance) * shown +
                        left * (1.0f - shown);
             mirroredAlpha = settings_.Transparent ? shown : 1.0f;
         } else if (!settings_.Transparent) {
             mirrored = background_;
+            mirroredAlbedo = background_;
             mirroredAlpha = 1;
         }
     }
@@ -292,10 +295,43 @@ RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler) con
         out.Colour = background_ * kept * (1.0f - mirror_) + mirrored * mirror_;
         out.Alpha = 1;
     }
+    if (guide) {
+        // Transparent, the floor itself shows no colour: only what it mirrors.
+        guide->Albedo = (settings_.Transparent ? Vec3{} : background_ * (1.0f - mirror_)) + mirroredAlbedo * mirror_;
+        guide->Normal = n;
+        guide->Depth = distance;
+        guide->Print = guide->Albedo;
+    }
     return out;
 }
 
-RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
+Vec3 PathTracer::PrintOverPixel(const RayHit& hit, Vec3 albedo, int x, int y, float jx, float jy,
+                                std::uint32_t pass) const
+{
+    // The pixel's own points of the area sequence (RaySampler's), taken
+    // four a pass: over the passes they are its first 4 x passes, which
+    // spread over the pixel as evenly as that many passes would.
+    constexpr double Ax = 0.7548776662466927, Ay = 0.5698402909980532;
+    constexpr int Points = 4;
+    Vec3 sum;
+    for (int k = 0; k < Points; ++k) {
+        const double ahead = 3.0 * static_cast<double>(pass) + static_cast<double>(k);
+        const double vx = static_cast<double>(jx) + Ax * ahead, vy = static_cast<double>(jy) + Ay * ahead;
+        const auto gx = static_cast<float>(vx - std::floor(vx)), gy = static_cast<float>(vy - std::floor(vy));
+        RayHit near = hit;
+        const Vec3 eye = camera_.Direction(static_cast<float>(x) + gx, static_cast<float>(y) + gy);
+        if (scene_.TexturePointNear(hit, {}, eye, near.S, near.T))
+            sum += SurfaceAt(near).Albedo;
+        // Off the face (at its edge, a rare pixel): what the ray there meets.
+        else if (scene_.Intersect({}, eye, RayCamera::Near, RayCamera::Far, near))
+            sum += SurfaceAt(near).Albedo;
+        else
+            sum += albedo;
+    }
+    return sum * (1.0f / Points);
+}
+
+RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass, RayGuide* guide) const
 {
     RaySampler sampler(settings_.Seed, static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(camera_.Width) +
                                            static_cast<std::uint32_t>(x),
@@ -308,17 +344,26 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass) const
     const bool floorAhead = FloorHit({}, eye, floorDistance) && floorDistance >= RayCamera::Near &&
                             floorDistance <= RayCamera::Far;
     if (scene_.Intersect({}, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
+        if (guide) {
+            const Vec3 albedo = SurfaceAt(hit).Albedo;
+            *guide = {albedo, hit.Normal, hit.Distance, PrintOverPixel(hit, albedo, x, y, jx, jy, pass)};
+        }
         const Vec3 d = Normalized(eye);
         return {Fogged(ProductRadiance(hit, d, sampler) * exposure_, hit.Distance), 1.0f};
     }
     if (floorAhead)
-        return Catcher(eye, floorDistance, sampler);
+        return Catcher(eye, floorDistance, sampler, guide);
+    if (guide)
+        *guide = {{}, {0, 0, 1}, RayCamera::Far, {}};
     if (settings_.Transparent)
         return {};
     // The flat background where its quad reaches, else the clear colour.
     const float t = -backZ_;
     const Vec3 on = eye * t;
-    if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_)
+    if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_) {
+        if (guide)
+            *guide = {background_, {0, 0, 1}, t, background_};
         return {background_, 1.0f};
+    }
     return {{}, 1.0f};
 }

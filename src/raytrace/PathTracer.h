@@ -27,12 +27,26 @@ struct RaySettings {
     bool Lights = true;        // key and fill; the environment always
     bool WhiteCovers = false;  // every surface a white diffuse one
     float Exposure = 0;        // 0: a white face to the eye under the key shows white
+    bool Denoise = false;      // RayRender::Result filters the grain (Denoiser); the engine's default is on
 };
 
 // Premultiplied, linear light.
 struct RaySample {
     Vec3 Colour;
     float Alpha = 0;
+};
+
+// What the eye's ray first met, for the denoiser: the colour of the surface
+// (premultiplied as the sample; a mirroring floor's mixes in the product it
+// mirrors), its normal towards the eye and its eye depth; and the colour
+// over the pixel's area, the print read at four points of the face the ray
+// met, so its edges come out as finely as four times the passes would
+// draw them.
+struct RayGuide {
+    Vec3 Albedo;
+    Vec3 Normal{0, 0, 1};
+    float Depth = 0;
+    Vec3 Print;
 };
 
 class PathTracer {
@@ -42,7 +56,9 @@ public:
     PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, const BoxParameters& p,
                const RaySettings& settings, int width, int height);
 
-    RaySample Pixel(int x, int y, std::uint32_t pass) const;
+    // `guide`, when given, is told what the eye's ray met; it takes no
+    // numbers of the pixel's, so the sample is the same without it.
+    RaySample Pixel(int x, int y, std::uint32_t pass, RayGuide* guide = nullptr) const;
 
     float Exposure() const { return exposure_; }
 
@@ -57,6 +73,10 @@ private:
     };
 
     Surface SurfaceAt(const RayHit& hit) const;
+    // The albedo over the pixel's area, read at four points of the face the
+    // eye's ray at (x + jx, y + jy) hit, in the pass's share of the pixel's
+    // area sequence.
+    Vec3 PrintOverPixel(const RayHit& hit, Vec3 albedo, int x, int y, float jx, float jy, std::uint32_t pass) const;
     // The radiance leaving a product surface back along `direction` (camera units).
     Vec3 ProductRadiance(const RayHit& hit, Vec3 direction, RaySampler& sampler) const;
     // Light arriving from a direction that leaves the scene.
@@ -64,7 +84,7 @@ private:
     Vec3 DirectLight(Vec3 at, const Frame& frame, Vec3 wo, const Surface& surface, RaySampler& sampler) const;
     bool FloorBlocks(Vec3 at, Vec3 direction) const;
     bool FloorHit(Vec3 origin, Vec3 direction, float& distance) const;
-    RaySample Catcher(Vec3 eyeDirection, float distance, RaySampler& sampler) const;
+    RaySample Catcher(Vec3 eyeDirection, float distance, RaySampler& sampler, RayGuide* guide) const;
     Vec3 Fogged(Vec3 colour, float depth) const;
     // What a light adds to a surface facing `normal`, unshadowed (radiance per albedo).
     float Unshadowed(const Light& light, Vec3 normal) const;

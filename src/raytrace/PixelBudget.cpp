@@ -27,8 +27,8 @@ double SrgbSlope(double linear)
 
 } // namespace
 
-PixelBudget::PixelBudget(int width, int height, int least)
-    : width_(std::max(width, 1)), height_(std::max(height, 1)), least_(std::max(least, 2))
+PixelBudget::PixelBudget(int width, int height, int least, float tolerance)
+    : width_(std::max(width, 1)), height_(std::max(height, 1)), least_(std::max(least, 2)), tolerance_(tolerance)
 {
     const auto pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
     squares_.assign(pixels * 2, 0.0f);
@@ -49,14 +49,24 @@ float PixelBudget::ErrorInSteps(double sum, double squares, int n, bool srgb)
     return static_cast<float>(slope * std::sqrt(variance / n));
 }
 
+float PixelBudget::MeanVariance(std::size_t pixel, const float* rgba) const
+{
+    const int n = samples_[pixel];
+    if (n < 2)
+        return 1e6f;
+    const double mean = 0.2126 * rgba[0] + 0.7152 * rgba[1] + 0.0722 * rgba[2];
+    const double variance = std::max(0.0, squares_[pixel * 2] / n - mean * mean) * n / (n - 1);
+    return static_cast<float>(variance / n);
+}
+
 bool PixelBudget::Converged(std::size_t pixel, const float* rgba) const
 {
     const int n = samples_[pixel];
     if (n < least_)
         return false;
     const double luminance = 0.2126 * rgba[0] + 0.7152 * rgba[1] + 0.0722 * rgba[2];
-    return ErrorInSteps(luminance, squares_[pixel * 2], n, true) < Tolerance &&
-           ErrorInSteps(rgba[3], squares_[pixel * 2 + 1], n, false) < Tolerance;
+    return ErrorInSteps(luminance, squares_[pixel * 2], n, true) < tolerance_ &&
+           ErrorInSteps(rgba[3], squares_[pixel * 2 + 1], n, false) < tolerance_;
 }
 
 void PixelBudget::Settle(const std::vector<float>& sums)

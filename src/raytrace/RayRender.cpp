@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr std::size_t GuideFloats = 10;
+
 int PassesBeforeStopping(const RaySettings& s)
 {
     // Enough samples for the spread to mean something; without adaptive
@@ -32,7 +34,8 @@ RayRender::RayRender(const BoxParameters& p, RayCovers covers, const RaySettings
 
 RayRender::RayRender(RayProduct product, const RaySettings& settings, QSize size)
     : product_(std::move(product)), settings_(WithPasses(settings)), size_(size),
-      budget_(size.width(), size.height(), PassesBeforeStopping(settings_))
+      budget_(size.width(), size.height(), PassesBeforeStopping(settings_),
+              settings_.Denoise ? PixelBudget::DenoisedTolerance : PixelBudget::Tolerance)
 {
     if (product_.Boxes.empty())
         product_.Boxes.push_back({product_.View, PlaceholderCovers(), settings_.Gloss});
@@ -43,7 +46,10 @@ RayRender::RayRender(RayProduct product, const RaySettings& settings, QSize size
     const Scene scene = SceneOf(view, aspect, &mesh);
     scene_ = std::make_unique<RayScene>(scene, std::move(mesh));
     tracer_ = std::make_unique<PathTracer>(*scene_, product_.Boxes, view, settings_, size_.width(), size_.height());
-    sum_.assign(static_cast<std::size_t>(size_.width()) * static_cast<std::size_t>(size_.height()) * 4, 0.0f);
+    const std::size_t pixels = static_cast<std::size_t>(size_.width()) * static_cast<std::size_t>(size_.height());
+    sum_.assign(pixels * 4, 0.0f);
+    if (settings_.Denoise)
+        guideSum_.assign(pixels * GuideFloats, 0.0f);
 }
 
 RayRender::~RayRender() = default;
@@ -52,6 +58,7 @@ void RayRender::Pass()
 {
     const int width = size_.width(), height = size_.height();
     const auto pass = static_cast<std::uint32_t>(passes_);
+    float* const guides = guideSum_.empty() ? nullptr : guideSum_.data();
     // Many small shares: rows through the product cost far more than the rest.
     const int shares = std::min(height, std::max(1, WorkerThreads()) * 16);
     ParallelRows(height, shares, [&](int first, int end) {
@@ -64,7 +71,8 @@ void RayRender::Pass()
                 const std::size_t pixel = rowStart + static_cast<std::size_t>(x);
                 if (!budget_.Running(pixel))
                     continue;
-                RaySample s = tracer_->Pixel(x, y, pass);
+                RayGuide guide;
+                RaySample s = tracer_->Pixel(x, y, pass, guides ? &guide : nullptr);
                 // A stray path's spike is no use to anyone: finite only.
                 if (!std::isfinite(s.Colour.x + s.Colour.y + s.Colour.z + s.Alpha))
                     s = {};
@@ -74,6 +82,14 @@ void RayRender::Pass()
                 px[2] += s.Colour.z;
                 px[3] += s.Alpha;
                 budget_.Add(pixel, s);
+                if (guides) {
+                    float* g = guides + pixel * GuideFloats;
+                    const float values[GuideFloats] = {guide.Albedo.x, guide.Albedo.y, guide.Albedo.z, guide.Normal.x,
+                                                       guide.Normal.y, guide.Normal.z, guide.Depth,  guide.Print.x,
+                                                       guide.Print.y,  guide.Print.z};
+                    for (std::size_t k = 0; k < GuideFloats; ++k)
+                        g[k] += values[k];
+                }
             }
         }
     });
@@ -114,12 +130,63 @@ std::vector<float> RayRender::Linear() const
 
 QImage RayRender::Picture() const
 {
-    const std::vector<float> mean = Linear();
-    QImage image(size_, QImage::Format_RGBA8888);
-    for (int y = 0; y < size_.height(); ++y) {
+    return Encoded(Linear(), size_);
+}
+
+DenoiseGuides RayRender::Guides() const
+{
+    DenoiseGuides g;
+    if (guideSum_.empty())
+        return g;
+    const std::size_t pixels = sum_.size() / 4;
+    g.Albedo.resize(pixels * 3);
+    g.Normal.resize(pixels * 3);
+    g.Depth.resize(pixels);
+    g.Print.resize(pixels * 3);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const int n = budget_.Samples(i);
+        const float scale = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
+        const float* s = guideSum_.data() + i * GuideFloats;
+        for (std::size_t k = 0; k < 3; ++k) {
+            g.Albedo[i * 3 + k] = s[k] * scale;
+            g.Normal[i * 3 + k] = s[3 + k] * scale;
+            g.Print[i * 3 + k] = s[7 + k] * scale;
+        }
+        g.Depth[i] = s[6] * scale;
+    }
+    return g;
+}
+
+std::vector<float> RayRender::ResultLinear() const
+{
+    std::vector<float> mean = Linear();
+    if (guideSum_.empty() || passes_ == 0)
+        return mean;
+    const DenoiseGuides guides = Guides();
+    std::vector<float> variance(mean.size() / 4);
+    for (std::size_t i = 0; i < variance.size(); ++i)
+        variance[i] = budget_.MeanVariance(i, mean.data() + i * 4);
+    DenoiseInput input;
+    input.Width = size_.width();
+    input.Height = size_.height();
+    input.Colour = &mean;
+    input.Guides = &guides;
+    input.Variance = &variance;
+    return Denoise(input);
+}
+
+QImage RayRender::Result() const
+{
+    return Encoded(ResultLinear(), size_);
+}
+
+QImage Encoded(const std::vector<float>& mean, QSize size)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    for (int y = 0; y < size.height(); ++y) {
         std::uint8_t* out = image.scanLine(y);
-        const float* in = mean.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size_.width()) * 4;
-        for (int x = 0; x < size_.width(); ++x, out += 4, in += 4) {
+        const float* in = mean.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width()) * 4;
+        for (int x = 0; x < size.width(); ++x, out += 4, in += 4) {
             const float alpha = std::clamp(in[3], 0.0f, 1.0f);
             const float unmix = alpha > 0 ? 1.0f / alpha : 0.0f;
             for (int c = 0; c < 3; ++c)

@@ -7,6 +7,7 @@
 // every pixel takes every pass.
 #include "document/BoxParameters.h"
 #include "raytrace/CoverTexels.h"
+#include "raytrace/Denoiser.h"
 #include "raytrace/PathTracer.h"
 #include "raytrace/PixelBudget.h"
 #include "raytrace/RayProduct.h"
@@ -26,6 +27,10 @@ inline constexpr int MinPasses = 1;
 inline constexpr int MaxPasses = 100000;
 inline constexpr int MaxGloss = 100;
 } // namespace RayLimits
+
+// Linear premultiplied RGBA per pixel as an upright RGBA8888 picture, not
+// premultiplied (sRGB).
+QImage Encoded(const std::vector<float>& linear, QSize size);
 
 class RayRender {
 public:
@@ -50,10 +55,16 @@ public:
 
     int PassesDone() const { return passes_; }
     double TimeLimit() const { return settings_.TimeLimit; } // seconds; 0: none
-    // Upright RGBA8888, not premultiplied (sRGB).
+    // Upright RGBA8888, not premultiplied (sRGB): the mean of the passes.
     QImage Picture() const;
     // Linear, premultiplied RGBA per pixel: the mean of the passes.
     std::vector<float> Linear() const;
+    // The finished picture: Picture(), denoised when the settings ask.
+    QImage Result() const;
+    // Linear, premultiplied RGBA: Linear(), denoised when the settings ask.
+    std::vector<float> ResultLinear() const;
+    // The means of what the eye's rays first met (empty without the denoiser).
+    DenoiseGuides Guides() const;
     // The most memory one pixel takes at once: its sums and budget while
     // tracing, then the mean and the 8-bit picture Picture() makes of them.
     static constexpr std::int64_t PeakBytesPerPixel =
@@ -71,6 +82,7 @@ private:
     std::unique_ptr<RayScene> scene_;
     std::unique_ptr<PathTracer> tracer_;
     std::vector<float> sum_; // RGBA per pixel
+    std::vector<float> guideSum_; // albedo RGB, normal xyz, depth, print RGB per pixel; for the denoiser only
     PixelBudget budget_;
     int passes_ = 0;
     const std::atomic<bool>* stop_ = nullptr;

@@ -43,6 +43,7 @@ RayScene::RayScene(const Scene& scene, ProductMesh mesh)
     std::vector<float> positions;
     std::vector<unsigned> indices;
     float reach = 0;
+    partSpans_.resize(mesh_.Parts.size());
     for (std::size_t part = 0; part < mesh_.Parts.size(); ++part) {
         const MeshPart& mp = mesh_.Parts[part];
         for (std::size_t i = 0; i + 2 < mp.Triangles.size(); i += 3) {
@@ -56,8 +57,30 @@ RayScene::RayScene(const Scene& scene, ProductMesh mesh)
                 positions.insert(positions.end(), {at.x, at.y, at.z});
                 indices.push_back(static_cast<unsigned>(indices.size()));
                 triangle.C[c] = {Normalized(turn * v.Normal), v.S, v.T};
+                Span& span = partSpans_[part];
+                span.MinS = std::min(span.MinS, v.S);
+                span.MaxS = std::max(span.MaxS, v.S);
+                span.MinT = std::min(span.MinT, v.T);
+                span.MaxT = std::max(span.MaxT, v.T);
             }
             triangles_.push_back(triangle);
+            // The mapping's gradients from the edges' dual basis in the plane.
+            const std::size_t at = positions.size() - 9;
+            const Vec3 p0{positions[at], positions[at + 1], positions[at + 2]};
+            const Vec3 e1 = Vec3{positions[at + 3], positions[at + 4], positions[at + 5]} - p0;
+            const Vec3 e2 = Vec3{positions[at + 6], positions[at + 7], positions[at + 8]} - p0;
+            const float d11 = Dot(e1, e1), d12 = Dot(e1, e2), d22 = Dot(e2, e2);
+            const float det = d11 * d22 - d12 * d12;
+            Mapping m{p0, {}, {}, {}};
+            if (det > 0) {
+                const Vec3 dual1 = (e1 * d22 - e2 * d12) * (1.0f / det);
+                const Vec3 dual2 = (e2 * d11 - e1 * d12) * (1.0f / det);
+                const Corner* c = triangle.C;
+                m.GradientS = dual1 * (c[1].S - c[0].S) + dual2 * (c[2].S - c[0].S);
+                m.GradientT = dual1 * (c[1].T - c[0].T) + dual2 * (c[2].T - c[0].T);
+                m.Normal = Normalized(Cross(e1, e2));
+            }
+            mappings_.push_back(m);
         }
     }
     Scale = std::max(reach, 1e-3f);
@@ -109,6 +132,7 @@ bool RayScene::Intersect(Vec3 origin, Vec3 direction, float near, float far, Ray
     hit.S = w * tri.C[0].S + u * tri.C[1].S + v * tri.C[2].S;
     hit.T = w * tri.C[0].T + u * tri.C[1].T + v * tri.C[2].T;
     hit.Part = tri.Part;
+    hit.Triangle = static_cast<int>(rh.hit.primID);
     Vec3 ng = Normalized({rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z});
     Vec3 n = Normalized(tri.C[0].Normal * w + tri.C[1].Normal * u + tri.C[2].Normal * v);
     // Seen from behind (a card's far face, the inside of a thin shape): turned to the ray.
@@ -137,4 +161,23 @@ bool RayScene::Occluded(Vec3 origin, Vec3 direction, float near, float far) cons
     ray.mask = 0xFFFFFFFFu;
     rtcOccluded1(embree_->Scene, &context, &ray);
     return ray.tfar < 0; // Embree marks a blocked ray so
+}
+
+bool RayScene::TexturePointNear(const RayHit& hit, Vec3 origin, Vec3 direction, float& s, float& t) const
+{
+    if (hit.Triangle < 0)
+        return false;
+    const Mapping& m = mappings_[static_cast<std::size_t>(hit.Triangle)];
+    const Triangle& tri = triangles_[static_cast<std::size_t>(hit.Triangle)];
+    const float facing = Dot(direction, m.Normal);
+    if (std::fabs(facing) < 1e-6f)
+        return false;
+    const float distance = Dot(m.Corner0 - origin, m.Normal) / facing;
+    if (!(distance > 0))
+        return false;
+    const Vec3 offset = origin + direction * distance - m.Corner0;
+    const Span& span = partSpans_[static_cast<std::size_t>(tri.Part)];
+    s = tri.C[0].S + Dot(m.GradientS, offset);
+    t = tri.C[0].T + Dot(m.GradientT, offset);
+    return s >= span.MinS && s <= span.MaxS && t >= span.MinT && t <= span.MaxT;
 }

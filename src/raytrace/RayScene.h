@@ -28,6 +28,7 @@ struct RayHit {
     Vec3 GeometricNormal;  // of the triangle, turned towards the ray
     float S = 0, T = 0;
     int Part = -1;
+    int Triangle = -1;
 };
 
 class RayScene {
@@ -41,6 +42,12 @@ public:
 
     bool Intersect(Vec3 origin, Vec3 direction, float near, float far, RayHit& hit) const;
     bool Occluded(Vec3 origin, Vec3 direction, float near, float far) const;
+    // The texture point where a ray from `origin` along `direction` meets
+    // the plane of the hit's triangle, its mapping carried on past the
+    // triangle: where a neighbouring eye ray meets the same face. False when
+    // the ray runs along the plane or away from it, or the point lies off
+    // the texture of the triangle's part (on another face, or none).
+    bool TexturePointNear(const RayHit& hit, Vec3 origin, Vec3 direction, float& s, float& t) const;
 
     const MeshPart& Part(int index) const { return mesh_.Parts[static_cast<std::size_t>(index)]; }
     const Scene& View() const { return scene_; }
@@ -61,6 +68,15 @@ private:
         Corner C[3];
         int Part;
     };
+    // A triangle's texture mapping over its plane: S = S0 + GradientS . (p - Corner0).
+    struct Mapping {
+        Vec3 Corner0, Normal, GradientS, GradientT;
+    };
+    struct Span {
+        float MinS = 1e30f, MaxS = -1e30f, MinT = 1e30f, MaxT = -1e30f;
+    };
+    std::vector<Mapping> mappings_;
+    std::vector<Span> partSpans_;
     Scene scene_;
     ProductMesh mesh_;
     std::vector<Triangle> triangles_;

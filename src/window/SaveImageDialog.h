@@ -96,6 +96,7 @@ public:
     QCheckBox* rayBox = nullptr;   // "Ray traced": drawn off screen by the ray tracer
     QLabel* passesLabel = nullptr;
     QSpinBox* passesBox = nullptr; // its passes, EngineLimits' range
+    QCheckBox* denoiseBox = nullptr; // its picture denoised
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
 

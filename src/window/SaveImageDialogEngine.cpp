@@ -1,6 +1,6 @@
 // The result dialog's choice of engine: the raster's captured result, or
-// the ray tracer's picture drawn off screen with its passes, shown in the
-// preview as its passes come in.
+// the ray tracer's picture drawn off screen with its passes (and denoised,
+// unless unticked), shown in the preview as its passes come in.
 #include "window/SaveImageDialog.h"
 
 #include <QCheckBox>
@@ -25,14 +25,19 @@ QLayout* SaveImageDialog::MakeEngineRow(QWidget* parent)
     passesBox->setAccelerated(true);
     passesBox->setToolTip(QStringLiteral("Paths per pixel: more is cleaner and slower"));
     passesLabel->setBuddy(passesBox);
+    denoiseBox = new QCheckBox(QStringLiteral("&Denoise"), parent);
+    denoiseBox->setObjectName(QStringLiteral("denoiseBox"));
+    denoiseBox->setChecked(true);
+    denoiseBox->setToolTip(QStringLiteral("Filters the grain out of the finished picture, keeping the print and the edges"));
     row->addWidget(rayBox);
     row->addWidget(passesLabel);
     row->addWidget(passesBox);
+    row->addWidget(denoiseBox);
     row->addStretch(1);
     connect(rayBox, &QCheckBox::toggled, this, [this] { EngineChosen(); });
     // Without a box to draw, only the captured result can be written.
     for (QWidget* w : {static_cast<QWidget*>(rayBox), static_cast<QWidget*>(passesLabel),
-                       static_cast<QWidget*>(passesBox)})
+                       static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox)})
         w->setVisible(false);
     return row;
 }
@@ -44,6 +49,7 @@ BoxEngine SaveImageDialog::Engine() const
     BoxEngine engine = document_->Engine();
     engine.RayTraced = rayBox->isChecked();
     engine.Passes = passesBox->value();
+    engine.Denoise = denoiseBox->isChecked();
     return engine;
 }
 
@@ -52,13 +58,14 @@ void SaveImageDialog::ShowEngine()
 {
     const bool offered = document_.has_value();
     for (QWidget* w : {static_cast<QWidget*>(rayBox), static_cast<QWidget*>(passesLabel),
-                       static_cast<QWidget*>(passesBox)})
+                       static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox)})
         w->setVisible(offered);
     if (offered && !engineShown_) {
         engineShown_ = true;
         const QSignalBlocker block(rayBox);
         rayBox->setChecked(document_->Engine().RayTraced);
         passesBox->setValue(document_->Engine().Passes);
+        denoiseBox->setChecked(document_->Engine().Denoise);
     }
     EngineChosen();
 }
@@ -68,6 +75,7 @@ void SaveImageDialog::EngineChosen()
     const bool traced = rayBox->isChecked();
     passesBox->setEnabled(traced && rayBox->isEnabled());
     passesLabel->setEnabled(traced);
+    denoiseBox->setEnabled(traced && rayBox->isEnabled()); // the raster has no grain
     // The ray tracer's passes are its anti-aliasing.
     samplesBox->setEnabled(!traced && rayBox->isEnabled());
     samplesLabel->setEnabled(!traced);

@@ -128,6 +128,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"time-limit", {0, MaxTimeLimit}},
         {"seed", {0, 1000000000}},
         {"gloss", {0, RayLimits::MaxGloss}},
+        {"denoise", {0, 1}},
         {"arrange", {0, 2}},
         {"spacing", {GroupLimits::MinSpacing, GroupLimits::MaxSpacing}},
     };
@@ -146,7 +147,8 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         const QString name = entry.LongName();
         // The ray tracer's own options need it chosen.
         const bool rayOption = QByteArray(entry.Name) == "passes" || QByteArray(entry.Name) == "time-limit" ||
-                               QByteArray(entry.Name) == "seed" || QByteArray(entry.Name) == "gloss";
+                               QByteArray(entry.Name) == "seed" || QByteArray(entry.Name) == "gloss" ||
+                               QByteArray(entry.Name) == "denoise";
         const QStringList output = QStringList{QStringLiteral("-o"), QStringLiteral("x.jpg")} +
                                    (rayOption ? QStringList{QStringLiteral("--engine"), QStringLiteral("raytrace")}
                                               : QStringList{});

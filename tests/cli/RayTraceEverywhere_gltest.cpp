@@ -168,3 +168,32 @@ TEST_F(RayEverywhereTest, EveryTurntableFrameIsRayTracedAndATurnIsMadeAgainByteF
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_TRUE(QFile::exists(Path(QStringLiteral("fitted.gif"))));
 }
+
+TEST_F(RayEverywhereTest, TheDenoiserIsOnUnlessAnOptionAColumnOrTheProjectSaysOff)
+{
+    Render(Words("--form 2 --engine raytrace --passes 2 --save-project on.pcf"));
+    Render(Words("--form 2 --engine raytrace --passes 2 --denoise off --save-project off.pcf"));
+    EXPECT_EQ(Info(QStringLiteral("on.pcf"))[QStringLiteral("render")].toObject()[QStringLiteral("denoise")].toString(),
+              QStringLiteral("on"));
+    EXPECT_EQ(Info(QStringLiteral("off.pcf"))[QStringLiteral("render")].toObject()[QStringLiteral("denoise")].toString(),
+              QStringLiteral("off"));
+    // Off is a block after the bytes the project had before it.
+    EXPECT_TRUE(Bytes(QStringLiteral("off.pcf")).startsWith(Bytes(QStringLiteral("on.pcf"))));
+
+    Render(Words("on.pcf --seed 4 -o on.png"));
+    Render(Words("off.pcf --seed 4 -o off.png"));
+    Render(Words("on.pcf --seed 4 --denoise off -o given.png"));
+    EXPECT_NE(Bytes(QStringLiteral("on.png")), Bytes(QStringLiteral("off.png")));
+    EXPECT_EQ(Bytes(QStringLiteral("off.png")), Bytes(QStringLiteral("given.png")));
+
+    Write(Path(QStringLiteral("list.ndjson")),
+          "{\"project\": \"on.pcf\", \"denoise\": \"off\", \"seed\": 4, \"size\": \"40x32\", \"output\": \"row.png\"}\n");
+    const CliResult batch = Run({QStringLiteral("batch"), QStringLiteral("list.ndjson")});
+    ASSERT_EQ(batch.Status, 0) << batch.Err.toStdString();
+    EXPECT_EQ(Bytes(QStringLiteral("row.png")), Bytes(QStringLiteral("off.png")));
+
+    // The raster has no grain: a project with the denoiser off draws the classic bytes.
+    Render(Words("off.pcf --engine raster -o raster.png"));
+    Render(Words("--form 2 -o classic.png"));
+    EXPECT_EQ(Bytes(QStringLiteral("raster.png")), Bytes(QStringLiteral("classic.png")));
+}

@@ -91,3 +91,35 @@ TEST(ProjectEngineTest, MalformedBlocksAreRefused)
     for (const auto& [block, kind] : cases)
         EXPECT_EQ(DecodeErrorKind(classic + block), kind) << block.toHex().toStdString();
 }
+
+TEST(ProjectEngineTest, TheDenoiserIsABlockOfItsOwnWrittenOnlyWhenOff)
+{
+    ProjectData traced = Classic();
+    traced.Engine = {true, 500, 35};
+    const QByteArray on = EncodeProject(traced);
+    ProjectData off = traced;
+    off.Engine.Denoise = false;
+    ValueWriter zero;
+    zero.WriteInteger(0);
+    // The projects saved before it keep their bytes and read as denoised.
+    EXPECT_EQ(EncodeProject(off), on + ExtensionBlock(QStringLiteral("Denoise"), 1, zero.Bytes()));
+    EXPECT_TRUE(DecodeProject(on).Engine.Denoise);
+    EXPECT_EQ(DecodeProject(EncodeProject(off)), off);
+    // Alone, after the classic values, with a later version's values skipped.
+    ProjectData raster = Classic();
+    raster.Engine.Denoise = false;
+    EXPECT_EQ(DecodeProject(EncodeProject(raster)), raster);
+    EXPECT_FALSE(DecodeProject(EncodeProject(Classic()) + ExtensionBlock(QStringLiteral("Denoise"), 2, zero.Bytes() + zero.Bytes()))
+                     .Engine.Denoise);
+
+    using Kind = ProjectError::Kind;
+    const QByteArray classic = EncodeProject(Classic());
+    for (std::int32_t bad : {2, -1}) {
+        ValueWriter w;
+        w.WriteInteger(bad);
+        EXPECT_EQ(DecodeErrorKind(classic + ExtensionBlock(QStringLiteral("Denoise"), 1, w.Bytes())), Kind::InvalidPropertyValue);
+    }
+    const QByteArray block = ExtensionBlock(QStringLiteral("Denoise"), 1, zero.Bytes());
+    EXPECT_EQ(DecodeErrorKind(classic + block + block), Kind::InvalidPropertyValue);
+    EXPECT_EQ(DecodeErrorKind(classic + ExtensionBlock(QStringLiteral("Denoise"), 1, QByteArray())), Kind::StreamRead);
+}

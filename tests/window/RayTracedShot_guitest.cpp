@@ -161,3 +161,19 @@ TEST_F(RayShotDialogTest, ThePreviewFollowsThePassesAndCancelStopsAtOnceWritingN
 }
 
 } // namespace
+
+TEST_F(RayShotDialogTest, TheDenoiserIsOfferedBesideThePassesAndKeptInTheEngine)
+{
+    auto fresh = Make();
+    EXPECT_TRUE(fresh->denoiseBox->isChecked()); // on unless the project says off
+    EXPECT_FALSE(fresh->denoiseBox->isEnabled()); // the raster has no grain
+    fresh.reset();
+
+    document.SetEngine({true, 24, 0, false});
+    auto dlg = Make();
+    EXPECT_FALSE(dlg->denoiseBox->isChecked());
+    EXPECT_TRUE(dlg->denoiseBox->isEnabled());
+    EXPECT_FALSE(dlg->Engine().Denoise);
+    dlg->denoiseBox->setChecked(true);
+    EXPECT_EQ(dlg->Engine(), (BoxEngine{true, 24, 0, true}));
+}
