@@ -296,9 +296,9 @@ void MainWindow::BuildMenu()
     writeAction = add(filesMenu, "writeAction", QStringLiteral("&Write result..."));
     exitAction = add(filesMenu, "exitAction", QStringLiteral("E&xit"));
 
-    viewMenu = menuBar()->addMenu(QStringLiteral("View"));
+    viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->setObjectName(QStringLiteral("View"));
-    fitAction = add(viewMenu, "fitAction", QStringLiteral("Fit box in view"));
+    fitAction = add(viewMenu, "fitAction", QStringLiteral("&Fit box in view"));
     fitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
