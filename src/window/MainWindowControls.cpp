@@ -205,6 +205,7 @@ void MainWindow::BuildControls()
     view->setFocusPolicy(Qt::TabFocus);
     connect(qApp, &QApplication::focusChanged, viewBox, [this] { viewBox->update(); });
     view->setAcceptDrops(true);
+    setAcceptDrops(true); // a project dropped anywhere opens
     rightRows->addWidget(viewBox, 1);
 
     // Two rows, so that each bar keeps a track long enough to drag.

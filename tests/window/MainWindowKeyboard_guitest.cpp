@@ -312,8 +312,8 @@ TEST_F(KeyboardTest, MenusOpenWithAltAndTheirLetters)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui::automaticCheckAction(*form)->isChecked() != automatic; }, 2000));
 }
 
-// The wheel moves the focused bar, in the Look panel as in the window.
-TEST_F(KeyboardTest, TheWheelMovesTheFocusedLookBar)
+// The wheel moves the bar under the pointer, in the Look panel as in the window.
+TEST_F(KeyboardTest, TheWheelMovesTheLookBarUnderThePointer)
 {
     Start();
     ShowActive();
@@ -321,14 +321,15 @@ TEST_F(KeyboardTest, TheWheelMovesTheFocusedLookBar)
     QScrollBar* shadow = ui::shadowBar(*form);
     Focus(shadow);
     shadow->setValue(50);
+    ui::lightBar(*form)->setValue(10);
     Wheel(shadow, 120);
     EXPECT_EQ(shadow->value(), 51);
     EXPECT_EQ(form->Params().Looks.Shadow, 51);
-    Wheel(ui::lightBar(*form), -240); // under the pointer, not focused: the focused one moves
-    EXPECT_EQ(shadow->value(), 49);
-    EXPECT_EQ(ui::lightBar(*form)->value(), 0);
-    Wheel(ui::lookPanel(*form), 120);
-    EXPECT_EQ(form->Params().Looks.Shadow, 50);
+    Wheel(ui::lightBar(*form), -240); // under the pointer, not focused: it moves
+    EXPECT_EQ(shadow->value(), 51);
+    EXPECT_EQ(ui::lightBar(*form)->value(), 8);
+    Wheel(ui::lookPanel(*form), 120); // no bar under the pointer
+    EXPECT_EQ(form->Params().Looks.Shadow, 51);
 }
 
 } // namespace
