@@ -12,6 +12,19 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QtGlobal>
+
+#include <embree3/rtcore_config.h>
+#include <gif_lib.h>
+#include <isa-l.h>
+#include <jconfig.h>
+#include <lcms2.h>
+#include <libavcodec/version.h>
+#include <libavcodec/version_major.h>
+#include <libavformat/version.h>
+#include <libavformat/version_major.h>
+#include <png.h>
+#include <zlib.h>
 
 namespace {
 
@@ -24,12 +37,44 @@ QLabel* Text(QWidget* parent, const char* name, const QString& text, QRect place
     return label;
 }
 
+// Unquoted version numbers (libjpeg-turbo's) as text.
+#define CUBIFORM_TEXT(x) #x
+#define CUBIFORM_VERSION_TEXT(x) CUBIFORM_TEXT(x)
+
+QString Dotted(int major, int minor, int patch)
+{
+    return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(patch);
+}
+
 QPolygonF Face(std::initializer_list<QPointF> points)
 {
     return QPolygonF(QList<QPointF>(points));
 }
 
 } // namespace
+
+QString LibrariesUsed()
+{
+    // Versions from the headers built with; Highway's and cpp-httplib's from
+    // their packages (their headers are too heavy to read for a number).
+    const QStringList libraries = {
+        QStringLiteral("Qt ") + QLatin1String(QT_VERSION_STR),
+        QStringLiteral("OpenGL"),
+        QStringLiteral("Embree ") + QLatin1String(RTC_VERSION_STRING),
+        QStringLiteral("Highway ") + QLatin1String(CUBIFORM_HWY_VERSION),
+        QStringLiteral("ISA-L ") + Dotted(ISAL_MAJOR_VERSION, ISAL_MINOR_VERSION, ISAL_PATCH_VERSION),
+        QStringLiteral("cpp-httplib ") + QLatin1String(CUBIFORM_HTTPLIB_VERSION),
+        QStringLiteral("LittleCMS %1.%2").arg(LCMS_VERSION / 1000).arg(LCMS_VERSION / 10 % 100),
+        QStringLiteral("FFmpeg (libavcodec %1, libavformat %2)")
+            .arg(Dotted(LIBAVCODEC_VERSION_MAJOR, LIBAVCODEC_VERSION_MINOR, LIBAVCODEC_VERSION_MICRO),
+                 Dotted(LIBAVFORMAT_VERSION_MAJOR, LIBAVFORMAT_VERSION_MINOR, LIBAVFORMAT_VERSION_MICRO)),
+        QStringLiteral("libjpeg-turbo ") + QLatin1String(CUBIFORM_VERSION_TEXT(LIBJPEG_TURBO_VERSION)),
+        QStringLiteral("libpng ") + QLatin1String(PNG_LIBPNG_VER_STRING),
+        QStringLiteral("giflib ") + Dotted(GIFLIB_MAJOR, GIFLIB_MINOR, GIFLIB_RELEASE),
+        QStringLiteral("zlib ") + QLatin1String(ZLIB_VERSION),
+    };
+    return libraries.join(QStringLiteral(", "));
+}
 
 QPixmap DrawBoxPicture(int size)
 {
@@ -63,7 +108,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setFixedSize(340, 250);
+    setFixedSize(340, 300);
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor(0, 128, 192));
@@ -74,7 +119,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner)
     banner->setObjectName(QStringLiteral("banner"));
     banner->setFrameShape(QFrame::Panel);
     banner->setFrameShadow(QFrame::Raised);
-    banner->setGeometry(4, 4, 332, 242);
+    banner->setGeometry(4, 4, 332, 292);
 
     QFont big = font();
     big.setPointSize(22);
@@ -109,10 +154,9 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner)
     textView->setObjectName(QStringLiteral("textView"));
     textView->setReadOnly(true);
     textView->setFocusPolicy(Qt::NoFocus); // keys go to the box, which closes on any of them
-    textView->setGeometry(12, 150, 308, 80);
-    textView->setPlainText(QStringLiteral("%1\nCopyright (c) Tralen. Freeware.\n"
-                                       "Made with Qt, OpenGL, libjpeg-turbo, libpng, giflib and zlib.")
-                            .arg(ProductInfo::Caption));
+    textView->setGeometry(12, 150, 308, 134); // the libraries whole, without scrolling
+    textView->setPlainText(QStringLiteral("%1\nCopyright (c) Tralen. Freeware.\nMade with %2.")
+                            .arg(ProductInfo::Caption, LibrariesUsed()));
 
     for (QWidget* closer : std::initializer_list<QWidget*>{banner, productShadowLabel, productLabel, logo,
                                                            versionLabel, cpuSpeedLabel})

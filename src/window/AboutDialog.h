@@ -43,3 +43,5 @@ protected:
 
 // The about box picture: a small closed box seen from above and to the side.
 QPixmap DrawBoxPicture(int size);
+// Every library the program is built with, with its version where known.
+QString LibrariesUsed();

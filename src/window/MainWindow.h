@@ -22,6 +22,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDropEvent;
 class QDialog;
 class QGroupBox;
 class QKeyEvent;
@@ -84,9 +85,9 @@ public:
     void ViewMouseMoved(QMouseEvent* event);
     void ViewMouseReleased(QMouseEvent* event);
     void ViewResized();
-    // The wheel for the whole window and the Look panel: moves the focused
-    // scroll bar of the window it turned in, else nothing.
-    void WheelTurned(QWheelEvent* event);
+    // The wheel for the whole window and its panels: moves the slider under
+    // the pointer, or the depth over the view, else nothing.
+    void WheelTurned(QObject* target, QWheelEvent* event);
     // Turns the box as a drag of (dx, dy) pixels would, and draws the frame at once.
     void TurnByKeys(int dx, int dy);
 
@@ -103,6 +104,11 @@ public:
     // Large covers' textures the texture maker has made so far.
     int TexturesMadeAside() const { return texturesMadeAside_; }
     QLabel* PreviewOf(int slot) const;
+    int PreviewSlot(const QObject* target) const; // -1: no preview
+    // A file dragged onto a preview, the view or the window: a picture sets
+    // the cover under it (the front on the view), a .pcf opens; anything
+    // else is refused with a status-bar note.
+    void DropArrived(QObject* target, QDropEvent* event);
     void ShowPreviews();
 
     void FocusFirstControl();

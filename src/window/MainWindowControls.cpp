@@ -205,6 +205,7 @@ void MainWindow::BuildControls()
     view->setFocusPolicy(Qt::TabFocus);
     connect(qApp, &QApplication::focusChanged, viewBox, [this] { viewBox->update(); });
     view->setAcceptDrops(true);
+    setAcceptDrops(true); // a project dropped anywhere opens
     rightRows->addWidget(viewBox, 1);
 
     // Two rows, so that each bar keeps a track long enough to drag.
@@ -296,9 +297,9 @@ void MainWindow::BuildMenu()
     writeAction = add(filesMenu, "writeAction", QStringLiteral("&Write result..."));
     exitAction = add(filesMenu, "exitAction", QStringLiteral("E&xit"));
 
-    viewMenu = menuBar()->addMenu(QStringLiteral("View"));
+    viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->setObjectName(QStringLiteral("View"));
-    fitAction = add(viewMenu, "fitAction", QStringLiteral("Fit box in view"));
+    fitAction = add(viewMenu, "fitAction", QStringLiteral("&Fit box in view"));
     fitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <utility>
@@ -100,13 +102,23 @@ void MainWindow::ViewResized()
     ApplyOutputViewport();
 }
 
-void MainWindow::WheelTurned(QWheelEvent* event)
+void MainWindow::WheelTurned(QObject* target, QWheelEvent* event)
 {
-    auto* bar = qobject_cast<QScrollBar*>(QApplication::focusWidget());
-    if (!bar || (bar->window() != this && bar->window() != lookPanel))
-        return;
+    // The slider under the pointer moves, not the focused one; over the view
+    // the wheel moves the box nearer (up) or farther (down), as the depth slider does.
     const int steps = static_cast<int>(RoundHalfEven(event->angleDelta().y() / 100.0));
-    bar->setValue(bar->value() + steps); // the bar keeps itself in range
+    if (target == view)
+        depthBar->setValue(depthBar->value() - steps);
+    else if (auto* bar = qobject_cast<QScrollBar*>(target); bar && bar->isEnabled())
+        bar->setValue(bar->value() + steps); // the bar keeps itself in range
+}
+
+int MainWindow::PreviewSlot(const QObject* target) const
+{
+    for (int slot = 0; slot < CoverSlotCount; ++slot)
+        if (target == PreviewOf(slot))
+            return slot;
+    return -1;
 }
 
 namespace {
@@ -114,12 +126,31 @@ namespace {
 // A key press of a turn: one arrow is a drag of this many pixels.
 constexpr int TurnKeyPixels = 10;
 
-QString DroppedImage(const QMimeData* mime)
+// What a drag brings: one local file, a picture or a project, or why it is refused.
+struct Dropped {
+    QString File;
+    bool Project = false;
+    QString Refusal; // empty when the file may be dropped
+};
+
+Dropped WhatIsDropped(const QMimeData* mime)
 {
-    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
-        return QString();
-    const QUrl url = mime->urls().constFirst();
-    return url.isLocalFile() ? url.toLocalFile() : QString();
+    Dropped d;
+    const QList<QUrl> urls = mime ? mime->urls() : QList<QUrl>();
+    if (urls.size() != 1) {
+        d.Refusal = QStringLiteral("Drop one file at a time: a picture or a .pcf project.");
+        return d;
+    }
+    if (!urls.constFirst().isLocalFile()) {
+        d.Refusal = QStringLiteral("Only files on this computer can be dropped.");
+        return d;
+    }
+    d.File = urls.constFirst().toLocalFile();
+    d.Project = d.File.endsWith(QLatin1String(".pcf"), Qt::CaseInsensitive);
+    if (!d.Project && !IsCoverImageFile(d.File))
+        d.Refusal = QStringLiteral("Only pictures (.jpg, .bmp, .png, .gif, .tga) and .pcf projects can be dropped: %1")
+                        .arg(QDir::toNativeSeparators(d.File));
+    return d;
 }
 
 } // namespace
@@ -155,14 +186,43 @@ bool MainWindow::KeyPressed(QWidget* target, QKeyEvent* event)
     }
 }
 
+void MainWindow::DropArrived(QObject* target, QDropEvent* event)
+{
+    // Only drags of files: text or anything else passes by without a word.
+    if (!event->mimeData() || !event->mimeData()->hasUrls())
+        return;
+    Dropped d = WhatIsDropped(event->mimeData());
+    const int slot = target == view ? FrontBack : PreviewSlot(target);
+    if (d.Refusal.isEmpty() && !d.Project && slot < 0)
+        d.Refusal = QStringLiteral("Drop a picture on a cover preview or on the view.");
+    if (!d.Refusal.isEmpty()) {
+        ShowStatusMessage(d.Refusal);
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (event->type() != QEvent::Drop)
+        return;
+    if (!d.Project) {
+        SelectCoverImage(slot, false, d.File);
+        return;
+    }
+    // Opened once the drop is over: the prompt to save first must not hold
+    // the program the file came from.
+    const QString path = QDir::toNativeSeparators(d.File);
+    QTimer::singleShot(0, this, [this, path] {
+        if (MaySetProjectAside())
+            OpenProjectFile(path);
+    });
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::Wheel:
-        if (auto* w = qobject_cast<QWidget*>(watched); w && (w->window() == this || w->window() == lookPanel)) {
-            // The focused bar moves when the wheel turns in its own window.
-            if (const QWidget* focus = QApplication::focusWidget(); focus && focus->window() == w->window())
-                WheelTurned(static_cast<QWheelEvent*>(event));
+        if (auto* w = qobject_cast<QWidget*>(watched);
+            w && (w->window() == this || w->window() == lookPanel || w->window() == shapePanel)) {
+            WheelTurned(watched, static_cast<QWheelEvent*>(event));
             return true; // the window handles every wheel turn itself
         }
         break;
@@ -199,24 +259,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             ApplyOutputSize(); // keeps the panel centred
         break;
     case QEvent::DragEnter:
-        if (watched == view || watched == frontPreview || watched == sidePreview || watched == topPreview) {
-            auto* drag = static_cast<QDragEnterEvent*>(event);
-            if (IsCoverImageFile(DroppedImage(drag->mimeData()))) {
-                drag->acceptProposedAction();
-                return true;
-            }
-        }
-        break;
     case QEvent::Drop:
-        if (watched == view || watched == frontPreview || watched == sidePreview || watched == topPreview) {
-            auto* drop = static_cast<QDropEvent*>(event);
-            const QString file = DroppedImage(drop->mimeData());
-            if (!file.isEmpty()) {
-                drop->acceptProposedAction();
-                const int slot = watched == sidePreview ? LeftRight : watched == topPreview ? TopBottom : FrontBack;
-                SelectCoverImage(slot, false, file);
-                return true;
-            }
+        if (watched == this || watched == view || PreviewSlot(watched) >= 0) {
+            DropArrived(watched, static_cast<QDropEvent*>(event));
+            return true;
         }
         break;
     default:

@@ -253,12 +253,15 @@ void MainWindow::ResetCoverSlots()
 void MainWindow::ShowTitle()
 {
     const QString caption(ProductInfo::Caption);
-    if (projectFile_.isEmpty()) {
+    const bool modified = document_.Modified();
+    // An untitled project keeps the classic caption until it has changes to lose.
+    if (projectFile_.isEmpty() && !modified) {
         setWindowTitle(caption);
         return;
     }
-    const QString star = document_.Modified() ? QStringLiteral("*") : QString();
-    setWindowTitle(QStringLiteral("%1%2 - %3").arg(QFileInfo(projectFile_).fileName(), star, caption));
+    const QString name = projectFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(projectFile_).fileName();
+    const QString star = modified ? QStringLiteral("*") : QString();
+    setWindowTitle(QStringLiteral("%1%2 - %3").arg(name, star, caption));
 }
 
 void MainWindow::NewProjectClicked()

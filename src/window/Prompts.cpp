@@ -2,10 +2,12 @@
 
 #include "window/FolderPicker.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QPushButton>
 
 QString QtFileFilter(const QString& pairs)
@@ -88,6 +90,22 @@ QString QtPrompts::PickFolder(QWidget* parent, const QString& comment, const QSt
     return picker.Execute(parent) ? picker.Directory : QString();
 }
 
+void WidenForTitle(QMessageBox& box)
+{
+    // The window manager cuts a title wider than the box; a row as wide as
+    // the title (bold, as title bars often are) plus room for the title
+    // bar's icon and buttons keeps it whole.
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const int width = metrics.horizontalAdvance(box.windowTitle()) + 8 * metrics.height();
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 void PrepareQuestion(QMessageBox& box, QMessageBox::StandardButtons buttons)
 {
     box.setStandardButtons(buttons);
@@ -103,6 +121,7 @@ QMessageBox::StandardButton QtPrompts::Ask(QWidget* parent, const QString& title
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
     PrepareQuestion(box, buttons);
+    WidenForTitle(box);
     box.exec();
     return box.standardButton(box.clickedButton());
 }
@@ -111,6 +130,7 @@ void QtPrompts::Tell(QWidget* parent, QMessageBox::Icon icon, const QString& tit
                      const QString& text)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    WidenForTitle(box);
     box.exec();
 }
 

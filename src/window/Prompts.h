@@ -19,6 +19,9 @@ struct FileDialogRequest {
     bool ConfirmOverwrite = false;
 };
 
+// Makes a message box wide enough that its title is never cut.
+void WidenForTitle(QMessageBox& box);
+
 class Prompts {
 public:
     virtual ~Prompts() = default;

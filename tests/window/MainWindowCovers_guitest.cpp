@@ -1,12 +1,15 @@
 #include "window/FolderPicker.h"
 #include "window/WindowFixture.h"
 
+#include "support/DropEvents.h"
+
 #include <QComboBox>
-#include <QDragEnterEvent>
 #include <QFile>
-#include <QMimeData>
 #include <QLabel>
 #include <QScrollBar>
+#include <QStatusBar>
+
+#include <tuple>
 
 namespace {
 
@@ -126,26 +129,57 @@ TEST_F(CoverTest, DroppedPicturesLoadIntoTheirSlot)
     ShowAndWaitForGL();
     const QString side = WritePicture("side.bmp", {20, 90}, Qt::yellow, Qt::yellow);
     const QString front = WritePicture("front.bmp", {30, 40}, Qt::cyan, Qt::cyan);
-    auto drop = [](QWidget* target, const QString& file) {
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(file)});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        const bool accepted = enter.isAccepted();
-        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &dropped);
-        return accepted;
-    };
-    EXPECT_TRUE(drop(ui::sidePreview(*form), side));
-    WaitForCovers();
-    EXPECT_EQ(form->Document().Cover(LeftRight).Path, side);
-    EXPECT_TRUE(drop(ui::view(*form), front)); // the view takes the front cover
-    WaitForCovers();
-    EXPECT_EQ(form->Document().Cover(FrontBack).Path, front);
+    // The preview's slot; the view takes the front; the Shape panel's previews theirs.
+    const std::pair<QWidget*, int> targets[] = {
+        {ui::sidePreview(*form), LeftRight}, {ui::view(*form), FrontBack}, {form->PreviewOf(ClassicSlotCount), ClassicSlotCount}};
+    for (const auto& [target, slot] : targets) {
+        EXPECT_TRUE(SendDrop(target, FileUrls({slot == FrontBack ? front : side}))) << slot;
+        WaitForCovers();
+        EXPECT_EQ(form->Document().Cover(slot).Path, slot == FrontBack ? front : side);
+    }
     EXPECT_TRUE(prompts.FileRequests.empty()); // no dialog for a drop
+}
 
+TEST_F(CoverTest, RefusedDropsSayWhyAndChangeNothing)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString picture = WritePicture("p.bmp", {20, 20}, Qt::red, Qt::red);
     QFile(Path("notes.txt")).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(drop(ui::topPreview(*form), Path("notes.txt")));
+    const std::tuple<QWidget*, QList<QUrl>, const char*> cases[] = {
+        {ui::frontPreview(*form), FileUrls({picture, picture}), "one file at a time"},
+        {form.get(), FileUrls({Path("a.pcf"), picture}), "one file at a time"},
+        {ui::topPreview(*form), FileUrls({Path("notes.txt")}), "notes.txt"},
+        {ui::view(*form), {QUrl("https://example.com/a.png")}, "on this computer"},
+        {form.get(), FileUrls({picture}), "cover preview or on the view"}, // beside the previews
+    };
+    for (const auto& [target, urls, says] : cases) {
+        EXPECT_FALSE(SendDrop(target, urls)) << says;
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(form->statusBar()->currentMessage().contains(QLatin1String(says))) << says;
+        EXPECT_FALSE(form->CoverLoadsPending() || form->Document().Modified()) << says;
+    }
+    EXPECT_EQ(form->ProjectFile(), "");
+    EXPECT_TRUE(prompts.Asked.isEmpty());
+}
+
+// A project dropped anywhere opens, after the question File > Open asks.
+TEST_F(CoverTest, ADroppedProjectOpensAfterTheSameQuestion)
+{
+    Start();
+    ShowAndWaitForGL();
+    const QString project = Path("dropped.pcf");
+    ASSERT_TRUE(form->SaveProject(project));
+    ui::widthBar(*form)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    prompts.Answers = {QMessageBox::Cancel, QMessageBox::No};
+    EXPECT_TRUE(SendDrop(form.get(), FileUrls({project}))); // where no control takes drops
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.Asked.isEmpty(); }, 2000));
+    EXPECT_EQ(prompts.Asked.last(), "ask:Saving the project first?");
+    EXPECT_TRUE(form->ProjectFile().isEmpty() && form->Document().Modified()); // cancelled
+    EXPECT_TRUE(SendDrop(ui::frontPreview(*form), FileUrls({project})));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->ProjectFile() == project; }, 2000));
+    EXPECT_FALSE(form->Document().Modified());
+    EXPECT_EQ(form->Document().Cover(FrontBack).Path, ""); // opened, not taken as a cover
 }
 
 } // namespace

@@ -280,15 +280,19 @@ TEST_F(KeyboardTest, MenusOpenWithAltAndTheirLetters)
 {
     Start();
     ShowActive();
-    for (QMenu* menu : {ui::filesMenu(*form), ui::helpMenu(*form)}) {
+    // Every menu and item: exactly one letter, none twice in its menu (or the bar).
+    std::set<QChar> menuLetters;
+    for (QAction* m : form->menuBar()->actions()) {
         std::set<QChar> letters;
-        for (QAction* a : menu->actions()) {
+        for (QAction* a : m->menu()->actions()) {
             if (a->isSeparator())
                 continue;
+            ASSERT_EQ(a->text().count(QLatin1Char('&')), 1) << a->text().toStdString();
             const int amp = a->text().indexOf(QLatin1Char('&'));
-            ASSERT_GE(amp, 0) << a->text().toStdString();
             EXPECT_TRUE(letters.insert(a->text().at(amp + 1).toLower()).second) << a->text().toStdString();
         }
+        ASSERT_EQ(m->text().count(QLatin1Char('&')), 1) << m->text().toStdString();
+        EXPECT_TRUE(menuLetters.insert(m->text().at(m->text().indexOf(QLatin1Char('&')) + 1).toLower()).second);
     }
     EXPECT_EQ(ui::filesMenu(*form)->title(), "&Files");
     EXPECT_EQ(ui::helpMenu(*form)->title(), "&Help");
@@ -308,8 +312,8 @@ TEST_F(KeyboardTest, MenusOpenWithAltAndTheirLetters)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui::automaticCheckAction(*form)->isChecked() != automatic; }, 2000));
 }
 
-// The wheel moves the focused bar, in the Look panel as in the window.
-TEST_F(KeyboardTest, TheWheelMovesTheFocusedLookBar)
+// The wheel moves the bar under the pointer, in the Look panel as in the window.
+TEST_F(KeyboardTest, TheWheelMovesTheLookBarUnderThePointer)
 {
     Start();
     ShowActive();
@@ -317,14 +321,15 @@ TEST_F(KeyboardTest, TheWheelMovesTheFocusedLookBar)
     QScrollBar* shadow = ui::shadowBar(*form);
     Focus(shadow);
     shadow->setValue(50);
+    ui::lightBar(*form)->setValue(10);
     Wheel(shadow, 120);
     EXPECT_EQ(shadow->value(), 51);
     EXPECT_EQ(form->Params().Looks.Shadow, 51);
-    Wheel(ui::lightBar(*form), -240); // under the pointer, not focused: the focused one moves
-    EXPECT_EQ(shadow->value(), 49);
-    EXPECT_EQ(ui::lightBar(*form)->value(), 0);
-    Wheel(ui::lookPanel(*form), 120);
-    EXPECT_EQ(form->Params().Looks.Shadow, 50);
+    Wheel(ui::lightBar(*form), -240); // under the pointer, not focused: it moves
+    EXPECT_EQ(shadow->value(), 51);
+    EXPECT_EQ(ui::lightBar(*form)->value(), 8);
+    Wheel(ui::lookPanel(*form), 120); // no bar under the pointer
+    EXPECT_EQ(form->Params().Looks.Shadow, 51);
 }
 
 } // namespace

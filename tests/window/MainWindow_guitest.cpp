@@ -115,7 +115,7 @@ TEST_F(WindowTest, DragTurnsHalfADegreePerPixelFromTheDragsStart)
     EXPECT_EQ(form->Params().SideAngle, 30.0f);
 }
 
-TEST_F(WindowTest, WheelMovesOnlyTheFocusedScrollBar)
+TEST_F(WindowTest, WheelMovesTheScrollBarUnderThePointer)
 {
     Start();
     ShowAndWaitForGL();
@@ -132,12 +132,16 @@ TEST_F(WindowTest, WheelMovesOnlyTheFocusedScrollBar)
     wheel(ui::depthBar(*form), 120);
     EXPECT_EQ(ui::depthBar(*form)->value(), before + 1);
     EXPECT_EQ(form->Params().Depth, static_cast<float>(before + 1));
-    ui::depthBar(*form)->setValue(80);
+    // Over the view: up brings the box nearer, down takes it farther.
     wheel(ui::view(*form), 120);
-    EXPECT_EQ(ui::depthBar(*form)->value(), 80);
+    wheel(ui::view(*form), -240);
+    EXPECT_EQ(ui::depthBar(*form)->value(), before + 2);
+    EXPECT_EQ(ui::horizontalBar(*form)->value(), 0);
 
+    // The focus stays on the combo box; the wheel there changes nothing.
     ui::formBox(*form)->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui::formBox(*form)->hasFocus(); }, 2000));
+    ui::depthBar(*form)->setValue(80);
     wheel(ui::formBox(*form), -240);
     EXPECT_EQ(ui::formBox(*form)->currentIndex(), 0);
     EXPECT_EQ(ui::depthBar(*form)->value(), 80);

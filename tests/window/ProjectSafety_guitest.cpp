@@ -131,6 +131,8 @@ TEST_F(ProjectSafetyTest, TheTitleNamesTheProjectAndItsUnsavedChanges)
     Start();
     ShowAndWaitForGL();
     EXPECT_EQ(form->windowTitle(), Caption);
+    ui::widthBar(*form)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(form->windowTitle(), "Untitled* - " + Caption);
     const QString file = WriteProject(QStringLiteral("shopfront.pcf"), QString());
     ASSERT_TRUE(form->OpenProjectFile(file));
     EXPECT_EQ(form->windowTitle(), "shopfront.pcf - " + Caption);
