@@ -75,17 +75,18 @@ PictureLimit RasterLimit(int samples, int glMaxSide)
     return limit;
 }
 
-PictureLimit RayLimit(std::int64_t memory)
+PictureLimit RayLimit(std::int64_t memory, bool denoised)
 {
+    const std::int64_t perPixel = denoised ? RayRender::DenoisedPeakBytesPerPixel : RayRender::PeakBytesPerPixel;
     PictureLimit limit = SideLimit(0); // drawn without the GL
     if (memory <= 0)
         return limit;
-    const std::int64_t pixels = memory / RayRender::PeakBytesPerPixel;
+    const std::int64_t pixels = memory / perPixel;
     if (pixels < limit.MaxPixels) {
         limit.MaxPixels = pixels;
         limit.AreaReason = QStringLiteral("the ray tracer takes %1 bytes a pixel and may use %2 here, "
                                           "enough for %3 megapixels (%4 x %4)")
-                               .arg(RayRender::PeakBytesPerPixel)
+                               .arg(perPixel)
                                .arg(Bytes(memory))
                                .arg(Megapixels(pixels))
                                .arg(limit.SquareSide());

@@ -29,7 +29,7 @@ struct PictureLimit {
 PictureLimit RasterLimit(int samples, int glMaxSide);
 
 // The ray tracer with `memory` bytes for its pixels (0: not known).
-PictureLimit RayLimit(std::int64_t memory);
+PictureLimit RayLimit(std::int64_t memory, bool denoised = true);
 
 // What the ray tracer may take: half the machine's memory (0 when unknown).
 std::int64_t RayMemoryBudget();

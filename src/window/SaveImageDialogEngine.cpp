@@ -35,6 +35,7 @@ QLayout* SaveImageDialog::MakeEngineRow(QWidget* parent)
     row->addWidget(denoiseBox);
     row->addStretch(1);
     connect(rayBox, &QCheckBox::toggled, this, [this] { EngineChosen(); });
+    connect(denoiseBox, &QCheckBox::toggled, this, [this] { UpdateOk(); }); // the denoiser needs more memory
     // Without a box to draw, only the captured result can be written.
     for (QWidget* w : {static_cast<QWidget*>(rayBox), static_cast<QWidget*>(passesLabel),
                        static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox)})

@@ -125,7 +125,7 @@ void SaveImageDialog::SetDrawingLimits(int glMaxSide, std::int64_t rayMemory)
 
 PictureLimit SaveImageDialog::Limit() const
 {
-    return rayBox->isChecked() ? RayLimit(rayMemory_) : RasterLimit(samples_, glMaxSide_);
+    return rayBox->isChecked() ? RayLimit(rayMemory_, denoiseBox->isChecked()) : RasterLimit(samples_, glMaxSide_);
 }
 
 QString SaveImageDialog::SizeProblem() const
