@@ -101,8 +101,10 @@ TEST_F(SaveImageDlgTest, ASizeBeyondTheEnginesLimitIsRefusedAsTyped)
     EXPECT_FALSE(dlg->okButton->isEnabled());
     Type(dlg->widthBox, QStringLiteral("200"));
     Type(dlg->heightBox, QStringLiteral("200"));
-    EXPECT_EQ(dlg->limitLabel->text(), "Up to 1000 x 1000 pixels ray traced");
+    EXPECT_EQ(dlg->limitLabel->text(), "Up to 472 x 472 pixels ray traced"); // the denoiser's buffers too
     EXPECT_TRUE(dlg->okButton->isEnabled());
+    dlg->denoiseBox->setChecked(false);
+    EXPECT_EQ(dlg->limitLabel->text(), "Up to 1000 x 1000 pixels ray traced");
 }
 
 } // namespace
