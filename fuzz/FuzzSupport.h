@@ -34,6 +34,11 @@ public:
     void LoadIdentity() override {}
     void Rotatef(GLfloat, GLfloat, GLfloat, GLfloat) override {}
     void Translatef(GLfloat, GLfloat, GLfloat) override {}
+    void Scalef(GLfloat, GLfloat, GLfloat) override {}
+    void PushMatrix() override {}
+    void PopMatrix() override {}
+    void TexStorage2D(GLenum, GLsizei, GLenum, GLsizei, GLsizei) override {}
+    void GetTexParameteriv(GLenum, GLenum, GLint* params) override { *params = 0; }
     void Clear(GLbitfield) override {}
     void BindTexture(GLenum, GLuint) override {}
     void Begin(GLenum) override {}
