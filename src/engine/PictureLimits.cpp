@@ -59,19 +59,33 @@ QString PictureLimit::Refusal(QSize size) const
     return QString();
 }
 
+namespace {
+
+// Holds `limit` to `pixels` when that is fewer, with the reason told for
+// the square side it then allows.
+template <typename Reason>
+void CapPixels(PictureLimit& limit, std::int64_t pixels, const Reason& reason)
+{
+    if (pixels >= limit.MaxPixels)
+        return;
+    limit.MaxPixels = pixels;
+    limit.AreaReason = reason(limit.SquareSide());
+}
+
+} // namespace
+
 PictureLimit RasterLimit(int samples, int glMaxSide)
 {
     PictureLimit limit = SideLimit(glMaxSide);
     const int count = std::max(1, samples);
     const std::int64_t pixels = MaxRasterSamples / count;
-    if (pixels < limit.MaxPixels) {
-        limit.MaxPixels = pixels;
-        limit.AreaReason = QStringLiteral("with %1 samples the raster's video memory holds %2 megapixels "
-                                          "(%3 x %3); fewer samples allow more")
-                               .arg(count)
-                               .arg(Megapixels(pixels))
-                               .arg(limit.SquareSide());
-    }
+    CapPixels(limit, pixels, [&](int side) {
+        return QStringLiteral("with %1 samples the raster's video memory holds %2 megapixels "
+                              "(%3 x %3); fewer samples allow more")
+            .arg(count)
+            .arg(Megapixels(pixels))
+            .arg(side);
+    });
     return limit;
 }
 
@@ -82,15 +96,14 @@ PictureLimit RayLimit(std::int64_t memory, bool denoised)
     if (memory <= 0)
         return limit;
     const std::int64_t pixels = memory / perPixel;
-    if (pixels < limit.MaxPixels) {
-        limit.MaxPixels = pixels;
-        limit.AreaReason = QStringLiteral("the ray tracer takes %1 bytes a pixel and may use %2 here, "
-                                          "enough for %3 megapixels (%4 x %4)")
-                               .arg(perPixel)
-                               .arg(Bytes(memory))
-                               .arg(Megapixels(pixels))
-                               .arg(limit.SquareSide());
-    }
+    CapPixels(limit, pixels, [&](int side) {
+        return QStringLiteral("the ray tracer takes %1 bytes a pixel and may use %2 here, "
+                              "enough for %3 megapixels (%4 x %4)")
+            .arg(perPixel)
+            .arg(Bytes(memory))
+            .arg(Megapixels(pixels))
+            .arg(side);
+    });
     return limit;
 }
 
