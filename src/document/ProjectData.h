@@ -47,7 +47,8 @@ struct ProjectData {
     QString Bottom;
     // From the "Engine" block, written only when not at its defaults: how
     // the final picture is made (the live view is always the raster); its
-    // Denoise from the "Denoise" block, written only when off.
+    // Denoise from the "Denoise" block, written only when off; its FNumber
+    // from the "Aperture" block, written only when on.
     BoxEngine Engine;
 
     bool operator==(const ProjectData&) const = default;

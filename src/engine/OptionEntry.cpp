@@ -136,6 +136,8 @@ BoxEngine EngineWithOptions(BoxEngine engine, const RenderOptions& o)
         engine.Gloss = *o.Ray.Gloss;
     if (o.Ray.Denoise)
         engine.Denoise = *o.Ray.Denoise;
+    if (o.Ray.FNumber)
+        engine.FNumber = *o.Ray.FNumber;
     return engine;
 }
 

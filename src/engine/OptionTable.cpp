@@ -328,6 +328,20 @@ std::vector<RenderOptionEntry> MakeTable()
          [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
              o.Ray.Denoise = Choice(a, *v, OptionChoices(s)) == 1;
          }},
+        {"aperture", nullptr, A::Required, K::Number, "F",
+         OptionRange{static_cast<int>(EngineLimits::MinFNumber), static_cast<int>(EngineLimits::MaxFNumber)}, None,
+         None, Sec::Output,
+         "ray tracer: depth of field, the lens open at f/F ({min}..{max}),\nfocused on the front; 0 (the default): all sharp",
+         0, 0, J::Engine, "aperture", [](const ProjectData& d) { return QJsonArray{d.Engine.FNumber}; }, true,
+         [](RenderOptions& o, const S& s, const QString& a, const Value& v) {
+             // 0 closes the lens; any other opens it no wider than f/1.
+             bool number = false;
+             const double closed = v->toDouble(&number);
+             const float f = number && closed == 0 ? 0.0f
+                                                   : NumberIn(a, *v, static_cast<float>(s.ValueRange()->Min),
+                                                              static_cast<float>(s.ValueRange()->Max));
+             o.Ray.FNumber = std::round(static_cast<double>(f) * 10) / 10; // kept in tenths
+         }, None, "f-number"},
         {"dpi", nullptr, A::Required, K::Integer, "N", OptionRange{MinDpi, MaxDpi}, None, None,
          Sec::Output,
          "print resolution {min}..{max} recorded in a .jpg, .png or\n.bmp (a .tga has no field for "

@@ -78,6 +78,7 @@ RaySettings RaySettingsOf(const HeadlessBox& box, const RayRun& run)
     settings.Seed = static_cast<std::uint32_t>(run.Seed);
     settings.Gloss = box.Document.Engine().Gloss;
     settings.Denoise = box.Document.Engine().Denoise;
+    settings.FNumber = static_cast<float>(box.Document.Engine().FNumber);
     settings.TimeLimit = run.TimeLimit;
     settings.Transparent = run.Transparent;
     return settings;

@@ -50,7 +50,7 @@ int RenderOptionValuesAt(const QStringList& arguments, qsizetype index)
 
 QString RayOptionsNeedTheRayTracerText()
 {
-    return QStringLiteral("--passes, --time-limit, --seed, --gloss and --denoise need the ray tracer (--engine raytrace, "
+    return QStringLiteral("--passes, --time-limit, --seed, --gloss, --denoise and --aperture need the ray tracer (--engine raytrace, "
                           "or a project that uses it)");
 }
 

@@ -48,8 +48,8 @@ struct ShapeOptions {
 enum class RenderEngine { Raster, Raytrace };
 
 // The ray tracer's options; each needs the ray tracer (--engine raytrace,
-// or a project that uses it) when a picture is drawn. Passes, gloss and
-// the denoiser are stored in the project; the seed and the time limit are
+// or a project that uses it) when a picture is drawn. Passes, gloss, the
+// denoiser and the aperture are stored in the project; the seed and the time limit are
 // the run's.
 struct RayTraceOptions {
     std::optional<int> Passes;
@@ -57,8 +57,9 @@ struct RayTraceOptions {
     std::optional<int> Seed;
     std::optional<int> Gloss;
     std::optional<bool> Denoise;
+    std::optional<double> FNumber; // 0: no depth of field
 
-    bool AnyGiven() const { return Passes || TimeLimit || Seed || Gloss || Denoise; }
+    bool AnyGiven() const { return Passes || TimeLimit || Seed || Gloss || Denoise || FNumber; }
 };
 inline constexpr int MaxTimeLimit = 86400;
 

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace {
 
 const QString ExtensionMark = QStringLiteral("CFXB");
@@ -23,6 +25,9 @@ constexpr std::int32_t EngineBlockVersion = 1;
 // their bytes, and read without it, the ray tracer denoises as it now does.
 const QString DenoiseBlockName = QStringLiteral("Denoise");
 constexpr std::int32_t DenoiseBlockVersion = 1;
+// The depth of field's f-number in tenths, written only when it is on.
+const QString ApertureBlockName = QStringLiteral("Aperture");
+constexpr std::int32_t ApertureBlockVersion = 1;
 
 [[noreturn]] void ThrowInvalidValue()
 {
@@ -143,6 +148,13 @@ QByteArray DenoiseValues(const BoxEngine& engine)
     return w.Bytes();
 }
 
+QByteArray ApertureValues(const BoxEngine& engine)
+{
+    ValueWriter w;
+    w.WriteInteger(static_cast<std::int32_t>(std::lround(engine.FNumber * 10)));
+    return w.Bytes();
+}
+
 // The blocks after value 21, read on from where `r` stands. Only whole
 // blocks may follow: a stored engine or shape that is silently dropped
 // renders another box than the one saved.
@@ -155,6 +167,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     bool shapeSeen = false;
     bool engineSeen = false;
     bool denoiseSeen = false;
+    bool apertureSeen = false;
     while (r.Position() < bytes.size()) {
         const QByteArrayView rest = QByteArrayView(bytes).sliced(r.Position());
         if (!rest.startsWith(mark)) {
@@ -190,6 +203,14 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
             denoiseSeen = true;
             ValueReader denoise(values);
             d.Engine.Denoise = ReadIn(denoise, 0, 1) == 1; // values of a later version stay unread
+        } else if (name == ApertureBlockName) {
+            if (apertureSeen)
+                ThrowInvalidValue();
+            apertureSeen = true;
+            ValueReader aperture(values);
+            const int tenths = ReadIn(aperture, static_cast<int>(EngineLimits::MinFNumber * 10),
+                                      static_cast<int>(EngineLimits::MaxFNumber * 10));
+            d.Engine.FNumber = tenths / 10.0;
         }
     }
 }
@@ -234,6 +255,8 @@ QByteArray EncodeProject(const ProjectData& data)
         bytes += ExtensionBlock(EngineBlockName, EngineBlockVersion, EngineValues(data.Engine));
     if (!data.Engine.Denoise)
         bytes += ExtensionBlock(DenoiseBlockName, DenoiseBlockVersion, DenoiseValues(data.Engine));
+    if (data.Engine.FNumber != EngineLimits::NoDepthOfField)
+        bytes += ExtensionBlock(ApertureBlockName, ApertureBlockVersion, ApertureValues(data.Engine));
     return bytes;
 }
 

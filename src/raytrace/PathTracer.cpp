@@ -71,6 +71,8 @@ PathTracer::PathTracer(const RayScene& scene, const std::vector<RayBox>& boxes, 
     for (int i = 0; i < lightCount_; ++i)
         white += Unshadowed(lights_[i], {0, 0, 1});
     exposure_ = settings.Exposure > 0 ? settings.Exposure : 1.0f / white;
+    if (settings.FNumber > 0)
+        OpenLens(scene, settings.FNumber);
 
     background_ = Linear(p.BackgroundRed, p.BackgroundGreen, p.BackgroundBlue);
     fogMode_ = p.FogMode;
@@ -238,10 +240,10 @@ Vec3 PathTracer::Fogged(Vec3 colour, float depth) const
     return colour * f + Vec3{fog, fog, fog} * (1.0f - f);
 }
 
-RaySample PathTracer::Catcher(Vec3 eye, float distance, RaySampler& sampler, RayGuide* guide) const
+RaySample PathTracer::Catcher(Vec3 origin, Vec3 eye, float distance, RaySampler& sampler, RayGuide* guide) const
 {
     const Vec3 n = scene_.FloorNormal;
-    const Vec3 at = eye * distance + n * offset_;
+    const Vec3 at = origin + eye * distance + n * offset_;
     const Frame frame(n);
     // What reaches this point of the floor, against what would without the product.
     Vec3 reaching;
@@ -338,28 +340,31 @@ RaySample PathTracer::Pixel(int x, int y, std::uint32_t pass, RayGuide* guide) c
                        pass);
     float jx = 0, jy = 0;
     sampler.Next2(jx, jy);
-    const Vec3 eye = camera_.Direction(static_cast<float>(x) + jx, static_cast<float>(y) + jy);
+    Vec3 origin, eye;
+    EyeRay(static_cast<float>(x) + jx, static_cast<float>(y) + jy, sampler, origin, eye);
     RayHit hit;
     float floorDistance = 0;
-    const bool floorAhead = FloorHit({}, eye, floorDistance) && floorDistance >= RayCamera::Near &&
+    const bool floorAhead = FloorHit(origin, eye, floorDistance) && floorDistance >= RayCamera::Near &&
                             floorDistance <= RayCamera::Far;
-    if (scene_.Intersect({}, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
+    if (scene_.Intersect(origin, eye, RayCamera::Near, floorAhead ? floorDistance : RayCamera::Far, hit)) {
         if (guide) {
             const Vec3 albedo = SurfaceAt(hit).Albedo;
-            *guide = {albedo, hit.Normal, hit.Distance, PrintOverPixel(hit, albedo, x, y, jx, jy, pass)};
+            // Through an open lens the print blurs as the passes go: each pass's own.
+            *guide = {albedo, hit.Normal, hit.Distance,
+                      lens_.Radius > 0 ? albedo : PrintOverPixel(hit, albedo, x, y, jx, jy, pass)};
         }
         const Vec3 d = Normalized(eye);
         return {Fogged(ProductRadiance(hit, d, sampler) * exposure_, hit.Distance), 1.0f};
     }
     if (floorAhead)
-        return Catcher(eye, floorDistance, sampler, guide);
+        return Catcher(origin, eye, floorDistance, sampler, guide);
     if (guide)
         *guide = {{}, {0, 0, 1}, RayCamera::Far, {}};
     if (settings_.Transparent)
         return {};
     // The flat background where its quad reaches, else the clear colour.
     const float t = -backZ_;
-    const Vec3 on = eye * t;
+    const Vec3 on = origin + eye * t;
     if (t <= RayCamera::Far && std::fabs(on.x) <= backHalfWidth_ && std::fabs(on.y) <= backHalfHeight_) {
         if (guide)
             *guide = {background_, {0, 0, 1}, t, background_};

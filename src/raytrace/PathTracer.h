@@ -11,6 +11,7 @@
 #include "raytrace/RayProduct.h"
 #include "raytrace/RayScene.h"
 #include "raytrace/RaySampler.h"
+#include "raytrace/ThinLens.h"
 
 #include <cstdint>
 #include <vector>
@@ -28,6 +29,7 @@ struct RaySettings {
     bool WhiteCovers = false;  // every surface a white diffuse one
     float Exposure = 0;        // 0: a white face to the eye under the key shows white
     bool Denoise = false;      // RayRender::Result filters the grain (Denoiser); the engine's default is on
+    float FNumber = 0;         // depth of field: the lens open at f/FNumber; 0 a pinhole
 };
 
 // Premultiplied, linear light.
@@ -84,7 +86,13 @@ private:
     Vec3 DirectLight(Vec3 at, const Frame& frame, Vec3 wo, const Surface& surface, RaySampler& sampler) const;
     bool FloorBlocks(Vec3 at, Vec3 direction) const;
     bool FloorHit(Vec3 origin, Vec3 direction, float& distance) const;
-    RaySample Catcher(Vec3 eyeDirection, float distance, RaySampler& sampler, RayGuide* guide) const;
+    RaySample Catcher(Vec3 origin, Vec3 eyeDirection, float distance, RaySampler& sampler, RayGuide* guide) const;
+    // Where the eye's ray through picture point (px, py) starts and which way
+    // it goes: from the pinhole, or through a point of the open lens towards
+    // where the pinhole's ray meets the plane in focus.
+    void EyeRay(float px, float py, RaySampler& sampler, Vec3& origin, Vec3& direction) const;
+    // The lens at f/fNumber, focused on the product's front.
+    void OpenLens(const RayScene& scene, float fNumber);
     Vec3 Fogged(Vec3 colour, float depth) const;
     // What a light adds to a surface facing `normal`, unshadowed (radiance per albedo).
     float Unshadowed(const Light& light, Vec3 normal) const;
@@ -105,6 +113,7 @@ private:
     Vec3 background_;         // linear
     std::uint8_t fogMode_ = 0;
     float offset_ = 1e-4f;
+    ThinLens lens_; // a pinhole unless the settings open it
     // The background quad's reach in the eye frame.
     float backHalfWidth_ = 30, backHalfHeight_ = 30, backZ_ = -60;
 };

@@ -129,6 +129,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"seed", {0, 1000000000}},
         {"gloss", {0, RayLimits::MaxGloss}},
         {"denoise", {0, 1}},
+        {"aperture", {1, 32}},
         {"arrange", {0, 2}},
         {"spacing", {GroupLimits::MinSpacing, GroupLimits::MaxSpacing}},
     };
@@ -148,7 +149,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         // The ray tracer's own options need it chosen.
         const bool rayOption = QByteArray(entry.Name) == "passes" || QByteArray(entry.Name) == "time-limit" ||
                                QByteArray(entry.Name) == "seed" || QByteArray(entry.Name) == "gloss" ||
-                               QByteArray(entry.Name) == "denoise";
+                               QByteArray(entry.Name) == "denoise" || QByteArray(entry.Name) == "aperture";
         const QStringList output = QStringList{QStringLiteral("-o"), QStringLiteral("x.jpg")} +
                                    (rayOption ? QStringList{QStringLiteral("--engine"), QStringLiteral("raytrace")}
                                               : QStringList{});
@@ -159,8 +160,10 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
                   0)
             << entry.Name;
         for (int outside : {range->Min - 1, range->Max + 1}) {
-            const auto [status, text] =
-                ParseFailure(QStringList{name + '=' + ValueAt(entry, outside)} + output);
+            // The aperture's 0 closes the lens; half a stop below f/1 is outside.
+            const QString value = QByteArray(entry.Name) == "aperture" && outside == 0 ? QStringLiteral("0.5")
+                                                                                    : ValueAt(entry, outside);
+            const auto [status, text] = ParseFailure(QStringList{name + '=' + value} + output);
             EXPECT_EQ(status, ExitBadInput) << entry.Name;
             EXPECT_TRUE(text.contains(QStringLiteral("%1..%2").arg(range->Min).arg(range->Max)))
                 << text.toStdString();

@@ -197,3 +197,20 @@ TEST_F(RayEverywhereTest, TheDenoiserIsOnUnlessAnOptionAColumnOrTheProjectSaysOf
     Render(Words("--form 2 -o classic.png"));
     EXPECT_EQ(Bytes(QStringLiteral("raster.png")), Bytes(QStringLiteral("classic.png")));
 }
+
+TEST_F(RayEverywhereTest, TheApertureIsStoredAndZeroKeepsThePinholesBytes)
+{
+    Render(Words("--form 2 --engine raytrace --passes 2 --lens 100 --seed 4 -o pinhole.png"));
+    Render(Words("--form 2 --engine raytrace --passes 2 --lens 100 --aperture 1.44 --save-project open.pcf"));
+    EXPECT_EQ(Info(QStringLiteral("open.pcf"))[QStringLiteral("render")].toObject()[QStringLiteral("aperture")].toDouble(), 1.4);
+    Render(Words("open.pcf --seed 4 -o open.png"));
+    Render(Words("open.pcf --seed 4 --aperture 0 -o closed.png"));
+    EXPECT_NE(Bytes(QStringLiteral("open.png")), Bytes(QStringLiteral("closed.png")));
+    EXPECT_EQ(Bytes(QStringLiteral("closed.png")), Bytes(QStringLiteral("pinhole.png")));
+
+    Write(Path(QStringLiteral("list.ndjson")),
+          "{\"project\": \"open.pcf\", \"aperture\": 0, \"seed\": 4, \"size\": \"40x32\", \"output\": \"row.png\"}\n");
+    const CliResult batch = Run({QStringLiteral("batch"), QStringLiteral("list.ndjson")});
+    ASSERT_EQ(batch.Status, 0) << batch.Err.toStdString();
+    EXPECT_EQ(Bytes(QStringLiteral("row.png")), Bytes(QStringLiteral("pinhole.png")));
+}

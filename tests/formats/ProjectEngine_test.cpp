@@ -123,3 +123,22 @@ TEST(ProjectEngineTest, TheDenoiserIsABlockOfItsOwnWrittenOnlyWhenOff)
     EXPECT_EQ(DecodeErrorKind(classic + block + block), Kind::InvalidPropertyValue);
     EXPECT_EQ(DecodeErrorKind(classic + ExtensionBlock(QStringLiteral("Denoise"), 1, QByteArray())), Kind::StreamRead);
 }
+
+// The aperture in tenths of an f-number, in a block written only when open.
+TEST(ProjectEngineTest, TheApertureIsABlockOfItsOwnWrittenOnlyWhenOpen)
+{
+    ProjectData open = Classic();
+    open.Engine.FNumber = 2.8;
+    const QByteArray classic = EncodeProject(Classic());
+    ValueWriter tenths;
+    tenths.WriteInteger(28);
+    EXPECT_EQ(EncodeProject(open), classic + ExtensionBlock(QStringLiteral("Aperture"), 1, tenths.Bytes()));
+    EXPECT_EQ(DecodeProject(EncodeProject(open)), open);
+    for (std::int32_t bad : {0, 9, 321}) {
+        ValueWriter w;
+        w.WriteInteger(bad);
+        EXPECT_EQ(DecodeErrorKind(classic + ExtensionBlock(QStringLiteral("Aperture"), 1, w.Bytes())),
+                  ProjectError::Kind::InvalidPropertyValue)
+            << bad;
+    }
+}
