@@ -1,6 +1,7 @@
 #include "raytrace/RayRender.h"
 
 #include "concurrency/ParallelWork.h"
+#include "raytrace/HighlightRolloff.h"
 
 #include <QElapsedTimer>
 
@@ -189,8 +190,10 @@ QImage Encoded(const std::vector<float>& mean, QSize size)
         for (int x = 0; x < size.width(); ++x, out += 4, in += 4) {
             const float alpha = std::clamp(in[3], 0.0f, 1.0f);
             const float unmix = alpha > 0 ? 1.0f / alpha : 0.0f;
+            float rgb[3] = {in[0] * unmix, in[1] * unmix, in[2] * unmix};
+            RollOffHighlights(rgb[0], rgb[1], rgb[2]);
             for (int c = 0; c < 3; ++c)
-                out[c] = static_cast<std::uint8_t>(EncodeSrgb(in[c] * unmix));
+                out[c] = static_cast<std::uint8_t>(EncodeSrgb(rgb[c]));
             out[3] = static_cast<std::uint8_t>(std::lround(alpha * 255.0f));
         }
     }
