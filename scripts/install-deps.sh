@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl-mesa0
   libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libisal-dev libgif-dev liblcms2-dev
-  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg libpoppler-cpp-dev
   libhwy-dev
   libembree-dev
   libcpp-httplib-dev libssl-dev
