@@ -3,6 +3,7 @@
 // view, the cover previews, the menu and the status bar. Handlers are grouped
 // by subject in MainWindow*.cpp files.
 #include "document/BoxDocument.h"
+#include "document/DocumentHistory.h"
 #include "render/BoxRenderer.h"
 #include "render/CoverImage.h"
 #include "services/Preferences.h"
@@ -141,6 +142,11 @@ public:
     // to their ranges, with a status-bar note when one could not hold it).
     void ApplyFittedView(const BoxParameters& fitted);
 
+    // Edit menu (MainWindowHistory.cpp): a step back or forward through the
+    // document's changes, a drag or a slider's move counting as one.
+    void UndoClicked();
+    void RedoClicked();
+
     // Help menu (MainWindowHelp.cpp).
     void HelpContentsClicked();
     void AutomaticCheckClicked();
@@ -268,6 +274,23 @@ private:
     bool InheritTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
     bool TakeSpareTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
     void KeepSpareTexture(unsigned name, PictureSize size);
+
+    // Undo and redo (MainWindowHistory.cpp): a change settles once no drag
+    // holds it, and becomes one step.
+    void ConnectHistory();
+    void ChangeNoted();
+    void SettleChange();
+    bool GestureRunning() const;
+    void ResetHistory();
+    void PutBack(const DocumentSnapshot& snapshot);
+    void ShowHistory();
+    // The slot's picture as the document names it now, or its placeholder.
+    void ShowCoverOf(int slot);
+    void ShowCoverPlaceholder(int slot);
+    DocumentHistory history_;
+    QTimer* settleTimer_ = nullptr;
+    bool restoring_ = false;
+    std::array<bool, CoverSlotCount> placeholderTextures_{}; // made from the thumbnail with the next GL changes
 
     // The widgets show the document; what users do goes to it (MainWindowDocument.cpp).
     void BindDocument();

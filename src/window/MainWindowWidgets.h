@@ -95,6 +95,9 @@ struct MainWindowWidgets {
     QAction* selectTopAction = nullptr;
     QAction* writeAction = nullptr;
     QAction* exitAction = nullptr;
+    QMenu* editMenu = nullptr;
+    QAction* undoAction = nullptr; // Edit > Undo (Ctrl+Z)
+    QAction* redoAction = nullptr; // Edit > Redo (Ctrl+Shift+Z)
     QMenu* viewMenu = nullptr;
     QAction* fitAction = nullptr;     // View > Fit box in view (Ctrl+F)
     QToolButton* fitButton = nullptr; // "Fit", under the view
