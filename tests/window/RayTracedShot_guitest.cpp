@@ -4,6 +4,7 @@
 #include "cli/CliRunner.h"
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
+#include "window/Checkerboard.h"
 #include "window/SaveImageDialog.h"
 #include "window/SaveImageShot.h"
 #include "window/WindowFixture.h"
@@ -161,6 +162,37 @@ TEST_F(RayShotDialogTest, ThePreviewFollowsThePassesAndCancelStopsAtOnceWritingN
 }
 
 } // namespace
+
+// A transparent background shows as the checkerboard while it is traced,
+// not as the preview's own colour.
+TEST_F(RayShotDialogTest, ATransparentBackgroundIsShownOverTheCheckerboard)
+{
+    auto dlg = Make();
+    const qint64 captured = dlg->preview->pixmap().cacheKey();
+    dlg->formatBox->setCurrentIndex(SaveImageDialog::FormatPng);
+    dlg->transparentBox->setChecked(true);
+    dlg->widthBox->setValue(160);
+    dlg->heightBox->setValue(120);
+    dlg->rayBox->setChecked(true);
+    dlg->passesBox->setValue(EngineLimits::MaxPasses);
+    dlg->okButton->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->preview->pixmap().cacheKey() != captured; }, 120000));
+    const QImage shown = dlg->preview->pixmap().toImage();
+    EXPECT_FALSE(shown.hasAlphaChannel());
+    // The top row is background: light and grey squares in turn (an early
+    // pass may still leave a little haze over them).
+    int light = 0, grey = 0;
+    for (int x = 0; x < shown.width(); ++x) {
+        const QColor c = shown.pixelColor(x, 1);
+        light += c == QColor(255, 255, 255);
+        grey += c == QColor(204, 204, 204);
+    }
+    EXPECT_GT(light, CheckerCell);
+    EXPECT_GT(grey, CheckerCell);
+    dlg->cancelButton->click();
+    dlg.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ShotsRunning(); }, 120000));
+}
 
 TEST_F(RayShotDialogTest, TheDenoiserIsOfferedBesideThePassesAndKeptInTheEngine)
 {
