@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -177,18 +179,16 @@ TEST_F(RayShotDialogTest, ATransparentBackgroundIsShownOverTheCheckerboard)
     dlg->passesBox->setValue(EngineLimits::MaxPasses);
     dlg->okButton->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->preview->pixmap().cacheKey() != captured; }, 120000));
+    // The top row is background: light and grey squares in turn (an early
+    // pass may leave a little haze over some).
     const QImage shown = dlg->preview->pixmap().toImage();
     EXPECT_FALSE(shown.hasAlphaChannel());
-    // The top row is background: light and grey squares in turn (an early
-    // pass may still leave a little haze over them).
     int light = 0, grey = 0;
     for (int x = 0; x < shown.width(); ++x) {
-        const QColor c = shown.pixelColor(x, 1);
-        light += c == QColor(255, 255, 255);
-        grey += c == QColor(204, 204, 204);
+        light += shown.pixelColor(x, 1) == QColor(255, 255, 255);
+        grey += shown.pixelColor(x, 1) == QColor(204, 204, 204);
     }
-    EXPECT_GT(light, CheckerCell);
-    EXPECT_GT(grey, CheckerCell);
+    EXPECT_GT(std::min(light, grey), CheckerCell);
     dlg->cancelButton->click();
     dlg.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !ShotsRunning(); }, 120000));
