@@ -4,6 +4,7 @@
 
 #include "window/CoverLoad.h"
 #include "window/GLPanel.h"
+#include "window/InputBurst.h"
 
 #include <QAbstractSlider>
 #include <QAction>
@@ -57,7 +58,7 @@ void MainWindow::ChangeNoted()
 
 bool MainWindow::GestureRunning() const
 {
-    if (drag_.Active || QGuiApplication::mouseButtons() != Qt::NoButton)
+    if (drag_.Active || QGuiApplication::mouseButtons() != Qt::NoButton || InputBurstRunning())
         return true;
     const QList<QAbstractSlider*> sliders = findChildren<QAbstractSlider*>();
     return std::any_of(sliders.begin(), sliders.end(), [](const QAbstractSlider* s) { return s->isSliderDown(); });
@@ -86,8 +87,10 @@ void MainWindow::ShowHistory()
 
 void MainWindow::UndoClicked()
 {
-    if (GestureRunning())
-        return; // the drag is not over: it is no step yet
+    // A drag not over is no step yet; a burst of wheel notches or key
+    // repeats ends here, and is the step undone.
+    if (drag_.Active || QGuiApplication::mouseButtons() != Qt::NoButton)
+        return;
     SettleChange(); // a change not settled yet is the step undone
     if (const std::optional<DocumentSnapshot> back = history_.Undo())
         PutBack(*back);
@@ -95,7 +98,7 @@ void MainWindow::UndoClicked()
 
 void MainWindow::RedoClicked()
 {
-    if (GestureRunning())
+    if (drag_.Active || QGuiApplication::mouseButtons() != Qt::NoButton)
         return;
     SettleChange(); // a change since the undo ends the redo
     if (const std::optional<DocumentSnapshot> forward = history_.Redo())

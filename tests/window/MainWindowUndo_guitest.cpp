@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QPixmap>
+#include <QWheelEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,12 @@ struct UndoTest : WindowFixture {
     QAction* RedoItem() const { return ui::Named<QAction>(*form, QStringLiteral("redoAction")); }
     DocumentSnapshot Now() const { return SnapshotOf(form->Document()); }
 
+    static void Wheel(QWidget* widget)
+    {
+        QWheelEvent notch(QPointF(20, 20), widget->mapToGlobal(QPointF(20, 20)), {}, {0, 120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(widget, &notch);
+    }
     // A mouse drag in steps, each given the time a change takes to settle.
     static void Drag(QWidget* widget, QPoint from, QPoint by)
     {
@@ -40,6 +47,7 @@ TEST_F(UndoTest, EachChangeIsOneStepUndoneAndRedoneExactly)
     const std::vector<std::pair<const char*, Change>> changes = {
         {"slider drag", [&] { Drag(ui::widthBar(*form), ui::ThumbOf(ui::widthBar(*form)).center(), {40, 0}); }},
         {"box drag", [&] { Drag(ui::view(*form), {40, 40}, {60, 20}); }},
+        {"wheel notches", [&] { for (int i = 0; i < 5; ++i) Wheel(ui::view(*form)), QTest::qWait(60); }},
         {"cover", [&] { PickCover(0, picture); }},
         {"kind", [&] { ui::formBox(*form)->setCurrentIndex(6), Q_EMIT ui::formBox(*form)->activated(6); }},
         {"colour", [&] { prompts.Colors.push_back(QColor(10, 20, 30)), form->PickBackground(); }},
