@@ -229,7 +229,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->isAutoRepeat())
+        // Keys pressed in quick succession (a held arrow's repeats, which a
+        // display may not mark as such) are one change; shortcuts are none.
+        if (!(static_cast<QKeyEvent*>(event)->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
             NoteInputBurst();
         if (auto* w = qobject_cast<QWidget*>(watched); w && w->isEnabled() && KeyPressed(w, static_cast<QKeyEvent*>(event)))
             return true;
