@@ -179,13 +179,13 @@ void AboutDialog::PrepareShow()
 void AboutDialog::MailLinkClicked()
 {
     if (!ShellOpen(QStringLiteral("mailto:") + QString(ProductInfo::SupportMail)) && ShowStatus)
-        ShowStatus(NoMailText());
+        ShowStatus(NoMailText(QString(ProductInfo::SupportMail)));
 }
 
 void AboutDialog::WebLinkClicked()
 {
     if (!ShellOpen(QString(ProductInfo::WebSite)) && ShowStatus)
-        ShowStatus(NoBrowserText());
+        ShowStatus(NoBrowserText(QString(ProductInfo::WebSite)));
 }
 
 void AboutDialog::showEvent(QShowEvent* event)

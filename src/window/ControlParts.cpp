@@ -54,6 +54,9 @@ protected:
     }
 };
 
+const QColor FocusDark(0, 0, 0);
+const QColor FocusLight(255, 255, 255);
+
 // Its focused child (the view) gets a frame around it where there is room.
 class FrameBox final : public QWidget {
 public:
@@ -66,10 +69,14 @@ protected:
         for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             if (child->hasFocus() && child->isVisible()) {
                 QPainter painter(this);
+                // Dark dashes between light ones: one of the two shows on
+                // any background, the box's blue or a white picture's edge.
                 constexpr int f = 3;
-                // White: the box's own blue would hide the highlight colour.
-                painter.setPen(QPen(Qt::white, f, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-                painter.drawRect(child->geometry().adjusted(-2, -2, 1, 1));
+                const QRect frame = child->geometry().adjusted(-2, -2, 1, 1);
+                painter.setPen(QPen(FocusDark, f, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+                painter.drawRect(frame);
+                painter.setPen(QPen(FocusLight, f, Qt::DashLine, Qt::FlatCap, Qt::MiterJoin));
+                painter.drawRect(frame);
             }
     }
 };

@@ -52,6 +52,7 @@ MainWindow::MainWindow(const MainWindowOptions& options, QWidget* parent) : QMai
     Initialise(options);
     ConnectControls();
     document_.MarkSaved(); // what the preferences brought is nothing to save
+    ResetHistory();
     ShowTitle();
 }
 
@@ -112,6 +113,7 @@ void MainWindow::Initialise(const MainWindowOptions& options)
     document_.OnChanged = [this](unsigned changes) {
         ShowDocument(changes);
         ShowTitle();
+        ChangeNoted();
     };
     document_.SelectSizeClass(1);
     document_.SelectForm(0);
@@ -170,6 +172,7 @@ void MainWindow::ConnectControls()
     ConnectProjects();
     ConnectResults();
     ConnectHelp();
+    ConnectHistory();
 
     ConnectView();
 }

@@ -3,9 +3,11 @@
 // view, the cover previews, the menu and the status bar. Handlers are grouped
 // by subject in MainWindow*.cpp files.
 #include "document/BoxDocument.h"
+#include "document/DocumentHistory.h"
 #include "render/BoxRenderer.h"
 #include "render/CoverImage.h"
 #include "services/Preferences.h"
+#include "window/MainWindowWidgets.h"
 #include "window/Prompts.h"
 #include "window/TextureMaker.h"
 
@@ -19,19 +21,8 @@
 #include <optional>
 #include <vector>
 
-class QAction;
-class QCheckBox;
-class QComboBox;
 class QDropEvent;
-class QDialog;
-class QGroupBox;
 class QKeyEvent;
-class QLabel;
-class QMenu;
-class QScrollBar;
-class QSpinBox;
-class QToolButton;
-class GLPanel;
 class SettingsStore;
 enum class UpdateCheckMode;
 
@@ -41,7 +32,8 @@ struct MainWindowOptions {
     Prompts* Dialogs = nullptr;   // null: real Qt dialogs
 };
 
-class MainWindow : public QMainWindow {
+// Its widgets are the members of MainWindowWidgets.
+class MainWindow : public QMainWindow, private MainWindowWidgets {
     Q_OBJECT
 public:
     explicit MainWindow(const MainWindowOptions& options = {}, QWidget* parent = nullptr);
@@ -150,6 +142,11 @@ public:
     // to their ranges, with a status-bar note when one could not hold it).
     void ApplyFittedView(const BoxParameters& fitted);
 
+    // Edit menu (MainWindowHistory.cpp): a step back or forward through the
+    // document's changes, a drag or a slider's move counting as one.
+    void UndoClicked();
+    void RedoClicked();
+
     // Help menu (MainWindowHelp.cpp).
     void HelpContentsClicked();
     void AutomaticCheckClicked();
@@ -171,94 +168,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Controls, named as their objects are (tests find them by name).
-    QGroupBox* controlColumn = nullptr;
-    QToolButton* newButton = nullptr;
-    QToolButton* openButton = nullptr;
-    QToolButton* saveButton = nullptr;
-    QToolButton* writeButton = nullptr; // "Write"
-    QLabel* projectLabel = nullptr;
-    QComboBox* sizeModeBox = nullptr;
-    QToolButton* browseButton = nullptr;
-    QScrollBar* resultWidthBar = nullptr;
-    QScrollBar* resultHeightBar = nullptr;
-    QLabel* resultWidthLabel = nullptr;
-    QLabel* resultHeightLabel = nullptr;
-    QComboBox* formBox = nullptr;
-    QLabel* sidePreview = nullptr;
-    QLabel* frontPreview = nullptr;
-    QLabel* topPreview = nullptr;
-    QLabel* colorPanel = nullptr;
-    QComboBox* surroundingBox = nullptr;
-    QScrollBar* widthBar = nullptr;
-    QScrollBar* heightBar = nullptr;
-    QScrollBar* thicknessBar = nullptr;
-    QLabel* widthLabel = nullptr;
-    QLabel* heightLabel = nullptr;
-    QLabel* thicknessLabel = nullptr;
-    // "Look": the studio looks, all off in the classic picture, in a
-    // non-modal panel that "Look..." opens.
-    QToolButton* lookButton = nullptr;
-    QDialog* lookPanel = nullptr;
-    QGroupBox* lookGroup = nullptr;
-    QScrollBar* shadowBar = nullptr;
-    QScrollBar* softnessBar = nullptr;
-    QScrollBar* reflectionBar = nullptr;
-    QScrollBar* lightBar = nullptr;
-    QScrollBar* lensBar = nullptr;
-    QLabel* lensLabel = nullptr;
-    QLabel* shadowLabel = nullptr;
-    QLabel* softnessLabel = nullptr;
-    QLabel* reflectionLabel = nullptr;
-    QLabel* lightLabel = nullptr;
-    QCheckBox* smoothTexturesBox = nullptr;
-    QComboBox* samplesBox = nullptr; // the items are LookLimits::SampleCounts
-    // "Shape": rounded edges, the book and the own back, right and bottom
-    // pictures, all off in the classic picture, in a non-modal panel that
-    // "Shape..." opens (MainWindowShape.cpp).
-    QToolButton* shapeButton = nullptr;
-    QDialog* shapePanel = nullptr;
-    QScrollBar* edgeRadiusBar = nullptr;
-    QLabel* edgeRadiusLabel = nullptr;
-    QCheckBox* bookPagesBox = nullptr;
-    std::array<QLabel*, CoverSlotCount - ClassicSlotCount> sidePreviews{};
-    std::array<QToolButton*, CoverSlotCount - ClassicSlotCount> sideChooseButtons{};
-    std::array<QToolButton*, CoverSlotCount - ClassicSlotCount> sideClearButtons{};
-    QWidget* viewBox = nullptr;
-    GLPanel* view = nullptr;
-    QSpinBox* eyeAngleBox = nullptr;
-    QScrollBar* verticalBar = nullptr;
-    QScrollBar* horizontalBar = nullptr;
-    QScrollBar* depthBar = nullptr;
-    QScrollBar* turnBar = nullptr;
-    QLabel* verticalLabel = nullptr;
-    QLabel* horizontalLabel = nullptr;
-    QLabel* depthLabel = nullptr;
-    QLabel* turnLabel = nullptr;
-    QLabel* statusPanels[3] = {nullptr, nullptr, nullptr};
-    QMenu* filesMenu = nullptr;
-    QMenu* helpMenu = nullptr;
-    QAction* newProjectAction = nullptr;
-    QAction* saveProjectAction = nullptr;
-    QAction* saveProjectAsAction = nullptr;
-    QAction* openProjectAction = nullptr;
-    QAction* selectFrontAction = nullptr;
-    QAction* selectSideAction = nullptr;
-    QAction* selectTopAction = nullptr;
-    QAction* writeAction = nullptr;
-    QAction* exitAction = nullptr;
-    QMenu* viewMenu = nullptr;
-    QAction* fitAction = nullptr;     // View > Fit box in view (Ctrl+F)
-    QToolButton* fitButton = nullptr; // "Fit", under the view
-    QAction* helpContentsAction = nullptr;
-    QAction* automaticCheckAction = nullptr;
-    QAction* checkUpdateAction = nullptr;
-    QAction* mailSupportAction = nullptr;
-    QAction* websiteAction = nullptr;
-    QAction* aboutAction = nullptr;
-    QTimer* updateTimer = nullptr;
-
-
     BoxDocument document_;
     CoverImages Covers;
     BoxRenderer Renderer;
@@ -365,6 +274,23 @@ private:
     bool InheritTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
     bool TakeSpareTexture(const std::shared_ptr<CoverLoad>& load, PictureSize size);
     void KeepSpareTexture(unsigned name, PictureSize size);
+
+    // Undo and redo (MainWindowHistory.cpp): a change settles once no drag
+    // holds it, and becomes one step.
+    void ConnectHistory();
+    void ChangeNoted();
+    void SettleChange();
+    bool GestureRunning() const;
+    void ResetHistory();
+    void PutBack(const DocumentSnapshot& snapshot);
+    void ShowHistory();
+    // The slot's picture as the document names it now, or its placeholder.
+    void ShowCoverOf(int slot);
+    void ShowCoverPlaceholder(int slot);
+    DocumentHistory history_;
+    QTimer* settleTimer_ = nullptr;
+    bool restoring_ = false;
+    std::array<bool, CoverSlotCount> placeholderTextures_{}; // made from the thumbnail with the next GL changes
 
     // The widgets show the document; what users do goes to it (MainWindowDocument.cpp).
     void BindDocument();

@@ -297,6 +297,11 @@ void MainWindow::BuildMenu()
     writeAction = add(filesMenu, "writeAction", QStringLiteral("&Write result..."));
     exitAction = add(filesMenu, "exitAction", QStringLiteral("E&xit"));
 
+    editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    editMenu->setObjectName(QStringLiteral("Edit"));
+    undoAction = add(editMenu, "undoAction", QStringLiteral("&Undo"));
+    redoAction = add(editMenu, "redoAction", QStringLiteral("&Redo"));
+
     viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->setObjectName(QStringLiteral("View"));
     fitAction = add(viewMenu, "fitAction", QStringLiteral("&Fit box in view"));

@@ -73,6 +73,17 @@ void MainWindow::ApplyGLChanges()
     retiredTextures_.clear();
     if (std::exchange(texturesFromThumbnails_, false))
         RebuildSlotTextures(Textures(), Thumbnails());
+    // A slot put back to its placeholder (an undone pick).
+    SlotThumbnails placeholders = Thumbnails();
+    bool anyPlaceholder = false;
+    for (std::size_t i = 0; i < placeholders.size(); ++i) {
+        if (i < placeholderTextures_.size() && std::exchange(placeholderTextures_[i], false))
+            anyPlaceholder = true;
+        else
+            placeholders[i] = nullptr;
+    }
+    if (anyPlaceholder)
+        RebuildSlotTextures(Textures(), placeholders);
     if (pendingFogMode_)
         Renderer.SetFogMode(*std::exchange(pendingFogMode_, std::nullopt));
     for (int slot = 0; slot < CoverSlotCount; ++slot) {

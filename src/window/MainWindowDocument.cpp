@@ -197,7 +197,7 @@ void MainWindow::ShowDocument(unsigned changes)
         if (!view->FirstPaintPending() && mode >= 1 && mode <= 3)
             pendingFogMode_ = mode;
     }
-    if ((changes & Maximize) && !isMaximized())
+    if ((changes & Maximize) && !restoring_ && !isMaximized())
         setWindowState(windowState() | Qt::WindowMaximized);
     // Every change of what the view shows books a frame; the panel draws
     // them as one at the next refresh.

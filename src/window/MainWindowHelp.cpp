@@ -10,6 +10,7 @@
 #include "window/UpdateWindow.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QTimer>
 
@@ -57,22 +58,27 @@ void MainWindow::ConnectHelp()
         updateTimer->start();
 }
 
+// The user asked for these: a failure is said where it cannot be missed,
+// naming what could not be opened.
 void MainWindow::HelpContentsClicked()
 {
-    if (!ShellOpen(HelpPagePath(ProgramFolder())))
-        ShowStatusMessage(NoBrowserText());
+    const QString page = QDir::toNativeSeparators(HelpPagePath(ProgramFolder()));
+    if (!ShellOpen(page))
+        Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), NoBrowserText(page));
 }
 
 void MainWindow::MailSupportClicked()
 {
-    if (!ShellOpen(MailDraft(QString(ProductInfo::SupportMail), QString(ProductInfo::Caption))))
-        ShowStatusMessage(NoMailText());
+    const QString address(ProductInfo::SupportMail);
+    if (!ShellOpen(MailDraft(address, QString(ProductInfo::Caption))))
+        Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), NoMailText(address));
 }
 
 void MainWindow::WebsiteClicked()
 {
-    if (!ShellOpen(QString(ProductInfo::WebSite)))
-        ShowStatusMessage(NoBrowserText());
+    const QString site(ProductInfo::WebSite);
+    if (!ShellOpen(site))
+        Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption), NoBrowserText(site));
 }
 
 void MainWindow::AboutClicked()

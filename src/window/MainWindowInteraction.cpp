@@ -3,6 +3,7 @@
 
 #include "document/Numbers.h"
 #include "window/GLPanel.h"
+#include "window/InputBurst.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -222,11 +223,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Wheel:
         if (auto* w = qobject_cast<QWidget*>(watched);
             w && (w->window() == this || w->window() == lookPanel || w->window() == shapePanel)) {
+            NoteInputBurst();
             WheelTurned(watched, static_cast<QWheelEvent*>(event));
             return true; // the window handles every wheel turn itself
         }
         break;
     case QEvent::KeyPress:
+        // Keys pressed in quick succession (a held arrow's repeats, which a
+        // display may not mark as such) are one change; shortcuts are none.
+        if (!(static_cast<QKeyEvent*>(event)->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            NoteInputBurst();
         if (auto* w = qobject_cast<QWidget*>(watched); w && w->isEnabled() && KeyPressed(w, static_cast<QKeyEvent*>(event)))
             return true;
         break;

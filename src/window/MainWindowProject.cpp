@@ -112,6 +112,7 @@ bool MainWindow::LoadProject(const QString& path)
         // missing or damaged shows the placeholder, as it will when opened again.
         ResetCoverSlots();
         document_.MarkSaved();
+        ResetHistory();
     }
     // Covers last, read side by side: a missing picture keeps its path, so
     // a save names it still, and its slot the placeholder.
@@ -279,6 +280,7 @@ void MainWindow::NewProjectClicked()
     projectFile_.clear();
     projectLabel->clear();
     document_.MarkSaved();
+    ResetHistory();
     ShowTitle();
     if (formBox->isEnabled())
         formBox->setFocus();

@@ -6,6 +6,7 @@
 #include "window/FolderPicker.h"
 #include "window/GLPanel.h"
 #include "window/SaveImageDialog.h"
+#include "services/ProductInfo.h"
 #include "window/ShellOpen.h"
 
 #include <QCoreApplication>
@@ -176,7 +177,8 @@ void MainWindow::BrowseClicked()
                               : QStringLiteral("The output folder %1 does not exist.").arg(folder));
         break;
     case FolderOpening::Refused:
-        ShowStatusMessage(QStringLiteral("No program could open the folder %1.").arg(folder));
+        Dialogs().Tell(this, QMessageBox::Warning, QString(ProductInfo::Caption),
+                       QStringLiteral("No program could open the folder %1.").arg(folder));
         break;
     }
 }

@@ -193,19 +193,6 @@ void MainWindow::RetireSideTexture(int slot)
 
 void MainWindow::ClearSidePicture(int slot)
 {
-    const auto index = static_cast<std::size_t>(slot);
-    // A pick still being read would take the slot again: it is dropped.
-    ++coverGeneration_[index];
-    if (currentLoads_[index])
-        currentLoads_[index]->Read->Cancel();
-    if (const std::shared_ptr<CoverLoad> pending = std::exchange(pendingTextures_[index], nullptr)) {
-        pending->Cover.reset();
-        ReleaseStaging(*pending);
-    }
-    RetireSideTexture(slot);
-    CoverImage& cover = Covers[index];
-    cover.Thumbnail = QImage(PlaceholderSize(slot), QImage::Format_RGB888);
-    cover.Thumbnail.fill(QColor(PlaceholderColor(slot)));
-    PreviewOf(slot)->setPixmap(QPixmap::fromImage(cover.Thumbnail));
+    ShowCoverPlaceholder(slot);
     document_.SetCover(slot, {});
 }

@@ -4,6 +4,7 @@
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
 #include "window/BusyCursor.h"
+#include "window/Checkerboard.h"
 #include "window/Prompts.h"
 
 #include <QApplication>
@@ -334,8 +335,9 @@ void SaveImageDialog::ShowBitmap()
 
 void SaveImageDialog::ShowPicture(const QImage& image)
 {
-    // One bitmap pixel on one screen pixel, as the main view shows it.
-    QPixmap picture = QPixmap::fromImage(image);
+    // One bitmap pixel on one screen pixel, as the main view shows it; a
+    // transparent background over the checkerboard.
+    QPixmap picture = QPixmap::fromImage(OverCheckerboard(image));
     const qreal ratio = devicePixelRatioF();
     picture.setDevicePixelRatio(ratio);
     preview->setPixmap(picture);

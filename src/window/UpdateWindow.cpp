@@ -88,7 +88,7 @@ void UpdateWindow::DownloadClicked()
         return;
     }
     if (!ShellOpen(target.toString(QUrl::FullyEncoded)) && ShowStatus)
-        ShowStatus(NoBrowserText());
+        ShowStatus(NoBrowserText(target.toDisplayString()));
 }
 
 void UpdateWindow::CloseClicked()

@@ -63,33 +63,61 @@ TEST_F(FeedbackTest, BrowseOpensOnlyAnExistingLocalFolder)
     EXPECT_TRUE(Message().isEmpty());
 }
 
+// What the user asked to open is named when no program could open it: in a
+// box for the window's own items, in the status bar for the about box's links.
 TEST_F(FeedbackTest, LinksThatFindNoProgramSaySo)
 {
     Start();
     UrlRefuser nothing({QStringLiteral("file"), QStringLiteral("mailto"), QStringLiteral("http"),
                         QStringLiteral("https")});
+    const QString help = QDir::toNativeSeparators(QDir(dir.path()).filePath(QStringLiteral("Help/Default.htm")));
     ui::browseButton(*form)->click();
-    EXPECT_EQ(Message(), QStringLiteral("No program could open the folder %1.").arg(form->Document().OutputFolder()));
     ui::helpContentsAction(*form)->trigger();
-    EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
     ui::mailSupportAction(*form)->trigger();
-    EXPECT_EQ(Message(), QStringLiteral("No mail program could be started."));
-    ClearMessage();
     ui::websiteAction(*form)->trigger();
-    EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+    EXPECT_EQ(prompts.Asked,
+              QStringList({QStringLiteral("tell:No program could open the folder %1.").arg(form->Document().OutputFolder()),
+                           QStringLiteral("tell:No web browser could be started to open %1.").arg(help),
+                           QStringLiteral("tell:No mail program could be started to write to "
+                                          "support@cubiform.example.com."),
+                           QStringLiteral("tell:No web browser could be started to open "
+                                          "https://www.cubiform.example.com.")}));
+    prompts.Asked.clear();
 
     // The about box's two links report to the window behind it.
     prompts.DialogScripts.push_back([this](QDialog& dialog) {
         auto& about = dynamic_cast<AboutDialog&>(dialog);
         about.MailLinkClicked();
-        EXPECT_EQ(Message(), QStringLiteral("No mail program could be started."));
+        EXPECT_EQ(Message(), QStringLiteral("No mail program could be started to write to support@cubiform.example.com."));
         about.WebLinkClicked();
-        EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+        EXPECT_EQ(Message(), QStringLiteral("No web browser could be started to open https://www.cubiform.example.com."));
         return int(QDialog::Accepted);
     });
     ui::aboutAction(*form)->trigger();
     EXPECT_TRUE(prompts.DialogScripts.empty());
     EXPECT_EQ(prompts.Asked.size(), 1); // the about box itself, nothing more
+}
+
+// Without an opener on PATH nothing is tried (Qt may start some other
+// program, or answer true for nothing): the user is told what to open.
+TEST_F(FeedbackTest, NoOpenerOnThePathIsToldAndNothingIsTried)
+{
+    const QByteArray path = qgetenv("PATH"), browser = qgetenv("BROWSER");
+    const QString empty = Path(QStringLiteral("no-programs"));
+    ASSERT_TRUE(QDir().mkpath(empty));
+    qputenv("PATH", empty.toUtf8());
+    qunsetenv("BROWSER");
+    Start();
+    ui::helpContentsAction(*form)->trigger();
+    ui::websiteAction(*form)->trigger();
+    ui::browseButton(*form)->click();
+    qputenv("PATH", path);
+    if (!browser.isNull())
+        qputenv("BROWSER", browser);
+    ASSERT_EQ(prompts.Asked.size(), 3);
+    EXPECT_TRUE(prompts.Asked[0].endsWith(QStringLiteral("Default.htm."))) << prompts.Asked[0].toStdString();
+    EXPECT_TRUE(prompts.Asked[1].endsWith(QStringLiteral("https://www.cubiform.example.com.")));
+    EXPECT_EQ(prompts.Asked[2], QStringLiteral("tell:No program could open the folder %1.").arg(form->Document().OutputFolder()));
 }
 
 TEST_F(FeedbackTest, MissingCoversOfAProjectAreNamedOnceAndKeepTheirPaths)
@@ -176,13 +204,13 @@ TEST_F(UpdateFeedbackTest, AFailedCheckSaysSoAndAnAnswerDoesNot)
     prompts.DialogScripts.push_back([this](QDialog& dialog) {
         auto& window = dynamic_cast<UpdateWindow&>(dialog);
         window.downloadButton->click(); // "Download" with no browser
-        EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+        EXPECT_TRUE(Message().startsWith(QStringLiteral("No web browser could be started to open http")));
         return int(QDialog::Rejected);
     });
     ClearMessage();
     ui::checkUpdateAction(*form)->trigger();
     EXPECT_TRUE(prompts.DialogScripts.empty());
-    EXPECT_EQ(Message(), QStringLiteral("No web browser could be started."));
+    EXPECT_TRUE(Message().startsWith(QStringLiteral("No web browser could be started to open http")));
 }
 
 TEST_F(FeedbackTest, PreferencesThatCannotBeWrittenAreToldOnceAtExit)

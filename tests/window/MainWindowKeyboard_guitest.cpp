@@ -204,9 +204,21 @@ TEST_F(KeyboardTest, TheFocusedViewIsFramedInItsBox)
     ASSERT_TRUE(ui::view(*form)->hasFocus());
     QTest::qWait(20);
     const QImage focused = box->grab().toImage();
-    for (QPoint p : {besideLeft, besideTop}) {
-        EXPECT_EQ(focused.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
-        EXPECT_NE(plain.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
+    // Dark and light dashes along each side, so that one of them shows
+    // whatever the background; none of either before.
+    for (const bool alongTop : {false, true}) {
+        int dark = 0, light = 0, before = 0;
+        const int length = alongTop ? view.width() : view.height();
+        for (int i = 0; i < length; ++i) {
+            const QPoint p = alongTop ? QPoint(view.left() + i, besideTop.y()) : QPoint(besideLeft.x(), view.top() + i);
+            const QColor c = focused.pixelColor(p);
+            dark += c == QColor(Qt::black);
+            light += c == QColor(Qt::white);
+            before += plain.pixelColor(p) == QColor(Qt::black) || plain.pixelColor(p) == QColor(Qt::white);
+        }
+        EXPECT_GT(dark, length / 4) << alongTop;
+        EXPECT_GT(light, length / 4) << alongTop;
+        EXPECT_EQ(before, 0) << alongTop;
     }
 }
 

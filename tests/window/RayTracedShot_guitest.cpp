@@ -4,11 +4,14 @@
 #include "cli/CliRunner.h"
 #include "formats/TimeStamp.h"
 #include "services/SettingsStore.h"
+#include "window/Checkerboard.h"
 #include "window/SaveImageDialog.h"
 #include "window/SaveImageShot.h"
 #include "window/WindowFixture.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <QCheckBox>
 #include <QDir>
@@ -161,6 +164,35 @@ TEST_F(RayShotDialogTest, ThePreviewFollowsThePassesAndCancelStopsAtOnceWritingN
 }
 
 } // namespace
+
+// A transparent background shows as the checkerboard while it is traced,
+// not as the preview's own colour.
+TEST_F(RayShotDialogTest, ATransparentBackgroundIsShownOverTheCheckerboard)
+{
+    auto dlg = Make();
+    const qint64 captured = dlg->preview->pixmap().cacheKey();
+    dlg->formatBox->setCurrentIndex(SaveImageDialog::FormatPng);
+    dlg->transparentBox->setChecked(true);
+    dlg->widthBox->setValue(160);
+    dlg->heightBox->setValue(120);
+    dlg->rayBox->setChecked(true);
+    dlg->passesBox->setValue(EngineLimits::MaxPasses);
+    dlg->okButton->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->preview->pixmap().cacheKey() != captured; }, 120000));
+    // The top row is background: light and grey squares in turn (an early
+    // pass may leave a little haze over some).
+    const QImage shown = dlg->preview->pixmap().toImage();
+    EXPECT_FALSE(shown.hasAlphaChannel());
+    int light = 0, grey = 0;
+    for (int x = 0; x < shown.width(); ++x) {
+        light += shown.pixelColor(x, 1) == QColor(255, 255, 255);
+        grey += shown.pixelColor(x, 1) == QColor(204, 204, 204);
+    }
+    EXPECT_GT(std::min(light, grey), CheckerCell);
+    dlg->cancelButton->click();
+    dlg.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ShotsRunning(); }, 120000));
+}
 
 TEST_F(RayShotDialogTest, TheDenoiserIsOfferedBesideThePassesAndKeptInTheEngine)
 {

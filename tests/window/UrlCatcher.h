@@ -1,5 +1,7 @@
 #pragma once
 // Catches what the program hands to the desktop, so nothing is launched.
+#include "window/ShellOpen.h"
+
 #include <QDesktopServices>
 #include <QList>
 #include <QObject>
@@ -14,12 +16,12 @@ public:
         : schemes_(std::move(schemes))
     {
         for (const QString& scheme : schemes_)
-            QDesktopServices::setUrlHandler(scheme, this, "Open");
+            SetUrlHandler(scheme, this, "Open");
     }
     ~UrlCatcher() override
     {
         for (const QString& scheme : schemes_)
-            QDesktopServices::unsetUrlHandler(scheme);
+            UnsetUrlHandler(scheme);
     }
     UrlCatcher(const UrlCatcher&) = delete;
     UrlCatcher& operator=(const UrlCatcher&) = delete;
@@ -40,12 +42,12 @@ public:
     explicit UrlRefuser(QStringList schemes) : schemes_(std::move(schemes))
     {
         for (const QString& scheme : schemes_)
-            QDesktopServices::setUrlHandler(scheme, this, "noProgramForThis");
+            SetUrlHandler(scheme, this, "noProgramForThis");
     }
     ~UrlRefuser() override
     {
         for (const QString& scheme : schemes_)
-            QDesktopServices::unsetUrlHandler(scheme);
+            UnsetUrlHandler(scheme);
     }
     UrlRefuser(const UrlRefuser&) = delete;
     UrlRefuser& operator=(const UrlRefuser&) = delete;
