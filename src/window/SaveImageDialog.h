@@ -97,6 +97,8 @@ public:
     QLabel* passesLabel = nullptr;
     QSpinBox* passesBox = nullptr; // its passes, EngineLimits' range
     QCheckBox* denoiseBox = nullptr; // its picture denoised
+    QLabel* apertureLabel = nullptr;
+    QComboBox* apertureBox = nullptr; // "All sharp" (0) or the f-number the lens is open at
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
 
@@ -115,6 +117,8 @@ protected:
 private:
     // SaveImageDialogEngine.cpp: the ray tracer's row and its preview.
     QLayout* MakeEngineRow(QWidget* parent);
+    // The engine row's widgets, shown and hidden together.
+    QList<QWidget*> EngineWidgets() const;
     void ShowEngine();
     void ShowPicture(const QImage& picture);
     // The ray tracer's picture so far, made small enough to be seen whole.

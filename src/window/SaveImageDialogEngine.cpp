@@ -10,6 +10,17 @@
 #include <QScrollArea>
 #include <QSpinBox>
 
+namespace {
+
+QString FStop(double fNumber) { return QStringLiteral("f/") + QString::number(fNumber, 'g', 3); }
+
+} // namespace
+
+QList<QWidget*> SaveImageDialog::EngineWidgets() const
+{
+    return {rayBox, passesLabel, passesBox, denoiseBox, apertureLabel, apertureBox};
+}
+
 QLayout* SaveImageDialog::MakeEngineRow(QWidget* parent)
 {
     auto* row = new QHBoxLayout;
@@ -29,16 +40,27 @@ QLayout* SaveImageDialog::MakeEngineRow(QWidget* parent)
     denoiseBox->setObjectName(QStringLiteral("denoiseBox"));
     denoiseBox->setChecked(true);
     denoiseBox->setToolTip(QStringLiteral("Filters the grain out of the finished picture, keeping the print and the edges"));
+    apertureLabel = new QLabel(QStringLiteral("&Aperture"), parent);
+    apertureLabel->setObjectName(QStringLiteral("apertureLabel"));
+    apertureBox = new QComboBox(parent);
+    apertureBox->setObjectName(QStringLiteral("apertureBox"));
+    apertureBox->addItem(QStringLiteral("All sharp"), EngineLimits::NoDepthOfField);
+    for (double stop : {1.4, 2.0, 2.8, 4.0, 5.6, 8.0, 11.0, 16.0, 22.0})
+        apertureBox->addItem(FStop(stop), stop);
+    apertureBox->setToolTip(QStringLiteral("Depth of field: the lens opened to this f-number, focused on the front; "
+                                           "nearer and farther blur, more passes clean it"));
+    apertureLabel->setBuddy(apertureBox);
     row->addWidget(rayBox);
     row->addWidget(passesLabel);
     row->addWidget(passesBox);
     row->addWidget(denoiseBox);
+    row->addWidget(apertureLabel);
+    row->addWidget(apertureBox);
     row->addStretch(1);
     connect(rayBox, &QCheckBox::toggled, this, [this] { EngineChosen(); });
     connect(denoiseBox, &QCheckBox::toggled, this, [this] { UpdateOk(); }); // the denoiser needs more memory
     // Without a box to draw, only the captured result can be written.
-    for (QWidget* w : {static_cast<QWidget*>(rayBox), static_cast<QWidget*>(passesLabel),
-                       static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox)})
+    for (QWidget* w : EngineWidgets())
         w->setVisible(false);
     return row;
 }
@@ -51,6 +73,7 @@ BoxEngine SaveImageDialog::Engine() const
     engine.RayTraced = rayBox->isChecked();
     engine.Passes = passesBox->value();
     engine.Denoise = denoiseBox->isChecked();
+    engine.FNumber = apertureBox->currentData().toDouble();
     return engine;
 }
 
@@ -58,8 +81,7 @@ BoxEngine SaveImageDialog::Engine() const
 void SaveImageDialog::ShowEngine()
 {
     const bool offered = document_.has_value();
-    for (QWidget* w : {static_cast<QWidget*>(rayBox), static_cast<QWidget*>(passesLabel),
-                       static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox)})
+    for (QWidget* w : EngineWidgets())
         w->setVisible(offered);
     if (offered && !engineShown_) {
         engineShown_ = true;
@@ -67,6 +89,14 @@ void SaveImageDialog::ShowEngine()
         rayBox->setChecked(document_->Engine().RayTraced);
         passesBox->setValue(document_->Engine().Passes);
         denoiseBox->setChecked(document_->Engine().Denoise);
+        // A project's stop the list lacks (set on the command line) joins it.
+        const double stop = document_->Engine().FNumber;
+        int at = apertureBox->findData(stop);
+        if (at < 0) {
+            apertureBox->addItem(FStop(stop), stop);
+            at = apertureBox->count() - 1;
+        }
+        apertureBox->setCurrentIndex(at);
     }
     EngineChosen();
 }
@@ -77,6 +107,8 @@ void SaveImageDialog::EngineChosen()
     passesBox->setEnabled(traced && rayBox->isEnabled());
     passesLabel->setEnabled(traced);
     denoiseBox->setEnabled(traced && rayBox->isEnabled()); // the raster has no grain
+    apertureBox->setEnabled(traced && rayBox->isEnabled()); // nor a lens
+    apertureLabel->setEnabled(traced);
     // The ray tracer's passes are its anti-aliasing.
     samplesBox->setEnabled(!traced && rayBox->isEnabled());
     samplesLabel->setEnabled(!traced);

@@ -162,7 +162,8 @@ void SaveImageDialog::SetBusy(bool busy)
                        static_cast<QWidget*>(qualityBox), static_cast<QWidget*>(transparentBox),
                        static_cast<QWidget*>(samplesBox), static_cast<QWidget*>(widthBox),
                        static_cast<QWidget*>(heightBox), static_cast<QWidget*>(rayBox),
-                       static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox)})
+                       static_cast<QWidget*>(passesBox), static_cast<QWidget*>(denoiseBox),
+                       static_cast<QWidget*>(apertureBox)})
         w->setEnabled(!busy);
     for (const char* name : {"sizeLabel", "widthBox", "byLabel", "heightBox", "limitLabel"})
         if (auto* w = findChild<QWidget*>(QLatin1String(name)))

@@ -209,3 +209,16 @@ TEST_F(RayShotDialogTest, TheDenoiserIsOfferedBesideThePassesAndKeptInTheEngine)
     dlg->denoiseBox->setChecked(true);
     EXPECT_EQ(dlg->Engine(), (BoxEngine{true, 24, 0, true}));
 }
+
+TEST_F(RayShotDialogTest, TheApertureIsOfferedWithTheProjectsStopAndKeptInTheEngine)
+{
+    document.SetEngine({true, 24, 0, true, 3.5}); // a stop only the command line gives
+    auto dlg = Make();
+    EXPECT_TRUE(dlg->apertureBox->isEnabled());
+    EXPECT_EQ(dlg->apertureBox->currentText(), QStringLiteral("f/3.5"));
+    EXPECT_EQ(dlg->Engine().FNumber, 3.5);
+    dlg->apertureBox->setCurrentIndex(0);
+    EXPECT_EQ(dlg->Engine(), (BoxEngine{true, 24, 0, true, 0})); // all sharp
+    dlg->rayBox->setChecked(false);
+    EXPECT_FALSE(dlg->apertureBox->isEnabled()); // the raster has no lens
+}
