@@ -6,6 +6,7 @@
 #include "serve/CoverStore.h"
 #include "serve/DeadlineServer.h"
 #include "serve/RenderForm.h"
+#include "serve/RequestBody.h"
 #include "serve/ServeError.h"
 #include "serve/ServeMetrics.h"
 #include "serve/WebPage.h"
@@ -15,8 +16,6 @@
 #include <QJsonDocument>
 
 #include <httplib.h>
-
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -66,100 +65,6 @@ const char* StatusText(int status)
     case 503: return "the service has as many connections as it takes; try again shortly";
     default: return "the request cannot be answered";
     }
-}
-
-// The body bytes taken in on this thread for the request being answered.
-thread_local std::uint64_t bytesIn = 0;
-
-// Memory for request bodies: a block of a megabyte or more is mapped for
-// itself and given back when freed. From the heap, glibc would keep it in
-// the arena of the connection thread that read it (its mmap threshold rises
-// with each large block freed): a minute of chunked bodies refused at 20 MB
-// left the service 500 MB larger for good. Holding that threshold low for
-// the whole process instead cost a third of the throughput.
-template <class T>
-struct BodyAllocator {
-    using value_type = T;
-    static constexpr std::size_t Mapped = std::size_t{1} << 20;
-
-    BodyAllocator() = default;
-    template <class U>
-    BodyAllocator(const BodyAllocator<U>&) noexcept
-    {
-    }
-    T* allocate(std::size_t n)
-    {
-        if (n * sizeof(T) < Mapped)
-            return std::allocator<T>().allocate(n);
-        void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-        return static_cast<T*>(p);
-    }
-    void deallocate(T* p, std::size_t n) noexcept
-    {
-        if (n * sizeof(T) < Mapped)
-            std::allocator<T>().deallocate(p, n);
-        else
-            ::munmap(p, n * sizeof(T));
-    }
-    template <class U>
-    bool operator==(const BodyAllocator<U>&) const noexcept
-    {
-        return true;
-    }
-};
-using BodyBytes = std::basic_string<char, std::char_traits<char>, BodyAllocator<char>>;
-
-struct BodyPart {
-    httplib::MultipartFormData Head; // its content stays empty
-    BodyBytes Content;
-};
-
-// A request's body as it comes, never more than `limit` of it: the parts of
-// a multipart body, or the whole of any other.
-struct Body {
-    BodyBytes Whole;
-    std::vector<BodyPart> Parts;
-    std::uint64_t Bytes = 0;
-};
-
-// Throws ServeError: 413 past the limit, 408 past the request's deadline,
-// 400 a malformed body. The rest of a body not read whole is never read.
-Body ReadBody(const httplib::Request& req, const httplib::ContentReader& reader, std::uint64_t limit)
-{
-    Body body;
-    bool tooLarge = false;
-    const auto take = [&](BodyBytes* into, const char* data, std::size_t n, std::size_t counted) {
-        if (body.Bytes + counted > limit) {
-            tooLarge = true;
-            return false;
-        }
-        if (into)
-            into->append(data, n);
-        body.Bytes += counted;
-        return true;
-    };
-    bool whole;
-    if (req.is_multipart_form_data())
-        whole = reader(
-            [&](const httplib::MultipartFormData& part) {
-                // A part's headers count too: a body of countless empty parts is held to the limit.
-                body.Parts.push_back({part, {}});
-                return take(nullptr, nullptr, 0, 64 + part.name.size() + part.filename.size() + part.content_type.size());
-            },
-            [&](const char* data, std::size_t n) { return !body.Parts.empty() && take(&body.Parts.back().Content, data, n, n); });
-    else
-        whole = reader([&](const char* data, std::size_t n) { return take(&body.Whole, data, n, n); });
-    bytesIn = body.Bytes;
-    if (whole)
-        return body;
-    DeadlineServer::CloseAfterAnswer();
-    if (tooLarge)
-        throw ServeError(413, QStringLiteral("the body is larger than the %1 bytes taken here").arg(limit));
-    if (DeadlineServer::Late())
-        throw ServeError(408, QString::fromLatin1(StatusText(408)));
-    throw ServeError(400, QStringLiteral("the body is malformed or ended early"));
 }
 
 // Whether `method` is one of `allowed`, as an Allow header lists them.
@@ -272,7 +177,7 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
 
 void RenderService::Parts::CountAndMaybeStop(const httplib::Request&, const httplib::Response& res)
 {
-    Metrics.Request(res.status, std::exchange(bytesIn, 0), res.body.size());
+    Metrics.Request(res.status, TakeBodyBytesIn(), res.body.size());
     if (Settings.StopAfterRequests > 0 && Metrics.Requests() >= static_cast<std::uint64_t>(Settings.StopAfterRequests))
         Stopping = true; // Run's watcher stops the server
 }
