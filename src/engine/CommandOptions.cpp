@@ -77,6 +77,10 @@ std::vector<RenderOptionEntry> Serve()
             "four per worker"),
         Own(S, "max-connections", nullptr, A::Required, K::Integer, "N", OptionRange{1, 4096}, MaxConnections,
             "connections served at once, default {default}; more\nare answered 503 at once"),
+        Own(S, "max-memory", nullptr, A::Required, K::Bytes, "SIZE", None, None,
+            "memory the requests being drawn may take together\n(default: {default}); a request waits while it does\n"
+            "not fit and is refused (413) if it never could", "bytes",
+            "nine tenths of the cgroup's memory.max, else half the machine's memory"),
         // For tests and probes: stop as on SIGTERM.
         Own(S, "stop-after-requests", nullptr, A::Required, K::Integer, "N", OptionRange{1, 1 << 30}, None,
             "stop after this many requests", nullptr, nullptr, Sec::Hidden),

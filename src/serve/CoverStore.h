@@ -6,6 +6,7 @@
 // file, read once per worker. Never a name a request gives.
 #include "formats/PictureKind.h"
 
+#include <QSize>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -31,13 +32,18 @@ public:
     // The file holding these bytes, written when they are new. While the
     // handle lives the file stays. Throws ServeError (507) when it cannot be
     // written.
-    std::shared_ptr<const StoredCover> Put(std::string_view bytes, PictureKind kind);
+    // `pixels` is what the cover's header says.
+    std::shared_ptr<const StoredCover> Put(std::string_view bytes, PictureKind kind, QSize pixels);
+    // The pixels of the cover in that file (a StoredCover's Path); empty
+    // when it is none of the store's.
+    QSize PixelsAt(const QString& path) const;
 
     int Count() const;
 
 private:
     struct Entry {
         QString Path;
+        QSize Pixels;
         std::int64_t Bytes = 0;
         std::uint64_t LastUse = 0;
         std::weak_ptr<const StoredCover> Held;
@@ -47,15 +53,21 @@ private:
     QTemporaryDir dir_;
     std::int64_t keepBytes_;
     mutable std::mutex mutex_;
-    std::map<QString, Entry> entries_; // by content hash
+    std::shared_ptr<const StoredCover> Hold(const QString& id, Entry& entry); // under the lock
+
+    std::map<QString, Entry> entries_; // by id
     std::uint64_t uses_ = 0;
 };
 
 class StoredCover {
 public:
-    explicit StoredCover(QString path) : path_(std::move(path)) {}
+    StoredCover(QString id, QString path, QSize pixels) : id_(std::move(id)), path_(std::move(path)), pixels_(pixels) {}
+    const QString& Id() const { return id_; }
     const QString& Path() const { return path_; }
+    QSize Pixels() const { return pixels_; }
 
 private:
+    QString id_;
     QString path_;
+    QSize pixels_;
 };

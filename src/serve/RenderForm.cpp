@@ -2,6 +2,7 @@
 
 #include "engine/OptionValues.h"
 #include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
 #include "engine/OptionFields.h"
 #include "engine/OptionTable.h"
 #include "engine/RayTraceBox.h"
@@ -188,7 +189,8 @@ UploadedCover ReadCover(const FormPart& part, const QString& slot, const FormLim
     if (header.Width * header.Height > limits.MaxPixels)
         throw ServeError(413, QStringLiteral("the %1 cover has %2 x %3 pixels; at most %4 are taken")
                                   .arg(slot).arg(header.Width).arg(header.Height).arg(limits.MaxPixels));
-    return {part.Content, header.Kind};
+    const auto side = [](std::int64_t n) { return static_cast<int>(std::min<std::int64_t>(n, 1 << 30)); };
+    return {part.Content, header.Kind, QSize(side(header.Width), side(header.Height))};
 }
 
 ProjectData ReadUploadedProject(std::string_view bytes)
@@ -268,6 +270,7 @@ RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, c
             box.NewProject();
         box.ApplyOptions(form.Options);
         form.OutputSize = box.OutputSize(form.Options);
+        form.Samples = RenderRequestOf(box, form.Options, form.OutputSize).Samples;
         // The workers draw with the raster; a ray-traced picture takes
         // minutes, not a request's seconds, so it is refused, never swapped.
         if (RayTraced(box))

@@ -36,6 +36,7 @@ struct FormLimits {
 struct UploadedCover {
     std::string_view Bytes;
     PictureKind Kind = PictureKind::Unknown;
+    QSize Pixels; // as its header says
 };
 
 struct RenderForm {
@@ -43,6 +44,7 @@ struct RenderForm {
     std::array<std::optional<UploadedCover>, 6> Covers; // by slot, as --front .. --bottom
     std::optional<ProjectData> Project;
     QSize OutputSize;
+    int Samples = 1;
     const char* MimeType = "image/png";
 };
 

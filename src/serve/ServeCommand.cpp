@@ -75,6 +75,7 @@ int RunServe(const QStringList& arguments, std::FILE* err)
                  .arg(port)
                  .arg(settings.WorkerCount())
                  .arg(settings.QueueCapacity()));
+    Say(err, service.MemoryLimitText());
     std::atomic<bool> running{true};
     std::thread watcher([&] {
         while (running) {

@@ -91,7 +91,7 @@ ServeSettings ParseServeArguments(const QStringList& arguments)
             if (!ok)
                 throw UsageError(QStringLiteral("%1 %2: not a %3").arg(arg, value,
                     body ? QStringLiteral("size (20MB, 512KB, bytes)") : QStringLiteral("pixel count (50MP, pixels)")));
-            (body ? s.MaxBody : s.MaxPixels) = n;
+            (!body ? s.MaxPixels : name == QLatin1String("max-memory") ? s.MaxMemory : s.MaxBody) = n;
         } else if (name == QLatin1String("max-output")) {
             s.MaxOutput = WholeIn(entry, arg, value);
         } else if (name == QLatin1String("timeout")) {

@@ -1,0 +1,101 @@
+#include "serve/MemoryAdmission.h"
+
+#include "engine/PictureLimits.h"
+#include "raytrace/RayRender.h"
+#include "render/BaseLevel.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+// What one cover pixel, one base-level pixel, one sample and one picture
+// pixel take at the peak (llvmpipe, checked against `cubiform render`'s
+// VmHWM; docs/batch-kubernetes.md has the batch's figures). A cover is
+// decoded (4 bytes a pixel; a JPEG in part) into its base level on the CPU,
+// which is handed to the GL; the texture stays while the picture is drawn,
+// the rest is gone by then.
+constexpr std::int64_t DecodedBytesPerCoverPixel = 4;
+constexpr std::int64_t BytesPerBaseLevelPixel = 4;
+// The raster's colour and depth for each sample and the resolve, then per
+// pixel the read-back, the picture and its encoding.
+constexpr std::int64_t RasterBytesPerSample = 13;
+constexpr std::int64_t RasterBytesPerPixel = 16;
+// The program with Qt, Mesa and its first context, and each further context.
+constexpr std::int64_t ProgramBytes = std::int64_t{160} << 20;
+constexpr std::int64_t ContextBytes = std::int64_t{24} << 20;
+
+std::int64_t Pixels(QSize size) { return std::int64_t{std::max(0, size.width())} * std::max(0, size.height()); }
+
+} // namespace
+
+std::int64_t EstimatePeakBytes(const PeakInputs& request)
+{
+    // The covers are read before the drawing begins: the peak is the
+    // textures and the larger of the reading and the drawing.
+    std::int64_t textures = 0;
+    std::int64_t reading = 0;
+    for (const QSize cover : request.Covers) {
+        const PictureSize base = BaseLevelSize(std::max(1, cover.width()), std::max(1, cover.height()), TextureSizeLimit());
+        const std::int64_t texture = BytesPerBaseLevelPixel * std::int64_t{base.Width} * base.Height;
+        textures += texture;
+        reading += DecodedBytesPerCoverPixel * Pixels(cover) + texture;
+    }
+    const std::int64_t pixels = Pixels(request.Output);
+    std::int64_t drawing;
+    if (request.RayTraced)
+        drawing = pixels * (request.Denoised ? RayRender::DenoisedPeakBytesPerPixel : RayRender::PeakBytesPerPixel);
+    else
+        drawing = pixels * (RasterBytesPerSample * std::max(1, request.Samples) + RasterBytesPerPixel);
+    return textures + std::max(reading, drawing);
+}
+
+std::int64_t StandingBytes(int workers, std::int64_t coverCacheBytes)
+{
+    return ProgramBytes + std::int64_t{std::max(1, workers)} * (ContextBytes + std::max<std::int64_t>(0, coverCacheBytes));
+}
+
+Admission Admit(std::int64_t estimate, std::int64_t inUse, std::int64_t budget)
+{
+    if (estimate > budget)
+        return Admission::Refuse;
+    // Nothing drawing: whatever fits the budget goes, so that no request
+    // waits for memory nobody holds.
+    if (inUse <= 0 || estimate <= budget - inUse)
+        return Admission::Admit;
+    return Admission::Wait;
+}
+
+std::int64_t DefaultMaxMemory(const QString& cgroupMax, std::int64_t physical, QString* source)
+{
+    bool ok = false;
+    const std::int64_t limit = cgroupMax.trimmed().toLongLong(&ok);
+    if (ok && limit > 0) {
+        // A tenth is left for what no estimate sees: the heap's slack, the
+        // connections' buffers.
+        *source = QStringLiteral("nine tenths of the cgroup's memory.max");
+        return limit / 10 * 9;
+    }
+    *source = QStringLiteral("half the machine's memory");
+    return physical / 2;
+}
+
+std::int64_t DefaultMaxMemory(QString* source)
+{
+    QFile file(QStringLiteral("/sys/fs/cgroup/memory.max"));
+    const QString cgroup = file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(64)) : QString();
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    const std::int64_t physical = pages > 0 && pageSize > 0 ? std::int64_t{pages} * pageSize : std::int64_t{4} << 30;
+    return DefaultMaxMemory(cgroup, physical, source);
+}
+
+QString MemoryText(std::int64_t bytes)
+{
+    if (bytes < 1'000'000'000)
+        return QString::number((bytes + 500'000) / 1'000'000) + QStringLiteral(" MB");
+    return QString::number(static_cast<double>(bytes) / 1e9, 'f', 2) + QStringLiteral(" GB");
+}
