@@ -72,6 +72,13 @@ std::shared_ptr<const StoredCover> CoverStore::Put(std::string_view bytes, Pictu
     return held;
 }
 
+std::shared_ptr<const StoredCover> CoverStore::Find(const QString& id)
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find(id);
+    return found == entries_.end() ? nullptr : Hold(id, found->second);
+}
+
 std::shared_ptr<const StoredCover> CoverStore::Hold(const QString& id, Entry& entry)
 {
     std::shared_ptr<const StoredCover> held = entry.Held.lock();

@@ -3,7 +3,8 @@
 // private, removed at the end) and named by their content, so that the
 // command line's cover reading and each worker's cache of textures take
 // them as they take any cover file: the same bytes sent again are the same
-// file, read once per worker. Never a name a request gives.
+// file, read once per worker. Never a name a request gives. A cover's id is
+// its content hash: a request may name a cover the store still keeps.
 #include "formats/PictureKind.h"
 
 #include <QSize>
@@ -34,6 +35,9 @@ public:
     // written.
     // `pixels` is what the cover's header says.
     std::shared_ptr<const StoredCover> Put(std::string_view bytes, PictureKind kind, QSize pixels);
+    // The cover of that id, held as Put holds it; nothing when the store
+    // never had it or has let it go.
+    std::shared_ptr<const StoredCover> Find(const QString& id);
     // The pixels of the cover in that file (a StoredCover's Path); empty
     // when it is none of the store's.
     QSize PixelsAt(const QString& path) const;

@@ -109,6 +109,9 @@ void RenderService::Parts::Setup()
     Http.Post("/model", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
         Render(req, res, reader, true);
     });
+    Http.Post("/covers", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        UploadCover(req, res, reader);
+    });
     Http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
         const bool ready = Workers.Ready() && !Stopping;
         res.status = ready ? 200 : 503;
@@ -128,7 +131,7 @@ void RenderService::Parts::Setup()
     gets.insert(gets.end(), {"/healthz", "/options", "/metrics"});
     for (const std::string& path : gets)
         Routes[path] = "GET, HEAD";
-    Routes["/render"] = Routes["/model"] = "POST";
+    Routes["/render"] = Routes["/model"] = Routes["/covers"] = "POST";
 
     Http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (DeadlineServer::Late()) {

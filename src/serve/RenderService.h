@@ -1,5 +1,5 @@
 #pragma once
-// The HTTP side of "cubiform serve": POST /render, POST /model,
+// The HTTP side of "cubiform serve": POST /render, POST /model, POST /covers,
 // GET /options, GET /healthz and GET /metrics over the render workers, with
 // the request and memory limits, the bearer token and the orderly stop.
 #include "serve/RenderWorkers.h"

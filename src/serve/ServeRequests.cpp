@@ -53,7 +53,7 @@ const char* StatusText(int status)
     switch (status) {
     case 400: return "the request is malformed";
     case 401: return "a bearer token is needed";
-    case 404: return "no such page; the service answers POST /render, POST /model, GET /options, GET /healthz and GET /metrics";
+    case 404: return "no such page; the service answers POST /render, POST /model, POST /covers, GET /options, GET /healthz and GET /metrics";
     case 405: return "that method is not taken here";
     case 408: return "the request took too long to arrive";
     case 413: return "the request is larger than the service takes";
@@ -87,9 +87,18 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
         job.Options = form.Options;
         job.Project = form.Project;
         PeakInputs peak{{}, form.OutputSize, form.Samples};
-        for (const std::optional<UploadedCover>& cover : form.Covers)
-            if (cover)
-                peak.Covers.push_back(cover->Pixels);
+        for (std::size_t slot = 0; slot < form.Covers.size(); ++slot) {
+            if (const QString& id = form.CoverIds[slot]; !id.isEmpty()) {
+                job.Covers[slot] = Covers.Find(id);
+                if (!job.Covers[slot])
+                    throw ServeError(404, QStringLiteral("no cover has the id %1 (for the %2 cover): send it to POST /covers "
+                                                         "again; covers are kept only while there is room")
+                                              .arg(id, QLatin1String(CoverPartNames()[slot])));
+                peak.Covers.push_back(job.Covers[slot]->Pixels());
+            } else if (form.Covers[slot]) {
+                peak.Covers.push_back(form.Covers[slot]->Pixels);
+            }
+        }
         job.PeakBytes = EstimatePeakBytes(peak);
         if (Admit(job.PeakBytes, 0, Memory.Budget) == Admission::Refuse)
             throw ServeError(422, QStringLiteral("this request would take about %1 of memory at its peak; the service "
@@ -97,11 +106,12 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
                                                  "send smaller covers, a smaller picture or fewer samples")
                                       .arg(MemoryText(job.PeakBytes), MemoryText(Memory.Budget), MemoryText(Memory.Limit),
                                            MemoryText(Memory.Standing)));
-        for (std::size_t slot = 0; slot < form.Covers.size(); ++slot)
-            if (const std::optional<UploadedCover>& cover = form.Covers[slot]) {
+        for (std::size_t slot = 0; slot < form.Covers.size(); ++slot) {
+            if (const std::optional<UploadedCover>& cover = form.Covers[slot])
                 job.Covers[slot] = Covers.Put(cover->Bytes, cover->Kind, cover->Pixels);
+            if (job.Covers[slot])
                 job.Options.Covers[slot] = job.Covers[slot]->Path();
-            }
+        }
         job.Model = model;
         type = model ? "model/gltf-binary" : form.MimeType;
     } catch (const ServeError& e) {
@@ -131,6 +141,35 @@ void RenderService::Parts::Render(const httplib::Request& req, httplib::Response
     res.status = answer->Status;
     res.set_content(answer->Body.constData(), static_cast<std::size_t>(answer->Body.size()),
                     answer->Status == 200 ? type : std::string(JsonType));
+}
+
+void RenderService::Parts::UploadCover(const httplib::Request& req, httplib::Response& res,
+                                       const httplib::ContentReader& reader)
+{
+    if (Stopping) {
+        res.set_header("Connection", "close");
+        DeadlineServer::CloseAfterAnswer();
+        SetError(res, 503, QStringLiteral("the service is stopping"));
+        return;
+    }
+    try {
+        const Body body = ReadBody(req, reader, static_cast<std::uint64_t>(Settings.MaxBody));
+        if (!req.is_multipart_form_data())
+            throw ServeError(415, QStringLiteral("send the cover as multipart/form-data, one file part named cover"));
+        if (body.Parts.size() != 1 || body.Parts[0].Head.name != "cover" || body.Parts[0].Head.filename.empty())
+            throw ServeError(400, QStringLiteral("send one file part named cover, and nothing else"));
+        const BodyPart& part = body.Parts[0];
+        const UploadedCover cover = ReadUploadedCover(
+            {part.Head.name, part.Head.filename, part.Head.content_type, part.Content}, QStringLiteral("uploaded"),
+            {Settings.MaxPixels, Settings.MaxOutput});
+        const std::shared_ptr<const StoredCover> stored = Covers.Put(cover.Bytes, cover.Kind, cover.Pixels);
+        res.status = 201;
+        res.set_content("{\"id\":\"" + stored->Id().toStdString() + "\"}\n", JsonType);
+    } catch (const ServeError& e) {
+        if (e.Status() == 408 || e.Status() == 413)
+            res.set_header("Connection", "close");
+        SetError(res, e.Status(), e.Text());
+    }
 }
 
 void RenderService::Parts::CountAndMaybeStop(const httplib::Request&, const httplib::Response& res)

@@ -51,6 +51,8 @@ struct RenderService::Parts {
     MetricGauges Gauges() const;
     // POST /render, or POST /model with `model`: the same form, the same queue.
     void Render(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader, bool model);
+    // POST /covers: one cover kept for later requests to name by its id.
+    void UploadCover(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
     // Before a request's body is read: the token, the address and method,
     // a declared length past the limit.
     bool Refused(const httplib::Request& req, httplib::Response& res);

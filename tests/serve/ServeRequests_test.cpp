@@ -1,13 +1,28 @@
-// The refusal of a request that could never fit in memory; the drawing is
-// replaced, so no GL is needed.
+// Covers sent once and named by id, and the refusal of a request that could
+// never fit in memory; the drawing is replaced, so no GL is needed.
 #include "support/ServeHarness.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// What each job was given: the cover files by slot.
+struct Seen {
+    std::mutex Mutex;
+    std::vector<QString> Fronts;
+    RenderWorkers::Work Work()
+    {
+        return [this](RenderSession&, const RenderJob& job) {
+            const std::lock_guard lock(Mutex);
+            Fronts.push_back(job.Covers[0] && QFile::exists(job.Covers[0]->Path()) ? job.Covers[0]->Path() : QString());
+            return RenderAnswer{200, QByteArrayLiteral("picture"), 0.01};
+        };
+    }
+};
 
 ServeSettings OneWorker()
 {
@@ -24,6 +39,59 @@ std::string ErrorOf(const httplib::Result& r)
 }
 
 } // namespace
+
+TEST(ServeRequestsTest, ACoverSentOnceIsNamedByItsId)
+{
+    Seen seen;
+    ServeHarness serve(OneWorker(), {}, seen.Work());
+    const auto client = serve.Client();
+    const std::string png = CoverBytes(PaintedCover(40, 50, Qt::red), OutputFormat::Png);
+    const httplib::Result sent = client->Post("/covers", httplib::MultipartFormDataItems{FilePart("cover", png, "c.png")});
+    ASSERT_TRUE(sent);
+    ASSERT_EQ(sent->status, 201) << sent->body;
+    const QString id = QJsonDocument::fromJson(QByteArray::fromStdString(sent->body))[QStringLiteral("id")].toString();
+    EXPECT_EQ(id.size(), 64); // the content's SHA-256
+    const httplib::Result again = client->Post("/covers", httplib::MultipartFormDataItems{FilePart("cover", png, "d.png")});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->body, sent->body);
+
+    const std::string named = "cover:" + id.toStdString();
+    const httplib::Result byField = client->Post("/render", httplib::MultipartFormDataItems{Field("front", named)});
+    const httplib::Result byJson = client->Post("/render", R"({"front":")" + named + R"("})", "application/json");
+    const httplib::Result byPart = client->Post("/render", httplib::MultipartFormDataItems{FilePart("front", png, "c.png")});
+    for (const httplib::Result* r : {&byField, &byJson, &byPart}) {
+        ASSERT_TRUE(*r);
+        EXPECT_EQ((*r)->status, 200) << (*r)->body;
+    }
+    ASSERT_EQ(seen.Fronts.size(), 3u);
+    EXPECT_FALSE(seen.Fronts[0].isEmpty());
+    EXPECT_EQ(seen.Fronts[1], seen.Fronts[0]);
+    EXPECT_EQ(seen.Fronts[2], seen.Fronts[0]); // one file for the same bytes
+
+    const struct {
+        httplib::MultipartFormDataItems Items;
+        const char* Path;
+        int Status;
+        const char* Says;
+    } wrong[] = {
+        {{Field("front", "cover:" + std::string(64, 'a'))}, "/render", 404, "POST /covers"},
+        {{Field("side", "cover:../../etc/passwd")}, "/model", 404, "no cover has the id"},
+        {{Field("front", named), FilePart("front", png)}, "/render", 400, "sent twice"},
+        {{Field("options", R"({"front":"front.png"})")}, "/render", 400, "cover:ID"},
+        {{}, "/covers", 400, ""}, // an empty multipart body: malformed
+        {{FilePart("cover", png), FilePart("cover", png)}, "/covers", 400, "one file part named cover"},
+        {{FilePart("front", png)}, "/covers", 400, "one file part named cover"},
+        {{FilePart("cover", "not a picture")}, "/covers", 415, "uploaded cover"},
+        {{FilePart("cover", "")}, "/covers", 422, "empty"},
+    };
+    for (const auto& w : wrong) {
+        const httplib::Result r = client->Post(w.Path, w.Items);
+        ASSERT_TRUE(r) << w.Says;
+        EXPECT_EQ(r->status, w.Status) << r->body;
+        EXPECT_NE(ErrorOf(r).find(w.Says), std::string::npos) << r->body;
+    }
+    EXPECT_EQ(seen.Fronts.size(), 3u); // no refused request reached a worker
+}
 
 TEST(ServeRequestsTest, ARequestThatCouldNeverFitIsRefusedWithItsEstimateAndTheLimit)
 {
