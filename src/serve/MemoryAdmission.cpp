@@ -12,18 +12,20 @@
 
 namespace {
 
-// What one cover pixel, one base-level pixel, one sample and one picture
-// pixel take at the peak (llvmpipe, checked against `cubiform render`'s
-// VmHWM; docs/batch-kubernetes.md has the batch's figures). A cover is
-// decoded (4 bytes a pixel; a JPEG in part) into its base level on the CPU,
-// which is handed to the GL; the texture stays while the picture is drawn,
-// the rest is gone by then.
+// Measured with `cubiform render` (VmHWM, llvmpipe, 2026-12-11): the
+// program 121 MiB; a 4096 x 4096 picture 198 MiB more at one sample and 330
+// MiB more again at four; three 6000 x 4000 JPEG covers 239 MiB at 600 x
+// 600 and 743 MiB at 4096 x 4096 with four samples (the estimate: 392 and
+// 872 MB). A cover's texture stays while the picture is drawn; its decoding
+// (4 bytes a pixel, less for a JPEG read in rows) is gone by then, and two
+// covers are read at once.
 constexpr std::int64_t DecodedBytesPerCoverPixel = 4;
 constexpr std::int64_t BytesPerBaseLevelPixel = 4;
-// The raster's colour and depth for each sample and the resolve, then per
-// pixel the read-back, the picture and its encoding.
-constexpr std::int64_t RasterBytesPerSample = 13;
-constexpr std::int64_t RasterBytesPerPixel = 16;
+constexpr int CoversReadAtOnce = 2;
+// The raster's colour and depth for each sample (MaxRasterSamples' figure),
+// and per pixel the read-back, the picture and its encoding.
+constexpr std::int64_t RasterBytesPerSample = 8;
+constexpr std::int64_t RasterBytesPerPixel = 8;
 // The program with Qt, Mesa and its first context, and each further context.
 constexpr std::int64_t ProgramBytes = std::int64_t{160} << 20;
 constexpr std::int64_t ContextBytes = std::int64_t{24} << 20;
@@ -37,13 +39,16 @@ std::int64_t EstimatePeakBytes(const PeakInputs& request)
     // The covers are read before the drawing begins: the peak is the
     // textures and the larger of the reading and the drawing.
     std::int64_t textures = 0;
-    std::int64_t reading = 0;
+    std::vector<std::int64_t> decoded;
     for (const QSize cover : request.Covers) {
         const PictureSize base = BaseLevelSize(std::max(1, cover.width()), std::max(1, cover.height()), TextureSizeLimit());
-        const std::int64_t texture = BytesPerBaseLevelPixel * std::int64_t{base.Width} * base.Height;
-        textures += texture;
-        reading += DecodedBytesPerCoverPixel * Pixels(cover) + texture;
+        textures += BytesPerBaseLevelPixel * std::int64_t{base.Width} * base.Height;
+        decoded.push_back(DecodedBytesPerCoverPixel * Pixels(cover));
     }
+    std::sort(decoded.rbegin(), decoded.rend());
+    std::int64_t reading = 0;
+    for (std::size_t i = 0; i < decoded.size() && i < CoversReadAtOnce; ++i)
+        reading += decoded[i];
     const std::int64_t pixels = Pixels(request.Output);
     std::int64_t drawing;
     if (request.RayTraced)

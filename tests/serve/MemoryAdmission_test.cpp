@@ -102,5 +102,8 @@ TEST(MemoryAdmissionTest, AJobWaitsInTheQueueWhileItWouldPassTheBudget)
         EXPECT_EQ(answer->Status, 200);
     }
     EXPECT_EQ(most, 1);
+    // Given back just after the answer.
+    for (int i = 0; i < 500 && workers.MemoryInUse() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(workers.MemoryInUse(), 0);
 }
