@@ -81,6 +81,8 @@ std::vector<RenderOptionEntry> Serve()
             "memory the requests being drawn may take together\n(default: {default}); a request waits while it does\n"
             "not fit and is refused (413) if it never could", "bytes",
             "nine tenths of the cgroup's memory.max, else half the machine's memory"),
+        Own(S, "allow-origin", nullptr, A::Required, K::Text, "ORIGIN", None, None,
+            "answer browsers on the site ORIGIN (CORS, with\npreflight); off by default"),
         // For tests and probes: stop as on SIGTERM.
         Own(S, "stop-after-requests", nullptr, A::Required, K::Integer, "N", OptionRange{1, 1 << 30}, None,
             "stop after this many requests", nullptr, nullptr, Sec::Hidden),

@@ -198,7 +198,7 @@ void DeadlineServer::WritePlain(socket_t sock, int status, bool wait)
     std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
     if (status == 503)
         answer += "Retry-After: 1\r\n";
-    answer += "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+    answer += plainHeaders_ + "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
               "\r\nConnection: close\r\n\r\n" + body;
     const int flags = MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT);
     std::size_t sent = 0;

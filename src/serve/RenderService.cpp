@@ -132,6 +132,14 @@ void RenderService::Parts::Setup()
     for (const std::string& path : gets)
         Routes[path] = "GET, HEAD";
     Routes["/render"] = Routes["/model"] = Routes["/covers"] = "POST";
+    if (!Settings.AllowOrigin.isEmpty()) {
+        // Every answer, errors included, so that a page on that site can read it.
+        const std::string origin = Settings.AllowOrigin.toStdString();
+        Http.set_default_headers({{"Access-Control-Allow-Origin", origin},
+                                  {"Access-Control-Expose-Headers", "Retry-After"},
+                                  {"Vary", "Origin"}});
+        Http.SetPlainHeaders("Access-Control-Allow-Origin: " + origin + "\r\n");
+    }
 
     Http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (DeadlineServer::Late()) {

@@ -1,7 +1,7 @@
 #pragma once
 // The HTTP side of "cubiform serve": POST /render, POST /model, POST /covers,
 // GET /options, GET /healthz and GET /metrics over the render workers, with
-// the request and memory limits, the bearer token and the orderly stop.
+// the request and memory limits, the bearer token, CORS and the orderly stop.
 #include "serve/RenderWorkers.h"
 #include "serve/ServeSettings.h"
 

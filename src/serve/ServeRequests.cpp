@@ -191,6 +191,16 @@ bool RenderService::Parts::Refused(const httplib::Request& req, httplib::Respons
         SetError(res, status, QString::fromLatin1(StatusText(status)));
         return true;
     };
+    // A browser asks before a cross-site POST, and never with the token.
+    if (!Settings.AllowOrigin.isEmpty() && req.method == "OPTIONS" && Routes.count(req.path)) {
+        res.status = 204;
+        res.set_header("Access-Control-Allow-Methods", Routes.at(req.path));
+        res.set_header("Access-Control-Allow-Headers", "Authorization, Content-Type");
+        res.set_header("Access-Control-Max-Age", "600");
+        if (HasBody(req))
+            DeadlineServer::CloseAfterAnswer();
+        return true;
+    }
     const QByteArray& token = Token;
     if (!token.isEmpty()) {
         const std::string header = req.get_header_value("Authorization");

@@ -54,7 +54,7 @@ struct RenderService::Parts {
     // POST /covers: one cover kept for later requests to name by its id.
     void UploadCover(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
     // Before a request's body is read: the token, the address and method,
-    // a declared length past the limit.
+    // a declared length past the limit; a CORS preflight.
     bool Refused(const httplib::Request& req, httplib::Response& res);
     void CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res);
     void Setup();

@@ -1,5 +1,6 @@
-// Covers sent once and named by id, and the refusal of a request that could
-// never fit in memory; the drawing is replaced, so no GL is needed.
+// Covers sent once and named by id, CORS for an allowed origin, and the
+// refusal of a request that could never fit in memory; the drawing is
+// replaced, so no GL is needed.
 #include "support/ServeHarness.h"
 
 #include <QFile>
@@ -91,6 +92,34 @@ TEST(ServeRequestsTest, ACoverSentOnceIsNamedByItsId)
         EXPECT_NE(ErrorOf(r).find(w.Says), std::string::npos) << r->body;
     }
     EXPECT_EQ(seen.Fronts.size(), 3u); // no refused request reached a worker
+}
+
+TEST(ServeRequestsTest, CorsHeadersOnlyForAnAllowedOrigin)
+{
+    for (const char* origin : {"", "https://shop.example"}) {
+        ServeSettings settings = OneWorker();
+        settings.AllowOrigin = QString::fromLatin1(origin);
+        ServeHarness serve(settings, QByteArrayLiteral("t0ken"), [](RenderSession&, const RenderJob&) {
+            return RenderAnswer{200, QByteArrayLiteral("picture"), 0.01};
+        });
+        const bool on = *origin != '\0';
+        const auto client = serve.Client();
+        const httplib::Headers token = {{"Authorization", "Bearer t0ken"}};
+        httplib::Request preflight;
+        preflight.method = "OPTIONS";
+        preflight.path = "/render";
+        preflight.headers = {{"Origin", "https://shop.example"}, {"Access-Control-Request-Method", "POST"}};
+        const httplib::Result answers[] = {client->Get("/healthz", token), client->Get("/healthz"),
+                                           client->Post("/render", token, "{}", "application/json"), client->send(preflight)};
+        const int statuses[] = {200, 401, 200, on ? 204 : 401};
+        for (std::size_t i = 0; i < std::size(answers); ++i) {
+            ASSERT_TRUE(answers[i]) << i;
+            EXPECT_EQ(answers[i]->status, statuses[i]) << origin << " " << i;
+            EXPECT_EQ(answers[i]->get_header_value("Access-Control-Allow-Origin"), origin) << i;
+        }
+        EXPECT_EQ(answers[3]->get_header_value("Access-Control-Allow-Methods"), on ? "POST" : "");
+        EXPECT_EQ(answers[3]->get_header_value("Access-Control-Allow-Headers"), on ? "Authorization, Content-Type" : "");
+    }
 }
 
 TEST(ServeRequestsTest, ARequestThatCouldNeverFitIsRefusedWithItsEstimateAndTheLimit)
