@@ -65,6 +65,7 @@ MemoryPlan PlanMemory(const ServeSettings& settings)
 RenderService::Parts::Parts(const ServeSettings& settings, QByteArray token, RenderWorkers::Work work,
                             std::function<void(RenderSession&)> warmUp)
     : Settings(settings), Token(std::move(token)),
+      Tokens(settings.TokenFile.isEmpty() ? nullptr : std::make_unique<TokenFile>(settings.TokenFile)),
       Memory(PlanMemory(settings)),
       Workers(settings.WorkerCount(), settings.QueueCapacity(), work ? std::move(work) : RenderWorkers::Work(DrawRenderJob),
               WithCoverCache(Memory.CoverCache, Covers, std::move(warmUp)))

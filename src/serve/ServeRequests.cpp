@@ -201,7 +201,7 @@ bool RenderService::Parts::Refused(const httplib::Request& req, httplib::Respons
             DeadlineServer::CloseAfterAnswer();
         return true;
     }
-    const QByteArray& token = Token;
+    const QByteArray token = Tokens ? Tokens->Current() : Token;
     if (!token.isEmpty()) {
         const std::string header = req.get_header_value("Authorization");
         const std::string prefix = "Bearer ";

@@ -4,6 +4,7 @@
 #include "serve/DeadlineServer.h"
 #include "serve/RenderService.h"
 #include "serve/ServeMetrics.h"
+#include "serve/TokenFile.h"
 
 #include <QString>
 
@@ -34,7 +35,8 @@ MemoryPlan PlanMemory(const ServeSettings& settings);
 
 struct RenderService::Parts {
     ServeSettings Settings;
-    QByteArray Token;
+    QByteArray Token;                  // fixed (tests), or the file's first
+    std::unique_ptr<TokenFile> Tokens; // --token-file, read again when it changes
     MemoryPlan Memory;
     CoverStore Covers;
     ServeMetrics Metrics;

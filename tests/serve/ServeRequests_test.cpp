@@ -3,8 +3,10 @@
 // replaced, so no GL is needed.
 #include "support/ServeHarness.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
@@ -120,6 +122,31 @@ TEST(ServeRequestsTest, CorsHeadersOnlyForAnAllowedOrigin)
         EXPECT_EQ(answers[3]->get_header_value("Access-Control-Allow-Methods"), on ? "POST" : "");
         EXPECT_EQ(answers[3]->get_header_value("Access-Control-Allow-Headers"), on ? "Authorization, Content-Type" : "");
     }
+}
+
+TEST(ServeRequestsTest, ARotatedTokenFileIsTakenWithoutARestart)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("token"));
+    const auto write = [&](const char* token, int second) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(token);
+        // As rewritten a while later: the same size, another modification time.
+        ASSERT_TRUE(file.setFileTime(QDateTime::fromSecsSinceEpoch(second), QFileDevice::FileModificationTime));
+    };
+    write("old-token\n", 1000);
+    ServeSettings settings = OneWorker();
+    settings.TokenFile = path;
+    ServeHarness serve(settings, {}, [](RenderSession&, const RenderJob&) { return RenderAnswer{}; });
+    const auto status = [&](const std::string& token) {
+        const httplib::Result r = serve.Client()->Get("/healthz", {{"Authorization", "Bearer " + token}});
+        return r ? r->status : 0;
+    };
+    EXPECT_EQ(status("old-token"), 200);
+    write("new-token\n", 2000);
+    EXPECT_EQ(status("new-token"), 200);
+    EXPECT_EQ(status("old-token"), 401);
 }
 
 TEST(ServeRequestsTest, ARequestThatCouldNeverFitIsRefusedWithItsEstimateAndTheLimit)
