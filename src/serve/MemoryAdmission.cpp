@@ -15,8 +15,8 @@ namespace {
 // Measured with `cubiform render` (VmHWM, llvmpipe, 2026-12-11): the
 // program 121 MiB; a 4096 x 4096 picture 198 MiB more at one sample and 330
 // MiB more again at four; three 6000 x 4000 JPEG covers 239 MiB at 600 x
-// 600 and 743 MiB at 4096 x 4096 with four samples (the estimate: 392 and
-// 872 MB). A cover's texture stays while the picture is drawn; its decoding
+// 600 and 743 MiB at 4096 x 4096 with four samples (the estimate: 375 and
+// 832 MiB). A cover's texture stays while the picture is drawn; its decoding
 // (4 bytes a pixel, less for a JPEG read in rows) is gone by then, and two
 // covers are read at once.
 constexpr std::int64_t DecodedBytesPerCoverPixel = 4;
@@ -100,7 +100,9 @@ std::int64_t DefaultMaxMemory(QString* source)
 
 QString MemoryText(std::int64_t bytes)
 {
-    if (bytes < 1'000'000'000)
-        return QString::number((bytes + 500'000) / 1'000'000) + QStringLiteral(" MB");
-    return QString::number(static_cast<double>(bytes) / 1e9, 'f', 2) + QStringLiteral(" GB");
+    // In the units --max-memory is given in: powers of 1024.
+    constexpr std::int64_t Mib = std::int64_t{1} << 20;
+    if (bytes < 1024 * Mib)
+        return QString::number((bytes + Mib / 2) / Mib) + QStringLiteral(" MB");
+    return QString::number(static_cast<double>(bytes) / static_cast<double>(1024 * Mib), 'f', 2) + QStringLiteral(" GB");
 }

@@ -37,5 +37,5 @@ std::int64_t DefaultMaxMemory(const QString& cgroupMax, std::int64_t physical, Q
 // The same, read from /sys/fs/cgroup/memory.max and the machine.
 std::int64_t DefaultMaxMemory(QString* source);
 
-// "1.2 GB", "350 MB": for messages.
+// "1.20 GB", "350 MB" (powers of 1024, as --max-memory takes them): for messages.
 QString MemoryText(std::int64_t bytes);
