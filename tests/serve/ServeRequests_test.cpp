@@ -111,7 +111,7 @@ TEST(ServeRequestsTest, CorsHeadersOnlyForAnAllowedOrigin)
         preflight.method = "OPTIONS";
         preflight.path = "/render";
         preflight.headers = {{"Origin", "https://shop.example"}, {"Access-Control-Request-Method", "POST"}};
-        const httplib::Result answers[] = {client->Get("/healthz", token), client->Get("/healthz"),
+        const httplib::Result answers[] = {client->Get("/options", token), client->Get("/options"),
                                            client->Post("/render", token, "{}", "application/json"), client->send(preflight)};
         const int statuses[] = {200, 401, 200, on ? 204 : 401};
         for (std::size_t i = 0; i < std::size(answers); ++i) {
@@ -140,7 +140,7 @@ TEST(ServeRequestsTest, ARotatedTokenFileIsTakenWithoutARestart)
     settings.TokenFile = path;
     ServeHarness serve(settings, {}, [](RenderSession&, const RenderJob&) { return RenderAnswer{}; });
     const auto status = [&](const std::string& token) {
-        const httplib::Result r = serve.Client()->Get("/healthz", {{"Authorization", "Bearer " + token}});
+        const httplib::Result r = serve.Client()->Get("/options", {{"Authorization", "Bearer " + token}});
         return r ? r->status : 0;
     };
     EXPECT_EQ(status("old-token"), 200);
