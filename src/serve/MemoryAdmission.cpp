@@ -12,14 +12,17 @@
 
 namespace {
 
-// Measured with `cubiform render` (VmHWM, llvmpipe, 2026-12-11): the
-// program 121 MiB; a 4096 x 4096 picture 198 MiB more at one sample and 330
-// MiB more again at four; three 6000 x 4000 JPEG covers 239 MiB at 600 x
-// 600 and 743 MiB at 4096 x 4096 with four samples (the estimate: 375 and
-// 832 MiB). A cover's texture stays while the picture is drawn; its decoding
-// (4 bytes a pixel, less for a JPEG read in rows) is gone by then, and two
-// covers are read at once.
-constexpr std::int64_t DecodedBytesPerCoverPixel = 4;
+// Measured (VmHWM, llvmpipe, 2026-12-11): the program 121 MiB; a 4096 x
+// 4096 picture 198 MiB more at one sample and 330 MiB more again at four;
+// three 6000 x 4000 JPEG covers 239 MiB at 600 x 600 and 743 MiB at 4096 x
+// 4096 with four samples (estimated: 686 and 832 MiB); the service drawing
+// one 7000 x 7000 PNG cover at 1500 x 1500, 788 MiB (estimated 885). A
+// cover is decoded whole (a PNG: 4 bytes a pixel, and a copy as it is
+// converted; a JPEG is read in rows and takes far less, which the estimate
+// does not tell apart), made into its base level on the CPU and sent to the
+// GL; the texture stays while the picture is drawn, the rest is gone by
+// then. Two covers are read at once.
+constexpr std::int64_t DecodedBytesPerCoverPixel = 8;
 constexpr std::int64_t BytesPerBaseLevelPixel = 4;
 constexpr int CoversReadAtOnce = 2;
 // The raster's colour and depth for each sample (MaxRasterSamples' figure),
@@ -42,8 +45,9 @@ std::int64_t EstimatePeakBytes(const PeakInputs& request)
     std::vector<std::int64_t> decoded;
     for (const QSize cover : request.Covers) {
         const PictureSize base = BaseLevelSize(std::max(1, cover.width()), std::max(1, cover.height()), TextureSizeLimit());
-        textures += BytesPerBaseLevelPixel * std::int64_t{base.Width} * base.Height;
-        decoded.push_back(DecodedBytesPerCoverPixel * Pixels(cover));
+        const std::int64_t texture = BytesPerBaseLevelPixel * std::int64_t{base.Width} * base.Height;
+        textures += texture;
+        decoded.push_back(DecodedBytesPerCoverPixel * Pixels(cover) + texture);
     }
     std::sort(decoded.rbegin(), decoded.rend());
     std::int64_t reading = 0;
