@@ -15,10 +15,12 @@
 #      would: its p99 at most 1 s. Then 32 clients with keep-alive (their
 #      p99 and slowest answer, printed).
 #   4. Throughput against batch -j 2 on BATCH_ROWS rows: at least 80 %.
+#   5. The peak resident memory against --max-memory (MAX_MEMORY, 2GB):
+#      below it.
 # Needs hey and ImageMagick (Debian: hey imagemagick); installs nothing.
 # RUNS rounds, medians.
 #   bench/serve-load.sh [RUNS] [REQUESTS] [BATCH_ROWS]   (defaults 1, 2000, 400)
-#   SLOW=100 IDLE=300 (the hostile clients' counts)
+#   SLOW=100 IDLE=300 (the hostile clients' counts), MAX_MEMORY=2GB
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . bench/lib.sh
@@ -27,6 +29,7 @@ requests="${2:-2000}"
 rows="${3:-400}"
 slow="${SLOW:-100}"
 idle="${IDLE:-300}"
+max_memory="${MAX_MEMORY:-2GB}"
 
 missing=()
 command -v hey >/dev/null || missing+=(hey)
@@ -56,7 +59,7 @@ boundary=serveloadb0undary
 
 # The service on a free port, two workers as batch -j 2 has; it stops by
 # itself after an hour at the latest.
-env -u DISPLAY "$cubiform" serve --port 0 --workers 2 --stop-after-seconds 3600 2>"$work/serve.log" &
+env -u DISPLAY "$cubiform" serve --port 0 --workers 2 --max-memory "$max_memory" --stop-after-seconds 3600 2>"$work/serve.log" &
 server=$!
 for _ in $(seq 300); do
   port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/serve.log")
@@ -321,6 +324,7 @@ for round in $(seq "$runs"); do
   run_batch
 done
 hwm=$(awk '/VmHWM/ { print $2 }' "/proc/$server/status")
+limit=$(curl -sf "http://127.0.0.1:$port/metrics" | awk '/^cubiform_memory_limit_bytes/ { print $2 }')
 kill -TERM "$server"
 wait "$server" || true
 server=""
@@ -345,3 +349,4 @@ batch=$(bench_median "$work/batch" 1)
 rps=$(bench_median "$work/plain" 2)
 awk -v s="$rps" -v b="$batch" 'BEGIN { r = s / b; printf "service / batch -j 2 throughput: %.2f (%.1f / %.1f shots/s; target at least 0.80) %s\n", r, s, b, (r >= 0.8) ? "met" : "NOT met" }'
 awk -v k="$hwm" 'BEGIN { printf "service peak resident memory (VmHWM): %.0f MiB (target under 600) %s\n", k / 1024, (k / 1024 < 600) ? "met" : "NOT met" }'
+awk -v k="$hwm" -v l="${limit:-0}" 'BEGIN { printf "service peak resident memory against --max-memory: %.0f MiB of %.0f MiB (%.2f; target below 1) %s\n", k / 1024, l / 1048576, (l > 0) ? k * 1024 / l : 0, (l > 0 && k * 1024 < l) ? "met" : "NOT met" }'

@@ -77,6 +77,12 @@ std::vector<RenderOptionEntry> Serve()
             "four per worker"),
         Own(S, "max-connections", nullptr, A::Required, K::Integer, "N", OptionRange{1, 4096}, MaxConnections,
             "connections served at once, default {default}; more\nare answered 503 at once"),
+        Own(S, "max-memory", nullptr, A::Required, K::Bytes, "SIZE", None, None,
+            "memory the service keeps within (default:\n{default});\n"
+            "a request waits while it would not fit, and one that\nnever could is refused (422)", "bytes",
+            "nine tenths of the cgroup's memory.max, else half the machine's memory"),
+        Own(S, "allow-origin", nullptr, A::Required, K::Text, "ORIGIN", None, None,
+            "answer browsers on the site ORIGIN (CORS, with\npreflight); off by default"),
         // For tests and probes: stop as on SIGTERM.
         Own(S, "stop-after-requests", nullptr, A::Required, K::Integer, "N", OptionRange{1, 1 << 30}, None,
             "stop after this many requests", nullptr, nullptr, Sec::Hidden),

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <openssl/evp.h>
 
@@ -49,30 +50,52 @@ CoverStore::CoverStore(std::int64_t keepBytes) : dir_(QDir::tempPath() + QString
 
 CoverStore::~CoverStore() = default;
 
-std::shared_ptr<const StoredCover> CoverStore::Put(std::string_view bytes, PictureKind kind)
+std::shared_ptr<const StoredCover> CoverStore::Put(std::string_view bytes, PictureKind kind, QSize pixels)
 {
     const QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    const QString key = ContentHash(bytes) + QLatin1String(Extension(kind));
+    const QString id = ContentHash(bytes);
     const std::lock_guard lock(mutex_);
-    Entry& entry = entries_[key];
+    Entry& entry = entries_[id];
+    if (entry.Path.isEmpty()) {
+        entry.Path = dir_.filePath(id + QLatin1String(Extension(kind)));
+        entry.Bytes = static_cast<std::int64_t>(bytes.size());
+        entry.Pixels = pixels;
+        try {
+            WriteFileAtomically(entry.Path, data);
+        } catch (const ImageError&) {
+            entries_.erase(id);
+            throw ServeError(507, QStringLiteral("no room to keep the cover"));
+        }
+    }
+    std::shared_ptr<const StoredCover> held = Hold(id, entry);
+    Evict();
+    return held;
+}
+
+std::shared_ptr<const StoredCover> CoverStore::Find(const QString& id)
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find(id);
+    return found == entries_.end() ? nullptr : Hold(id, found->second);
+}
+
+std::shared_ptr<const StoredCover> CoverStore::Hold(const QString& id, Entry& entry)
+{
     std::shared_ptr<const StoredCover> held = entry.Held.lock();
     if (!held) {
-        if (entry.Path.isEmpty()) {
-            entry.Path = dir_.filePath(key);
-            entry.Bytes = static_cast<std::int64_t>(bytes.size());
-            try {
-                WriteFileAtomically(entry.Path, data);
-            } catch (const ImageError&) {
-                entries_.erase(key);
-                throw ServeError(507, QStringLiteral("no room to keep the cover"));
-            }
-        }
-        held = std::make_shared<const StoredCover>(entry.Path);
+        held = std::make_shared<const StoredCover>(id, entry.Path, entry.Pixels);
         entry.Held = held;
     }
     entry.LastUse = ++uses_;
-    Evict();
     return held;
+}
+
+QSize CoverStore::PixelsAt(const QString& path) const
+{
+    // A file's name is its id and the extension its kind needs.
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find(QFileInfo(path).completeBaseName());
+    return found != entries_.end() && found->second.Path == path ? found->second.Pixels : QSize();
 }
 
 int CoverStore::Count() const

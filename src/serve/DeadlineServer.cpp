@@ -1,7 +1,7 @@
 #include "serve/DeadlineServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "serve/DeadlineStream.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <list>
 #include <memory>
@@ -21,202 +20,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Request line and headers together; the library bounds each header line
-// but not their number, nor the request line's length.
-constexpr std::size_t HeaderBytesLimit = 64 * 1024;
-
-// The socket of one connection, read through a buffer as the library's own
-// stream reads it, with the per-read timeouts and each request's deadline.
-class DeadlineStream final : public httplib::Stream {
-public:
-    DeadlineStream(int sock, std::chrono::microseconds readTimeout, std::chrono::microseconds writeTimeout,
-                   std::int64_t bytesPerSecond)
-        : sock_(sock), readTimeout_(readTimeout), writeTimeout_(writeTimeout), bytesPerSecond_(std::max<std::int64_t>(1, bytesPerSecond))
-    {
-    }
-
-    void StartRequest(std::optional<Clock::time_point> deadline)
-    {
-        deadline_ = deadline;
-        headersDone_ = false;
-        requestBytes_ = 0;
-        written_ = 0;
-    }
-    void HeadersDone() { headersDone_ = true; }
-    void EndRequest() { deadline_.reset(); }
-    void CloseAfter() { closeAfter_ = true; }
-
-    bool Expired() const { return expired_; }
-    bool TooLong() const { return tooLong_; }
-    bool Closing() const { return closeAfter_; }
-    std::size_t RequestBytes() const { return requestBytes_; }
-    std::size_t Written() const { return written_; }
-    bool Buffered() const { return offset_ < filled_; }
-
-    // Waits up to `timeout` for a request's first byte, while `running` and
-    // until `giveUp` says so.
-    bool WaitForRequest(std::chrono::milliseconds timeout, const std::atomic<socket_t>& running,
-                        const std::function<bool()>& giveUp)
-    {
-        if (Buffered())
-            return true;
-        const Clock::time_point end = Clock::now() + timeout;
-        while (running != INVALID_SOCKET) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            if (left.count() <= 0)
-                return false;
-            const int ready = Poll(POLLIN, std::min(left, std::chrono::milliseconds(100)));
-            if (ready != 0)
-                return ready > 0;
-            if (giveUp && giveUp())
-                return false;
-        }
-        return false;
-    }
-
-    bool is_readable() const override
-    {
-        if (Buffered())
-            return true;
-        std::chrono::microseconds wait = readTimeout_;
-        if (deadline_) {
-            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(*deadline_ - Clock::now());
-            if (left.count() <= 0) {
-                expired_ = true;
-                return false;
-            }
-            wait = std::min(wait, left);
-        }
-        if (Poll(POLLIN, std::chrono::duration_cast<std::chrono::milliseconds>(wait + std::chrono::microseconds(999))) > 0)
-            return true;
-        if (deadline_ && Clock::now() >= *deadline_)
-            expired_ = true;
-        return false;
-    }
-
-    bool is_writable() const override
-    {
-        return Poll(POLLOUT, std::chrono::duration_cast<std::chrono::milliseconds>(writeTimeout_)) > 0;
-    }
-
-    ssize_t read(char* ptr, size_t size) override
-    {
-        if (expired_ || tooLong_)
-            return -1;
-        if (!headersDone_ && requestBytes_ >= HeaderBytesLimit) {
-            tooLong_ = true;
-            return -1;
-        }
-        const ssize_t n = ReadSome(ptr, size);
-        if (n > 0)
-            requestBytes_ += static_cast<std::size_t>(n);
-        return n;
-    }
-
-    ssize_t write(const char* ptr, size_t size) override
-    {
-        if (!is_writable())
-            return -1;
-        ssize_t sent;
-        do // a client gone away is an error here, never a signal
-            sent = ::send(sock_, ptr, size, MSG_NOSIGNAL);
-        while (sent < 0 && errno == EINTR);
-        if (sent > 0)
-            written_ += static_cast<std::size_t>(sent);
-        return sent;
-    }
-
-    void get_remote_ip_and_port(std::string& ip, int& port) const override { Address(true, ip, port); }
-    void get_local_ip_and_port(std::string& ip, int& port) const override { Address(false, ip, port); }
-    socket_t socket() const override { return sock_; }
-
-private:
-    static constexpr std::size_t BufferSize = 16 * 1024;
-
-    ssize_t ReadSome(char* ptr, size_t size)
-    {
-        if (Buffered()) {
-            const size_t n = std::min(size, filled_ - offset_);
-            std::memcpy(ptr, buffer_.get() + offset_, n);
-            offset_ += n;
-            return static_cast<ssize_t>(n);
-        }
-        if (!is_readable())
-            return -1;
-        if (size >= BufferSize)
-            return Receive(ptr, size);
-        if (!buffer_) // not before a request comes: idle connections cost no buffer
-            buffer_.reset(new char[BufferSize]);
-        offset_ = filled_ = 0;
-        const ssize_t got = Receive(buffer_.get(), BufferSize);
-        if (got <= 0)
-            return got;
-        filled_ = static_cast<size_t>(got);
-        const size_t n = std::min(size, filled_);
-        std::memcpy(ptr, buffer_.get(), n);
-        offset_ = n;
-        return static_cast<ssize_t>(n);
-    }
-
-    int Poll(short events, std::chrono::milliseconds timeout) const
-    {
-        pollfd fd{sock_, events, 0};
-        int ready;
-        do
-            ready = ::poll(&fd, 1, static_cast<int>(std::max<std::int64_t>(0, timeout.count())));
-        while (ready < 0 && errno == EINTR);
-        return ready;
-    }
-
-    ssize_t Receive(char* ptr, size_t size)
-    {
-        ssize_t got;
-        do
-            got = ::recv(sock_, ptr, size, 0);
-        while (got < 0 && errno == EINTR);
-        // A body earns its time as it comes: a client that keeps the rate
-        // never misses the deadline, one that trickles soon does.
-        if (got > 0 && headersDone_ && deadline_)
-            *deadline_ += std::chrono::microseconds(got * std::int64_t{1'000'000} / bytesPerSecond_);
-        return got;
-    }
-
-    void Address(bool peer, std::string& ip, int& port) const
-    {
-        sockaddr_storage address{};
-        socklen_t length = sizeof(address);
-        auto* any = reinterpret_cast<sockaddr*>(&address);
-        if ((peer ? ::getpeername(sock_, any, &length) : ::getsockname(sock_, any, &length)) != 0)
-            return;
-        char text[INET6_ADDRSTRLEN] = {};
-        if (address.ss_family == AF_INET) {
-            const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
-            ::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof(text));
-            port = ntohs(v4->sin_port);
-        } else if (address.ss_family == AF_INET6) {
-            const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
-            ::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof(text));
-            port = ntohs(v6->sin6_port);
-        }
-        ip = text;
-    }
-
-    int sock_;
-    std::chrono::microseconds readTimeout_;
-    std::chrono::microseconds writeTimeout_;
-    std::int64_t bytesPerSecond_;
-    std::unique_ptr<char[]> buffer_;
-    size_t offset_ = 0;
-    size_t filled_ = 0;
-    std::optional<Clock::time_point> deadline_;
-    bool headersDone_ = false;
-    std::size_t requestBytes_ = 0;
-    std::size_t written_ = 0;
-    bool tooLong_ = false;
-    bool closeAfter_ = false;
-    mutable bool expired_ = false;
-};
 
 thread_local DeadlineStream* current = nullptr;
 // Set on the accepting thread while it refuses a connection past the cap.
@@ -395,7 +198,7 @@ void DeadlineServer::WritePlain(socket_t sock, int status, bool wait)
     std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
     if (status == 503)
         answer += "Retry-After: 1\r\n";
-    answer += "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+    answer += plainHeaders_ + "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
               "\r\nConnection: close\r\n\r\n" + body;
     const int flags = MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT);
     std::size_t sent = 0;

@@ -35,6 +35,8 @@ public:
     // the cap, 408 for a late request line, 414 for an endless one); also
     // told of each.
     void SetPlainAnswer(std::function<std::string(int status)> body) { plainAnswer_ = std::move(body); }
+    // Header lines ("Name: value\r\n") those answers carry besides.
+    void SetPlainHeaders(std::string lines) { plainHeaders_ = std::move(lines); }
     // After binding: the listen backlog. False when the socket refuses it.
     bool SetListenBacklog(int backlog);
 
@@ -61,4 +63,5 @@ private:
     int limit_ = 512;
     std::atomic<int> connections_{0};
     std::function<std::string(int)> plainAnswer_;
+    std::string plainHeaders_;
 };

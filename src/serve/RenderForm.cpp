@@ -2,6 +2,7 @@
 
 #include "engine/OptionValues.h"
 #include "engine/HeadlessBox.h"
+#include "engine/HeadlessRender.h"
 #include "engine/OptionFields.h"
 #include "engine/OptionTable.h"
 #include "engine/RayTraceBox.h"
@@ -41,8 +42,16 @@ bool IsCoverName(const QString& name)
     return false;
 }
 
+int SlotOf(const QString& name)
+{
+    const auto& names = CoverPartNames();
+    return static_cast<int>(std::find_if(names.begin(), names.end(), [&](const char* n) { return name == QLatin1String(n); }) -
+                            names.begin());
+}
+
 struct Arguments {
     QStringList List;
+    std::array<QString, 6> CoverIds;
     QSet<QString> Seen;
     std::optional<OutputFormat> Format;
     QString FormatName = QStringLiteral("png");
@@ -63,8 +72,15 @@ void AddOption(Arguments& args, const QString& name, const Sent& value)
             throw ServeError(422, QStringLiteral("format must be png, jpg, bmp or tga"));
         return;
     }
-    if (IsCoverName(name))
-        throw ServeError(400, QStringLiteral("the %1 cover must be sent as a file part").arg(name));
+    if (IsCoverName(name)) {
+        const QString* text = std::get_if<QString>(&value);
+        const QString id = text ? text->trimmed() : QString();
+        if (!id.startsWith(QLatin1String("cover:")) || id.size() == 6)
+            throw ServeError(400, QStringLiteral("the %1 cover must be sent as a file part, or as cover:ID for a cover "
+                                                 "sent to POST /covers").arg(name));
+        args.CoverIds[static_cast<std::size_t>(SlotOf(name))] = id.mid(6);
+        return;
+    }
     const RenderOptionEntry* entry = name.startsWith(QLatin1Char('-')) ? nullptr : FindRenderOption(QStringLiteral("--") + name);
     // Options that name files on this machine, or only measure, have no place here.
     if (!entry || !entry->RequestField())
@@ -172,7 +188,9 @@ void AddJson(Arguments& args, std::string_view bytes)
     }
 }
 
-UploadedCover ReadCover(const FormPart& part, const QString& slot, const FormLimits& limits)
+} // namespace
+
+UploadedCover ReadUploadedCover(const FormPart& part, const QString& slot, const FormLimits& limits)
 {
     const QString fileName = Text(part.FileName).toLower();
     const bool declaredTga = fileName.endsWith(QLatin1String(".tga")) || StartsWithType(part.ContentType, "image/x-tga") ||
@@ -188,8 +206,11 @@ UploadedCover ReadCover(const FormPart& part, const QString& slot, const FormLim
     if (header.Width * header.Height > limits.MaxPixels)
         throw ServeError(413, QStringLiteral("the %1 cover has %2 x %3 pixels; at most %4 are taken")
                                   .arg(slot).arg(header.Width).arg(header.Height).arg(limits.MaxPixels));
-    return {part.Content, header.Kind};
+    const auto side = [](std::int64_t n) { return static_cast<int>(std::min<std::int64_t>(n, 1 << 30)); };
+    return {part.Content, header.Kind, QSize(side(header.Width), side(header.Height))};
 }
+
+namespace {
 
 ProjectData ReadUploadedProject(std::string_view bytes)
 {
@@ -229,13 +250,13 @@ RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, c
         for (const FormPart& part : parts) {
             const QString name = Text(part.Name);
             const bool json = name == QLatin1String("options") || StartsWithType(part.ContentType, "application/json");
-            if (IsCoverName(name)) {
-                const int slot = static_cast<int>(std::find_if(CoverPartNames().begin(), CoverPartNames().end(),
-                                                               [&](const char* n) { return name == QLatin1String(n); }) -
-                                                  CoverPartNames().begin());
+            // A cover's field (no file name) may name one sent before.
+            const bool coverId = part.FileName.empty() && part.Content.substr(0, 6) == "cover:";
+            if (IsCoverName(name) && !coverId) {
+                const int slot = SlotOf(name);
                 if (form.Covers[static_cast<std::size_t>(slot)])
                     throw ServeError(400, QStringLiteral("the %1 cover is sent twice").arg(name));
-                form.Covers[static_cast<std::size_t>(slot)] = ReadCover(part, name, limits);
+                form.Covers[static_cast<std::size_t>(slot)] = ReadUploadedCover(part, name, limits);
             } else if (name == QLatin1String("project")) {
                 if (form.Project)
                     throw ServeError(400, QStringLiteral("the project is sent twice"));
@@ -258,6 +279,11 @@ RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, c
         throw ServeError(415, QStringLiteral("send multipart/form-data (covers and fields) or application/json (options)"));
     }
 
+    for (std::size_t slot = 0; slot < form.Covers.size(); ++slot)
+        if (form.Covers[slot] && !args.CoverIds[slot].isEmpty())
+            throw ServeError(400, QStringLiteral("the %1 cover is sent twice").arg(QLatin1String(CoverPartNames()[slot])));
+    form.CoverIds = args.CoverIds;
+
     const QString output = QStringLiteral("picture.") + args.FormatName;
     try {
         form.Options = ParseRenderArguments(args.List + QStringList{QStringLiteral("-o"), output});
@@ -268,6 +294,7 @@ RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, c
             box.NewProject();
         box.ApplyOptions(form.Options);
         form.OutputSize = box.OutputSize(form.Options);
+        form.Samples = RenderRequestOf(box, form.Options, form.OutputSize).Samples;
         // The workers draw with the raster; a ray-traced picture takes
         // minutes, not a request's seconds, so it is refused, never swapped.
         if (RayTraced(box))

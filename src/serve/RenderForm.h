@@ -36,13 +36,16 @@ struct FormLimits {
 struct UploadedCover {
     std::string_view Bytes;
     PictureKind Kind = PictureKind::Unknown;
+    QSize Pixels; // as its header says
 };
 
 struct RenderForm {
     RenderOptions Options; // its Output names only the format; no cover set
     std::array<std::optional<UploadedCover>, 6> Covers; // by slot, as --front .. --bottom
+    std::array<QString, 6> CoverIds; // by slot: "cover:ID" names one sent to POST /covers before
     std::optional<ProjectData> Project;
     QSize OutputSize;
+    int Samples = 1;
     const char* MimeType = "image/png";
 };
 
@@ -50,6 +53,9 @@ struct RenderForm {
 // is not multipart; `parts` the multipart body's parts.
 RenderForm ReadRenderForm(std::string_view contentType, std::string_view body, const std::vector<FormPart>& parts,
                           const FormLimits& limits);
+
+// A cover file part read as ReadRenderForm reads one (`name` for messages).
+UploadedCover ReadUploadedCover(const FormPart& part, const QString& name, const FormLimits& limits);
 
 // The slot names, in slot order: front, side, top, back, right, bottom.
 const std::array<const char*, 6>& CoverPartNames();

@@ -3,320 +3,84 @@
 #include "engine/JobError.h"
 #include "engine/OptionFields.h"
 #include "engine/RenderSession.h"
-#include "serve/CoverStore.h"
-#include "serve/DeadlineServer.h"
-#include "serve/RenderForm.h"
+#include "render/BaseLevel.h"
+#include "serve/MemoryAdmission.h"
+#include "serve/RequestBody.h"
 #include "serve/ServeError.h"
-#include "serve/ServeMetrics.h"
+#include "serve/ServiceParts.h"
 #include "serve/WebPage.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
-
-#include <httplib.h>
-
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
-#include <map>
-#include <utility>
 #include <thread>
 
 namespace {
 
-constexpr const char* JsonType = "application/json";
-
 // The slowest body taken: each of these bytes a second buys a second more.
 constexpr std::int64_t BodyBytesPerSecond = 16 * 1024;
 
-void SetError(httplib::Response& res, int status, const QString& text)
+// Each worker's session keeps the covers it drew last, and up to this many
+// bytes of others, as textures; a cover whose texture alone would take a
+// sixth of it is let go after its request, so that a worker holds at most
+// twice this between requests.
+std::function<void(RenderSession&)> WithCoverCache(std::int64_t cacheBytes, const CoverStore& store,
+                                                   std::function<void(RenderSession&)> warmUp)
 {
-    res.status = status;
-    const QByteArray body = ErrorJson(text);
-    res.set_content(body.constData(), static_cast<std::size_t>(body.size()), JsonType);
-}
-
-// Equal or not, in a time that does not depend on where they differ: both
-// sides are hashed first, so not even the length shows.
-bool SameToken(const QByteArray& given, const QByteArray& expected)
-{
-    const QByteArray a = QCryptographicHash::hash(given, QCryptographicHash::Sha256);
-    const QByteArray b = QCryptographicHash::hash(expected, QCryptographicHash::Sha256);
-    unsigned char diff = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return diff == 0;
-}
-
-const char* StatusText(int status)
-{
-    switch (status) {
-    case 400: return "the request is malformed";
-    case 401: return "a bearer token is needed";
-    case 404: return "no such page; the service answers POST /render, POST /model, GET /options, GET /healthz and GET /metrics";
-    case 405: return "that method is not taken here";
-    case 408: return "the request took too long to arrive";
-    case 413: return "the request is larger than the service takes";
-    case 414: return "the address is too long";
-    case 415: return "that content type is not taken here";
-    case 503: return "the service has as many connections as it takes; try again shortly";
-    default: return "the request cannot be answered";
-    }
-}
-
-// The body bytes taken in on this thread for the request being answered.
-thread_local std::uint64_t bytesIn = 0;
-
-// Memory for request bodies: a block of a megabyte or more is mapped for
-// itself and given back when freed. From the heap, glibc would keep it in
-// the arena of the connection thread that read it (its mmap threshold rises
-// with each large block freed): a minute of chunked bodies refused at 20 MB
-// left the service 500 MB larger for good. Holding that threshold low for
-// the whole process instead cost a third of the throughput.
-template <class T>
-struct BodyAllocator {
-    using value_type = T;
-    static constexpr std::size_t Mapped = std::size_t{1} << 20;
-
-    BodyAllocator() = default;
-    template <class U>
-    BodyAllocator(const BodyAllocator<U>&) noexcept
-    {
-    }
-    T* allocate(std::size_t n)
-    {
-        if (n * sizeof(T) < Mapped)
-            return std::allocator<T>().allocate(n);
-        void* p = ::mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-        return static_cast<T*>(p);
-    }
-    void deallocate(T* p, std::size_t n) noexcept
-    {
-        if (n * sizeof(T) < Mapped)
-            std::allocator<T>().deallocate(p, n);
-        else
-            ::munmap(p, n * sizeof(T));
-    }
-    template <class U>
-    bool operator==(const BodyAllocator<U>&) const noexcept
-    {
-        return true;
-    }
-};
-using BodyBytes = std::basic_string<char, std::char_traits<char>, BodyAllocator<char>>;
-
-struct BodyPart {
-    httplib::MultipartFormData Head; // its content stays empty
-    BodyBytes Content;
-};
-
-// A request's body as it comes, never more than `limit` of it: the parts of
-// a multipart body, or the whole of any other.
-struct Body {
-    BodyBytes Whole;
-    std::vector<BodyPart> Parts;
-    std::uint64_t Bytes = 0;
-};
-
-// Throws ServeError: 413 past the limit, 408 past the request's deadline,
-// 400 a malformed body. The rest of a body not read whole is never read.
-Body ReadBody(const httplib::Request& req, const httplib::ContentReader& reader, std::uint64_t limit)
-{
-    Body body;
-    bool tooLarge = false;
-    const auto take = [&](BodyBytes* into, const char* data, std::size_t n, std::size_t counted) {
-        if (body.Bytes + counted > limit) {
-            tooLarge = true;
-            return false;
-        }
-        if (into)
-            into->append(data, n);
-        body.Bytes += counted;
-        return true;
+    return [cacheBytes, &store, warmUp = std::move(warmUp)](RenderSession& session) {
+        session.SetCoverCacheBytes(cacheBytes);
+        session.SetUsedOnce([cacheBytes, &store](const QString& file) {
+            const QSize pixels = store.PixelsAt(file);
+            if (pixels.isEmpty())
+                return true;
+            const PictureSize base = BaseLevelSize(pixels.width(), pixels.height(), TextureSizeLimit());
+            return 4 * std::int64_t{base.Width} * base.Height > cacheBytes / 6;
+        });
+        if (warmUp)
+            warmUp(session);
     };
-    bool whole;
-    if (req.is_multipart_form_data())
-        whole = reader(
-            [&](const httplib::MultipartFormData& part) {
-                // A part's headers count too: a body of countless empty parts is held to the limit.
-                body.Parts.push_back({part, {}});
-                return take(nullptr, nullptr, 0, 64 + part.name.size() + part.filename.size() + part.content_type.size());
-            },
-            [&](const char* data, std::size_t n) { return !body.Parts.empty() && take(&body.Parts.back().Content, data, n, n); });
-    else
-        whole = reader([&](const char* data, std::size_t n) { return take(&body.Whole, data, n, n); });
-    bytesIn = body.Bytes;
-    if (whole)
-        return body;
-    DeadlineServer::CloseAfterAnswer();
-    if (tooLarge)
-        throw ServeError(413, QStringLiteral("the body is larger than the %1 bytes taken here").arg(limit));
-    if (DeadlineServer::Late())
-        throw ServeError(408, QString::fromLatin1(StatusText(408)));
-    throw ServeError(400, QStringLiteral("the body is malformed or ended early"));
-}
-
-// Whether `method` is one of `allowed`, as an Allow header lists them.
-bool Takes(const std::string& allowed, const std::string& method)
-{
-    for (std::size_t at = allowed.find(method); at != std::string::npos; at = allowed.find(method, at + 1))
-        if ((at == 0 || allowed[at - 1] == ' ') && (at + method.size() == allowed.size() || allowed[at + method.size()] == ','))
-            return true;
-    return false;
-}
-
-bool HasBody(const httplib::Request& req)
-{
-    return req.get_header_value<std::uint64_t>("Content-Length") > 0 || req.has_header("Transfer-Encoding");
 }
 
 } // namespace
 
-struct RenderService::Parts {
-    ServeSettings Settings;
-    QByteArray Token;
-    CoverStore Covers;
-    ServeMetrics Metrics;
-    RenderWorkers Workers;
-    DeadlineServer Http;
-    std::atomic<bool> Stopping{false};
-    std::atomic<double> RenderSecondsAverage{0.5};
-
-    Parts(const ServeSettings& settings, QByteArray token, RenderWorkers::Work work,
-          std::function<void(RenderSession&)> warmUp)
-        : Settings(settings), Token(std::move(token)),
-          Workers(settings.WorkerCount(), settings.QueueCapacity(), work ? std::move(work) : RenderWorkers::Work(DrawRenderJob),
-                  std::move(warmUp))
-    {
-    }
-
-    // Each address the service answers and the methods it takes there.
-    std::map<std::string, std::string> Routes;
-
-    MetricGauges Gauges() const
-    {
-        return {Workers.Queued(), Workers.Busy(), Covers.Count(), Workers.Ready() && !Stopping, Http.Connections()};
-    }
-
-    // POST /render, or POST /model with `model`: the same form, the same queue.
-    void Render(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader, bool model);
-    // Before a request's body is read: the token, the address and method,
-    // a declared length past the limit.
-    bool Refused(const httplib::Request& req, httplib::Response& res);
-    void CountAndMaybeStop(const httplib::Request& req, const httplib::Response& res);
-    void Setup(RenderService& service);
-};
-
-void RenderService::Parts::Render(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
-                                  bool model)
+MemoryPlan PlanMemory(const ServeSettings& settings)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Settings.TimeoutSeconds);
-    if (Stopping) {
-        res.set_header("Connection", "close");
-        DeadlineServer::CloseAfterAnswer();
-        SetError(res, 503, QStringLiteral("the service is stopping"));
-        return;
-    }
-    RenderJob job;
-    std::string type;
-    try {
-        const Body body = ReadBody(req, reader, static_cast<std::uint64_t>(Settings.MaxBody));
-        std::vector<FormPart> parts;
-        parts.reserve(body.Parts.size());
-        for (const BodyPart& part : body.Parts)
-            parts.push_back({part.Head.name, part.Head.filename, part.Head.content_type, part.Content});
-        const RenderForm form = ReadRenderForm(req.get_header_value("Content-Type"), body.Whole, parts,
-                                               {Settings.MaxPixels, Settings.MaxOutput});
-        job.Options = form.Options;
-        job.Project = form.Project;
-        for (std::size_t slot = 0; slot < form.Covers.size(); ++slot)
-            if (const std::optional<UploadedCover>& cover = form.Covers[slot]) {
-                job.Covers[slot] = Covers.Put(cover->Bytes, cover->Kind);
-                job.Options.Covers[slot] = job.Covers[slot]->Path();
-            }
-        job.Model = model;
-        type = model ? "model/gltf-binary" : form.MimeType;
-    } catch (const ServeError& e) {
-        if (e.Status() == 408 || e.Status() == 413)
-            res.set_header("Connection", "close");
-        SetError(res, e.Status(), e.Text());
-        return;
-    }
-    const std::shared_ptr<RenderTicket> ticket = Workers.Submit(std::move(job));
-    if (!ticket) {
-        // Roughly when a place in the queue frees up.
-        const double wait = RenderSecondsAverage.load() * (Workers.Queued() + 1) / std::max(1, Settings.WorkerCount());
-        res.set_header("Retry-After", std::to_string(std::max(1, static_cast<int>(std::ceil(wait)))));
-        SetError(res, 429, QStringLiteral("the render queue is full; try again shortly"));
-        return;
-    }
-    const std::optional<RenderAnswer> answer = ticket->Wait(deadline);
-    if (!answer) {
-        SetError(res, 503, QStringLiteral("no picture within %1 s").arg(Settings.TimeoutSeconds));
-        return;
-    }
-    if (answer->Status == 200) {
-        Metrics.RenderSeconds(answer->Seconds);
-        RenderSecondsAverage = 0.8 * RenderSecondsAverage.load() + 0.2 * answer->Seconds;
-    }
-    res.status = answer->Status;
-    res.set_content(answer->Body.constData(), static_cast<std::size_t>(answer->Body.size()),
-                    answer->Status == 200 ? type : std::string(JsonType));
+    MemoryPlan plan;
+    plan.Limit = settings.MaxMemory > 0 ? settings.MaxMemory : DefaultMaxMemory(&plan.Source);
+    const int workers = settings.WorkerCount();
+    // An eighth of the limit for the workers' kept covers, at most 256 MiB each.
+    plan.CoverCache = std::min<std::int64_t>(std::int64_t{256} << 20, plan.Limit / (8 * workers));
+    plan.Standing = StandingBytes(workers, 2 * plan.CoverCache);
+    plan.Budget = plan.Limit - plan.Standing;
+    if (plan.Budget < (std::int64_t{32} << 20))
+        throw BadInput(QStringLiteral("--max-memory %1 leaves no room for requests: with %2 workers the service "
+                                      "itself holds about %3")
+                           .arg(MemoryText(plan.Limit)).arg(workers).arg(MemoryText(plan.Standing)));
+    return plan;
 }
 
-void RenderService::Parts::CountAndMaybeStop(const httplib::Request&, const httplib::Response& res)
+RenderService::Parts::Parts(const ServeSettings& settings, QByteArray token, RenderWorkers::Work work,
+                            std::function<void(RenderSession&)> warmUp)
+    : Settings(settings), Token(std::move(token)),
+      Tokens(settings.TokenFile.isEmpty() ? nullptr : std::make_unique<TokenFile>(settings.TokenFile)),
+      Memory(PlanMemory(settings)),
+      Workers(settings.WorkerCount(), settings.QueueCapacity(), work ? std::move(work) : RenderWorkers::Work(DrawRenderJob),
+              WithCoverCache(Memory.CoverCache, Covers, std::move(warmUp)))
 {
-    Metrics.Request(res.status, std::exchange(bytesIn, 0), res.body.size());
-    if (Settings.StopAfterRequests > 0 && Metrics.Requests() >= static_cast<std::uint64_t>(Settings.StopAfterRequests))
-        Stopping = true; // Run's watcher stops the server
+    Workers.SetMemoryBudget(Memory.Budget);
 }
 
-bool RenderService::Parts::Refused(const httplib::Request& req, httplib::Response& res)
+MetricGauges RenderService::Parts::Gauges() const
 {
-    // Whatever is refused here leaves its body unread: a connection with one
-    // cannot carry another request.
-    const auto refuse = [&](int status) {
-        if (status == 401 || status == 413 || HasBody(req)) {
-            res.set_header("Connection", "close");
-            DeadlineServer::CloseAfterAnswer();
-        }
-        SetError(res, status, QString::fromLatin1(StatusText(status)));
-        return true;
-    };
-    if (!Token.isEmpty()) {
-        const std::string header = req.get_header_value("Authorization");
-        const std::string prefix = "Bearer ";
-        const bool given = header.size() > prefix.size() && header.compare(0, prefix.size(), prefix) == 0;
-        if (!given || !SameToken(QByteArray::fromStdString(header.substr(prefix.size())), Token)) {
-            res.set_header("WWW-Authenticate", "Bearer");
-            return refuse(401);
-        }
-    }
-    const auto route = Routes.find(req.path);
-    if (route == Routes.end())
-        return refuse(404);
-    const std::string& allowed = route->second;
-    if (!Takes(allowed, req.method)) {
-        res.set_header("Allow", allowed);
-        return refuse(405);
-    }
-    if (req.get_header_value<std::uint64_t>("Content-Length") > static_cast<std::uint64_t>(Settings.MaxBody))
-        return refuse(413);
-    // A GET's body is never read: neither is anything after it.
-    if (req.method != "POST" && HasBody(req))
-        DeadlineServer::CloseAfterAnswer();
-    return false;
+    return {Workers.Queued(),   Workers.Busy(),          Covers.Count(), Workers.Ready() && !Stopping,
+            Http.Connections(), Workers.MemoryInUse(),   Memory.Limit};
 }
 
-void RenderService::Parts::Setup(RenderService& service)
+void RenderService::Parts::Setup()
 {
-    (void)service;
     Http.set_payload_max_length(static_cast<std::size_t>(Settings.MaxBody));
     // A client that stops sending or reading loses its connection; none of
     // them holds a render worker, which only ever sees whole requests.
@@ -346,6 +110,9 @@ void RenderService::Parts::Setup(RenderService& service)
     Http.Post("/model", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
         Render(req, res, reader, true);
     });
+    Http.Post("/covers", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        UploadCover(req, res, reader);
+    });
     Http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
         const bool ready = Workers.Ready() && !Stopping;
         res.status = ready ? 200 : 503;
@@ -365,7 +132,15 @@ void RenderService::Parts::Setup(RenderService& service)
     gets.insert(gets.end(), {"/healthz", "/options", "/metrics"});
     for (const std::string& path : gets)
         Routes[path] = "GET, HEAD";
-    Routes["/render"] = Routes["/model"] = "POST";
+    Routes["/render"] = Routes["/model"] = Routes["/covers"] = "POST";
+    if (!Settings.AllowOrigin.isEmpty()) {
+        // Every answer, errors included, so that a page on that site can read it.
+        const std::string origin = Settings.AllowOrigin.toStdString();
+        Http.set_default_headers({{"Access-Control-Allow-Origin", origin},
+                                  {"Access-Control-Expose-Headers", "Retry-After"},
+                                  {"Vary", "Origin"}});
+        Http.SetPlainHeaders("Access-Control-Allow-Origin: " + origin + "\r\n");
+    }
 
     Http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (DeadlineServer::Late()) {
@@ -388,7 +163,7 @@ RenderService::RenderService(const ServeSettings& settings, QByteArray token, Re
 {
     if (!parts_->Covers.IsValid())
         throw BadInput(QStringLiteral("no private folder for the uploaded covers could be made in %1").arg(QDir::tempPath()));
-    parts_->Setup(*this);
+    parts_->Setup();
 }
 
 RenderService::~RenderService()
@@ -443,3 +218,10 @@ void RenderService::Run()
 void RenderService::Stop() { parts_->Stopping = true; }
 
 bool RenderService::Stopping() const { return parts_->Stopping; }
+
+QString RenderService::MemoryLimitText() const
+{
+    const MemoryPlan& m = parts_->Memory;
+    return QStringLiteral("memory up to %1 (%2), %3 of it for requests being drawn")
+        .arg(MemoryText(m.Limit), m.Source.isEmpty() ? QStringLiteral("--max-memory") : m.Source, MemoryText(m.Budget));
+}

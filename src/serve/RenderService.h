@@ -1,11 +1,12 @@
 #pragma once
-// The HTTP side of "cubiform serve": POST /render, GET /options, GET /healthz
-// and GET /metrics over the render workers, with the request limits, the
-// bearer token and the orderly stop.
+// The HTTP side of "cubiform serve": POST /render, POST /model, POST /covers,
+// GET /options, GET /healthz and GET /metrics over the render workers, with
+// the request and memory limits, the bearer token, CORS and the orderly stop.
 #include "serve/RenderWorkers.h"
 #include "serve/ServeSettings.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <memory>
 
@@ -27,6 +28,8 @@ public:
     // From any thread (a signal's watcher, a test): no new requests.
     void Stop();
     bool Stopping() const;
+    // The memory the service keeps within, and where that figure came from.
+    QString MemoryLimitText() const;
 
 private:
     struct Parts;

@@ -2,6 +2,7 @@
 
 #include "engine/RenderSession.h"
 #include "concurrency/ParallelWork.h"
+#include "serve/MemoryAdmission.h"
 
 std::optional<RenderAnswer> RenderTicket::Wait(std::chrono::steady_clock::time_point deadline)
 {
@@ -52,6 +53,29 @@ int RenderWorkers::Busy() const
     return busy_;
 }
 
+void RenderWorkers::SetMemoryBudget(std::int64_t bytes)
+{
+    const std::lock_guard lock(mutex_);
+    budget_ = bytes;
+}
+
+std::int64_t RenderWorkers::MemoryInUse() const
+{
+    const std::lock_guard lock(mutex_);
+    return inUse_;
+}
+
+bool RenderWorkers::FrontMayStart() const
+{
+    RenderTicket& front = *queue_.front();
+    {
+        const std::lock_guard ticketLock(front.mutex_);
+        if (front.abandoned_)
+            return true;
+    }
+    return budget_ <= 0 || Admit(front.job_.PeakBytes, inUse_, budget_) != Admission::Wait;
+}
+
 void RenderWorkers::Stop()
 {
     {
@@ -83,7 +107,9 @@ void RenderWorkers::Run(const std::function<void(RenderSession&)>& warmUp)
     if (warm)
         ++ready_;
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        // The queue keeps its order: a large job is not passed by the small
+        // ones behind it, so it never waits without end.
+        wake_.wait(lock, [this] { return queue_.empty() ? stopping_ : FrontMayStart(); });
         if (queue_.empty())
             break; // stopping, and nothing left that was taken in
         std::shared_ptr<RenderTicket> ticket = std::move(queue_.front());
@@ -94,6 +120,8 @@ void RenderWorkers::Run(const std::function<void(RenderSession&)>& warmUp)
                 continue; // its client has had its answer
         }
         ++busy_;
+        const std::int64_t held = ticket->job_.PeakBytes;
+        inUse_ += held;
         lock.unlock();
         RenderAnswer answer;
         try {
@@ -109,5 +137,8 @@ void RenderWorkers::Run(const std::function<void(RenderSession&)>& warmUp)
         ticket->done_.notify_all();
         lock.lock();
         --busy_;
+        inUse_ -= held;
+        if (held > 0)
+            wake_.notify_all(); // the front job may fit now
     }
 }

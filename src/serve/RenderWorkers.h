@@ -2,7 +2,9 @@
 // A fixed number of render workers, each on its own thread with its own
 // RenderSession (its GL context and its cover textures kept between
 // requests), fed from a bounded queue: a request that finds the queue full
-// is turned away at once rather than waiting without end.
+// is turned away at once rather than waiting without end. A job starts only
+// when its estimated memory fits beside the jobs being drawn; until then it
+// and those behind it wait in the queue.
 #include "engine/RenderOptions.h"
 #include "formats/ProjectFile.h"
 #include "serve/CoverStore.h"
@@ -12,6 +14,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -28,6 +31,7 @@ struct RenderJob {
     std::optional<ProjectData> Project;
     std::array<std::shared_ptr<const StoredCover>, 6> Covers; // held until drawn
     bool Model = false; // the box as binary glTF ("render --export-model"), not the picture
+    std::int64_t PeakBytes = 0; // estimated; held from its start to its end
 };
 
 struct RenderAnswer {
@@ -73,11 +77,19 @@ public:
     int Busy() const;
     int Capacity() const { return capacity_; }
 
+    // Bytes the jobs being drawn may hold together (0: no bound). Set
+    // before any job is submitted; a job larger than it is never started
+    // until nothing else is drawn (the service refuses such jobs first).
+    void SetMemoryBudget(std::int64_t bytes);
+    std::int64_t MemoryInUse() const;
+
     // Finishes every queued job, then ends the threads.
     void Stop();
 
 private:
     void Run(const std::function<void(RenderSession&)>& warmUp);
+    // Under the lock: the front job may start (or is dropped, abandoned).
+    bool FrontMayStart() const;
 
     const int capacity_;
     const int workers_;
@@ -87,6 +99,8 @@ private:
     std::deque<std::shared_ptr<RenderTicket>> queue_;
     int busy_ = 0;
     int ready_ = 0;
+    std::int64_t budget_ = 0;
+    std::int64_t inUse_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };

@@ -4,8 +4,6 @@
 #include "serve/RenderService.h"
 #include "serve/ServeSettings.h"
 
-#include <QFile>
-
 #include <atomic>
 #include <csignal>
 #include <ctime>
@@ -20,17 +18,6 @@ void Say(std::FILE* err, const QString& text)
     const QByteArray bytes = (QStringLiteral("cubiform: ") + text + QLatin1Char('\n')).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), err);
     std::fflush(err);
-}
-
-QByteArray ReadToken(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw BadInput(QStringLiteral("%1: the token file cannot be read (%2)").arg(path, file.errorString()));
-    const QByteArray token = file.read(4096).trimmed();
-    if (token.isEmpty() || token.contains('\n') || token.contains(' '))
-        throw BadInput(QStringLiteral("%1: the token file must hold one token on one line").arg(path));
-    return token;
 }
 
 // SIGINT and SIGTERM go to one thread that waits for them; every other
@@ -66,15 +53,16 @@ private:
 int RunServe(const QStringList& arguments, std::FILE* err)
 {
     const ServeSettings settings = ParseServeArguments(arguments);
-    const QByteArray token = settings.TokenFile.isEmpty() ? QByteArray() : ReadToken(settings.TokenFile);
     const SignalMask signals; // before any thread starts
-    RenderService service(settings, token, {}, WarmUpRenderSession);
+    // The token file, if any, is read there, and again whenever it changes.
+    RenderService service(settings, {}, {}, WarmUpRenderSession);
     const int port = service.Bind();
     Say(err, QStringLiteral("serving box shots on http://%1:%2/render (%3 workers, queue of %4)")
                  .arg(settings.Bind.contains(QLatin1Char(':')) ? QLatin1Char('[') + settings.Bind + QLatin1Char(']') : settings.Bind)
                  .arg(port)
                  .arg(settings.WorkerCount())
                  .arg(settings.QueueCapacity()));
+    Say(err, service.MemoryLimitText());
     std::atomic<bool> running{true};
     std::thread watcher([&] {
         while (running) {

@@ -59,6 +59,12 @@ std::string ServeMetrics::Text(const MetricGauges& g) const
     out += "# HELP cubiform_connections Connections open, being read or answered.\n"
            "# TYPE cubiform_connections gauge\n";
     add("cubiform_connections %d\n", g.Connections);
+    out += "# HELP cubiform_memory_estimated_bytes Estimated peak memory of the requests being drawn.\n"
+           "# TYPE cubiform_memory_estimated_bytes gauge\n";
+    add("cubiform_memory_estimated_bytes %lld\n", static_cast<long long>(g.MemoryEstimated));
+    out += "# HELP cubiform_memory_limit_bytes The memory the service keeps within (--max-memory).\n"
+           "# TYPE cubiform_memory_limit_bytes gauge\n";
+    add("cubiform_memory_limit_bytes %lld\n", static_cast<long long>(g.MemoryLimit));
     out += "# HELP cubiform_ready Whether every render worker is ready.\n"
            "# TYPE cubiform_ready gauge\n";
     add("cubiform_ready %d\n", g.Ready ? 1 : 0);

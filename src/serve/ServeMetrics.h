@@ -13,6 +13,8 @@ struct MetricGauges {
     int CoversCached = 0;
     bool Ready = false;
     int Connections = 0; // open, being read or answered
+    std::int64_t MemoryEstimated = 0; // the estimates of the requests being drawn
+    std::int64_t MemoryLimit = 0;     // --max-memory
 };
 
 class ServeMetrics {

@@ -91,7 +91,7 @@ ServeSettings ParseServeArguments(const QStringList& arguments)
             if (!ok)
                 throw UsageError(QStringLiteral("%1 %2: not a %3").arg(arg, value,
                     body ? QStringLiteral("size (20MB, 512KB, bytes)") : QStringLiteral("pixel count (50MP, pixels)")));
-            (body ? s.MaxBody : s.MaxPixels) = n;
+            (!body ? s.MaxPixels : name == QLatin1String("max-memory") ? s.MaxMemory : s.MaxBody) = n;
         } else if (name == QLatin1String("max-output")) {
             s.MaxOutput = WholeIn(entry, arg, value);
         } else if (name == QLatin1String("timeout")) {
@@ -102,6 +102,12 @@ ServeSettings ParseServeArguments(const QStringList& arguments)
             s.Queue = WholeIn(entry, arg, value);
         } else if (name == QLatin1String("max-connections")) {
             s.MaxConnections = WholeIn(entry, arg, value);
+        } else if (name == QLatin1String("allow-origin")) {
+            s.AllowOrigin = value.trimmed();
+            // One origin, as the header carries it: a browser compares it whole.
+            static const QRegularExpression origin(QStringLiteral("^(https?://[^/\\s]+|\\*)$"));
+            if (!origin.match(s.AllowOrigin).hasMatch())
+                throw UsageError(QStringLiteral("--allow-origin %1: not an origin such as https://shop.example or *").arg(value));
         } else if (name == QLatin1String("token-file")) {
             s.TokenFile = NamedFile(arg, value);
         } else if (name == QLatin1String("stop-after-requests")) {

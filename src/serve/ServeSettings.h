@@ -20,6 +20,8 @@ struct ServeSettings {
     int Workers = 0;                                   // 0: one per core
     int Queue = 0;                                     // requests waiting; 0: four per worker
     QString TokenFile;                                 // bearer token; needed off loopback
+    std::int64_t MaxMemory = 0;                        // for the requests drawn at once; 0: DefaultMaxMemory
+    QString AllowOrigin;                               // CORS for this origin; empty: none
     // For tests and probes: stop as on SIGTERM after this many requests or
     // seconds (0: never). Not in the usage.
     int StopAfterRequests = 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The Kubernetes example in docs/ parses, and its Job can finish: a failure
 budget per index, pods that are not restarted in place, and one N for the
-shard count, the completions and the parallelism."""
+shard count, the completions and the parallelism. Its pods run as a user
+that owns what it writes, and the shared claim says which storage class it
+needs."""
 import re
 import sys
 
@@ -10,7 +12,8 @@ import yaml
 
 def main(path):
     with open(path, encoding="utf-8") as f:
-        documents = [d for d in yaml.safe_load_all(f) if d]
+        text = f.read()
+    documents = [d for d in yaml.safe_load_all(text) if d]
     jobs = [d for d in documents if d.get("kind") == "Job"]
     claims = [d for d in documents if d.get("kind") == "PersistentVolumeClaim"]
     problems = []
@@ -41,6 +44,17 @@ def main(path):
     check(per_index or fails_index_on_1,
           "a per-index budget (backoffLimitPerIndex) or a podFailurePolicy failing the index on exit 1")
     check("backoffLimit" not in job, "no Job-wide backoffLimit that stops every shard")
+    for rule in job.get("podFailurePolicy", {}).get("rules", []):
+        for condition in rule.get("onPodConditions", []):
+            check(condition.get("status") in ("True", "False", "Unknown"),
+                  f"the pod condition {condition.get('type')} names its status")
+    security = pod.get("securityContext", {})
+    check(security.get("runAsNonRoot") is True and security.get("runAsUser", 0) != 0, "a user other than root")
+    check(security.get("fsGroup") is not None, "fsGroup, so that the user may write to the volume")
+    check(security.get("seccompProfile", {}).get("type") == "RuntimeDefault", "seccompProfile RuntimeDefault")
+    if claims:
+        check("storageClassName" in claims[0]["spec"] or re.search(r"#.*storageClassName", text) is not None,
+              "the ReadWriteMany claim names its storage class, or notes which one it needs")
 
     containers = pod["containers"]
     check(len(containers) == 1, "one container")

@@ -78,6 +78,42 @@ TEST_F(ServeRenderTest, AnswersAreTheBytesRenderWrites)
     }
 }
 
+TEST_F(ServeRenderTest, CoversNamedByIdGiveTheBytesOfCoversSentWhole)
+{
+    const std::string front = CoverBytes(PaintedCover(320, 400, QColor(200, 40, 40)), OutputFormat::Jpeg);
+    const std::string back = CoverBytes(PaintedCover(320, 400, QColor(230, 200, 40)), OutputFormat::Tga);
+    const QString frontFile = SaveCover("f.jpg", front);
+    const QString backFile = SaveCover("b.tga", back);
+    ServeSettings settings;
+    settings.Workers = 1;
+    ServeHarness serve(settings);
+    std::string ids[2];
+    const std::pair<std::string, std::string> sent[] = {{front, "f.jpg"}, {back, "b.tga"}};
+    for (int i = 0; i < 2; ++i) {
+        const httplib::Result r = serve.Client()->Post(
+            "/covers", httplib::MultipartFormDataItems{FilePart("cover", sent[i].first, sent[i].second)});
+        ASSERT_TRUE(r);
+        ASSERT_EQ(r->status, 201) << r->body;
+        ids[i] = "cover:" + r->body.substr(7, 64);
+    }
+    const QString output = Path(QStringLiteral("by-id.png"));
+    const CliResult rendered = RunCubiform({QStringLiteral("render"), QStringLiteral("--front"), frontFile,
+                                            QStringLiteral("--back"), backFile, QStringLiteral("--size=700x500"),
+                                            QStringLiteral("--shadow"), QStringLiteral("-o"), output});
+    ASSERT_EQ(rendered.Status, 0) << rendered.Err.toStdString();
+    const httplib::Result byId = serve.Client(120)->Post(
+        "/render", httplib::MultipartFormDataItems{Field("front", ids[0]), Field("back", ids[1]), Field("size", "700x500"),
+                                                   Field("shadow", "yes")});
+    const httplib::Result whole = serve.Client(120)->Post(
+        "/render", httplib::MultipartFormDataItems{FilePart("front", front, "f.jpg"), FilePart("back", back, "b.tga"),
+                                                   Field("size", "700x500"), Field("shadow", "yes")});
+    for (const httplib::Result* r : {&byId, &whole}) {
+        ASSERT_TRUE(*r);
+        ASSERT_EQ((*r)->status, 200) << (*r)->body;
+        EXPECT_TRUE((*r)->body == Read(output).toStdString());
+    }
+}
+
 TEST_F(ServeRenderTest, ModelAnswersAreTheBytesExportModelWrites)
 {
     // A plain JPEG is embedded as its bytes, a PNG decoded and written anew.

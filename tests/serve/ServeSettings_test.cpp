@@ -36,7 +36,7 @@ TEST(ServeSettingsTest, DefaultsAreTheDocumentedLimits)
 TEST(ServeSettingsTest, FlagsChangeTheLimitsWithUnits)
 {
     const ServeSettings s = ParseServeArguments(
-        Words("--port=0 --max-body 512KB --max-pixels 16.8MP --max-output 2000 --timeout 5 --workers 3 --queue 1 --max-connections 64"));
+        Words("--port=0 --max-body 512KB --max-pixels 16.8MP --max-output 2000 --timeout 5 --workers 3 --queue 1 --max-connections 64 --max-memory 1.5GB"));
     EXPECT_EQ(s.Port, 0);
     EXPECT_EQ(s.MaxBody, 512 * 1024);
     EXPECT_EQ(s.MaxPixels, 16'800'000);
@@ -45,6 +45,10 @@ TEST(ServeSettingsTest, FlagsChangeTheLimitsWithUnits)
     EXPECT_EQ(s.WorkerCount(), 3);
     EXPECT_EQ(s.QueueCapacity(), 1);
     EXPECT_EQ(s.MaxConnections, 64);
+    EXPECT_EQ(s.MaxMemory, std::int64_t{3} << 29);
+    EXPECT_TRUE(s.AllowOrigin.isEmpty()); // no CORS unless asked for
+    EXPECT_EQ(ParseServeArguments(Words("--allow-origin https://shop.example:8443")).AllowOrigin,
+              QStringLiteral("https://shop.example:8443"));
     bool ok = false;
     EXPECT_EQ(ParseByteCount(QStringLiteral("2GiB"), &ok), std::int64_t{2} << 30);
     EXPECT_TRUE(ok);
@@ -57,7 +61,7 @@ TEST(ServeSettingsTest, FlagsChangeTheLimitsWithUnits)
 TEST(ServeSettingsTest, WrongUseIsRefusedBeforeAnythingStarts)
 {
     for (const char* wrong : {"--port 70000", "--port x", "--max-body lots", "--max-pixels 0", "--max-output 0",
-                              "--timeout 0", "--workers 0", "--max-connections 0", "--frobnicate", "box.pcf", "--token-file="})
+                              "--timeout 0", "--workers 0", "--max-connections 0", "--max-memory 0", "--allow-origin shop.example", "--allow-origin https://a/b", "--frobnicate", "box.pcf", "--token-file="})
         EXPECT_EQ(StatusOf(wrong), ExitUsage) << wrong;
 }
 
