@@ -5,6 +5,7 @@
 #include "document/BoxEngine.h"
 #include "document/BoxLooks.h"
 #include "document/BoxShape.h"
+#include "document/RealSize.h"
 
 #include <QString>
 
@@ -49,6 +50,9 @@ struct ProjectData {
     // the final picture is made (the live view is always the raster); its
     // Denoise from the "Denoise" block, written only when off.
     BoxEngine Engine;
+    // From the "Size" block, written only when a real size was given: the
+    // size asked for and its unit (the sliders hold the nearest of it).
+    RealSize Size;
 
     bool operator==(const ProjectData&) const = default;
 };

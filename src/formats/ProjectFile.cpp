@@ -23,6 +23,10 @@ constexpr std::int32_t EngineBlockVersion = 1;
 // their bytes, and read without it, the ray tracer denoises as it now does.
 const QString DenoiseBlockName = QStringLiteral("Denoise");
 constexpr std::int32_t DenoiseBlockVersion = 1;
+// The real size asked for, beside the sliders that hold the nearest of it.
+const QString SizeBlockName = QStringLiteral("Size");
+constexpr std::int32_t SizeBlockVersion = 1;
+constexpr double MaxStoredSide = 10000.0; // mm
 
 [[noreturn]] void ThrowInvalidValue()
 {
@@ -143,6 +147,42 @@ QByteArray DenoiseValues(const BoxEngine& engine)
     return w.Bytes();
 }
 
+QByteArray SizeValues(const RealSize& size)
+{
+    ValueWriter w;
+    w.WriteInteger(static_cast<std::int32_t>(size.Unit));
+    for (double side : {size.Width, size.Height, size.Depth})
+        w.WriteFloat(side);
+    w.WriteInteger(size.Pages);
+    w.WriteFloat(size.Caliper);
+    w.WriteFloat(size.Boards);
+    return w.Bytes();
+}
+
+double ReadBetween(ValueReader& r, double minimum, double maximum)
+{
+    const double v = r.ReadFloat();
+    if (!(v >= minimum && v <= maximum)) // NaN too
+        ThrowInvalidValue();
+    return v;
+}
+
+RealSize ReadSize(const QByteArray& values)
+{
+    ValueReader r(values);
+    RealSize size;
+    size.Unit = static_cast<SizeUnit>(ReadIn(r, 0, static_cast<int>(SizeUnit::Inch)));
+    for (double* side : {&size.Width, &size.Height, &size.Depth}) {
+        *side = ReadBetween(r, 0, MaxStoredSide);
+        if (*side <= 0)
+            ThrowInvalidValue();
+    }
+    size.Pages = ReadIn(r, 0, 1000000);
+    size.Caliper = ReadBetween(r, 0, MaxStoredSide);
+    size.Boards = ReadBetween(r, 0, MaxStoredSide);
+    return size; // values of a later version stay unread
+}
+
 // The blocks after value 21, read on from where `r` stands. Only whole
 // blocks may follow: a stored engine or shape that is silently dropped
 // renders another box than the one saved.
@@ -155,6 +195,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     bool shapeSeen = false;
     bool engineSeen = false;
     bool denoiseSeen = false;
+    bool sizeSeen = false;
     while (r.Position() < bytes.size()) {
         const QByteArrayView rest = QByteArrayView(bytes).sliced(r.Position());
         if (!rest.startsWith(mark)) {
@@ -190,6 +231,11 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
             denoiseSeen = true;
             ValueReader denoise(values);
             d.Engine.Denoise = ReadIn(denoise, 0, 1) == 1; // values of a later version stay unread
+        } else if (name == SizeBlockName) {
+            if (sizeSeen)
+                ThrowInvalidValue();
+            sizeSeen = true;
+            d.Size = ReadSize(values);
         }
     }
 }
@@ -234,6 +280,8 @@ QByteArray EncodeProject(const ProjectData& data)
         bytes += ExtensionBlock(EngineBlockName, EngineBlockVersion, EngineValues(data.Engine));
     if (!data.Engine.Denoise)
         bytes += ExtensionBlock(DenoiseBlockName, DenoiseBlockVersion, DenoiseValues(data.Engine));
+    if (data.Size.Given())
+        bytes += ExtensionBlock(SizeBlockName, SizeBlockVersion, SizeValues(data.Size));
     return bytes;
 }
 
