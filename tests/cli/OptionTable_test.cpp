@@ -8,6 +8,7 @@
 #include "engine/RenderOptions.h"
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
+#include "document/PrintBook.h"
 #include "formats/ProjectFile.h"
 #include "raytrace/RayRender.h"
 #include "render/BoxGroup.h"
@@ -131,6 +132,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"denoise", {0, 1}},
         {"arrange", {0, 2}},
         {"spacing", {GroupLimits::MinSpacing, GroupLimits::MaxSpacing}},
+        {"pages", {MinPages, MaxPages}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
@@ -221,8 +223,8 @@ TEST(OptionTableTest, InfoHasEveryKeyOnce)
             ++count;
         }
     }
-    // version, outputFolder, sizeClass and the looks, shape and render blocks are the project's own.
-    EXPECT_EQ(root.size(), blocks[InfoBlock::Top].second + 6);
+    // version, outputFolder, sizeClass and the looks, shape, render and sides blocks are the project's own.
+    EXPECT_EQ(root.size(), blocks[InfoBlock::Top].second + 7);
     EXPECT_EQ(looks.size(), blocks[InfoBlock::Looks].second);
     EXPECT_EQ(shape.size(), blocks[InfoBlock::Shape].second);
     EXPECT_EQ(render.size(), blocks[InfoBlock::Engine].second);
