@@ -1,8 +1,7 @@
 // --box-size, --trim, --pages and --paper: read and refused where they make
-// no sense, applied under the kind, a batch column, and the whole command
-// with its notes, the project it saves and what info shows of it.
+// no sense, applied under the kind, and the whole command with its notes,
+// the project it saves and what info shows of it.
 #include "support/CliErrors.h"
-#include "cli/BatchManifest.h"
 #include "cli/CliRunner.h"
 #include "engine/HeadlessBox.h"
 #include "engine/RenderOptions.h"
@@ -67,16 +66,6 @@ TEST(SizeOptions, AppliedUnderTheKindOrRefusedWithNothingChanged)
         b.ApplyOptions(ParseRenderArguments(Args({"--form", "CD jewel box", "--box-size", "142x125x10cm", "-o", "x.png"})));
     });
     EXPECT_NE(tooLarge.find("out of range for a CD jewel box"), std::string::npos) << tooLarge;
-}
-
-TEST(SizeOptions, ABatchColumnOfTheSameName)
-{
-    const std::vector<BatchJob> jobs = PrepareJobs(ParseManifest(
-        "output,form,box-size\na.png,CD jewel box,142x125x10mm\nb.png,,1x2in\n", ManifestKind::Csv, QStringLiteral("/in")));
-    ASSERT_EQ(jobs.size(), 2u);
-    ASSERT_TRUE(jobs[0].Options) << jobs[0].Error.toStdString();
-    EXPECT_NEAR(jobs[0].Options->Real.BoxSize->Millimetres[2], 10, 1e-9);
-    EXPECT_FALSE(jobs[1].Options);
 }
 
 // The whole command: the notes on standard error, the project kept, info.
