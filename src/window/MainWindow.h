@@ -249,6 +249,9 @@ private:
     QAction* exitAction = nullptr;
     QMenu* viewMenu = nullptr;
     QAction* fitAction = nullptr;     // View > Fit box in view (Ctrl+F)
+    QMenu* sizeLabelsMenu = nullptr;  // View > Size labels: slider values, mm or in (kept as a preference)
+    SizeLabels sizeLabels_ = SizeLabels::Classic;
+    void ConnectSizeLabels();
     QToolButton* fitButton = nullptr; // "Fit", under the view
     QAction* helpContentsAction = nullptr;
     QAction* automaticCheckAction = nullptr;
