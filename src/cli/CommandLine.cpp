@@ -60,7 +60,10 @@ int Info(const QStringList& args, std::FILE* out)
 
 int Render(const QStringList& args, std::FILE* err)
 {
-    const RenderOptions options = ParseRenderArguments(args);
+    RenderOptions options = ParseRenderArguments(args);
+    options.Note = [err](const QString& text) {
+        std::fprintf(err, "cubiform: note: %s\n", text.toLocal8Bit().constData());
+    };
     PhaseClock clock(options.Timings);
     int signal = 0;
     const bool done = RunPictureJob(options, clock, [&](int passes, const TraceSteps& trace) {

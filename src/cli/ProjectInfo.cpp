@@ -2,11 +2,16 @@
 
 #include "engine/OptionTable.h"
 
+#include "document/BoxDocument.h"
+#include "document/PrintBook.h"
+#include "document/ProjectApply.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -79,6 +84,35 @@ QByteArray BlockJson(const ProjectData& d, InfoBlock block)
     return out + "}";
 }
 
+// Millimetres as the window's labels show them: to a tenth.
+double Tenths(double mm) { return std::round(mm * 10.0) / 10.0; }
+
+// The box's sides as drawn, in mm (the document read as the window reads
+// it), and the real size the project keeps, in its own unit.
+QByteArray SizeJson(const ProjectData& d)
+{
+    BoxDocument document;
+    document.NewProject();
+    ApplyProject(document, d);
+    const Sides drawn = document.DrawnSides();
+    QByteArray out = "{\"width\": " + Encoded(Tenths(drawn[0])) + ", \"height\": " + Encoded(Tenths(drawn[1])) +
+                     ", \"thickness\": " + Encoded(Tenths(drawn[2])) + ", \"unit\": \"mm\"";
+    const RealSize& real = document.Real();
+    if (real.Given()) {
+        const double per = MillimetresPer(real.Unit);
+        const auto given = [per](double mm) { return std::round(mm / per * 1000.0) / 1000.0; };
+        out += ", \"given\": {\"width\": " + Encoded(given(real.Width)) + ", \"height\": " +
+               Encoded(given(real.Height)) + ", \"thickness\": " + Encoded(given(real.Depth)) + ", \"unit\": \"" +
+               UnitSuffix(real.Unit).toUtf8() + "\"";
+        if (real.Pages > 0)
+            out += ", \"pages\": " + Encoded(real.Pages) + ", \"paper\": " + Encoded(real.Caliper) +
+                   ", \"pageBlock\": " + Encoded(std::round(PageBlockMillimetres(real.Pages, real.Caliper) * 100) / 100) +
+                   ", \"boards\": " + Encoded(real.Boards) + ", \"spine\": " + Encoded(std::round(real.Depth * 100) / 100);
+        out += "}";
+    }
+    return out + "}";
+}
+
 } // namespace
 
 QByteArray ProjectInfoJson(const ProjectData& d)
@@ -95,7 +129,8 @@ QByteArray ProjectInfoJson(const ProjectData& d)
     }
     out += "    \"looks\": " + BlockJson(d, InfoBlock::Looks) + ",\n";
     out += "    \"shape\": " + BlockJson(d, InfoBlock::Shape) + ",\n";
-    out += "    \"render\": " + BlockJson(d, InfoBlock::Engine) + "\n";
+    out += "    \"render\": " + BlockJson(d, InfoBlock::Engine) + ",\n";
+    out += "    \"sides\": " + SizeJson(d) + "\n";
     out += "}\n";
     return out;
 }

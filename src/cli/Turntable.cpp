@@ -152,7 +152,10 @@ TurntableOptions ParseTurntableArguments(const QStringList& arguments)
 
 int RunTurntable(const QStringList& arguments, std::FILE* err)
 {
-    const TurntableOptions t = ParseTurntableArguments(arguments);
+    TurntableOptions t = ParseTurntableArguments(arguments);
+    t.Render.Note = [err](const QString& text) {
+        std::fprintf(err, "cubiform: note: %s\n", text.toLocal8Bit().constData());
+    };
     if (t.FpsIgnored)
         std::fprintf(err, "cubiform: note: --fps is ignored; numbered pictures have no timing\n");
     const StopOnSignals stopping;

@@ -1,6 +1,7 @@
 #include "document/BoxDocument.h"
 
 #include "document/Numbers.h"
+#include "document/RealSize.h"
 #include "document/SizeClass.h"
 
 #include <algorithm>
@@ -10,16 +11,6 @@
 using namespace SliderLimits;
 
 namespace {
-
-// (position / maximum) x (2 x scale) / 100 + 0.001, in this order, in double,
-// then stored as single precision.
-float HalfExtent(int position, int maximum, int scale)
-{
-    const double v = static_cast<double>(position) / static_cast<double>(maximum) *
-                         (2.0 * static_cast<double>(scale)) / 100.0 +
-                     0.001;
-    return static_cast<float>(v);
-}
 
 std::array<BoxForm, FormCount> FormTable()
 {
@@ -128,6 +119,8 @@ void BoxDocument::SetPosition(Slider slider, int position)
 {
     if (!Move(slider, position))
         return;
+    if (slider == Slider::Width || slider == Slider::Height || slider == Slider::Thickness)
+        real_ = {};
     Changed(DocumentChange::Sliders);
     if (ResultSlider(slider))
         ApplyOutputSize();
@@ -142,10 +135,10 @@ void BoxDocument::Recompute()
     Params.Turn = static_cast<float>(Position(Slider::Turn));
     Params.HorizontalOffset = static_cast<float>(Position(Slider::Horizontal));
     const BoxForm& form = Params.CurrentForm;
-    Params.HalfHeight = HalfExtent(Position(Slider::Height), Range(Slider::Height).Maximum, form.HeightScale);
+    Params.HalfHeight = HalfExtentOf(Position(Slider::Height), Range(Slider::Height).Maximum, form.HeightScale);
     Params.HalfThickness =
-        HalfExtent(Position(Slider::Thickness), Range(Slider::Thickness).Maximum, form.ThicknessScale);
-    Params.HalfWidth = HalfExtent(Position(Slider::Width), Range(Slider::Width).Maximum, form.WidthScale);
+        HalfExtentOf(Position(Slider::Thickness), Range(Slider::Thickness).Maximum, form.ThicknessScale);
+    Params.HalfWidth = HalfExtentOf(Position(Slider::Width), Range(Slider::Width).Maximum, form.WidthScale);
     Params.EyeAngle = Position(Slider::Eye);
     Changed(DocumentChange::View);
 }
@@ -162,6 +155,7 @@ void BoxDocument::ApplyForm()
         form_ = 0;
     const BoxForm& form = forms_[static_cast<std::size_t>(form_)];
     Params.CurrentForm = form;
+    real_ = {}; // another kind's scales draw other sides
     Move(Slider::Depth, form.Depth);
     Move(Slider::Horizontal, form.Horizontal);
     Move(Slider::Vertical, form.Vertical);

@@ -8,6 +8,7 @@
 #include "document/BoxForm.h"
 #include "document/BoxParameters.h"
 #include "document/ProjectData.h"
+#include "document/RealSize.h"
 
 #include <QByteArray>
 #include <QString>
@@ -173,6 +174,23 @@ public:
     // What changed (DocumentChange flags), told at the moment it changes.
     std::function<void(unsigned changes)> OnChanged;
 
+    // -- Real sizes (DocumentSize.cpp) ------------------------------------
+    // The size a project keeps beside its sliders (none: not Given). Moving
+    // a size slider or changing the kind lets it go: the sliders are the box.
+    const RealSize& Real() const { return real_; }
+    // The sides the box is drawn with, in mm (width, height, thickness).
+    Sides DrawnSides() const;
+    // A size slider's label in `labels`: the classic number, or the side in mm or inches.
+    QString SizeLabel(Slider slider, SizeLabels labels) const;
+    // Moves the size sliders to the positions nearest `size` under the
+    // current kind and keeps it. Nothing changes and the reason is returned
+    // when a side is out of the kind's range; else the sides not held
+    // exactly, each with both numbers, go into `notes`.
+    QString SetRealSize(const RealSize& size, QStringList* notes = nullptr);
+    // Keeps `size` only when the sliders stand where it puts them (a project
+    // saved by a reader that moved them keeps its sliders, not the block).
+    void KeepRealSize(const RealSize& size);
+
     // -- Saved or not (DocumentSaved.cpp) --------------------------------
     // What a save would store now becomes the saved state: after a save, an
     // open, "New project", and at start.
@@ -198,6 +216,7 @@ private:
     std::uint32_t background_ = 0xFFFFFF;
     QString outputFolder_;
     std::array<CoverSource, CoverSourceCount> covers_{};
+    RealSize real_;
     std::optional<ProjectData> saved_; // what a save stored at MarkSaved
     BoxEngine engine_;
 };

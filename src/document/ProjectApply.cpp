@@ -40,6 +40,7 @@ ProjectData CaptureProject(const BoxDocument& doc, const CoverPaths& covers,
     d.Looks = doc.Params.Looks;
     d.Shape = doc.Params.Shape;
     d.Engine = doc.Engine();
+    d.Size = doc.Real();
     return d;
 }
 
@@ -74,4 +75,6 @@ void ApplyProject(BoxDocument& doc, const ProjectData& data)
     doc.SetShape(data.Shape);
     // A project without an engine block is drawn with the raster.
     doc.SetEngine(data.Engine);
+    // After the sliders: a real size is kept only where they stand by it.
+    doc.KeepRealSize(data.Size);
 }

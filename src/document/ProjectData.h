@@ -5,6 +5,7 @@
 #include "document/BoxEngine.h"
 #include "document/BoxLooks.h"
 #include "document/BoxShape.h"
+#include "document/RealSize.h"
 
 #include <QString>
 
@@ -50,6 +51,9 @@ struct ProjectData {
     // Denoise from the "Denoise" block, written only when off; its FNumber
     // from the "Aperture" block, written only when on.
     BoxEngine Engine;
+    // From the "Size" block, written only when a real size was given: the
+    // size asked for and its unit (the sliders hold the nearest of it).
+    RealSize Size;
 
     bool operator==(const ProjectData&) const = default;
 };

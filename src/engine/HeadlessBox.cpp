@@ -2,6 +2,7 @@
 
 #include "engine/OptionTable.h"
 #include "engine/ShownPath.h"
+#include "engine/SizeOptions.h"
 
 #include "document/ProjectApply.h"
 #include "formats/ProjectError.h"
@@ -117,6 +118,7 @@ void HeadlessBox::ApplyOptions(const RenderOptions& o)
     Document.Recompute();
     Document.SetLooks(LooksWithOptions(Document.Params.Looks, o));
     Document.SetShape(ShapeWithOptions(Document.Params.Shape, o));
+    ApplySizeOptions(Document, o);
     Document.SetEngine(EngineWithOptions(Document.Engine(), o));
     for (int i = 0; i < CoverSourceCount; ++i)
         if (const std::optional<QString>& cover = o.Covers[i])

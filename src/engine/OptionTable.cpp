@@ -1,6 +1,7 @@
 #include "engine/OptionTable.h"
 
 #include "engine/OptionValues.h"
+#include "engine/SizeOptions.h"
 
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
@@ -8,6 +9,8 @@
 #include "raytrace/RayRender.h"
 #include "render/BoxGroup.h"
 #include "render/ViewFit.h"
+
+#include <algorithm>
 
 using namespace SliderLimits;
 
@@ -361,7 +364,16 @@ std::vector<RenderOptionEntry> MakeTable()
 
 const std::vector<RenderOptionEntry>& RenderOptionTable()
 {
-    static const std::vector<RenderOptionEntry> table = MakeTable();
+    static const std::vector<RenderOptionEntry> table = [] {
+        std::vector<RenderOptionEntry> t = MakeTable();
+        // The real sizes follow the sliders they set.
+        const auto eye = std::find_if(t.begin(), t.end(), [](const RenderOptionEntry& e) {
+            return QLatin1String(e.Name) == QLatin1String("eye");
+        });
+        const std::vector<RenderOptionEntry> sizes = SizeOptionEntries();
+        t.insert(eye + 1, sizes.begin(), sizes.end());
+        return t;
+    }();
     return table;
 }
 

@@ -1,4 +1,5 @@
 #include "engine/RenderOptions.h"
+#include "engine/SizeOptions.h"
 
 #include "engine/BundleRender.h"
 #include "engine/OptionReader.h"
@@ -120,6 +121,7 @@ RenderOptions ParseRenderArguments(const QStringList& arguments)
     for (const QString& path : o.Bundle)
         CheckPathLength(path);
     CheckBundleOptions(o);
+    CheckSizeOptions(o);
     for (const std::optional<QString>& cover : o.Covers)
         if (cover)
             CheckPathLength(*cover);

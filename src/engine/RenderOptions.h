@@ -3,11 +3,14 @@
 // touched: every value against the range of the control it stands for.
 #include "engine/JobError.h"
 
+#include "document/RealSize.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // Picture formats by the output's extension.
@@ -63,6 +66,19 @@ struct RayTraceOptions {
 };
 inline constexpr int MaxTimeLimit = 86400;
 
+// The box's real size, or a book's from its print values (SizeOptions.h);
+// each keeps the words it was given in for the messages.
+struct RealSizeOptions {
+    std::optional<ParsedSides> BoxSize;
+    QString BoxSizeText;
+    std::optional<ParsedSides> Trim;
+    QString TrimText;
+    std::optional<int> Pages;
+    std::optional<double> Caliper; // micrometres a leaf
+
+    bool AnyGiven() const { return BoxSize || Trim || Pages || Caliper; }
+};
+
 inline constexpr int DefaultJpegQuality = 70;
 // The window's "Save image as" offers 10..100; the same range here means a
 // command-line picture can always be made again from the window.
@@ -109,6 +125,10 @@ struct RenderOptions {
     // project's is the raster).
     std::optional<RenderEngine> Engine;
     RayTraceOptions Ray;
+    RealSizeOptions Real;
+    // Told what the options did beyond the picture: a size the sliders hold
+    // only nearly, a book's spine. The command line shows it on standard error.
+    std::function<void(const QString& text)> Note;
 };
 
 // Throws JobError: ExitUsage for an unknown option, a missing value

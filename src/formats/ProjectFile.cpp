@@ -28,6 +28,10 @@ constexpr std::int32_t DenoiseBlockVersion = 1;
 // The depth of field's f-number in tenths, written only when it is on.
 const QString ApertureBlockName = QStringLiteral("Aperture");
 constexpr std::int32_t ApertureBlockVersion = 1;
+// The real size asked for, beside the sliders that hold the nearest of it.
+const QString SizeBlockName = QStringLiteral("Size");
+constexpr std::int32_t SizeBlockVersion = 1;
+constexpr double MaxStoredSide = 10000.0; // mm
 
 [[noreturn]] void ThrowInvalidValue()
 {
@@ -155,6 +159,42 @@ QByteArray ApertureValues(const BoxEngine& engine)
     return w.Bytes();
 }
 
+QByteArray SizeValues(const RealSize& size)
+{
+    ValueWriter w;
+    w.WriteInteger(static_cast<std::int32_t>(size.Unit));
+    for (double side : {size.Width, size.Height, size.Depth})
+        w.WriteFloat(side);
+    w.WriteInteger(size.Pages);
+    w.WriteFloat(size.Caliper);
+    w.WriteFloat(size.Boards);
+    return w.Bytes();
+}
+
+double ReadBetween(ValueReader& r, double minimum, double maximum)
+{
+    const double v = r.ReadFloat();
+    if (!(v >= minimum && v <= maximum)) // NaN too
+        ThrowInvalidValue();
+    return v;
+}
+
+RealSize ReadSize(const QByteArray& values)
+{
+    ValueReader r(values);
+    RealSize size;
+    size.Unit = static_cast<SizeUnit>(ReadIn(r, 0, static_cast<int>(SizeUnit::Inch)));
+    for (double* side : {&size.Width, &size.Height, &size.Depth}) {
+        *side = ReadBetween(r, 0, MaxStoredSide);
+        if (*side <= 0)
+            ThrowInvalidValue();
+    }
+    size.Pages = ReadIn(r, 0, 1000000);
+    size.Caliper = ReadBetween(r, 0, MaxStoredSide);
+    size.Boards = ReadBetween(r, 0, MaxStoredSide);
+    return size; // values of a later version stay unread
+}
+
 // The blocks after value 21, read on from where `r` stands. Only whole
 // blocks may follow: a stored engine or shape that is silently dropped
 // renders another box than the one saved.
@@ -168,6 +208,7 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
     bool engineSeen = false;
     bool denoiseSeen = false;
     bool apertureSeen = false;
+    bool sizeSeen = false;
     while (r.Position() < bytes.size()) {
         const QByteArrayView rest = QByteArrayView(bytes).sliced(r.Position());
         if (!rest.startsWith(mark)) {
@@ -211,6 +252,11 @@ void ReadExtensions(ValueReader& r, const QByteArray& bytes, ProjectData& d)
             const int tenths = ReadIn(aperture, static_cast<int>(EngineLimits::MinFNumber * 10),
                                       static_cast<int>(EngineLimits::MaxFNumber * 10));
             d.Engine.FNumber = tenths / 10.0;
+        } else if (name == SizeBlockName) {
+            if (sizeSeen)
+                ThrowInvalidValue();
+            sizeSeen = true;
+            d.Size = ReadSize(values);
         }
     }
 }
@@ -257,6 +303,8 @@ QByteArray EncodeProject(const ProjectData& data)
         bytes += ExtensionBlock(DenoiseBlockName, DenoiseBlockVersion, DenoiseValues(data.Engine));
     if (data.Engine.FNumber != EngineLimits::NoDepthOfField)
         bytes += ExtensionBlock(ApertureBlockName, ApertureBlockVersion, ApertureValues(data.Engine));
+    if (data.Size.Given())
+        bytes += ExtensionBlock(SizeBlockName, SizeBlockVersion, SizeValues(data.Size));
     return bytes;
 }
 

@@ -6,7 +6,7 @@
 // Values beyond the classic ones follow value 21 in extension blocks, which
 // a classic reader never looks at. Each block is tagged values:
 //   String "CFXB"   marks an extension block
-//   String name     "Looks", "Shape", "Engine"; blocks of unknown names are skipped
+//   String name     "Looks", "Shape", "Engine", "Denoise", "Size"; blocks of unknown names are skipped
 //   Integer version 1; later versions only append values
 //   Integer length  bytes of the values that follow
 //   values          a reader takes those it knows and skips the rest

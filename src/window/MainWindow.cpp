@@ -168,6 +168,7 @@ void MainWindow::ConnectControls()
     connect(selectTopAction, &QAction::triggered, this, [this] { CoverClicked(selectTopAction); });
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     connect(fitAction, &QAction::triggered, this, &MainWindow::FitClicked);
+    ConnectSizeLabels();
     connect(fitButton, &QToolButton::clicked, this, &MainWindow::FitClicked);
     ConnectProjects();
     ConnectResults();

@@ -168,6 +168,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    SizeLabels sizeLabels_ = SizeLabels::Classic; // View > Size labels, kept as a preference
+    void ConnectSizeLabels();
     BoxDocument document_;
     CoverImages Covers;
     BoxRenderer Renderer;

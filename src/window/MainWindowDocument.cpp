@@ -139,7 +139,7 @@ void MainWindow::ShowDocument(unsigned changes)
             {turnLabel, Slider::Turn},         {resultWidthLabel, Slider::ImageWidth},
             {resultHeightLabel, Slider::ImageHeight}};
         for (const auto& [label, slider] : labels)
-            label->setText(document_.ValueText(slider));
+            label->setText(document_.SizeLabel(slider, sizeLabels_));
     }
     if (changes & Form)
         ShowChoice(*formBox, document_.Form());

@@ -8,6 +8,7 @@
 #include "window/ScreenCentre.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -146,4 +147,46 @@ void MainWindow::RedrawWhenResumed()
         if (frameSkipped_) // else a frame was drawn since
             view->RequestFrame();
     });
+}
+
+namespace {
+const QString SizeLabelsSection = QStringLiteral("Preference");
+const QString SizeLabelsName = QStringLiteral("SizeLabels");
+} // namespace
+
+void MainWindow::ConnectSizeLabels()
+{
+    // The classic numbers stay the default; a choice is kept across starts.
+    int stored = 0;
+    try {
+        stored = Store().LoadNumber(SizeLabelsSection, SizeLabelsName, 0);
+    } catch (const RegistryError& e) {
+        startupProblems_ << e.Message();
+    }
+    if (stored >= 0 && stored <= static_cast<int>(SizeLabels::Inches))
+        sizeLabels_ = static_cast<SizeLabels>(stored);
+    sizeLabelsMenu = viewMenu->addMenu(QStringLiteral("Size &labels"));
+    sizeLabelsMenu->setObjectName(QStringLiteral("sizeLabelsMenu"));
+    auto* group = new QActionGroup(sizeLabelsMenu);
+    const std::pair<const char*, QString> choices[] = {{"sizeLabelsClassic", QStringLiteral("&Slider values")},
+                                                       {"sizeLabelsMm", QStringLiteral("&Millimetres")},
+                                                       {"sizeLabelsIn", QStringLiteral("&Inches")}};
+    for (int i = 0; i < 3; ++i) {
+        QAction* action = sizeLabelsMenu->addAction(choices[i].second);
+        action->setObjectName(QLatin1String(choices[i].first));
+        action->setCheckable(true);
+        action->setChecked(i == static_cast<int>(sizeLabels_));
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, i] {
+            sizeLabels_ = static_cast<SizeLabels>(i);
+            ShowDocument(DocumentChange::Sliders);
+            try {
+                Store().StoreNumber(SizeLabelsSection, SizeLabelsName, i);
+            } catch (const RegistryError& e) {
+                ShowError(e.Message());
+            }
+        });
+    }
+    if (sizeLabels_ != SizeLabels::Classic)
+        ShowDocument(DocumentChange::Sliders);
 }

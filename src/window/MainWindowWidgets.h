@@ -100,6 +100,7 @@ struct MainWindowWidgets {
     QAction* redoAction = nullptr; // Edit > Redo (Ctrl+Shift+Z)
     QMenu* viewMenu = nullptr;
     QAction* fitAction = nullptr;     // View > Fit box in view (Ctrl+F)
+    QMenu* sizeLabelsMenu = nullptr;  // View > Size labels: slider values, mm or in
     QToolButton* fitButton = nullptr; // "Fit", under the view
     QAction* helpContentsAction = nullptr;
     QAction* automaticCheckAction = nullptr;

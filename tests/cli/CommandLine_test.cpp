@@ -41,7 +41,7 @@ TEST(ProjectInfo, EveryValueUnderItsKeyAsStored)
     QJsonParseError error{};
     const QJsonObject o = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
-    EXPECT_EQ(o.keys().size(), 24); // the 21 values, "looks", "shape" and "render"
+    EXPECT_EQ(o.keys().size(), 25); // the 21 values, "looks", "shape", "render" and "sides"
     EXPECT_TRUE(o["looks"].isObject());
     EXPECT_TRUE(o["shape"].isObject());
     EXPECT_EQ(o["render"].toObject()["engine"].toString(), "raster"); // no block: the raster

@@ -8,6 +8,7 @@
 #include "engine/RenderOptions.h"
 #include "document/BoxDocument.h"
 #include "document/BoxLooks.h"
+#include "document/PrintBook.h"
 #include "formats/ProjectFile.h"
 #include "raytrace/RayRender.h"
 #include "render/BoxGroup.h"
@@ -132,6 +133,7 @@ TEST(OptionTableTest, RangesAreTheDocumentsLimits)
         {"aperture", {1, 32}},
         {"arrange", {0, 2}},
         {"spacing", {GroupLimits::MinSpacing, GroupLimits::MaxSpacing}},
+        {"pages", {MinPages, MaxPages}},
     };
     int ranged = 0;
     for (const RenderOptionEntry& entry : RenderOptionTable()) {
@@ -224,8 +226,8 @@ TEST(OptionTableTest, InfoHasEveryKeyOnce)
             ++count;
         }
     }
-    // version, outputFolder, sizeClass and the looks, shape and render blocks are the project's own.
-    EXPECT_EQ(root.size(), blocks[InfoBlock::Top].second + 6);
+    // version, outputFolder, sizeClass and the looks, shape, render and sides blocks are the project's own.
+    EXPECT_EQ(root.size(), blocks[InfoBlock::Top].second + 7);
     EXPECT_EQ(looks.size(), blocks[InfoBlock::Looks].second);
     EXPECT_EQ(shape.size(), blocks[InfoBlock::Shape].second);
     EXPECT_EQ(render.size(), blocks[InfoBlock::Engine].second);
