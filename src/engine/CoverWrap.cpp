@@ -10,9 +10,9 @@ QString Mm(double mm) { return QString::number(mm, 'f', 1) + QStringLiteral(" mm
 
 } // namespace
 
-WrapFaces CutWrap(QSizeF sheetMm, const WrapSpec& spec, const QString& what)
+WrapFaces CutWrap(QSizeF sheetMm, const WrapSizes& sizes, const QString& what)
 {
-    const double bleed = spec.BleedMm, trimW = spec.TrimMm.width(), trimH = spec.TrimMm.height();
+    const double bleed = sizes.BleedMm, trimW = sizes.TrimMm.width(), trimH = sizes.TrimMm.height();
     if (!(trimW > 0 && trimH > 0 && bleed >= 0))
         throw BadInput(QStringLiteral("%1: the book's trim size is not known").arg(what));
     const double height = trimH + 2 * bleed;
@@ -21,8 +21,8 @@ WrapFaces CutWrap(QSizeF sheetMm, const WrapSpec& spec, const QString& what)
                            .arg(what, Mm(sheetMm.height()), Mm(trimH), Mm(bleed), Mm(height)));
     const double covers = 2 * trimW + 2 * bleed;
     WrapFaces faces;
-    if (spec.SpineMm) {
-        faces.SpineMm = *spec.SpineMm;
+    if (sizes.SpineMm) {
+        faces.SpineMm = *sizes.SpineMm;
         const double width = covers + faces.SpineMm;
         if (std::fabs(sheetMm.width() - width) > WrapToleranceMm)
             throw BadInput(QStringLiteral("%1: the wrap is %2 wide; two %3 covers, a %4 spine and %5 bleed need %6")

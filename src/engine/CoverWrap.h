@@ -8,7 +8,7 @@
 
 #include <optional>
 
-struct WrapSpec {
+struct WrapSizes {
     QSizeF TrimMm;                 // one cover's width and height
     std::optional<double> SpineMm; // none: measured from the sheet
     double BleedMm = 3.0;          // on every outer edge
@@ -25,4 +25,4 @@ inline constexpr double WrapToleranceMm = 1.0;
 
 // Throws JobError with the numbers when `sheetMm` does not fit the trim,
 // the spine (given) and the bleed, or leaves no room for a spine.
-WrapFaces CutWrap(QSizeF sheetMm, const WrapSpec& spec, const QString& what);
+WrapFaces CutWrap(QSizeF sheetMm, const WrapSizes& sizes, const QString& what);

@@ -23,17 +23,17 @@ TEST(CoverWrapTest, FacesLieWhereTrimSpineAndBleedPutThem)
         {{152.4 * 2 + 6, 234.6}, std::nullopt, 3, -1, "no spine"},
     };
     for (const Case& c : cases) {
-        const WrapSpec spec{trim, c.Spine, c.Bleed};
+        const WrapSizes sizes{trim, c.Spine, c.Bleed};
         if (c.SpineMm < 0) {
             try {
-                CutWrap(c.Sheet, spec, QStringLiteral("wrap.pdf"));
+                CutWrap(c.Sheet, sizes, QStringLiteral("wrap.pdf"));
                 ADD_FAILURE() << c.Says;
             } catch (const JobError& e) {
                 EXPECT_TRUE(e.Text().contains(QLatin1String(c.Says))) << e.Text().toStdString();
             }
             continue;
         }
-        const WrapFaces f = CutWrap(c.Sheet, spec, QStringLiteral("wrap.pdf"));
+        const WrapFaces f = CutWrap(c.Sheet, sizes, QStringLiteral("wrap.pdf"));
         EXPECT_NEAR(f.SpineMm, c.SpineMm, 1e-9);
         EXPECT_NEAR(f.Back.left(), c.Bleed, 1e-9);
         EXPECT_NEAR(f.Back.width(), trim.width(), 1e-9);
