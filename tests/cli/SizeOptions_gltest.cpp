@@ -1,18 +1,12 @@
 // A real size only moves the sliders (and a book's turns its pages on): the
 // picture is byte for byte the one the same slider positions draw.
 #include "cli/CliRunner.h"
+#include "support/TempFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray Bytes(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
 
 TEST(SizeOptionsRender, TheSamePictureAsTheSlidersItSets)
 {
@@ -23,7 +17,7 @@ TEST(SizeOptionsRender, TheSamePictureAsTheSlidersItSets)
         const CliResult r = RunCubiform(QStringList{QStringLiteral("render"), QStringLiteral("--size"),
                                                     QStringLiteral("96x96"), QStringLiteral("-o"), name} + more);
         EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
-        return Bytes(name);
+        return TempFiles::Read(name);
     };
     struct Case {
         QStringList Sized, Sliders;
